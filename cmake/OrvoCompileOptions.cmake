@@ -1,0 +1,32 @@
+# Project-wide compile settings: warnings, sanitizers and strict floating point.
+
+add_library(orvo_options INTERFACE)
+target_compile_options(orvo_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
+  # The database decoding rounds every product and sum on its own; a fused
+  # multiply-add would change the packed bytes on some machines.
+  -ffp-contract=off)
+if(ORVO_WERROR)
+  target_compile_options(orvo_options INTERFACE -Werror)
+endif()
+
+if(ORVO_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(ORVO_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT ORVO_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "ORVO_SANITIZE must be empty, 'address' or 'thread'")
+endif()
+
+# Every folder's sources are picked up by pattern so that adding a file needs no
+# edit of a shared list.
+function(orvo_glob_sources out)
+  set(result)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+    list(APPEND result ${found})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour into build/<flavour>:
+#   release  optimised, the programs and all tests
+#   asan     AddressSanitizer + UndefinedBehaviorSanitizer
+#   tsan     ThreadSanitizer
+#   fuzz     clang + libFuzzer targets (with ASan + UBSan)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:-release}
+shift || true
+dir=build/$flavour
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+
+common=(-G Ninja -DORVO_WERROR=$werror)
+case $flavour in
+  release) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DORVO_SANITIZE=address -DORVO_BUILD_BENCH=OFF) ;;
+  tsan)    args=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DORVO_SANITIZE=thread -DORVO_BUILD_BENCH=OFF) ;;
+  fuzz)    args=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                 "-DCMAKE_CXX_FLAGS=-O1 -fsanitize=fuzzer-no-link" -DORVO_SANITIZE=address
+                 -DORVO_FUZZ=ON -DORVO_BUILD_GUI=OFF -DORVO_BUILD_BENCH=OFF -DORVO_BUILD_TESTS=OFF) ;;
+  *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "$dir" "${common[@]}" "${args[@]}" "$@" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/message_box_port.h"
+
+// What the worker asks of the main view's window: its timers by logical id,
+// repaints, and the modal error box.
+class ViewPort : public MessageBoxPort {
+public:
+    virtual void StartTimer(int id, int periodMs) = 0;
+    virtual void StopTimer(int id) = 0;
+    // Repaint the whole client area, background erased.
+    virtual void RepaintAll() = 0;
+};
+
+// Logical timer ids of the main view.
+enum ViewTimerId : int {
+    MonitorTimer = 0,
+    ArrivalTimer = 1,
+    ProgressTimer = 2,
+    RemovalTimer = 4,
+};

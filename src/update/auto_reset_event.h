@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+// An event that releases exactly one wait per Set and then clears itself,
+// the hand-over between the worker and the UI side.
+class AutoResetEvent {
+public:
+    void Set() {
+        {
+            std::lock_guard lock(mutex_);
+            signalled_ = true;
+        }
+        changed_.notify_one();
+    }
+
+    void Reset() {
+        std::lock_guard lock(mutex_);
+        signalled_ = false;
+    }
+
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return signalled_; });
+        signalled_ = false;
+    }
+
+    // Returns false when the time ran out before a Set.
+    bool WaitFor(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, timeout, [this] { return signalled_; }))
+            return false;
+        signalled_ = false;
+        return true;
+    }
+
+    bool IsSet() const {
+        std::lock_guard lock(mutex_);
+        return signalled_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool signalled_ = false;
+};

@@ -1,0 +1,15 @@
+#include "update/working_files.h"
+
+#include <cstdio>
+
+std::string BufferFileName(int index) {
+    char name[24];
+    std::snprintf(name, sizeof name, "FileBuffer%02d", index);
+    return name;
+}
+
+void DeleteWorkingFiles(const std::string& programFolder) {
+    const std::string base = programFolder + WorkingFile::DatabaseBase;
+    for (const char* ext : {WorkingFile::TextExt, WorkingFile::BinExt, WorkingFile::DfuExt})
+        std::remove((base + ext).c_str());
+}
