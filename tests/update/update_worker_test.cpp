@@ -277,10 +277,16 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
     }
 }
 
-class FailedConversion : public UpdateCycle, public ::testing::WithParamInterface<std::pair<const char*, int>> {};
+struct ConversionFailure {
+    const char* result;
+    int boxTextId;
+    const char* name;
+};
+
+class FailedConversion : public UpdateCycle, public ::testing::WithParamInterface<ConversionFailure> {};
 
 TEST_P(FailedConversion, ShowsItsBoxAndEndsTheWorkerForGood) {
-    const auto [result, textId] = GetParam();
+    const auto [result, textId, name] = GetParam();
     ops.prepareResult = result;
     ops.Plug({});
     StartWorker();
@@ -309,13 +315,11 @@ TEST_P(FailedConversion, ShowsItsBoxAndEndsTheWorkerForGood) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
-                         ::testing::Values(std::pair{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText},
-                                           std::pair{"", ResourceId::DownloadErrorText},
-                                           std::pair{"BIN FILE OPEN ERROR", ResourceId::WorkingFilesErrorText}),
-                         [](const auto& info) {
-                             const std::string result = info.param.first;
-                             return result.empty() ? std::string("EmptyResult") : result.substr(0, 3) + "FileOpenError";
-                         });
+                         ::testing::Values(ConversionFailure{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText, "Unreadable"},
+                                           ConversionFailure{"", ResourceId::DownloadErrorText, "NoValidRecord"},
+                                           ConversionFailure{"BIN FILE OPEN ERROR", ResourceId::WorkingFilesErrorText,
+                                                             "WorkingFilesNotWritable"}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
     ops.upgradeSucceeds = false;
