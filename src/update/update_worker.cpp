@@ -121,6 +121,8 @@ UpdateState UpdateWorker::Convert() {
         return UpdateState::Write;
 
     progressBar_.SetPos(0);
+    if (Stopping())
+        return UpdateState::Convert;
     // An empty result means the server sent no valid record: like a download
     // that could not be read, that is the network text's case.
     const bool downloadUnusable = result == PrepareResult::DatabaseFileOpenError || result.empty();

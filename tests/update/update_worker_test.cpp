@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
+#include <optional>
+#include <ostream>
 #include <thread>
 
 #include "device/dfu_device.h"
@@ -94,17 +97,32 @@ TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
     EXPECT_EQ(ops.Count("identify"), 2) << "nothing runs until the next Orvo";
 }
 
-TEST_F(UpdateCycle, ShowsEachTextOfTheCycleFromTheResourcesInForce) {
+// A language library that knows two of the cycle's texts.
+class PartialLanguage : public ResourceSource {
+public:
+    std::optional<std::string> Find(ResourceKind kind, int id, int) const override {
+        if (kind == ResourceKind::String && id == ResourceId::SerialPrefixText)
+            return "Orvo n° : ";
+        if (kind == ResourceKind::String && id == ResourceId::CompleteText)
+            return "Mise à jour terminée";
+        return std::nullopt;
+    }
+};
+
+TEST_F(UpdateCycle, LooksUpEachTextInTheLanguageInForceWhenItIsShown) {
     ops.Plug({"7654321"});
     std::vector<std::string> statuses;
     ops.onCall = [&](const std::string&) { statuses.push_back(device.StatusText.Get()); };
+    SetResourcesInForce(std::make_shared<PartialLanguage>());
     StartWorker();
-    ASSERT_TRUE(RunUntilSucceeded());
+    const bool succeeded = RunUntilSucceeded();
+    SetResourcesInForce(nullptr);
+    ASSERT_TRUE(succeeded);
 
-    EXPECT_EQ(statuses.front(), Text(ResourceId::ConnectDeviceText));
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Orvo s/n : 7654321"), statuses.end());
+    EXPECT_EQ(statuses.front(), Text(ResourceId::ConnectDeviceText)) << "a text the language lacks is English";
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Orvo n° : 7654321"), statuses.end());
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), Text(ResourceId::WritingText)), statuses.end());
-    EXPECT_GT(view.Repaints(), 4);
+    EXPECT_EQ(Status(), "Mise à jour terminée");
 }
 
 TEST_F(UpdateCycle, ADeviceArrivingLaterIsTakenOnTheFirstTickThatFindsIt) {
@@ -282,6 +300,8 @@ struct ConversionFailure {
     int boxTextId;
     const char* name;
 };
+
+void PrintTo(const ConversionFailure& failure, std::ostream* out) { *out << failure.name; }
 
 class FailedConversion : public UpdateCycle, public ::testing::WithParamInterface<ConversionFailure> {};
 
