@@ -58,10 +58,11 @@ DownloadResult Failure(DownloadOutcome outcome, std::string detail) {
     return result;
 }
 
+// True when nothing is left at `path`: removed, or never there.
 bool RemoveIfPresent(const std::string& path) {
     std::error_code ec;
     fs::remove(path, ec);
-    return !fs::exists(fs::symlink_status(path, ec)) && !ec;
+    return !ec;
 }
 
 void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, BodySink& sink,
