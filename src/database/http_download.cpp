@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -27,6 +28,8 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+using Clock = std::chrono::steady_clock;
+
 // Where the body goes while it arrives.
 struct BodySink {
     std::FILE* file = nullptr;
@@ -35,6 +38,28 @@ struct BodySink {
     bool overCap = false;
     bool writeFailed = false;
 };
+
+// Watches for silence: how long since the body last grew.
+struct StallWatch {
+    std::chrono::milliseconds limit{0};
+    Clock::time_point lastGrowth = Clock::now();
+    curl_off_t lastBytes = 0;
+    bool stalled = false;
+};
+
+int CheckForStall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto& watch = *static_cast<StallWatch*>(context);
+    const auto now = Clock::now();
+    if (received != watch.lastBytes) {
+        watch.lastBytes = received;
+        watch.lastGrowth = now;
+        return 0;
+    }
+    if (now - watch.lastGrowth < watch.limit)
+        return 0;
+    watch.stalled = true;
+    return 1;  // curl ends the transfer with CURLE_ABORTED_BY_CALLBACK
+}
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
     auto& sink = *static_cast<BodySink*>(context);
@@ -66,7 +91,7 @@ bool RemoveIfPresent(const std::string& path) {
 }
 
 void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, BodySink& sink,
-                       char* errorBuffer) {
+                       StallWatch& watch, char* errorBuffer) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     // Blocking on the worker thread: no signals for time-outs.
@@ -90,9 +115,13 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckForStall);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
 }
 
-DownloadResult Judge(CURL* curl, CURLcode code, const BodySink& sink, const char* errorBuffer) {
+DownloadResult Judge(CURL* curl, CURLcode code, const BodySink& sink, const StallWatch& watch,
+                     const char* errorBuffer) {
     DownloadResult result;
     result.bytes = sink.written;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
@@ -113,6 +142,11 @@ DownloadResult Judge(CURL* curl, CURLcode code, const BodySink& sink, const char
         result.outcome = connectTime > 0 ? DownloadOutcome::Stalled : DownloadOutcome::NotConnected;
         return result;
     }
+    case CURLE_ABORTED_BY_CALLBACK:
+        result.outcome = watch.stalled ? DownloadOutcome::Stalled : DownloadOutcome::TransferFailed;
+        if (watch.stalled)
+            result.detail = "nothing received for " + std::to_string(watch.limit.count()) + " ms";
+        return result;
     case CURLE_HTTP_RETURNED_ERROR:
         result.outcome = DownloadOutcome::HttpError;
         return result;
@@ -187,10 +221,12 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
     BodySink sink;
     sink.file = file.get();
     sink.cap = maxBytes;
+    StallWatch watch;
+    watch.limit = stallTimeout;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    ConfigureTransfer(curl.get(), *this, url, sink, errorBuffer);
+    ConfigureTransfer(curl.get(), *this, url, sink, watch, errorBuffer);
     const CURLcode code = curl_easy_perform(curl.get());
-    DownloadResult result = Judge(curl.get(), code, sink, errorBuffer);
+    DownloadResult result = Judge(curl.get(), code, sink, watch, errorBuffer);
 
     if (std::fclose(file.release()) != 0 && result.Stored())
         result = Failure(DownloadOutcome::FileError, "cannot write " + temporary);

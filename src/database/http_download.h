@@ -39,8 +39,12 @@ class HttpDownload {
 public:
     // Includes the host name look-up.
     std::chrono::milliseconds connectTimeout{15000};
-    // The transfer is abandoned when it runs below lowSpeedBytesPerSecond for
-    // lowSpeedTime (whole seconds, curl's granularity).
+    // The transfer is abandoned when no body byte has arrived for
+    // stallTimeout (from the start, or since the last byte), ...
+    std::chrono::milliseconds stallTimeout{30000};
+    // ... or when it trickles below lowSpeedBytesPerSecond for lowSpeedTime
+    // (whole seconds). This average-rate check lags by a few seconds, so
+    // the silence above is judged on its own.
     long lowSpeedBytesPerSecond = 1;
     std::chrono::seconds lowSpeedTime{30};
     // Far above the largest database (about 2.1 MB).
