@@ -189,6 +189,17 @@ SimUpdateServer::SimUpdateServer(UpdateServerOptions options, DatabaseTextProvid
     impl_->provider = provider ? std::move(provider) : DatabaseTextProvider(&GenerateDatabaseTextForSerial);
 
     auto& server = impl_->server;
+    // The library's default shares the port between listeners (SO_REUSEPORT):
+    // a second server on a taken port must fail instead of splitting the
+    // requests.
+    server.set_socket_options([](socket_t sock) {
+#ifdef _WIN32
+        httplib::default_socket_options(sock);
+#else
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+#endif
+    });
     // Bounds how long Stop waits for an idle client connection.
     server.set_keep_alive_timeout(1);
     server.set_read_timeout(std::chrono::seconds(2));
