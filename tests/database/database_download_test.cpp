@@ -11,6 +11,7 @@
 #include "database/download_request.h"
 #include "database/http_download.h"
 #include "device/dfu_device.h"
+#include "support/recording_ports.h"
 #include "update_server.h"
 
 namespace fs = std::filesystem;
@@ -241,4 +242,34 @@ TEST_F(DatabaseDownload, MissingFolderIsAFileErrorNotACrash) {
 
     EXPECT_EQ(result.outcome, DownloadOutcome::FileError) << result.detail;
     EXPECT_FALSE(fs::exists(folder_ / "no-such-folder"));
+}
+
+// The conversion must not be able to tell a downloaded text from the same
+// text written to disk by other means.
+TEST_F(DatabaseDownload, DownloadThenConversionGivesThePackedDatabaseOfTheSameText) {
+    UpdateServerOptions options;
+    options.records = 12000;  // more than two buffer files
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    RecordingMessageBox messages;
+    device_->AttachUi(nullptr, &messages, nullptr);
+
+    ASSERT_TRUE(device_->DownloadDatabase());
+    const std::string base = device_->ProgramFolder + "tesselDB";
+    ASSERT_EQ(device_->PrepareDatabase(base), base);
+
+    const fs::path otherFolder = folder_ / "from-disk";
+    fs::create_directories(otherFolder);
+    CDfuDevice fromDisk((otherFolder / "orvo-updater").string());
+    fromDisk.AttachUi(nullptr, &messages, nullptr);
+    const std::string otherBase = fromDisk.ProgramFolder + "tesselDB";
+    std::ofstream(otherBase + ".txt", std::ios::binary) << server.DatabaseTextFor(kSerial);
+    ASSERT_EQ(fromDisk.PrepareDatabase(otherBase), otherBase);
+
+    const std::string packed = ReadFile(base + ".bin");
+    EXPECT_EQ(packed.size(), 5u + 14u * 12000u);
+    EXPECT_EQ(packed, ReadFile(otherBase + ".bin"));
+    EXPECT_EQ(ReadFile(base + ".dfu"), ReadFile(otherBase + ".dfu"));
+    EXPECT_TRUE(messages.Messages().empty());
 }
