@@ -1,15 +1,9 @@
 #include <cstdio>
 
 #include "database/database_conversion.h"
+#include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
 #include "update/working_files.h"
-
-namespace {
-// Where the packed database lives in the device, and the alternate setting
-// whose memory holds it.
-constexpr std::uint32_t kDatabaseAddress = 0x00510000;
-constexpr int kDatabaseAlternateSetting = 1;
-}  // namespace
 
 std::string CDfuDevice::PrepareDatabase(const std::string& base) {
     const std::string binPath = base + WorkingFile::BinExt;
@@ -35,9 +29,9 @@ std::string CDfuDevice::PrepareDatabase(const std::string& base) {
         return sorted;
 
     const std::size_t entriesBefore = ElementEntries.size();
-    AddElementFile(binPath, kDatabaseAddress);
+    AddElementFile(binPath, DfuPreparation::DatabaseAddress);
     const bool registered = ElementEntries.size() == entriesBefore + 1;
-    const bool built = BuildImage(kDatabaseAlternateSetting);
+    const bool built = BuildImage(DfuPreparation::AlternateSetting);
     const bool written = WriteDfuFile(dfuPath);
     if (!registered || !built || !written) {
         std::remove(dfuPath.c_str());

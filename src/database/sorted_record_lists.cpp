@@ -69,32 +69,67 @@ void SortedListTable::Insert(const PackedRecord& record) {
         StartList();
 }
 
+namespace {
+
+// One list in the merge heap: its head's key beside its index, so that the
+// heap's comparisons never leave the heap's own memory.
+struct HeapEntry {
+    std::uint64_t key;
+    std::uint32_t list;
+};
+
+// The order in which heads are written: greater key first, and of equal keys
+// the list created first. A strict total order, so the heap always picks the
+// same list as comparing every head in table order would.
+bool WrittenBefore(const HeapEntry& a, const HeapEntry& b) {
+    return a.key != b.key ? a.key > b.key : a.list < b.list;
+}
+
+// Restores the heap after its top entry changed.
+void SiftDownFromTop(std::vector<HeapEntry>& heap) {
+    const std::size_t size = heap.size();
+    const HeapEntry moving = heap[0];
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t child = 2 * at + 1;
+        if (child >= size)
+            break;
+        if (child + 1 < size && WrittenBefore(heap[child + 1], heap[child]))
+            ++child;
+        if (!WrittenBefore(heap[child], moving))
+            break;
+        heap[at] = heap[child];
+        at = child;
+    }
+    heap[at] = moving;
+}
+
+}  // namespace
+
 void SortedListTable::MergeInto(BufferedFileWriter& output) {
-    // A heap of list indices ordered by head record, then by list index, picks
-    // the same list as comparing every head in table order would.
-    auto losesTo = [this](std::uint32_t a, std::uint32_t b) {
-        const std::uint64_t keyA = lists_[a].Head().key;
-        const std::uint64_t keyB = lists_[b].Head().key;
-        return keyA != keyB ? keyA < keyB : a > b;
-    };
-    std::vector<std::uint32_t> heap;
+    std::vector<HeapEntry> heap;
     heap.reserve(lists_.size());
     for (std::size_t i = 0; i < lists_.size(); ++i)
         if (!lists_[i].Empty())
-            heap.push_back(static_cast<std::uint32_t>(i));
-    std::make_heap(heap.begin(), heap.end(), losesTo);
+            heap.push_back({lists_[i].Head().key, static_cast<std::uint32_t>(i)});
+    // std::make_heap puts the greatest element by the comparison on top.
+    std::make_heap(heap.begin(), heap.end(), [](const HeapEntry& a, const HeapEntry& b) { return WrittenBefore(b, a); });
 
     std::uint8_t bytes[PackedRecordSize];
     while (!heap.empty()) {
-        std::pop_heap(heap.begin(), heap.end(), losesTo);
-        SortedRecordList& winner = lists_[heap.back()];
+        SortedRecordList& winner = lists_[heap[0].list];
         winner.Head().Pack(bytes);
         output.Write(bytes, sizeof bytes);
         winner.RemoveHead();
-        if (winner.Empty())
+        if (winner.Empty()) {
+            heap[0] = heap.back();
             heap.pop_back();
-        else
-            std::push_heap(heap.begin(), heap.end(), losesTo);
+            if (heap.empty())
+                break;
+        } else {
+            heap[0].key = winner.Head().key;
+        }
+        SiftDownFromTop(heap);
     }
     Clear();
 }

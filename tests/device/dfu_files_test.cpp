@@ -64,10 +64,10 @@ std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> bytes) {
 //  64 suffix, 76 CRC; 80 bytes in all
 DfuFileContents SampleContents() {
     DfuFileContents c;
-    c.vendorId = 0x0483;
-    c.productId = 0xDF11;
-    c.bcdDevice = 0x2200;
-    c.images.push_back({0, "A", {{0x08000000, {1, 2, 3}}, {0x08001000, {}}}});
+    c.vendorId = 0x1234;
+    c.productId = 0x5678;
+    c.bcdDevice = 0x0102;
+    c.images.push_back({0, "A", {{0x00100000, {1, 2, 3}}, {0x00110000, {}}}});
     c.images.push_back({1, "", {{0x00510000, {0xAB, 0xCD}}}});
     return c;
 }
@@ -123,10 +123,10 @@ TEST(DfuFiles, RoundTripThroughTheHandles) {
     const std::string path = folder.File("two.dfu");
     const std::size_t liveBefore = DfuImageStore::LiveCount();
 
-    DfuHandle first = MakeImage(0, "Internal Flash", {{0x08000000, {1, 2, 3, 4}}, {0x08004000, {}}, {0x08008000, {9}}});
+    DfuHandle first = MakeImage(0, "Firmware", {{0x00100000, {1, 2, 3, 4}}, {0x00104000, {}}, {0x00108000, {9}}});
     DfuHandle second = MakeImage(1, "", {});
     DfuHandle file = 0;
-    ASSERT_EQ(STDFUFILES_CreateNewDFUFile(path.c_str(), &file, 0x0483, 0xDF11, 0x2200), STDFU_NOERROR);
+    ASSERT_EQ(STDFUFILES_CreateNewDFUFile(path.c_str(), &file, 0x1234, 0x5678, 0x0102), STDFU_NOERROR);
     EXPECT_EQ(STDFUFILES_AppendImageToDFUFile(file, first), STDFU_NOERROR);
     EXPECT_EQ(STDFUFILES_AppendImageToDFUFile(file, second), STDFU_NOERROR);
     ASSERT_EQ(STDFUFILES_CloseDFUFile(file), STDFU_NOERROR);
@@ -137,9 +137,9 @@ TEST(DfuFiles, RoundTripThroughTheHandles) {
     std::uint16_t vendor = 0, product = 0, release = 0;
     std::uint8_t count = 0;
     ASSERT_EQ(STDFUFILES_OpenExistingDFUFile(path.c_str(), &file, &vendor, &product, &release, &count), STDFU_NOERROR);
-    EXPECT_EQ(vendor, 0x0483);
-    EXPECT_EQ(product, 0xDF11);
-    EXPECT_EQ(release, 0x2200);
+    EXPECT_EQ(vendor, 0x1234);
+    EXPECT_EQ(product, 0x5678);
+    EXPECT_EQ(release, 0x0102);
     ASSERT_EQ(count, 2);
     DfuHandle read0 = 0, read1 = 0;
     ASSERT_EQ(STDFUFILES_ReadImageFromDFUFile(file, 0, &read0), STDFU_NOERROR);
@@ -155,11 +155,11 @@ TEST(DfuFiles, RoundTripThroughTheHandles) {
     ASSERT_EQ(elements, 3u);
     std::uint32_t address = 0;
     EXPECT_EQ(ElementData(read0, 0, &address), Bytes({1, 2, 3, 4}));
-    EXPECT_EQ(address, 0x08000000u);
+    EXPECT_EQ(address, 0x00100000u);
     EXPECT_TRUE(ElementData(read0, 1, &address).empty());
-    EXPECT_EQ(address, 0x08004000u);
+    EXPECT_EQ(address, 0x00104000u);
     EXPECT_EQ(ElementData(read0, 2), Bytes({9}));
-    EXPECT_EQ(DfuImageStore::Snapshot(read0)->name, "Internal Flash");
+    EXPECT_EQ(DfuImageStore::Snapshot(read0)->name, "Firmware");
     EXPECT_EQ(STDFUFILES_GetImageAlternate(read1, &alternate), STDFU_NOERROR);
     EXPECT_EQ(alternate, 1);
     EXPECT_EQ(STDFUFILES_GetImageNbElement(read1, &elements), STDFU_NOERROR);
