@@ -92,5 +92,5 @@ DfuResult STDFUFILES_FilterImageForOperation(DfuHandle image, DfuMapping* mapEnt
     }
     if (r != STDFU_NOERROR)
         return r;
-    return ReplaceImageBlocks(image, filtered);
+    return ReplaceImageBlocks(image, std::move(filtered));
 }

@@ -208,7 +208,7 @@ DfuResult DfuOperation::RunUpload(DfuWire& wire, std::uint16_t transferSize) {
                 return r;
         }
     }
-    if (ReplaceImageBlocks(image_, blocks_) != STDFU_NOERROR)
+    if (ReplaceImageBlocks(image_, std::move(blocks_)) != STDFU_NOERROR)
         return STDFU_UNEXPECTED_ERROR;
     return STDFU_NOERROR;
 }
