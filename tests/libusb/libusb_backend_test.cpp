@@ -112,6 +112,9 @@ TEST_F(LibusbOverUmockdev, EnumeratesADfuDeviceWithPathAndProductString) {
     bus_.Plug(std::make_shared<TinyDfuDevice>());
     Backend().EnumerateDfuInterfaces();
     const std::size_t filesOpen = OpenFileCount();
+    for (int i = 0; i < 4; ++i) {
+        Backend().EnumerateDfuInterfaces();
+    }
 
     const auto found = Backend().EnumerateDfuInterfaces();
 
@@ -120,7 +123,10 @@ TEST_F(LibusbOverUmockdev, EnumeratesADfuDeviceWithPathAndProductString) {
     EXPECT_EQ(found[0].description, "Tiny DFU");
     EXPECT_EQ(found[0].descriptionStatus, UsbStatus::Ok);
     EXPECT_EQ(found[0].interfaceNumber, 0);
-    EXPECT_EQ(OpenFileCount(), filesOpen) << "enumeration must not keep the device open";
+    // A device kept open would leave a descriptor (and umockdev's end of the
+    // connection) behind per enumeration; umockdev closes its end a moment
+    // late, hence the slack of one.
+    EXPECT_LE(OpenFileCount(), filesOpen + 1) << "enumeration must not keep the device open";
 }
 
 TEST_F(LibusbOverUmockdev, ListsOnlyDfuModeInterfacesWithTheirNumbersAndPorts) {
