@@ -1,5 +1,6 @@
 #include "umockdev_usb_bus.h"
 
+#include <dlfcn.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -619,7 +620,16 @@ UmockdevUsbBus::~UmockdevUsbBus() {
     g_object_unref(testbed_->testbed);
 }
 
-bool UmockdevUsbBus::IsEmulationActive() { return umockdev_in_mock_environment() != FALSE; }
+bool UmockdevUsbBus::IsEmulationActive() {
+    // umockdev_in_mock_environment() only looks for a testbed directory; what
+    // matters is whether the preload library redirects /sys and /dev.
+    void* preload = ::dlopen("libumockdev-preload.so.0", RTLD_NOW | RTLD_NOLOAD);
+    if (preload == nullptr) {
+        return false;
+    }
+    ::dlclose(preload);
+    return true;
+}
 
 int UmockdevUsbBus::Plug(std::shared_ptr<VirtualUsbDevice> device, const Placement& placement) {
     devices_.push_back(std::make_unique<Device>(testbed_->testbed, testbed_->root, std::move(device), placement));

@@ -31,7 +31,7 @@ public:
     UmockdevUsbBus(const UmockdevUsbBus&) = delete;
     UmockdevUsbBus& operator=(const UmockdevUsbBus&) = delete;
 
-    // True when the umockdev preload library is active in this process.
+    // True when the umockdev preload library is loaded into this process.
     static bool IsEmulationActive();
 
     // Plugs the model in; returns its handle for Unplug.
