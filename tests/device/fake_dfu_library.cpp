@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "device/dfu_files_format.h"
 
 FakeDfuLibrary::FakeDfuLibrary() : flash_(kFlashSize, 0xFF), mapStorage_(2 * kDfuMappingStride, 0) {}
 
 void FakeDfuLibrary::AddFile(const std::string& path, std::vector<Image> images) {
     std::lock_guard lock(mutex_);
+    registered_.insert(path);
     files_[path] = std::move(images);
 }
 
@@ -18,6 +23,12 @@ void FakeDfuLibrary::WriteFlash(std::uint32_t address, const std::vector<std::ui
 std::vector<std::uint8_t> FakeDfuLibrary::ReadFlash(std::uint32_t address, std::size_t length) const {
     std::lock_guard lock(mutex_);
     return {flash_.begin() + address, flash_.begin() + address + static_cast<std::ptrdiff_t>(length)};
+}
+
+std::vector<FakeDfuLibrary::Image> FakeDfuLibrary::FileImages(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto it = files_.find(path);
+    return it == files_.end() ? std::vector<Image>{} : it->second;
 }
 
 std::vector<std::int32_t> FakeDfuLibrary::Launched() const {
@@ -172,8 +183,31 @@ DfuResult FakeDfuLibrary::StopOperation(DfuHandle handle, DfuOperationContext* c
     return STDFU_NOERROR;
 }
 
+// A file the test did not register is read from disk, so the DFU files that
+// the product itself makes can be handed to the operations.
+bool FakeDfuLibrary::LoadFromDisk(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const DfuFileParse parsed = DfuFileFormat::Parse(bytes);
+    if (!parsed.ok)
+        return false;
+    std::vector<Image> images;
+    for (const DfuImageData& data : parsed.contents.images) {
+        Image image{data.alternateSetting, {}};
+        for (const DfuImageElementData& element : data.elements)
+            image.elements.push_back({element.address, element.data});
+        images.push_back(std::move(image));
+    }
+    files_[path] = std::move(images);
+    return true;
+}
+
 DfuResult FakeDfuLibrary::OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) {
     std::lock_guard lock(mutex_);
+    if (!registered_.count(path) && !LoadFromDisk(path))
+        files_.erase(path);
     auto it = files_.find(path);
     if (it == files_.end())
         return STDFUFILES_FILE_ERROR;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ public:
     FakeDfuLibrary();
 
     // --- set-up
+    // Registers a file; files not registered are read from disk when opened.
     void AddFile(const std::string& path, std::vector<Image> images);
     void WriteFlash(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
     std::vector<std::uint8_t> ReadFlash(std::uint32_t address, std::size_t length) const;
@@ -51,6 +53,8 @@ public:
     std::map<std::uint32_t, std::uint32_t> reportedLength;
 
     // --- what happened
+    // The images of a file as the operations last opened it.
+    std::vector<Image> FileImages(const std::string& path) const;
     std::vector<std::int32_t> Launched() const;
     std::vector<DfuOperationContext> LaunchContexts() const;
     std::vector<std::int32_t> FilteredFor() const;
@@ -89,12 +93,14 @@ private:
     DfuHandle NewImage(Image image);
     void Finish(Operation& operation);
     bool IsReadBack(DfuHandle image) const;
+    bool LoadFromDisk(const std::string& path);
 
     mutable std::mutex mutex_;
     DfuHandle nextHandle_ = 1;
     std::vector<std::uint8_t> flash_;
     std::vector<unsigned char> mapStorage_;
     bool mapLive_ = false;
+    std::set<std::string> registered_;
     std::map<std::string, std::vector<Image>> files_;
     std::map<DfuHandle, std::string> openFiles_;
     std::map<DfuHandle, Image> images_;

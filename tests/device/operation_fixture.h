@@ -9,13 +9,14 @@
 
 #include "device/dfu_device.h"
 #include "support/recording_ports.h"
+#include "support/scratch_files.h"
 #include "update/cycle_signals.h"
 
 // A device with recording UI ports, and a worker thread whose operation the
 // test thread monitors the way the view's timer 0 does.
 class OperationFixture : public ::testing::Test {
 protected:
-    OperationFixture() : device("/opt/orvo/orvo-updater") {
+    OperationFixture() : folder("device_operations"), device(folder.File("orvo-updater")) {
         device.AttachUi(&bar, &box, &signals);
         device.DevicePath.Set("USB\\VID_0483&PID_DF11\\BUS_001&PORT_1");
         signals.ShowProgress = 1;
@@ -66,6 +67,7 @@ protected:
         return finished;
     }
 
+    ScratchFolder folder;  // the program folder: working files go here
     RecordingProgressBar bar;
     RecordingMessageBox box;
     CycleSignals signals;
