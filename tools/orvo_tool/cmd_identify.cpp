@@ -26,12 +26,15 @@ int RunIdentify(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
         return 2;
     }
+    const bool picked = session.PickDevice(args, error);
     if (!args.empty()) {
-        std::fprintf(stderr, "usage: orvo-tool identify [--virtual[=FLASH_FILE]]\n");
+        std::fprintf(stderr, "usage: orvo-tool identify [--device PATH] %s\n", UsbSession::OptionsUsage());
         return 2;
     }
-    if (!session.FindDevice())
+    if (!picked) {
+        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
         return 2;
+    }
 
     CDfuDevice& device = session.Device();
     // As during the update cycle: no percent and no success text on the bar.
@@ -43,7 +46,7 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     std::printf("identity text: %s\n", PrintableText(device.DeviceIdText.Get()).c_str());
     std::printf("product name: %s\n", PrintableText(device.DeviceProductName.Get()).c_str());
     std::printf("verdict: %s\n", VerdictText(result));
-    if (!session.SaveFlash(error))
+    if (!session.Finish(error))
         std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
     switch (result) {
     case IdentifyResult::Accepted: return 0;
@@ -56,5 +59,5 @@ int RunIdentify(const std::vector<std::string>& arguments) {
 }  // namespace
 
 static const CommandRegistration registration{
-    "identify", "[--virtual[=FLASH_FILE]]",
+    "identify", std::string("[--device PATH] ") + UsbSession::OptionsUsage(),
     "read the device's identity block: serial, identity text, product name and the verdict", &RunIdentify};

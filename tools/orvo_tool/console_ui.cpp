@@ -6,8 +6,23 @@
 #include "device/dfu_device.h"
 
 namespace {
+
 constexpr Colour kErrorColour = Rgb(255, 0, 0);
+
+// "N%" captions, the running operation's progress; -1 for any other text.
+int PercentOf(const std::string& text) {
+    if (text.size() < 2 || text.size() > 4 || text.back() != '%')
+        return -1;
+    int value = 0;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
 }
+
+}  // namespace
 
 int ConsoleProgressBar::SetPos(int position) {
     std::lock_guard lock(mutex_);
@@ -23,6 +38,15 @@ void ConsoleProgressBar::SetText(const std::string& text) {
         return;
     }
     text_ = text;
+    // Progress goes to the terminal in steps of ten, not once per block.
+    const int percent = PercentOf(text);
+    if (percent >= 0) {
+        if (percent / 10 == lastDecade_)
+            return;
+        lastDecade_ = percent / 10;
+    } else {
+        lastDecade_ = -1;
+    }
     lastWasError_ = barColour_ == kErrorColour;
     std::FILE* stream = lastWasError_ ? stderr : stdout;
     // Captions may carry their own line break (the status report's).

@@ -34,6 +34,7 @@ private:
     std::string text_;
     Colour barColour_ = 0;
     bool lastWasError_ = false;
+    int lastDecade_ = -1;
 };
 
 // Message boxes become text on stderr; there is nobody to press OK.

@@ -5,11 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "device/dfu_protocol.h"
-#include "device/usb/usb_backend.h"
-#include "virtual_orvo.h"
-#include "virtual_usb_bus.h"
-
 namespace fs = std::filesystem;
 
 DeviceSession::DeviceSession() {
@@ -20,60 +15,28 @@ DeviceSession::DeviceSession() {
     // The device's working files ("connectTest", "Date") go into this folder.
     device_ = std::make_unique<CDfuDevice>((folder / "orvo-tool").string());
     device_->AttachUi(&bar_, &box_, &signals_);
+    signals_.ShowProgress = 1;
 }
 
 DeviceSession::~DeviceSession() {
-    monitor_.reset();
-    if (bus_) {
-        bus_->UnplugAll();
-        SetUsbBackend(nullptr);
-    }
+    monitor_.reset();  // no tick may run once the device object goes
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
 }
 
 bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
-    for (auto it = args.begin(); it != args.end(); ++it) {
-        if (*it == "--virtual" || it->rfind("--virtual=", 0) == 0) {
-            if (it->size() > 10)
-                flashFile_ = it->substr(10);
-            orvo_ = std::make_shared<VirtualOrvo>();
-            args.erase(it);
-            break;
-        }
-    }
-    if (orvo_) {
-        if (!flashFile_.empty() && fs::exists(flashFile_) && !orvo_->LoadFlash(flashFile_, error))
-            return false;
-        bus_ = std::make_unique<VirtualUsbBus>();
-        bus_->Plug(orvo_);
-        SetUsbBackend(bus_.get());
-    }
+    if (!usb_.Start(args, error))
+        return false;
     monitor_ = std::make_unique<MonitorTimer>(*device_);
     return true;
 }
 
-bool DeviceSession::FindDevice() {
-    if (device_->FindDevice())
-        return true;
-    bool any = false;
-    for (const DfuInterfaceInfo& info : CurrentUsbBackend().EnumerateDfuInterfaces()) {
-        any = true;
-        std::fprintf(stderr, "%s: product string unreadable (%s)%s\n", info.path.c_str(),
-                     UsbStatusName(info.descriptionStatus),
-                     info.descriptionStatus == UsbStatus::AccessDenied
-                         ? ": no access for this user; install the udev rule for DFU-mode devices"
-                         : "");
-    }
-    if (!any)
-        std::fprintf(stderr, "no DFU-mode device found\n");
-    return false;
-}
-
-bool DeviceSession::SaveFlash(std::string& error) {
-    if (!orvo_ || flashFile_.empty())
-        return true;
-    return orvo_->SaveFlash(flashFile_, error);
+bool DeviceSession::PickDevice(std::vector<std::string>& args, std::string& error) {
+    std::string path;
+    if (!::PickDevice(args, path, error))
+        return false;
+    device_->DevicePath.Set(path);
+    return true;
 }
 
 std::string PrintableText(const std::string& text) {

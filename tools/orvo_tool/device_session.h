@@ -7,17 +7,13 @@
 #include "console_ui.h"
 #include "device/dfu_device.h"
 #include "update/cycle_signals.h"
+#include "usb_session.h"
 
-class VirtualUsbBus;
-class VirtualOrvo;
-
-// What a device command of orvo-tool needs to run the updater's own device
-// operations from a terminal: a CDfuDevice whose working files go to a
-// private temporary folder, console stand-ins for the progress bar and the
-// message box, and timer 0 ticking the operation monitor. With
-// `--virtual[=FLASH_FILE]` the device is a virtual Orvo on a virtual bus
-// (its flash loaded from and saved back to FLASH_FILE when given; a missing
-// file starts a fresh device); otherwise real devices through libusb.
+// What a command needs to run the updater's own device operations from a
+// terminal: the USB session (--virtual, --capture, ...), a CDfuDevice whose
+// working files go to a private temporary folder, console stand-ins for the
+// progress bar and the message box, and timer 0 ticking the operation
+// monitor while the session lives.
 class DeviceSession {
 public:
     DeviceSession();
@@ -25,27 +21,25 @@ public:
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // Takes --virtual[=FLASH_FILE] out of `args` and sets up the bus.
+    // Takes the USB session's options out of `args` and installs its backend.
     bool Open(std::vector<std::string>& args, std::string& error);
-    // Finds the device; prints why not to stderr when there is none.
-    bool FindDevice();
-    // Writes the virtual Orvo's flash back to its file, if it has one.
-    bool SaveFlash(std::string& error);
+    // Picks the device (--device PATH, or the updater's discovery rule) and
+    // makes it the one the operations address.
+    bool PickDevice(std::vector<std::string>& args, std::string& error);
+    // Saves the virtual Orvo's flash to its file, if it has one.
+    bool Finish(std::string& error) { return usb_.Finish(error); }
 
     CDfuDevice& Device() { return *device_; }
     CycleSignals& Signals() { return signals_; }
-    ConsoleProgressBar& Bar() { return bar_; }
-    ConsoleMessageBox& Box() { return box_; }
+    const std::string& Folder() const { return folder_; }
 
 private:
     std::string folder_;
     ConsoleProgressBar bar_;
     ConsoleMessageBox box_;
     CycleSignals signals_;
+    UsbSession usb_;
     std::unique_ptr<CDfuDevice> device_;
-    std::unique_ptr<VirtualUsbBus> bus_;
-    std::shared_ptr<VirtualOrvo> orvo_;
-    std::string flashFile_;
     std::unique_ptr<MonitorTimer> monitor_;
 };
 
