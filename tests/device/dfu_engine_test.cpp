@@ -85,7 +85,7 @@ TEST(MemoryMapTable, EntriesSitAtTheFixedStride) {
     const DfuMapping* second = EntryOfAlternate1(table);
     EXPECT_EQ(second->alternateSetting, 1);
     EXPECT_STREQ(second->name, "Data Flash");
-    EXPECT_EQ(second->transferSize, 2048);
+    EXPECT_EQ(+second->transferSize, 2048);
     EXPECT_EQ(MappingSectors(*second).size(), 128u);
     EXPECT_TRUE(RangeHasProperties(*second, 0x004FFFF0, 0x20, kSectorWritable));  // across two sectors
     EXPECT_FALSE(RangeHasProperties(*second, 0x007FFFF0, 0x20, kSectorReadable));  // past the end
@@ -216,7 +216,7 @@ TEST_F(EngineTest, MappingComesFromTheDevicesInterfaceStrings) {
     EXPECT_EQ(count, 2u);
     EXPECT_STREQ(map[0].name, "Firmware");
     EXPECT_STREQ(EntryOfAlternate1(map)->name, "Data Flash");
-    EXPECT_EQ(EntryOfAlternate1(map)->transferSize, 2048);
+    EXPECT_EQ(+EntryOfAlternate1(map)->transferSize, 2048);
     STDFUPRT_DestroyMapping(&map);
 
     EXPECT_NE(STDFUPRT_CreateMappingFromDevice("USB\\VID_0000&PID_0000\\NONE", &map, &count), STDFU_NOERROR);
@@ -250,7 +250,7 @@ TEST_F(EngineTest, LaunchRefusesBadRecordsAndASecondOperationOnTheSameDevice) {
     // The handle is dead afterwards, and a status query says so.
     DfuOperationContext dead{};
     EXPECT_NE(STDFUPRT_GetOperationStatus(handle, &dead), STDFU_NOERROR);
-    EXPECT_NE(dead.ErrorCode, STDFU_NOERROR);
+    EXPECT_NE(+dead.ErrorCode, STDFU_NOERROR);
     EXPECT_NE(STDFUPRT_StopOperation(handle, &dead), STDFU_NOERROR);
     STDFUFILES_DestroyImage(&image);
 }
@@ -265,11 +265,11 @@ TEST_F(EngineTest, RecordIsRewrittenWholeAndPercentReaches100OnlyAtTheEnd) {
     // Monotone, and 100 seen only as the very last value.
     EXPECT_TRUE(std::is_sorted(out.percents.begin(), out.percents.end()));
     EXPECT_EQ(std::count(out.percents.begin(), out.percents.end(), 100), 1);
-    EXPECT_EQ(out.context.TransferSize, 2048);
-    EXPECT_EQ(out.context.Operation, OPERATION_UPGRADE);
-    EXPECT_EQ(out.context.Image, image);
+    EXPECT_EQ(+out.context.TransferSize, 2048);
+    EXPECT_EQ(+out.context.Operation, OPERATION_UPGRADE);
+    EXPECT_EQ(+out.context.Image, image);
     EXPECT_STREQ(out.context.DevicePath, path_.c_str());
-    EXPECT_EQ(out.context.CurrentNBlock, 2u + 19);  // 20 blocks after one pointer update
+    EXPECT_EQ(+out.context.CurrentNBlock, 2u + 19);  // 20 blocks after one pointer update
     EXPECT_EQ(orvo_->Stats().setPointers, 1u);
     EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
     STDFUFILES_DestroyImage(&image);
