@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "device/dfu_config_descriptor.h"
+#include "device/dfu_device.h"
 #include "device/dfu_mapping.h"
 #include "support/transport_rig.h"
 #include "support/virtual_bus_rig.h"
@@ -309,6 +310,31 @@ TEST_F(EngineTest, DeviceStuckInManifestationIsABadStateMachine) {
     ASSERT_EQ(orvo_->State(), dfu::dfuMANIFEST_WAIT_RESET);
     const auto out = WriteElements(path_, {{0x00600000, PatternBytes(16, 1)}});
     EXPECT_EQ(out.error, STDFU_BAD_STATE_MACHINE);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
+    // A backend whose paths come in lower case: DevicePath is stored upper-cased.
+    class LowerCaseBus : public VirtualUsbBus {
+    public:
+        std::vector<DfuInterfaceInfo> EnumerateDfuInterfaces() override {
+            auto found = VirtualUsbBus::EnumerateDfuInterfaces();
+            for (auto& info : found)
+                for (char& c : info.path)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return found;
+        }
+    } bus;
+    const std::string path = bus.Plug(std::make_shared<VirtualOrvo>());
+    SetUsbBackend(&bus);
+    CDfuDevice device("/nowhere/orvo-updater");
+    EXPECT_TRUE(device.FindDevice());
+    EXPECT_EQ(device.DevicePath.Get(), path);
+    EXPECT_EQ(bus.OpenHandles(), 0u);
+    SetUsbBackend(nullptr);
 }
 
 }  // namespace
