@@ -119,21 +119,22 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
     if (detached_)
         return UsbStatus::NoDevice;
 
+    const bool dataStage = (setup.bRequest == dfu::DNLOAD || setup.bRequest == dfu::UPLOAD) && setup.wLength > 0;
     unsigned delayMs = 0;
+    std::uint32_t wireUs = 0;
     {
         std::lock_guard lock(mutex_);
         if (slowCount_ > 0) {
             --slowCount_;
             delayMs = slowDelayMs_;
         }
+        if (dataStage)
+            wireUs = ScaledUs(static_cast<std::uint64_t>(config_.timing.transferUsPerKiB) * setup.wLength / 1024);
     }
     if (delayMs > 0 && !SleepUnlessDetached(std::chrono::milliseconds(delayMs)))
         return UsbStatus::NoDevice;
 
-    const bool dataStage = (setup.bRequest == dfu::DNLOAD || setup.bRequest == dfu::UPLOAD) && setup.wLength > 0;
     if (dataStage) {
-        const std::uint32_t wireUs =
-            ScaledUs(static_cast<std::uint64_t>(config_.timing.transferUsPerKiB) * setup.wLength / 1024);
         // The data stage holds the transfer for as long as the sleep really
         // lasted, so that is what counts as wire time.
         const auto started = std::chrono::steady_clock::now();
