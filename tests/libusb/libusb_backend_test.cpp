@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "device/usb/libusb_backend.h"
+#include "libusb/file_mode_override.h"
 #include "libusb/tiny_dfu_device.h"
 #include "libusb/umockdev_usb_bus.h"
 
@@ -24,34 +21,6 @@ std::size_t OpenFileCount() {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                                                   std::filesystem::directory_iterator{}));
 }
-
-// Root opens any file whatever its mode; to see "access denied" as a user
-// would, this thread gives up the capabilities that override file modes for
-// as long as the object lives.
-class WithoutFileModeOverride {
-public:
-    WithoutFileModeOverride() {
-        header_.version = _LINUX_CAPABILITY_VERSION_3;
-        if (syscall(SYS_capget, &header_, saved_) != 0) {
-            return;
-        }
-        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        active_ = syscall(SYS_capset, &header_, reduced) == 0;
-    }
-    ~WithoutFileModeOverride() {
-        if (active_) {
-            syscall(SYS_capset, &header_, saved_);
-        }
-    }
-    WithoutFileModeOverride(const WithoutFileModeOverride&) = delete;
-    WithoutFileModeOverride& operator=(const WithoutFileModeOverride&) = delete;
-
-private:
-    __user_cap_header_struct header_{};
-    __user_cap_data_struct saved_[2]{};
-    bool active_ = false;
-};
 
 UsbSetupPacket GetStatusRequest() { return {0xA1, TinyDfuDevice::kGetStatus, 0, 0, 6}; }
 
@@ -129,26 +98,27 @@ TEST_F(LibusbOverUmockdev, EnumeratesADfuDeviceWithPathAndProductString) {
     EXPECT_LE(OpenFileCount(), filesOpen + 1) << "enumeration must not keep the device open";
 }
 
-TEST_F(LibusbOverUmockdev, ListsOnlyDfuModeInterfacesWithTheirNumbersAndPorts) {
+TEST_F(LibusbOverUmockdev, ListsOnlyDfuModeInterfacesByBusAndPortWhateverThePluggingOrder) {
     TinyDfuDevice::Options other;
     other.interfaceClass = 0xFF;
     other.productId = 0x0001;
     TinyDfuDevice::Options second;
     second.interfaceNumber = 1;
     second.product = "Second";
-    bus_.Plug(std::make_shared<TinyDfuDevice>(), {1, 2, {1}});
+    bus_.Plug(std::make_shared<TinyDfuDevice>(), {1, 2, {3}});
     bus_.Plug(std::make_shared<TinyDfuDevice>(other), {1, 3, {2}});
-    bus_.Plug(std::make_shared<TinyDfuDevice>(second), {2, 4, {3}});
+    bus_.Plug(std::make_shared<TinyDfuDevice>(), {2, 4, {1}});
+    bus_.Plug(std::make_shared<TinyDfuDevice>(second), {1, 5, {1}});
 
-    auto found = Backend().EnumerateDfuInterfaces();
+    const auto found = Backend().EnumerateDfuInterfaces();
 
-    ASSERT_EQ(found.size(), 2u);
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+    ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0].path, kFirstPath);
-    EXPECT_EQ(found[0].interfaceNumber, 0);
-    EXPECT_EQ(found[1].path, "USB\\VID_1209&PID_7A70\\BUS_002&PORT_3");
-    EXPECT_EQ(found[1].interfaceNumber, 1);
-    EXPECT_EQ(found[1].description, "Second");
+    EXPECT_EQ(found[0].interfaceNumber, 1);
+    EXPECT_EQ(found[0].description, "Second");
+    EXPECT_EQ(found[1].path, "USB\\VID_1209&PID_7A70\\BUS_001&PORT_3");
+    EXPECT_EQ(found[1].interfaceNumber, 0);
+    EXPECT_EQ(found[2].path, "USB\\VID_1209&PID_7A70\\BUS_002&PORT_1");
 }
 
 TEST_F(LibusbOverUmockdev, DeviceWithoutAReadableProductStringHasNoDescription) {

@@ -140,6 +140,8 @@ GRef<UMockdevIoctlData> Resolve(UMockdevIoctlData* data, std::size_t offset, std
 struct UmockdevUsbBus::Testbed {
     UMockdevTestbed* testbed = nullptr;
     std::string root;
+    std::mutex mutex;  // the testbed's files and uevents
+    std::mutex devicesMutex;
 };
 
 // One emulated device: its sysfs entry, its device node with the ioctl
@@ -147,9 +149,9 @@ struct UmockdevUsbBus::Testbed {
 // blocks umockdev's own thread (which must keep answering reaps and discards).
 class UmockdevUsbBus::Device {
 public:
-    Device(UMockdevTestbed* testbed, const std::string& root, std::shared_ptr<VirtualUsbDevice> model,
-           const Placement& placement)
-        : testbed_(testbed), model_(std::move(model)), placement_(placement) {
+    Device(UMockdevTestbed* testbed, std::mutex& testbedMutex, const std::string& root,
+           std::shared_ptr<VirtualUsbDevice> model, const Placement& placement)
+        : testbed_(testbed), testbedMutex_(testbedMutex), model_(std::move(model)), placement_(placement) {
         devnode_ = "/dev/bus/usb/" + ThreeDigits(placement.bus) + "/" + ThreeDigits(placement.address);
         nodeFile_ = root + devnode_;
         config_ = model_->ConfigurationDescriptor();
@@ -158,11 +160,16 @@ public:
     }
 
     ~Device() {
+        bool attached = false;
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
+            attached = !detached_;
         }
         wake_.notify_all();
+        if (attached) {
+            model_->OnDetach();  // a model blocked in a transfer lets go
+        }
         worker_.join();
         if (handler_) {
             umockdev_testbed_detach_ioctl(testbed_, devnode_.c_str(), nullptr);
@@ -174,6 +181,7 @@ public:
     Device& operator=(const Device&) = delete;
 
     void Plug() {
+        model_->OnAttach();
         // The handler goes first: libusb may see the device the moment its
         // sysfs entry appears, and open it straight away.
         handler_ = GRef<UMockdevIoctlBase>(umockdev_ioctl_base_new());
@@ -188,6 +196,7 @@ public:
         CreateDeviceNode();
         // All attributes in one go: adding them one by one races libusb's
         // hotplug scan, which may read a half-made device.
+        std::lock_guard testbedLock(testbedMutex_);
         if (!umockdev_testbed_add_from_string(testbed_, SysfsRecord().c_str(), &error)) {
             const std::string message = error != nullptr ? error->message : "unknown error";
             g_clear_error(&error);
@@ -195,23 +204,35 @@ public:
         }
     }
 
+    // Pulled out, by the test or by the model itself (a NoDevice answer):
+    // transfers in flight end with "no device", later ioctls with ENODEV, the
+    // model hears of it and the device leaves sysfs. Any thread.
     void Unplug() {
         {
             std::lock_guard lock(mutex_);
-            if (gone_) {
+            if (detached_) {
                 return;
             }
-            gone_ = true;
+            detached_ = true;
             for (auto& [id, urb] : urbs_) {
                 FinishLocked(*urb, -ESHUTDOWN, 0);
             }
         }
+        model_->OnDetach();
         const std::string syspath = "/sys" + SysfsDevicePath();
+        std::lock_guard testbedLock(testbedMutex_);
         umockdev_testbed_uevent(testbed_, syspath.c_str(), "remove");
         umockdev_testbed_remove_device(testbed_, syspath.c_str());
         std::error_code ignored;
         std::filesystem::remove(nodeFile_, ignored);
     }
+
+    bool IsAttached() const {
+        std::lock_guard lock(mutex_);
+        return !detached_;
+    }
+
+    void DenyAccess() const { ::chmod(nodeFile_.c_str(), 0); }
 
     std::size_t TransferCount() const {
         std::lock_guard lock(mutex_);
@@ -350,7 +371,7 @@ private:
 
     bool IsGone() const {
         std::lock_guard lock(mutex_);
-        return gone_;
+        return detached_;
     }
 
     int Claim(UMockdevIoctlClient* client, std::uint32_t interface) {
@@ -445,7 +466,7 @@ private:
         bool gone = false;
         {
             std::lock_guard lock(mutex_);
-            gone = gone_;
+            gone = detached_;
             for (auto at = completed_.begin(); at != completed_.end(); ++at) {
                 auto found = urbs_.find(*at);
                 if (found != urbs_.end() && found->second->client == client) {
@@ -527,10 +548,11 @@ private:
             lock.unlock();
             std::size_t transferred = 0;
             const UsbStatus status = Execute(setup, data, transferred);
-            lock.lock();
             if (status == UsbStatus::NoDevice) {
-                gone_ = true;
+                // The model has left the bus in the middle of this transfer.
+                Unplug();
             }
+            lock.lock();
             found = urbs_.find(id);
             if (found == urbs_.end() || found->second->done || status == UsbStatus::Timeout) {
                 // Discarded meanwhile, or a device that never answers: the
@@ -541,11 +563,6 @@ private:
             urb.data = std::move(data);
             FinishLocked(urb, UrbStatusFrom(status),
                          status == UsbStatus::Ok ? static_cast<int>(std::min(transferred, urb.data.size())) : 0);
-            if (status == UsbStatus::NoDevice) {
-                for (auto& [other, pending] : urbs_) {
-                    FinishLocked(*pending, -ESHUTDOWN, 0);
-                }
-            }
         }
     }
 
@@ -584,6 +601,7 @@ private:
     }
 
     UMockdevTestbed* testbed_;
+    std::mutex& testbedMutex_;  // one testbed, changed from several threads
     std::shared_ptr<VirtualUsbDevice> model_;
     Placement placement_;
     std::string devnode_;
@@ -595,7 +613,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    bool gone_ = false;
+    bool detached_ = false;
     std::uint64_t nextUrbId_ = 1;
     std::map<std::uint64_t, std::unique_ptr<Urb>> urbs_;
     std::deque<std::uint64_t> queue_;
@@ -616,7 +634,7 @@ UmockdevUsbBus::UmockdevUsbBus() : testbed_(std::make_unique<Testbed>()) {
 }
 
 UmockdevUsbBus::~UmockdevUsbBus() {
-    devices_.clear();
+    devices_.clear();  // no other thread may use the bus any more
     g_object_unref(testbed_->testbed);
 }
 
@@ -632,13 +650,23 @@ bool UmockdevUsbBus::IsEmulationActive() {
 }
 
 int UmockdevUsbBus::Plug(std::shared_ptr<VirtualUsbDevice> device, const Placement& placement) {
-    devices_.push_back(std::make_unique<Device>(testbed_->testbed, testbed_->root, std::move(device), placement));
-    devices_.back()->Plug();
+    auto added = std::make_unique<Device>(testbed_->testbed, testbed_->mutex, testbed_->root, std::move(device),
+                                          placement);
+    added->Plug();
+    std::lock_guard lock(testbed_->devicesMutex);
+    devices_.push_back(std::move(added));
     return static_cast<int>(devices_.size()) - 1;
 }
 
-void UmockdevUsbBus::Unplug(int id) { devices_.at(static_cast<std::size_t>(id))->Unplug(); }
-
-std::size_t UmockdevUsbBus::TransferCount(int id) const {
-    return devices_.at(static_cast<std::size_t>(id))->TransferCount();
+UmockdevUsbBus::Device& UmockdevUsbBus::At(int id) const {
+    std::lock_guard lock(testbed_->devicesMutex);
+    return *devices_.at(static_cast<std::size_t>(id));
 }
+
+void UmockdevUsbBus::Unplug(int id) { At(id).Unplug(); }
+
+bool UmockdevUsbBus::IsAttached(int id) const { return At(id).IsAttached(); }
+
+void UmockdevUsbBus::DenyAccess(int id) { At(id).DenyAccess(); }
+
+std::size_t UmockdevUsbBus::TransferCount(int id) const { return At(id).TransferCount(); }

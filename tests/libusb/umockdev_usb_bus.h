@@ -38,8 +38,13 @@ public:
     int Plug(std::shared_ptr<VirtualUsbDevice> device, const Placement& placement);
     int Plug(std::shared_ptr<VirtualUsbDevice> device) { return Plug(std::move(device), Placement{}); }
     // Pulls the device out: transfers in flight end with "no device", later
-    // ioctls fail with ENODEV, and it disappears from sysfs.
+    // ioctls fail with ENODEV, and it disappears from sysfs. Any thread. A
+    // model that answers NoDevice is unplugged the same way by the bus.
     void Unplug(int id);
+    bool IsAttached(int id) const;
+    // From now on the device node may not be opened (mode 000); a process
+    // with root's file-mode override still can.
+    void DenyAccess(int id);
 
     // Number of control transfers the bus carried to device `id`.
     std::size_t TransferCount(int id) const;
@@ -47,6 +52,8 @@ public:
     class Device;
 
 private:
+    Device& At(int id) const;
+
     struct Testbed;
     std::unique_ptr<Testbed> testbed_;
     std::vector<std::unique_ptr<Device>> devices_;

@@ -60,36 +60,6 @@ ToolRunResult RunToolOperation(const std::string& devicePath, std::int32_t opera
     return result;
 }
 
-ToolRunResult WriteImageToDevice(const std::string& devicePath, DfuHandle image) {
-    ToolRunResult result;
-    DfuMapping* map = nullptr;
-    std::uint32_t count = 0;
-    result.error = STDFUPRT_CreateMappingFromDevice(devicePath.c_str(), &map, &count);
-    if (result.error != STDFU_NOERROR)
-        return result;
-    DfuHandle erase = 0;
-    DfuHandle upgrade = 0;
-    result.error = STDFUFILES_DuplicateImage(image, &erase);
-    if (result.error == STDFU_NOERROR)
-        result.error = STDFUFILES_DuplicateImage(image, &upgrade);
-    DfuMapping* entry = Alternate1(map, count);
-    if (result.error == STDFU_NOERROR)
-        result.error = STDFUFILES_FilterImageForOperation(erase, entry, OPERATION_ERASE, 0);
-    if (result.error == STDFU_NOERROR)
-        result.error = STDFUFILES_FilterImageForOperation(upgrade, entry, OPERATION_UPGRADE, 0);
-    if (result.error == STDFU_NOERROR) {
-        result = RunToolOperation(devicePath, OPERATION_ERASE, erase, "erase  ");
-        if (result.error == STDFU_NOERROR)
-            result = RunToolOperation(devicePath, OPERATION_UPGRADE, upgrade, "write  ");
-    }
-    if (erase)
-        STDFUFILES_DestroyImage(&erase);
-    if (upgrade)
-        STDFUFILES_DestroyImage(&upgrade);
-    STDFUPRT_DestroyMapping(&map);
-    return result;
-}
-
 ToolRunResult ReadFromDevice(const std::string& devicePath, std::uint32_t address, std::uint32_t length,
                              std::vector<std::uint8_t>& data) {
     ToolRunResult result;

@@ -18,8 +18,6 @@ struct ToolRunResult {
 ToolRunResult RunToolOperation(const std::string& devicePath, std::int32_t operation, DfuHandle image,
                                const std::string& label);
 
-// ERASE then UPGRADE of an image of alternate setting 1 (the image is left as it was).
-ToolRunResult WriteImageToDevice(const std::string& devicePath, DfuHandle image);
 // UPLOAD of [address, address + length) from alternate setting 1.
 ToolRunResult ReadFromDevice(const std::string& devicePath, std::uint32_t address, std::uint32_t length,
                              std::vector<std::uint8_t>& data);

@@ -99,15 +99,39 @@ std::vector<std::uint8_t> DfuInterfaceNumbers(libusb_device* device, std::uint8_
     return numbers;
 }
 
-std::string DevicePath(libusb_device* device, const libusb_device_descriptor& descriptor) {
+std::vector<unsigned> PortNumbers(libusb_device* device) {
     std::array<std::uint8_t, 8> ports{};
     const int depth = libusb_get_port_numbers(device, ports.data(), static_cast<int>(ports.size()));
     std::vector<unsigned> portList;
     for (int i = 0; i < depth; ++i) {
         portList.push_back(ports[static_cast<std::size_t>(i)]);
     }
+    return portList;
+}
+
+std::string DevicePath(libusb_device* device, const libusb_device_descriptor& descriptor) {
     return FormatUsbDevicePath(descriptor.idVendor, descriptor.idProduct, libusb_get_bus_number(device),
-                               portList);
+                               PortNumbers(device));
+}
+
+// libusb lists devices in no documented order (newest first, as it happens).
+// Discovery keeps the last DFU device it meets, so the order must not depend
+// on plugging history: devices come by bus, then by port, like the tree a
+// user sees.
+std::vector<libusb_device*> InTopologicalOrder(std::span<libusb_device*> devices) {
+    std::vector<std::pair<std::vector<unsigned>, libusb_device*>> keyed;
+    for (libusb_device* device : devices) {
+        std::vector<unsigned> key{libusb_get_bus_number(device)};
+        const std::vector<unsigned> ports = PortNumbers(device);
+        key.insert(key.end(), ports.begin(), ports.end());
+        keyed.emplace_back(std::move(key), device);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<libusb_device*> ordered;
+    for (auto& entry : keyed) {
+        ordered.push_back(entry.second);
+    }
+    return ordered;
 }
 
 // A standard GET_DESCRIPTOR request with our own timeout (libusb's helpers
@@ -315,7 +339,7 @@ std::vector<DfuInterfaceInfo> LibusbBackend::EnumerateDfuInterfaces() {
         return found;
     }
     const DeviceList list(context_->get());
-    for (libusb_device* device : list.devices()) {
+    for (libusb_device* device : InTopologicalOrder(list.devices())) {
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) {
             continue;
