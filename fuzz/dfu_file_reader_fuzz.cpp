@@ -1,6 +1,9 @@
-// Feeds arbitrary bytes to the DFU file reader. Whatever it accepts must
-// write back to the very same bytes, and its images must survive a trip
+// Feeds arbitrary bytes to the DFU file reader, once as they are and once
+// with the CRC made to match (random bytes would almost never get past the
+// CRC, leaving the structure checks unexplored). Whatever the reader accepts
+// must write back to the very same bytes, and its images must survive a trip
 // through the image handles.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -30,13 +33,11 @@ void CheckImageThroughHandles(const DfuImageData& image) {
         std::abort();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::span<const std::uint8_t> bytes(data, size);
+void CheckReader(std::span<const std::uint8_t> bytes) {
+    const std::size_t size = bytes.size();
     const DfuFileParse parsed = DfuFileFormat::Parse(bytes);
     if (!parsed.ok)
-        return 0;
+        return;
 
     std::vector<std::uint8_t> written;
     if (!DfuFileFormat::Serialize(parsed.contents, written))
@@ -45,5 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     for (const auto& image : parsed.contents.images)
         CheckImageThroughHandles(image);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CheckReader(std::span(data, size));
+    if (size >= DfuFileFormat::kSuffixSize) {
+        std::vector<std::uint8_t> fixed(data, data + size);
+        const std::uint32_t crc = DfuFileFormat::Crc(std::span(fixed).first(size - 4));
+        for (std::size_t i = 0; i < 4; ++i)
+            fixed[size - 4 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+        CheckReader(fixed);
+    }
     return 0;
 }

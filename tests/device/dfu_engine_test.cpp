@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "device/dfu_config_descriptor.h"
+#include "device/dfu_device.h"
 #include "device/dfu_mapping.h"
 #include "support/transport_rig.h"
 #include "support/virtual_bus_rig.h"
@@ -85,7 +86,7 @@ TEST(MemoryMapTable, EntriesSitAtTheFixedStride) {
     const DfuMapping* second = EntryOfAlternate1(table);
     EXPECT_EQ(second->alternateSetting, 1);
     EXPECT_STREQ(second->name, "Data Flash");
-    EXPECT_EQ(second->transferSize, 2048);
+    EXPECT_EQ(+second->transferSize, 2048);
     EXPECT_EQ(MappingSectors(*second).size(), 128u);
     EXPECT_TRUE(RangeHasProperties(*second, 0x004FFFF0, 0x20, kSectorWritable));  // across two sectors
     EXPECT_FALSE(RangeHasProperties(*second, 0x007FFFF0, 0x20, kSectorReadable));  // past the end
@@ -216,7 +217,7 @@ TEST_F(EngineTest, MappingComesFromTheDevicesInterfaceStrings) {
     EXPECT_EQ(count, 2u);
     EXPECT_STREQ(map[0].name, "Firmware");
     EXPECT_STREQ(EntryOfAlternate1(map)->name, "Data Flash");
-    EXPECT_EQ(EntryOfAlternate1(map)->transferSize, 2048);
+    EXPECT_EQ(+EntryOfAlternate1(map)->transferSize, 2048);
     STDFUPRT_DestroyMapping(&map);
 
     EXPECT_NE(STDFUPRT_CreateMappingFromDevice("USB\\VID_0000&PID_0000\\NONE", &map, &count), STDFU_NOERROR);
@@ -250,7 +251,7 @@ TEST_F(EngineTest, LaunchRefusesBadRecordsAndASecondOperationOnTheSameDevice) {
     // The handle is dead afterwards, and a status query says so.
     DfuOperationContext dead{};
     EXPECT_NE(STDFUPRT_GetOperationStatus(handle, &dead), STDFU_NOERROR);
-    EXPECT_NE(dead.ErrorCode, STDFU_NOERROR);
+    EXPECT_NE(+dead.ErrorCode, STDFU_NOERROR);
     EXPECT_NE(STDFUPRT_StopOperation(handle, &dead), STDFU_NOERROR);
     STDFUFILES_DestroyImage(&image);
 }
@@ -265,11 +266,11 @@ TEST_F(EngineTest, RecordIsRewrittenWholeAndPercentReaches100OnlyAtTheEnd) {
     // Monotone, and 100 seen only as the very last value.
     EXPECT_TRUE(std::is_sorted(out.percents.begin(), out.percents.end()));
     EXPECT_EQ(std::count(out.percents.begin(), out.percents.end(), 100), 1);
-    EXPECT_EQ(out.context.TransferSize, 2048);
-    EXPECT_EQ(out.context.Operation, OPERATION_UPGRADE);
-    EXPECT_EQ(out.context.Image, image);
+    EXPECT_EQ(+out.context.TransferSize, 2048);
+    EXPECT_EQ(+out.context.Operation, OPERATION_UPGRADE);
+    EXPECT_EQ(+out.context.Image, image);
     EXPECT_STREQ(out.context.DevicePath, path_.c_str());
-    EXPECT_EQ(out.context.CurrentNBlock, 2u + 19);  // 20 blocks after one pointer update
+    EXPECT_EQ(+out.context.CurrentNBlock, 2u + 19);  // 20 blocks after one pointer update
     EXPECT_EQ(orvo_->Stats().setPointers, 1u);
     EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
     STDFUFILES_DestroyImage(&image);
@@ -309,6 +310,31 @@ TEST_F(EngineTest, DeviceStuckInManifestationIsABadStateMachine) {
     ASSERT_EQ(orvo_->State(), dfu::dfuMANIFEST_WAIT_RESET);
     const auto out = WriteElements(path_, {{0x00600000, PatternBytes(16, 1)}});
     EXPECT_EQ(out.error, STDFU_BAD_STATE_MACHINE);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
+    // A backend whose paths come in lower case: DevicePath is stored upper-cased.
+    class LowerCaseBus : public VirtualUsbBus {
+    public:
+        std::vector<DfuInterfaceInfo> EnumerateDfuInterfaces() override {
+            auto found = VirtualUsbBus::EnumerateDfuInterfaces();
+            for (auto& info : found)
+                for (char& c : info.path)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return found;
+        }
+    } bus;
+    const std::string path = bus.Plug(std::make_shared<VirtualOrvo>());
+    SetUsbBackend(&bus);
+    CDfuDevice device("/nowhere/orvo-updater");
+    EXPECT_TRUE(device.FindDevice());
+    EXPECT_EQ(device.DevicePath.Get(), path);
+    EXPECT_EQ(bus.OpenHandles(), 0u);
+    SetUsbBackend(nullptr);
 }
 
 }  // namespace

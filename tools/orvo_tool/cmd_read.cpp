@@ -44,6 +44,12 @@ int RunRead(const std::vector<std::string>& arguments) {
                      UsbSession::OptionsUsage());
         return 2;
     }
+    // Larger than any memory map the Orvo has; refused before allocating it.
+    constexpr std::uint32_t kMaxRead = 64u * 1024 * 1024;
+    if (length > kMaxRead) {
+        std::fprintf(stderr, "orvo-tool read: LEN may be at most %u bytes\n", kMaxRead);
+        return 2;
+    }
     if (!picked) {
         std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
         return 1;
