@@ -270,3 +270,12 @@ TEST_F(LibusbOverUmockdev, UnpluggedDeviceGivesNoDeviceAndIsNoLongerListed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LibusbDevicePath, NamesVendorProductBusAndThePortChain) {
+    EXPECT_EQ(FormatUsbDevicePath(0x1209, 0xd0f0, 3, {2, 4, 1}), "USB\\VID_1209&PID_D0F0\\BUS_003&PORT_2.4.1");
+    EXPECT_EQ(FormatUsbDevicePath(0xABCD, 0x0001, 1, {}), "USB\\VID_ABCD&PID_0001\\BUS_001&PORT_0");
+}
+
+}  // namespace
