@@ -55,6 +55,7 @@ public:
     void Resized() { barWidth_ = -1; }
 
     void WindowCreated() { windowCreated_ = true; }
+    void WindowDestroyed() { windowCreated_ = false; }
     bool HasWindow() const { return windowCreated_; }
 
     void SetBarColour(Colour c) { barColour_ = c; }

@@ -40,6 +40,10 @@ void CSkinProgressCtrl::Create(QWidget* parent, const QRect& geometry) {
 }
 
 void CSkinProgressCtrl::Destroy() {
+    {
+        std::lock_guard lock(mutex_);
+        model_.WindowDestroyed();
+    }
     hide();
     setParent(nullptr);
 }
