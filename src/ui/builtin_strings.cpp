@@ -1,6 +1,46 @@
 #include "ui/builtin_resource_tables.h"
+#include "ui/resource_ids.h"
 
+namespace {
+
+ResourceKey String(int id) { return {ResourceKind::String, id, 0}; }
+ResourceKey MenuItem(int command) { return {ResourceKind::MenuItem, ResourceId::MainMenu, command}; }
+
+}  // namespace
+
+// The English string table, menu and window title. Ids 103 and 108 are
+// reserved for languages but carry no English text: a look-up gives "".
 const ResourceTable& BuiltInStringTable() {
-    static const ResourceTable table{};
+    using namespace ResourceId;
+    static const ResourceTable table{
+        {String(AppTitle), "DFUpdate_tessel"},
+        {String(FrameTitle), "Orvo software configuration"},
+        {String(ConnectDeviceText), "Switch the Orvo on and connect to your PC\n using a USB lead to start the update."},
+        {String(ConnectingText), "Please Wait....\nConnecting to Orvo."},
+        {String(SerialPrefixText), "Orvo s/n : "},
+        {String(ReconnectText), "the Orvo on and connect .."},
+        {String(WritingText), "Downloading data"},
+        {String(CompleteText),
+         "Download complete, please disconnect the\nOrvo from the PC. Click the X\n to close this program or "
+         "reconnect \nOrvo to update again."},
+        {String(FailedText), "Update Failed, Reconnect Orvo."},
+        {String(DownloadErrorText),
+         "An error has occurred whilst downloading the data from the Varnet Server. This error may occur if you "
+         "are not connected to the internet, your firewall software has blocked the download process or the "
+         "Varnet server is offline due to essential maintenance. Please check your internet connection and "
+         "your firewall settings."},
+        {String(ErrorCaption), "Orvo Updater Error"},
+        {String(UpgradeSuccessfulText), "Upgrade successful !"},
+        {String(WorkingFilesErrorText),
+         "The downloaded data could not be prepared because the updater cannot write its working files. "
+         "Please check that the program folder is writable and that the disk is not full, then start the "
+         "updater again."},
+        {String(ConfirmCloseWhileWriting),
+         "The Orvo is being updated. If you close the program now, the Orvo will be left without a complete "
+         "camera database.\n\nClose the program anyway?"},
+        {MenuItem(MenuPopup), "&Menu"},
+        {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
+        {MenuItem(ExitCommand), "E&xit\tCtrl+X"},
+    };
     return table;
 }

@@ -10,6 +10,12 @@ public:
     virtual void StopTimer(int id) = 0;
     // Repaint the whole client area, background erased.
     virtual void RepaintAll() = 0;
+    // A modal box with the error icon, an OK button and `caption` as its
+    // title; returns once dismissed. Falls back to the plain box.
+    virtual void ShowErrorBox(const std::string& text, const std::string& caption) {
+        (void)caption;
+        ShowMessageBox(text);
+    }
 };
 
 // Logical timer ids of the main view.

@@ -1,0 +1,30 @@
+#pragma once
+
+// Numeric ids of the built-in resources. Language libraries answer the same
+// ids, so these numbers are fixed for good.
+namespace ResourceId {
+
+// String table.
+inline constexpr int AppTitle = 57344;           // application title, message-box caption
+inline constexpr int FrameTitle = 104;           // main window title, before "(v1.0.7)"
+inline constexpr int ConnectDeviceText = 105;    // waiting for a device
+inline constexpr int ConnectingText = 106;       // device accepted
+inline constexpr int SerialPrefixText = 107;     // followed directly by the serial
+inline constexpr int ReconnectText = 109;        // device gone before the write
+inline constexpr int WritingText = 110;          // the device is being written
+inline constexpr int CompleteText = 111;         // cycle done, unplug
+inline constexpr int FailedText = 112;           // the worker has stopped
+inline constexpr int DownloadErrorText = 113;    // the downloaded database cannot be read
+inline constexpr int ErrorCaption = 114;         // caption of the error boxes
+inline constexpr int UpgradeSuccessfulText = 115;
+inline constexpr int WorkingFilesErrorText = 116;   // working files cannot be written
+inline constexpr int ConfirmCloseWhileWriting = 117;  // closing would leave the Orvo half written
+
+// Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
+inline constexpr int MainMenu = 128;
+inline constexpr int MenuPopup = 0;
+inline constexpr int LanguageCommand = 32771;
+inline constexpr int DownloadSettingsCommand = 32772;  // routed, not offered by the menu
+inline constexpr int ExitCommand = 57665;
+
+}  // namespace ResourceId

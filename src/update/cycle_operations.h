@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "device/dfu_device.h"
+
+// The device and database operations one update cycle calls, in the order it
+// calls them. The application uses DfuDeviceCycleOperations; tests use a fake
+// so that the whole cycle runs without a device, a server or a disk.
+// Everything here runs on the worker thread except FindDevice (also called by
+// the view's timer ticks) and Interrupt.
+class CycleOperations {
+public:
+    virtual ~CycleOperations() = default;
+
+    // True if a device is attached now; returns at once.
+    virtual bool FindDevice() = 0;
+    // Reads the identity block; on acceptance DeviceSerial holds the serial.
+    virtual IdentifyResult IdentifyDevice() = 0;
+    // Rebuilds the region fragment and writes the settings file.
+    virtual void SaveSettings() = 0;
+    // Leaves the server's answer (if any) in the working ".txt" file. The
+    // outcome is judged by PrepareDatabase, which must read that file.
+    virtual void DownloadDatabase() = 0;
+    // Returns `base` on success, otherwise a failure text (see PrepareResult).
+    virtual std::string PrepareDatabase(const std::string& base) = 0;
+    // Each returns once its write has ended; true only if it really finished.
+    virtual bool UpgradeDevice(const std::string& base) = 0;
+    virtual bool WriteDateStamp() = 0;
+    // Shows a text on the progress bar.
+    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void DeleteWorkingFiles() = 0;
+
+    // Called on the thread that asks the worker to stop, so that a blocking
+    // step (a download, a running DFU operation) can return early.
+    virtual void Interrupt() {}
+};

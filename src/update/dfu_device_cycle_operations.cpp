@@ -1,0 +1,39 @@
+#include "update/dfu_device_cycle_operations.h"
+
+#include "update/working_files.h"
+
+namespace {
+constexpr const char* OrvoProductName = "Orvo";
+}
+
+DfuDeviceCycleOperations::DfuDeviceCycleOperations(CDfuDevice& device, Hooks hooks)
+    : device_(device), hooks_(std::move(hooks)) {}
+
+bool DfuDeviceCycleOperations::FindDevice() { return device_.FindDevice(); }
+
+IdentifyResult DfuDeviceCycleOperations::IdentifyDevice() { return device_.IdentifyDevice(OrvoProductName); }
+
+void DfuDeviceCycleOperations::SaveSettings() {
+    if (hooks_.saveSettings)
+        hooks_.saveSettings(device_);
+}
+
+// The outcome is ignored on purpose: the conversion judges what was stored.
+void DfuDeviceCycleOperations::DownloadDatabase() { (void)device_.DownloadDatabase(); }
+
+std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
+    return device_.PrepareDatabase(base);
+}
+
+bool DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) { return device_.UpgradeDevice(base); }
+
+bool DfuDeviceCycleOperations::WriteDateStamp() { return device_.WriteDateStamp(); }
+
+void DfuDeviceCycleOperations::ShowMessage(const std::string& text) { device_.ShowMessage(text); }
+
+void DfuDeviceCycleOperations::DeleteWorkingFiles() { ::DeleteWorkingFiles(device_.ProgramFolder); }
+
+void DfuDeviceCycleOperations::Interrupt() {
+    if (hooks_.interrupt)
+        hooks_.interrupt();
+}

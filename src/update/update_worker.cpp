@@ -1,0 +1,209 @@
+#include "update/update_worker.h"
+
+#include <algorithm>
+
+#include "device/dfu_device.h"
+#include "ui/progress_bar_port.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "ui/view_port.h"
+#include "update/cycle_operations.h"
+#include "update/cycle_signals.h"
+#include "update/working_files.h"
+
+UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
+                           ProgressBarPort& progressBar, CycleSignals& signals)
+    : device_(device), operations_(operations), view_(view), progressBar_(progressBar), signals_(signals) {}
+
+UpdateWorker::~UpdateWorker() {
+    RequestStop();
+    Join();
+}
+
+void UpdateWorker::Start() {
+    if (started_.exchange(true))
+        return;
+    thread_ = std::thread([this] {
+        exitCode_ = Run();
+        finished_ = true;
+    });
+}
+
+void UpdateWorker::RequestStop() {
+    // The flag first: a wait that is released by the events below, or that
+    // clears StepEvent after this Set, then sees it and ends.
+    stopRequested_ = true;
+    operations_.Interrupt();
+    signals_.StepEvent.Set();
+    signals_.UploadEvent.Set();
+}
+
+void UpdateWorker::Join() {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+        thread_.join();
+}
+
+int UpdateWorker::Run() {
+    auto state = static_cast<UpdateState>(signals_.UpdateState.load());
+    while (!Stopping()) {
+        if (state == UpdateState::Failed) {
+            Fail();
+            return 1;
+        }
+        state = Step(state);
+        if (!Stopping())
+            signals_.UpdateState = static_cast<std::int32_t>(state);
+    }
+    return 0;
+}
+
+UpdateState UpdateWorker::Step(UpdateState state) {
+    switch (state) {
+    case UpdateState::Restart: return UpdateState::WaitForDevice;
+    case UpdateState::WaitForDevice: return WaitForDevice();
+    case UpdateState::Download: return Download();
+    case UpdateState::Convert: return Convert();
+    case UpdateState::Write: return Write();
+    case UpdateState::Succeeded: return Succeeded();
+    case UpdateState::WaitForUnplug: return WaitForUnplug();
+    case UpdateState::Failed: return UpdateState::Failed;
+    }
+    // A shared value out of range is not a state to resume: begin afresh.
+    return UpdateState::Restart;
+}
+
+UpdateState UpdateWorker::WaitForDevice() {
+    ShowStatus(ResourceId::ConnectDeviceText);
+    if (!operations_.FindDevice() && !WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
+        return UpdateState::WaitForDevice;
+
+    // Nothing of the identity read belongs on the progress bar.
+    signals_.ShowProgress = 0;
+    const IdentifyResult result = operations_.IdentifyDevice();
+    if (Stopping())
+        return UpdateState::WaitForDevice;
+    // An unreadable identity block is treated like a foreign device: waited
+    // out, so that a device we cannot read never ends the updater.
+    if (result != IdentifyResult::Accepted)
+        return UpdateState::WaitForUnplug;
+    cycleSerial_ = device_.DeviceSerial.Get();
+
+    ShowStatus(ResourceId::ConnectingText);
+    signals_.ShowProgress = 1;
+    operations_.SaveSettings();
+    return UpdateState::Download;
+}
+
+UpdateState UpdateWorker::Download() {
+    // A download that stores nothing must not leave an earlier run's database
+    // (perhaps another Orvo's) behind for the conversion to pick up.
+    operations_.DeleteWorkingFiles();
+    device_.ProgressCounter = 0;
+    progressBar_.SetText("0%");
+    progressBar_.SetPos(0);
+    view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, device_.DownloadSizeKb.load()));
+    operations_.DownloadDatabase();
+    return UpdateState::Convert;
+}
+
+UpdateState UpdateWorker::Convert() {
+    SetStatus(LoadResourceString(ResourceId::SerialPrefixText) + device_.DeviceSerial.Get());
+    // Replaces the download period; the counter goes on from where it stands.
+    view_.StartTimer(ProgressTimer, CycleTiming::ConvertAnimationMs);
+    const std::string base = DatabaseBase();
+    const std::string result = operations_.PrepareDatabase(base);
+    if (Stopping())
+        return UpdateState::Convert;
+    view_.StopTimer(ProgressTimer);
+    progressBar_.SetText("100%");
+    progressBar_.SetPos(100);
+    if (result == base)
+        return UpdateState::Write;
+
+    progressBar_.SetPos(0);
+    if (Stopping())
+        return UpdateState::Convert;
+    // An empty result means the server sent no valid record: like a download
+    // that could not be read, that is the network text's case.
+    const bool downloadUnusable = result == PrepareResult::DatabaseFileOpenError || result.empty();
+    ShowErrorBox(downloadUnusable ? ResourceId::DownloadErrorText : ResourceId::WorkingFilesErrorText);
+    return UpdateState::Failed;
+}
+
+UpdateState UpdateWorker::Write() {
+    if (!operations_.FindDevice()) {
+        ShowStatus(ResourceId::ReconnectText);
+        if (!WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
+            return UpdateState::Write;
+    }
+    // The database belongs to the Orvo it was downloaded for. Whatever is
+    // attached now is identified again, even if no unplug was seen.
+    signals_.ShowProgress = 0;
+    const IdentifyResult result = operations_.IdentifyDevice();
+    signals_.ShowProgress = 1;
+    if (Stopping())
+        return UpdateState::Write;
+    if (result != IdentifyResult::Accepted || device_.DeviceSerial.Get() != cycleSerial_)
+        return StartFreshCycle();
+
+    ShowStatus(ResourceId::WritingText);
+    writing_ = true;
+    const bool written = operations_.UpgradeDevice(DatabaseBase());
+    // The date stamp says the database is complete: only after a finished write.
+    const bool stamped = written && !Stopping() && operations_.WriteDateStamp();
+    writing_ = false;
+    if (Stopping())
+        return UpdateState::Write;
+    // The failed operation has already shown its error on the progress bar.
+    return stamped ? UpdateState::Succeeded : UpdateState::Failed;
+}
+
+UpdateState UpdateWorker::StartFreshCycle() {
+    operations_.DeleteWorkingFiles();
+    return UpdateState::Restart;
+}
+
+UpdateState UpdateWorker::Succeeded() {
+    ShowStatus(ResourceId::CompleteText);
+    operations_.DeleteWorkingFiles();
+    operations_.ShowMessage(LoadResourceString(ResourceId::UpgradeSuccessfulText));
+    return UpdateState::WaitForUnplug;
+}
+
+UpdateState UpdateWorker::WaitForUnplug() {
+    if (operations_.FindDevice() && !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
+        return UpdateState::WaitForUnplug;
+    return UpdateState::Restart;
+}
+
+void UpdateWorker::Fail() {
+    device_.StatusText.Set(LoadResourceString(ResourceId::FailedText));
+    operations_.DeleteWorkingFiles();
+    view_.RepaintAll();
+}
+
+// Returns false when a stop ended the wait instead of the view's tick.
+bool UpdateWorker::WaitForView(int timerId, int periodMs) {
+    // Cleared before the timer starts, so that a first tick that already finds
+    // the condition cannot be lost; checked after, so that a stop whose Set
+    // this clears is still seen.
+    signals_.StepEvent.Reset();
+    if (Stopping())
+        return false;
+    view_.StartTimer(timerId, periodMs);
+    signals_.StepEvent.Wait();
+    return !Stopping();
+}
+
+void UpdateWorker::ShowStatus(int stringId) { SetStatus(LoadResourceString(stringId)); }
+
+void UpdateWorker::SetStatus(std::string text) {
+    device_.StatusText.Set(std::move(text));
+    view_.RepaintAll();
+}
+
+void UpdateWorker::ShowErrorBox(int stringId) {
+    view_.ShowErrorBox(LoadResourceString(stringId), LoadResourceString(ResourceId::ErrorCaption));
+}
+
+std::string UpdateWorker::DatabaseBase() const { return device_.ProgramFolder + WorkingFile::DatabaseBase; }

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "update/update_state.h"
+
+class CDfuDevice;
+class CycleOperations;
+class ProgressBarPort;
+class ViewPort;
+struct CycleSignals;
+
+// Runs update cycles one after another on a thread of its own: wait for an
+// Orvo, identify it, download and convert its database, write it and a date
+// stamp, report, wait for the unplug, start again. It never polls: to wait for
+// something the UI side watches it has the view start a timer and sleeps on
+// StepEvent until the view's tick sets it.
+//
+// The worker reaches the UI only through the ports, and after a stop request
+// it makes no further port call, so the UI thread may Join it safely.
+class UpdateWorker {
+public:
+    UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view, ProgressBarPort& progressBar,
+                 CycleSignals& signals);
+    // Stops and joins a worker that is still running.
+    ~UpdateWorker();
+    UpdateWorker(const UpdateWorker&) = delete;
+    UpdateWorker& operator=(const UpdateWorker&) = delete;
+
+    // Starts the thread once; later calls do nothing.
+    void Start();
+    // Any thread, never blocks: the worker ends at its next step or wait.
+    // Also interrupts the running operation (CycleOperations::Interrupt).
+    void RequestStop();
+    void Join();
+
+    // True from the start of the database write until the date stamp has
+    // ended: closing the program then leaves the Orvo half written.
+    bool IsWritingDevice() const { return writing_.load(); }
+    bool Finished() const { return finished_.load(); }
+    // 1 once the cycle has ended in Failed, 0 after a stop.
+    int ExitCode() const { return exitCode_.load(); }
+
+private:
+    int Run();
+    UpdateState Step(UpdateState state);
+    UpdateState WaitForDevice();
+    UpdateState Download();
+    UpdateState Convert();
+    UpdateState Write();
+    UpdateState Succeeded();
+    UpdateState WaitForUnplug();
+    UpdateState StartFreshCycle();
+    void Fail();
+
+    bool WaitForView(int timerId, int periodMs);
+    void ShowStatus(int stringId);
+    void SetStatus(std::string text);
+    void ShowErrorBox(int stringId);
+    bool Stopping() const { return stopRequested_.load(); }
+    std::string DatabaseBase() const;
+
+    CDfuDevice& device_;
+    CycleOperations& operations_;
+    ViewPort& view_;
+    ProgressBarPort& progressBar_;
+    CycleSignals& signals_;
+
+    // The serial the current cycle's database was downloaded for; worker
+    // thread only.
+    std::string cycleSerial_;
+
+    std::thread thread_;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> writing_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<int> exitCode_{0};
+};

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/dfu_device.h"
+#include "ui/progress_bar_port.h"
+#include "update/cycle_operations.h"
+#include "update/cycle_signals.h"
+#include "simulated_view.h"
+
+// A device that tests plug in and out.
+struct FakeOrvo {
+    std::string serial = "1234567";
+    bool isOrvo = true;
+    bool identityReadable = true;
+};
+
+// The cycle's operations without a device, server or disk. Each call is
+// logged with the simulated time; the slow ones take simulated time through
+// the view's clock, so the animation runs while they block.
+class FakeCycleOperations : public CycleOperations {
+public:
+    struct Call {
+        std::string name;
+        std::int64_t at;
+        std::string detail;
+    };
+
+    FakeCycleOperations(CDfuDevice& device, SimulatedView& view, ProgressBarPort& progressBar, CycleSignals& signals)
+        : device_(device), view_(view), progressBar_(progressBar), signals_(signals) {}
+
+    // --- script (set before the worker starts, or from an OnCall hook)
+    int downloadMs = 400;
+    int prepareMs = 200;
+    int upgradeMs = 300;
+    std::optional<std::string> prepareResult;  // unset: success (the base path)
+    bool upgradeSucceeds = true;
+    bool dateStampSucceeds = true;
+    // Runs on the worker thread at the start of each call, by name.
+    std::function<void(const std::string&)> onCall;
+
+    void Plug(FakeOrvo orvo) {
+        std::lock_guard lock(mutex_);
+        attached_ = std::move(orvo);
+    }
+    void Unplug() {
+        std::lock_guard lock(mutex_);
+        attached_.reset();
+    }
+
+    std::vector<Call> Calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    int Count(const std::string& name) const {
+        const auto calls = Calls();
+        return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.name == name; }));
+    }
+    std::vector<std::string> Details(const std::string& name) const {
+        std::vector<std::string> details;
+        for (const auto& call : Calls())
+            if (call.name == name)
+                details.push_back(call.detail);
+        return details;
+    }
+
+    // --- CycleOperations
+    bool FindDevice() override {
+        std::lock_guard lock(mutex_);
+        return attached_.has_value();
+    }
+    IdentifyResult IdentifyDevice() override {
+        const auto orvo = Attached();
+        Log("identify", orvo ? orvo->serial : "", "showProgress=" + std::to_string(signals_.ShowProgress.load()));
+        if (!orvo || !orvo->identityReadable)
+            return IdentifyResult::Unreadable;
+        if (!orvo->isOrvo)
+            return IdentifyResult::Rejected;
+        device_.DeviceSerial.Set(orvo->serial);
+        return IdentifyResult::Accepted;
+    }
+    void SaveSettings() override { Log("save"); }
+    void DownloadDatabase() override {
+        Log("download", device_.DeviceSerial.Get());
+        view_.SleepFor(downloadMs);
+    }
+    std::string PrepareDatabase(const std::string& base) override {
+        Log("prepare", base);
+        view_.SleepFor(prepareMs);
+        return prepareResult.value_or(base);
+    }
+    bool UpgradeDevice(const std::string& base) override {
+        const auto orvo = Attached();
+        Log("upgrade", orvo ? orvo->serial : "");
+        (void)base;
+        view_.SleepFor(upgradeMs);
+        return upgradeSucceeds;
+    }
+    bool WriteDateStamp() override {
+        const auto orvo = Attached();
+        Log("datestamp", orvo ? orvo->serial : "");
+        return dateStampSucceeds;
+    }
+    void ShowMessage(const std::string& text) override {
+        Log("message", text);
+        progressBar_.SetText(text);
+    }
+    void DeleteWorkingFiles() override { Log("delete"); }
+    void Interrupt() override {
+        Log("interrupt", "", "", false);
+        view_.InterruptSleep();
+    }
+
+private:
+    std::optional<FakeOrvo> Attached() const {
+        std::lock_guard lock(mutex_);
+        return attached_;
+    }
+    void Log(const std::string& name, const std::string& detail = {}, const std::string& extra = {},
+             bool runHook = true) {
+        {
+            std::lock_guard lock(mutex_);
+            calls_.push_back({name, view_.Now(), extra.empty() ? detail : detail + " " + extra});
+        }
+        if (runHook && onCall)
+            onCall(name);
+    }
+
+    CDfuDevice& device_;
+    SimulatedView& view_;
+    ProgressBarPort& progressBar_;
+    CycleSignals& signals_;
+    mutable std::mutex mutex_;
+    std::optional<FakeOrvo> attached_;
+    std::vector<Call> calls_;
+};

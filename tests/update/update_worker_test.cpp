@@ -1,0 +1,438 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <thread>
+
+#include "device/dfu_device.h"
+#include "fake_cycle_operations.h"
+#include "support/recording_ports.h"
+#include "simulated_view.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "update/cycle_signals.h"
+#include "update/update_worker.h"
+#include "update/view_timer_rules.h"
+
+namespace {
+
+std::string Text(int id) { return LoadResourceString(id); }
+
+class UpdateCycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        device.DownloadSizeKb = 20;
+        view.SetTickHandler([this](int id) { rules.OnTimer(id); });
+        view.SetWorkerFinished([this] { return worker.Finished(); });
+    }
+
+    // As the view's initial update does it: timer 0, then the worker, with
+    // the progress shown from the start.
+    void StartWorker() {
+        view.StartTimer(MonitorTimer, 100);
+        signals.ShowProgress = 1;
+        worker.Start();
+    }
+
+    std::string Status() const { return device.StatusText.Get(); }
+    bool RunUntilStatus(int id) {
+        return view.RunUntil([this, id] { return Status() == Text(id); });
+    }
+    // The worker waits for the Orvo to go after a good cycle.
+    bool RunUntilSucceeded() {
+        return view.RunUntil([this] { return Status() == Text(ResourceId::CompleteText) && view.TimerArmed(RemovalTimer); });
+    }
+    bool RunUntilFinished() {
+        return view.RunUntil([this] { return worker.Finished(); });
+    }
+    bool WaitingForArrival() const { return view.TimerArmed(ArrivalTimer); }
+    bool StartedTimer(int id) const {
+        const auto starts = view.Starts();
+        return std::any_of(starts.begin(), starts.end(), [id](const auto& s) { return s.id == id; });
+    }
+
+    CDfuDevice device{"/nonexistent/orvo-updater"};
+    CycleSignals signals;
+    SimulatedView view;
+    RecordingProgressBar bar;
+    FakeCycleOperations ops{device, view, bar, signals};
+    ViewTimerRules rules{{view, bar, signals, device.ProgressCounter, [this] { return ops.FindDevice(); }, {}}};
+    // Last, so that it is stopped and joined before anything it uses goes.
+    UpdateWorker worker{device, ops, view, bar, signals};
+};
+
+TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
+    ops.Plug({"7654321"});
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+
+    EXPECT_FALSE(StartedTimer(ArrivalTimer));
+    const auto calls = ops.Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().name, "identify");
+    EXPECT_EQ(calls.front().at, 0) << "identified at once, without a timer";
+    EXPECT_EQ(calls.front().detail, "7654321 showProgress=0");
+    EXPECT_EQ(ops.Details("download"), std::vector<std::string>{"7654321"});
+    EXPECT_EQ(ops.Details("prepare"), std::vector<std::string>{"/nonexistent/tesselDB"});
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7654321"});
+    EXPECT_EQ(ops.Count("datestamp"), 1);
+    EXPECT_EQ(ops.Details("message"), std::vector<std::string>{"Upgrade successful !"});
+    EXPECT_EQ(bar.Text(), "Upgrade successful !");
+    EXPECT_EQ(signals.ShowProgress.load(), 1);
+    EXPECT_EQ(signals.UpdateState.load(), 6);
+
+    std::vector<std::string> order;
+    for (const auto& call : calls)
+        order.push_back(call.name);
+    const std::vector<std::string> expected{"identify", "save",      "delete",  "download", "prepare", "identify",
+                                            "upgrade",  "datestamp", "delete", "message"};
+    EXPECT_EQ(order, expected);
+
+    ops.Unplug();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    EXPECT_EQ(Status(), Text(ResourceId::ConnectDeviceText));
+    EXPECT_EQ(ops.Count("identify"), 2) << "nothing runs until the next Orvo";
+}
+
+// A language library that knows two of the cycle's texts.
+class PartialLanguage : public ResourceSource {
+public:
+    std::optional<std::string> Find(ResourceKind kind, int id, int) const override {
+        if (kind == ResourceKind::String && id == ResourceId::SerialPrefixText)
+            return "Orvo n° : ";
+        if (kind == ResourceKind::String && id == ResourceId::CompleteText)
+            return "Mise à jour terminée";
+        return std::nullopt;
+    }
+};
+
+TEST_F(UpdateCycle, LooksUpEachTextInTheLanguageInForceWhenItIsShown) {
+    ops.Plug({"7654321"});
+    std::vector<std::string> statuses;
+    ops.onCall = [&](const std::string&) { statuses.push_back(device.StatusText.Get()); };
+    SetResourcesInForce(std::make_shared<PartialLanguage>());
+    StartWorker();
+    const bool succeeded = RunUntilSucceeded();
+    SetResourcesInForce(nullptr);
+    ASSERT_TRUE(succeeded);
+
+    EXPECT_EQ(statuses.front(), Text(ResourceId::ConnectDeviceText)) << "a text the language lacks is English";
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Orvo n° : 7654321"), statuses.end());
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), Text(ResourceId::WritingText)), statuses.end());
+    EXPECT_EQ(Status(), "Mise à jour terminée");
+}
+
+TEST_F(UpdateCycle, ADeviceArrivingLaterIsTakenOnTheFirstTickThatFindsIt) {
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    EXPECT_EQ(Status(), Text(ResourceId::ConnectDeviceText));
+    EXPECT_EQ(view.TimerPeriod(ArrivalTimer), 500);
+
+    view.RunFor(1200);
+    EXPECT_EQ(ops.Count("identify"), 0);
+    ops.Plug({});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Calls().front().at, 1500);
+    EXPECT_FALSE(view.TimerArmed(ArrivalTimer)) << "the tick that releases the worker stops its timer";
+}
+
+TEST_F(UpdateCycle, AStaleStepEventDoesNotReleaseTheWaitForADevice) {
+    signals.StepEvent.Set();
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    view.RunFor(2000);
+    EXPECT_EQ(ops.Count("identify"), 0);
+    EXPECT_TRUE(WaitingForArrival());
+}
+
+TEST_F(UpdateCycle, ARejectedDeviceIsWaitedOutAndTheNextOneIsUpdated) {
+    ops.Plug({"0000000", /*isOrvo=*/false});
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return view.TimerArmed(RemovalTimer); }));
+    EXPECT_EQ(Status(), Text(ResourceId::ConnectDeviceText));
+    view.RunFor(3000);
+    EXPECT_EQ(ops.Count("download"), 0);
+    EXPECT_EQ(ops.Count("identify"), 1);
+
+    ops.Unplug();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    EXPECT_EQ(Status(), Text(ResourceId::ConnectDeviceText));
+    ops.Plug({"1111111"});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"1111111"});
+}
+
+TEST_F(UpdateCycle, AnUnreadableIdentityIsWaitedOutLikeAForeignDevice) {
+    ops.Plug({"1234567", true, /*identityReadable=*/false});
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return view.TimerArmed(RemovalTimer); }));
+    EXPECT_FALSE(worker.Finished());
+    EXPECT_EQ(Status(), Text(ResourceId::ConnectDeviceText));
+    EXPECT_EQ(ops.Count("download"), 0);
+
+    ops.Unplug();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    ops.Plug({"1234567"});
+    ASSERT_TRUE(RunUntilSucceeded());
+}
+
+TEST_F(UpdateCycle, TheSameOrvoPluggedBackBeforeTheWriteGetsThePreparedDatabase) {
+    ops.Plug({"1234567"});
+    ops.onCall = [this](const std::string& name) {
+        if (name == "prepare")
+            ops.Unplug();
+    };
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    EXPECT_EQ(Status(), Text(ResourceId::ReconnectText));
+
+    view.RunFor(2000);
+    ops.Plug({"1234567"});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Count("download"), 1) << "no second download";
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"1234567"});
+}
+
+TEST_F(UpdateCycle, AnotherOrvoPluggedInBeforeTheWriteGetsAFreshCycle) {
+    ops.Plug({"1234567"});
+    ops.onCall = [this](const std::string& name) {
+        if (name == "prepare")
+            ops.Unplug();
+    };
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    ops.onCall = nullptr;  // the worker waits: no call runs the hook meanwhile
+    ops.Plug({"7777777"});
+    ASSERT_TRUE(RunUntilSucceeded());
+
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7777777"});
+    EXPECT_EQ(ops.Details("download"), (std::vector<std::string>{"1234567", "7777777"}));
+    EXPECT_EQ(ops.Count("datestamp"), 1);
+}
+
+TEST_F(UpdateCycle, ADeviceSwappedWithoutBeingSeenToLeaveIsNotWrittenWithTheOldDatabase) {
+    ops.Plug({"1234567"});
+    ops.onCall = [this](const std::string& name) {
+        if (name == "prepare") {
+            ops.onCall = nullptr;
+            ops.Plug({"7777777"});
+        }
+    };
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7777777"});
+    EXPECT_EQ(ops.Details("download"), (std::vector<std::string>{"1234567", "7777777"}));
+    // The identification before the write finds the other serial: the first
+    // database goes at once, before anything else happens.
+    std::vector<std::string> order;
+    for (const auto& call : ops.Calls())
+        order.push_back(call.name);
+    const std::vector<std::string> firstCycle{"identify", "save", "delete", "download", "prepare", "identify", "delete"};
+    ASSERT_GE(order.size(), firstCycle.size());
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 7), firstCycle);
+}
+
+TEST_F(UpdateCycle, AForeignDeviceBeforeTheWriteIsWaitedOutInAFreshCycle) {
+    ops.Plug({"1234567"});
+    ops.onCall = [this](const std::string& name) {
+        if (name == "prepare") {
+            ops.onCall = nullptr;
+            ops.Plug({"1234567", /*isOrvo=*/false});
+        }
+    };
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return view.TimerArmed(RemovalTimer); }));
+    EXPECT_EQ(ops.Count("upgrade"), 0);
+    EXPECT_EQ(Status(), Text(ResourceId::ConnectDeviceText));
+}
+
+TEST_F(UpdateCycle, TheDownloadAnimationWrapsFrom99To0AndTheConversionGoesOnAt80Ms) {
+    device.DownloadSizeKb = 10;
+    ops.downloadMs = 1500;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+
+    const auto texts = bar.Texts();
+    const auto wrap = std::find(texts.begin(), texts.end(), "99%");
+    ASSERT_NE(wrap, texts.end());
+    EXPECT_EQ(*std::next(wrap), "0%");
+    const auto positions = bar.Positions();
+    const auto firstHundred = std::find(positions.begin(), positions.end(), 100);
+    const auto pos99 = std::find(positions.begin(), positions.end(), 99);
+    ASSERT_NE(pos99, positions.end());
+    EXPECT_EQ(*std::next(pos99), 0) << "the counter wraps instead of reaching 100";
+    EXPECT_LT(pos99, firstHundred);
+
+    std::vector<int> periods;
+    for (const auto& start : view.Starts())
+        if (start.id == ProgressTimer)
+            periods.push_back(start.periodMs);
+    EXPECT_EQ(periods, (std::vector<int>{10, 80}));
+    EXPECT_FALSE(view.TimerArmed(ProgressTimer)) << "stopped once the conversion has returned";
+}
+
+TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
+    for (const int sizeKb : {0, -5, 3}) {
+        SCOPED_TRACE(sizeKb);
+        CDfuDevice otherDevice{"/nonexistent/orvo-updater"};
+        CycleSignals otherSignals;
+        SimulatedView otherView;
+        RecordingProgressBar otherBar;
+        FakeCycleOperations otherOps{otherDevice, otherView, otherBar, otherSignals};
+        otherDevice.DownloadSizeKb = sizeKb;
+        otherOps.Plug({});
+        UpdateWorker otherWorker{otherDevice, otherOps, otherView, otherBar, otherSignals};
+        otherView.SetWorkerFinished([&] { return otherWorker.Finished(); });
+        otherWorker.Start();
+        ASSERT_TRUE(otherView.RunUntil([&] { return otherOps.Count("download") == 1; }));
+        EXPECT_EQ(otherView.TimerPeriod(ProgressTimer), 10);
+        otherWorker.RequestStop();
+        otherWorker.Join();
+    }
+}
+
+struct ConversionFailure {
+    const char* result;
+    int boxTextId;
+    const char* name;
+};
+
+void PrintTo(const ConversionFailure& failure, std::ostream* out) { *out << failure.name; }
+
+class FailedConversion : public UpdateCycle, public ::testing::WithParamInterface<ConversionFailure> {};
+
+TEST_P(FailedConversion, ShowsItsBoxAndEndsTheWorkerForGood) {
+    const auto [result, textId, name] = GetParam();
+    ops.prepareResult = result;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilFinished());
+
+    EXPECT_EQ(worker.ExitCode(), 1);
+    EXPECT_EQ(signals.UpdateState.load(), 7);
+    EXPECT_EQ(Status(), Text(ResourceId::FailedText));
+    const auto boxes = view.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Text(textId));
+    EXPECT_EQ(boxes[0].caption, "Orvo Updater Error");
+    EXPECT_EQ(bar.Pos(), 0);
+    EXPECT_FALSE(view.TimerArmed(ProgressTimer));
+    EXPECT_EQ(ops.Count("upgrade"), 0);
+    EXPECT_EQ(ops.Calls().back().name, "delete");
+
+    // After Failed a new device starts nothing.
+    ops.Unplug();
+    view.RunFor(2000);
+    ops.Plug({"7777777"});
+    view.RunFor(5000);
+    EXPECT_EQ(ops.Count("identify"), 1);
+    EXPECT_FALSE(WaitingForArrival());
+    EXPECT_EQ(Status(), Text(ResourceId::FailedText));
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
+                         ::testing::Values(ConversionFailure{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText, "Unreadable"},
+                                           ConversionFailure{"", ResourceId::DownloadErrorText, "NoValidRecord"},
+                                           ConversionFailure{"BIN FILE OPEN ERROR", ResourceId::WorkingFilesErrorText,
+                                                             "WorkingFilesNotWritable"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
+    ops.upgradeSucceeds = false;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilFinished());
+    EXPECT_EQ(worker.ExitCode(), 1);
+    EXPECT_EQ(Status(), Text(ResourceId::FailedText));
+    EXPECT_EQ(ops.Count("datestamp"), 0);
+    EXPECT_EQ(ops.Count("message"), 0);
+    EXPECT_TRUE(view.Boxes().empty()) << "the operation shows its own error";
+    EXPECT_EQ(ops.Calls().back().name, "delete");
+}
+
+TEST_F(UpdateCycle, AFailedDateStampEndsInFailedWithoutSuccess) {
+    ops.dateStampSucceeds = false;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilFinished());
+    EXPECT_EQ(worker.ExitCode(), 1);
+    EXPECT_EQ(ops.Count("message"), 0);
+    EXPECT_NE(Status(), Text(ResourceId::CompleteText));
+}
+
+TEST_F(UpdateCycle, ReportsWritingOnlyWhileTheDeviceIsBeingWritten) {
+    std::vector<std::pair<std::string, bool>> seen;
+    ops.onCall = [&](const std::string& name) { seen.emplace_back(name, worker.IsWritingDevice()); };
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+    for (const auto& [name, writing] : seen)
+        EXPECT_EQ(writing, name == "upgrade" || name == "datestamp") << name;
+    EXPECT_FALSE(worker.IsWritingDevice());
+}
+
+// --- stopping: the window closes while the worker waits or works.
+
+class StopRequest : public UpdateCycle {
+protected:
+    void ExpectStopsPromptly() {
+        const auto callsBefore = ops.Calls().size();
+        const auto repaintsBefore = view.Repaints();
+        const auto started = std::chrono::steady_clock::now();
+        worker.RequestStop();
+        worker.Join();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_TRUE(worker.Finished());
+        EXPECT_EQ(worker.ExitCode(), 0);
+        EXPECT_EQ(view.Repaints(), repaintsBefore) << "no UI call once the UI thread waits in Join";
+        for (auto i = callsBefore; i < ops.Calls().size(); ++i)
+            EXPECT_EQ(ops.Calls()[i].name, "interrupt");
+    }
+};
+
+TEST_F(StopRequest, EndsTheWaitForADevice) {
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    ExpectStopsPromptly();
+}
+
+TEST_F(StopRequest, EndsTheWaitForTheUnplug) {
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+    ExpectStopsPromptly();
+}
+
+TEST_F(StopRequest, EndsTheWaitForTheOrvoToComeBackBeforeTheWrite) {
+    ops.Plug({});
+    ops.onCall = [this](const std::string& name) {
+        if (name == "prepare")
+            ops.Unplug();
+    };
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return Status() == Text(ResourceId::ReconnectText) && WaitingForArrival(); }));
+    ExpectStopsPromptly();
+}
+
+TEST_F(StopRequest, InterruptsADownloadAndRunsNothingAfterIt) {
+    ops.downloadMs = 60'000;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return ops.Count("download") == 1; }));
+    ExpectStopsPromptly();
+    EXPECT_EQ(ops.Count("prepare"), 0);
+}
+
+TEST_F(StopRequest, BeforeTheThreadRunsEndsItAtOnce) {
+    worker.RequestStop();
+    StartWorker();
+    worker.Join();
+    EXPECT_EQ(worker.ExitCode(), 0);
+    EXPECT_TRUE(ops.Calls().empty() || ops.Calls().front().name == "interrupt");
+}
+
+}  // namespace
