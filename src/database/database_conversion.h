@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "database/sorted_record_lists.h"
+
+// Result texts of the conversion, compared by the update worker.
+namespace ConversionResult {
+inline constexpr const char* DbFileOpenError = "DB FILE OPEN ERROR";
+inline constexpr const char* BinFileOpenError = "BIN FILE OPEN ERROR";
+inline constexpr const char* Success = "SUCCESS";
+inline constexpr const char* NoRecords = "";
+// The packed database was written but its DFU file could not be made: the
+// update must not go on with a missing or stale DFU file.
+inline constexpr const char* DfuFileError = "DFU FILE ERROR";
+}  // namespace ConversionResult
+
+// The two passes that turn the database text into the packed database, with
+// the buffer files "FileBuffer01" to "FileBuffer30" in the program folder in
+// between. One object per conversion; no buffer file outlives it.
+class DatabaseConversion {
+public:
+    static constexpr int RecordsPerBufferFile = 5002;
+    static constexpr int BufferFileLimit = 30;
+    // Bytes of one record in the first pass, its NUL and any CR and LF
+    // included; a longer record is counted and discarded whole.
+    static constexpr int RecordBufferSize = 300;
+
+    enum class SplitOutcome {
+        Done,
+        TextUnreadable,         // a read error in the text: it must not pass for its end
+        BufferFileUnavailable,  // a buffer file could not be created, written or closed
+    };
+
+    explicit DatabaseConversion(std::string programFolder);
+    ~DatabaseConversion();
+    DatabaseConversion(const DatabaseConversion&) = delete;
+    DatabaseConversion& operator=(const DatabaseConversion&) = delete;
+
+    // First pass: copies the records of the open text into the buffer files,
+    // at most 5,002 to a file, without their CR and LF bytes. On failure every
+    // buffer file is gone again.
+    SplitOutcome SplitDatabaseText(std::FILE* text);
+
+    // Second pass: reads back the buffer files this object created, decodes
+    // and sorts their records and writes base + ".bin". Returns "SUCCESS", ""
+    // (no valid record) or "BIN FILE OPEN ERROR" (the packed database or a
+    // buffer file could not be created, read or written; no partial packed
+    // database is left). The buffer files are deleted on every path.
+    std::string SortDatabaseRecords(const std::string& base);
+
+    // Frees the sorted lists and deletes every buffer file name in the folder.
+    void DeleteBufferFiles();
+
+    int BufferFilesCreated() const { return buffersCreated_; }
+    std::uint32_t RecordCount() const { return recordCount_; }
+    // Lists the last second pass made (a measure of how sorted the text was).
+    std::size_t ListCount() const { return listsMade_; }
+
+private:
+    std::string BufferPath(int index) const;
+    bool ReadBufferFile(int index);
+
+    std::string programFolder_;
+    int buffersCreated_ = 0;
+    std::uint32_t recordCount_ = 0;
+    std::size_t listsMade_ = 0;
+    SortedListTable lists_;
+};

@@ -1,0 +1,69 @@
+#include <cstdio>
+#include <ctime>
+
+#include "database/dfu_preparation.h"
+#include "device/dfu_device.h"
+#include "update/working_files.h"
+
+// Kept apart from dfu_preparation.cpp so that programs which only make DFU
+// files do not need the device write.
+
+namespace DfuPreparation {
+
+std::string DateStampBytes(const std::tm& localDate) {
+    char text[16];
+    if (std::strftime(text, sizeof text, "%d.%m.%y", &localDate) != 8)
+        return {};
+    // The line end is written as bytes, never through a text-mode
+    // translation: the file is 10 bytes on every platform.
+    return std::string(text) + "\r\n";
+}
+
+}  // namespace DfuPreparation
+
+namespace {
+
+bool LocalToday(std::tm& today) {
+    const std::time_t now = std::time(nullptr);
+#if defined(_WIN32)
+    return localtime_s(&today, &now) == 0;
+#else
+    return localtime_r(&now, &today) != nullptr;
+#endif
+}
+
+// Writes the date file completely or not at all.
+bool WriteDateFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok)
+        std::remove(path.c_str());
+    return ok;
+}
+
+}  // namespace
+
+bool CDfuDevice::WriteDateStamp() {
+    const std::string base = ProgramFolder + WorkingFile::DateBase;
+    const std::string binPath = base + WorkingFile::BinExt;
+    const std::string dfuPath = base + WorkingFile::DfuExt;
+
+    std::tm today{};
+    const std::string bytes = LocalToday(today) ? DfuPreparation::DateStampBytes(today) : std::string();
+    if (bytes.size() != 10 || !WriteDateFile(binPath, bytes))
+        return false;
+
+    AddElementFile(binPath, DfuPreparation::DateStampAddress);
+    const bool built = BuildImage(DfuPreparation::AlternateSetting);
+    const bool made = WriteDfuFile(dfuPath) && built;
+    // A date file that was not made completely is never written into the
+    // device: a stale "Date.dfu" of an earlier run might otherwise go in.
+    const bool written = made && UpgradeDevice(base);
+
+    std::remove(binPath.c_str());
+    std::remove(dfuPath.c_str());
+    return written;
+}

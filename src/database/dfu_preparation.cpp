@@ -1,0 +1,190 @@
+#include "database/dfu_preparation.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+#include "device/dfu_device.h"
+#include "device/dfu_files.h"
+#include "ui/message_box_port.h"
+
+// Each DFU file the updater makes holds one image with the whole content of
+// one plain file as its element. Unlike a bare "did the calls succeed" the
+// operations here return whether the DFU file holds what was asked for, so
+// that a caller never hands an empty or incomplete file on to the device.
+
+namespace DfuPreparation {
+
+std::string IoErrorText(int errorCode) {
+    char text[32];
+    std::snprintf(text, sizeof text, "IoError %08xh", static_cast<unsigned>(errorCode));
+    return text;
+}
+
+std::string ElementEntryText(std::uint32_t address, std::uint64_t size, const std::string& fileName) {
+    const auto last = static_cast<std::uint32_t>(address + size - 1);
+    char range[32];
+    std::snprintf(range, sizeof range, "0x%08X-0x%08X\t", static_cast<unsigned>(address),
+                  static_cast<unsigned>(last));
+    return range + fileName;
+}
+
+}  // namespace DfuPreparation
+
+namespace {
+
+struct ElementEntry {
+    std::uint32_t address = 0;
+    std::string fileName;
+};
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads an entry back: the address from the up to 8 hexadecimal digits after
+// the leading "0x", the file name from everything after the first tab, cut
+// to 1000 characters. The last address is not needed.
+ElementEntry ParseElementEntry(const std::string& entry) {
+    ElementEntry parsed;
+    for (std::size_t i = 2; i < 10 && i < entry.size(); ++i) {
+        const int digit = HexDigit(entry[i]);
+        if (digit < 0)
+            break;
+        parsed.address = (parsed.address << 4) | static_cast<std::uint32_t>(digit);
+    }
+    const auto tab = entry.find('\t');
+    if (tab != std::string::npos)
+        parsed.fileName = entry.substr(tab + 1, DfuPreparation::MaxEntryFileName);
+    return parsed;
+}
+
+// Reads a whole plain file. On failure `errorCode` is the system's error
+// code; a read that ends early is a failure too, so no byte the file did not
+// supply ever reaches an element.
+bool ReadPlainFile(const std::string& name, std::vector<std::uint8_t>& bytes, int& errorCode) {
+    errno = 0;
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (f == nullptr) {
+        errorCode = errno != 0 ? errno : EIO;
+        return false;
+    }
+    std::vector<std::uint8_t> chunk(64 * 1024);
+    bool ok = true;
+    for (;;) {
+        errno = 0;
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+            errorCode = EFBIG;
+            ok = false;
+            break;
+        }
+        if (got < chunk.size()) {
+            if (std::ferror(f) != 0) {
+                errorCode = errno != 0 ? errno : EIO;
+                ok = false;
+            }
+            break;
+        }
+    }
+    errno = 0;
+    if (std::fclose(f) != 0 && ok) {
+        errorCode = errno != 0 ? errno : EIO;
+        ok = false;
+    }
+    return ok;
+}
+
+void ShowMessageBox(MessageBoxPort* messageBox, const std::string& text) {
+    if (messageBox != nullptr)
+        messageBox->ShowMessageBox(text);
+}
+
+}  // namespace
+
+void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t address) {
+    errno = 0;
+    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (f == nullptr) {
+        ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errno != 0 ? errno : EIO));
+        return;
+    }
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+    errno = 0;
+    const bool closed = std::fclose(f) == 0;
+    int errorCode = 0;
+    if (error)
+        errorCode = error.value();
+    else if (!closed)
+        errorCode = errno != 0 ? errno : EIO;
+    else if (size > std::numeric_limits<std::uint32_t>::max())
+        errorCode = EFBIG;  // an element's length is a 32-bit value
+    if (errorCode != 0) {
+        ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errorCode));
+        return;
+    }
+    ElementEntries.push_back(DfuPreparation::ElementEntryText(address, size, fileName));
+}
+
+bool CDfuDevice::BuildImage(int alternateSetting) {
+    DfuHandle image = 0;
+    if (alternateSetting < 0 || alternateSetting > 255 ||
+        STDFUFILES_CreateImage(&image, static_cast<std::uint8_t>(alternateSetting)) != STDFU_NOERROR) {
+        ShowMessageBox(messageBox_, DfuPreparation::CreateImageFailedText);
+        return false;
+    }
+    bool complete = STDFUFILES_SetImageName(image, "") == STDFU_NOERROR;
+
+    for (std::size_t i = 0; i < ElementEntries.size(); ++i) {
+        const ElementEntry entry = ParseElementEntry(ElementEntries[i]);
+        std::vector<std::uint8_t> data;
+        int errorCode = 0;
+        if (!ReadPlainFile(entry.fileName, data, errorCode)) {
+            ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errorCode));
+            // The image is dropped: release it rather than leave it behind.
+            STDFUFILES_DestroyImage(&image);
+            return false;
+        }
+        DfuElement element;
+        element.dwAddress = entry.address;
+        element.dwDataLength = static_cast<std::uint32_t>(data.size());
+        element.Data = data.empty() ? nullptr : data.data();
+        if (STDFUFILES_SetImageElement(image, static_cast<std::uint32_t>(i), 1, element) != STDFU_NOERROR) {
+            ShowMessageBox(messageBox_, DfuPreparation::InsertElementFailedText);
+            complete = false;
+            break;
+        }
+    }
+    // Kept with the elements inserted so far, as the file is still written;
+    // the result tells the caller it is not the image it asked for.
+    Images.push_back(image);
+    return complete && !ElementEntries.empty();
+}
+
+bool CDfuDevice::WriteDfuFile(const std::string& path) {
+    bool written = false;
+    DfuHandle file = 0;
+    if (STDFUFILES_CreateNewDFUFile(path.c_str(), &file, 0x0000, 0x0000, 0x0000) == STDFU_NOERROR) {
+        bool allAppended = true;
+        for (const DfuHandle image : Images)
+            allAppended = STDFUFILES_AppendImageToDFUFile(file, image) == STDFU_NOERROR && allAppended;
+        const bool closed = STDFUFILES_CloseDFUFile(file) == STDFU_NOERROR;
+        written = closed && allAppended && !Images.empty();
+    }
+    // The file holds its own copies: the images are released on every path.
+    for (DfuHandle& image : Images)
+        STDFUFILES_DestroyImage(&image);
+    ElementEntries.clear();
+    Images.clear();
+    return written;
+}

@@ -1,0 +1,41 @@
+#include <cstdio>
+
+#include "database/database_conversion.h"
+#include "database/dfu_preparation.h"
+#include "device/dfu_device.h"
+#include "update/working_files.h"
+
+std::string CDfuDevice::PrepareDatabase(const std::string& base) {
+    const std::string binPath = base + WorkingFile::BinExt;
+    const std::string dfuPath = base + WorkingFile::DfuExt;
+    // Files of an earlier run must never be taken for this run's results.
+    std::remove(binPath.c_str());
+    std::remove(dfuPath.c_str());
+
+    std::FILE* text = std::fopen((base + WorkingFile::TextExt).c_str(), "rb");
+    if (text == nullptr)
+        return ConversionResult::DbFileOpenError;
+
+    DatabaseConversion conversion(ProgramFolder);
+    const auto split = conversion.SplitDatabaseText(text);
+    std::fclose(text);  // only read from: its close cannot lose data
+    if (split == DatabaseConversion::SplitOutcome::TextUnreadable)
+        return ConversionResult::DbFileOpenError;
+    if (split == DatabaseConversion::SplitOutcome::BufferFileUnavailable)
+        return ConversionResult::BinFileOpenError;
+
+    const std::string sorted = conversion.SortDatabaseRecords(base);
+    if (sorted != ConversionResult::Success)
+        return sorted;
+
+    const std::size_t entriesBefore = ElementEntries.size();
+    AddElementFile(binPath, DfuPreparation::DatabaseAddress);
+    const bool registered = ElementEntries.size() == entriesBefore + 1;
+    const bool built = BuildImage(DfuPreparation::AlternateSetting);
+    const bool written = WriteDfuFile(dfuPath);
+    if (!registered || !built || !written) {
+        std::remove(dfuPath.c_str());
+        return ConversionResult::DfuFileError;
+    }
+    return base;
+}

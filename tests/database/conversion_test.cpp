@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "conversion_fixture.h"
+#include "database/database_conversion.h"
+#include "database_generator.h"
+
+namespace {
+
+const std::string kWorkedExample = "\xDB\xD5\xA8\xBD\x88\xCF\xDB\xD4\xDA\xD9\xD8\xD7\xD6";
+const std::string kWorkedPacked("\x00\x07\xDC\x1C\x00\x00\x04\xAF\x01\x02\x03\x04\x05\x06", 14);
+const std::string kNul(1, '\0');
+
+std::string Header(std::uint32_t count) {
+    std::string h;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        h += static_cast<char>((count >> shift) & 0xFF);
+    return h + '\x01';
+}
+
+// The attribute byte 1 of every packed record, in file order.
+std::vector<int> FirstAttributes(const std::string& packed) {
+    std::vector<int> tags;
+    for (std::size_t at = 5 + 8; at < packed.size(); at += 14)
+        tags.push_back(static_cast<unsigned char>(packed[at]));
+    return tags;
+}
+
+class Conversion : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_TRUE(BufferFilesIn(folder.Path()).empty()); }
+    TempFolder folder;
+};
+
+TEST_F(Conversion, EmptyTextGivesNoRecordsAndNoPackedFile) {
+    const ProductRun run = ConvertText(folder, "");
+    EXPECT_EQ(run.result, "");
+    EXPECT_FALSE(run.packedExists);
+}
+
+TEST_F(Conversion, TextWithoutValidRecordGivesNoRecords) {
+    const ProductRun run = ConvertText(folder, "short" + kNul + std::string(20, 'L') + kNul + "\r\n");
+    EXPECT_EQ(run.result, "");
+    EXPECT_FALSE(run.packedExists);
+}
+
+TEST_F(Conversion, OneRecordGivesNineteenBytes) {
+    const ProductRun run = ConvertText(folder, kWorkedExample + kNul);
+    EXPECT_EQ(run.result, "SUCCESS");
+    EXPECT_EQ(run.packed, Header(1) + kWorkedPacked);
+}
+
+TEST_F(Conversion, CarriageReturnsAndLineFeedsAnywhereAreIgnored) {
+    std::string spread;
+    for (char c : kWorkedExample)
+        spread += std::string("\r") + c + "\n";
+    const ProductRun run = ConvertText(folder, "\r\n" + spread + kNul + "\r\n" + kWorkedExample + "\n" + kNul + "\n");
+    EXPECT_EQ(run.packed, Header(2) + kWorkedPacked + kWorkedPacked);
+}
+
+TEST_F(Conversion, FinalRecordWithoutNulIsDropped) {
+    const ProductRun run = ConvertText(folder, kWorkedExample + kNul + EncodedRecord(60, 1, 1, 1, 1, 1));
+    EXPECT_EQ(run.packed, Header(1) + kWorkedPacked);
+}
+
+TEST_F(Conversion, OverlongRecordsAreDiscardedWholeNeverCut) {
+    // 13 characters plus padding: 299 bytes before the NUL still fit the
+    // record buffer; 300 do not, even though all but 13 are line ends.
+    const std::string fits = kWorkedExample + std::string(286, '\r');
+    const std::string overflows = kWorkedExample + std::string(287, '\n');
+    const std::string fourteen = EncodedRecord(70, 0, 0, 0, 0, 0) + "Q";
+    const std::string huge(100000, 'H');
+    const ProductRun run = ConvertText(folder, fits + kNul + overflows + kNul + fourteen + kNul + huge + kNul);
+    EXPECT_EQ(run.packed, Header(1) + kWorkedPacked);
+}
+
+TEST_F(Conversion, OrderIsDescendingCoord1ThenCoord2) {
+    const std::string text = EncodedRecord(50, 0, 0, 1, 0, 0, 1) + kNul + EncodedRecord(52, 0, 0, 0, 0, 0, 2) + kNul +
+                             EncodedRecord(50, 0, 0, 3, 0, 0, 3) + kNul + EncodedRecord(50, 0, 0, 2, 0, 0, 4) + kNul;
+    EXPECT_EQ(FirstAttributes(ConvertText(folder, text).packed), (std::vector<int>{2, 3, 4, 1}));
+}
+
+TEST_F(Conversion, EqualKeysInOneListComeLatestReadFirst) {
+    std::string text;
+    for (std::uint8_t tag = 1; tag <= 4; ++tag)
+        text += EncodedRecord(51, 30, 36, 0, 7, 12, tag) + kNul;
+    EXPECT_EQ(FirstAttributes(ConvertText(folder, text).packed), (std::vector<int>{4, 3, 2, 1}));
+}
+
+TEST_F(Conversion, EqualHeadsInDifferentListsComeFromTheEarlierList) {
+    // Record A opens buffer file 1, whose 5,001 further records all sort below
+    // it; record B, equal to A, opens buffer file 2 and thus a later list.
+    std::string text = EncodedRecord(60, 0, 0, 0, 0, 0, 7) + kNul;
+    for (int i = 0; i < 5001; ++i)
+        text += EncodedRecord(40, i / 3600, i / 60 % 60, i % 60, 0, 0, 1) + kNul;
+    text += EncodedRecord(60, 0, 0, 0, 0, 0, 9) + kNul;
+    const ProductRun run = ConvertText(folder, text);
+    const std::vector<int> tags = FirstAttributes(run.packed);
+    ASSERT_EQ(tags.size(), 5003u);
+    EXPECT_EQ(tags[0], 7);
+    EXPECT_EQ(tags[1], 9);
+}
+
+TEST_F(Conversion, SplitRuleFollowsTheDepthOfEachInsertion) {
+    DatabaseGeneratorOptions options;
+    options.order = RecordOrder::Descending;
+    options.records = 102;  // the 102nd lands at position 101
+    EXPECT_EQ(ConvertText(folder, GenerateDatabaseText(options)).lists, 2u);
+    options.records = 101;
+    EXPECT_EQ(ConvertText(folder, GenerateDatabaseText(options)).lists, 1u);
+    options.order = RecordOrder::Ascending;
+    options.records = 5002 * 2;  // one list per buffer file, and an empty third file
+    EXPECT_EQ(ConvertText(folder, GenerateDatabaseText(options)).lists, 3u);
+}
+
+TEST_F(Conversion, EverythingAfterTheLastBufferFileIsIgnored) {
+    DatabaseGeneratorOptions options;
+    options.order = RecordOrder::Ascending;
+    options.records = 150060;
+    std::string text = GenerateDatabaseText(options);
+    text += EncodedRecord(80, 0, 0, 0, 0, 0, 99) + kNul;  // the greatest key, but record 150,061
+    const ProductRun run = ConvertText(folder, text);
+    EXPECT_EQ(run.packed.substr(0, 5), Header(150060));
+    EXPECT_EQ(run.packed.size(), 5u + 14u * 150060u);
+    EXPECT_NE(FirstAttributes(run.packed).front(), 99);
+}
+
+TEST_F(Conversion, BufferFilesOfAnEarlierRunAreNeitherReadNorKept) {
+    WriteFileBytes(folder.Path() + "FileBuffer02", EncodedRecord(70, 0, 0, 0, 0, 0) + kNul);
+    WriteFileBytes(folder.Path() + "FileBuffer30", EncodedRecord(70, 0, 0, 0, 0, 0) + kNul);
+    const ProductRun run = ConvertText(folder, kWorkedExample + kNul);
+    EXPECT_EQ(run.packed, Header(1) + kWorkedPacked);
+}
+
+// --- failures: each gives its error text and leaves no buffer file behind
+
+TEST_F(Conversion, BufferFileThatCannotBeCreatedEndsTheFirstPass) {
+    const std::string missing = folder.Path() + "no/such/folder/";
+    WriteFileBytes(folder.Base() + ".txt", kWorkedExample + kNul);
+    std::FILE* text = std::fopen((folder.Base() + ".txt").c_str(), "rb");
+    DatabaseConversion conversion(missing);
+    EXPECT_EQ(conversion.SplitDatabaseText(text), DatabaseConversion::SplitOutcome::BufferFileUnavailable);
+    std::fclose(text);
+}
+
+TEST_F(Conversion, FullDiskWhileSplittingRemovesEveryBufferFile) {
+    std::filesystem::create_symlink("/dev/full", folder.Path() + "FileBuffer02");
+    DatabaseGeneratorOptions options;
+    options.records = 6000;  // reaches the second buffer file
+    EXPECT_EQ(ConvertText(folder, GenerateDatabaseText(options)).result, "split failed");
+    EXPECT_FALSE(FileExists(folder.Base() + ".bin"));
+}
+
+TEST_F(Conversion, UnreadableTextIsNotTakenForItsEnd) {
+    std::filesystem::create_directory(folder.Path() + "dir.txt");
+    std::FILE* text = std::fopen((folder.Path() + "dir.txt").c_str(), "rb");
+    ASSERT_NE(text, nullptr);
+    DatabaseConversion conversion(folder.Path());
+    EXPECT_EQ(conversion.SplitDatabaseText(text), DatabaseConversion::SplitOutcome::TextUnreadable);
+    std::fclose(text);
+}
+
+TEST_F(Conversion, PackedFileThatCannotBeCreatedGivesBinError) {
+    WriteFileBytes(folder.Base() + ".txt", kWorkedExample + kNul);
+    std::FILE* text = std::fopen((folder.Base() + ".txt").c_str(), "rb");
+    DatabaseConversion conversion(folder.Path());
+    ASSERT_EQ(conversion.SplitDatabaseText(text), DatabaseConversion::SplitOutcome::Done);
+    std::fclose(text);
+    EXPECT_EQ(conversion.SortDatabaseRecords(folder.Path() + "missing/tesselDB"), "BIN FILE OPEN ERROR");
+}
+
+TEST_F(Conversion, FullDiskWhileWritingThePackedFileLeavesNoPartialFile) {
+    std::filesystem::create_symlink("/dev/full", folder.Base() + ".bin");
+    DatabaseGeneratorOptions options;
+    options.records = 100;
+    const ProductRun run = ConvertText(folder, GenerateDatabaseText(options));
+    EXPECT_EQ(run.result, "BIN FILE OPEN ERROR");
+    EXPECT_FALSE(run.packedExists);
+}
+
+TEST_F(Conversion, BufferFileLostBetweenThePassesIsAnErrorNotFewerRecords) {
+    DatabaseGeneratorOptions options;
+    options.records = 12000;
+    WriteFileBytes(folder.Base() + ".txt", GenerateDatabaseText(options));
+    std::FILE* text = std::fopen((folder.Base() + ".txt").c_str(), "rb");
+    DatabaseConversion conversion(folder.Path());
+    ASSERT_EQ(conversion.SplitDatabaseText(text), DatabaseConversion::SplitOutcome::Done);
+    std::fclose(text);
+    EXPECT_EQ(conversion.BufferFilesCreated(), 3);
+    std::remove((folder.Path() + "FileBuffer02").c_str());
+    EXPECT_EQ(conversion.SortDatabaseRecords(folder.Base()), "BIN FILE OPEN ERROR");
+    EXPECT_FALSE(FileExists(folder.Base() + ".bin"));
+}
+
+}  // namespace

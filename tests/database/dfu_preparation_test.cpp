@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include "database/dfu_preparation.h"
+#include "device/dfu_device.h"
+#include "device/dfu_files_format.h"
+#include "device/dfu_image_store.h"
+#include "support/recording_ports.h"
+#include "support/scratch_files.h"
+
+namespace {
+
+// A device whose program folder is a scratch folder, with its message boxes
+// recorded.
+class DfuPreparationTest : public ::testing::Test {
+protected:
+    DfuPreparationTest() : folder_("dfu_preparation"), device_(folder_.File("orvo-updater")) {
+        device_.AttachUi(nullptr, &messages_, nullptr);
+        liveImages_ = DfuImageStore::LiveCount();
+    }
+    ~DfuPreparationTest() override {
+        // Every path releases the images it built.
+        EXPECT_EQ(DfuImageStore::LiveCount(), liveImages_);
+    }
+
+    std::string MakePlainFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = folder_.File(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+
+    DfuFileParse ParseFile(const std::string& path) { return DfuFileFormat::Parse(ReadBytes(path)); }
+
+    ScratchFolder folder_;
+    RecordingMessageBox messages_;
+    CDfuDevice device_;
+    std::size_t liveImages_ = 0;
+};
+
+}  // namespace
+
+TEST_F(DfuPreparationTest, DatabaseFileBecomesOneImageWithOneElement) {
+    std::vector<std::uint8_t> packed(70001);
+    for (std::size_t i = 0; i < packed.size(); ++i)
+        packed[i] = static_cast<std::uint8_t>(i * 7);
+    const std::string bin = MakePlainFile("tesselDB.bin", packed);
+    const std::string dfu = folder_.File("tesselDB.dfu");
+
+    device_.AddElementFile(bin, DfuPreparation::DatabaseAddress);
+    ASSERT_EQ(device_.ElementEntries.size(), 1u);
+    EXPECT_EQ(device_.ElementEntries[0], "0x00510000-0x00521170\t" + bin);
+    EXPECT_TRUE(device_.BuildImage(1));
+    EXPECT_EQ(device_.Images.size(), 1u);
+    EXPECT_TRUE(device_.WriteDfuFile(dfu));
+
+    EXPECT_TRUE(device_.ElementEntries.empty());
+    EXPECT_TRUE(device_.Images.empty());
+    EXPECT_TRUE(messages_.Messages().empty());
+    const DfuFileParse parsed = ParseFile(dfu);
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    DfuFileContents expected;  // vendor, product and release 0
+    expected.images.push_back({1, "", {{0x00510000, packed}}});
+    EXPECT_EQ(parsed.contents, expected);
+}
+
+TEST_F(DfuPreparationTest, EmptyPlainFileGivesAnEmptyElement) {
+    const std::string bin = MakePlainFile("empty.bin", {});
+    device_.AddElementFile(bin, 0x00510000);
+    ASSERT_EQ(device_.ElementEntries.size(), 1u);
+    EXPECT_EQ(device_.ElementEntries[0], "0x00510000-0x0050FFFF\t" + bin);
+    EXPECT_TRUE(device_.BuildImage(1));
+    EXPECT_TRUE(device_.WriteDfuFile(folder_.File("empty.dfu")));
+    const DfuFileParse parsed = ParseFile(folder_.File("empty.dfu"));
+    ASSERT_TRUE(parsed.ok);
+    ASSERT_EQ(parsed.contents.images.at(0).elements.size(), 1u);
+    EXPECT_TRUE(parsed.contents.images[0].elements[0].data.empty());
+}
+
+TEST_F(DfuPreparationTest, MissingPlainFileIsReportedAndRegistersNothing) {
+    device_.AddElementFile(folder_.File("missing.bin"), 0x00510000);
+    EXPECT_EQ(messages_.Messages(), std::vector<std::string>{"IoError 00000002h"});
+    EXPECT_TRUE(device_.ElementEntries.empty());
+
+    // Nothing registered: the image has no element, and building it says so;
+    // the file itself is written with that image.
+    EXPECT_FALSE(device_.BuildImage(1));
+    EXPECT_TRUE(device_.WriteDfuFile(folder_.File("none.dfu")));
+    const DfuFileParse parsed = ParseFile(folder_.File("none.dfu"));
+    ASSERT_TRUE(parsed.ok);
+    ASSERT_EQ(parsed.contents.images.size(), 1u);
+    EXPECT_TRUE(parsed.contents.images[0].elements.empty());
+}
+
+TEST_F(DfuPreparationTest, PlainFileGoneBeforeTheImageIsBuiltDropsTheImage) {
+    const std::string bin = MakePlainFile("gone.bin", {1, 2, 3});
+    device_.AddElementFile(bin, 0x004E0000);
+    std::filesystem::remove(bin);
+
+    EXPECT_FALSE(device_.BuildImage(1));
+    EXPECT_EQ(messages_.Messages(), std::vector<std::string>{"IoError 00000002h"});
+    EXPECT_TRUE(device_.Images.empty());
+    // The DFU file is still made, without images, and the lists are emptied.
+    EXPECT_FALSE(device_.WriteDfuFile(folder_.File("gone.dfu")));
+    EXPECT_TRUE(device_.ElementEntries.empty());
+    const DfuFileParse parsed = ParseFile(folder_.File("gone.dfu"));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_TRUE(parsed.contents.images.empty());
+}
+
+TEST_F(DfuPreparationTest, UnreadablePlainFileNeverGivesAnElement) {
+    // A folder opens but cannot be read: a short read must not become data.
+    device_.ElementEntries.push_back("0x00510000-0x00510000\t" + folder_.Path().string());
+    EXPECT_FALSE(device_.BuildImage(1));
+    ASSERT_EQ(messages_.Messages().size(), 1u);
+    EXPECT_EQ(messages_.Messages()[0].rfind("IoError ", 0), 0u);
+    EXPECT_TRUE(device_.Images.empty());
+    device_.ElementEntries.clear();
+}
+
+TEST_F(DfuPreparationTest, FileNameIsCutTo1000Characters) {
+    // A real file whose path is exactly 1000 characters long, reached
+    // through nested folders (a single name may hold at most 255).
+    std::string path = folder_.Path().string();
+    while (path.size() < 1000 - 101) {
+        path += "/" + std::string(std::min<std::size_t>(100, 1000 - 101 - path.size()), 'd');
+    }
+    std::filesystem::create_directories(path);
+    path += "/" + std::string(1000 - path.size() - 1, 'f');
+    ASSERT_EQ(path.size(), 1000u);
+    WriteBytes(path, {42});
+
+    device_.ElementEntries.push_back("0x004F0000-0x004F0000\t" + path + "-ignored-tail");
+    EXPECT_TRUE(device_.BuildImage(1));
+    EXPECT_TRUE(device_.WriteDfuFile(folder_.File("long.dfu")));
+    const DfuFileParse parsed = ParseFile(folder_.File("long.dfu"));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.contents.images.at(0).elements.at(0), (DfuImageElementData{0x004F0000, {42}}));
+}
+
+TEST_F(DfuPreparationTest, FailedDfuFileCreationEmptiesTheListsAndReleasesImages) {
+    const std::string bin = MakePlainFile("db.bin", {1, 2, 3});
+    device_.AddElementFile(bin, 0x00510000);
+    ASSERT_TRUE(device_.BuildImage(1));
+    EXPECT_FALSE(device_.WriteDfuFile(folder_.File("no/such/folder.dfu")));
+    EXPECT_TRUE(device_.ElementEntries.empty());
+    EXPECT_TRUE(device_.Images.empty());
+    EXPECT_TRUE(messages_.Messages().empty());
+}
+
+TEST_F(DfuPreparationTest, FullDiskLeavesNoDfuFile) {
+    const std::string bin = MakePlainFile("db.bin", std::vector<std::uint8_t>(100000, 0x11));
+    const std::string dfu = folder_.File("db.dfu");
+    device_.AddElementFile(bin, 0x00510000);
+    ASSERT_TRUE(device_.BuildImage(1));
+    {
+        FileSizeLimit fullDisk(8192);
+        EXPECT_FALSE(device_.WriteDfuFile(dfu));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dfu));
+    EXPECT_TRUE(device_.Images.empty());
+}
+
+TEST(DateStamp, IsTheDateThenCarriageReturnAndLineFeed) {
+    std::tm date{};
+    date.tm_mday = 6;
+    date.tm_mon = 11;
+    date.tm_year = 126;
+    EXPECT_EQ(DfuPreparation::DateStampBytes(date), "06.12.26\r\n");
+    date.tm_mday = 31;
+    date.tm_mon = 0;
+    date.tm_year = 100;
+    EXPECT_EQ(DfuPreparation::DateStampBytes(date), "31.01.00\r\n");
+    EXPECT_EQ(DfuPreparation::DateStampBytes(date).size(), 10u);
+}
+
+TEST(DfuPreparationTexts, IoErrorAndEntryFormats) {
+    EXPECT_EQ(DfuPreparation::IoErrorText(13), "IoError 0000000dh");
+    EXPECT_EQ(DfuPreparation::ElementEntryText(0x004E0000, 10, "Date.bin"), "0x004E0000-0x004E0009\tDate.bin");
+    EXPECT_EQ(DfuPreparation::ElementEntryText(0xFFFFFFFF, 2, "x"), "0xFFFFFFFF-0x00000000\tx");
+}
