@@ -27,6 +27,14 @@ public:
     // Every control transfer that is not a standard GET_DESCRIPTOR or
     // SET_INTERFACE (those go through the calls above). Same contract as
     // UsbDeviceHandle::ControlTransfer. May block to model a slow device.
+    // NoDevice means the device has just left the bus (an unplug injected in
+    // the middle of this transfer): the bus must detach it.
     virtual UsbStatus ControlTransfer(const UsbSetupPacket& setup, std::span<std::uint8_t> data,
                                       std::size_t& transferred) = 0;
+
+    // The bus tells the model when it is plugged in (a fresh USB reset: the
+    // model returns to its power-on state, keeping its memory) and when it is
+    // pulled out (a transfer blocked inside the model should end promptly).
+    virtual void OnAttach() {}
+    virtual void OnDetach() {}
 };

@@ -11,6 +11,7 @@
 class ProgressBarPort;
 class MessageBoxPort;
 struct CycleSignals;
+class DfuLibrary;
 
 // How identification ended for its caller.
 enum class IdentifyResult {
@@ -94,8 +95,20 @@ public:
     // unless a test, tool or the demo points it elsewhere.
     std::string ServerHost;
 
+    // The DFU libraries the operations call: the product's own unless a test
+    // stands in one that fails on demand. Not owned; set before any operation.
+    void UseDfuLibrary(DfuLibrary* library);
+
 protected:
     ProgressBarPort* progressBar_ = nullptr;
     MessageBoxPort* messageBox_ = nullptr;
     CycleSignals* signals_ = nullptr;
+
+private:
+    // device/dfu_operations.cpp: the steps of the operations and the monitor.
+    friend class DfuOperations;
+    DfuLibrary* library_ = nullptr;
+    // The outcome of the last operation, written by whoever releases the
+    // waiting caller just before it does.
+    std::atomic<bool> operationSucceeded_{false};
 };

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+// How the simulated update server misbehaves, on request.
+enum class ServerFault {
+    None,         // answers the database text
+    ErrorStatus,  // answers UpdateServerOptions::errorStatus with an HTML error page
+    Stall,        // sends part of the database, then nothing more
+    Truncated,    // announces the whole length, sends part of it, closes
+    Oversized,    // streams far more than any database, with no length announced
+    HtmlPage,     // answers 200 with an HTML page instead of a database
+};
+
+struct UpdateServerOptions {
+    std::size_t records = 1000;  // database size per request
+    ServerFault fault = ServerFault::None;
+    int errorStatus = 500;
+    std::size_t oversizedBytes = 40u << 20;  // beyond the client's 32 MiB cap
+    // How long a stalled answer is held open before the server gives up on
+    // it itself; stopping the server ends it at once.
+    std::chrono::milliseconds stallHold{std::chrono::minutes(2)};
+};
+
+// Parses "none", "status=CODE" (400 to 599), "stall", "truncate", "oversize"
+// or "html" into `options`; false when the text is none of them.
+bool ParseServerFault(const std::string& text, UpdateServerOptions& options);
+const char* ServerFaultName(ServerFault fault);
+
+// One request the server answered, for logs and tests.
+struct ServedRequest {
+    std::string target;  // path and query as received
+    int status = 0;
+    std::size_t bytes = 0;  // body bytes the answer was meant to have
+    std::string note;
+};
+
+// The database text answered for a serial and a record count.
+using DatabaseTextProvider = std::function<std::string(const std::string& serial, std::size_t records)>;
+
+// The maker's update server, simulated on 127.0.0.1:
+//   GET /OrvoDownload.aspx?z=<signature>&s=<serial>
+// answers the database text for `s` when `z` is its signature, 403 when it is
+// not (or a key is missing), 404 for any other path.
+class SimUpdateServer {
+public:
+    explicit SimUpdateServer(UpdateServerOptions options = {}, DatabaseTextProvider provider = {});
+    ~SimUpdateServer();
+    SimUpdateServer(const SimUpdateServer&) = delete;
+    SimUpdateServer& operator=(const SimUpdateServer&) = delete;
+
+    // Called on a server thread for every answered request; set before Start.
+    void SetRequestObserver(std::function<void(const ServedRequest&)> observer);
+
+    // Listens on 127.0.0.1:`port`; 0 picks a free port. False when the port
+    // cannot be bound.
+    bool Start(int port = 0);
+    // Ends held answers, stops listening and waits for the server's threads.
+    void Stop();
+
+    int Port() const;
+    // "127.0.0.1:<port>", what CDfuDevice::ServerHost takes.
+    std::string HostAndPort() const;
+    std::size_t RequestCount() const;
+
+    // The body a correctly signed request for `serial` gets without faults.
+    std::string DatabaseTextFor(const std::string& serial) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};

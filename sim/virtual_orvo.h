@@ -1,0 +1,189 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/dfu_class.h"
+#include "virtual_usb_device.h"
+
+// The Orvo in DFU mode, as a device model for the virtual bus and the umockdev
+// fixture: the DFU 1.1 state machine with the boot loader's commands, two
+// alternate settings with their memory maps, NOR flash, the identity block, a
+// timing model reported through bwPollTimeout, fault injection, and a count of
+// everything a correct host would never do.
+
+constexpr std::uint16_t kVirtualOrvoVendorId = 0x1209;
+constexpr std::uint16_t kVirtualOrvoProductId = 0xD0F0;
+constexpr std::uint16_t kVirtualOrvoTransferSize = 2048;
+
+constexpr std::uint32_t kOrvoDataFlashStart = 0x00000000;
+constexpr std::uint32_t kOrvoDataFlashSize = 8u * 1024 * 1024;
+constexpr std::uint32_t kOrvoSectorSize = 64u * 1024;
+constexpr std::uint32_t kOrvoFirmwareStart = 0x00100000;
+constexpr std::uint32_t kOrvoFirmwareSize = 16u * 64 * 1024;
+constexpr std::uint32_t kOrvoIdentityAddress = 0x004F0000;
+constexpr std::uint32_t kOrvoIdentitySize = 56;
+
+constexpr const char* kOrvoFirmwareMap = "@Firmware /0x00100000/16*064Ka";
+constexpr const char* kOrvoDataFlashMap = "@Data Flash /0x00000000/128*064Kg";
+
+// How long the device takes. The figures are those of the real part; the mode
+// decides whether they are used as they are, scaled, or not at all.
+struct OrvoTiming {
+    enum class Mode { Instant, Scaled, Real };
+    Mode mode = Mode::Instant;
+    double scale = 1.0;  // used in Scaled mode
+
+    std::uint32_t sectorEraseUs = 400'000;
+    std::uint32_t massEraseUs = 25'000'000;
+    std::uint32_t programUsPerKiB = 4'000;
+    std::uint32_t commandUs = 1'000;          // set address pointer
+    std::uint32_t transferUsPerKiB = 1'000;   // wire time of DNLOAD and UPLOAD data
+
+    static OrvoTiming Instant() { return {}; }
+    static OrvoTiming Real() {
+        OrvoTiming t;
+        t.mode = Mode::Real;
+        return t;
+    }
+    static OrvoTiming Scaled(double factor) {
+        OrvoTiming t;
+        t.mode = Mode::Scaled;
+        t.scale = factor;
+        return t;
+    }
+};
+
+struct VirtualOrvoConfig {
+    std::string serial = "OR12345";                    // 7 characters in the identity block
+    std::string identityText = "H2026010100000000001";  // at byte 8 of the identity block
+    std::string productName = "Orvo";                   // at byte 40
+    std::string usbProduct = "Orvo in DFU mode";        // USB product string
+    std::string usbSerial = "0000A1B2C3D4";
+    OrvoTiming timing;
+    // Strict: an early GETSTATUS stalls instead of being answered with the
+    // remaining busy time. Either way it counts as a violation.
+    bool strict = false;
+};
+
+// Requests that faults can be aimed at, counted separately.
+enum class OrvoRequestKind { SetPointer, Erase, Program, Upload, GetStatus };
+
+struct OrvoStats {
+    std::uint64_t busyUs = 0;      // poll timeouts the device asked for
+    std::uint64_t transferUs = 0;  // modelled wire time of data stages
+    unsigned setPointers = 0;
+    unsigned erases = 0;
+    unsigned programs = 0;
+    unsigned uploads = 0;
+    unsigned requests = 0;
+};
+
+class VirtualOrvo : public VirtualUsbDevice {
+public:
+    explicit VirtualOrvo(VirtualOrvoConfig config = {});
+
+    // --- VirtualUsbDevice
+    std::vector<std::uint8_t> DeviceDescriptor() const override;
+    std::vector<std::uint8_t> ConfigurationDescriptor() const override;
+    std::optional<std::string> StringDescriptor(std::uint8_t index) const override;
+    UsbStatus SetAlternateSetting(std::uint8_t interfaceNumber, std::uint8_t alternateSetting) override;
+    UsbStatus ControlTransfer(const UsbSetupPacket& setup, std::span<std::uint8_t> data,
+                              std::size_t& transferred) override;
+    void OnAttach() override;
+    void OnDetach() override;
+
+    // --- flash
+    std::vector<std::uint8_t> ReadFlash(std::uint32_t address, std::uint32_t length) const;
+    // Writes bytes as they are (not NOR programming): for test set-up.
+    void WriteFlash(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
+    // The 8 MiB data flash as a raw file.
+    bool LoadFlash(const std::string& path, std::string& error);
+    bool SaveFlash(const std::string& path, std::string& error) const;
+    void WriteIdentityBlock();
+
+    // --- faults (index counts requests of that kind from now on, from 0)
+    void FailAt(OrvoRequestKind kind, unsigned index, std::uint8_t status);
+    void StallAt(OrvoRequestKind kind, unsigned index);
+    void UnplugAt(OrvoRequestKind kind, unsigned index);
+    // The next `count` requests are answered only after `delayMs`.
+    void SlowAnswers(unsigned delayMs, unsigned count);
+    void ClearFaults();
+    void SetTiming(const OrvoTiming& timing);
+
+    // --- observation
+    std::uint8_t State() const;
+    std::uint8_t Status() const;
+    std::uint8_t AlternateSetting() const;
+    unsigned ProtocolViolations() const;
+    std::vector<std::string> ViolationLog() const;
+    std::vector<std::uint32_t> ErasedSectors() const;  // sector start of every erase, in order
+    OrvoStats Stats() const;
+    void ResetStats();
+    bool Detached() const { return detached_; }
+
+private:
+    struct Fault {
+        enum class Action { Status, Stall, Unplug };
+        OrvoRequestKind kind;
+        unsigned at;  // absolute count of that kind
+        Action action;
+        std::uint8_t status;
+    };
+    struct Region {
+        std::uint32_t start;
+        std::uint32_t size;
+        unsigned properties;  // 1 readable, 2 erasable, 4 writable
+    };
+    enum class Pending { None, SetPointer, Erase, MassErase, Program, Manifest };
+    enum class Verdict { Ok, Stall, Unplug };
+
+    Verdict HandleDownload(const UsbSetupPacket& setup, std::span<const std::uint8_t> data);
+    Verdict HandleCommand(std::span<const std::uint8_t> data);
+    Verdict HandleUpload(const UsbSetupPacket& setup, std::span<std::uint8_t> data, std::size_t& transferred);
+    Verdict HandleGetStatus(std::span<std::uint8_t> data, std::size_t& transferred);
+    void FinishPending();
+    std::uint32_t ExecutePendingUs();
+
+    Verdict Violation(const std::string& what);
+    Verdict StallWith(std::uint8_t status);
+    std::optional<Fault> TakeFault(OrvoRequestKind kind);
+    bool InRegion(std::uint32_t address, std::uint32_t length, unsigned property) const;
+    const Region& CurrentRegion() const;
+    std::uint8_t* MemoryAt(std::uint32_t address);
+    std::uint32_t ScaledUs(std::uint64_t realUs) const;
+    bool SleepUnlessDetached(std::chrono::microseconds duration);
+
+    VirtualOrvoConfig config_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::atomic<bool> detached_{false};
+
+    std::vector<std::uint8_t> flash_;
+    std::vector<std::uint8_t> firmware_;
+    std::uint8_t alternate_ = 0;
+    std::uint8_t state_ = dfu::dfuIDLE;
+    std::uint8_t status_ = dfu::OK;
+    std::uint32_t pointer_ = 0;
+
+    Pending pending_ = Pending::None;
+    std::uint32_t pendingAddress_ = 0;
+    std::vector<std::uint8_t> pendingData_;
+    std::uint8_t pendingResult_ = dfu::OK;
+    std::chrono::steady_clock::time_point readyAt_{};
+
+    std::vector<Fault> faults_;
+    unsigned kindCounts_[5] = {};
+    unsigned slowCount_ = 0;
+    unsigned slowDelayMs_ = 0;
+
+    std::vector<std::string> violations_;
+    std::vector<std::uint32_t> erasedSectors_;
+    OrvoStats stats_;
+};

@@ -1,0 +1,6 @@
+#include "app/production_services.h"
+
+UpdaterServices ProductionServices() {
+    UpdaterServices services;
+    return services;
+}

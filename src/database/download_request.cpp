@@ -1,0 +1,58 @@
+#include "database/download_request.h"
+
+#include "database/md5.h"
+#include "device/dfu_device.h"
+#include "update/working_files.h"
+
+std::string DownloadSignedText(const std::string& serial) {
+    return serial + std::string(serial.rbegin(), serial.rend()) + DownloadRequest::Salt;
+}
+
+std::string DownloadSignature(const std::string& serial) {
+    Md5 md5;  // a fresh digest object for every request
+    return md5.HexDigest(DownloadSignedText(serial));
+}
+
+namespace {
+bool IsUnreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
+}
+}  // namespace
+
+std::string EncodeQueryValue(const std::string& value) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(value.size());
+    for (char ch : value) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsUnreserved(c)) {
+            encoded.push_back(ch);
+        } else {
+            encoded.push_back('%');
+            encoded.push_back(digits[c >> 4]);
+            encoded.push_back(digits[c & 0x0F]);
+        }
+    }
+    return encoded;
+}
+
+std::string DownloadUrl(const std::string& host, const std::string& query) {
+    return "http://" + host + DownloadRequest::Path + "?" + query;
+}
+
+std::string CDfuDevice::BuildDownloadQuery() {
+    const std::string serial = DeviceSerial.Get();
+    QueryHash = DownloadRequest::HashKey + DownloadSignature(serial);
+    QuerySerial = DownloadRequest::SerialKey + EncodeQueryValue(serial);
+    return QueryHash + QuerySerial;
+}
+
+DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& client) {
+    const std::string localFile =
+        device.ProgramFolder + WorkingFile::DatabaseBase + WorkingFile::TextExt;
+    const std::string url = DownloadUrl(device.ServerHost, device.BuildDownloadQuery());
+    return client.Fetch(url, localFile);
+}
+
+bool CDfuDevice::DownloadDatabase() { return DownloadDatabaseWith(*this, HttpDownload{}).Stored(); }

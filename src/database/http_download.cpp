@@ -1,0 +1,243 @@
+#include "database/http_download.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// curl's global set-up is done once, before the first transfer; it is never
+// undone because a transfer may start at any time until the process ends.
+bool CurlReady() {
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
+struct CurlHandleDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlHandleDeleter>;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+using Clock = std::chrono::steady_clock;
+
+// Where the body goes while it arrives.
+struct BodySink {
+    std::FILE* file = nullptr;
+    std::uint64_t written = 0;
+    std::uint64_t cap = 0;
+    bool overCap = false;
+    bool writeFailed = false;
+};
+
+// Watches for silence: how long since the body last grew.
+struct StallWatch {
+    std::chrono::milliseconds limit{0};
+    Clock::time_point lastGrowth = Clock::now();
+    curl_off_t lastBytes = 0;
+    bool stalled = false;
+};
+
+int CheckForStall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto& watch = *static_cast<StallWatch*>(context);
+    const auto now = Clock::now();
+    if (received != watch.lastBytes) {
+        watch.lastBytes = received;
+        watch.lastGrowth = now;
+        return 0;
+    }
+    if (now - watch.lastGrowth < watch.limit)
+        return 0;
+    watch.stalled = true;
+    return 1;  // curl ends the transfer with CURLE_ABORTED_BY_CALLBACK
+}
+
+std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
+    auto& sink = *static_cast<BodySink*>(context);
+    const std::size_t length = size * count;
+    if (length > sink.cap - sink.written) {
+        sink.overCap = true;
+        return 0;  // any short count makes curl stop with CURLE_WRITE_ERROR
+    }
+    if (std::fwrite(data, 1, length, sink.file) != length) {
+        sink.writeFailed = true;
+        return 0;
+    }
+    sink.written += length;
+    return length;
+}
+
+DownloadResult Failure(DownloadOutcome outcome, std::string detail) {
+    DownloadResult result;
+    result.outcome = outcome;
+    result.detail = std::move(detail);
+    return result;
+}
+
+// True when nothing is left at `path`: removed, or never there.
+bool RemoveIfPresent(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    return !ec;
+}
+
+void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, BodySink& sink,
+                       StallWatch& watch, char* errorBuffer) {
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    // Blocking on the worker thread: no signals for time-outs.
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+#else
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP));
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP));
+#endif
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, limits.maxRedirects > 0 ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.lowSpeedTime.count()));
+    // Rejects an announced length over the cap before any byte is stored; the
+    // write callback enforces the cap when no length is announced.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+    // A body that comes with an error status is never a database.
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckForStall);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
+}
+
+DownloadResult Judge(CURL* curl, CURLcode code, const BodySink& sink, const StallWatch& watch,
+                     const char* errorBuffer) {
+    DownloadResult result;
+    result.bytes = sink.written;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+
+    switch (code) {
+    case CURLE_OK:
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+        result.outcome = DownloadOutcome::NotConnected;
+        return result;
+    case CURLE_OPERATION_TIMEDOUT: {
+        // The same code for a connect time-out and a stalled transfer.
+        curl_off_t connectTime = 0;
+        curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
+        result.outcome = connectTime > 0 ? DownloadOutcome::Stalled : DownloadOutcome::NotConnected;
+        return result;
+    }
+    case CURLE_ABORTED_BY_CALLBACK:
+        result.outcome = watch.stalled ? DownloadOutcome::Stalled : DownloadOutcome::TransferFailed;
+        if (watch.stalled)
+            result.detail = "nothing received for " + std::to_string(watch.limit.count()) + " ms";
+        return result;
+    case CURLE_HTTP_RETURNED_ERROR:
+        result.outcome = DownloadOutcome::HttpError;
+        return result;
+    case CURLE_FILESIZE_EXCEEDED:
+        result.outcome = DownloadOutcome::TooLarge;
+        return result;
+    case CURLE_WRITE_ERROR:
+        result.outcome = sink.overCap ? DownloadOutcome::TooLarge
+                         : sink.writeFailed ? DownloadOutcome::FileError
+                                            : DownloadOutcome::TransferFailed;
+        if (sink.overCap)
+            result.detail = "answer larger than the size cap";
+        return result;
+    case CURLE_PARTIAL_FILE:
+        result.outcome = DownloadOutcome::Truncated;
+        return result;
+    default:
+        result.outcome = DownloadOutcome::TransferFailed;
+        return result;
+    }
+
+    if (result.httpStatus < 200 || result.httpStatus > 299) {
+        result.outcome = DownloadOutcome::HttpError;
+        result.detail = "HTTP status " + std::to_string(result.httpStatus);
+        return result;
+    }
+    curl_off_t announced = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced >= 0 && static_cast<std::uint64_t>(announced) != sink.written) {
+        result.outcome = DownloadOutcome::Truncated;
+        result.detail = "received " + std::to_string(sink.written) + " of " + std::to_string(announced) + " bytes";
+        return result;
+    }
+    result.outcome = DownloadOutcome::Stored;
+    result.detail = "stored " + std::to_string(sink.written) + " bytes";
+    return result;
+}
+
+}  // namespace
+
+const char* DownloadOutcomeName(DownloadOutcome outcome) {
+    switch (outcome) {
+    case DownloadOutcome::Stored: return "stored";
+    case DownloadOutcome::NotConnected: return "not connected";
+    case DownloadOutcome::HttpError: return "HTTP error";
+    case DownloadOutcome::Stalled: return "stalled";
+    case DownloadOutcome::TooLarge: return "too large";
+    case DownloadOutcome::Truncated: return "truncated";
+    case DownloadOutcome::TransferFailed: return "transfer failed";
+    case DownloadOutcome::FileError: return "file error";
+    }
+    return "unknown";
+}
+
+std::string HttpDownload::TemporaryPathFor(const std::string& destination) { return destination + ".part"; }
+
+DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& destination) const {
+    if (!RemoveIfPresent(destination))
+        return Failure(DownloadOutcome::FileError, "cannot remove the old " + destination);
+
+    const std::string temporary = TemporaryPathFor(destination);
+    if (!CurlReady())
+        return Failure(DownloadOutcome::TransferFailed, "HTTP client initialisation failed");
+    CurlHandle curl(curl_easy_init());
+    if (!curl)
+        return Failure(DownloadOutcome::TransferFailed, "HTTP client initialisation failed");
+
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(temporary.c_str(), "wb"));
+    if (!file)
+        return Failure(DownloadOutcome::FileError, "cannot create " + temporary);
+
+    BodySink sink;
+    sink.file = file.get();
+    sink.cap = maxBytes;
+    StallWatch watch;
+    watch.limit = stallTimeout;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    ConfigureTransfer(curl.get(), *this, url, sink, watch, errorBuffer);
+    const CURLcode code = curl_easy_perform(curl.get());
+    DownloadResult result = Judge(curl.get(), code, sink, watch, errorBuffer);
+
+    if (std::fclose(file.release()) != 0 && result.Stored())
+        result = Failure(DownloadOutcome::FileError, "cannot write " + temporary);
+    if (result.Stored()) {
+        std::error_code ec;
+        fs::rename(temporary, destination, ec);
+        if (!ec)
+            return result;
+        result.outcome = DownloadOutcome::FileError;
+        result.detail = "cannot rename " + temporary + " to " + destination + ": " + ec.message();
+    }
+    RemoveIfPresent(temporary);
+    return result;
+}

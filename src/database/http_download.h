@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+// How a download ended. Only Stored leaves a file behind.
+enum class DownloadOutcome {
+    Stored,          // the whole answer is in the destination file
+    NotConnected,    // no connection: refused, unknown host, connect timeout
+    HttpError,       // the server answered with a status other than 2xx
+    Stalled,         // the answer came slower than the low-speed limit for too long
+    TooLarge,        // the answer is bigger than the size cap
+    Truncated,       // the connection ended before the announced length arrived
+    TransferFailed,  // any other transfer failure (bad URL, protocol error, too many redirects)
+    FileError,       // the destination could not be cleared, written or put in place
+};
+
+const char* DownloadOutcomeName(DownloadOutcome outcome);
+
+struct DownloadResult {
+    DownloadOutcome outcome = DownloadOutcome::TransferFailed;
+    long httpStatus = 0;      // last status received, 0 when none
+    std::uint64_t bytes = 0;  // body bytes received
+    std::string detail;       // a readable reason, for tools and logs
+
+    bool Stored() const { return outcome == DownloadOutcome::Stored; }
+};
+
+// A blocking HTTP GET whose body becomes a file, with limits that keep the
+// calling thread from hanging on a dead or misbehaving server.
+//
+// The destination is removed before the transfer starts, so a file from an
+// earlier run can never pass for this answer. The body goes to a temporary
+// file beside the destination and is renamed into place only when the
+// transfer is complete: curl reported success, the status was 2xx, the body
+// fit under the cap and, where the server announced a length, had it.
+class HttpDownload {
+public:
+    // Includes the host name look-up.
+    std::chrono::milliseconds connectTimeout{15000};
+    // The transfer is abandoned when no body byte has arrived for
+    // stallTimeout (from the start, or since the last byte), ...
+    std::chrono::milliseconds stallTimeout{30000};
+    // ... or when it trickles below lowSpeedBytesPerSecond for lowSpeedTime
+    // (whole seconds). This average-rate check lags by a few seconds, so
+    // the silence above is judged on its own.
+    long lowSpeedBytesPerSecond = 1;
+    std::chrono::seconds lowSpeedTime{30};
+    // Far above the largest database (about 2.1 MB).
+    std::uint64_t maxBytes = 32ull << 20;
+    // Redirects are followed to plain http only.
+    long maxRedirects = 3;
+
+    DownloadResult Fetch(const std::string& url, const std::string& destination) const;
+
+    // The temporary file a transfer into `destination` writes to.
+    static std::string TemporaryPathFor(const std::string& destination);
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+// Limits of the protocol engine. Every launch takes a copy; tests shorten them
+// to keep fault cases fast.
+struct DfuEngineSettings {
+    unsigned controlTimeoutMs = 5000;  // any single control transfer
+    unsigned timeoutRetries = 3;       // further attempts after a transfer timed out
+    unsigned maxPollWaitMs = 10000;    // cap on one wait for bwPollTimeout (a 24-bit value)
+    unsigned maxBusyPolls = 100000;    // GETSTATUS answers saying "busy" for one request
+    unsigned stringTimeoutMs = 1000;   // interface strings read for the memory map
+};
+
+DfuEngineSettings GetDfuEngineSettings();
+void SetDfuEngineSettings(const DfuEngineSettings& settings);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+#include "device/dfu_types.h"
+
+// The calls the DFU operations make into the DFU file library and the
+// protocol engine. The operations go through this interface rather than the
+// free functions so that a test can stand in a library that fails on demand
+// (a launch refused, an element that cannot be read, a firmware that does not
+// support a feature): failures the real device cannot be made to produce.
+class DfuLibrary {
+public:
+    virtual ~DfuLibrary() = default;
+
+    // Protocol engine.
+    virtual DfuResult CreateMappingFromDevice(const char* devicePath, DfuMapping** mapping) = 0;
+    virtual DfuResult DestroyMapping(DfuMapping** mapping) = 0;
+    virtual DfuResult LaunchOperation(DfuOperationContext* context, DfuHandle* operation) = 0;
+    virtual DfuResult GetOperationStatus(DfuHandle operation, DfuOperationContext* context) = 0;
+    virtual DfuResult StopOperation(DfuHandle operation, DfuOperationContext* context) = 0;
+
+    // File library.
+    virtual DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) = 0;
+    virtual DfuResult CloseDFUFile(DfuHandle file) = 0;
+    virtual DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) = 0;
+    virtual DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) = 0;
+    virtual DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) = 0;
+    virtual DfuResult DestroyImage(DfuHandle* image) = 0;
+    virtual DfuResult GetImageNbElement(DfuHandle image, std::uint32_t* count) = 0;
+    virtual DfuResult GetImageElement(DfuHandle image, std::uint32_t index, DfuElement* element) = 0;
+    virtual DfuResult GetImageAlternate(DfuHandle image, std::uint8_t* alternateSetting) = 0;
+    virtual DfuResult FilterImageForOperation(DfuHandle image, DfuMapping* mapEntry, std::int32_t operation,
+                                              int flag) = 0;
+};
+
+// The product's own libraries (STDFUPRT_* and STDFUFILES_*).
+DfuLibrary& VendorDfuLibrary();

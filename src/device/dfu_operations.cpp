@@ -1,0 +1,459 @@
+// Writing a DFU file's image into the device, reading a region back, and the
+// operation monitor that the UI side ticks every 100 ms.
+//
+// Hand-over between the threads: the worker prepares the images and launches
+// the operation, and only then publishes its handle in OperationHandle; from
+// that moment the monitor alone touches the operation, KeptImage and the
+// identity fields, until it clears OperationHandle and releases the worker
+// through StepEvent (write) or UploadEvent (read-back). Releasing is always
+// the last thing a tick does, so the worker never meets an image the monitor
+// is still using.
+
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "device/bar_colours.h"
+#include "device/dfu_device.h"
+#include "device/dfu_library.h"
+#include "device/identity_block.h"
+#include "ui/message_box_port.h"
+#include "ui/progress_bar_port.h"
+#include "update/cycle_signals.h"
+#include "update/working_files.h"
+
+namespace {
+
+constexpr std::uint8_t kDataAlternateSetting = 1;
+
+constexpr const char* kWriteNotFound = "Unable to find data for that device/target from the file ...";
+constexpr const char* kUploadNotFound = "Unable to find data for that target in the dfu file...";
+constexpr const char* kNoMemoryMap = "Unable to read the memory map of the device...";
+constexpr const char* kUnsupportedFeature = "This feature is not supported by this firmware.";
+constexpr const char* kNoElements = "Unable to get elements from read image...";
+constexpr const char* kNoElementData = "Unable to get data from read image...";
+constexpr const char* kNoUploadFile = "Unable to create a new DFU file...";
+constexpr const char* kAppendFailed = "Unable to append image to DFU file...";
+constexpr const char* kUploadSuccessful = "Upload successful !";
+constexpr const char* kVerifySuccessful = "Verify successful !";
+
+// Far more than the device's flash; a larger element length from the library
+// is nonsense and must not turn into an allocation.
+constexpr std::uint32_t kLargestElement = 64u << 20;
+
+bool Succeeded(DfuResult result) { return result == STDFU_NOERROR; }
+
+bool IsWrite(std::int32_t operation) { return operation == OPERATION_ERASE || operation == OPERATION_UPGRADE; }
+
+}  // namespace
+
+class DfuOperations {
+public:
+    explicit DfuOperations(CDfuDevice& device)
+        : device_(device), library_(device.library_ ? *device.library_ : VendorDfuLibrary()) {}
+
+    bool Upgrade(const std::string& dfuPath);
+    bool Upload(const std::string& dfuPath);
+    void Monitor();
+
+private:
+    // --- preparation, on the worker thread
+    DfuHandle SelectImage(const std::string& dfuPath, const char* notFoundText, std::int32_t operation);
+    bool RebuildMap();
+    bool HasElements(DfuHandle image);
+    DfuMapping* DataMapEntry() const;
+    bool FillContext(DfuOperationContext& context, std::int32_t operation);
+    bool FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected, DfuHandle kept);
+    bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
+                       bool alwaysShowBar);
+
+    // --- monitor steps, on the UI thread
+    void OnOperationFailed(DfuHandle handle, DfuOperationContext& context);
+    void ChainUpgradeAfterErase(DfuOperationContext& context);
+    bool ReadBack(DfuHandle image);
+    bool ReadElement(DfuHandle image, std::uint32_t index);
+    bool AppendToUploadFile(DfuHandle image);
+    void Release(std::int32_t operation, bool succeeded);
+
+    // --- small helpers
+    bool ShowingProgress() const;
+    void DestroyImage(DfuHandle image);
+    void DestroyKeptImage();
+
+    CDfuDevice& device_;
+    DfuLibrary& library_;
+};
+
+// ---------------------------------------------------------------------------
+// Preparation
+
+bool DfuOperations::ShowingProgress() const {
+    return device_.signals_ && device_.signals_->ShowProgress.load() == 1;
+}
+
+void DfuOperations::DestroyImage(DfuHandle image) {
+    if (image != 0)
+        library_.DestroyImage(&image);
+}
+
+void DfuOperations::DestroyKeptImage() { DestroyImage(device_.KeptImage.exchange(0)); }
+
+bool DfuOperations::RebuildMap() {
+    if (device_.Mapping) {
+        library_.DestroyMapping(&device_.Mapping);
+        device_.Mapping = nullptr;
+    }
+    DfuMapping* mapping = nullptr;
+    const std::string path = device_.DevicePath.Get();
+    if (!Succeeded(library_.CreateMappingFromDevice(path.c_str(), &mapping)) || mapping == nullptr)
+        return false;
+    device_.Mapping = mapping;
+    return true;
+}
+
+// Both passes of a write and every upload use the data flash, alternate
+// setting 1, whose entry follows the first one in the map.
+DfuMapping* DfuOperations::DataMapEntry() const {
+    return reinterpret_cast<DfuMapping*>(reinterpret_cast<unsigned char*>(device_.Mapping) + kDfuMappingStride);
+}
+
+bool DfuOperations::HasElements(DfuHandle image) {
+    std::uint32_t count = 0;
+    return Succeeded(library_.GetImageNbElement(image, &count)) && count > 0;
+}
+
+// Returns the image of alternate setting 1 from the file, or 0 when the
+// operation ends here (what went wrong has been shown).
+DfuHandle DfuOperations::SelectImage(const std::string& dfuPath, const char* notFoundText,
+                                     std::int32_t operation) {
+    device_.Target = 1;
+    if (!RebuildMap()) {
+        device_.ShowError(kNoMemoryMap);
+        return 0;
+    }
+
+    DfuHandle file = 0;
+    std::uint8_t imageCount = 0;
+    const DfuResult opened = library_.OpenExistingDFUFile(dfuPath.c_str(), &file, &imageCount);
+    if (!Succeeded(opened)) {
+        // Nothing ran yet: the report carries only the operation and the
+        // file's error, not stale values from an earlier operation.
+        DfuOperationContext context{};
+        context.Operation = operation;
+        context.ErrorCode = opened;
+        device_.ReportStatus(context);
+        device_.ShowError(notFoundText);
+        return 0;
+    }
+
+    DfuHandle selected = 0;
+    for (int index = 0; index < imageCount && selected == 0; ++index) {
+        DfuHandle image = 0;
+        if (!Succeeded(library_.ReadImageFromDFUFile(file, index, &image)))
+            continue;
+        std::uint8_t alternateSetting = 0;
+        if (Succeeded(library_.GetImageAlternate(image, &alternateSetting)) &&
+            alternateSetting == kDataAlternateSetting)
+            selected = image;
+        else
+            DestroyImage(image);
+    }
+    library_.CloseDFUFile(file);
+
+    // An image without an element has nothing to transfer; launching it would
+    // report success for a transfer that never happened.
+    if (selected != 0 && !HasElements(selected)) {
+        DestroyImage(selected);
+        selected = 0;
+    }
+    if (selected == 0)
+        device_.ShowError(notFoundText);
+    return selected;
+}
+
+bool DfuOperations::FillContext(DfuOperationContext& context, std::int32_t operation) {
+    context = DfuOperationContext{};
+    context.DfuInterfaceGuid = ::DfuInterfaceGuid;
+    context.SecondInterfaceGuid = ::SecondInterfaceGuid;
+    context.Operation = operation;
+    context.Flag = 0;
+    const std::string path = device_.DevicePath.Get();
+    // A cut path would name another device, or none.
+    if (path.size() >= sizeof context.DevicePath)
+        return false;
+    std::memcpy(context.DevicePath, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// A failure after the image was chosen but before anything was launched: shown
+// like a failed launch, and the images go back to the library.
+bool DfuOperations::FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected,
+                                     DfuHandle kept) {
+    DestroyImage(selected);
+    DestroyImage(kept);
+    context.ErrorCode = result;
+    device_.ReportStatus(context);
+    return false;
+}
+
+bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done,
+                                  Colour scheme, bool alwaysShowBar) {
+    // Only a signal for this operation may release the wait.
+    done.Reset();
+
+    DfuHandle handle = 0;
+    DfuResult launched = library_.LaunchOperation(&context, &handle);
+    if (Succeeded(launched) && handle == 0)
+        launched = STDFU_UNEXPECTED_ERROR;
+    if (!Succeeded(launched))
+        return FailBeforeLaunch(context, launched, context.Image, kept);
+
+    // The bar is set up before the monitor can see the operation, so its
+    // first percent is never overwritten by this reset.
+    if (device_.progressBar_ && (alwaysShowBar || ShowingProgress())) {
+        device_.progressBar_->SetPos(0);
+        device_.progressBar_->SetText("");
+        device_.progressBar_->SetShowText(true);
+        BarColours::Apply(*device_.progressBar_, scheme);
+    }
+    device_.KeptImage.store(kept);
+    device_.OperationHandle.store(handle);  // from here on the monitor owns the operation
+
+    done.Wait();
+    return device_.operationSucceeded_.load();
+}
+
+bool DfuOperations::Upgrade(const std::string& dfuPath) {
+    if (!device_.signals_)
+        return false;
+    const DfuHandle selected = SelectImage(dfuPath, kWriteNotFound, OPERATION_ERASE);
+    if (selected == 0)
+        return false;
+
+    DfuOperationContext context{};
+    if (!FillContext(context, OPERATION_ERASE))
+        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
+
+    // A copy left over from a write whose erase pass failed.
+    DestroyKeptImage();
+    DfuHandle kept = 0;
+    DfuResult result = library_.DuplicateImage(selected, &kept);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, 0);
+
+    result = library_.FilterImageForOperation(kept, DataMapEntry(), OPERATION_UPGRADE, 0);
+    if (Succeeded(result))
+        result = library_.FilterImageForOperation(selected, DataMapEntry(), OPERATION_ERASE, 0);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, kept);
+
+    context.Image = selected;
+    return LaunchAndWait(context, kept, device_.signals_->StepEvent, BarColours::Write, false);
+}
+
+bool DfuOperations::Upload(const std::string& dfuPath) {
+    if (!device_.signals_)
+        return false;
+    const DfuHandle selected = SelectImage(dfuPath, kUploadNotFound, OPERATION_UPLOAD);
+    if (selected == 0)
+        return false;
+
+    DfuOperationContext context{};
+    if (!FillContext(context, OPERATION_UPLOAD))
+        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
+
+    DestroyKeptImage();
+    DfuResult result = library_.FilterImageForOperation(selected, DataMapEntry(), OPERATION_UPLOAD, 0);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, 0);
+    context.Image = selected;
+    // Without the kept copy the read-back would not be parsed but appended
+    // to a file: refuse rather than launch.
+    DfuHandle kept = 0;
+    result = library_.DuplicateImage(selected, &kept);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, 0);
+
+    return LaunchAndWait(context, kept, device_.signals_->UploadEvent, BarColours::Upload, true);
+}
+
+// ---------------------------------------------------------------------------
+// The monitor
+
+void DfuOperations::Release(std::int32_t operation, bool succeeded) {
+    device_.operationSucceeded_.store(succeeded);
+    if (!device_.signals_)
+        return;
+    if (operation == OPERATION_UPLOAD)
+        device_.signals_->UploadEvent.Set();
+    else if (IsWrite(operation))
+        device_.signals_->StepEvent.Set();
+}
+
+void DfuOperations::OnOperationFailed(DfuHandle handle, DfuOperationContext& context) {
+    const std::int32_t operation = context.Operation;
+    library_.StopOperation(handle, &context);
+    if (operation == OPERATION_UPGRADE)
+        device_.KeptImage.store(0);  // it is the context's image, destroyed just below
+    else if (operation == OPERATION_UPLOAD)
+        DestroyKeptImage();
+    DestroyImage(context.Image);
+    device_.OperationHandle.store(0);
+
+    if (context.ErrorCode == STDFU_UNSUPPORTED_FEATURE) {
+        if (device_.messageBox_)
+            device_.messageBox_->ShowMessageBox(kUnsupportedFeature);
+    } else {
+        device_.ReportStatus(context);
+    }
+    Release(operation, false);
+}
+
+void DfuOperations::ChainUpgradeAfterErase(DfuOperationContext& context) {
+    DestroyImage(context.Image);
+    context.Operation = OPERATION_UPGRADE;
+    context.Image = device_.KeptImage.load();
+    device_.OperationHandle.store(0);  // the erase pass is stopped; never query it again
+
+    DfuHandle next = 0;
+    DfuResult launched = library_.LaunchOperation(&context, &next);
+    if (Succeeded(launched) && next == 0)
+        launched = STDFU_UNEXPECTED_ERROR;
+    if (Succeeded(launched)) {
+        device_.OperationHandle.store(next);
+        return;
+    }
+    DestroyKeptImage();
+    context.ErrorCode = launched;
+    device_.ReportStatus(context);
+    Release(OPERATION_UPGRADE, false);
+}
+
+bool DfuOperations::ReadElement(DfuHandle image, std::uint32_t index) {
+    DfuElement element{};
+    if (!Succeeded(library_.GetImageElement(image, index, &element)) || element.dwDataLength > kLargestElement)
+        return false;
+    const std::size_t length = element.dwDataLength;
+    // One byte more for the NUL that ends the last text of the block.
+    std::vector<std::uint8_t> buffer(length + 1, 0);
+    element.Data = buffer.data();
+    if (!Succeeded(library_.GetImageElement(image, index, &element)))
+        return false;
+    buffer[length] = 0;
+
+    const auto fields = ParseIdentityBlock(std::span<const std::uint8_t>(buffer.data(), length));
+    if (!fields)
+        return false;  // too short to hold the identity block
+    device_.DeviceSerial.Set(fields->serial);
+    device_.DeviceIdText.Set(fields->idText);
+    device_.DeviceProductName.Set(fields->productName);
+    return true;
+}
+
+bool DfuOperations::ReadBack(DfuHandle image) {
+    bool succeeded = true;
+    std::uint32_t count = 0;
+    if (!Succeeded(library_.GetImageNbElement(image, &count)) || count == 0) {
+        device_.ShowError(kNoElements);
+        succeeded = false;
+    }
+    for (std::uint32_t index = 0; succeeded && index < count; ++index) {
+        if (!ReadElement(image, index)) {
+            device_.ShowError(kNoElementData);
+            succeeded = false;
+        }
+    }
+    DestroyKeptImage();
+    if (succeeded && ShowingProgress())
+        device_.ShowMessage(kVerifySuccessful);
+    return succeeded;
+}
+
+bool DfuOperations::AppendToUploadFile(DfuHandle image) {
+    DfuHandle file = 0;
+    if (!Succeeded(library_.OpenExistingDFUFile(WorkingFile::UploadAppendFile, &file, nullptr))) {
+        device_.ShowError(kNoUploadFile);
+        return false;
+    }
+    const bool appended = Succeeded(library_.AppendImageToDFUFile(file, image));
+    if (appended)
+        device_.ShowMessage(kUploadSuccessful);
+    else
+        device_.ShowError(kAppendFailed);
+    library_.CloseDFUFile(file);
+    return appended;
+}
+
+void DfuOperations::Monitor() {
+    const DfuHandle handle = device_.OperationHandle.load();
+    if (handle == 0)
+        return;
+
+    // The query's own result says nothing; the record's error code does.
+    DfuOperationContext context{};
+    library_.GetOperationStatus(handle, &context);
+    if (context.ErrorCode != STDFU_NOERROR) {
+        OnOperationFailed(handle, context);
+        return;
+    }
+
+    char percentText[16];
+    std::snprintf(percentText, sizeof percentText, "%i%%", static_cast<int>(context.Percent));
+    if (ShowingProgress() && device_.progressBar_) {
+        device_.progressBar_->SetText(percentText);
+        device_.progressBar_->SetPos(context.Percent);
+    }
+    if (context.Percent != 100)
+        return;
+
+    const std::int32_t operation = context.Operation;
+    library_.StopOperation(handle, &context);
+    if (operation == OPERATION_ERASE) {
+        ChainUpgradeAfterErase(context);
+        return;
+    }
+
+    if (ShowingProgress() && device_.progressBar_)
+        device_.progressBar_->SetPos(100);
+    device_.OperationHandle.store(0);
+
+    bool succeeded = false;
+    if (operation == OPERATION_UPLOAD) {
+        succeeded = device_.KeptImage.load() != 0 ? ReadBack(context.Image) : AppendToUploadFile(context.Image);
+    } else if (operation == OPERATION_UPGRADE) {
+        device_.ShowMessage("100%");
+        device_.KeptImage.store(0);  // it is the context's image
+        succeeded = true;
+    }
+    DestroyImage(context.Image);
+    Release(operation, succeeded);
+}
+
+// ---------------------------------------------------------------------------
+// CDfuDevice entry points
+
+void CDfuDevice::UseDfuLibrary(DfuLibrary* library) { library_ = library; }
+
+bool CDfuDevice::UpgradeDevice(const std::string& base) {
+    return DfuOperations(*this).Upgrade(base + WorkingFile::DfuExt);
+}
+
+bool CDfuDevice::UploadFromDevice(const std::string& dfuPath) { return DfuOperations(*this).Upload(dfuPath); }
+
+void CDfuDevice::MonitorOperation() { DfuOperations(*this).Monitor(); }
+
+void CDfuDevice::ShowError(const std::string& text) {
+    if (!progressBar_)
+        return;
+    BarColours::Apply(*progressBar_, BarColours::Error);
+    progressBar_->SetText(text);
+    progressBar_->SetShowText(true);
+}
+
+void CDfuDevice::ShowMessage(const std::string& text) {
+    if (!progressBar_)
+        return;
+    progressBar_->SetText(text);
+    progressBar_->SetShowText(true);
+}

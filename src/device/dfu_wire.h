@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "device/dfu_class.h"
+#include "device/dfu_engine_settings.h"
+#include "device/dfu_stop_signal.h"
+#include "device/dfu_types.h"
+#include "device/usb/usb_backend.h"
+
+// The DFU requests of one claimed interface, each with its timeout, retries
+// and GETSTATUS handshake, turning what happens on the wire into the engine's
+// result codes.
+class DfuWire {
+public:
+    // Result used internally when StopOperation cut a wait or transfer short.
+    static constexpr DfuResult kStopped = 0x1234FFFF;
+
+    DfuWire(UsbDeviceHandle& handle, std::uint8_t interfaceNumber, DfuStopSignal& stop,
+            const DfuEngineSettings& settings);
+
+    // Called with every request sent and every status block received.
+    std::function<void(std::uint8_t request)> onRequest;
+    std::function<void(const dfu::StatusBlock&)> onStatus;
+
+    DfuResult GetStatus(dfu::StatusBlock& status);
+    // Brings the interface to dfuIDLE: CLRSTATUS out of dfuERROR, ABORT out of
+    // an idle download or upload.
+    DfuResult EnsureIdle();
+    DfuResult Abort();
+    DfuResult SetAddressPointer(std::uint32_t address);
+    DfuResult EraseSector(std::uint32_t address);
+    // DNLOAD of one block followed by the GETSTATUS handshake until the device
+    // is back in dfuDNLOAD-IDLE.
+    DfuResult Download(std::uint16_t block, std::span<const std::uint8_t> data);
+    // UPLOAD of exactly data.size() bytes.
+    DfuResult Upload(std::uint16_t block, std::span<std::uint8_t> data);
+
+    const dfu::StatusBlock& LastStatus() const { return last_; }
+
+private:
+    UsbStatus Send(std::uint8_t request, std::uint16_t value, std::span<std::uint8_t> data,
+                   std::size_t& transferred);
+    UsbStatus SendRetrying(std::uint8_t request, std::uint16_t value, std::span<std::uint8_t> data,
+                           std::size_t& transferred);
+    DfuResult Failure(UsbStatus status);
+    DfuResult Handshake();
+    bool Wait(std::uint32_t pollTimeoutMs);
+    void NoteStatus(const dfu::StatusBlock& status);
+
+    UsbDeviceHandle& handle_;
+    const std::uint8_t interface_;
+    DfuStopSignal& stop_;
+    const DfuEngineSettings settings_;
+    dfu::StatusBlock last_;
+};

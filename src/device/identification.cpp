@@ -1,0 +1,81 @@
+// Reading the device's identity block and deciding whether it is an Orvo.
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "device/dfu_device.h"
+#include "device/identity_block.h"
+#include "ui/message_box_port.h"
+#include "update/working_files.h"
+
+namespace {
+
+// What the request template holds: the block's size in placeholder
+// characters. Only its length matters; the device's bytes replace it.
+constexpr char kRequestTemplate[] = "00000000                                                ";
+static_assert(sizeof kRequestTemplate - 1 == kIdentityBlockSize);
+
+// Writes the template, or removes whatever was made of it. Returns the
+// system's error code, 0 on success.
+int WriteRequestTemplate(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return errno != 0 ? errno : EIO;
+    const std::size_t length = sizeof kRequestTemplate - 1;
+    const bool written = std::fwrite(kRequestTemplate, 1, length, file) == length;
+    const int writeError = written ? 0 : (errno != 0 ? errno : EIO);
+    const bool closed = std::fclose(file) == 0;
+    if (written && closed)
+        return 0;
+    std::remove(path.c_str());
+    return writeError != 0 ? writeError : (errno != 0 ? errno : EIO);
+}
+
+}  // namespace
+
+// Returns 0 when the identity block was read back into DeviceSerial,
+// DeviceIdText and DeviceProductName; -1 when it could not be, in which case
+// the three fields are empty.
+int CDfuDevice::ConnectTest() {
+    // A failed read must never let a device pass on the previous device's
+    // identity.
+    DeviceSerial.Clear();
+    DeviceIdText.Clear();
+    DeviceProductName.Clear();
+
+    const std::string base = ProgramFolder + WorkingFile::ConnectTestBase;
+    const std::string binPath = base + WorkingFile::BinExt;
+    const std::string dfuPath = base + WorkingFile::DfuExt;
+
+    if (const int error = WriteRequestTemplate(binPath); error != 0) {
+        if (messageBox_) {
+            char text[32];
+            std::snprintf(text, sizeof text, "IoError %08xh", static_cast<unsigned>(error));
+            messageBox_->ShowMessageBox(text);
+        }
+        return -1;
+    }
+
+    AddElementFile(binPath, kIdentityBlockAddress);
+    bool read = BuildImage(1) && WriteDfuFile(dfuPath);
+    if (read)
+        read = UploadFromDevice(dfuPath);
+
+    std::remove(binPath.c_str());
+    std::remove(dfuPath.c_str());
+    if (!read) {
+        DeviceSerial.Clear();
+        DeviceIdText.Clear();
+        DeviceProductName.Clear();
+        return -1;
+    }
+    return 0;
+}
+
+IdentifyResult CDfuDevice::IdentifyDevice(const std::string& productName) {
+    if (ConnectTest() != 0)
+        return IdentifyResult::Unreadable;
+    const IdentityFields fields{DeviceSerial.Get(), DeviceIdText.Get(), DeviceProductName.Get()};
+    return AcceptsIdentity(fields, productName) ? IdentifyResult::Accepted : IdentifyResult::Rejected;
+}

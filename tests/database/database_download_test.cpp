@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "database/download_request.h"
+#include "database/http_download.h"
+#include "device/dfu_device.h"
+#include "support/recording_ports.h"
+#include "update_server.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kSerial = "1234567";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> FilesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A device whose working folder is a fresh directory of its own, holding a
+// stale database text from an "earlier run".
+class DatabaseDownload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() /
+                  ("orvo_download_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        device_ = std::make_unique<CDfuDevice>((folder_ / "orvo-updater").string());
+        device_->DeviceSerial.Set(kSerial);
+        std::ofstream(DatabaseFile(), std::ios::binary) << "stale database from an earlier run";
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path DatabaseFile() const { return folder_ / "tesselDB.txt"; }
+
+    void PointAt(const SimUpdateServer& server) { device_->ServerHost = server.HostAndPort(); }
+
+    // Short limits so a misbehaving server costs the test a second or two.
+    static HttpDownload ShortLimits() {
+        HttpDownload client;
+        client.connectTimeout = 2000ms;
+        client.stallTimeout = 1000ms;
+        client.lowSpeedTime = 2s;
+        client.maxBytes = 1u << 20;
+        return client;
+    }
+
+    void ExpectNothingStored() const {
+        EXPECT_TRUE(FilesIn(folder_).empty()) << "left: " << ::testing::PrintToString(FilesIn(folder_));
+    }
+
+    fs::path folder_;
+    std::unique_ptr<CDfuDevice> device_;
+};
+
+}  // namespace
+
+TEST_F(DatabaseDownload, StoresExactlyTheBytesServedInPlaceOfTheStaleFile) {
+    UpdateServerOptions options;
+    options.records = 3000;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+
+    EXPECT_TRUE(device_->DownloadDatabase());
+
+    const std::string served = server.DatabaseTextFor(kSerial);
+    ASSERT_GT(served.size(), 30000u);
+    EXPECT_EQ(ReadFile(DatabaseFile()), served);
+    EXPECT_EQ(FilesIn(folder_), std::vector<std::string>{"tesselDB.txt"});  // no temporary left
+    EXPECT_EQ(server.RequestCount(), 1u);
+}
+
+// The signature is over the raw serial and the server checks it against the
+// decoded `s`: both sides must agree for a serial that needs encoding.
+TEST_F(DatabaseDownload, SerialWithReservedCharactersRoundTrips) {
+    SimUpdateServer server;
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    const std::string serial = "12&s=9 x+";
+    device_->DeviceSerial.Set(serial);
+
+    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+
+    EXPECT_TRUE(result.Stored()) << result.detail;
+    EXPECT_EQ(ReadFile(DatabaseFile()), server.DatabaseTextFor(serial));
+}
+
+TEST_F(DatabaseDownload, ErrorStatusStoresNothing) {
+    for (int status : {403, 404, 500}) {
+        SCOPED_TRACE(status);
+        std::ofstream(DatabaseFile()) << "stale";
+        UpdateServerOptions options;
+        options.fault = ServerFault::ErrorStatus;
+        options.errorStatus = status;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        PointAt(server);
+
+        const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+
+        EXPECT_EQ(result.outcome, DownloadOutcome::HttpError) << result.detail;
+        EXPECT_EQ(result.httpStatus, status);
+        ExpectNothingStored();
+    }
+}
+
+TEST_F(DatabaseDownload, NoServerListeningFailsPromptly) {
+    std::string host;
+    {
+        SimUpdateServer server;
+        ASSERT_TRUE(server.Start());
+        host = server.HostAndPort();
+    }  // stopped: the port now refuses connections
+    device_->ServerHost = host;
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(device_->DownloadDatabase());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    ExpectNothingStored();
+}
+
+TEST_F(DatabaseDownload, UnresolvableHostStoresNothing) {
+    device_->ServerHost = "update-server.orvo.invalid";
+    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    EXPECT_EQ(result.outcome, DownloadOutcome::NotConnected) << result.detail;
+    ExpectNothingStored();
+}
+
+TEST_F(DatabaseDownload, StalledTransferEndsWithinTheStallLimit) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Stall;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+
+    const auto start = std::chrono::steady_clock::now();
+    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
+    EXPECT_GT(result.bytes, 0u);  // part of the answer had arrived
+    EXPECT_LT(elapsed, 3s);
+    ExpectNothingStored();
+}
+
+TEST_F(DatabaseDownload, TruncatedAnswerStoresNothing) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Truncated;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+
+    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::Truncated) << result.detail;
+    ExpectNothingStored();
+}
+
+TEST_F(DatabaseDownload, OversizedAnswerWithoutLengthStoresNothing) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Oversized;
+    options.oversizedBytes = 4u << 20;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+
+    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::TooLarge) << result.detail;
+    EXPECT_LE(result.bytes, ShortLimits().maxBytes);
+    ExpectNothingStored();
+}
+
+TEST_F(DatabaseDownload, AnnouncedLengthOverTheCapStoresNothing) {
+    UpdateServerOptions options;
+    options.records = 200;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    HttpDownload client = ShortLimits();
+    client.maxBytes = server.DatabaseTextFor(kSerial).size() - 1;
+
+    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::TooLarge) << result.detail;
+    ExpectNothingStored();
+}
+
+TEST_F(DatabaseDownload, AnswerOfExactlyTheCapIsStored) {
+    UpdateServerOptions options;
+    options.records = 200;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    HttpDownload client = ShortLimits();
+    client.maxBytes = server.DatabaseTextFor(kSerial).size();
+
+    EXPECT_TRUE(DownloadDatabaseWith(*device_, client).Stored());
+    EXPECT_EQ(ReadFile(DatabaseFile()), server.DatabaseTextFor(kSerial));
+}
+
+// Not a database, but a complete answer with status 200: stored like any
+// other, and left to the conversion to judge.
+TEST_F(DatabaseDownload, HtmlPageWithStatus200IsStoredAsServed) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::HtmlPage;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+
+    EXPECT_TRUE(device_->DownloadDatabase());
+    EXPECT_NE(ReadFile(DatabaseFile()).find("<html>"), std::string::npos);
+}
+
+TEST_F(DatabaseDownload, MissingFolderIsAFileErrorNotACrash) {
+    SimUpdateServer server;
+    ASSERT_TRUE(server.Start());
+    CDfuDevice device((folder_ / "no-such-folder" / "orvo-updater").string());
+    device.ServerHost = server.HostAndPort();
+    device.DeviceSerial.Set(kSerial);
+
+    const DownloadResult result = DownloadDatabaseWith(device, ShortLimits());
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::FileError) << result.detail;
+    EXPECT_FALSE(fs::exists(folder_ / "no-such-folder"));
+}
+
+// The conversion must not be able to tell a downloaded text from the same
+// text written to disk by other means.
+TEST_F(DatabaseDownload, DownloadThenConversionGivesThePackedDatabaseOfTheSameText) {
+    UpdateServerOptions options;
+    options.records = 12000;  // more than two buffer files
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    RecordingMessageBox messages;
+    device_->AttachUi(nullptr, &messages, nullptr);
+
+    ASSERT_TRUE(device_->DownloadDatabase());
+    const std::string base = device_->ProgramFolder + "tesselDB";
+    ASSERT_EQ(device_->PrepareDatabase(base), base);
+
+    const fs::path otherFolder = folder_ / "from-disk";
+    fs::create_directories(otherFolder);
+    CDfuDevice fromDisk((otherFolder / "orvo-updater").string());
+    fromDisk.AttachUi(nullptr, &messages, nullptr);
+    const std::string otherBase = fromDisk.ProgramFolder + "tesselDB";
+    std::ofstream(otherBase + ".txt", std::ios::binary) << server.DatabaseTextFor(kSerial);
+    ASSERT_EQ(fromDisk.PrepareDatabase(otherBase), otherBase);
+
+    const std::string packed = ReadFile(base + ".bin");
+    EXPECT_EQ(packed.size(), 5u + 14u * 12000u);
+    EXPECT_EQ(packed, ReadFile(otherBase + ".bin"));
+    EXPECT_EQ(ReadFile(base + ".dfu"), ReadFile(otherBase + ".dfu"));
+    EXPECT_TRUE(messages.Messages().empty());
+}

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "database/download_request.h"
+#include "update_server.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string SignedTarget(const std::string& serial) {
+    return std::string(DownloadRequest::Path) + "?z=" + DownloadSignature(serial) + "&s=" + EncodeQueryValue(serial);
+}
+
+httplib::Result Fetch(const SimUpdateServer& server, const std::string& target) {
+    httplib::Client client("127.0.0.1", server.Port());
+    client.set_read_timeout(5s);
+    return client.Get(target);
+}
+
+}  // namespace
+
+TEST(SimUpdateServer, AnswersTheSerialsDatabaseToASignedRequest) {
+    UpdateServerOptions options;
+    options.records = 250;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    EXPECT_GT(server.Port(), 0);
+    EXPECT_EQ(server.HostAndPort(), "127.0.0.1:" + std::to_string(server.Port()));
+
+    const auto first = Fetch(server, SignedTarget("1234567"));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 200);
+    EXPECT_EQ(first->body, server.DatabaseTextFor("1234567"));
+    EXPECT_EQ(first->body.size(), 250u * 16u);  // 13 characters, NUL, CR LF
+
+    // Deterministic per serial, different between serials.
+    EXPECT_EQ(Fetch(server, SignedTarget("1234567"))->body, first->body);
+    EXPECT_NE(Fetch(server, SignedTarget("7654321"))->body, first->body);
+    EXPECT_EQ(server.RequestCount(), 3u);
+}
+
+TEST(SimUpdateServer, RejectsBadSignaturesAndMalformedQueries) {
+    SimUpdateServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string path = DownloadRequest::Path;
+    const std::string z = DownloadSignature("1234567");
+
+    EXPECT_EQ(Fetch(server, path + "?z=" + DownloadSignature("1234568") + "&s=1234567")->status, 403);
+    EXPECT_EQ(Fetch(server, path + "?z=" + std::string(32, '0') + "&s=1234567")->status, 403);
+    // Lower-case hexadecimal is not the signature.
+    std::string lower = z;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Fetch(server, path + "?z=" + lower + "&s=1234567")->status, 403);
+
+    EXPECT_EQ(Fetch(server, path + "?s=1234567&z=" + z)->status, 400);           // wrong order
+    EXPECT_EQ(Fetch(server, path + "?z=" + z + "&s=1234567&c=1")->status, 400);  // extra key
+    EXPECT_EQ(Fetch(server, path + "?z=" + z)->status, 400);                     // no serial
+    EXPECT_EQ(Fetch(server, path)->status, 400);
+    EXPECT_EQ(Fetch(server, "/other.aspx?z=" + z + "&s=1234567")->status, 404);
+
+    // The serial as the server decodes it is what it checks.
+    EXPECT_EQ(Fetch(server, SignedTarget("a&b c"))->status, 200);
+}
+
+TEST(SimUpdateServer, ServesOnlyLoopbackAndPicksFreePorts) {
+    SimUpdateServer a;
+    SimUpdateServer b;
+    ASSERT_TRUE(a.Start());
+    ASSERT_TRUE(b.Start());
+    EXPECT_NE(a.Port(), b.Port());
+
+    // The port is taken: a second server cannot bind it.
+    SimUpdateServer c;
+    EXPECT_FALSE(c.Start(a.Port()));
+}
+
+TEST(SimUpdateServer, FaultsAnswerAsAsked) {
+    {
+        UpdateServerOptions options;
+        options.fault = ServerFault::ErrorStatus;
+        options.errorStatus = 503;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        const auto result = Fetch(server, SignedTarget("1234567"));
+        EXPECT_EQ(result->status, 503);
+        EXPECT_NE(result->body.find("<html>"), std::string::npos);
+    }
+    {
+        UpdateServerOptions options;
+        options.fault = ServerFault::HtmlPage;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        const auto result = Fetch(server, SignedTarget("1234567"));
+        EXPECT_EQ(result->status, 200);
+        EXPECT_EQ(result->get_header_value("Content-Type"), "text/html");
+    }
+    {
+        UpdateServerOptions options;
+        options.fault = ServerFault::Oversized;
+        options.oversizedBytes = 300000;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        const auto result = Fetch(server, SignedTarget("1234567"));
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->body.size(), 300000u);
+        EXPECT_FALSE(result->has_header("Content-Length"));
+    }
+    {
+        UpdateServerOptions options;
+        options.fault = ServerFault::Truncated;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        EXPECT_FALSE(Fetch(server, SignedTarget("1234567")));  // the client sees a broken answer
+    }
+}
+
+// A stalled answer must not keep the server's threads once it stops.
+TEST(SimUpdateServer, StopEndsAStalledAnswerAtOnce) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Stall;
+    options.stallHold = 60s;
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+
+    std::atomic<bool> answered{false};
+    std::thread client([&] {
+        Fetch(server, SignedTarget("1234567"));
+        answered = true;
+    });
+    while (server.RequestCount() == 0)
+        std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(answered);  // held
+
+    const auto start = std::chrono::steady_clock::now();
+    server.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    client.join();
+}
+
+TEST(SimUpdateServer, ReportsEveryAnsweredRequest) {
+    SimUpdateServer server;
+    std::mutex mutex;
+    std::vector<ServedRequest> seen;
+    server.SetRequestObserver([&](const ServedRequest& request) {
+        std::lock_guard lock(mutex);
+        seen.push_back(request);
+    });
+    ASSERT_TRUE(server.Start());
+    Fetch(server, SignedTarget("1234567"));
+    Fetch(server, "/nothing");
+    server.Stop();
+
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].target, SignedTarget("1234567"));
+    EXPECT_EQ(seen[0].status, 200);
+    EXPECT_EQ(seen[0].bytes, server.DatabaseTextFor("1234567").size());
+    EXPECT_EQ(seen[1].status, 404);
+}
+
+TEST(SimUpdateServer, ParsesFaultNames) {
+    UpdateServerOptions options;
+    EXPECT_TRUE(ParseServerFault("status=404", options));
+    EXPECT_EQ(options.fault, ServerFault::ErrorStatus);
+    EXPECT_EQ(options.errorStatus, 404);
+    EXPECT_TRUE(ParseServerFault("stall", options));
+    EXPECT_EQ(options.fault, ServerFault::Stall);
+    EXPECT_TRUE(ParseServerFault("truncate", options));
+    EXPECT_TRUE(ParseServerFault("oversize", options));
+    EXPECT_TRUE(ParseServerFault("html", options));
+    EXPECT_TRUE(ParseServerFault("none", options));
+    EXPECT_EQ(options.fault, ServerFault::None);
+    for (const char* bad : {"", "status=", "status=200", "status=600", "status=4x4", "status=-500", "slow"})
+        EXPECT_FALSE(ParseServerFault(bad, options)) << bad;
+}
