@@ -47,6 +47,11 @@ void SharedSettings::SaveSettings(CDfuDevice& device) {
     }
     fragment.pop_back();  // the trailing comma; one region is always locked
     device.RegionFragment = fragment;
+    // An empty first line would make the reader take the region line for the
+    // language and shift every value after it; before any language choice
+    // the language in force is the start value's.
+    if (device.LanguageFragment.empty())
+        device.LanguageFragment = "&o=" + std::to_string(device.LanguageIndex.load());
     ReplaceSettingsFile(SettingsPath(device), FormatSettingsText(device.LanguageFragment, device.RegionFragment,
                                                                  device.DownloadSizeKb, regionSizes_));
 }
