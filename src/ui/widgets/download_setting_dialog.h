@@ -22,6 +22,8 @@ public:
 
 protected:
     void nextCheckState() override;
+    // The whole control answers a click, not only its indicator and text.
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 // Dialog template 131: the seven regions, the expected download size, OK and
