@@ -49,8 +49,8 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 2, "Abbrechen"},
     {Dialog, Download131, -1, "Gesamtgröße:"},
     {Dialog, Download131, -2,
-     "Kreuzen Sie die Downloads an, die Sie beim nächsten Update Ihres Orvo erhalten möchten.\nHinweis: "
-     "Dieser Download enthält nur Daten zu Blitzern oder britischen Schulen und keine Kartendaten."},
+     "Kreuzen Sie die Downloads an, die Ihr Orvo beim nächsten Update erhalten soll.\nHinweis: Dieser "
+     "Download enthält nur Daten zu Blitzern oder britischen Schulen, keine Kartendaten."},
     {Dialog, Download131, 1000, "Blitzer Großbritannien, Irland"},
     {Dialog, Download131, 1001, "Schulen Großbritannien"},
     {Dialog, Download131, 1005, "Frankreich, Spanien, Portugal, Italien"},

@@ -1,6 +1,9 @@
 #include "ui/widgets/text_fit.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QStringList>
@@ -34,9 +37,25 @@ QString WrapText(const QString& text, const QFontMetrics& metrics, int width) {
     return lines.join(QLatin1Char('\n'));
 }
 
+namespace {
+
+// The room the style leaves a button's text inside the button's geometry.
+QRect TextRoom(const QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.rect = QRect(QPoint(0, 0), button->size());
+    option.text = button->text();
+    const bool checkBox = qobject_cast<const QCheckBox*>(button) != nullptr;
+    return button->style()->subElementRect(checkBox ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
+                                           &option, button);
+}
+
+}  // namespace
+
 bool ButtonTextFits(const QAbstractButton* button) {
-    const QSize hint = button->sizeHint();
-    return hint.width() <= button->width() && hint.height() <= button->height();
+    const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+    const QRect room = TextRoom(button);
+    return text.width() <= room.width() && text.height() <= room.height();
 }
 
 bool LabelTextFits(const QLabel* label) {
@@ -45,16 +64,8 @@ bool LabelTextFits(const QLabel* label) {
 }
 
 void FitButtonText(QAbstractButton* button, const QString& text, bool multiLine) {
-    button->setFont(button->parentWidget() != nullptr ? button->parentWidget()->font() : button->font());
     const auto layOut = [&] {
-        if (!multiLine) {
-            button->setText(text);
-            return;
-        }
-        // The indicator and its gap take what the single-line text leaves out.
-        button->setText(QString());
-        const int textWidth = button->width() - button->sizeHint().width();
-        button->setText(WrapText(text, button->fontMetrics(), textWidth));
+        button->setText(multiLine ? WrapText(text, button->fontMetrics(), TextRoom(button).width()) : text);
     };
     layOut();
     QFont font = button->font();
