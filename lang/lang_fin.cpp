@@ -22,7 +22,7 @@ const ModuleText ModuleTexts[] = {
     {String, 110, 0, "Ladataan tietoja"},
     {String, 111, 0,
      "Lataus valmis, irrota Orvo\ntietokoneesta. Napsauta X\n sulkeaksesi ohjelman tai liitä \nOrvo "
-     "uudelleen päivittääksesi taas."},
+     "uudelleen uutta päivitystä varten."},
     {String, 112, 0, "Päivitys epäonnistui, liitä Orvo uudelleen."},
     {String, 113, 0,
      "Tietojen lataamisessa Varnet-palvelimelta tapahtui virhe. Virhe voi johtua siitä, ettei "

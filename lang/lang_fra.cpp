@@ -29,7 +29,7 @@ const ModuleText ModuleTexts[] = {
      "erreur peut survenir si vous n'êtes pas connecté à Internet, si votre pare-feu a bloqué le "
      "téléchargement ou si le serveur Varnet est hors ligne pour une maintenance indispensable. Veuillez "
      "vérifier votre connexion Internet et les paramètres de votre pare-feu."},
-    {String, 114, 0, "Erreur de la mise à jour Orvo"},
+    {String, 114, 0, "Erreur du programme de mise à jour Orvo"},
     {String, 115, 0, "Mise à jour réussie !"},
     {String, 116, 0,
      "Les données téléchargées n'ont pas pu être préparées, car le programme de mise à jour ne peut pas "

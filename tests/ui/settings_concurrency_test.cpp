@@ -16,12 +16,16 @@ TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
     SettingsFixture fixture("settings_threads");
     SharedSettings& settings = fixture.settings;
     CDfuDevice& device = fixture.device;
+    fixture.InstallLibrary("Lang_GER.Dll");
     settings.SaveSettings(device);
 
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        for (int i = 0; i < 300; ++i)
+        for (int i = 0; i < 300; ++i) {
             settings.SaveSettings(device);
+            // The worker's next status text, while the UI thread switches languages.
+            EXPECT_FALSE(LoadResourceString(105).empty());
+        }
         done = true;
     });
     std::thread reader([&] {
@@ -39,7 +43,6 @@ TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
         settings.SaveSettings(device);
         if (i % 50 == 0)
             ApplyLanguage(settings, device, i % 100 == 0 ? 8 : 0);
-        (void)ResourceText(ResourceKind::String, 105);
     }
     worker.join();
     reader.join();
