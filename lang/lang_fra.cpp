@@ -55,7 +55,7 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 1000, "Radars R.-U., Irlande"},
     {Dialog, Download131, 1001, "Écoles R.-U."},
     {Dialog, Download131, 1005, "France, Espagne, Portugal, Italie"},
-    {Dialog, Download131, 1002, "Pays-Bas, Belgique, Luxembourg"},
+    {Dialog, Download131, 1002, "Hollande, Belgique, Luxembourg"},
     {Dialog, Download131, 1003, "Allemagne, Autriche, Suisse"},
     {Dialog, Download131, 1004, "Finlande, Danemark, Suède, Norvège"},
     {Dialog, Download131, 1006, "Afrique du Sud "},
