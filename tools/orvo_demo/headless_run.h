@@ -22,7 +22,9 @@ public:
 
     HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent = nullptr);
 
-    void Start();
+    // `currentStatus`: what the window shows already (the worker starts
+    // before this run is connected).
+    void Start(const QString& currentStatus);
     void OnStatus(const QString& text);
     void OnBarText(const QString& text);
 

@@ -30,16 +30,35 @@ struct DemoOptions {
     std::string flash;
     std::string serial = "0012345";
     int timeoutSeconds = 240;
+    DemoFault fault = DemoFault::None;
 };
+
+bool ParseFault(const std::string& text, DemoFault& fault) {
+    static const std::pair<const char*, DemoFault> names[] = {
+        {"none", DemoFault::None},
+        {"server-down", DemoFault::ServerDown},
+        {"html", DemoFault::HtmlAnswer},
+        {"device-error", DemoFault::DeviceError},
+        {"unplug", DemoFault::UnplugMidWrite},
+    };
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            fault = value;
+            return true;
+        }
+    }
+    return false;
+}
 
 void PrintUsage() {
     std::fprintf(stderr,
                  "usage: orvo-demo [--headless] [--screenshot FILE.png] [--flash FILE] [--serial SSSSSSS]\n"
-                 "                 [--timeout SECONDS]\n"
+                 "                 [--timeout SECONDS] [--fault none|server-down|html|device-error|unplug]\n"
                  "  --headless     one unattended cycle on the offscreen platform (chosen by itself\n"
                  "                 without a display); exits 0 when the cycle came back to waiting\n"
                  "  --screenshot   saves the updater's window at the end\n"
-                 "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n");
+                 "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
+                 "  --fault        the fault the headless cycle meets; it then ends non-zero\n");
 }
 
 // Returns false on a bad command line.
@@ -55,7 +74,10 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             options.flash = argv[++i];
         else if (arg == "--serial" && hasValue)
             options.serial = argv[++i];
-        else if (arg == "--timeout" && hasValue)
+        else if (arg == "--fault" && hasValue) {
+            if (!ParseFault(argv[++i], options.fault))
+                return false;
+        } else if (arg == "--timeout" && hasValue)
             options.timeoutSeconds = std::atoi(argv[++i]);
         else
             return false;
@@ -99,7 +121,11 @@ int main(int argc, char** argv) {
     if (options.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    auto bench = MakeDemoBench();
+    DemoBenchOptions benchOptions;
+    // At the real part's speed the window shows each stage; unattended runs
+    // go five times faster.
+    benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
+    auto bench = MakeDemoBench(benchOptions);
     if (!options.flash.empty())
         bench->KeepFlashIn(options.flash);
 
@@ -126,9 +152,12 @@ int main(int argc, char** argv) {
     if (!app.InitInstance())
         return 1;
     CMainFrame* frame = app.MainFrame();
+    QTimer benchPoll;
+    QObject::connect(&benchPoll, &QTimer::timeout, [&bench] { bench->Poll(); });
+    benchPoll.start(50);
 
     if (!options.headless) {
-        DemoControlWindow control(*bench);
+        DemoControlWindow control(*bench, frame);
         control.move(frame->pos() + QPoint(frame->frameGeometry().width() + 16, 0));
         control.show();
         const int result = app.Run();
@@ -145,7 +174,8 @@ int main(int argc, char** argv) {
         SaveScreenshot(frame, options.screenshot);
         frame->close();
     });
-    QTimer::singleShot(0, &run, &HeadlessRun::Start);
+    bench->SetNextFault(options.fault);
+    QTimer::singleShot(0, &run, [&] { run.Start(QString::fromStdString(app.Device().StatusText.Get())); });
     app.Run();
     return exitCode;
 }
