@@ -11,6 +11,7 @@ namespace {
 constexpr int WaitingStringId = ResourceId::ConnectDeviceText;
 constexpr int FailedStringId = ResourceId::FailedText;
 constexpr int SuccessStringId = ResourceId::UpgradeSuccessfulText;
+constexpr int WritingStringId = ResourceId::WritingText;
 
 void PrintLine(const char* prefix, const QString& text) {
     // Multi-line status texts stay one printed line each, so the output can be compared line by line.
@@ -67,8 +68,15 @@ void HeadlessRun::OnBarText(const QString& text) {
     if (done_)
         return;
     PrintLine("bar: ", text);
+    if (snapshot_ && !writeShot_ && lastStatus_ == Text(WritingStringId) && text.endsWith(QLatin1Char('%')) &&
+        text.chopped(1).toInt() >= 40) {
+        writeShot_ = true;
+        snapshot_("during-write");
+    }
     if (!succeeded_ && text == Text(SuccessStringId)) {
         succeeded_ = true;
+        if (snapshot_)
+            snapshot_("upgrade-successful");
         bench_.Unplug(serial_);
         std::printf("unplugged virtual Orvo %s\n", serial_.c_str());
         std::fflush(stdout);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QObject>
@@ -28,6 +29,10 @@ public:
     void OnStatus(const QString& text);
     void OnBarText(const QString& text);
 
+    // Called with "during-write" once the write is well under way and with
+    // "upgrade-successful" when the success text shows (before the unplug).
+    void SetSnapshot(std::function<void(const char* moment)> snapshot) { snapshot_ = std::move(snapshot); }
+
 Q_SIGNALS:
     void finished(int exitCode);
 
@@ -39,5 +44,7 @@ private:
     QTimer timeout_;
     QString lastStatus_;
     bool succeeded_ = false;
+    bool writeShot_ = false;
+    std::function<void(const char*)> snapshot_;
     bool done_ = false;
 };

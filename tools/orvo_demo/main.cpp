@@ -28,6 +28,7 @@ struct DemoOptions {
     bool headless = false;
     std::string screenshot;
     std::string flash;
+    std::string shotsFolder;
     std::string serial = "0012345";
     int timeoutSeconds = 240;
     DemoFault fault = DemoFault::None;
@@ -58,6 +59,7 @@ void PrintUsage() {
                  "                 without a display); exits 0 when the cycle came back to waiting\n"
                  "  --screenshot   saves the updater's window at the end\n"
                  "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
+                 "  --shots DIR    (headless) saves during-write.png and upgrade-successful.png in DIR\n"
                  "  --fault        the fault the headless cycle meets; it then ends non-zero\n");
 }
 
@@ -70,6 +72,8 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             options.headless = true;
         else if (arg == "--screenshot" && hasValue)
             options.screenshot = argv[++i];
+        else if (arg == "--shots" && hasValue)
+            options.shotsFolder = argv[++i];
         else if (arg == "--flash" && hasValue)
             options.flash = argv[++i];
         else if (arg == "--serial" && hasValue)
@@ -175,6 +179,13 @@ int main(int argc, char** argv) {
         frame->close();
     });
     bench->SetNextFault(options.fault);
+    if (!options.shotsFolder.empty()) {
+        // After the handler that saw the text: the bar's position follows its text.
+        run.SetSnapshot([&](const char* moment) {
+            const std::string path = options.shotsFolder + "/" + moment + ".png";
+            QTimer::singleShot(0, frame, [frame, path] { SaveScreenshot(frame, path); });
+        });
+    }
     QTimer::singleShot(0, &run, [&] { run.Start(QString::fromStdString(app.Device().StatusText.Get())); });
     app.Run();
     return exitCode;
