@@ -32,6 +32,22 @@ QFont FontWithLineHeight(QFont font, int lineHeight) {
     return font;
 }
 
+// Where the system has no Tahoma its stand-in is wider, and a translated line
+// may be longer than the English one: the font steps down until the widest
+// line fits `width`, so no line loses its ends.
+QFont FontFittingLines(QFont font, const std::vector<std::string>& lines, int width) {
+    const auto widest = [&lines](const QFont& candidate) {
+        const QFontMetrics metrics(candidate);
+        int result = 0;
+        for (const std::string& line : lines)
+            result = std::max(result, metrics.horizontalAdvance(QString::fromStdString(line)));
+        return result;
+    };
+    while (widest(font) > width && font.pixelSize() > 8)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
 }  // namespace
 
 CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl& progressBar,
@@ -188,7 +204,7 @@ void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
     const QRect statusRect = ToQRect(layout_.statusRect);
     const int lineHeight = StatusLineHeight(status);
     painter.save();
-    painter.setFont(StatusFont(status));
+    painter.setFont(FontFittingLines(StatusFont(status), StatusLines(status), statusRect.width()));
     painter.setPen(Qt::white);
     painter.setClipRect(statusRect);
     int top = statusRect.top();

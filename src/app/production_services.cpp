@@ -2,6 +2,8 @@
 
 #include "device/dfu_device.h"
 #include "device/dfu_protocol.h"
+#include "ui/shared_settings.h"
+#include "ui/widgets/settings_services.h"
 #include "update/update_cycle_run.h"
 
 namespace {
@@ -37,6 +39,8 @@ void AbortDownload(CDfuDevice& device) { device.DownloadAbort = true; }
 
 UpdaterServices ProductionServices() {
     UpdaterServices services;
+    WireSettingsAndLanguages(services, ProgramSettings());
+    services.saveSettings = SaveSettingsHook(ProgramSettings());
     services.timerTick = &OnViewTimerTick;
     services.stopDeviceOperation = &StopRunningOperation;
     services.abortDownload = &AbortDownload;
@@ -51,5 +55,3 @@ UpdaterServices ProductionServices() {
         return std::unique_ptr<RunningWorker>(
             std::make_unique<CycleWorker>(device, view, progressBar, signals, std::move(hooks)));
     };
-    return services;
-}
