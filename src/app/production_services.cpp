@@ -55,3 +55,5 @@ UpdaterServices ProductionServices() {
         return std::unique_ptr<RunningWorker>(
             std::make_unique<CycleWorker>(device, view, progressBar, signals, std::move(hooks)));
     };
+    return services;
+}

@@ -15,6 +15,7 @@
 #include "orvo_demo/control_window.h"
 #include "orvo_demo/demo_bench.h"
 #include "orvo_demo/headless_run.h"
+#include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 #include "update/program_folder.h"
 #include "update/working_files.h"
@@ -95,14 +96,31 @@ bool HasDisplay() {
     return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-// The demo's working files go to a folder of their own, with the picture
-// beside them, so a run never leaves files next to the programs.
+// The demo's working files go to a folder of their own, with the picture and
+// the language libraries beside them, so a run never leaves files next to
+// the programs.
 std::string PrepareProgramFolder(const QTemporaryDir& folder, const std::string& realProgramFolder) {
-    const std::filesystem::path picture = realProgramFolder + WorkingFile::Picture;
-    std::error_code ignored;
-    std::filesystem::copy_file(picture, std::filesystem::path(folder.path().toStdString()) / WorkingFile::Picture,
-                               ignored);
-    return folder.path().toStdString() + "/orvo-demo";
+    namespace fs = std::filesystem;
+    const fs::path target(folder.path().toStdString());
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(realProgramFolder.empty() ? "." : realProgramFolder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name == WorkingFile::Picture || name.rfind("Lang_", 0) == 0) {
+            std::error_code ignored;
+            fs::copy_file(entry.path(), target / name, ignored);
+        }
+    }
+    return (target / "orvo-demo").string();
+}
+
+// An unattended run has nobody to answer the first start's language dialog:
+// it starts with English settings already saved.
+void SeedEnglishSettings(const std::string& programPath) {
+    CDfuDevice device(programPath);
+    SharedSettings settings;
+    settings.SetLanguage(device, 0);
+    device.DownloadSizeKb = settings.ComputeDownloadSize(device);
+    settings.SaveSettings(device);
 }
 
 void SaveScreenshot(CMainFrame* frame, const std::string& path) {
@@ -140,6 +158,8 @@ int main(int argc, char** argv) {
     }
     const std::string realFolder = ProgramFolderOf(ResolveProgramPath(argc > 0 ? argv[0] : ""));
     const std::string programPath = PrepareProgramFolder(folder, realFolder);
+    if (options.headless)
+        SeedEnglishSettings(programPath);
 
     UpdaterServices services = ProductionServices();
     bench->Wire(services);
