@@ -3,13 +3,14 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "device/dfu_device.h"
+#include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 #include "update/program_folder.h"
 
 namespace {
 
-constexpr int AppTitleStringId = 57344;
+constexpr int AppTitleStringId = ResourceId::AppTitle;
 
 std::string FirstWord(int argc, char** argv) { return argc > 0 && argv[0] != nullptr ? argv[0] : ""; }
 

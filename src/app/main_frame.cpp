@@ -6,17 +6,12 @@
 #include <QMessageBox>
 
 #include "app/main_view.h"
+#include "ui/resource_ids.h"
 #include "ui/resources.h"
 
 namespace {
 
-constexpr int TitleStringId = 104;
-constexpr int AppTitleStringId = 57344;
 constexpr const char* VersionSuffix = "(v1.0.7)";
-constexpr int CloseDuringWriteStringId = 116;
-constexpr const char* CloseDuringWriteFallback =
-    "The Orvo is being updated. If you close now, it will be left without a complete database.\n"
-    "Close anyway?";
 
 QString MenuText(int item) {
     return QString::fromStdString(ResourceText(ResourceKind::MenuItem, CMainFrame::MenuId, item));
@@ -39,7 +34,7 @@ CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const
 
 CMainFrame::~CMainFrame() = default;
 
-QString CMainFrame::TitleText() { return QString::fromStdString(LoadResourceString(TitleStringId) + VersionSuffix); }
+QString CMainFrame::TitleText() { return QString::fromStdString(LoadResourceString(ResourceId::FrameTitle) + VersionSuffix); }
 
 void CMainFrame::BuildMenu() {
     QMenu* menu = menuBar()->addMenu(MenuText(0));
@@ -72,11 +67,8 @@ bool CMainFrame::OnCommand(int commandId) {
 }
 
 bool CMainFrame::ConfirmCloseDuringWrite() {
-    const QString caption = QString::fromStdString(LoadResourceString(AppTitleStringId));
-    std::string text = LoadResourceString(CloseDuringWriteStringId);
-    if (text.empty())
-        text = CloseDuringWriteFallback;
-    const QString question = QString::fromStdString(text);
+    const QString caption = QString::fromStdString(LoadResourceString(ResourceId::AppTitle));
+    const QString question = QString::fromStdString(LoadResourceString(ResourceId::ConfirmCloseWhileWriting));
     return QMessageBox::warning(this, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
 }

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include "app/updater_services.h"
+#include "ui/resource_ids.h"
 
 class CDfuDevice;
 class CSkinProgressCtrl;
@@ -14,10 +15,10 @@ class QAction;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int LanguageCommand = 32771;
-    static constexpr int DownloadSelectionCommand = 32772;
-    static constexpr int ExitCommand = 57665;
-    static constexpr int MenuId = 128;
+    static constexpr int LanguageCommand = ResourceId::LanguageCommand;
+    static constexpr int DownloadSelectionCommand = ResourceId::DownloadSettingsCommand;
+    static constexpr int ExitCommand = ResourceId::ExitCommand;
+    static constexpr int MenuId = ResourceId::MainMenu;
 
     CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services);
     ~CMainFrame() override;

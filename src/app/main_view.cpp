@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMessageBox>
@@ -10,14 +11,14 @@
 #include <QTimer>
 
 #include "device/dfu_device.h"
+#include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/status_painting.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {
 
-constexpr int AppTitleStringId = 57344;
-constexpr int WriteState = 4;
+constexpr int AppTitleStringId = ResourceId::AppTitle;
 
 QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -84,7 +85,7 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     // before the identity read.
     signals_.ShowProgress = 1;
     if (services_.startWorker)
-        worker_ = services_.startWorker(device_, *this, progressBar_, signals_);
+        worker_ = services_.startWorker(services_, device_, *this, progressBar_, signals_);
 }
 
 void CDFUpdate_tesselView::OnTimer(int timerId) {
@@ -115,9 +116,7 @@ void CDFUpdate_tesselView::OnDestroy() {
     progressBar_.Destroy();
 }
 
-bool CDFUpdate_tesselView::IsWritingDevice() const {
-    return signals_.UpdateState.load() == WriteState && !IsTimerActive(ArrivalTimer);
-}
+bool CDFUpdate_tesselView::IsWritingDevice() const { return worker_ && worker_->IsWritingDevice(); }
 
 void CDFUpdate_tesselView::StartTimer(int id, int periodMs) {
     invoker_.RunAndWait([this, id, periodMs] { StartTimerOnUiThread(id, periodMs); });
@@ -182,6 +181,11 @@ QFont CDFUpdate_tesselView::StatusFont(const std::string& statusText) {
     QFont font(QStringLiteral("Tahoma"));
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
+    // The usual stand-ins for Tahoma (DejaVu Sans, Liberation Sans) run about
+    // 15% wider at the same line height, enough to clip the longest status
+    // lines at both ends; narrowing them restores Tahoma's proportions.
+    if (QFontInfo(font).family().compare(QStringLiteral("Tahoma"), Qt::CaseInsensitive) != 0)
+        font.setStretch(SubstituteFontStretch);
     return FontWithLineHeight(font, StatusLineHeight(statusText));
 }
 

@@ -32,6 +32,8 @@ public:
     // No timer runs faster than this, whatever period a caller asks for: a
     // DownloadSizeKb of 0 must not turn into a busy loop.
     static constexpr int MinimumTimerPeriodMs = 10;
+    // Width, in percent, of a stand-in face when Tahoma is not installed.
+    static constexpr int SubstituteFontStretch = 85;
 
     CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
                          QWidget* parent = nullptr);

@@ -16,6 +16,9 @@ public:
     virtual ~RunningWorker() = default;
     // Ends the worker at its next wait and returns once its thread has ended.
     virtual void StopAndJoin() = 0;
+    // True while the Orvo is being written: closing now would leave it
+    // without a complete database.
+    virtual bool IsWritingDevice() const = 0;
 };
 
 // What the application shell calls in the other subsystems (settings,
@@ -26,13 +29,16 @@ struct UpdaterServices {
     // Start-up, before the main window exists.
     std::function<void(CDfuDevice&)> loadSettings = [](CDfuDevice&) {};
     std::function<void(CDfuDevice&)> loadLanguageLibrary = [](CDfuDevice&) {};
+    // The worker's step after identification: region fragment and settings file.
+    std::function<void(CDfuDevice&)> saveSettings = [](CDfuDevice&) {};
 
     // The view's initial update.
     std::function<void(CDfuDevice&)> loadRegionSelection = [](CDfuDevice&) {};
     // Null keeps the DownloadSizeKb that the settings gave.
     std::function<int(CDfuDevice&)> computeDownloadSize;
-    // Null starts no worker.
-    std::function<std::unique_ptr<RunningWorker>(CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&)>
+    // Null starts no worker. Gets these services for the worker's own hooks.
+    std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
+                                                 CycleSignals&)>
         startWorker;
 
     // One tick of the view's timer with logical id `timerId`, on the UI thread.

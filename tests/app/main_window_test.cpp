@@ -27,11 +27,13 @@ namespace {
 
 class RecordingWorker : public RunningWorker {
 public:
-    explicit RecordingWorker(std::atomic<bool>& stopped) : stopped_(stopped) {}
+    RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing) : stopped_(stopped), writing_(writing) {}
     void StopAndJoin() override { stopped_ = true; }
+    bool IsWritingDevice() const override { return writing_.load(); }
 
 private:
     std::atomic<bool>& stopped_;
+    std::atomic<bool>& writing_;
 };
 
 // Runs the UI loop until `done` holds or about two seconds have passed.
@@ -50,9 +52,10 @@ protected:
         TestApp();
         ASSERT_TRUE(folder_.isValid());
         device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
-        services_.startWorker = [this](CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals& signals) {
+        services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
+                                       CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
-            return std::make_unique<RecordingWorker>(workerStopped_);
+            return std::make_unique<RecordingWorker>(workerStopped_, writing_);
         };
         services_.timerTick = [this](int id, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {
             if (id != MonitorTimer)
@@ -85,6 +88,7 @@ protected:
     UpdaterServices services_;
     std::unique_ptr<CMainFrame> frame_;
     std::atomic<bool> workerStopped_{false};
+    std::atomic<bool> writing_{false};
     int showProgressAtWorkerStart_ = -1;
     std::vector<int> ticks_;
     int selectionDialogs_ = 0;
@@ -188,7 +192,7 @@ TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {
 
 TEST_F(MainWindow, ClosingDuringTheWriteAsksFirst) {
     CMainFrame& frame = Frame();
-    frame.View().Signals().UpdateState = 4;
+    writing_ = true;
     QTimer::singleShot(0, [] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
             box->button(QMessageBox::No)->click();
@@ -206,7 +210,7 @@ TEST_F(MainWindow, ClosingDuringTheWriteAsksFirst) {
 
 TEST_F(MainWindow, ClosingWhileWaitingForTheDeviceDoesNotAsk) {
     CMainFrame& frame = Frame();
-    frame.View().Signals().UpdateState = 3;
+    writing_ = false;
     EXPECT_TRUE(frame.close());
     EXPECT_TRUE(workerStopped_.load());
 }

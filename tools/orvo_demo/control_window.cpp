@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "orvo_demo/demo_bench.h"
@@ -26,6 +27,8 @@ DemoControlWindow::DemoControlWindow(DemoBench& bench, QWidget* parent)
       plugged_(new QListWidget(this)),
       fault_(new QComboBox(this)),
       note_(new QLabel(this)) {
+    // A window of its own, but one that goes with the updater's window.
+    setWindowFlags(Qt::Window);
     setWindowTitle(QStringLiteral("Orvo demo bench"));
     // Serials are seven characters; letters and digits are what an Orvo carries.
     serial_->setValidator(
@@ -58,6 +61,10 @@ DemoControlWindow::DemoControlWindow(DemoBench& bench, QWidget* parent)
     if (!bench_.Available())
         note_->setText(QStringLiteral("Not in this build: %1.").arg(QString::fromStdString(bench_.Missing())));
     RefreshPlugged();
+    // A device can also leave by itself (the unplug fault).
+    auto* refresh = new QTimer(this);
+    connect(refresh, &QTimer::timeout, this, &DemoControlWindow::RefreshPlugged);
+    refresh->start(250);
 }
 
 void DemoControlWindow::PlugClicked() {
@@ -82,7 +89,14 @@ void DemoControlWindow::FaultChosen(int index) {
 }
 
 void DemoControlWindow::RefreshPlugged() {
-    plugged_->clear();
+    QStringList serials;
     for (const std::string& serial : bench_.Plugged())
-        plugged_->addItem(QString::fromStdString(serial));
+        serials << QString::fromStdString(serial);
+    QStringList shown;
+    for (int i = 0; i < plugged_->count(); ++i)
+        shown << plugged_->item(i)->text();
+    if (serials == shown)
+        return;  // keeps the user's selection
+    plugged_->clear();
+    plugged_->addItems(serials);
 }

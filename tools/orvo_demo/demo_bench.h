@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "virtual_orvo.h"
+
 class CDfuDevice;
 struct UpdaterServices;
 
@@ -49,6 +51,15 @@ public:
     virtual void Wire(UpdaterServices& services) = 0;
     // The device object, looking at the simulated bus and server.
     virtual std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) = 0;
+
+    // Called on the UI thread now and then: takes devices that pulled
+    // themselves out (the unplug fault) off the bus.
+    virtual void Poll() = 0;
 };
 
-std::unique_ptr<DemoBench> MakeDemoBench();
+struct DemoBenchOptions {
+    std::size_t records = 20000;  // database size the server answers
+    OrvoTiming timing;            // how fast the virtual Orvos are
+};
+
+std::unique_ptr<DemoBench> MakeDemoBench(const DemoBenchOptions& options);

@@ -3,17 +3,20 @@
 #include <cstdio>
 
 #include "orvo_demo/demo_bench.h"
+#include "ui/resource_ids.h"
 #include "ui/resources.h"
 
 namespace {
 
-constexpr int WaitingStringId = 105;
-constexpr int FailedStringId = 112;
-constexpr int SuccessStringId = 115;
+constexpr int WaitingStringId = ResourceId::ConnectDeviceText;
+constexpr int FailedStringId = ResourceId::FailedText;
+constexpr int SuccessStringId = ResourceId::UpgradeSuccessfulText;
+constexpr int WritingStringId = ResourceId::WritingText;
 
 void PrintLine(const char* prefix, const QString& text) {
     // Multi-line status texts stay one printed line each, so the output can be compared line by line.
     QString oneLine = text;
+    oneLine.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
     oneLine.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     std::printf("%s%s\n", prefix, oneLine.toUtf8().constData());
     std::fflush(stdout);
@@ -33,8 +36,9 @@ HeadlessRun::HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QO
     });
 }
 
-void HeadlessRun::Start() {
+void HeadlessRun::Start(const QString& currentStatus) {
     timeout_.start();
+    OnStatus(currentStatus);
     if (!bench_.Available()) {
         std::fprintf(stderr, "orvo-demo: not in this build: %s\n", bench_.Missing().c_str());
         Finish(ExitNoBench);
@@ -46,6 +50,7 @@ void HeadlessRun::Start() {
         return;
     }
     std::printf("plugged in virtual Orvo %s\n", serial_.c_str());
+    std::fflush(stdout);
 }
 
 void HeadlessRun::OnStatus(const QString& text) {
@@ -63,8 +68,15 @@ void HeadlessRun::OnBarText(const QString& text) {
     if (done_)
         return;
     PrintLine("bar: ", text);
+    if (snapshot_ && !writeShot_ && lastStatus_ == Text(WritingStringId) && text.endsWith(QLatin1Char('%')) &&
+        text.chopped(1).toInt() >= 40) {
+        writeShot_ = true;
+        snapshot_("during-write");
+    }
     if (!succeeded_ && text == Text(SuccessStringId)) {
         succeeded_ = true;
+        if (snapshot_)
+            snapshot_("upgrade-successful");
         bench_.Unplug(serial_);
         std::printf("unplugged virtual Orvo %s\n", serial_.c_str());
         std::fflush(stdout);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QObject>
@@ -22,9 +23,15 @@ public:
 
     HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent = nullptr);
 
-    void Start();
+    // `currentStatus`: what the window shows already (the worker starts
+    // before this run is connected).
+    void Start(const QString& currentStatus);
     void OnStatus(const QString& text);
     void OnBarText(const QString& text);
+
+    // Called with "during-write" once the write is well under way and with
+    // "upgrade-successful" when the success text shows (before the unplug).
+    void SetSnapshot(std::function<void(const char* moment)> snapshot) { snapshot_ = std::move(snapshot); }
 
 Q_SIGNALS:
     void finished(int exitCode);
@@ -37,5 +44,7 @@ private:
     QTimer timeout_;
     QString lastStatus_;
     bool succeeded_ = false;
+    bool writeShot_ = false;
+    std::function<void(const char*)> snapshot_;
     bool done_ = false;
 };

@@ -15,6 +15,7 @@
 #include "orvo_demo/control_window.h"
 #include "orvo_demo/demo_bench.h"
 #include "orvo_demo/headless_run.h"
+#include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 #include "update/program_folder.h"
 #include "update/working_files.h"
@@ -28,18 +29,39 @@ struct DemoOptions {
     bool headless = false;
     std::string screenshot;
     std::string flash;
+    std::string shotsFolder;
     std::string serial = "0012345";
     int timeoutSeconds = 240;
+    DemoFault fault = DemoFault::None;
 };
+
+bool ParseFault(const std::string& text, DemoFault& fault) {
+    static const std::pair<const char*, DemoFault> names[] = {
+        {"none", DemoFault::None},
+        {"server-down", DemoFault::ServerDown},
+        {"html", DemoFault::HtmlAnswer},
+        {"device-error", DemoFault::DeviceError},
+        {"unplug", DemoFault::UnplugMidWrite},
+    };
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            fault = value;
+            return true;
+        }
+    }
+    return false;
+}
 
 void PrintUsage() {
     std::fprintf(stderr,
                  "usage: orvo-demo [--headless] [--screenshot FILE.png] [--flash FILE] [--serial SSSSSSS]\n"
-                 "                 [--timeout SECONDS]\n"
+                 "                 [--timeout SECONDS] [--fault none|server-down|html|device-error|unplug]\n"
                  "  --headless     one unattended cycle on the offscreen platform (chosen by itself\n"
                  "                 without a display); exits 0 when the cycle came back to waiting\n"
                  "  --screenshot   saves the updater's window at the end\n"
-                 "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n");
+                 "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
+                 "  --shots DIR    (headless) saves during-write.png and upgrade-successful.png in DIR\n"
+                 "  --fault        the fault the headless cycle meets; it then ends non-zero\n");
 }
 
 // Returns false on a bad command line.
@@ -51,11 +73,16 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             options.headless = true;
         else if (arg == "--screenshot" && hasValue)
             options.screenshot = argv[++i];
+        else if (arg == "--shots" && hasValue)
+            options.shotsFolder = argv[++i];
         else if (arg == "--flash" && hasValue)
             options.flash = argv[++i];
         else if (arg == "--serial" && hasValue)
             options.serial = argv[++i];
-        else if (arg == "--timeout" && hasValue)
+        else if (arg == "--fault" && hasValue) {
+            if (!ParseFault(argv[++i], options.fault))
+                return false;
+        } else if (arg == "--timeout" && hasValue)
             options.timeoutSeconds = std::atoi(argv[++i]);
         else
             return false;
@@ -69,14 +96,31 @@ bool HasDisplay() {
     return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-// The demo's working files go to a folder of their own, with the picture
-// beside them, so a run never leaves files next to the programs.
+// The demo's working files go to a folder of their own, with the picture and
+// the language libraries beside them, so a run never leaves files next to
+// the programs.
 std::string PrepareProgramFolder(const QTemporaryDir& folder, const std::string& realProgramFolder) {
-    const std::filesystem::path picture = realProgramFolder + WorkingFile::Picture;
-    std::error_code ignored;
-    std::filesystem::copy_file(picture, std::filesystem::path(folder.path().toStdString()) / WorkingFile::Picture,
-                               ignored);
-    return folder.path().toStdString() + "/orvo-demo";
+    namespace fs = std::filesystem;
+    const fs::path target(folder.path().toStdString());
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(realProgramFolder.empty() ? "." : realProgramFolder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name == WorkingFile::Picture || name.rfind("Lang_", 0) == 0) {
+            std::error_code ignored;
+            fs::copy_file(entry.path(), target / name, ignored);
+        }
+    }
+    return (target / "orvo-demo").string();
+}
+
+// An unattended run has nobody to answer the first start's language dialog:
+// it starts with English settings already saved.
+void SeedEnglishSettings(const std::string& programPath) {
+    CDfuDevice device(programPath);
+    SharedSettings settings;
+    settings.SetLanguage(device, 0);
+    device.DownloadSizeKb = settings.ComputeDownloadSize(device);
+    settings.SaveSettings(device);
 }
 
 void SaveScreenshot(CMainFrame* frame, const std::string& path) {
@@ -99,7 +143,11 @@ int main(int argc, char** argv) {
     if (options.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    auto bench = MakeDemoBench();
+    DemoBenchOptions benchOptions;
+    // At the real part's speed the window shows each stage; unattended runs
+    // go five times faster.
+    benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
+    auto bench = MakeDemoBench(benchOptions);
     if (!options.flash.empty())
         bench->KeepFlashIn(options.flash);
 
@@ -110,6 +158,8 @@ int main(int argc, char** argv) {
     }
     const std::string realFolder = ProgramFolderOf(ResolveProgramPath(argc > 0 ? argv[0] : ""));
     const std::string programPath = PrepareProgramFolder(folder, realFolder);
+    if (options.headless)
+        SeedEnglishSettings(programPath);
 
     UpdaterServices services = ProductionServices();
     bench->Wire(services);
@@ -126,9 +176,12 @@ int main(int argc, char** argv) {
     if (!app.InitInstance())
         return 1;
     CMainFrame* frame = app.MainFrame();
+    QTimer benchPoll;
+    QObject::connect(&benchPoll, &QTimer::timeout, [&bench] { bench->Poll(); });
+    benchPoll.start(50);
 
     if (!options.headless) {
-        DemoControlWindow control(*bench);
+        DemoControlWindow control(*bench, frame);
         control.move(frame->pos() + QPoint(frame->frameGeometry().width() + 16, 0));
         control.show();
         const int result = app.Run();
@@ -145,7 +198,15 @@ int main(int argc, char** argv) {
         SaveScreenshot(frame, options.screenshot);
         frame->close();
     });
-    QTimer::singleShot(0, &run, &HeadlessRun::Start);
+    bench->SetNextFault(options.fault);
+    if (!options.shotsFolder.empty()) {
+        // After the handler that saw the text: the bar's position follows its text.
+        run.SetSnapshot([&](const char* moment) {
+            const std::string path = options.shotsFolder + "/" + moment + ".png";
+            QTimer::singleShot(0, frame, [frame, path] { SaveScreenshot(frame, path); });
+        });
+    }
+    QTimer::singleShot(0, &run, [&] { run.Start(QString::fromStdString(app.Device().StatusText.Get())); });
     app.Run();
     return exitCode;
 }
