@@ -49,8 +49,8 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 2, "Annuler"},
     {Dialog, Download131, -1, "Taille totale :"},
     {Dialog, Download131, -2,
-     "Cochez les téléchargements à recevoir lors de la prochaine mise à jour de votre Orvo.\nRemarque : "
-     "ce téléchargement ne contient que des données de radars ou d'écoles du Royaume-Uni, aucune donnée "
+     "Cochez les téléchargements voulus pour la prochaine mise à jour de votre Orvo.\nRemarque : ce "
+     "téléchargement ne contient que des données de radars ou d'écoles britanniques, aucune donnée "
      "cartographique."},
     {Dialog, Download131, 1000, "Radars R.-U., Irlande"},
     {Dialog, Download131, 1001, "Écoles R.-U."},
