@@ -55,4 +55,8 @@ DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& clie
     return client.Fetch(url, localFile);
 }
 
-bool CDfuDevice::DownloadDatabase() { return DownloadDatabaseWith(*this, HttpDownload{}).Stored(); }
+bool CDfuDevice::DownloadDatabase() {
+    HttpDownload client;
+    client.abort = &DownloadAbort;
+    return DownloadDatabaseWith(*this, client).Stored();
+}

@@ -48,6 +48,7 @@ struct StallWatch {
     Clock::time_point lastGrowth = Clock::now();
     curl_off_t lastBytes = 0;
     bool stalled = false;
+    const std::atomic<bool>* abort = nullptr;
 };
 
 bool HasConnected(CURL* curl) {
@@ -57,6 +58,8 @@ bool HasConnected(CURL* curl) {
 
 int CheckForStall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
     auto& watch = *static_cast<StallWatch*>(context);
+    if (watch.abort != nullptr && watch.abort->load())
+        return 1;
     const auto now = Clock::now();
     if (!watch.connected) {
         watch.connected = HasConnected(watch.curl);
@@ -234,6 +237,7 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
     StallWatch watch;
     watch.curl = curl.get();
     watch.limit = stallTimeout;
+    watch.abort = abort;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     ConfigureTransfer(curl.get(), *this, url, sink, watch, errorBuffer);
     const CURLcode code = curl_easy_perform(curl.get());

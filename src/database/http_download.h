@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -51,6 +52,9 @@ public:
     std::uint64_t maxBytes = 32ull << 20;
     // Redirects are followed to plain http only.
     long maxRedirects = 3;
+    // Raised by another thread, ends the transfer within about a second
+    // (program end must not wait out the time-outs above). Not owned.
+    const std::atomic<bool>* abort = nullptr;
 
     DownloadResult Fetch(const std::string& url, const std::string& destination) const;
 

@@ -94,6 +94,8 @@ public:
     // Host of the update server ("host" or "host:port"); the build's default
     // unless a test, tool or the demo points it elsewhere.
     std::string ServerHost;
+    // Raised at program end: a download in flight ends at once.
+    std::atomic<bool> DownloadAbort{false};
 
     // The DFU libraries the operations call: the product's own unless a test
     // stands in one that fails on demand. Not owned; set before any operation.

@@ -1,0 +1,63 @@
+// Dutch texts of the language module "Lang_DUT.Dll". Product and server names and
+// the English texts' line breaks are kept; the same ids as the built-in set.
+
+#include <iterator>
+
+#include "language_module.h"
+
+namespace {
+using namespace ModuleKey;
+constexpr int Menu128 = 128;
+constexpr int Language130 = 130;
+constexpr int Download131 = 131;
+}  // namespace
+
+const ModuleText ModuleTexts[] = {
+    {String, 57344, 0, "DFUpdate_tessel"},
+    {String, 104, 0, "Orvo-softwareconfiguratie"},
+    {String, 105, 0, "Zet de Orvo aan en sluit hem aan op uw pc\n met een USB-kabel om de update te starten."},
+    {String, 106, 0, "Even geduld a.u.b....\nVerbinding maken met Orvo."},
+    {String, 107, 0, "Orvo-serienr. : "},
+    {String, 109, 0, "de Orvo aan en sluit aan .."},
+    {String, 110, 0, "Gegevens downloaden"},
+    {String, 111, 0,
+     "Download voltooid, koppel de Orvo\nlos van de pc. Klik op de X\n om dit programma te sluiten of "
+     "sluit de \nOrvo opnieuw aan voor een nieuwe update."},
+    {String, 112, 0, "Update mislukt, sluit de Orvo opnieuw aan."},
+    {String, 113, 0,
+     "Er is een fout opgetreden bij het downloaden van de gegevens van de Varnet-server. Deze fout kan "
+     "optreden als u geen verbinding met internet hebt, als uw firewall het downloaden heeft geblokkeerd "
+     "of als de Varnet-server offline is wegens noodzakelijk onderhoud. Controleer uw internetverbinding "
+     "en de instellingen van uw firewall."},
+    {String, 114, 0, "Fout bij bijwerken Orvo"},
+    {String, 115, 0, "Bijwerken geslaagd !"},
+    {String, 116, 0,
+     "De gedownloade gegevens konden niet worden voorbereid, omdat het updateprogramma zijn "
+     "werkbestanden niet kan schrijven. Controleer of er in de programmamap geschreven kan worden en of "
+     "de schijf niet vol is, en start het updateprogramma daarna opnieuw."},
+    {String, 117, 0,
+     "De Orvo wordt bijgewerkt. Als u het programma nu sluit, blijft de Orvo achter zonder volledige "
+     "flitspaaldatabase.\n\nHet programma toch sluiten?"},
+    {Menu, Menu128, 0, "&Menu"},
+    {Menu, Menu128, 32771, "&Taal\tCtrl+L"},
+    {Menu, Menu128, 57665, "&Afsluiten\tCtrl+X"},
+    {Dialog, Language130, 0, "Taal"},
+    {Dialog, Language130, 1, "OK"},
+    {Dialog, Language130, 2, "Annuleren"},
+    {Dialog, Download131, 0, "Orvo-flitspaaldownloads instellen"},
+    {Dialog, Download131, 1, "OK"},
+    {Dialog, Download131, 2, "Annuleren"},
+    {Dialog, Download131, -1, "Totale grootte:"},
+    {Dialog, Download131, -2,
+     "Vink de downloads aan die u bij de volgende update van uw Orvo wilt ontvangen.\nLet op: deze "
+     "download bevat alleen gegevens over flitspalen of Britse scholen en geen kaartgegevens."},
+    {Dialog, Download131, 1000, "Flitspalen VK, Ierland"},
+    {Dialog, Download131, 1001, "Scholen VK"},
+    {Dialog, Download131, 1005, "Frankrijk, Spanje, Portugal, Italië"},
+    {Dialog, Download131, 1002, "Nederland, België, Luxemburg"},
+    {Dialog, Download131, 1003, "Duitsland, Oostenrijk, Zwitserland"},
+    {Dialog, Download131, 1004, "Finland, Denemarken, Zweden, Noorwegen"},
+    {Dialog, Download131, 1006, "Zuid-Afrika "},
+};
+
+const std::size_t ModuleTextCount = std::size(ModuleTexts);

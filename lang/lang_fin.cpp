@@ -1,0 +1,62 @@
+// Finnish texts of the language module "Lang_FIN.Dll". Product and server names and
+// the English texts' line breaks are kept; the same ids as the built-in set.
+
+#include <iterator>
+
+#include "language_module.h"
+
+namespace {
+using namespace ModuleKey;
+constexpr int Menu128 = 128;
+constexpr int Language130 = 130;
+constexpr int Download131 = 131;
+}  // namespace
+
+const ModuleText ModuleTexts[] = {
+    {String, 57344, 0, "DFUpdate_tessel"},
+    {String, 104, 0, "Orvo-ohjelmiston asetukset"},
+    {String, 105, 0, "Kytke Orvo päälle ja liitä se tietokoneeseen\n USB-johdolla aloittaaksesi päivityksen."},
+    {String, 106, 0, "Odota hetki....\nYhdistetään Orvoon."},
+    {String, 107, 0, "Orvon sarjanro : "},
+    {String, 109, 0, "Orvo päälle ja liitä .."},
+    {String, 110, 0, "Ladataan tietoja"},
+    {String, 111, 0,
+     "Lataus valmis, irrota Orvo\ntietokoneesta. Napsauta X\n sulkeaksesi ohjelman tai liitä \nOrvo "
+     "uudelleen uutta päivitystä varten."},
+    {String, 112, 0, "Päivitys epäonnistui, liitä Orvo uudelleen."},
+    {String, 113, 0,
+     "Tietojen lataamisessa Varnet-palvelimelta tapahtui virhe. Virhe voi johtua siitä, ettei "
+     "internetyhteyttä ole, palomuuriohjelmisto on estänyt latauksen tai Varnet-palvelin ei ole "
+     "käytettävissä välttämättömän huollon vuoksi. Tarkista internetyhteys ja palomuurin asetukset."},
+    {String, 114, 0, "Orvo-päivitysohjelman virhe"},
+    {String, 115, 0, "Päivitys onnistui !"},
+    {String, 116, 0,
+     "Ladattuja tietoja ei voitu valmistella, koska päivitysohjelma ei voi kirjoittaa työtiedostojaan. "
+     "Tarkista, että ohjelmakansioon voi kirjoittaa ja ettei levy ole täynnä, ja käynnistä "
+     "päivitysohjelma sitten uudelleen."},
+    {String, 117, 0,
+     "Orvoa päivitetään. Jos suljet ohjelman nyt, Orvoon ei jää täydellistä "
+     "kameratietokantaa.\n\nSuljetaanko ohjelma silti?"},
+    {Menu, Menu128, 0, "&Valikko"},
+    {Menu, Menu128, 32771, "&Kieli\tCtrl+L"},
+    {Menu, Menu128, 57665, "&Lopeta\tCtrl+X"},
+    {Dialog, Language130, 0, "Kieli"},
+    {Dialog, Language130, 1, "OK"},
+    {Dialog, Language130, 2, "Peruuta"},
+    {Dialog, Download131, 0, "Orvon kameratietojen lataukset"},
+    {Dialog, Download131, 1, "OK"},
+    {Dialog, Download131, 2, "Peruuta"},
+    {Dialog, Download131, -1, "Latauskoko:"},
+    {Dialog, Download131, -2,
+     "Valitse lataukset, jotka haluat saada, kun päivität Orvosi seuraavan kerran.\nHuom: Lataus "
+     "sisältää vain nopeusvalvontakameroiden tai Britannian koulujen tiedot, ei karttatietoja."},
+    {Dialog, Download131, 1000, "Kamerat: Britannia, Irlanti"},
+    {Dialog, Download131, 1001, "Koulut: Britannia"},
+    {Dialog, Download131, 1005, "Ranska, Espanja, Portugali, Italia"},
+    {Dialog, Download131, 1002, "Hollanti, Belgia, Luxemburg"},
+    {Dialog, Download131, 1003, "Saksa, Itävalta, Sveitsi"},
+    {Dialog, Download131, 1004, "Suomi, Tanska, Ruotsi, Norja"},
+    {Dialog, Download131, 1006, "Etelä-Afrikka "},
+};
+
+const std::size_t ModuleTextCount = std::size(ModuleTexts);

@@ -1,0 +1,63 @@
+// German texts of the language module "Lang_GER.Dll". Product and server names and
+// the English texts' line breaks are kept; the same ids as the built-in set.
+
+#include <iterator>
+
+#include "language_module.h"
+
+namespace {
+using namespace ModuleKey;
+constexpr int Menu128 = 128;
+constexpr int Language130 = 130;
+constexpr int Download131 = 131;
+}  // namespace
+
+const ModuleText ModuleTexts[] = {
+    {String, 57344, 0, "DFUpdate_tessel"},
+    {String, 104, 0, "Orvo-Softwarekonfiguration"},
+    {String, 105, 0, "Orvo einschalten und per USB-Kabel mit\n dem PC verbinden, um das Update zu starten."},
+    {String, 106, 0, "Bitte warten....\nVerbindung zum Orvo wird hergestellt."},
+    {String, 107, 0, "Orvo-Seriennr. : "},
+    {String, 109, 0, "den Orvo ein und verbinden .."},
+    {String, 110, 0, "Daten werden heruntergeladen"},
+    {String, 111, 0,
+     "Download abgeschlossen, bitte den Orvo\nvom PC trennen. Auf das X klicken,\n um das Programm zu "
+     "schließen, oder den \nOrvo für ein neues Update wieder anschließen."},
+    {String, 112, 0, "Update fehlgeschlagen, Orvo neu verbinden."},
+    {String, 113, 0,
+     "Beim Herunterladen der Daten vom Varnet-Server ist ein Fehler aufgetreten. Dieser Fehler kann "
+     "auftreten, wenn keine Internetverbindung besteht, Ihre Firewall-Software den Download blockiert "
+     "hat oder der Varnet-Server wegen dringender Wartungsarbeiten offline ist. Bitte prüfen Sie Ihre "
+     "Internetverbindung und Ihre Firewall-Einstellungen."},
+    {String, 114, 0, "Fehler im Orvo-Updater"},
+    {String, 115, 0, "Aktualisierung erfolgreich !"},
+    {String, 116, 0,
+     "Die heruntergeladenen Daten konnten nicht vorbereitet werden, weil das Update-Programm seine "
+     "Arbeitsdateien nicht schreiben kann. Bitte prüfen Sie, ob der Programmordner beschreibbar und die "
+     "Festplatte nicht voll ist, und starten Sie das Update-Programm dann erneut."},
+    {String, 117, 0,
+     "Der Orvo wird gerade aktualisiert. Wenn Sie das Programm jetzt schließen, bleibt der Orvo ohne "
+     "vollständige Blitzerdatenbank.\n\nProgramm trotzdem schließen?"},
+    {Menu, Menu128, 0, "&Menü"},
+    {Menu, Menu128, 32771, "&Sprache\tStrg+L"},
+    {Menu, Menu128, 57665, "&Beenden\tStrg+X"},
+    {Dialog, Language130, 0, "Sprache"},
+    {Dialog, Language130, 1, "OK"},
+    {Dialog, Language130, 2, "Abbrechen"},
+    {Dialog, Download131, 0, "Orvo-Einstellung: Blitzer-Downloads"},
+    {Dialog, Download131, 1, "OK"},
+    {Dialog, Download131, 2, "Abbrechen"},
+    {Dialog, Download131, -1, "Gesamtgröße:"},
+    {Dialog, Download131, -2,
+     "Kreuzen Sie die Downloads an, die Ihr Orvo beim nächsten Update erhalten soll.\nHinweis: Dieser "
+     "Download enthält nur Daten zu Blitzern oder britischen Schulen, keine Kartendaten."},
+    {Dialog, Download131, 1000, "Blitzer Großbritannien, Irland"},
+    {Dialog, Download131, 1001, "Schulen Großbritannien"},
+    {Dialog, Download131, 1005, "Frankreich, Spanien, Portugal, Italien"},
+    {Dialog, Download131, 1002, "Holland, Belgien, Luxemburg"},
+    {Dialog, Download131, 1003, "Deutschland, Österreich, Schweiz"},
+    {Dialog, Download131, 1004, "Finnland, Dänemark, Schweden, Norwegen"},
+    {Dialog, Download131, 1006, "Südafrika "},
+};
+
+const std::size_t ModuleTextCount = std::size(ModuleTexts);

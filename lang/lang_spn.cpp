@@ -1,0 +1,63 @@
+// Spanish texts of the language module "Lang_SPN.Dll". Product and server names and
+// the English texts' line breaks are kept; the same ids as the built-in set.
+
+#include <iterator>
+
+#include "language_module.h"
+
+namespace {
+using namespace ModuleKey;
+constexpr int Menu128 = 128;
+constexpr int Language130 = 130;
+constexpr int Download131 = 131;
+}  // namespace
+
+const ModuleText ModuleTexts[] = {
+    {String, 57344, 0, "DFUpdate_tessel"},
+    {String, 104, 0, "Configuración del software Orvo"},
+    {String, 105, 0, "Encienda el Orvo y conéctelo a su PC\n con un cable USB para iniciar la actualización."},
+    {String, 106, 0, "Espere, por favor....\nConectando con el Orvo."},
+    {String, 107, 0, "N.º de serie Orvo : "},
+    {String, 109, 0, "el Orvo encendido y conecte .."},
+    {String, 110, 0, "Descargando datos"},
+    {String, 111, 0,
+     "Descarga completada, desconecte el\nOrvo del PC. Haga clic en la X\n para cerrar este programa o "
+     "vuelva a conectar \nel Orvo para actualizarlo de nuevo."},
+    {String, 112, 0, "Error en la actualización, vuelva a conectar el Orvo."},
+    {String, 113, 0,
+     "Se ha producido un error al descargar los datos del servidor Varnet. Este error puede producirse "
+     "si no está conectado a Internet, si su cortafuegos ha bloqueado la descarga o si el servidor "
+     "Varnet está fuera de servicio por tareas de mantenimiento imprescindibles. Compruebe su conexión a "
+     "Internet y la configuración de su cortafuegos."},
+    {String, 114, 0, "Error del actualizador de Orvo"},
+    {String, 115, 0, "¡Actualización correcta!"},
+    {String, 116, 0,
+     "No se han podido preparar los datos descargados porque el actualizador no puede escribir sus "
+     "archivos de trabajo. Compruebe que se puede escribir en la carpeta del programa y que el disco no "
+     "está lleno, y vuelva a iniciar el actualizador."},
+    {String, 117, 0,
+     "El Orvo se está actualizando. Si cierra el programa ahora, el Orvo quedará sin una base de datos "
+     "de radares completa.\n\n¿Cerrar el programa de todos modos?"},
+    {Menu, Menu128, 0, "&Menú"},
+    {Menu, Menu128, 32771, "&Idioma\tCtrl+L"},
+    {Menu, Menu128, 57665, "&Salir\tCtrl+X"},
+    {Dialog, Language130, 0, "Idioma"},
+    {Dialog, Language130, 1, "Aceptar"},
+    {Dialog, Language130, 2, "Cancelar"},
+    {Dialog, Download131, 0, "Orvo: descargas de radares"},
+    {Dialog, Download131, 1, "Aceptar"},
+    {Dialog, Download131, 2, "Cancelar"},
+    {Dialog, Download131, -1, "Tamaño total:"},
+    {Dialog, Download131, -2,
+     "Marque las descargas que desea recibir la próxima vez que actualice su Orvo.\nNota: esta descarga "
+     "solo contiene datos de radares o de colegios del Reino Unido, sin datos cartográficos."},
+    {Dialog, Download131, 1000, "Radares R. Unido, Irlanda"},
+    {Dialog, Download131, 1001, "Colegios R. Unido"},
+    {Dialog, Download131, 1005, "Francia, España, Portugal, Italia"},
+    {Dialog, Download131, 1002, "Holanda, Bélgica, Luxemburgo"},
+    {Dialog, Download131, 1003, "Alemania, Austria, Suiza"},
+    {Dialog, Download131, 1004, "Finlandia, Dinamarca, Suecia, Noruega"},
+    {Dialog, Download131, 1006, "Sudáfrica "},
+};
+
+const std::size_t ModuleTextCount = std::size(ModuleTexts);

@@ -1,0 +1,63 @@
+// Swedish texts of the language module "Lang_SWD.Dll". Product and server names and
+// the English texts' line breaks are kept; the same ids as the built-in set.
+
+#include <iterator>
+
+#include "language_module.h"
+
+namespace {
+using namespace ModuleKey;
+constexpr int Menu128 = 128;
+constexpr int Language130 = 130;
+constexpr int Download131 = 131;
+}  // namespace
+
+const ModuleText ModuleTexts[] = {
+    {String, 57344, 0, "DFUpdate_tessel"},
+    {String, 104, 0, "Konfiguration av Orvo-programvaran"},
+    {String, 105, 0, "Slå på Orvo och anslut den till datorn\n med en USB-kabel för att starta uppdateringen."},
+    {String, 106, 0, "Vänta....\nAnsluter till Orvo."},
+    {String, 107, 0, "Orvo serienr : "},
+    {String, 109, 0, "på Orvo och anslut .."},
+    {String, 110, 0, "Hämtar data"},
+    {String, 111, 0,
+     "Hämtningen är klar, koppla bort\nOrvo från datorn. Klicka på X\n för att stänga programmet eller "
+     "anslut \nOrvo igen för att uppdatera på nytt."},
+    {String, 112, 0, "Uppdateringen misslyckades, anslut Orvo igen."},
+    {String, 113, 0,
+     "Ett fel uppstod när data hämtades från Varnet-servern. Felet kan uppstå om du inte är ansluten "
+     "till internet, om brandväggsprogrammet har blockerat hämtningen eller om Varnet-servern är ur "
+     "drift på grund av nödvändigt underhåll. Kontrollera internetanslutningen och brandväggens "
+     "inställningar."},
+    {String, 114, 0, "Fel i Orvo-uppdateraren"},
+    {String, 115, 0, "Uppgraderingen lyckades !"},
+    {String, 116, 0,
+     "Hämtade data kunde inte förberedas eftersom uppdateringsprogrammet inte kan skriva sina "
+     "arbetsfiler. Kontrollera att det går att skriva i programmappen och att disken inte är full, och "
+     "starta sedan uppdateringsprogrammet igen."},
+    {String, 117, 0,
+     "Orvo uppdateras. Om du stänger programmet nu blir Orvo utan en fullständig kameradatabas.\n\nVill "
+     "du stänga programmet ändå?"},
+    {Menu, Menu128, 0, "&Meny"},
+    {Menu, Menu128, 32771, "&Språk\tCtrl+L"},
+    {Menu, Menu128, 57665, "&Avsluta\tCtrl+X"},
+    {Dialog, Language130, 0, "Språk"},
+    {Dialog, Language130, 1, "OK"},
+    {Dialog, Language130, 2, "Avbryt"},
+    {Dialog, Download131, 0, "Orvo – hämtning av kameradata"},
+    {Dialog, Download131, 1, "OK"},
+    {Dialog, Download131, 2, "Avbryt"},
+    {Dialog, Download131, -1, "Total storlek:"},
+    {Dialog, Download131, -2,
+     "Markera de hämtningar du vill få nästa gång du uppdaterar din Orvo.\nObs! Hämtningen innehåller "
+     "bara data om fartkameror eller brittiska skolor och inga kartdata."},
+    {Dialog, Download131, 1000, "Kameror Storbritannien, Irland"},
+    {Dialog, Download131, 1001, "Skolor Storbritannien"},
+    {Dialog, Download131, 1005, "Frankrike, Spanien, Portugal, Italien"},
+    {Dialog, Download131, 1002, "Holland, Belgien, Luxemburg"},
+    {Dialog, Download131, 1003, "Tyskland, Österrike, Schweiz"},
+    {Dialog, Download131, 1004, "Finland, Danmark, Sverige, Norge"},
+    {Dialog, Download131, 1006, "Sydafrika "},
+};
+
+const std::size_t ModuleTextCount = std::size(ModuleTexts);

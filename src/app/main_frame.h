@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include "app/updater_services.h"
+#include "ui/resource_ids.h"
+
+class CDfuDevice;
+class CSkinProgressCtrl;
+class CDFUpdate_tesselView;
+class QAction;
+
+// The fixed-size main window: a caption with close only, menu 128 and the
+// view. No tool bar, no status bar.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int LanguageCommand = ResourceId::LanguageCommand;
+    static constexpr int DownloadSelectionCommand = ResourceId::DownloadSettingsCommand;
+    static constexpr int ExitCommand = ResourceId::ExitCommand;
+    static constexpr int MenuId = ResourceId::MainMenu;
+
+    CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services);
+    ~CMainFrame() override;
+
+    CDFUpdate_tesselView& View() { return *view_; }
+    // Runs a command by its id, as a menu item or the framework would.
+    // Returns false for an id the frame does not answer.
+    bool OnCommand(int commandId);
+
+    // The title: string 104 directly followed by the version.
+    static QString TitleText();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenu();
+    bool ConfirmCloseDuringWrite();
+
+    CDfuDevice& device_;
+    const UpdaterServices& services_;
+    CDFUpdate_tesselView* view_;
+};

@@ -1,0 +1,218 @@
+#include "app/main_view.h"
+
+#include <algorithm>
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMessageBox>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include "device/dfu_device.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "ui/status_painting.h"
+#include "ui/widgets/skin_progress_ctrl.h"
+
+namespace {
+
+constexpr int AppTitleStringId = ResourceId::AppTitle;
+
+QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+// The largest pixel size of `font` whose line height does not exceed `lineHeight`.
+QFont FontWithLineHeight(QFont font, int lineHeight) {
+    for (int size = lineHeight; size > 1; --size) {
+        font.setPixelSize(size);
+        if (QFontMetrics(font).height() <= lineHeight)
+            return font;
+    }
+    return font;
+}
+
+// Where the system has no Tahoma its stand-in is wider, and a translated line
+// may be longer than the English one: the font steps down until the widest
+// line fits `width`, so no line loses its ends.
+QFont FontFittingLines(QFont font, const std::vector<std::string>& lines, int width) {
+    const auto widest = [&lines](const QFont& candidate) {
+        const QFontMetrics metrics(candidate);
+        int result = 0;
+        for (const std::string& line : lines)
+            result = std::max(result, metrics.horizontalAdvance(QString::fromStdString(line)));
+        return result;
+    };
+    while (widest(font) > width && font.pixelSize() > 8)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
+}  // namespace
+
+CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl& progressBar,
+                                           const UpdaterServices& services, QWidget* parent)
+    : QWidget(parent), device_(device), progressBar_(progressBar), services_(services), invoker_(this) {
+    setFixedSize(ViewWidth, ViewHeight);
+    // The background is black before every paint.
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    black.setColor(QPalette::WindowText, Qt::white);
+    setPalette(black);
+    setAutoFillBackground(true);
+}
+
+CDFUpdate_tesselView::~CDFUpdate_tesselView() { OnDestroy(); }
+
+void CDFUpdate_tesselView::OnInitialUpdate() {
+    width_ = width();
+    height_ = height();
+    layout_ = ComputeMainViewLayout(width_, height_);
+    progressBar_.Create(this, ToQRect(layout_.progressBar));
+
+    services_.loadRegionSelection(device_);
+    if (services_.computeDownloadSize)
+        device_.DownloadSizeKb = services_.computeDownloadSize(device_);
+
+    // The device reports to the same bar, box and events the worker uses;
+    // the monitor can run from the first tick of timer 0.
+    device_.AttachUi(&progressBar_, this, &signals_);
+    StartTimer(MonitorTimer, MonitorPeriodMs);
+
+    signals_.StepEvent.Reset();
+    signals_.UploadEvent.Reset();
+    // Set before the worker runs: afterwards it could undo the worker's own 0
+    // before the identity read.
+    signals_.ShowProgress = 1;
+    if (services_.startWorker)
+        worker_ = services_.startWorker(services_, device_, *this, progressBar_, signals_);
+}
+
+void CDFUpdate_tesselView::OnTimer(int timerId) {
+    if (destroyed_)
+        return;
+    services_.timerTick(timerId, device_, *this, progressBar_, signals_);
+}
+
+void CDFUpdate_tesselView::OnDestroy() {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    // Release a worker waiting for the UI thread first: from here on its
+    // hand-overs return at once instead of waiting for a loop that has ended.
+    invoker_.Shutdown();
+    if (openMessageBox_)
+        openMessageBox_->reject();
+    for (const int id : {MonitorTimer, ArrivalTimer, ProgressTimer, RemovalTimer})
+        StopTimerOnUiThread(id);
+    services_.stopDeviceOperation(device_);
+    services_.abortDownload(device_);
+    if (worker_) {
+        worker_->StopAndJoin();
+        worker_.reset();
+    }
+    // Nothing may report into this view once it is gone.
+    device_.AttachUi(nullptr, nullptr, nullptr);
+    progressBar_.Destroy();
+}
+
+bool CDFUpdate_tesselView::IsWritingDevice() const { return worker_ && worker_->IsWritingDevice(); }
+
+void CDFUpdate_tesselView::StartTimer(int id, int periodMs) {
+    invoker_.RunAndWait([this, id, periodMs] { StartTimerOnUiThread(id, periodMs); });
+}
+
+void CDFUpdate_tesselView::StopTimer(int id) {
+    invoker_.RunAndWait([this, id] { StopTimerOnUiThread(id); });
+}
+
+void CDFUpdate_tesselView::RepaintAll() {
+    Q_EMIT statusShown(QString::fromStdString(device_.StatusText.Get()));
+    invoker_.Post([this] { update(); });
+}
+
+void CDFUpdate_tesselView::ShowMessageBox(const std::string& text) {
+    if (services_.messageBox) {
+        services_.messageBox(text);
+        return;
+    }
+    // Blocks the calling worker until the box is dismissed (or the program ends).
+    invoker_.RunAndWait([this, text] { RunMessageBox(text); });
+}
+
+void CDFUpdate_tesselView::RunMessageBox(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(LoadResourceString(AppTitleStringId)),
+                    QString::fromStdString(text), QMessageBox::Ok, this);
+    openMessageBox_ = &box;
+    box.exec();
+    openMessageBox_ = nullptr;
+}
+
+void CDFUpdate_tesselView::StartTimerOnUiThread(int id, int periodMs) {
+    if (destroyed_)
+        return;
+    QTimer*& timer = timers_[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
+    }
+    // Restarting an armed timer replaces its period, as the download's period
+    // is replaced by the conversion's.
+    timer->start(std::max(periodMs, MinimumTimerPeriodMs));
+}
+
+void CDFUpdate_tesselView::StopTimerOnUiThread(int id) {
+    const auto it = timers_.find(id);
+    if (it != timers_.end())
+        it->second->stop();
+}
+
+bool CDFUpdate_tesselView::IsTimerActive(int id) const {
+    const auto it = timers_.find(id);
+    return it != timers_.end() && it->second->isActive();
+}
+
+int CDFUpdate_tesselView::TimerInterval(int id) const {
+    const auto it = timers_.find(id);
+    return it == timers_.end() ? -1 : it->second->interval();
+}
+
+QFont CDFUpdate_tesselView::StatusFont(const std::string& statusText) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    // The usual stand-ins for Tahoma (DejaVu Sans, Liberation Sans) run about
+    // 15% wider at the same line height, enough to clip the longest status
+    // lines at both ends; narrowing them restores Tahoma's proportions.
+    if (QFontInfo(font).family().compare(QStringLiteral("Tahoma"), Qt::CaseInsensitive) != 0)
+        font.setStretch(SubstituteFontStretch);
+    return FontWithLineHeight(font, StatusLineHeight(statusText));
+}
+
+void CDFUpdate_tesselView::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    OnDraw(painter);
+}
+
+void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
+    // Read at every repaint so the picture can be exchanged while running.
+    const QImage picture(QString::fromStdString(PictureFilePath(device_.ProgramFolder)));
+    if (!picture.isNull())
+        painter.drawImage(ToQRect(layout_.pictureRect), picture);
+
+    const std::string status = device_.StatusText.Get();
+    const QRect statusRect = ToQRect(layout_.statusRect);
+    const int lineHeight = StatusLineHeight(status);
+    painter.save();
+    painter.setFont(FontFittingLines(StatusFont(status), StatusLines(status), statusRect.width()));
+    painter.setPen(Qt::white);
+    painter.setClipRect(statusRect);
+    int top = statusRect.top();
+    for (const std::string& line : StatusLines(status)) {
+        const QRect lineRect(statusRect.left(), top, statusRect.width(), lineHeight);
+        painter.drawText(lineRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                         QString::fromStdString(line));
+        top += lineHeight;
+    }
+    painter.restore();
+}

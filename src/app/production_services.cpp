@@ -1,0 +1,59 @@
+#include "app/production_services.h"
+
+#include "device/dfu_device.h"
+#include "device/dfu_protocol.h"
+#include "ui/shared_settings.h"
+#include "ui/widgets/settings_services.h"
+#include "update/update_cycle_run.h"
+
+namespace {
+
+// The worker of the update cycle, started at once.
+class CycleWorker final : public RunningWorker {
+public:
+    CycleWorker(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar, CycleSignals& signals,
+                DfuDeviceCycleOperations::Hooks hooks)
+        : run_(device, view, progressBar, signals, std::move(hooks)) {
+        run_.Start();
+    }
+    void StopAndJoin() override { run_.StopAndJoin(); }
+    bool IsWritingDevice() const override { return run_.IsWritingDevice(); }
+
+private:
+    UpdateCycleRun run_;
+};
+
+}  // namespace
+
+void StopRunningOperation(CDfuDevice& device) {
+    // Taking the handle first keeps the monitor from polling an operation
+    // that is being stopped; stopping joins the transfer thread.
+    const DfuHandle handle = device.OperationHandle.exchange(0);
+    if (handle == 0)
+        return;
+    DfuOperationContext context{};
+    STDFUPRT_StopOperation(handle, &context);
+}
+
+void AbortDownload(CDfuDevice& device) { device.DownloadAbort = true; }
+
+UpdaterServices ProductionServices() {
+    UpdaterServices services;
+    WireSettingsAndLanguages(services, ProgramSettings());
+    services.saveSettings = SaveSettingsHook(ProgramSettings());
+    services.timerTick = &OnViewTimerTick;
+    services.stopDeviceOperation = &StopRunningOperation;
+    services.abortDownload = &AbortDownload;
+    services.startWorker = [](const UpdaterServices& wired, CDfuDevice& device, ViewPort& view,
+                              ProgressBarPort& progressBar, CycleSignals& signals) {
+        DfuDeviceCycleOperations::Hooks hooks;
+        hooks.saveSettings = wired.saveSettings;
+        hooks.interrupt = [&device] {
+            StopRunningOperation(device);
+            AbortDownload(device);
+        };
+        return std::unique_ptr<RunningWorker>(
+            std::make_unique<CycleWorker>(device, view, progressBar, signals, std::move(hooks)));
+    };
+    return services;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CDfuDevice;
+class ViewPort;
+class ProgressBarPort;
+struct CycleSignals;
+class QWidget;
+
+// The update worker as the view holds it once started.
+class RunningWorker {
+public:
+    virtual ~RunningWorker() = default;
+    // Ends the worker at its next wait and returns once its thread has ended.
+    virtual void StopAndJoin() = 0;
+    // True while the Orvo is being written: closing now would leave it
+    // without a complete database.
+    virtual bool IsWritingDevice() const = 0;
+};
+
+// What the application shell calls in the other subsystems (settings,
+// languages, dialogs, the worker, the view's timer rules). Every entry has a
+// harmless default, so the window also runs with only some of them wired:
+// in tests, and in the demo where the device and server are simulated.
+struct UpdaterServices {
+    // Start-up, before the main window exists.
+    std::function<void(CDfuDevice&)> loadSettings = [](CDfuDevice&) {};
+    std::function<void(CDfuDevice&)> loadLanguageLibrary = [](CDfuDevice&) {};
+    // The worker's step after identification: region fragment and settings file.
+    std::function<void(CDfuDevice&)> saveSettings = [](CDfuDevice&) {};
+
+    // The view's initial update.
+    std::function<void(CDfuDevice&)> loadRegionSelection = [](CDfuDevice&) {};
+    // Null keeps the DownloadSizeKb that the settings gave.
+    std::function<int(CDfuDevice&)> computeDownloadSize;
+    // Null starts no worker. Gets these services for the worker's own hooks.
+    std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
+                                                 CycleSignals&)>
+        startWorker;
+
+    // One tick of the view's timer with logical id `timerId`, on the UI thread.
+    std::function<void(int timerId, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&)> timerTick =
+        [](int, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {};
+
+    // Commands of the main frame, run modally on the UI thread.
+    std::function<void(QWidget* parent, CDfuDevice&)> runLanguageDialog = [](QWidget*, CDfuDevice&) {};
+    std::function<void(QWidget* parent, CDfuDevice&)> runDownloadSelectionDialog = [](QWidget*, CDfuDevice&) {};
+
+    // Shut-down: end a running DFU operation (its transfer thread joined) and
+    // a download in flight, before the worker is stopped.
+    std::function<void(CDfuDevice&)> stopDeviceOperation = [](CDfuDevice&) {};
+    std::function<void(CDfuDevice&)> abortDownload = [](CDfuDevice&) {};
+
+    // Null opens a real modal message box; the headless demo and tests
+    // answer it themselves.
+    std::function<void(const std::string& text)> messageBox;
+};

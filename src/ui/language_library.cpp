@@ -1,0 +1,56 @@
+#include "ui/language_library.h"
+
+#include <dlfcn.h>
+
+#include "device/dfu_device.h"
+#include "ui/language_table.h"
+#include "ui/shared_settings.h"
+
+std::shared_ptr<const LanguageLibrary> LanguageLibrary::Load(const std::string& programFolder,
+                                                             const std::string& fileName) {
+    // A relative folder would be resolved against the current directory.
+    if (programFolder.empty() || programFolder.front() != '/' || programFolder.back() != '/')
+        return nullptr;
+    if (fileName.empty() || fileName.find('/') != std::string::npos)
+        return nullptr;
+    const std::string path = programFolder + fileName;
+    // Never closed: texts and pictures handed out point into the module.
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr)
+        return nullptr;
+    auto find = reinterpret_cast<OrvoFindResourceFunction>(::dlsym(handle, ORVO_LANGUAGE_ENTRY_POINT));
+    if (find == nullptr)
+        return nullptr;
+    return std::shared_ptr<const LanguageLibrary>(new LanguageLibrary(path, find));
+}
+
+std::optional<std::string> LanguageLibrary::Find(ResourceKind kind, int id, int item) const {
+    const char* data = nullptr;
+    size_t size = 0;
+    if (find_(static_cast<int>(kind), id, item, &data, &size) != 1 || data == nullptr)
+        return std::nullopt;
+    return std::string(data, size);
+}
+
+namespace {
+
+// Makes the library of `languageIndex` the resource source, or the built-in
+// set when it has none or it cannot be loaded.
+void SwitchResourcesTo(const CDfuDevice& device, int languageIndex) {
+    std::shared_ptr<const LanguageLibrary> library;
+    if (const char* file = LanguageLibraryFileFor(languageIndex))
+        library = LanguageLibrary::Load(device.ProgramFolder, file);
+    SetResourcesInForce(library);
+}
+
+}  // namespace
+
+void LoadLanguageLibrary(SharedSettings& settings, CDfuDevice& device) {
+    SwitchResourcesTo(device, settings.TakeLanguageIndexFromFragment(device));
+}
+
+void ApplyLanguage(SharedSettings& settings, CDfuDevice& device, int languageIndex) {
+    settings.SetLanguage(device, languageIndex);
+    SwitchResourcesTo(device, languageIndex);
+    settings.SaveSettings(device);
+}

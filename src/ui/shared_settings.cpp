@@ -1,0 +1,153 @@
+#include "ui/shared_settings.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "device/dfu_device.h"
+#include "ui/settings_file.h"
+
+SharedSettings::SharedSettings() : regionSizes_(DefaultRegionSizes()) {}
+
+std::int32_t SharedSettings::ComputeDownloadSize(CDfuDevice& device) {
+    std::lock_guard lock(mutex_);
+    return ComputeDownloadSizeLocked(device);
+}
+
+std::int32_t SharedSettings::ComputeDownloadSizeLocked(CDfuDevice& device) {
+    for (auto& slot : regionSelection_)
+        slot %= 2;
+    regionSelection_[LockedRegionFor(device.LanguageIndex)] = RegionLocked;
+    // Sizes come from an editable file: sum wide and hold the total within
+    // range rather than let absurd lines wrap around.
+    std::int64_t total = 0;
+    for (int slot = 0; slot < RegionSlotCount; ++slot) {
+        if (regionSelection_[slot] != RegionNotSelected)
+            total += regionSizes_[slot];
+    }
+    total = std::clamp<std::int64_t>(total, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(total);
+}
+
+void SharedSettings::LoadRegionSelection(CDfuDevice& device) {
+    std::lock_guard lock(mutex_);
+    for (int slot = 0; slot < RegionSlotCount; ++slot) {
+        if (device.RegionFragment.find(std::to_string(slot)) != std::string::npos)
+            regionSelection_[slot] = RegionSelected;
+    }
+}
+
+void SharedSettings::SaveSettings(CDfuDevice& device) {
+    std::lock_guard lock(mutex_);
+    ComputeDownloadSizeLocked(device);
+    std::string fragment = "&c=";
+    for (int slot = 0; slot < RegionSlotCount; ++slot) {
+        if (regionSelection_[slot] != RegionNotSelected)
+            fragment += std::to_string(slot) + ",";
+    }
+    fragment.pop_back();  // the trailing comma; one region is always locked
+    device.RegionFragment = fragment;
+    // An empty first line would make the reader take the region line for the
+    // language and shift every value after it; before any language choice
+    // the language in force is the start value's.
+    if (device.LanguageFragment.empty())
+        device.LanguageFragment = "&o=" + std::to_string(device.LanguageIndex.load());
+    ReplaceSettingsFile(SettingsPath(device), FormatSettingsText(device.LanguageFragment, device.RegionFragment,
+                                                                 device.DownloadSizeKb, regionSizes_));
+}
+
+void SharedSettings::LoadSettings(CDfuDevice& device, const std::function<void()>& runLanguageDialog) {
+    {
+        std::lock_guard lock(mutex_);
+        if (ReadSettingsLocked(device))
+            return;
+    }
+    // No lock while the dialog runs: a language choice saves the settings.
+    if (runLanguageDialog)
+        runLanguageDialog();
+    std::lock_guard lock(mutex_);
+    ReadSettingsLocked(device);
+}
+
+bool SharedSettings::ReadSettingsLocked(CDfuDevice& device) {
+    const auto text = ReadSettingsFile(SettingsPath(device));
+    if (!text)
+        return false;
+    const auto values = ParseSettingsText(*text);
+    if (!values)
+        return false;
+    device.LanguageFragment = values->languageFragment;
+    if (values->regionFragment)
+        device.RegionFragment = *values->regionFragment;
+    if (values->downloadSizeKb)
+        device.DownloadSizeKb = *values->downloadSizeKb;
+    for (int region = 0; region < RegionCount; ++region) {
+        const auto& size = values->regionSizes[region];
+        if (size && *size > 0)
+            regionSizes_[region] = *size;
+    }
+    return true;
+}
+
+void SharedSettings::SetLanguage(CDfuDevice& device, int languageIndex) {
+    std::lock_guard lock(mutex_);
+    regionSelection_.fill(RegionNotSelected);
+    device.LanguageFragment = "&o=" + std::to_string(languageIndex);
+    device.LanguageIndex = languageIndex;
+}
+
+int SharedSettings::TakeLanguageIndexFromFragment(CDfuDevice& device) {
+    std::lock_guard lock(mutex_);
+    const std::string& fragment = device.LanguageFragment;
+    const char last = fragment.empty() ? '\0' : fragment.back();
+    const int index = last >= '0' && last <= '9' ? last - '0' : 0;
+    device.LanguageIndex = index;
+    return index;
+}
+
+void SharedSettings::ClearRegionSelection() {
+    std::lock_guard lock(mutex_);
+    regionSelection_.fill(RegionNotSelected);
+}
+
+RegionSlots SharedSettings::ApplyRegionStates(CDfuDevice& device,
+                                              const std::array<std::int32_t, RegionCount>& states) {
+    std::lock_guard lock(mutex_);
+    std::copy(states.begin(), states.end(), regionSelection_.begin());
+    device.DownloadSizeKb = ComputeDownloadSizeLocked(device);
+    return regionSelection_;
+}
+
+void SharedSettings::StoreRegionStates(const std::array<std::int32_t, RegionCount>& states) {
+    std::lock_guard lock(mutex_);
+    std::copy(states.begin(), states.end(), regionSelection_.begin());
+}
+
+RegionSlots SharedSettings::RegionSelection() const {
+    std::lock_guard lock(mutex_);
+    return regionSelection_;
+}
+
+RegionSlots SharedSettings::RegionSizes() const {
+    std::lock_guard lock(mutex_);
+    return regionSizes_;
+}
+
+std::string SharedSettings::LanguageFragment(const CDfuDevice& device) const {
+    std::lock_guard lock(mutex_);
+    return device.LanguageFragment;
+}
+
+std::string SharedSettings::RegionFragment(const CDfuDevice& device) const {
+    std::lock_guard lock(mutex_);
+    return device.RegionFragment;
+}
+
+std::string SharedSettings::SettingsPath(const CDfuDevice& device) const {
+    return device.ProgramFolder + SettingsFileName;
+}
+
+SharedSettings& ProgramSettings() {
+    static SharedSettings settings;
+    return settings;
+}

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+#include "database_generator.h"
+#include "device/dfu_device.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+
+// The whole program, unattended: orvo-demo --headless runs the real window on
+// the offscreen platform against a virtual Orvo and the simulated server.
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t DatabaseAddress = 0x00510000;
+constexpr std::uint32_t DateStampAddress = 0x004E0000;
+constexpr const char* Serial = "0012345";
+constexpr std::size_t DemoRecords = 20000;  // what orvo-demo's server answers
+
+struct DemoRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+DemoRun RunDemo(const std::string& arguments) {
+    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/orvo-demo --headless --timeout 120 " + arguments +
+                                " 2>/dev/null";
+    DemoRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        run.output += buffer;
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::vector<std::uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string OneLine(std::string text) {
+    std::string out;
+    for (const char c : text)
+        out += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return out;
+}
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    char text[16];
+    std::strftime(text, sizeof text, "%d.%m.%y", std::localtime(&now));
+    return text;
+}
+
+// The packed database the updater should have written: the same server text
+// converted by the product's own conversion.
+std::vector<std::uint8_t> ExpectedPackedDatabase(const fs::path& folder) {
+    std::ofstream(folder / "tesselDB.txt", std::ios::binary) << GenerateDatabaseTextForSerial(Serial, DemoRecords);
+    CDfuDevice device((folder / "orvo").string());
+    const std::string base = device.ProgramFolder + "tesselDB";
+    if (device.PrepareDatabase(base) != base)
+        return {};
+    return ReadFile(folder / "tesselDB.bin");
+}
+
+class DemoEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("orvo_demo_e2e_" + std::to_string(::getpid()) + "_" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    fs::path folder_;
+};
+
+}  // namespace
+
+TEST_F(DemoEndToEnd, OneCycleWritesTheDatabaseAndTheDateStamp) {
+    const fs::path flash = folder_ / "flash.bin";
+    const std::string before = Today();
+    const DemoRun run = RunDemo("--flash " + flash.string());
+    const std::string after = Today();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    const std::string waiting = "status: " + OneLine(LoadResourceString(ResourceId::ConnectDeviceText));
+    const std::string success = "bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText);
+    const auto successAt = run.output.find(success);
+    ASSERT_NE(successAt, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(waiting, successAt), std::string::npos) << "back at the waiting text after unplugging";
+
+    const std::vector<std::uint8_t> image = ReadFile(flash);
+    ASSERT_EQ(image.size(), 8u * 1024 * 1024);
+    const std::string stamp(image.begin() + DateStampAddress, image.begin() + DateStampAddress + 10);
+    EXPECT_TRUE(stamp == before + "\r\n" || stamp == after + "\r\n") << stamp;
+
+    const std::vector<std::uint8_t> packed = ExpectedPackedDatabase(folder_);
+    ASSERT_FALSE(packed.empty());
+    ASSERT_LE(DatabaseAddress + packed.size(), image.size());
+    EXPECT_TRUE(std::equal(packed.begin(), packed.end(), image.begin() + DatabaseAddress));
+}
+
+TEST_F(DemoEndToEnd, EveryFaultEndsTheCycleInFailed) {
+    const std::string failed = "status: " + LoadResourceString(ResourceId::FailedText);
+    const std::string errorBox = "message box: " + LoadResourceString(ResourceId::DownloadErrorText);
+    for (const char* fault : {"server-down", "html", "device-error", "unplug"}) {
+        SCOPED_TRACE(fault);
+        const DemoRun run = RunDemo(std::string("--fault ") + fault);
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_NE(run.output.find(failed), std::string::npos) << run.output;
+        // Only a download that gave no database shows the download error box.
+        const bool downloadFault = std::string(fault) == "server-down" || std::string(fault) == "html";
+        EXPECT_EQ(run.output.find(errorBox) != std::string::npos, downloadFault) << run.output;
+        EXPECT_EQ(run.output.find("bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText)), std::string::npos);
+    }
+}

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/main_frame.h"
+#include "app/main_view.h"
+#include "device/dfu_device.h"
+#include "qt_test_app.h"
+#include "ui/resources.h"
+#include "ui/widgets/skin_progress_ctrl.h"
+
+namespace {
+
+class RecordingWorker : public RunningWorker {
+public:
+    RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing) : stopped_(stopped), writing_(writing) {}
+    void StopAndJoin() override { stopped_ = true; }
+    bool IsWritingDevice() const override { return writing_.load(); }
+
+private:
+    std::atomic<bool>& stopped_;
+    std::atomic<bool>& writing_;
+};
+
+// Runs the UI loop until `done` holds or about two seconds have passed.
+template <class Condition>
+bool SpinUntil(Condition done) {
+    for (int i = 0; i < 400 && !done(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        ASSERT_TRUE(folder_.isValid());
+        device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
+        services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
+                                       CycleSignals& signals) {
+            showProgressAtWorkerStart_ = signals.ShowProgress.load();
+            return std::make_unique<RecordingWorker>(workerStopped_, writing_);
+        };
+        services_.timerTick = [this](int id, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {
+            if (id != MonitorTimer)
+                ticks_.push_back(id);
+        };
+        services_.runDownloadSelectionDialog = [this](QWidget*, CDfuDevice&) { ++selectionDialogs_; };
+    }
+
+    CMainFrame& Frame() {
+        if (!frame_) {
+            frame_ = std::make_unique<CMainFrame>(*device_, bar_, services_);
+            frame_->View().OnInitialUpdate();
+            frame_->show();
+        }
+        return *frame_;
+    }
+
+    void WritePicture(const QColor& colour) {
+        QImage picture(7, 5, QImage::Format_RGB32);
+        picture.fill(colour);
+        ASSERT_TRUE(picture.save(folder_.path() + "/Tessel.bmp", "BMP"));
+    }
+
+    QImage ViewShot() { return Frame().View().grab().toImage(); }
+
+    TestAppFirst app_;
+    QTemporaryDir folder_;
+    std::unique_ptr<CDfuDevice> device_;
+    CSkinProgressCtrl bar_;
+    UpdaterServices services_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::atomic<bool> workerStopped_{false};
+    std::atomic<bool> writing_{false};
+    int showProgressAtWorkerStart_ = -1;
+    std::vector<int> ticks_;
+    int selectionDialogs_ = 0;
+};
+
+bool IsBlack(const QColor& c) { return c.red() == 0 && c.green() == 0 && c.blue() == 0; }
+
+}  // namespace
+
+TEST_F(MainWindow, InitialUpdateLaysOutTheViewAndStartsTheCycle) {
+    CDFUpdate_tesselView& view = Frame().View();
+    EXPECT_EQ(view.size(), QSize(382, 277));
+    EXPECT_EQ(bar_.geometry(), QRect(QPoint(11, 243), QPoint(369, 259)));  // (11,243)-(370,260) exclusive
+    EXPECT_EQ(view.Layout().statusRect, (PixelRect{15, 157, 366, 235}));
+    EXPECT_EQ(view.Layout().pictureRect, (PixelRect{3, 2, 376, 149}));
+    EXPECT_TRUE(view.IsTimerActive(MonitorTimer));
+    EXPECT_EQ(view.TimerInterval(MonitorTimer), 100);
+    // ShowProgress is 1 before the worker runs, never set behind its back.
+    EXPECT_EQ(showProgressAtWorkerStart_, 1);
+    EXPECT_EQ(bar_.SetPos(0), 0);  // the bar has its window now
+}
+
+TEST_F(MainWindow, FrameIsFixedWithTitleAndMenuAndNoBars) {
+    CMainFrame& frame = Frame();
+    EXPECT_EQ(frame.windowTitle().toStdString(), LoadResourceString(104) + "(v1.0.7)");
+    EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
+    EXPECT_FALSE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(frame.findChildren<QToolBar*>().isEmpty());
+    EXPECT_TRUE(frame.findChildren<QStatusBar*>().isEmpty());
+
+    const QList<QAction*> menus = frame.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 1);
+    EXPECT_EQ(menus[0]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 0));
+    const QList<QAction*> items = menus[0]->menu()->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32771));
+    EXPECT_EQ(items[1]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 57665));
+    for (const QAction* item : items)
+        EXPECT_TRUE(item->shortcut().isEmpty()) << "shortcut texts are shown, not bound";
+
+    EXPECT_TRUE(frame.OnCommand(CMainFrame::DownloadSelectionCommand));
+    EXPECT_EQ(selectionDialogs_, 1);
+    EXPECT_FALSE(frame.OnCommand(57600));  // no new document
+}
+
+TEST_F(MainWindow, TimersAreKeptByLogicalIdAndNeverRunFasterThan10Ms) {
+    CDFUpdate_tesselView& view = Frame().View();
+    std::thread worker([&] { view.StartTimer(ProgressTimer, 0); });
+    ASSERT_TRUE(SpinUntil([&] { return view.IsTimerActive(ProgressTimer); }));
+    worker.join();
+    EXPECT_EQ(view.TimerInterval(ProgressTimer), 10);
+    ASSERT_TRUE(SpinUntil([&] { return !ticks_.empty(); }));
+    EXPECT_EQ(ticks_.front(), ProgressTimer);
+    view.StopTimer(ProgressTimer);
+    EXPECT_FALSE(view.IsTimerActive(ProgressTimer));
+}
+
+TEST_F(MainWindow, MessageBoxFromTheWorkerWaitsUntilDismissed) {
+    CDFUpdate_tesselView& view = Frame().View();
+    std::atomic<bool> returned{false};
+    QString shownText;
+    bool returnedWhileOpen = true;
+    // The box runs its own loop inside the UI thread; a timer of that loop dismisses it.
+    QTimer dismiss;
+    QObject::connect(&dismiss, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownText = box->text();
+            returnedWhileOpen = returned.load();
+            box->accept();
+        }
+    });
+    dismiss.start(20);
+    std::thread worker([&] {
+        view.ShowMessageBox("DB FILE OPEN ERROR");
+        returned = true;
+    });
+    ASSERT_TRUE(SpinUntil([&] { return returned.load(); }));
+    worker.join();
+    EXPECT_EQ(shownText, QStringLiteral("DB FILE OPEN ERROR"));
+    EXPECT_FALSE(returnedWhileOpen);
+}
+
+TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {
+    CDFUpdate_tesselView& view = Frame().View();
+    std::atomic<bool> returned{false};
+    // The UI thread does not run its loop here: the hand-over can only end
+    // through the shut-down.
+    std::thread worker([&] {
+        view.StartTimer(ArrivalTimer, 500);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    view.OnDestroy();
+    worker.join();
+    EXPECT_TRUE(returned.load());
+    EXPECT_TRUE(workerStopped_.load());
+    EXPECT_FALSE(view.IsTimerActive(MonitorTimer));
+    EXPECT_EQ(bar_.SetPos(10), -1);  // the bar's window went with the view
+}
+
+TEST_F(MainWindow, ClosingDuringTheWriteAsksFirst) {
+    CMainFrame& frame = Frame();
+    writing_ = true;
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(frame.close());
+    EXPECT_FALSE(workerStopped_.load());
+
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(frame.close());
+    EXPECT_TRUE(workerStopped_.load());
+}
+
+TEST_F(MainWindow, ClosingWhileWaitingForTheDeviceDoesNotAsk) {
+    CMainFrame& frame = Frame();
+    writing_ = false;
+    EXPECT_TRUE(frame.close());
+    EXPECT_TRUE(workerStopped_.load());
+}
+
+TEST_F(MainWindow, PictureIsStretchedIntoItsRectangle) {
+    WritePicture(QColor(200, 40, 10));
+    const QImage shot = ViewShot();
+    const QColor picture(200, 40, 10);
+    EXPECT_EQ(shot.pixelColor(3, 2), picture);
+    EXPECT_EQ(shot.pixelColor(375, 148), picture);
+    EXPECT_EQ(shot.pixelColor(190, 75), picture);
+    EXPECT_TRUE(IsBlack(shot.pixelColor(2, 1)));
+    EXPECT_TRUE(IsBlack(shot.pixelColor(376, 149)));
+}
+
+TEST_F(MainWindow, WithoutAPictureTheWindowIsBlack) {
+    const QImage shot = ViewShot();
+    for (int y = 0; y < 150; y += 7)
+        for (int x = 0; x < 382; x += 7)
+            ASSERT_TRUE(IsBlack(shot.pixelColor(x, y))) << x << "," << y;
+}
+
+TEST_F(MainWindow, StatusTextIsWhiteAndClippedToItsRectangle) {
+    std::string tall;
+    for (int i = 0; i < 12; ++i)
+        tall += "MMMMMMMMMMMM\n";
+    device_->StatusText.Set(tall);
+    const QImage shot = ViewShot();
+    bool white = false;
+    for (int y = 157; y < 235; ++y)
+        for (int x = 15; x < 366; ++x)
+            white = white || shot.pixelColor(x, y) == QColor(255, 255, 255);
+    EXPECT_TRUE(white);
+    // Between the status rectangle and the progress bar nothing is drawn.
+    for (int y = 235; y < 243; ++y)
+        for (int x = 0; x < 382; ++x)
+            ASSERT_TRUE(IsBlack(shot.pixelColor(x, y))) << x << "," << y;
+}
+
+TEST_F(MainWindow, StatusFontLineHeightSwitchesAt156Characters) {
+    const QFont normal = CDFUpdate_tesselView::StatusFont(std::string(155, 'a'));
+    const QFont small = CDFUpdate_tesselView::StatusFont(std::string(156, 'a'));
+    EXPECT_TRUE(normal.bold());
+    EXPECT_LE(QFontMetrics(normal).height(), 19);
+    EXPECT_GE(QFontMetrics(normal).height(), 17);
+    EXPECT_LE(QFontMetrics(small).height(), 16);
+    EXPECT_LT(small.pixelSize(), normal.pixelSize());
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <set>
+
+#include "ui/builtin_resource_tables.h"
+#include "ui/language_library.h"
+#include "ui/language_table.h"
+#include "ui/settings_fixture.h"
+
+namespace {
+
+const std::string BinDir = std::string(ORVO_TEST_BIN_DIR) + "/";
+
+std::vector<ResourceKey> BuiltInKeys() {
+    std::vector<ResourceKey> keys;
+    for (const ResourceTable* table : {&BuiltInStringTable(), &BuiltInDialogTable(), &BuiltInPictureTable()}) {
+        for (const auto& entry : *table)
+            keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+// Texts that are the same in some languages as in English.
+bool MayMatchEnglish(const ResourceKey& key) {
+    const auto& [kind, id, item] = key;
+    return kind == ResourceKind::Bitmap || id == 57344 || (kind == ResourceKind::DialogItem && item == 1) ||
+           (kind == ResourceKind::MenuItem && item == 0) ||
+           (kind == ResourceKind::DialogItem && (item == 1001 || item == 1003 || item == 1004 || item == 1005));
+}
+
+TEST(LanguageLibraries, EveryLibraryAnswersEveryBuiltInId) {
+    const auto keys = BuiltInKeys();
+    ASSERT_EQ(keys.size(), 39u) << "strings 14, menu 3, dialog items 15, flags 7";
+    for (const auto& language : Languages) {
+        if (language.libraryFile == nullptr)
+            continue;
+        const auto library = LanguageLibrary::Load(BinDir, language.libraryFile);
+        ASSERT_NE(library, nullptr) << language.libraryFile;
+        int translated = 0;
+        for (const auto& key : keys) {
+            const auto& [kind, id, item] = key;
+            const auto text = library->Find(kind, id, item);
+            ASSERT_TRUE(text.has_value()) << language.name << " lacks kind " << static_cast<int>(kind) << " id "
+                                          << id << " item " << item;
+            EXPECT_FALSE(text->empty());
+            const auto english = BuiltInResources().Find(kind, id, item);
+            if (!MayMatchEnglish(key)) {
+                EXPECT_NE(*text, *english) << language.name << " id " << id << " item " << item;
+            }
+            translated += *text != *english;
+        }
+        EXPECT_GT(translated, 25) << language.name;
+        // Nothing the built-in set lacks: 103 and 108 stay without text.
+        EXPECT_FALSE(library->Find(ResourceKind::String, 103, 0).has_value());
+        EXPECT_FALSE(library->Find(ResourceKind::String, 108, 0).has_value());
+    }
+}
+
+TEST(LanguageLibraries, KeepTheEnglishLineStructureOfTheStatusTexts) {
+    for (const auto& language : Languages) {
+        if (language.libraryFile == nullptr)
+            continue;
+        const auto library = LanguageLibrary::Load(BinDir, language.libraryFile);
+        ASSERT_NE(library, nullptr);
+        for (int id : {105, 106, 111, 117}) {
+            const std::string english = *BuiltInResources().Find(ResourceKind::String, id, 0);
+            const std::string text = *library->Find(ResourceKind::String, id, 0);
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(english.begin(), english.end(), '\n'))
+                << language.name << " " << id;
+        }
+        const std::string menu = *library->Find(ResourceKind::MenuItem, 128, 32771);
+        EXPECT_NE(menu.find('\t'), std::string::npos) << language.name;
+        EXPECT_NE(library->Find(ResourceKind::String, 113, 0)->find("Varnet"), std::string::npos) << language.name;
+    }
+}
+
+TEST(LanguageLibraries, FlagsAreSixteenColourPicturesOfTheTablesSizes) {
+    for (int id = 144; id <= 150; ++id) {
+        const std::string bmp = ResourceText(ResourceKind::Bitmap, id);
+        ASSERT_GT(bmp.size(), 54u) << id;
+        EXPECT_EQ(bmp.substr(0, 2), "BM");
+        EXPECT_EQ(Read32(bmp, 2), bmp.size());
+        EXPECT_EQ(Read32(bmp, 18), id == 144 ? 150u : 151u);
+        EXPECT_EQ(Read32(bmp, 22), 87u);
+        EXPECT_EQ(bmp[28], 4) << "4 bits per pixel";
+    }
+    const auto german = LanguageLibrary::Load(BinDir, "Lang_GER.Dll");
+    ASSERT_NE(german, nullptr);
+    EXPECT_EQ(german->Find(ResourceKind::Bitmap, 148, 0), BuiltInResources().Find(ResourceKind::Bitmap, 148, 0));
+    EXPECT_FALSE(german->Find(ResourceKind::Bitmap, 151, 0).has_value());
+}
+
+TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
+    EXPECT_EQ(LanguageLibrary::Load("", "Lang_GER.Dll"), nullptr);
+    EXPECT_EQ(LanguageLibrary::Load("./", "Lang_GER.Dll"), nullptr);
+    EXPECT_EQ(LanguageLibrary::Load("bin/", "Lang_GER.Dll"), nullptr);
+    EXPECT_EQ(LanguageLibrary::Load(BinDir, "../bin/Lang_GER.Dll"), nullptr);
+    // A library in the current directory is not found through an empty
+    // program folder, nor through the library search path.
+    const std::string cwd = std::filesystem::current_path().string();
+    ASSERT_EQ(::chdir(ORVO_TEST_BIN_DIR), 0);
+    CDfuDevice bare("orvo-updater");
+    SharedSettings settings;
+    bare.LanguageFragment = "&o=8";
+    LoadLanguageLibrary(settings, bare);
+    EXPECT_EQ(ResourcesInForce(), nullptr);
+    ASSERT_EQ(::chdir(cwd.c_str()), 0);
+    SettingsFixture planted("language_planted");
+    std::ofstream(planted.folder.File("Lang_FRA.Dll")) << "not a shared module";
+    EXPECT_EQ(LanguageLibrary::Load(planted.folder.Path().string() + "/", "Lang_FRA.Dll"), nullptr);
+}
+
+class Languages_ : public ::testing::Test, protected SettingsFixture {
+protected:
+    Languages_() : SettingsFixture("language") {}
+};
+
+TEST_F(Languages_, StartUpLoadsTheStoredLanguagesLibrary) {
+    InstallLibrary("Lang_FIN.Dll");
+    WriteSettings("&o=3\n&c=5\n20\n");
+    settings.LoadSettings(device, nullptr);
+    LoadLanguageLibrary(settings, device);
+    EXPECT_EQ(device.LanguageIndex, 3);
+    EXPECT_EQ(LoadResourceString(104), "Orvo-ohjelmiston asetukset");
+    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "&Lopeta\tCtrl+X");
+    settings.ComputeDownloadSize(device);
+    EXPECT_EQ(settings.RegionSelection()[5], RegionLocked);
+}
+
+TEST_F(Languages_, AMissingLibraryGivesEnglishButStoresTheChoice) {
+    ApplyLanguage(settings, device, 4);  // Swedish, not installed
+    EXPECT_EQ(ResourcesInForce(), nullptr);
+    EXPECT_EQ(LoadResourceString(104), "Orvo software configuration");
+    EXPECT_EQ(SettingsLines().at(0), "&o=4");
+    EXPECT_EQ(SettingsLines().at(1), "&c=5");
+}
+
+TEST_F(Languages_, ChoosingEnglishWhileGermanIsInForceReturnsToTheBuiltInSet) {
+    InstallLibrary("Lang_GER.Dll");
+    ApplyLanguage(settings, device, 8);
+    EXPECT_EQ(LoadResourceString(115), "Aktualisierung erfolgreich !");
+    settings.ApplyRegionStates(device, {1, 1, 0, 1, 2, 0, 1});
+    ApplyLanguage(settings, device, 0);
+    EXPECT_EQ(LoadResourceString(115), "Upgrade successful !");
+    EXPECT_EQ(SettingsLines().at(0), "&o=0");
+    EXPECT_EQ(SettingsLines().at(1), "&c=0") << "the selection resets to the language's region";
+}
+
+TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
+    InstallLibrary("Lang_SPN.Dll");
+    ApplyLanguage(settings, device, 5);
+    EXPECT_EQ(LoadResourceString(104), "Configuración del software Orvo");
+    EXPECT_EQ(LoadResourceString(108), "");
+    EXPECT_EQ(ResourceText(ResourceKind::DialogItem, 131, 9999), "");
+    // A text only the built-in set has comes from it.
+    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "");
+}
+
+}  // namespace

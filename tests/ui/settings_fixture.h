@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/dfu_device.h"
+#include "support/scratch_files.h"
+#include "ui/resources.h"
+#include "ui/shared_settings.h"
+
+// A program folder of its own, a device whose ProgramFolder it is, fresh
+// shared settings, and the built-in resources in force again afterwards.
+class SettingsFixture {
+public:
+    explicit SettingsFixture(const std::string& name)
+        : folder(name), device(folder.File("orvo-updater")) {}
+    ~SettingsFixture() { SetResourcesInForce(nullptr); }
+
+    std::string SettingsPath() const { return folder.File("tessell"); }
+    bool SettingsFileExists() const { return std::filesystem::exists(SettingsPath()); }
+
+    std::vector<std::string> SettingsLines() const {
+        std::ifstream in(SettingsPath());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    void WriteSettings(const std::string& text) const {
+        std::ofstream out(SettingsPath(), std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    // Copies a built language library into the program folder.
+    void InstallLibrary(const std::string& fileName) const {
+        std::filesystem::copy_file(std::string(ORVO_TEST_BIN_DIR) + "/" + fileName, folder.File(fileName),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+
+    ScratchFolder folder;
+    CDfuDevice device;
+    SharedSettings settings;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+class DemoBench;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QLabel;
+
+// The demo's own small window beside the updater: plugs and unplugs virtual
+// Orvos by serial and picks the fault the next cycle meets.
+class DemoControlWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit DemoControlWindow(DemoBench& bench, QWidget* parent = nullptr);
+
+private:
+    void PlugClicked();
+    void UnplugClicked();
+    void FaultChosen(int index);
+    void RefreshPlugged();
+
+    DemoBench& bench_;
+    QLineEdit* serial_;
+    QListWidget* plugged_;
+    QComboBox* fault_;
+    QLabel* note_;
+};

@@ -1,0 +1,195 @@
+#include "orvo_demo/demo_bench.h"
+
+#include <algorithm>
+#include <utility>
+#include <map>
+#include <mutex>
+
+#include "app/production_services.h"
+#include "database_generator.h"
+#include "device/dfu_device.h"
+#include "device/dfu_protocol.h"
+#include "update_server.h"
+#include "virtual_orvo.h"
+#include "virtual_usb_bus.h"
+
+const char* DemoFaultName(DemoFault fault) {
+    switch (fault) {
+    case DemoFault::None: return "none";
+    case DemoFault::ServerDown: return "server down";
+    case DemoFault::HtmlAnswer: return "HTML answer instead of a database";
+    case DemoFault::DeviceError: return "device error mid-write";
+    case DemoFault::UnplugMidWrite: return "unplug mid-write";
+    }
+    return "?";
+}
+
+namespace {
+
+// Nothing listens there: a connection is refused at once, as with a server
+// that is down.
+constexpr const char* DeadServerHost = "127.0.0.1:1";
+// The device error and the unplug strike this many programmed blocks into
+// the database write, well inside it.
+constexpr unsigned MidWriteBlock = 20;
+constexpr std::uint8_t ErrorWriteStatus = 0x06;  // errPROG
+
+const char* const HtmlAnswer =
+    "<!DOCTYPE html>\r\n<html><head><title>Service unavailable</title></head>\r\n"
+    "<body><h1>Service unavailable</h1><p>Please try again later.</p></body></html>\r\n";
+
+class SimulatedBench final : public DemoBench {
+public:
+    explicit SimulatedBench(const DemoBenchOptions& options)
+        : options_(options),
+          server_(UpdateServerOptions{.records = options.records},
+                  [this](const std::string& serial, std::size_t records) { return Answer(serial, records); }) {
+        SetUsbBackend(&bus_);
+        started_ = server_.Start();
+    }
+
+    ~SimulatedBench() override {
+        server_.Stop();
+        UnplugAllKeepingFlash();
+        SetUsbBackend(nullptr);
+    }
+
+    bool Available() const override { return started_; }
+    std::string Missing() const override { return started_ ? "" : "the simulated update server could not start"; }
+
+    bool Plug(const std::string& serial) override {
+        std::lock_guard lock(mutex_);
+        if (serial.size() != 7 || plugged_.count(serial) != 0)
+            return false;
+        VirtualOrvoConfig config;
+        config.serial = serial;
+        config.timing = options_.timing;
+        auto orvo = std::make_shared<VirtualOrvo>(config);
+        if (!flashPath_.empty()) {
+            std::string ignored;  // a missing file starts from erased flash
+            if (orvo->LoadFlash(flashPath_, ignored))
+                orvo->WriteIdentityBlock();
+        }
+        const std::string path = bus_.Plug(orvo);
+        plugged_[serial] = Plugged_{orvo, path};
+        return true;
+    }
+
+    void Unplug(const std::string& serial) override {
+        std::lock_guard lock(mutex_);
+        UnplugLocked(serial);
+    }
+
+    std::vector<std::string> Plugged() const override {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> serials;
+        for (const auto& entry : plugged_)
+            serials.push_back(entry.first);
+        return serials;
+    }
+
+    void SetNextFault(DemoFault fault) override {
+        std::lock_guard lock(mutex_);
+        nextFault_ = fault;
+    }
+    DemoFault NextFault() const override {
+        std::lock_guard lock(mutex_);
+        return nextFault_;
+    }
+
+    void KeepFlashIn(const std::string& path) override {
+        std::lock_guard lock(mutex_);
+        flashPath_ = path;
+    }
+
+    void Wire(UpdaterServices& services) override {
+        // The worker saves the settings right before each download, on its own
+        // thread: the one moment where the next cycle's fault can be put in
+        // place without racing the cycle itself.
+        auto saveSettings = services.saveSettings;
+        services.saveSettings = [this, saveSettings](CDfuDevice& device) {
+            saveSettings(device);
+            ArmFaultForThisCycle(device);
+        };
+    }
+
+    std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) override {
+        auto device = std::make_unique<CDfuDevice>(programPath);
+        device->ServerHost = server_.HostAndPort();
+        return device;
+    }
+
+    void Poll() override {
+        // A device that pulled itself out mid-write leaves the bus for good.
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> gone;
+        for (const auto& [serial, entry] : plugged_)
+            if (entry.orvo->Detached())
+                gone.push_back(serial);
+        for (const std::string& serial : gone)
+            UnplugLocked(serial);
+    }
+
+private:
+    struct Plugged_ {
+        std::shared_ptr<VirtualOrvo> orvo;
+        std::string path;
+    };
+
+    std::string Answer(const std::string& serial, std::size_t records) {
+        if (htmlAnswer_.exchange(false))
+            return HtmlAnswer;
+        return GenerateDatabaseTextForSerial(serial, records);
+    }
+
+    void ArmFaultForThisCycle(CDfuDevice& device) {
+        std::lock_guard lock(mutex_);
+        const DemoFault fault = std::exchange(nextFault_, DemoFault::None);
+        device.ServerHost = fault == DemoFault::ServerDown ? DeadServerHost : server_.HostAndPort();
+        htmlAnswer_ = fault == DemoFault::HtmlAnswer;
+        const std::string serial = device.DeviceSerial.Get();
+        for (auto& [plugged, entry] : plugged_) {
+            entry.orvo->ClearFaults();
+            if (plugged != serial)
+                continue;
+            if (fault == DemoFault::DeviceError)
+                entry.orvo->FailAt(OrvoRequestKind::Program, MidWriteBlock, ErrorWriteStatus);
+            else if (fault == DemoFault::UnplugMidWrite)
+                entry.orvo->UnplugAt(OrvoRequestKind::Program, MidWriteBlock);
+        }
+    }
+
+    void UnplugLocked(const std::string& serial) {
+        const auto it = plugged_.find(serial);
+        if (it == plugged_.end())
+            return;
+        bus_.Unplug(it->second.path);
+        if (!flashPath_.empty()) {
+            std::string ignored;
+            it->second.orvo->SaveFlash(flashPath_, ignored);
+        }
+        plugged_.erase(it);
+    }
+
+    void UnplugAllKeepingFlash() {
+        std::lock_guard lock(mutex_);
+        while (!plugged_.empty())
+            UnplugLocked(plugged_.begin()->first);
+    }
+
+    DemoBenchOptions options_;
+    VirtualUsbBus bus_;
+    SimUpdateServer server_;
+    bool started_ = false;
+    std::atomic<bool> htmlAnswer_{false};
+    mutable std::mutex mutex_;
+    std::map<std::string, Plugged_> plugged_;
+    DemoFault nextFault_ = DemoFault::None;
+    std::string flashPath_;
+};
+
+}  // namespace
+
+std::unique_ptr<DemoBench> MakeDemoBench(const DemoBenchOptions& options) {
+    return std::make_unique<SimulatedBench>(options);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "virtual_orvo.h"
+
+class CDfuDevice;
+struct UpdaterServices;
+
+// What can go wrong in the next update cycle of the demo.
+enum class DemoFault {
+    None,
+    ServerDown,      // the update server does not answer
+    HtmlAnswer,      // the server sends an HTML page instead of a database
+    DeviceError,     // the Orvo reports an error in the middle of the write
+    UnplugMidWrite,  // the Orvo is pulled out in the middle of the write
+};
+
+const char* DemoFaultName(DemoFault fault);
+
+// The simulated world the demo's updater runs against: a virtual USB bus
+// with virtual Orvos and the simulated update server, all in this process.
+class DemoBench {
+public:
+    virtual ~DemoBench() = default;
+
+    // Whether the simulated device and server are built into this program.
+    virtual bool Available() const = 0;
+    // What is missing when not Available().
+    virtual std::string Missing() const = 0;
+
+    // Plugs a virtual Orvo with that serial (7 characters); false when it
+    // could not be plugged (bad serial, already plugged, no bus).
+    virtual bool Plug(const std::string& serial) = 0;
+    virtual void Unplug(const std::string& serial) = 0;
+    virtual std::vector<std::string> Plugged() const = 0;
+
+    // The fault the next cycle meets; it is used up by that cycle.
+    virtual void SetNextFault(DemoFault fault) = 0;
+    virtual DemoFault NextFault() const = 0;
+
+    // Keeps the flash of the virtual Orvo with `serial` in `path` (the
+    // format of orvo-tool --virtual=FILE): loaded when plugged, saved when
+    // unplugged.
+    virtual void KeepFlashIn(const std::string& path) = 0;
+
+    // Fills the services the updater runs with, wired to the simulated bus
+    // and server. Called once, before the updater starts.
+    virtual void Wire(UpdaterServices& services) = 0;
+    // The device object, looking at the simulated bus and server.
+    virtual std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) = 0;
+
+    // Called on the UI thread now and then: takes devices that pulled
+    // themselves out (the unplug fault) off the bus.
+    virtual void Poll() = 0;
+};
+
+struct DemoBenchOptions {
+    std::size_t records = 20000;  // database size the server answers
+    OrvoTiming timing;            // how fast the virtual Orvos are
+};
+
+std::unique_ptr<DemoBench> MakeDemoBench(const DemoBenchOptions& options);

@@ -1,0 +1,92 @@
+#include "orvo_demo/headless_run.h"
+
+#include <cstdio>
+
+#include "orvo_demo/demo_bench.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+
+namespace {
+
+constexpr int WaitingStringId = ResourceId::ConnectDeviceText;
+constexpr int FailedStringId = ResourceId::FailedText;
+constexpr int SuccessStringId = ResourceId::UpgradeSuccessfulText;
+constexpr int WritingStringId = ResourceId::WritingText;
+
+void PrintLine(const char* prefix, const QString& text) {
+    // Multi-line status texts stay one printed line each, so the output can be compared line by line.
+    QString oneLine = text;
+    oneLine.replace(QLatin1String("\r\n"), QLatin1String("\\n"));
+    oneLine.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    std::printf("%s%s\n", prefix, oneLine.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+QString Text(int id) { return QString::fromStdString(LoadResourceString(id)); }
+
+}  // namespace
+
+HeadlessRun::HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent)
+    : QObject(parent), bench_(bench), serial_(std::move(serial)) {
+    timeout_.setSingleShot(true);
+    timeout_.setInterval(timeoutMs);
+    connect(&timeout_, &QTimer::timeout, this, [this] {
+        std::fprintf(stderr, "orvo-demo: the cycle did not finish in time\n");
+        Finish(ExitTimedOut);
+    });
+}
+
+void HeadlessRun::Start(const QString& currentStatus) {
+    timeout_.start();
+    OnStatus(currentStatus);
+    if (!bench_.Available()) {
+        std::fprintf(stderr, "orvo-demo: not in this build: %s\n", bench_.Missing().c_str());
+        Finish(ExitNoBench);
+        return;
+    }
+    if (!bench_.Plug(serial_)) {
+        std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s\n", serial_.c_str());
+        Finish(ExitFailed);
+        return;
+    }
+    std::printf("plugged in virtual Orvo %s\n", serial_.c_str());
+    std::fflush(stdout);
+}
+
+void HeadlessRun::OnStatus(const QString& text) {
+    if (text == lastStatus_ || done_)
+        return;
+    lastStatus_ = text;
+    PrintLine("status: ", text);
+    if (text == Text(FailedStringId))
+        Finish(ExitFailed);
+    else if (succeeded_ && text == Text(WaitingStringId))
+        Finish(ExitSucceeded);
+}
+
+void HeadlessRun::OnBarText(const QString& text) {
+    if (done_)
+        return;
+    PrintLine("bar: ", text);
+    if (snapshot_ && !writeShot_ && lastStatus_ == Text(WritingStringId) && text.endsWith(QLatin1Char('%')) &&
+        text.chopped(1).toInt() >= 40) {
+        writeShot_ = true;
+        snapshot_("during-write");
+    }
+    if (!succeeded_ && text == Text(SuccessStringId)) {
+        succeeded_ = true;
+        if (snapshot_)
+            snapshot_("upgrade-successful");
+        bench_.Unplug(serial_);
+        std::printf("unplugged virtual Orvo %s\n", serial_.c_str());
+        std::fflush(stdout);
+    }
+}
+
+void HeadlessRun::Finish(int exitCode) {
+    if (done_)
+        return;
+    done_ = true;
+    timeout_.stop();
+    Q_EMIT finished(exitCode);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class DemoBench;
+
+// The unattended run: one virtual Orvo is plugged in, every status text and
+// progress-bar text is printed as it changes, the Orvo is unplugged after
+// "Upgrade successful !", and the run ends once the cycle is back at the
+// waiting text (exit 0), on the failure text or on timeout (non-zero).
+class HeadlessRun : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ExitSucceeded = 0;
+    static constexpr int ExitFailed = 1;
+    static constexpr int ExitTimedOut = 2;
+    static constexpr int ExitNoBench = 3;
+
+    HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent = nullptr);
+
+    // `currentStatus`: what the window shows already (the worker starts
+    // before this run is connected).
+    void Start(const QString& currentStatus);
+    void OnStatus(const QString& text);
+    void OnBarText(const QString& text);
+
+    // Called with "during-write" once the write is well under way and with
+    // "upgrade-successful" when the success text shows (before the unplug).
+    void SetSnapshot(std::function<void(const char* moment)> snapshot) { snapshot_ = std::move(snapshot); }
+
+Q_SIGNALS:
+    void finished(int exitCode);
+
+private:
+    void Finish(int exitCode);
+
+    DemoBench& bench_;
+    std::string serial_;
+    QTimer timeout_;
+    QString lastStatus_;
+    bool succeeded_ = false;
+    bool writeShot_ = false;
+    std::function<void(const char*)> snapshot_;
+    bool done_ = false;
+};
