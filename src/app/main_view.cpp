@@ -113,6 +113,7 @@ void CDFUpdate_tesselView::OnDestroy() {
     }
     // Nothing may report into this view once it is gone.
     device_.AttachUi(nullptr, nullptr, nullptr);
+    services_.releaseDevice(device_);
     progressBar_.Destroy();
 }
 

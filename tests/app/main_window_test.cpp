@@ -20,7 +20,9 @@
 #include "app/main_view.h"
 #include "device/dfu_device.h"
 #include "qt_test_app.h"
+#include "ui/resource_ids.h"
 #include "ui/resources.h"
+#include "ui/status_painting.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {
@@ -258,4 +260,15 @@ TEST_F(MainWindow, StatusFontLineHeightSwitchesAt156Characters) {
     EXPECT_GE(QFontMetrics(normal).height(), 17);
     EXPECT_LE(QFontMetrics(small).height(), 16);
     EXPECT_LT(small.pixelSize(), normal.pixelSize());
+}
+
+TEST_F(MainWindow, EnglishStatusLinesFitAtTheFullLineHeight) {
+    // Whatever face stands in for Tahoma, the English texts keep the 19-pixel
+    // lines without losing either end of their widest line.
+    for (const int id : {ResourceId::ConnectDeviceText, ResourceId::CompleteText}) {
+        const std::string text = LoadResourceString(id);
+        const QFontMetrics metrics(CDFUpdate_tesselView::StatusFont(text));
+        for (const std::string& line : StatusLines(text))
+            EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(line)), 351) << line;
+    }
 }
