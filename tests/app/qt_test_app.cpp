@@ -9,6 +9,9 @@ QApplication* application = nullptr;
 class QtApplicationEnvironment : public ::testing::Environment {
 public:
     void TearDown() override {
+        // Calls still queued by the last test run (and let go of what they hold) first.
+        if (application != nullptr)
+            QApplication::processEvents();
         delete application;
         application = nullptr;
     }

@@ -49,6 +49,8 @@ void AnswerModal(std::function<void(T&)> answer) {
     *poll = [answer, poll] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
             answer(*dialog);
+            // The poll holds itself; once answered, a later event lets it go.
+            QTimer::singleShot(0, [poll] { *poll = nullptr; });
             return;
         }
         QTimer::singleShot(10, *poll);
