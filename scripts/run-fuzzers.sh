@@ -12,6 +12,8 @@ if [ ${#targets[@]} -eq 0 ]; then
   exit 0
 fi
 for target in "${targets[@]}"; do
+  # The folder also holds CMake's own files; only the programs are targets.
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   work=$(mktemp -d)
   seeds=()

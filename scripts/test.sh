@@ -30,7 +30,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== ThreadSanitizer (threaded parts)"
 scripts/build.sh tsan
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp" \
-  run_ctest build/tsan -L 'update|device|sim|app'
+  run_ctest build/tsan -L 'update|device|sim|libusb|app'
 
 echo "== fuzzers (short runs)"
 scripts/build.sh fuzz

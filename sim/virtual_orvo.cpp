@@ -119,25 +119,31 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
     if (detached_)
         return UsbStatus::NoDevice;
 
+    const bool dataStage = (setup.bRequest == dfu::DNLOAD || setup.bRequest == dfu::UPLOAD) && setup.wLength > 0;
     unsigned delayMs = 0;
+    std::uint32_t wireUs = 0;
     {
         std::lock_guard lock(mutex_);
         if (slowCount_ > 0) {
             --slowCount_;
             delayMs = slowDelayMs_;
         }
+        if (dataStage)
+            wireUs = ScaledUs(static_cast<std::uint64_t>(config_.timing.transferUsPerKiB) * setup.wLength / 1024);
     }
     if (delayMs > 0 && !SleepUnlessDetached(std::chrono::milliseconds(delayMs)))
         return UsbStatus::NoDevice;
 
-    const bool dataStage = (setup.bRequest == dfu::DNLOAD || setup.bRequest == dfu::UPLOAD) && setup.wLength > 0;
     if (dataStage) {
-        const std::uint32_t wireUs =
-            ScaledUs(static_cast<std::uint64_t>(config_.timing.transferUsPerKiB) * setup.wLength / 1024);
-        if (!SleepUnlessDetached(std::chrono::microseconds(wireUs)))
+        // The data stage holds the transfer for as long as the sleep really
+        // lasted, so that is what counts as wire time.
+        const auto started = std::chrono::steady_clock::now();
+        if (wireUs > 0 && !SleepUnlessDetached(std::chrono::microseconds(wireUs)))
             return UsbStatus::NoDevice;
+        const auto held = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
         std::lock_guard lock(mutex_);
-        stats_.transferUs += wireUs;
+        if (wireUs > 0)
+            stats_.transferUs += static_cast<std::uint64_t>(held.count());
     }
 
     std::lock_guard lock(mutex_);

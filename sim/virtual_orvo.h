@@ -77,7 +77,7 @@ enum class OrvoRequestKind { SetPointer, Erase, Program, Upload, GetStatus };
 
 struct OrvoStats {
     std::uint64_t busyUs = 0;      // poll timeouts the device asked for
-    std::uint64_t transferUs = 0;  // modelled wire time of data stages
+    std::uint64_t transferUs = 0;  // wire time of data stages, as long as the model held them
     unsigned setPointers = 0;
     unsigned erases = 0;
     unsigned programs = 0;

@@ -134,6 +134,9 @@ public:
         return UsbStatus::Ok;
     }
 
+    // Address 1 is the root hub's; devices follow in port order.
+    std::uint8_t DeviceAddress() const override { return static_cast<std::uint8_t>(slot_->port + 1); }
+
     UsbStatus GetConfigDescriptor(std::vector<std::uint8_t>& descriptor) override {
         if (!slot_->plugged)
             return UsbStatus::NoDevice;

@@ -39,20 +39,33 @@ struct BodySink {
     bool writeFailed = false;
 };
 
-// Watches for silence: how long since the body last grew.
+// Watches for silence: how long since the body last grew. The clock starts
+// once connected; until then the connect timeout is the limit.
 struct StallWatch {
+    CURL* curl = nullptr;
     std::chrono::milliseconds limit{0};
+    bool connected = false;
     Clock::time_point lastGrowth = Clock::now();
     curl_off_t lastBytes = 0;
     bool stalled = false;
     const std::atomic<bool>* abort = nullptr;
 };
 
+bool HasConnected(CURL* curl) {
+    curl_off_t connectTime = 0;
+    return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK && connectTime > 0;
+}
+
 int CheckForStall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
     auto& watch = *static_cast<StallWatch*>(context);
     if (watch.abort != nullptr && watch.abort->load())
         return 1;
     const auto now = Clock::now();
+    if (!watch.connected) {
+        watch.connected = HasConnected(watch.curl);
+        watch.lastGrowth = now;
+        return 0;
+    }
     if (received != watch.lastBytes) {
         watch.lastBytes = received;
         watch.lastGrowth = now;
@@ -138,13 +151,10 @@ DownloadResult Judge(CURL* curl, CURLcode code, const BodySink& sink, const Stal
     case CURLE_COULDNT_CONNECT:
         result.outcome = DownloadOutcome::NotConnected;
         return result;
-    case CURLE_OPERATION_TIMEDOUT: {
-        // The same code for a connect time-out and a stalled transfer.
-        curl_off_t connectTime = 0;
-        curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
-        result.outcome = connectTime > 0 ? DownloadOutcome::Stalled : DownloadOutcome::NotConnected;
+    case CURLE_OPERATION_TIMEDOUT:
+        // The same code for a connect time-out and a transfer below the low-speed limit.
+        result.outcome = HasConnected(curl) ? DownloadOutcome::Stalled : DownloadOutcome::NotConnected;
         return result;
-    }
     case CURLE_ABORTED_BY_CALLBACK:
         result.outcome = watch.stalled ? DownloadOutcome::Stalled : DownloadOutcome::TransferFailed;
         if (watch.stalled)
@@ -225,6 +235,7 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
     sink.file = file.get();
     sink.cap = maxBytes;
     StallWatch watch;
+    watch.curl = curl.get();
     watch.limit = stallTimeout;
     watch.abort = abort;
     char errorBuffer[CURL_ERROR_SIZE] = {};

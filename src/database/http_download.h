@@ -41,7 +41,7 @@ public:
     // Includes the host name look-up.
     std::chrono::milliseconds connectTimeout{15000};
     // The transfer is abandoned when no body byte has arrived for
-    // stallTimeout (from the start, or since the last byte), ...
+    // stallTimeout (since the connection was made, or since the last byte), ...
     std::chrono::milliseconds stallTimeout{30000};
     // ... or when it trickles below lowSpeedBytesPerSecond for lowSpeedTime
     // (whole seconds). This average-rate check lags by a few seconds, so

@@ -9,9 +9,10 @@
 CDfuDevice::CDfuDevice(const std::string& programPath)
     : ProgramFolder(ProgramFolderOf(programPath)), ServerHost(ORVO_SERVER_HOST) {}
 
-// Releases only what the object itself holds: a running operation, the map and
-// pending images belong to their owners' clean-up.
-CDfuDevice::~CDfuDevice() = default;
+// Releases what the object itself holds. The DFU operations' map and kept
+// image go with it unless an operation still runs (the program ending while
+// the worker waits): the transfer may still be using them.
+CDfuDevice::~CDfuDevice() { ReleaseOperationResources(); }
 
 void CDfuDevice::AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals) {
     progressBar_ = progressBar;

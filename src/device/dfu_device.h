@@ -100,6 +100,9 @@ public:
     // The DFU libraries the operations call: the product's own unless a test
     // stands in one that fails on demand. Not owned; set before any operation.
     void UseDfuLibrary(DfuLibrary* library);
+    // Frees the memory map and the kept image unless an operation runs; the
+    // destructor does so too. Lets a test release them while its library lives.
+    void ReleaseOperationResources();
 
 protected:
     ProgressBarPort* progressBar_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -53,7 +54,10 @@ bool ReplaceWholeFile(const std::string& path, const std::vector<std::uint8_t>& 
     const std::string partial = path + ".partial";
     if (!WriteWholeFile(partial, bytes))
         return false;
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+    // std::filesystem::rename replaces an existing target on every platform.
+    std::error_code error;
+    std::filesystem::rename(partial, path, error);
+    if (error) {
         std::remove(partial.c_str());
         return false;
     }

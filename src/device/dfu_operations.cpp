@@ -435,6 +435,18 @@ void DfuOperations::Monitor() {
 
 void CDfuDevice::UseDfuLibrary(DfuLibrary* library) { library_ = library; }
 
+void CDfuDevice::ReleaseOperationResources() {
+    if (OperationHandle.load() != 0)
+        return;
+    DfuLibrary& library = library_ ? *library_ : VendorDfuLibrary();
+    if (DfuHandle kept = KeptImage.exchange(0); kept != 0)
+        library.DestroyImage(&kept);
+    if (Mapping) {
+        library.DestroyMapping(&Mapping);
+        Mapping = nullptr;
+    }
+}
+
 bool CDfuDevice::UpgradeDevice(const std::string& base) {
     return DfuOperations(*this).Upgrade(base + WorkingFile::DfuExt);
 }

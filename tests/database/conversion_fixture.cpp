@@ -1,5 +1,7 @@
 #include "conversion_fixture.h"
 
+#include <stdlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

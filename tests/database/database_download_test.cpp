@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -158,6 +162,30 @@ TEST_F(DatabaseDownload, StalledTransferEndsWithinTheStallLimit) {
 
     EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
     EXPECT_GT(result.bytes, 0u);  // part of the answer had arrived
+    EXPECT_LT(elapsed, 3s);
+    ExpectNothingStored();
+}
+
+// The connection is made (the kernel accepts into the listen queue) but no
+// answer ever comes.
+TEST_F(DatabaseDownload, ServerThatNeverAnswersEndsWithinTheStallLimit) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    device_->ServerHost = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    const auto start = std::chrono::steady_clock::now();
+    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ::close(listener);
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
     EXPECT_LT(elapsed, 3s);
     ExpectNothingStored();
 }

@@ -44,14 +44,6 @@ TEST(DownloadQuery, SetsBothPiecesAndIsTheSameOnEveryCall) {
     EXPECT_EQ(device.QuerySerial, "&s=7654321");
 }
 
-TEST(DownloadQuery, SignatureIsAlwaysThirtyTwoUpperCaseDigits) {
-    for (const std::string serial : {"", "0", "1234567", "ABCDEFG", "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz"}) {
-        const std::string signature = DownloadSignature(serial);
-        ASSERT_EQ(signature.size(), 32u) << serial;
-        EXPECT_EQ(signature.find_first_not_of("0123456789ABCDEF"), std::string::npos) << signature;
-    }
-}
-
 // A serial comes from the device: a byte that would change the URL's meaning
 // is percent-encoded, while the signature stays over the raw serial.
 TEST(DownloadQuery, SerialOutsideUnreservedCharactersIsPercentEncoded) {

@@ -101,12 +101,3 @@ TEST_F(DownloadRedirects, OtherSchemesAreRefused) {
     fs::remove(secret);
 }
 
-TEST(HttpDownloadUrl, OnlyPlainHttpUrlsAreFetched) {
-    const fs::path folder = fs::temp_directory_path() / ("orvo_scheme_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    const std::string destination = (folder / "tesselDB.txt").string();
-    const DownloadResult result = HttpDownload{}.Fetch("file:///etc/hostname", destination);
-    EXPECT_EQ(result.outcome, DownloadOutcome::TransferFailed) << result.detail;
-    EXPECT_TRUE(fs::is_empty(folder));
-    fs::remove_all(folder);
-}

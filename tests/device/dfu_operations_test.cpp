@@ -55,6 +55,8 @@ protected:
         // Whatever happened, the operations leave nothing behind and never
         // misuse the library.
         EXPECT_EQ(device.OperationHandle.load(), 0u);
+        device.ReleaseOperationResources();
+        EXPECT_EQ(library.LiveImages(), 0);
         EXPECT_EQ(library.Misuses(), 0);
     }
 
@@ -371,7 +373,6 @@ TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
     for (int failingCall : {1, 2}) {
         FakeDfuLibrary fresh;
         device.UseDfuLibrary(&fresh);
-        device.Mapping = nullptr;  // the map belonged to the library before
         fresh.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         fresh.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));
         fresh.failElementCall = failingCall;
@@ -379,6 +380,7 @@ TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
         EXPECT_FALSE(Upload());
         EXPECT_EQ(bar.Text(), "Unable to get data from read image...");
         EXPECT_EQ(device.DeviceProductName.Get(), "none");
+        device.ReleaseOperationResources();
         EXPECT_EQ(fresh.LiveImages(), 0);
         EXPECT_EQ(fresh.Misuses(), 0);
     }

@@ -34,6 +34,7 @@ protected:
         signals.ShowProgress = 0;  // as the worker has it during identification
     }
     ~DeviceIdentification() override {
+        device.ReleaseOperationResources();
         EXPECT_EQ(library.Misuses(), 0);
         EXPECT_EQ(library.LiveImages(), 0);
         EXPECT_FALSE(std::filesystem::exists(folder.File("connectTest.bin")));
@@ -141,6 +142,7 @@ class DateStamp : public OperationFixture {
 protected:
     DateStamp() { device.UseDfuLibrary(&library); }
     ~DateStamp() override {
+        device.ReleaseOperationResources();
         EXPECT_EQ(library.Misuses(), 0);
         EXPECT_EQ(library.LiveImages(), 0);
         EXPECT_FALSE(std::filesystem::exists(folder.File("Date.bin")));

@@ -189,7 +189,7 @@ TEST_P(TransportContract, StopInterruptsALongPollWait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(STDFUPRT_StopOperation(handle, &context), STDFU_NOERROR);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));  // the erase asked for 400
     EXPECT_NE(context.Percent, 100);
     STDFUFILES_DestroyImage(&image);
 }

@@ -64,6 +64,10 @@ public:
     // The whole active configuration descriptor, with interface and
     // functional descriptors.
     virtual UsbStatus GetConfigDescriptor(std::vector<std::uint8_t>& descriptor) = 0;
+
+    // The device's address on its bus, for USB captures (usbmon names a device
+    // by bus and address); 0 when the backend has no such notion.
+    virtual std::uint8_t DeviceAddress() const { return 0; }
 };
 
 class UsbBackend {

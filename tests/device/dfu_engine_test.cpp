@@ -1,0 +1,340 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "device/dfu_config_descriptor.h"
+#include "device/dfu_device.h"
+#include "device/dfu_mapping.h"
+#include "support/transport_rig.h"
+#include "support/virtual_bus_rig.h"
+
+namespace {
+
+// --- memory map strings
+
+TEST(MemoryMapParsing, ReadsNameSectorsAndProperties) {
+    ParsedMemoryMap map;
+    std::string error;
+    ASSERT_TRUE(ParseMemoryMap("@Data Flash /0x00000000/128*064Kg", map, error)) << error;
+    EXPECT_EQ(map.name, "Data Flash");
+    ASSERT_EQ(map.sectors.size(), 128u);
+    EXPECT_EQ(map.sectors[0].address, 0u);
+    EXPECT_EQ(map.sectors[0].size, 65536u);
+    EXPECT_EQ(map.sectors[0].properties, 7);
+    EXPECT_EQ(map.sectors[127].address, 127u * 65536);
+
+    ASSERT_TRUE(ParseMemoryMap("@Firmware /0x00100000/16*064Ka", map, error)) << error;
+    EXPECT_EQ(map.sectors.size(), 16u);
+    EXPECT_EQ(map.sectors[15].address, 0x00100000u + 15 * 65536);
+    EXPECT_EQ(map.sectors[15].properties, kSectorReadable);
+}
+
+TEST(MemoryMapParsing, ReadsSeveralSegmentsSectionsAndUnits) {
+    ParsedMemoryMap map;
+    std::string error;
+    ASSERT_TRUE(ParseMemoryMap("@Mixed/0x08000000/04*016Kg,01*064Kg/0x1FFF0000/2*512 a,1*1Me", map, error))
+        << error;
+    ASSERT_EQ(map.sectors.size(), 8u);
+    EXPECT_EQ(map.sectors[4].address, 0x08010000u);
+    EXPECT_EQ(map.sectors[4].size, 65536u);
+    EXPECT_EQ(map.sectors[5].address, 0x1FFF0000u);
+    EXPECT_EQ(map.sectors[5].size, 512u);
+    EXPECT_EQ(map.sectors[7].size, 1024u * 1024);
+    EXPECT_EQ(map.sectors[7].properties, 5);  // 'e': readable and writable
+}
+
+TEST(MemoryMapParsing, RejectsMalformedStrings) {
+    const char* const bad[] = {
+        "",                                   // empty
+        "Data/0x0/1*1Kg",                     // no '@'
+        "@Data",                              // no section
+        "@Data/",                             // no address
+        "@Data/0x/1*1Kg",                     // no hex digits
+        "@Data/00000000/1*1Kg",               // no 0x
+        "@Data/0x0",                          // no segments
+        "@Data/0x0/",                         // empty segment
+        "@Data/0x0/*1Kg",                     // no count
+        "@Data/0x0/0*1Kg",                    // zero sectors
+        "@Data/0x0/1*Kg",                     // no size
+        "@Data/0x0/1*1Xg",                    // unknown unit
+        "@Data/0x0/1*1Kh",                    // unknown type
+        "@Data/0x0/1*1K",                     // type missing
+        "@Data/0x0/1*1Kg,",                   // dangling comma
+        "@Data/0x0/1*1Kg junk",               // trailing text
+        "@Data/0x123456789/1*1Kg",            // address beyond 32 bits
+        "@Data/0xFFFF0000/2*064Kg",           // runs past 4 GiB
+        "@Data/0x0/99999999999*1Kg",          // count overflow
+        "@Data/0x0/4000000000*001 g",         // absurd sector count
+    };
+    for (const char* text : bad) {
+        ParsedMemoryMap map;
+        std::string error;
+        EXPECT_FALSE(ParseMemoryMap(text, map, error)) << "accepted: " << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+TEST(MemoryMapTable, EntriesSitAtTheFixedStride) {
+    ParsedMemoryMap a;
+    ParsedMemoryMap b;
+    std::string error;
+    ASSERT_TRUE(ParseMemoryMap("@Firmware /0x00100000/16*064Ka", a, error));
+    ASSERT_TRUE(ParseMemoryMap("@Data Flash /0x00000000/128*064Kg", b, error));
+    DfuMapping* table = BuildMappingTable({a, b}, 2048, {0, 1});
+    ASSERT_NE(table, nullptr);
+    const DfuMapping* second = EntryOfAlternate1(table);
+    EXPECT_EQ(second->alternateSetting, 1);
+    EXPECT_STREQ(second->name, "Data Flash");
+    EXPECT_EQ(+second->transferSize, 2048);
+    EXPECT_EQ(MappingSectors(*second).size(), 128u);
+    EXPECT_TRUE(RangeHasProperties(*second, 0x004FFFF0, 0x20, kSectorWritable));  // across two sectors
+    EXPECT_FALSE(RangeHasProperties(*second, 0x007FFFF0, 0x20, kSectorReadable));  // past the end
+    EXPECT_FALSE(RangeHasProperties(table[0], 0x00100000, 16, kSectorWritable));
+    EXPECT_EQ(STDFUPRT_DestroyMapping(&table), STDFU_NOERROR);
+    EXPECT_EQ(table, nullptr);
+}
+
+TEST(ConfigDescriptor, FindsTheDfuInterfaceAndTransferSizeAndSurvivesGarbage) {
+    VirtualOrvo orvo;
+    DfuInterfaceLayout layout;
+    ASSERT_TRUE(ParseDfuConfigDescriptor(orvo.ConfigurationDescriptor(), layout));
+    EXPECT_EQ(layout.interfaceNumber, 0);
+    ASSERT_EQ(layout.alternates.size(), 2u);
+    EXPECT_EQ(layout.alternates[1].setting, 1);
+    EXPECT_EQ(layout.transferSize, 2048);
+
+    auto broken = orvo.ConfigurationDescriptor();
+    broken[9] = 200;  // an interface descriptor claiming to run past the end
+    EXPECT_FALSE(ParseDfuConfigDescriptor(broken, layout));
+    EXPECT_FALSE(ParseDfuConfigDescriptor({}, layout));
+    EXPECT_FALSE(ParseDfuConfigDescriptor({0, 0, 0}, layout));
+}
+
+// --- filtering images against the map
+
+class FilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ParsedMemoryMap a;
+        ParsedMemoryMap b;
+        std::string error;
+        ASSERT_TRUE(ParseMemoryMap(kOrvoFirmwareMap, a, error));
+        ASSERT_TRUE(ParseMemoryMap(kOrvoDataFlashMap, b, error));
+        table_ = BuildMappingTable({a, b}, 2048, {0, 1});
+    }
+    void TearDown() override {
+        STDFUPRT_DestroyMapping(&table_);
+        for (DfuHandle& h : images_)
+            STDFUFILES_DestroyImage(&h);
+    }
+    DfuHandle Image(std::vector<DfuImageElementData> elements, std::uint8_t alternate = 1) {
+        images_.push_back(MakeImage(std::move(elements), alternate));
+        return images_.back();
+    }
+    std::vector<DfuImageElementData> Elements(DfuHandle image) { return DfuImageStore::Snapshot(image)->elements; }
+
+    DfuMapping* table_ = nullptr;
+    std::vector<DfuHandle> images_;
+};
+
+TEST_F(FilterTest, EraseListsEveryTouchedSectorOnce) {
+    const DfuHandle image = Image({{0x00520010, std::vector<std::uint8_t>(0x10000)},  // two sectors
+                                   {0x00510000, std::vector<std::uint8_t>(16)},
+                                   {0x00520000, std::vector<std::uint8_t>(4)}});
+    ASSERT_EQ(STDFUFILES_FilterImageForOperation(image, EntryOfAlternate1(table_), OPERATION_ERASE, 0), STDFU_NOERROR);
+    const auto elements = Elements(image);
+    ASSERT_EQ(elements.size(), 3u);
+    EXPECT_EQ(elements[0].address, 0x00510000u);
+    EXPECT_EQ(elements[1].address, 0x00520000u);
+    EXPECT_EQ(elements[2].address, 0x00530000u);
+    EXPECT_EQ(elements[0].data.size(), 65536u);
+}
+
+TEST_F(FilterTest, UpgradeCutsElementsIntoTransferSizeBlocks) {
+    const auto data = PatternBytes(5000, 1);
+    const DfuHandle image = Image({{0x00510000, data}});
+    ASSERT_EQ(STDFUFILES_FilterImageForOperation(image, EntryOfAlternate1(table_), OPERATION_UPGRADE, 0),
+              STDFU_NOERROR);
+    const auto elements = Elements(image);
+    ASSERT_EQ(elements.size(), 3u);
+    EXPECT_EQ(elements[1].address, 0x00510800u);
+    EXPECT_EQ(elements[2].data.size(), 5000u - 4096);
+    EXPECT_TRUE(std::equal(elements[2].data.begin(), elements[2].data.end(), data.begin() + 4096));
+}
+
+TEST_F(FilterTest, UploadKeepsTheRanges) {
+    const DfuHandle image = Image({{0x004F0000, std::vector<std::uint8_t>(56)}});
+    ASSERT_EQ(STDFUFILES_FilterImageForOperation(image, EntryOfAlternate1(table_), OPERATION_UPLOAD, 0), STDFU_NOERROR);
+    const auto elements = Elements(image);
+    ASSERT_EQ(elements.size(), 1u);
+    EXPECT_EQ(elements[0].address, 0x004F0000u);
+    EXPECT_EQ(elements[0].data.size(), 56u);
+}
+
+TEST_F(FilterTest, OutOfMapOrWrongPropertyIsBadParameterAndLeavesTheImage) {
+    DfuMapping* data = EntryOfAlternate1(table_);
+    const DfuHandle past = Image({{0x007FFFF0, std::vector<std::uint8_t>(32)}});
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(past, data, OPERATION_UPGRADE, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(past, data, OPERATION_ERASE, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(past, data, OPERATION_UPLOAD, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(Elements(past).size(), 1u);
+
+    // The firmware area is readable only.
+    const DfuHandle firmware = Image({{0x00100000, std::vector<std::uint8_t>(32)}}, 0);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(firmware, &table_[0], OPERATION_UPGRADE, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(firmware, &table_[0], OPERATION_ERASE, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(firmware, &table_[0], OPERATION_UPLOAD, 0), STDFU_NOERROR);
+
+    // An image for another alternate setting than the map entry's.
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(firmware, data, OPERATION_UPLOAD, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(firmware, nullptr, OPERATION_UPLOAD, 0), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUFILES_FilterImageForOperation(firmware, data, OPERATION_DETACH, 0), STDFU_BAD_PARAMETER);
+}
+
+// --- the engine over the virtual bus
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDfuEngineSettings(FastEngineSettings());
+        SetUsbBackend(&rig_.Backend());
+        path_ = rig_.Plug(orvo_);
+    }
+    void TearDown() override {
+        SetUsbBackend(nullptr);
+        SetDfuEngineSettings({});
+    }
+    VirtualBusRig rig_;
+    std::shared_ptr<VirtualOrvo> orvo_ = std::make_shared<VirtualOrvo>();
+    std::string path_;
+};
+
+TEST_F(EngineTest, MappingComesFromTheDevicesInterfaceStrings) {
+    DfuMapping* map = nullptr;
+    std::uint32_t count = 0;
+    ASSERT_EQ(STDFUPRT_CreateMappingFromDevice(path_.c_str(), &map, &count), STDFU_NOERROR);
+    EXPECT_EQ(count, 2u);
+    EXPECT_STREQ(map[0].name, "Firmware");
+    EXPECT_STREQ(EntryOfAlternate1(map)->name, "Data Flash");
+    EXPECT_EQ(+EntryOfAlternate1(map)->transferSize, 2048);
+    STDFUPRT_DestroyMapping(&map);
+
+    EXPECT_NE(STDFUPRT_CreateMappingFromDevice("USB\\VID_0000&PID_0000\\NONE", &map, &count), STDFU_NOERROR);
+    EXPECT_EQ(map, nullptr);
+    EXPECT_EQ(rig_.Bus().OpenHandles(), 0u);
+}
+
+TEST_F(EngineTest, LaunchRefusesBadRecordsAndASecondOperationOnTheSameDevice) {
+    DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(65536, 0xFF)}});
+    DfuHandle handle = 0;
+    DfuOperationContext c = MakeContext(path_, 99, image);
+    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
+    c = MakeContext(path_, OPERATION_DETACH, image);
+    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_UNSUPPORTED_FEATURE);
+    c = MakeContext(path_, OPERATION_ERASE, 0);
+    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
+    c = MakeContext(path_, OPERATION_ERASE, image);
+    std::memset(c.DevicePath, 'A', sizeof c.DevicePath);  // no terminating NUL
+    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(handle, 0u);
+
+    orvo_->SetTiming(OrvoTiming::Scaled(0.25));  // 100 ms per sector erase
+    c = MakeContext(path_, OPERATION_ERASE, image);
+    ASSERT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_NOERROR);
+    EXPECT_NE(handle, 0u);
+    DfuHandle second = 0;
+    DfuOperationContext c2 = MakeContext(path_, OPERATION_ERASE, image);
+    EXPECT_EQ(STDFUPRT_LaunchOperation(&c2, &second), STDFU_DFU_ALREADY_RUNNING);
+    EXPECT_EQ(STDFUPRT_StopOperation(handle, &c), STDFU_NOERROR);
+
+    // The handle is dead afterwards, and a status query says so.
+    DfuOperationContext dead{};
+    EXPECT_NE(STDFUPRT_GetOperationStatus(handle, &dead), STDFU_NOERROR);
+    EXPECT_NE(+dead.ErrorCode, STDFU_NOERROR);
+    EXPECT_NE(STDFUPRT_StopOperation(handle, &dead), STDFU_NOERROR);
+    STDFUFILES_DestroyImage(&image);
+}
+
+TEST_F(EngineTest, RecordIsRewrittenWholeAndPercentReaches100OnlyAtTheEnd) {
+    orvo_->SetTiming(OrvoTiming::Scaled(0.02));
+    const auto data = PatternBytes(40 * 1024, 3);
+    DfuHandle image = MakeImage({{0x00600000, data}});
+    const auto out = RunOperation(path_, OPERATION_UPGRADE, image);
+    ASSERT_EQ(out.error, STDFU_NOERROR);
+    EXPECT_TRUE(out.finished);
+    // Monotone, and 100 seen only as the very last value.
+    EXPECT_TRUE(std::is_sorted(out.percents.begin(), out.percents.end()));
+    EXPECT_EQ(std::count(out.percents.begin(), out.percents.end(), 100), 1);
+    EXPECT_EQ(+out.context.TransferSize, 2048);
+    EXPECT_EQ(+out.context.Operation, OPERATION_UPGRADE);
+    EXPECT_EQ(+out.context.Image, image);
+    EXPECT_STREQ(out.context.DevicePath, path_.c_str());
+    EXPECT_EQ(+out.context.CurrentNBlock, 2u + 19);  // 20 blocks after one pointer update
+    EXPECT_EQ(orvo_->Stats().setPointers, 1u);
+    EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
+    STDFUFILES_DestroyImage(&image);
+}
+
+TEST_F(EngineTest, WaitsExactlyThePollTimeoutWithoutViolationsUnderScaledTiming) {
+    orvo_->SetTiming(OrvoTiming::Scaled(0.05));
+    const auto data = PatternBytes(0x11000, 4);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(WriteElements(path_, {{0x00510000, data}}).error, STDFU_NOERROR);
+    const auto wall = std::chrono::steady_clock::now() - start;
+    const auto stats = orvo_->Stats();
+    EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
+    // No fixed sleeps: the wall time stays close to what the device needed.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::microseconds>(wall).count(),
+              static_cast<long>((stats.busyUs + stats.transferUs) * 2 + 200000));
+}
+
+TEST_F(EngineTest, DeviceStuckInManifestationIsABadStateMachine) {
+    // A zero-length DNLOAD (never sent by the engine) leaves the device waiting
+    // for a reset; the next operation cannot bring it back.
+    UsbStatus status = UsbStatus::Ok;
+    {
+        auto handle = rig_.Backend().Open(path_, status);
+        ASSERT_TRUE(handle);
+        handle->SetAlternateSetting(0, 1);
+        std::size_t n = 0;
+        std::uint8_t cmd[5] = {0x21, 0, 0, 0x60, 0};
+        std::uint8_t raw[6];
+        handle->ControlTransfer({0x21, dfu::DNLOAD, 0, 0, 5}, cmd, 100, n);
+        handle->ControlTransfer({0xA1, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n);
+        handle->ControlTransfer({0xA1, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n);
+        handle->ControlTransfer({0x21, dfu::DNLOAD, 0, 0, 0}, {}, 100, n);
+        handle->ControlTransfer({0xA1, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n);
+        handle->ControlTransfer({0xA1, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n);
+    }
+    ASSERT_EQ(orvo_->State(), dfu::dfuMANIFEST_WAIT_RESET);
+    const auto out = WriteElements(path_, {{0x00600000, PatternBytes(16, 1)}});
+    EXPECT_EQ(out.error, STDFU_BAD_STATE_MACHINE);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
+    // A backend whose paths come in lower case: DevicePath is stored upper-cased.
+    class LowerCaseBus : public VirtualUsbBus {
+    public:
+        std::vector<DfuInterfaceInfo> EnumerateDfuInterfaces() override {
+            auto found = VirtualUsbBus::EnumerateDfuInterfaces();
+            for (auto& info : found)
+                for (char& c : info.path)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return found;
+        }
+    } bus;
+    const std::string path = bus.Plug(std::make_shared<VirtualOrvo>());
+    SetUsbBackend(&bus);
+    CDfuDevice device("/nowhere/orvo-updater");
+    EXPECT_TRUE(device.FindDevice());
+    EXPECT_EQ(device.DevicePath.Get(), path);
+    EXPECT_EQ(bus.OpenHandles(), 0u);
+    SetUsbBackend(nullptr);
+}
+
+}  // namespace

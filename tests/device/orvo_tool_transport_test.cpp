@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include <sys/wait.h>
+
+#include "device/dfu_files.h"
+#include "device/dfu_image_store.h"
+#include "support/scratch_files.h"
+#include "support/transport_rig.h"
+
+// orvo-tool's device commands against a virtual Orvo whose flash lives in a
+// file: what one run writes, the next run reads back.
+
+namespace {
+
+struct ToolRun {
+    int code = -1;
+    std::string output;
+};
+
+ToolRun RunTool(const std::string& arguments) {
+    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool " + arguments + " 2>&1";
+    ToolRun run;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            run.output += buffer;
+        const int status = ::pclose(pipe);
+        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
+class OrvoToolTransport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool"))
+            GTEST_SKIP() << "orvo-tool not built";
+    }
+    ScratchFolder folder_{"tool_transport"};
+};
+
+TEST_F(OrvoToolTransport, WriteThenReadBackThroughAFlashFile) {
+    const auto payload = PatternBytes(70000, 11);
+    DfuHandle image = MakeImage({{0x00510000, payload}});
+    DfuHandle file = 0;
+    const std::string dfu = folder_.File("db.dfu");
+    ASSERT_EQ(STDFUFILES_CreateNewDFUFile(dfu.c_str(), &file, 0, 0, 0), STDFU_NOERROR);
+    ASSERT_EQ(STDFUFILES_AppendImageToDFUFile(file, image), STDFU_NOERROR);
+    ASSERT_EQ(STDFUFILES_CloseDFUFile(file), STDFU_NOERROR);
+    STDFUFILES_DestroyImage(&image);
+
+    const std::string flash = folder_.File("flash.bin");
+    const auto write = RunTool("write " + dfu + " --virtual=" + flash);
+    ASSERT_EQ(write.code, 0) << write.output;
+    const auto read = RunTool("read 0x00510000 70000 --out " + folder_.File("back.bin") + " --virtual=" + flash);
+    ASSERT_EQ(read.code, 0) << read.output;
+    EXPECT_EQ(ReadBytes(folder_.File("back.bin")), payload);
+
+    // A fresh device (no file) has its identity block.
+    const auto id = RunTool("read 0x004F0000 56 --out " + folder_.File("id.bin") + " --virtual");
+    ASSERT_EQ(id.code, 0) << id.output;
+    const auto block = ReadBytes(folder_.File("id.bin"));
+    ASSERT_EQ(block.size(), 56u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[40])), "Orvo");
+}
+
+TEST_F(OrvoToolTransport, DevicesListsTheVirtualOrvoAndReadOutsideTheMapFails) {
+    const auto devices = RunTool("devices --virtual");
+    EXPECT_EQ(devices.code, 0);
+    EXPECT_NE(devices.output.find("USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1\tOrvo in DFU mode"), std::string::npos)
+        << devices.output;
+
+    const auto outside = RunTool("read 0x00800000 16 --out " + folder_.File("x.bin") + " --virtual");
+    EXPECT_EQ(outside.code, 1);
+    EXPECT_NE(outside.output.find("outside the device's memory map"), std::string::npos) << outside.output;
+    EXPECT_EQ(RunTool("read 0x0 --out x --virtual").code, 2);
+    EXPECT_EQ(RunTool("write --virtual").code, 2);
+}
+
+}  // namespace

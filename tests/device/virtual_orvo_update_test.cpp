@@ -1,0 +1,180 @@
+// The device side of an update over a virtual Orvo on the virtual bus: the
+// identification, the converted database and the date stamp written through
+// the real engine with the monitor ticking, then read back over USB.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "database/dfu_preparation.h"
+#include "device/identity_block.h"
+#include "operation_fixture.h"
+#include "database_generator.h"
+#include "support/transport_rig.h"
+#include "virtual_usb_bus.h"
+
+namespace {
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    return DfuPreparation::DateStampBytes(today);
+}
+
+}  // namespace
+
+class VirtualOrvoUpdate : public OperationFixture {
+protected:
+    VirtualOrvoUpdate() {
+        SetUsbBackend(&bus);
+        SetDfuEngineSettings(FastEngineSettings());
+    }
+    ~VirtualOrvoUpdate() override {
+        if (orvo) {
+            EXPECT_EQ(orvo->ProtocolViolations(), 0u);
+        }
+        bus.UnplugAll();
+        SetUsbBackend(nullptr);
+        SetDfuEngineSettings(DfuEngineSettings{});
+    }
+
+    void Plug(VirtualOrvoConfig config = {}) {
+        orvo = std::make_shared<VirtualOrvo>(std::move(config));
+        path = bus.Plug(orvo);
+        ASSERT_TRUE(device.FindDevice());
+    }
+
+    std::vector<std::uint8_t> ReadBack(std::uint32_t address, std::uint32_t length) {
+        std::vector<std::uint8_t> data;
+        const OperationOutcome outcome = ReadRange(device.DevicePath.Get(), address, length, data);
+        EXPECT_EQ(outcome.error, STDFU_NOERROR);
+        return data;
+    }
+
+    std::string Base() const { return folder.File("tesselDB"); }
+
+    void PrepareDatabase(std::size_t records) {
+        DatabaseGeneratorOptions options;
+        options.records = records;
+        std::ofstream(Base() + ".txt", std::ios::binary) << GenerateDatabaseText(options);
+        ASSERT_EQ(device.PrepareDatabase(Base()), Base());
+    }
+
+    IdentifyResult Identify() {
+        signals.ShowProgress = 0;
+        IdentifyResult result = IdentifyResult::Unreadable;
+        RunMonitored([&] {
+            result = device.IdentifyDevice("Orvo");
+            return true;
+        });
+        signals.ShowProgress = 1;
+        return result;
+    }
+
+    VirtualUsbBus bus;
+    std::shared_ptr<VirtualOrvo> orvo;
+    std::string path;
+};
+
+TEST_F(VirtualOrvoUpdate, IdentifiesTheOrvo) {
+    Plug();
+    EXPECT_EQ(Identify(), IdentifyResult::Accepted);
+    EXPECT_EQ(device.DeviceSerial.Get(), "OR12345");
+    EXPECT_EQ(device.DeviceIdText.Get(), "H2026010100000000001");
+    EXPECT_EQ(device.DeviceProductName.Get(), "Orvo");
+    EXPECT_TRUE(box.Messages().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder.File("connectTest.dfu")));
+}
+
+TEST_F(VirtualOrvoUpdate, RejectsAnotherProductAndCannotReadAnUnpluggedOne) {
+    VirtualOrvoConfig other;
+    other.productName = "Orvox";
+    other.identityText = "not a number";
+    Plug(other);
+    EXPECT_EQ(Identify(), IdentifyResult::Rejected);
+    EXPECT_EQ(device.DeviceProductName.Get(), "Orvox");
+
+    bus.UnplugAll();
+    EXPECT_EQ(Identify(), IdentifyResult::Unreadable);
+    EXPECT_EQ(bar.Text(), "Unable to read the memory map of the device...");
+    EXPECT_TRUE(device.DeviceSerial.Empty());
+}
+
+TEST_F(VirtualOrvoUpdate, DatabaseAndDateStampAreWrittenAndReadBackUnchanged) {
+    Plug();
+    ASSERT_EQ(Identify(), IdentifyResult::Accepted);
+    PrepareDatabase(6000);
+    const std::vector<std::uint8_t> packed = ReadBytes(Base() + ".bin");
+    ASSERT_GT(packed.size(), kOrvoSectorSize);  // spans sectors and many transfers
+
+    const std::string before = Today();
+    EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
+    EXPECT_EQ(bar.Text(), "100%");
+    EXPECT_TRUE(RunMonitored([&] { return device.WriteDateStamp(); }));
+
+    EXPECT_EQ(ReadBack(DfuPreparation::DatabaseAddress, static_cast<std::uint32_t>(packed.size())), packed);
+    const auto date = ReadBack(DfuPreparation::DateStampAddress, 10);
+    const std::string dateText(date.begin(), date.end());
+    EXPECT_TRUE(dateText == before || dateText == Today()) << dateText;
+    EXPECT_EQ(dateText.substr(8), "\r\n");
+    // Neither write touched the identity block's sector.
+    EXPECT_EQ(Identify(), IdentifyResult::Accepted);
+    EXPECT_EQ(device.DeviceSerial.Get(), "OR12345");
+
+    EXPECT_FALSE(std::filesystem::exists(folder.File("Date.bin")));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("Date.dfu")));
+    EXPECT_TRUE(box.Messages().empty());
+}
+
+TEST_F(VirtualOrvoUpdate, PercentReachesTheBarOnlyWhenShown) {
+    Plug();
+    PrepareDatabase(6000);
+    orvo->SetTiming(OrvoTiming::Scaled(0.05));  // slow enough for the monitor to see passes under way
+
+    EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
+    const std::vector<int> positions = bar.Positions();
+    ASSERT_GE(positions.size(), 3u);
+    EXPECT_EQ(positions.front(), 0);
+    EXPECT_EQ(positions.back(), 100);
+    EXPECT_EQ(bar.BarColour(), Rgb(0, 128, 0));
+
+    RecordingProgressBar quiet;
+    device.AttachUi(&quiet, &box, &signals);
+    signals.ShowProgress = 0;
+    EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
+    EXPECT_TRUE(quiet.Positions().empty());
+    EXPECT_EQ(quiet.Texts(), std::vector<std::string>{"100%"});
+}
+
+TEST_F(VirtualOrvoUpdate, DeviceErrorDuringTheWriteIsReportedAndTheNextWriteWorks) {
+    Plug();
+    PrepareDatabase(3000);
+    orvo->FailAt(OrvoRequestKind::Program, 3, dfu::errPROG);
+
+    EXPECT_FALSE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
+    EXPECT_EQ(bar.Text(), "Target 01: Error Code: DFU error\n");
+    ASSERT_EQ(box.Messages().size(), 1u);
+    EXPECT_NE(box.Messages()[0].find("Operation: UPGRADE\n"), std::string::npos);
+    EXPECT_NE(box.Messages()[0].find("DFU Status: STATUS_errPROG\n"), std::string::npos);
+    EXPECT_EQ(device.OperationHandle.load(), 0u);
+    EXPECT_EQ(device.KeptImage.load(), 0u);
+
+    orvo->ClearFaults();
+    EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
+    const auto packed = ReadBytes(Base() + ".bin");
+    EXPECT_EQ(ReadBack(DfuPreparation::DatabaseAddress, static_cast<std::uint32_t>(packed.size())), packed);
+}
+
+TEST_F(VirtualOrvoUpdate, DeviceUnpluggedDuringTheWriteReleasesTheWorker) {
+    Plug();
+    PrepareDatabase(3000);
+    orvo->UnplugAt(OrvoRequestKind::Program, 2);
+    EXPECT_FALSE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
+    EXPECT_EQ(box.Messages().size(), 1u);
+    EXPECT_EQ(device.OperationHandle.load(), 0u);
+    orvo.reset();  // gone: its violations no longer matter
+}

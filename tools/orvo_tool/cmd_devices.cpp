@@ -1,0 +1,47 @@
+#include <cstdio>
+
+#include "common/command_registry.h"
+#include "device/dfu_protocol.h"
+#include "device/usb/usb_backend.h"
+#include "usb_session.h"
+
+// Lists every DFU-mode interface with its path and description, in the order
+// the updater's discovery sees them. A device the user may not open is listed
+// with the fix. Exit code 0 when at least one device counts as found.
+
+namespace {
+
+int RunDevices(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = arguments;
+    UsbSession session;
+    std::string error;
+    if (!session.Start(args, error)) {
+        std::fprintf(stderr, "orvo-tool devices: %s\n", error.c_str());
+        return 2;
+    }
+    if (!args.empty()) {
+        std::fprintf(stderr, "orvo-tool devices: unexpected argument '%s'\n", args.front().c_str());
+        return 2;
+    }
+    bool any = false;
+    for (const DfuInterfaceInfo& info : CurrentUsbBackend().EnumerateDfuInterfaces()) {
+        if (info.description) {
+            std::printf("%s\t%s\n", info.path.c_str(), info.description->c_str());
+            any = true;
+        } else if (info.descriptionStatus == UsbStatus::AccessDenied) {
+            std::printf("%s\t(no access)\n", info.path.c_str());
+            std::fprintf(stderr, "%s\n", AccessHint(info.path).c_str());
+        } else {
+            std::printf("%s\t(description unreadable: %s)\n", info.path.c_str(), UsbStatusName(info.descriptionStatus));
+        }
+    }
+    if (!any)
+        std::fprintf(stderr, "no usable DFU-mode device found\n");
+    session.Finish(error);
+    return any ? 0 : 1;
+}
+
+const CommandRegistration registration{"devices", UsbSession::OptionsUsage(),
+                                       "list DFU-mode devices: path and description", &RunDevices};
+
+}  // namespace

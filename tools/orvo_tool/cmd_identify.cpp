@@ -1,0 +1,63 @@
+#include <cstdio>
+
+#include "common/command_registry.h"
+#include "device_session.h"
+
+// Reads the attached device's identity block the way the updater does before
+// a download and says whether the updater would accept it.
+// Exit code: 0 accepted, 1 rejected, 2 no device or block unreadable.
+
+namespace {
+
+const char* VerdictText(IdentifyResult result) {
+    switch (result) {
+    case IdentifyResult::Accepted: return "accepted";
+    case IdentifyResult::Rejected: return "rejected";
+    case IdentifyResult::Unreadable: return "unreadable";
+    }
+    return "unreadable";
+}
+
+int RunIdentify(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = arguments;
+    DeviceSession session;
+    std::string error;
+    if (!session.Open(args, error)) {
+        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
+        return 2;
+    }
+    const bool picked = session.PickDevice(args, error);
+    if (!args.empty()) {
+        std::fprintf(stderr, "usage: orvo-tool identify [--device PATH] %s\n", UsbSession::OptionsUsage());
+        return 2;
+    }
+    if (!picked) {
+        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
+        return 2;
+    }
+
+    CDfuDevice& device = session.Device();
+    // As during the update cycle: no percent and no success text on the bar.
+    session.Signals().ShowProgress = 0;
+    const IdentifyResult result = device.IdentifyDevice("Orvo");
+
+    std::printf("device: %s\n", PrintableText(device.DevicePath.Get()).c_str());
+    std::printf("serial: %s\n", PrintableText(device.DeviceSerial.Get()).c_str());
+    std::printf("identity text: %s\n", PrintableText(device.DeviceIdText.Get()).c_str());
+    std::printf("product name: %s\n", PrintableText(device.DeviceProductName.Get()).c_str());
+    std::printf("verdict: %s\n", VerdictText(result));
+    if (!session.Finish(error))
+        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
+    switch (result) {
+    case IdentifyResult::Accepted: return 0;
+    case IdentifyResult::Rejected: return 1;
+    case IdentifyResult::Unreadable: return 2;
+    }
+    return 2;
+}
+
+}  // namespace
+
+static const CommandRegistration registration{
+    "identify", std::string("[--device PATH] ") + UsbSession::OptionsUsage(),
+    "read the device's identity block: serial, identity text, product name and the verdict", &RunIdentify};

@@ -1,0 +1,82 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "common/command_registry.h"
+#include "dfu_runner.h"
+#include "usb_session.h"
+
+// Reads LEN bytes at ADDR of the device's data flash (alternate setting 1)
+// into FILE.
+
+namespace {
+
+bool ParseNumber(const std::string& text, std::uint32_t& value) {
+    if (text.empty() || text[0] == '-')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || v > 0xFFFFFFFFull)
+        return false;
+    value = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+int RunRead(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = arguments;
+    UsbSession session;
+    std::string error;
+    std::string out;
+    const bool hasOut = TakeOption(args, "--out", out);
+    if (!session.Start(args, error)) {
+        std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
+        return 2;
+    }
+    std::string path;
+    const bool picked = PickDevice(args, path, error);
+    std::uint32_t address = 0;
+    std::uint32_t length = 0;
+    if (!hasOut || args.size() != 2 || !ParseNumber(args[0], address) || !ParseNumber(args[1], length) ||
+        length == 0) {
+        std::fprintf(stderr, "usage: orvo-tool read ADDR LEN --out FILE [--device PATH] %s\n",
+                     UsbSession::OptionsUsage());
+        return 2;
+    }
+    // Larger than any memory map the Orvo has; refused before allocating it.
+    constexpr std::uint32_t kMaxRead = 64u * 1024 * 1024;
+    if (length > kMaxRead) {
+        std::fprintf(stderr, "orvo-tool read: LEN may be at most %u bytes\n", kMaxRead);
+        return 2;
+    }
+    if (!picked) {
+        std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<std::uint8_t> data;
+    const ToolRunResult result = ReadFromDevice(path, address, length, data);
+    if (result.error != STDFU_NOERROR) {
+        std::fprintf(stderr, "orvo-tool read: %s: %s\n", path.c_str(), DescribeResult(result).c_str());
+        return 1;
+    }
+    std::ofstream file(out, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "orvo-tool read: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    if (!session.Finish(error)) {
+        std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("read %u bytes at 0x%08X from %s into %s\n", length, address, path.c_str(), out.c_str());
+    return 0;
+}
+
+const CommandRegistration registration{"read", std::string("ADDR LEN --out FILE [--device PATH] ") +
+                                                   UsbSession::OptionsUsage(),
+                                       "read device memory (alternate setting 1) into a file", &RunRead};
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "device_session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+DeviceSession::DeviceSession() {
+    std::error_code ignored;
+    const fs::path folder = fs::temp_directory_path(ignored) / ("orvo-tool-" + std::to_string(::getpid()));
+    fs::create_directories(folder, ignored);
+    folder_ = folder.string();
+    // The device's working files ("connectTest", "Date") go into this folder.
+    device_ = std::make_unique<CDfuDevice>((folder / "orvo-tool").string());
+    device_->AttachUi(&bar_, &box_, &signals_);
+    signals_.ShowProgress = 1;
+}
+
+DeviceSession::~DeviceSession() {
+    monitor_.reset();  // no tick may run once the device object goes
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+}
+
+bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
+    if (!usb_.Start(args, error))
+        return false;
+    monitor_ = std::make_unique<MonitorTimer>(*device_);
+    return true;
+}
+
+bool DeviceSession::PickDevice(std::vector<std::string>& args, std::string& error) {
+    std::string path;
+    if (!::PickDevice(args, path, error))
+        return false;
+    device_->DevicePath.Set(path);
+    return true;
+}
+
+std::string PrintableText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console_ui.h"
+#include "device/dfu_device.h"
+#include "update/cycle_signals.h"
+#include "usb_session.h"
+
+// What a command needs to run the updater's own device operations from a
+// terminal: the USB session (--virtual, --capture, ...), a CDfuDevice whose
+// working files go to a private temporary folder, console stand-ins for the
+// progress bar and the message box, and timer 0 ticking the operation
+// monitor while the session lives.
+class DeviceSession {
+public:
+    DeviceSession();
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Takes the USB session's options out of `args` and installs its backend.
+    bool Open(std::vector<std::string>& args, std::string& error);
+    // Picks the device (--device PATH, or the updater's discovery rule) and
+    // makes it the one the operations address.
+    bool PickDevice(std::vector<std::string>& args, std::string& error);
+    // Saves the virtual Orvo's flash to its file, if it has one.
+    bool Finish(std::string& error) { return usb_.Finish(error); }
+
+    CDfuDevice& Device() { return *device_; }
+    CycleSignals& Signals() { return signals_; }
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string folder_;
+    ConsoleProgressBar bar_;
+    ConsoleMessageBox box_;
+    CycleSignals signals_;
+    UsbSession usb_;
+    std::unique_ptr<CDfuDevice> device_;
+    std::unique_ptr<MonitorTimer> monitor_;
+};
+
+// Control characters and bytes above 0x7E shown as \xNN.
+std::string PrintableText(const std::string& text);

@@ -1,0 +1,120 @@
+#include "usb_session.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/command_registry.h"
+#include "device/dfu_protocol.h"
+#include "device/usb/pcap_capture.h"
+#include "device/usb/usb_backend.h"
+#include "virtual_orvo.h"
+#include "virtual_usb_bus.h"
+
+namespace {
+
+bool TakeVirtual(std::vector<std::string>& args, bool& present, std::string& file) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it == "--virtual" || it->rfind("--virtual=", 0) == 0) {
+            present = true;
+            file = *it == "--virtual" ? "" : it->substr(10);
+            args.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParseTiming(const std::string& text, OrvoTiming& timing) {
+    if (text.empty() || text == "instant") {
+        timing = OrvoTiming::Instant();
+        return true;
+    }
+    if (text == "real") {
+        timing = OrvoTiming::Real();
+        return true;
+    }
+    char* end = nullptr;
+    const double factor = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !(factor > 0.0) || factor > 100.0)
+        return false;
+    timing = OrvoTiming::Scaled(factor);
+    return true;
+}
+
+}  // namespace
+
+UsbSession::UsbSession() = default;
+
+UsbSession::~UsbSession() {
+    // Nothing may keep using a backend that is about to go away.
+    SetUsbBackend(nullptr);
+}
+
+bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
+    bool isVirtual = false;
+    TakeVirtual(args, isVirtual, flashFile_);
+    std::string timingText;
+    const bool hasTiming = TakeOption(args, "--virtual-timing", timingText);
+    std::string capturePath;
+    const bool capture = TakeOption(args, "--capture", capturePath);
+
+    if (hasTiming && !isVirtual) {
+        error = "--virtual-timing needs --virtual";
+        return false;
+    }
+    if (isVirtual) {
+        VirtualOrvoConfig config;
+        if (!ParseTiming(timingText, config.timing)) {
+            error = "--virtual-timing must be instant, real or a positive factor";
+            return false;
+        }
+        orvo_ = std::make_shared<VirtualOrvo>(config);
+        if (!flashFile_.empty() && std::filesystem::exists(flashFile_) && !orvo_->LoadFlash(flashFile_, error))
+            return false;
+        bus_ = std::make_unique<VirtualUsbBus>();
+        bus_->Plug(orvo_);
+    }
+    UsbBackend& inner = bus_ ? static_cast<UsbBackend&>(*bus_) : CurrentUsbBackend();
+    if (capture) {
+        capture_ = CapturingUsbBackend::Start(inner, capturePath, error);
+        if (!capture_)
+            return false;
+        SetUsbBackend(capture_.get());
+    } else {
+        SetUsbBackend(&inner);
+    }
+    return true;
+}
+
+bool UsbSession::Finish(std::string& error) {
+    if (orvo_ && !flashFile_.empty())
+        return orvo_->SaveFlash(flashFile_, error);
+    return true;
+}
+
+std::string AccessHint(const std::string& path) {
+    return path + ": no permission to open the device. Install the udev rule "
+                  "packaging/udev/70-orvo-dfu.rules into /etc/udev/rules.d/, run "
+                  "'udevadm control --reload' and plug the device in again (see docs/usb-access.md).";
+}
+
+bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& error) {
+    if (TakeOption(args, "--device", path))
+        return true;
+    const auto found = CurrentUsbBackend().EnumerateDfuInterfaces();
+    path.clear();
+    std::string problems;
+    for (const DfuInterfaceInfo& info : found) {
+        if (info.description)
+            path = info.path;
+        else if (info.descriptionStatus == UsbStatus::AccessDenied)
+            problems += "\n  " + AccessHint(info.path);
+        else
+            problems += "\n  " + info.path + ": product string unreadable (" +
+                        UsbStatusName(info.descriptionStatus) + ")";
+    }
+    if (!path.empty())
+        return true;
+    error = found.empty() ? "no DFU-mode device found" : "no usable DFU-mode device:" + problems;
+    return false;
+}

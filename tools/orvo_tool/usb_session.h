@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class UsbBackend;
+class VirtualUsbBus;
+class VirtualOrvo;
+class CapturingUsbBackend;
+
+// The USB side of one tool command: real devices through the default backend,
+// or with --virtual[=FLASH_FILE] a virtual Orvo on a virtual bus (its flash
+// kept in FLASH_FILE between runs; a missing file starts a fresh device), and
+// with --capture FILE.pcap every control transfer recorded in usbmon format.
+// While the session lives, the engine and discovery use its backend.
+class UsbSession {
+public:
+    UsbSession();
+    ~UsbSession();
+    UsbSession(const UsbSession&) = delete;
+    UsbSession& operator=(const UsbSession&) = delete;
+
+    // Takes --virtual, --virtual-timing and --capture out of args and installs
+    // the backend. False with a reason on a bad option or file.
+    bool Start(std::vector<std::string>& args, std::string& error);
+    // Saves the virtual flash to its file, if there is one.
+    bool Finish(std::string& error);
+
+    bool IsVirtual() const { return bus_ != nullptr; }
+
+    static const char* OptionsUsage() { return "[--virtual[=FLASH_FILE]] [--virtual-timing=instant|real|FACTOR] [--capture FILE.pcap]"; }
+
+private:
+    std::unique_ptr<VirtualUsbBus> bus_;
+    std::shared_ptr<VirtualOrvo> orvo_;
+    std::string flashFile_;
+    std::unique_ptr<CapturingUsbBackend> capture_;
+};
+
+// The device a command works on: --device PATH, or else the last DFU-mode
+// device enumerated whose description could be read (the updater's rule).
+// Devices without access are named in the error with the fix.
+bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& error);
+
+// Text for a device that cannot be opened for lack of access rights.
+std::string AccessHint(const std::string& path);
