@@ -53,7 +53,7 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 1000, "Kamerat: Britannia, Irlanti"},
     {Dialog, Download131, 1001, "Koulut: Britannia"},
     {Dialog, Download131, 1005, "Ranska, Espanja, Portugali, Italia"},
-    {Dialog, Download131, 1002, "Alankomaat, Belgia, Luxemburg"},
+    {Dialog, Download131, 1002, "Hollanti, Belgia, Luxemburg"},
     {Dialog, Download131, 1003, "Saksa, Itävalta, Sveitsi"},
     {Dialog, Download131, 1004, "Suomi, Tanska, Ruotsi, Norja"},
     {Dialog, Download131, 1006, "Etelä-Afrikka "},

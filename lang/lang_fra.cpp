@@ -49,13 +49,13 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 2, "Annuler"},
     {Dialog, Download131, -1, "Taille totale :"},
     {Dialog, Download131, -2,
-     "Cochez les téléchargements à recevoir lors de la prochaine mise à jour de votre Orvo.\nRemarque : "
-     "ce téléchargement ne contient que des données de radars ou d'écoles du Royaume-Uni, aucune donnée "
+     "Cochez les téléchargements voulus pour la prochaine mise à jour de votre Orvo.\nRemarque : ce "
+     "téléchargement ne contient que des données de radars ou d'écoles britanniques, aucune donnée "
      "cartographique."},
     {Dialog, Download131, 1000, "Radars R.-U., Irlande"},
     {Dialog, Download131, 1001, "Écoles R.-U."},
     {Dialog, Download131, 1005, "France, Espagne, Portugal, Italie"},
-    {Dialog, Download131, 1002, "Pays-Bas, Belgique, Luxembourg"},
+    {Dialog, Download131, 1002, "Hollande, Belgique, Luxembourg"},
     {Dialog, Download131, 1003, "Allemagne, Autriche, Suisse"},
     {Dialog, Download131, 1004, "Finlande, Danemark, Suède, Norvège"},
     {Dialog, Download131, 1006, "Afrique du Sud "},

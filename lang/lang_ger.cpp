@@ -54,7 +54,7 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 1000, "Blitzer Großbritannien, Irland"},
     {Dialog, Download131, 1001, "Schulen Großbritannien"},
     {Dialog, Download131, 1005, "Frankreich, Spanien, Portugal, Italien"},
-    {Dialog, Download131, 1002, "Niederlande, Belgien, Luxemburg"},
+    {Dialog, Download131, 1002, "Holland, Belgien, Luxemburg"},
     {Dialog, Download131, 1003, "Deutschland, Österreich, Schweiz"},
     {Dialog, Download131, 1004, "Finnland, Dänemark, Schweden, Norwegen"},
     {Dialog, Download131, 1006, "Südafrika "},

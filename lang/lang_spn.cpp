@@ -54,7 +54,7 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 1000, "Radares R. Unido, Irlanda"},
     {Dialog, Download131, 1001, "Colegios R. Unido"},
     {Dialog, Download131, 1005, "Francia, España, Portugal, Italia"},
-    {Dialog, Download131, 1002, "Países Bajos, Bélgica, Luxemburgo"},
+    {Dialog, Download131, 1002, "Holanda, Bélgica, Luxemburgo"},
     {Dialog, Download131, 1003, "Alemania, Austria, Suiza"},
     {Dialog, Download131, 1004, "Finlandia, Dinamarca, Suecia, Noruega"},
     {Dialog, Download131, 1006, "Sudáfrica "},

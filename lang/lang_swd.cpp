@@ -54,7 +54,7 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 1000, "Kameror Storbritannien, Irland"},
     {Dialog, Download131, 1001, "Skolor Storbritannien"},
     {Dialog, Download131, 1005, "Frankrike, Spanien, Portugal, Italien"},
-    {Dialog, Download131, 1002, "Nederländerna, Belgien, Luxemburg"},
+    {Dialog, Download131, 1002, "Holland, Belgien, Luxemburg"},
     {Dialog, Download131, 1003, "Tyskland, Österrike, Schweiz"},
     {Dialog, Download131, 1004, "Finland, Danmark, Sverige, Norge"},
     {Dialog, Download131, 1006, "Sydafrika "},

@@ -45,15 +45,15 @@ public:
 // Runs `answer` on the modal dialog of type T once it is up, then returns.
 template <class T>
 void AnswerModal(std::function<void(T&)> answer) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [answer, poll] {
+    // Owned by the application, so it is released even if no loop runs again.
+    auto* poll = new QTimer(QApplication::instance());
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
             answer(*dialog);
-            // The poll holds itself; once answered, a later event lets it go.
-            QTimer::singleShot(0, [poll] { *poll = nullptr; });
-            return;
         }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    });
+    poll->start();
 }

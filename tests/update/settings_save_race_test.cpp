@@ -9,6 +9,7 @@
 
 namespace {
 
+// Lives with the update tests so the ThreadSanitizer run covers it.
 // The worker saves before each download while the UI thread clicks boxes,
 // saves from a dialog and switches languages: every file read back in the
 // meantime is whole, and the values never tear (run under ThreadSanitizer).
