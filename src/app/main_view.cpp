@@ -48,6 +48,23 @@ QFont FontFittingLines(QFont font, const std::vector<std::string>& lines, int wi
     return font;
 }
 
+// `source` stretched to `size` whatever its aspect, each target pixel a plain
+// copy of the nearest source pixel (no smoothing). Done here rather than by
+// the toolkit's scaler and format conversions, which hand larger pictures to
+// a thread pool of their own in the middle of a paint.
+QImage StretchedPixelCopy(const QImage& source, const QSize& size) {
+    QImage to(size, QImage::Format_RGB32);
+    if (source.isNull() || to.isNull())
+        return to;
+    for (int y = 0; y < size.height(); ++y) {
+        const int sourceY = static_cast<int>(static_cast<long long>(y) * source.height() / size.height());
+        auto* out = reinterpret_cast<QRgb*>(to.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            out[x] = source.pixel(static_cast<int>(static_cast<long long>(x) * source.width() / size.width()), sourceY);
+    }
+    return to;
+}
+
 }  // namespace
 
 CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl& progressBar,
@@ -113,6 +130,7 @@ void CDFUpdate_tesselView::OnDestroy() {
     }
     // Nothing may report into this view once it is gone.
     device_.AttachUi(nullptr, nullptr, nullptr);
+    services_.releaseDevice(device_);
     progressBar_.Destroy();
 }
 
@@ -132,16 +150,26 @@ void CDFUpdate_tesselView::RepaintAll() {
 }
 
 void CDFUpdate_tesselView::ShowMessageBox(const std::string& text) {
+    // A plain box carries the application's title and, as such boxes always
+    // have, the exclamation icon.
+    ShowBox(QMessageBox::Warning, text, LoadResourceString(AppTitleStringId));
+}
+
+void CDFUpdate_tesselView::ShowErrorBox(const std::string& text, const std::string& caption) {
+    ShowBox(QMessageBox::Critical, text, caption);
+}
+
+void CDFUpdate_tesselView::ShowBox(int icon, const std::string& text, const std::string& caption) {
     if (services_.messageBox) {
         services_.messageBox(text);
         return;
     }
     // Blocks the calling worker until the box is dismissed (or the program ends).
-    invoker_.RunAndWait([this, text] { RunMessageBox(text); });
+    invoker_.RunAndWait([this, icon, text, caption] { RunMessageBox(icon, text, caption); });
 }
 
-void CDFUpdate_tesselView::RunMessageBox(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(LoadResourceString(AppTitleStringId)),
+void CDFUpdate_tesselView::RunMessageBox(int icon, const std::string& text, const std::string& caption) {
+    QMessageBox box(static_cast<QMessageBox::Icon>(icon), QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::Ok, this);
     openMessageBox_ = &box;
     box.exec();
@@ -198,7 +226,8 @@ void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
     // Read at every repaint so the picture can be exchanged while running.
     const QImage picture(QString::fromStdString(PictureFilePath(device_.ProgramFolder)));
     if (!picture.isNull())
-        painter.drawImage(ToQRect(layout_.pictureRect), picture);
+        painter.drawImage(ToQRect(layout_.pictureRect).topLeft(),
+                          StretchedPixelCopy(picture, ToQRect(layout_.pictureRect).size()));
 
     const std::string status = device_.StatusText.Get();
     const QRect statusRect = ToQRect(layout_.statusRect);

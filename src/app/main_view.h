@@ -54,6 +54,7 @@ public:
     void StopTimer(int id) override;
     void RepaintAll() override;
     void ShowMessageBox(const std::string& text) override;
+    void ShowErrorBox(const std::string& text, const std::string& caption) override;
 
     const MainViewLayout& Layout() const { return layout_; }
     CycleSignals& Signals() { return signals_; }
@@ -78,7 +79,8 @@ protected:
 private:
     void StartTimerOnUiThread(int id, int periodMs);
     void StopTimerOnUiThread(int id);
-    void RunMessageBox(const std::string& text);
+    void ShowBox(int icon, const std::string& text, const std::string& caption);
+    void RunMessageBox(int icon, const std::string& text, const std::string& caption);
 
     CDfuDevice& device_;
     CSkinProgressCtrl& progressBar_;

@@ -37,6 +37,12 @@ void StopRunningOperation(CDfuDevice& device) {
 
 void AbortDownload(CDfuDevice& device) { device.DownloadAbort = true; }
 
+void ReleaseDevice(CDfuDevice& device) {
+    if (device.Mapping != nullptr)
+        STDFUPRT_DestroyMapping(&device.Mapping);
+    device.Mapping = nullptr;
+}
+
 UpdaterServices ProductionServices() {
     UpdaterServices services;
     WireSettingsAndLanguages(services, ProgramSettings());
@@ -44,6 +50,7 @@ UpdaterServices ProductionServices() {
     services.timerTick = &OnViewTimerTick;
     services.stopDeviceOperation = &StopRunningOperation;
     services.abortDownload = &AbortDownload;
+    services.releaseDevice = &ReleaseDevice;
     services.startWorker = [](const UpdaterServices& wired, CDfuDevice& device, ViewPort& view,
                               ProgressBarPort& progressBar, CycleSignals& signals) {
         DfuDeviceCycleOperations::Hooks hooks;

@@ -12,3 +12,5 @@ UpdaterServices ProductionServices();
 // (its transfer thread joined) and a download in flight.
 void StopRunningOperation(CDfuDevice& device);
 void AbortDownload(CDfuDevice& device);
+// Once the worker has ended: frees the device's memory map.
+void ReleaseDevice(CDfuDevice& device);

@@ -53,6 +53,9 @@ struct UpdaterServices {
     // a download in flight, before the worker is stopped.
     std::function<void(CDfuDevice&)> stopDeviceOperation = [](CDfuDevice&) {};
     std::function<void(CDfuDevice&)> abortDownload = [](CDfuDevice&) {};
+    // After the worker has ended: what the device operations left with the
+    // device (its memory map) goes before the device object does.
+    std::function<void(CDfuDevice&)> releaseDevice = [](CDfuDevice&) {};
 
     // Null opens a real modal message box; the headless demo and tests
     // answer it themselves.

@@ -20,7 +20,9 @@
 #include "app/main_view.h"
 #include "device/dfu_device.h"
 #include "qt_test_app.h"
+#include "ui/resource_ids.h"
 #include "ui/resources.h"
+#include "ui/status_painting.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {
@@ -151,24 +153,27 @@ TEST_F(MainWindow, MessageBoxFromTheWorkerWaitsUntilDismissed) {
     CDFUpdate_tesselView& view = Frame().View();
     std::atomic<bool> returned{false};
     QString shownText;
+    QString shownCaption;
     bool returnedWhileOpen = true;
     // The box runs its own loop inside the UI thread; a timer of that loop dismisses it.
     QTimer dismiss;
     QObject::connect(&dismiss, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             shownText = box->text();
+            shownCaption = box->windowTitle();
             returnedWhileOpen = returned.load();
             box->accept();
         }
     });
     dismiss.start(20);
     std::thread worker([&] {
-        view.ShowMessageBox("DB FILE OPEN ERROR");
+        view.ShowErrorBox("DB FILE OPEN ERROR", "Orvo Updater Error");
         returned = true;
     });
     ASSERT_TRUE(SpinUntil([&] { return returned.load(); }));
     worker.join();
     EXPECT_EQ(shownText, QStringLiteral("DB FILE OPEN ERROR"));
+    EXPECT_EQ(shownCaption, QStringLiteral("Orvo Updater Error"));
     EXPECT_FALSE(returnedWhileOpen);
 }
 
@@ -258,4 +263,22 @@ TEST_F(MainWindow, StatusFontLineHeightSwitchesAt156Characters) {
     EXPECT_GE(QFontMetrics(normal).height(), 17);
     EXPECT_LE(QFontMetrics(small).height(), 16);
     EXPECT_LT(small.pixelSize(), normal.pixelSize());
+}
+
+TEST_F(MainWindow, EnglishStatusLinesFitAtTheFullLineHeight) {
+    // Whatever face stands in for Tahoma, the English texts keep the 19-pixel
+    // lines without losing either end of their widest line.
+    for (const int id : {ResourceId::ConnectDeviceText, ResourceId::CompleteText}) {
+        const std::string text = LoadResourceString(id);
+        const QFontMetrics metrics(CDFUpdate_tesselView::StatusFont(text));
+        for (const std::string& line : StatusLines(text))
+            EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(line)), 351) << line;
+    }
+}
+
+TEST(ShippedPicture, IsABitmapOfThePictureAreasSize) {
+    TestApp();
+    const QImage picture(QStringLiteral(ORVO_SOURCE_DIR "/res/Tessel.bmp"));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(373, 147));
 }

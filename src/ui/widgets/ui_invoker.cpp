@@ -3,12 +3,44 @@
 #include <QMetaObject>
 #include <QThread>
 
-UiInvoker::UiInvoker(QObject* context) : context_(context) {}
+UiInvokerDrainer::UiInvokerDrainer(std::shared_ptr<UiInvoker::Shared> shared, QObject* parent)
+    : QObject(parent), shared_(std::move(shared)) {}
+
+void UiInvokerDrainer::Drain() {
+    for (;;) {
+        std::shared_ptr<UiInvoker::Call> call;
+        {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->shutDown || shared_->pending.empty())
+                return;
+            call = std::move(shared_->pending.front());
+            shared_->pending.pop_front();
+        }
+        call->run();
+        {
+            std::lock_guard lock(shared_->mutex);
+            call->done = true;
+        }
+        shared_->changed.notify_all();
+    }
+}
+
+UiInvoker::UiInvoker(QObject* context)
+    : context_(context), drainer_(context != nullptr ? new UiInvokerDrainer(shared_, context) : nullptr) {}
 
 UiInvoker::~UiInvoker() { Shutdown(); }
 
 bool UiInvoker::OnUiThread() const {
     return context_ != nullptr && QThread::currentThread() == context_->thread();
+}
+
+void UiInvoker::Enqueue(std::shared_ptr<Call> call) {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->pending.push_back(std::move(call));
+    }
+    // One drain per call; a drain that finds the queue already empty does nothing.
+    QMetaObject::invokeMethod(drainer_, "Drain", Qt::QueuedConnection);
 }
 
 bool UiInvoker::RunAndWait(std::function<void()> call) {
@@ -18,34 +50,14 @@ bool UiInvoker::RunAndWait(std::function<void()> call) {
         call();
         return true;
     }
-    QObject* context = context_.data();
-    if (context == nullptr)
+    if (drainer_ == nullptr)
         return false;
-
-    // The flag lives beside the shared state so the UI side can still mark it
-    // after this caller has given up and returned.
-    auto done = std::make_shared<bool>(false);
-    auto shared = shared_;
-    QMetaObject::invokeMethod(
-        context,
-        [shared, done, call = std::move(call)] {
-            {
-                std::lock_guard lock(shared->mutex);
-                if (shared->shutDown)
-                    return;
-            }
-            call();
-            {
-                std::lock_guard lock(shared->mutex);
-                *done = true;
-            }
-            shared->changed.notify_all();
-        },
-        Qt::QueuedConnection);
-
-    std::unique_lock lock(shared->mutex);
-    shared->changed.wait(lock, [&] { return *done || shared->shutDown; });
-    return *done;
+    auto queued = std::make_shared<Call>();
+    queued->run = std::move(call);
+    Enqueue(queued);
+    std::unique_lock lock(shared_->mutex);
+    shared_->changed.wait(lock, [&] { return queued->done || shared_->shutDown; });
+    return queued->done;
 }
 
 void UiInvoker::Post(std::function<void()> call) {
@@ -55,27 +67,19 @@ void UiInvoker::Post(std::function<void()> call) {
         call();
         return;
     }
-    QObject* context = context_.data();
-    if (context == nullptr)
+    if (drainer_ == nullptr)
         return;
-    auto shared = shared_;
-    QMetaObject::invokeMethod(
-        context,
-        [shared, call = std::move(call)] {
-            {
-                std::lock_guard lock(shared->mutex);
-                if (shared->shutDown)
-                    return;
-            }
-            call();
-        },
-        Qt::QueuedConnection);
+    auto queued = std::make_shared<Call>();
+    queued->run = std::move(call);
+    Enqueue(std::move(queued));
 }
 
 void UiInvoker::Shutdown() {
+    std::deque<std::shared_ptr<Call>> dropped;
     {
         std::lock_guard lock(shared_->mutex);
         shared_->shutDown = true;
+        dropped.swap(shared_->pending);
     }
     shared_->changed.notify_all();
 }
