@@ -5,27 +5,12 @@
 #include <filesystem>
 
 #include "support/scratch_files.h"
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;  // standard output only
-};
-
 ToolRun RunTool(const std::string& program, const std::string& arguments) {
-    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/" + program + " " + arguments + " 2>/dev/null";
-    ToolRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[512];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunProgram(program, arguments, "2>/dev/null");  // standard output only
 }
 
 bool AnyBufferFile(const std::filesystem::path& folder) {

@@ -5,28 +5,11 @@
 
 #include "device/dfu_files_format.h"
 #include "support/scratch_files.h"
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-ToolRun RunDfuInfo(const std::string& path) {
-    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool dfu-info '" + path + "' 2>&1";
-    ToolRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[512];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+ToolRun RunDfuInfo(const std::string& path) { return RunProgram("orvo-tool", "dfu-info '" + path + "'"); }
 
 std::vector<std::uint8_t> DateFile() {
     DfuFileContents contents;

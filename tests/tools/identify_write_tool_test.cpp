@@ -9,28 +9,11 @@
 
 #include "device/dfu_files_format.h"
 #include "support/scratch_files.h"
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-ToolRun RunTool(const std::string& arguments) {
-    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool " + arguments + " 2>&1";
-    ToolRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[512];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+ToolRun RunTool(const std::string& arguments) { return RunProgram("orvo-tool", arguments); }
 
 void WriteDfu(const std::string& path, std::uint8_t alternate, std::uint32_t address,
               std::vector<std::uint8_t> data) {
