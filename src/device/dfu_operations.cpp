@@ -67,6 +67,7 @@ private:
     bool FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected, DfuHandle kept);
     bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
                        bool alwaysShowBar);
+    void StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage);
 
     // --- monitor steps, on the UI thread
     void OnOperationFailed(DfuHandle handle, DfuOperationContext& context);
@@ -217,11 +218,32 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
         device_.progressBar_->SetShowText(true);
         BarColours::Apply(*device_.progressBar_, scheme);
     }
+    // Only the monitor's release may report success, never an earlier operation's.
+    device_.operationSucceeded_.store(false);
     device_.KeptImage.store(kept);
     device_.OperationHandle.store(handle);  // from here on the monitor owns the operation
 
-    done.Wait();
+    // A program end that came while this operation was prepared found nothing
+    // to stop, and the Reset above took its release: it is seen here instead.
+    if (!device_.DownloadAbort.load())
+        done.Wait();
+    StopIfNotReleasedByMonitor(handle, context.Image);
     return device_.operationSucceeded_.load();
+}
+
+// The monitor clears OperationHandle before it releases the worker; a handle
+// still published means a program end released it. The operation is stopped
+// here (its transfer thread joined) rather than left running past the worker.
+void DfuOperations::StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage) {
+    const DfuHandle running = device_.OperationHandle.exchange(0);
+    if (running == 0)
+        return;
+    DfuOperationContext context{};
+    library_.StopOperation(running, &context);
+    // A chained write pass runs on the kept copy, which stays in KeptImage for
+    // ReleaseOperationResources; the launched pass runs on the image chosen here.
+    if (running == launched)
+        DestroyImage(launchedImage);
 }
 
 bool DfuOperations::Upgrade(const std::string& dfuPath) {
