@@ -94,7 +94,7 @@ TEST_F(DeviceOperations, WriteErasesThenWritesTheImageOfAlternateSettingOne) {
     EXPECT_EQ(std::memcmp(&first.DfuInterfaceGuid, &DfuInterfaceGuid, 16), 0);
     EXPECT_EQ(std::memcmp(&first.SecondInterfaceGuid, &SecondInterfaceGuid, 16), 0);
     EXPECT_EQ(first.Flag, 0);
-    EXPECT_STREQ(first.DevicePath, "USB\\VID_0483&PID_DF11\\BUS_001&PORT_1");
+    EXPECT_STREQ(first.DevicePath, "USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1");
     EXPECT_EQ(device.Target.load(), 1);
 
     EXPECT_EQ(bar.Text(), "100%");
