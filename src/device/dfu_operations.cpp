@@ -17,6 +17,7 @@
 #include "device/bar_colours.h"
 #include "device/dfu_device.h"
 #include "device/dfu_library.h"
+#include "device/dfu_mapping.h"
 #include "device/identity_block.h"
 #include "ui/message_box_port.h"
 #include "ui/progress_bar_port.h"
@@ -63,6 +64,7 @@ private:
     bool RebuildMap();
     bool HasElements(DfuHandle image);
     DfuMapping* DataMapEntry() const;
+    DfuResult FilterForDataFlash(DfuHandle image, std::int32_t operation);
     bool FillContext(DfuOperationContext& context, std::int32_t operation);
     bool FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected, DfuHandle kept);
     bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
@@ -114,9 +116,20 @@ bool DfuOperations::RebuildMap() {
 }
 
 // Both passes of a write and every upload use the data flash, alternate
-// setting 1, whose entry follows the first one in the map.
+// setting 1, whose entry follows the first one in the map. A DFU device whose
+// map has a single entry (not an Orvo) has none: null, never a pointer past
+// the table.
 DfuMapping* DfuOperations::DataMapEntry() const {
+    if (device_.Mapping == nullptr || device_.Mapping->entryCount < 2)
+        return nullptr;
     return reinterpret_cast<DfuMapping*>(reinterpret_cast<unsigned char*>(device_.Mapping) + kDfuMappingStride);
+}
+
+DfuResult DfuOperations::FilterForDataFlash(DfuHandle image, std::int32_t operation) {
+    DfuMapping* entry = DataMapEntry();
+    if (entry == nullptr)
+        return STDFU_BAD_PARAMETER;
+    return library_.FilterImageForOperation(image, entry, operation, 0);
 }
 
 bool DfuOperations::HasElements(DfuHandle image) {
@@ -264,9 +277,9 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, 0);
 
-    result = library_.FilterImageForOperation(kept, DataMapEntry(), OPERATION_UPGRADE, 0);
+    result = FilterForDataFlash(kept, OPERATION_UPGRADE);
     if (Succeeded(result))
-        result = library_.FilterImageForOperation(selected, DataMapEntry(), OPERATION_ERASE, 0);
+        result = FilterForDataFlash(selected, OPERATION_ERASE);
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, kept);
 
@@ -286,7 +299,7 @@ bool DfuOperations::Upload(const std::string& dfuPath) {
         return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
 
     DestroyKeptImage();
-    DfuResult result = library_.FilterImageForOperation(selected, DataMapEntry(), OPERATION_UPLOAD, 0);
+    DfuResult result = FilterForDataFlash(selected, OPERATION_UPLOAD);
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, 0);
     context.Image = selected;

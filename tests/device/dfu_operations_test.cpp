@@ -461,3 +461,16 @@ TEST_F(DeviceOperations, WriteReleasedByAStopIsNotASuccess) {
     // The operation it launched is stopped, not left running past the worker.
     EXPECT_EQ(device.OperationHandle.load(), 0u);
 }
+
+// ---------------------------------------------------------------------------
+// A DFU device that is not an Orvo
+
+// Its map has a single entry: there is no data flash entry to hand on, and
+// the entry after the table must never be read.
+TEST_F(DeviceOperations, MapWithoutADataFlashEntryLaunchesNothing) {
+    library.mapEntries = 1;
+    EXPECT_FALSE(Upload());
+    EXPECT_FALSE(Write());
+    EXPECT_TRUE(library.FilterMapEntries().empty());
+    EXPECT_TRUE(library.Launched().empty());
+}
