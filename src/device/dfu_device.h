@@ -94,7 +94,8 @@ public:
     // Host of the update server ("host" or "host:port"); the build's default
     // unless a test, tool or the demo points it elsewhere.
     std::string ServerHost;
-    // Raised at program end: a download in flight ends at once.
+    // Raised at program end: a download in flight ends at once, and a DFU
+    // operation is stopped instead of waited for.
     std::atomic<bool> DownloadAbort{false};
 
     // The DFU libraries the operations call: the product's own unless a test

@@ -17,6 +17,7 @@
 #include "device/bar_colours.h"
 #include "device/dfu_device.h"
 #include "device/dfu_library.h"
+#include "device/dfu_mapping.h"
 #include "device/identity_block.h"
 #include "ui/message_box_port.h"
 #include "ui/progress_bar_port.h"
@@ -63,10 +64,12 @@ private:
     bool RebuildMap();
     bool HasElements(DfuHandle image);
     DfuMapping* DataMapEntry() const;
+    DfuResult FilterForDataFlash(DfuHandle image, std::int32_t operation);
     bool FillContext(DfuOperationContext& context, std::int32_t operation);
     bool FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected, DfuHandle kept);
     bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
                        bool alwaysShowBar);
+    void StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage);
 
     // --- monitor steps, on the UI thread
     void OnOperationFailed(DfuHandle handle, DfuOperationContext& context);
@@ -113,9 +116,20 @@ bool DfuOperations::RebuildMap() {
 }
 
 // Both passes of a write and every upload use the data flash, alternate
-// setting 1, whose entry follows the first one in the map.
+// setting 1, whose entry follows the first one in the map. A DFU device whose
+// map has a single entry (not an Orvo) has none: null, never a pointer past
+// the table.
 DfuMapping* DfuOperations::DataMapEntry() const {
+    if (device_.Mapping == nullptr || device_.Mapping->entryCount < 2)
+        return nullptr;
     return reinterpret_cast<DfuMapping*>(reinterpret_cast<unsigned char*>(device_.Mapping) + kDfuMappingStride);
+}
+
+DfuResult DfuOperations::FilterForDataFlash(DfuHandle image, std::int32_t operation) {
+    DfuMapping* entry = DataMapEntry();
+    if (entry == nullptr)
+        return STDFU_BAD_PARAMETER;
+    return library_.FilterImageForOperation(image, entry, operation, 0);
 }
 
 bool DfuOperations::HasElements(DfuHandle image) {
@@ -217,11 +231,32 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
         device_.progressBar_->SetShowText(true);
         BarColours::Apply(*device_.progressBar_, scheme);
     }
+    // Only the monitor's release may report success, never an earlier operation's.
+    device_.operationSucceeded_.store(false);
     device_.KeptImage.store(kept);
     device_.OperationHandle.store(handle);  // from here on the monitor owns the operation
 
-    done.Wait();
+    // A program end that came while this operation was prepared found nothing
+    // to stop, and the Reset above took its release: it is seen here instead.
+    if (!device_.DownloadAbort.load())
+        done.Wait();
+    StopIfNotReleasedByMonitor(handle, context.Image);
     return device_.operationSucceeded_.load();
+}
+
+// The monitor clears OperationHandle before it releases the worker; a handle
+// still published means a program end released it. The operation is stopped
+// here (its transfer thread joined) rather than left running past the worker.
+void DfuOperations::StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage) {
+    const DfuHandle running = device_.OperationHandle.exchange(0);
+    if (running == 0)
+        return;
+    DfuOperationContext context{};
+    library_.StopOperation(running, &context);
+    // A chained write pass runs on the kept copy, which stays in KeptImage for
+    // ReleaseOperationResources; the launched pass runs on the image chosen here.
+    if (running == launched)
+        DestroyImage(launchedImage);
 }
 
 bool DfuOperations::Upgrade(const std::string& dfuPath) {
@@ -242,9 +277,9 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, 0);
 
-    result = library_.FilterImageForOperation(kept, DataMapEntry(), OPERATION_UPGRADE, 0);
+    result = FilterForDataFlash(kept, OPERATION_UPGRADE);
     if (Succeeded(result))
-        result = library_.FilterImageForOperation(selected, DataMapEntry(), OPERATION_ERASE, 0);
+        result = FilterForDataFlash(selected, OPERATION_ERASE);
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, kept);
 
@@ -264,7 +299,7 @@ bool DfuOperations::Upload(const std::string& dfuPath) {
         return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
 
     DestroyKeptImage();
-    DfuResult result = library_.FilterImageForOperation(selected, DataMapEntry(), OPERATION_UPLOAD, 0);
+    DfuResult result = FilterForDataFlash(selected, OPERATION_UPLOAD);
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, 0);
     context.Image = selected;

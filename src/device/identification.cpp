@@ -58,7 +58,10 @@ int CDfuDevice::ConnectTest() {
     }
 
     AddElementFile(binPath, kIdentityBlockAddress);
-    bool read = BuildImage(1) && WriteDfuFile(dfuPath);
+    // WriteDfuFile runs even after a failed build: it empties the element and
+    // image lists, which the next DFU file would otherwise be built from.
+    const bool built = BuildImage(1);
+    bool read = WriteDfuFile(dfuPath) && built;
     if (read)
         read = UploadFromDevice(dfuPath);
 

@@ -94,7 +94,7 @@ TEST_F(DeviceOperations, WriteErasesThenWritesTheImageOfAlternateSettingOne) {
     EXPECT_EQ(std::memcmp(&first.DfuInterfaceGuid, &DfuInterfaceGuid, 16), 0);
     EXPECT_EQ(std::memcmp(&first.SecondInterfaceGuid, &SecondInterfaceGuid, 16), 0);
     EXPECT_EQ(first.Flag, 0);
-    EXPECT_STREQ(first.DevicePath, "USB\\VID_0483&PID_DF11\\BUS_001&PORT_1");
+    EXPECT_STREQ(first.DevicePath, "USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1");
     EXPECT_EQ(device.Target.load(), 1);
 
     EXPECT_EQ(bar.Text(), "100%");
@@ -423,4 +423,54 @@ TEST_F(DeviceOperations, QuietReadBackStillShowsTheUploadColours) {
     EXPECT_EQ(bar.Positions(), std::vector<int>{0});
     EXPECT_EQ(bar.Texts(), std::vector<std::string>{""});
     EXPECT_EQ(bar.BarColour(), Rgb(0, 128, 128));
+}
+
+// ---------------------------------------------------------------------------
+// Program end while the worker is in an operation
+
+// The stop came while the write was being prepared: it found no operation to
+// stop, and its release came before the write's own wait began.
+TEST_F(DeviceOperations, StopDuringPreparationNeverLeavesTheWorkerWaiting) {
+    device.DownloadAbort = true;
+    signals.StepEvent.Set();
+    std::atomic<bool> finished{false};
+    bool result = true;
+    std::thread worker = StartWorker([this] { return device.UpgradeDevice(kBase); }, finished, result);
+    const bool settled = Settles(finished);
+    if (!settled)
+        signals.StepEvent.Set();  // free the worker so the test can end
+    worker.join();
+    EXPECT_TRUE(settled) << "the worker waits for a monitor that has stopped";
+    EXPECT_FALSE(result);
+    EXPECT_EQ(device.OperationHandle.load(), 0u);
+}
+
+// Released by the stop rather than by the monitor: the operation did not
+// finish, whatever the operation before it achieved.
+TEST_F(DeviceOperations, WriteReleasedByAStopIsNotASuccess) {
+    ASSERT_TRUE(Upload());
+    std::atomic<bool> finished{false};
+    bool result = true;
+    std::thread worker = StartWorker([this] { return device.UpgradeDevice(kBase); }, finished, result);
+    ASSERT_NE(device.OperationHandle.load(), 0u);
+    device.DownloadAbort = true;
+    signals.StepEvent.Set();
+    EXPECT_TRUE(Settles(finished));
+    worker.join();
+    EXPECT_FALSE(result);
+    // The operation it launched is stopped, not left running past the worker.
+    EXPECT_EQ(device.OperationHandle.load(), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// A DFU device that is not an Orvo
+
+// Its map has a single entry: there is no data flash entry to hand on, and
+// the entry after the table must never be read.
+TEST_F(DeviceOperations, MapWithoutADataFlashEntryLaunchesNothing) {
+    library.mapEntries = 1;
+    EXPECT_FALSE(Upload());
+    EXPECT_FALSE(Write());
+    EXPECT_TRUE(library.FilterMapEntries().empty());
+    EXPECT_TRUE(library.Launched().empty());
 }

@@ -83,6 +83,13 @@ DfuResult FakeDfuLibrary::CreateMappingFromDevice(const char*, DfuMapping** mapp
     if (mapLive_)
         ++misuses_;  // the previous map was not destroyed first
     mapLive_ = true;
+    // Each entry's second byte is the table's entry count; the table is no
+    // larger than that, so a pointer past it is out of bounds.
+    mapStorage_.assign(std::size_t{mapEntries} * kDfuMappingStride, 0);
+    for (std::size_t entry = 0; entry < mapEntries; ++entry) {
+        mapStorage_[entry * kDfuMappingStride] = static_cast<unsigned char>(entry);
+        mapStorage_[entry * kDfuMappingStride + 1] = mapEntries;
+    }
     *mapping = reinterpret_cast<DfuMapping*>(mapStorage_.data());
     return STDFU_NOERROR;
 }

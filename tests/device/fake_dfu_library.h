@@ -39,6 +39,8 @@ public:
     std::vector<std::uint8_t> ReadFlash(std::uint32_t address, std::size_t length) const;
 
     DfuResult mappingResult = STDFU_NOERROR;
+    // Entries of the device's map, one per alternate setting; the Orvo has two.
+    std::uint8_t mapEntries = 2;
     DfuResult duplicateResult = STDFU_NOERROR;
     DfuResult elementCountResult = STDFU_NOERROR;  // for the image read back only
     bool uploadLosesElements = false;

@@ -18,7 +18,7 @@ class OperationFixture : public ::testing::Test {
 protected:
     OperationFixture() : folder("device_operations"), device(folder.File("orvo-updater")) {
         device.AttachUi(&bar, &box, &signals);
-        device.DevicePath.Set("USB\\VID_0483&PID_DF11\\BUS_001&PORT_1");
+        device.DevicePath.Set("USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1");
         signals.ShowProgress = 1;
     }
 
