@@ -31,3 +31,15 @@ bool ParseDfuConfigDescriptor(const std::vector<std::uint8_t>& d, DfuInterfaceLa
     }
     return found;
 }
+
+std::unique_ptr<UsbDeviceHandle> OpenDfuDevice(UsbBackend& backend, const std::string& path,
+                                               DfuInterfaceLayout& layout) {
+    UsbStatus status = UsbStatus::Ok;
+    auto handle = backend.Open(path, status);
+    if (!handle)
+        return nullptr;
+    std::vector<std::uint8_t> config;
+    if (handle->GetConfigDescriptor(config) != UsbStatus::Ok || !ParseDfuConfigDescriptor(config, layout))
+        return nullptr;
+    return handle;
+}

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
+
+#include "device/usb/usb_backend.h"
 
 // What the engine needs from a configuration descriptor: the first DFU-mode
 // interface, its alternate settings with their string indexes, and
@@ -19,3 +23,8 @@ struct DfuInterfaceLayout {
 // Returns false when the descriptor holds no DFU-mode interface. Walks the
 // bytes with bounds checks: a malformed descriptor cannot make it read past.
 bool ParseDfuConfigDescriptor(const std::vector<std::uint8_t>& descriptor, DfuInterfaceLayout& layout);
+
+// Opens the device at `path` and reads its DFU interface layout; null when the
+// device cannot be opened or shows no DFU-mode interface.
+std::unique_ptr<UsbDeviceHandle> OpenDfuDevice(UsbBackend& backend, const std::string& path,
+                                               DfuInterfaceLayout& layout);

@@ -86,13 +86,9 @@ void DfuOperation::Run() {
 }
 
 DfuResult DfuOperation::Execute() {
-    UsbStatus status = UsbStatus::Ok;
-    const auto handle = backend_.Open(devicePath_, status);
-    if (!handle)
-        return STDFU_UNEXPECTED_ERROR;
-    std::vector<std::uint8_t> config;
     DfuInterfaceLayout layout;
-    if (handle->GetConfigDescriptor(config) != UsbStatus::Ok || !ParseDfuConfigDescriptor(config, layout))
+    const auto handle = OpenDfuDevice(backend_, devicePath_, layout);
+    if (!handle)
         return STDFU_UNEXPECTED_ERROR;
     const std::uint16_t transferSize = layout.transferSize != 0 ? layout.transferSize : 2048;
     {

@@ -106,13 +106,9 @@ DfuResult STDFUPRT_CreateMappingFromDevice(const char* devicePath, DfuMapping** 
         return STDFU_BAD_PARAMETER;
     *mapping = nullptr;
     const DfuEngineSettings settings = GetDfuEngineSettings();
-    UsbStatus status = UsbStatus::Ok;
-    const auto handle = CurrentUsbBackend().Open(devicePath, status);
-    if (!handle)
-        return STDFU_UNEXPECTED_ERROR;
-    std::vector<std::uint8_t> config;
     DfuInterfaceLayout layout;
-    if (handle->GetConfigDescriptor(config) != UsbStatus::Ok || !ParseDfuConfigDescriptor(config, layout))
+    const auto handle = OpenDfuDevice(CurrentUsbBackend(), devicePath, layout);
+    if (!handle)
         return STDFU_UNEXPECTED_ERROR;
 
     std::vector<ParsedMemoryMap> entries;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/command_registry.h"
+#include "common/printable_text.h"
 #include "device/dfu_files_format.h"
 
 // Shows what a DFU file holds, for checking the files the updater makes (and
@@ -13,22 +14,9 @@
 
 namespace {
 
-// Names come from the file: control characters are shown escaped rather than
-// sent to the terminal.
-std::string Printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+// Names come from the file and are printed in quotes: control characters,
+// quotes and backslashes are shown escaped.
+std::string Printable(const std::string& text) { return PrintableText(text, "\"\\"); }
 
 void PrintSuffix(const DfuFileParse& parsed) {
     const DfuFileSuffix& s = parsed.suffix;

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -39,17 +38,3 @@ bool DeviceSession::PickDevice(std::vector<std::string>& args, std::string& erro
     return true;
 }
 
-std::string PrintableText(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte > 0x7E) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}

@@ -43,5 +43,3 @@ private:
     std::unique_ptr<MonitorTimer> monitor_;
 };
 
-// Control characters and bytes above 0x7E shown as \xNN.
-std::string PrintableText(const std::string& text);
