@@ -10,10 +10,10 @@
 #include <memory>
 #include <thread>
 
-#include "device/dfu_files.h"
-#include "device/dfu_image_store.h"
-#include "device/dfu_mapping.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_image_store.h"
+#include "device/dfu/dfu_mapping.h"
+#include "device/dfu/dfu_protocol.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
 

@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-#include "device/dfu_files.h"
-#include "device/dfu_files_format.h"
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_files_format.h"
+#include "device/dfu/dfu_image_store.h"
 
 namespace {
 

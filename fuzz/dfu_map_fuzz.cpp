@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_config_descriptor.h"
-#include "device/dfu_mapping.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_config_descriptor.h"
+#include "device/dfu/dfu_mapping.h"
+#include "device/dfu/dfu_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

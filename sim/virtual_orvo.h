@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_class.h"
+#include "device/dfu/dfu_class.h"
 #include "virtual_usb_device.h"
 
 // The Orvo in DFU mode, as a device model for the virtual bus and the umockdev

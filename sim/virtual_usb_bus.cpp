@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "device/dfu_class.h"
+#include "device/dfu/dfu_class.h"
 
 struct VirtualUsbBus::Slot {
     std::string path;

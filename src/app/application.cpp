@@ -6,7 +6,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/widgets/skin_progress_ctrl.h"
-#include "update/program_folder.h"
+#include "common/program_folder.h"
 
 namespace {
 

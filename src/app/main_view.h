@@ -10,9 +10,9 @@
 
 #include "app/updater_services.h"
 #include "ui/view_layout.h"
-#include "ui/view_port.h"
+#include "common/view_port.h"
 #include "ui/widgets/ui_invoker.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 
 class CDfuDevice;
 class CSkinProgressCtrl;

@@ -1,9 +1,9 @@
 #include "app/production_services.h"
 
 #include "device/dfu_device.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_protocol.h"
 #include "ui/shared_settings.h"
-#include "ui/widgets/settings_services.h"
+#include "app/settings_services.h"
 #include "update/update_cycle_run.h"
 
 namespace {

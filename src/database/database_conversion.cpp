@@ -5,7 +5,7 @@
 
 #include "database/buffered_file.h"
 #include "database/database_record.h"
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 namespace {
 constexpr int kCarriageReturn = 0x0D;

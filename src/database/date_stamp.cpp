@@ -3,7 +3,7 @@
 
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 // Kept apart from dfu_preparation.cpp so that programs which only make DFU
 // files do not need the device write.

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "device/dfu_device.h"
-#include "device/dfu_files.h"
-#include "ui/message_box_port.h"
+#include "device/dfu/dfu_files.h"
+#include "common/message_box_port.h"
 
 // Each DFU file the updater makes holds one image with the whole content of
 // one plain file as its element. Unlike a bare "did the calls succeed" the

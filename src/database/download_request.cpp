@@ -2,7 +2,7 @@
 
 #include "database/md5.h"
 #include "device/dfu_device.h"
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 std::string DownloadSignedText(const std::string& serial) {
     return serial + std::string(serial.rbegin(), serial.rend()) + DownloadRequest::Salt;

@@ -3,7 +3,7 @@
 #include "database/database_conversion.h"
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 std::string CDfuDevice::PrepareDatabase(const std::string& base) {
     const std::string binPath = base + WorkingFile::BinExt;

@@ -1,6 +1,6 @@
 #include "device/dfu_device.h"
 
-#include "update/program_folder.h"
+#include "common/program_folder.h"
 
 #ifndef ORVO_SERVER_HOST
 #define ORVO_SERVER_HOST "update-server.orvo.invalid"

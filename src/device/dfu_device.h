@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_types.h"
-#include "update/guarded_text.h"
+#include "device/dfu/dfu_types.h"
+#include "common/guarded_text.h"
 
 class ProgressBarPort;
 class MessageBoxPort;

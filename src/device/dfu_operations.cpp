@@ -14,15 +14,15 @@
 #include <span>
 #include <vector>
 
-#include "device/bar_colours.h"
+#include "common/bar_colours.h"
 #include "device/dfu_device.h"
-#include "device/dfu_library.h"
-#include "device/dfu_mapping.h"
+#include "device/dfu/dfu_library.h"
+#include "device/dfu/dfu_mapping.h"
 #include "device/identity_block.h"
-#include "ui/message_box_port.h"
-#include "ui/progress_bar_port.h"
-#include "update/cycle_signals.h"
-#include "update/working_files.h"
+#include "common/message_box_port.h"
+#include "common/progress_bar_port.h"
+#include "common/cycle_signals.h"
+#include "common/working_files.h"
 
 namespace {
 

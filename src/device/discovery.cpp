@@ -2,7 +2,7 @@
 #include <cctype>
 
 #include "device/dfu_device.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_protocol.h"
 #include "device/usb/usb_backend.h"
 
 // Every DFU-mode interface present leaves its path behind, so the last one

@@ -6,8 +6,8 @@
 
 #include "device/dfu_device.h"
 #include "device/identity_block.h"
-#include "ui/message_box_port.h"
-#include "update/working_files.h"
+#include "common/message_box_port.h"
+#include "common/working_files.h"
 
 namespace {
 

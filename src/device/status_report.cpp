@@ -4,9 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "device/bar_colours.h"
+#include "common/bar_colours.h"
 #include "device/dfu_device.h"
-#include "ui/message_box_port.h"
+#include "common/message_box_port.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 // The readable report of a failed DFU operation, one piece per line. Every
 // piece ends in a line break except an empty operation line.

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/colour.h"
+#include "common/colour.h"
 
 // The progress bar's own state and its rules, apart from any toolkit: which
 // position change needs a repaint, which text is drawn, and where the filled

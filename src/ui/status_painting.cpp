@@ -1,6 +1,6 @@
 #include "ui/status_painting.h"
 
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 std::size_t CharacterCount(const std::string& utf8) {
     std::size_t count = 0;

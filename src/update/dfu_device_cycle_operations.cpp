@@ -1,6 +1,6 @@
 #include "update/dfu_device_cycle_operations.h"
 
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 namespace {
 constexpr const char* OrvoProductName = "Orvo";

@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "device/dfu_device.h"
-#include "ui/progress_bar_port.h"
+#include "common/progress_bar_port.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "ui/view_port.h"
+#include "common/view_port.h"
 #include "update/cycle_operations.h"
-#include "update/cycle_signals.h"
-#include "update/working_files.h"
+#include "common/cycle_signals.h"
+#include "common/working_files.h"
 
 UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
                            ProgressBarPort& progressBar, CycleSignals& signals)

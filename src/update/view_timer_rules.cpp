@@ -1,8 +1,8 @@
 #include "update/view_timer_rules.h"
 
-#include "ui/progress_bar_port.h"
-#include "ui/view_port.h"
-#include "update/cycle_signals.h"
+#include "common/progress_bar_port.h"
+#include "common/view_port.h"
+#include "common/cycle_signals.h"
 
 ViewTimerRules::ViewTimerRules(Targets targets) : targets_(std::move(targets)) {}
 

@@ -11,7 +11,7 @@
 #include "ui/widgets/dialog_units.h"
 #include "ui/widgets/download_setting_dialog.h"
 #include "ui/widgets/language_dialog.h"
-#include "ui/widgets/settings_services.h"
+#include "app/settings_services.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {

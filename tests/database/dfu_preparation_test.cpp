@@ -2,8 +2,8 @@
 
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
-#include "device/dfu_files_format.h"
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_files_format.h"
+#include "device/dfu/dfu_image_store.h"
 #include "support/recording_ports.h"
 #include "support/scratch_files.h"
 

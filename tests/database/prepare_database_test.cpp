@@ -5,7 +5,7 @@
 #include "conversion_fixture.h"
 #include "database/database_conversion.h"
 #include "device/dfu_device.h"
-#include "device/dfu_files_format.h"
+#include "device/dfu/dfu_files_format.h"
 #include "database_generator.h"
 #include "support/recording_ports.h"
 

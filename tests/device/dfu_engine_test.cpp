@@ -3,9 +3,9 @@
 #include <cstring>
 #include <thread>
 
-#include "device/dfu_config_descriptor.h"
+#include "device/dfu/dfu_config_descriptor.h"
 #include "device/dfu_device.h"
-#include "device/dfu_mapping.h"
+#include "device/dfu/dfu_mapping.h"
 #include "support/transport_rig.h"
 #include "support/virtual_bus_rig.h"
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <thread>
 
-#include "device/dfu_files.h"
-#include "device/dfu_files_format.h"
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_files_format.h"
+#include "device/dfu/dfu_image_store.h"
 #include "support/scratch_files.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "device/dfu_files_format.h"
+#include "device/dfu/dfu_files_format.h"
 
 FakeDfuLibrary::FakeDfuLibrary() : flash_(kFlashSize, 0xFF), mapStorage_(2 * kDfuMappingStride, 0) {}
 

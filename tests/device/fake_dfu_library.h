@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_library.h"
+#include "device/dfu/dfu_library.h"
 
 // A DFU library that keeps its files, images and a flash in memory, runs
 // operations one status query at a time, and fails wherever a test asks. It

@@ -10,7 +10,7 @@
 #include "device/dfu_device.h"
 #include "support/recording_ports.h"
 #include "support/scratch_files.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 
 // A device with recording UI ports, and a worker thread whose operation the
 // test thread monitors the way the view's timer 0 does.

@@ -6,8 +6,8 @@
 
 #include <sys/wait.h>
 
-#include "device/dfu_files.h"
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_image_store.h"
 #include "support/scratch_files.h"
 #include "support/transport_rig.h"
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "device/bar_colours.h"
+#include "common/bar_colours.h"
 #include "device/dfu_device.h"
 #include "device/status_report.h"
 #include "support/recording_ports.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/message_box_port.h"
-#include "ui/progress_bar_port.h"
+#include "common/message_box_port.h"
+#include "common/progress_bar_port.h"
 
 // Test doubles that record what the operations show the user.
 class RecordingProgressBar : public ProgressBarPort {

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "device/dfu_class.h"
+#include "device/dfu/dfu_class.h"
 #include "device/dfu_device.h"
 #include "support/transport_rig.h"
 

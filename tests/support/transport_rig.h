@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "device/dfu_engine_settings.h"
-#include "device/dfu_files.h"
-#include "device/dfu_image_store.h"
-#include "device/dfu_mapping.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_engine_settings.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_image_store.h"
+#include "device/dfu/dfu_mapping.h"
+#include "device/dfu/dfu_protocol.h"
 #include "device/usb/usb_backend.h"
 #include "virtual_orvo.h"
 

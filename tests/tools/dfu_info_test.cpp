@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "device/dfu_files_format.h"
+#include "device/dfu/dfu_files_format.h"
 #include "support/scratch_files.h"
 #include "support/tool_run.h"
 

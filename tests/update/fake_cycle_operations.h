@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "device/dfu_device.h"
-#include "ui/progress_bar_port.h"
+#include "common/progress_bar_port.h"
 #include "update/cycle_operations.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 #include "simulated_view.h"
 
 // A device that tests plug in and out.

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/view_port.h"
+#include "common/view_port.h"
 
 // The main view's window for tests: timers fire in simulated time, driven by
 // the test thread, which plays the UI thread. The worker runs on its real

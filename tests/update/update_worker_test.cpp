@@ -13,7 +13,7 @@
 #include "simulated_view.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 #include "update/update_worker.h"
 #include "update/view_timer_rules.h"
 

@@ -4,7 +4,7 @@
 
 #include "support/recording_ports.h"
 #include "simulated_view.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 #include "update/view_timer_rules.h"
 
 namespace {

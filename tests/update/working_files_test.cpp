@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "device/dfu_device.h"
-#include "update/program_folder.h"
-#include "update/working_files.h"
+#include "common/program_folder.h"
+#include "common/working_files.h"
 
 namespace fs = std::filesystem;
 

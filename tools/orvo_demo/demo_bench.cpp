@@ -8,7 +8,7 @@
 #include "app/production_services.h"
 #include "database_generator.h"
 #include "device/dfu_device.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_protocol.h"
 #include "update_server.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"

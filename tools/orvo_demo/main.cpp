@@ -17,8 +17,8 @@
 #include "orvo_demo/headless_run.h"
 #include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
-#include "update/program_folder.h"
-#include "update/working_files.h"
+#include "common/program_folder.h"
+#include "common/working_files.h"
 
 // orvo-demo: the updater wired to virtual Orvos and the simulated update
 // server in one process, with a small bench window to plug devices in and

@@ -4,7 +4,7 @@
 
 #include "common/command_registry.h"
 #include "device/dfu_device.h"
-#include "ui/message_box_port.h"
+#include "common/message_box_port.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "common/command_registry.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_protocol.h"
 #include "device/usb/usb_backend.h"
 #include "usb_session.h"
 

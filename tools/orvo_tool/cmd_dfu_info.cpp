@@ -6,7 +6,7 @@
 
 #include "common/command_registry.h"
 #include "common/printable_text.h"
-#include "device/dfu_files_format.h"
+#include "device/dfu/dfu_files_format.h"
 
 // Shows what a DFU file holds, for checking the files the updater makes (and
 // files from elsewhere): suffix, CRC verdict, images and elements. A file

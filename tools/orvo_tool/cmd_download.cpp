@@ -4,7 +4,7 @@
 #include "common/command_registry.h"
 #include "database/download_request.h"
 #include "device/dfu_device.h"
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 namespace {
 

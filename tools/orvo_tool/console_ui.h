@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "ui/message_box_port.h"
-#include "ui/progress_bar_port.h"
+#include "common/message_box_port.h"
+#include "common/progress_bar_port.h"
 
 class CDfuDevice;
 

@@ -6,7 +6,7 @@
 
 #include "console_ui.h"
 #include "device/dfu_device.h"
-#include "update/cycle_signals.h"
+#include "common/cycle_signals.h"
 #include "usb_session.h"
 
 // What a command needs to run the updater's own device operations from a

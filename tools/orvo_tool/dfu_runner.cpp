@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "device/dfu_files.h"
-#include "device/dfu_image_store.h"
-#include "device/dfu_mapping.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_image_store.h"
+#include "device/dfu/dfu_mapping.h"
+#include "device/dfu/dfu_protocol.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 // Runs engine operations for the tools, the way the updater's monitor does:
 // launch, poll the record, stop at 100 % or at the first error.

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "common/command_registry.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_protocol.h"
 #include "device/usb/pcap_capture.h"
 #include "device/usb/usb_backend.h"
 #include "virtual_orvo.h"

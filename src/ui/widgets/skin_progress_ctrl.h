@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "ui/progress_bar_model.h"
-#include "ui/progress_bar_port.h"
+#include "common/progress_bar_port.h"
 #include "ui/widgets/ui_invoker.h"
 
 // The single, self-painted progress bar. It is built as a program-wide object

@@ -1,4 +1,4 @@
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_protocol.h"
 
 #include <atomic>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <memory>
 #include <mutex>
 
-#include "device/dfu_config_descriptor.h"
-#include "device/dfu_engine_settings.h"
-#include "device/dfu_mapping.h"
-#include "device/dfu_operation.h"
+#include "device/dfu/dfu_config_descriptor.h"
+#include "device/dfu/dfu_engine_settings.h"
+#include "device/dfu/dfu_mapping.h"
+#include "device/dfu/dfu_operation.h"
 #include "device/usb/default_usb_backend.h"
 #include "device/usb/usb_backend.h"
 

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <set>
 
-#include "device/dfu_files.h"
-#include "device/dfu_image_io.h"
-#include "device/dfu_mapping.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_image_io.h"
+#include "device/dfu/dfu_mapping.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "device/dfu_image_io.h"
+#include "device/dfu/dfu_image_io.h"
 
 DfuResult ReadImageBlocks(DfuHandle image, std::uint8_t& alternateSetting, std::vector<ImageBlock>& blocks) {
     auto copy = DfuImageStore::Snapshot(image);

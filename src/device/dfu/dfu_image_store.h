@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "device/dfu_files_handles.h"
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_files_handles.h"
+#include "device/dfu/dfu_types.h"
 
 // One element of a DFU image: the device address of its first byte and the
 // bytes themselves.

@@ -1,6 +1,6 @@
-#include "device/dfu_config_descriptor.h"
+#include "device/dfu/dfu_config_descriptor.h"
 
-#include "device/dfu_class.h"
+#include "device/dfu/dfu_class.h"
 
 namespace {
 constexpr std::uint8_t kInterfaceDescriptor = 4;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/colour.h"
-#include "ui/progress_bar_port.h"
+#include "common/colour.h"
+#include "common/progress_bar_port.h"
 
 // The progress bar's colour schemes: green while a write runs, teal while a
 // read-back runs, red for errors. The filled part and the text over the empty

@@ -1,4 +1,4 @@
-#include "update/program_folder.h"
+#include "common/program_folder.h"
 
 #include <filesystem>
 #include <system_error>

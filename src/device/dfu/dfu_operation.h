@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "device/dfu_engine_settings.h"
-#include "device/dfu_image_io.h"
-#include "device/dfu_stop_signal.h"
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_engine_settings.h"
+#include "device/dfu/dfu_image_io.h"
+#include "device/dfu/dfu_stop_signal.h"
+#include "device/dfu/dfu_types.h"
 
 class UsbBackend;
 class DfuWire;

@@ -1,10 +1,10 @@
-#include "device/dfu_operation.h"
+#include "device/dfu/dfu_operation.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "device/dfu_config_descriptor.h"
-#include "device/dfu_wire.h"
+#include "device/dfu/dfu_config_descriptor.h"
+#include "device/dfu/dfu_wire.h"
 #include "device/usb/usb_backend.h"
 
 #ifdef __linux__

@@ -1,4 +1,4 @@
-#include "device/dfu_wire.h"
+#include "device/dfu/dfu_wire.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 class UsbBackend;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/message_box_port.h"
+#include "common/message_box_port.h"
 
 // What the worker asks of the main view's window: its timers by logical id,
 // repaints, and the modal error box.

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <utility>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 // The next handle value of the file library. Files and images draw from the
 // same counter, so a file handle passed where an image is expected (or the

@@ -1,4 +1,4 @@
-#include "device/dfu_files_format.h"
+#include "device/dfu/dfu_files_format.h"
 
 #include <algorithm>
 #include <array>

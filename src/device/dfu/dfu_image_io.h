@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/dfu_image_store.h"
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_image_store.h"
+#include "device/dfu/dfu_types.h"
 
 // The engine's view of an image: its elements copied out, and a way to put a
 // new element list back under the same handle (filtering, upload results).

@@ -1,4 +1,4 @@
-#include "device/dfu_files.h"
+#include "device/dfu/dfu_files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_files_format.h"
-#include "device/dfu_files_handles.h"
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_files_format.h"
+#include "device/dfu/dfu_files_handles.h"
+#include "device/dfu/dfu_image_store.h"
 
 // An open DFU file is held in memory: opening reads and checks the whole file,
 // appending changes only the memory copy, and closing writes the file again

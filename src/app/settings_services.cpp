@@ -1,4 +1,4 @@
-#include "ui/widgets/settings_services.h"
+#include "app/settings_services.h"
 
 #include "app/updater_services.h"
 #include "ui/language_library.h"

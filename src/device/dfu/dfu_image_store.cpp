@@ -1,4 +1,4 @@
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_image_store.h"
 
 #include <atomic>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/colour.h"
+#include "common/colour.h"
 
 // The single progress bar as the worker, the operation monitor and the status
 // reports see it. The Qt control implements it (posting to the UI thread when

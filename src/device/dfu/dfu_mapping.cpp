@@ -1,4 +1,4 @@
-#include "device/dfu_mapping.h"
+#include "device/dfu/dfu_mapping.h"
 
 #include <algorithm>
 #include <cctype>

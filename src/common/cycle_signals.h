@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "update/auto_reset_event.h"
+#include "common/auto_reset_event.h"
 
 // The values the worker and the UI side share during an update cycle. The
 // view owns one instance for the life of the window; tests make their own.

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 // The calls the DFU operations make into the DFU file library and the
 // protocol engine. The operations go through this interface rather than the

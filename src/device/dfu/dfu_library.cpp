@@ -1,7 +1,7 @@
-#include "device/dfu_library.h"
+#include "device/dfu/dfu_library.h"
 
-#include "device/dfu_files.h"
-#include "device/dfu_protocol.h"
+#include "device/dfu/dfu_files.h"
+#include "device/dfu/dfu_protocol.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <functional>
 #include <span>
 
-#include "device/dfu_class.h"
-#include "device/dfu_engine_settings.h"
-#include "device/dfu_stop_signal.h"
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_class.h"
+#include "device/dfu/dfu_engine_settings.h"
+#include "device/dfu/dfu_stop_signal.h"
+#include "device/dfu/dfu_types.h"
 #include "device/usb/usb_backend.h"
 
 // The DFU requests of one claimed interface, each with its timeout, retries

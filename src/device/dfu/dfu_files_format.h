@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_image_store.h"
+#include "device/dfu/dfu_image_store.h"
 
 // The byte layout of a DFU file (docs/dfu-file-format.md): a prefix, the
 // images with their elements, and the USB DFU 1.1 suffix with its CRC.

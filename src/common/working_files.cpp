@@ -1,4 +1,4 @@
-#include "update/working_files.h"
+#include "common/working_files.h"
 
 #include <cstdio>
 

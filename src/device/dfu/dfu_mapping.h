@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 // The device's memory map as the protocol engine keeps it: a table with one
 // entry per alternate setting of the DFU interface, entry i at byte

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "device/dfu_types.h"
+#include "device/dfu/dfu_types.h"
 
 // DFU files, images and elements over the project's own container format
 // (docs/dfu-file-format.md). Every function returns STDFU_NOERROR on success.
