@@ -19,14 +19,3 @@ elseif(ORVO_SANITIZE STREQUAL "thread")
 elseif(NOT ORVO_SANITIZE STREQUAL "")
   message(FATAL_ERROR "ORVO_SANITIZE must be empty, 'address' or 'thread'")
 endif()
-
-# Every folder's sources are picked up by pattern so that adding a file needs no
-# edit of a shared list.
-function(orvo_glob_sources out)
-  set(result)
-  foreach(dir IN LISTS ARGN)
-    file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
-    list(APPEND result ${found})
-  endforeach()
-  set(${out} ${result} PARENT_SCOPE)
-endfunction()
