@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 quick=no
 [ "${1:-}" = "--quick" ] && quick=yes
 
+# Before anything is built: no #include against the direction of the layers.
+scripts/check-layers.sh
+
 scripts/install-deps.sh
 
 jobs=$(nproc)

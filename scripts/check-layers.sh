@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Checks the direction of use over the #include lines (docs/architecture.md):
+# a source file may include its own folder and the layers below it, never a
+# layer above; nothing below the Qt front end includes a Qt header.
+# Prints every offending line and fails if there is one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# "file:line:text" of every include in the product, sim/, lang/ and tools/.
+grep -rn --include='*.h' --include='*.cpp' -E '^[[:space:]]*#[[:space:]]*include' src sim lang tools |
+awk '
+BEGIN {
+    # The layers of src/, lowest first. A folder may include any folder of
+    # the same or a lower rank.
+    rank["common"] = 0
+    rank["device/usb"] = 1
+    rank["device/dfu"] = 2
+    rank["device"] = 3
+    rank["database"] = 4
+    rank["ui"] = 5
+    rank["update"] = 6
+    rank["ui/widgets"] = 7
+    rank["app"] = 8
+    qt = 7  # the Qt front end starts here
+
+    # The programs beside src/: the highest src/ layer each may include.
+    # sim/ stands beside the engine; its update server shares the database
+    # layer request rules. The tools "common/" helpers share the name of
+    # the lowest layer and count as it.
+    beside["sim"] = 4
+    beside["lang"] = 5
+    beside["tools/common"] = 6
+    beside["tools/orvo_tool"] = 6
+    beside["tools/orvo_sim"] = 6
+    beside["tools/orvo_demo"] = 8
+    failures = 0
+}
+function fail(text) {
+    print "layer check: " text > "/dev/stderr"
+    failures++
+}
+{
+    split($0, part, ":")
+    file = part[1]
+    where = file ":" part[2]
+    text = substr($0, length(part[1]) + length(part[2]) + 3)
+    folder = file
+    sub(/\/[^\/]*$/, "", folder)
+
+    if (folder ~ /^src\//) {
+        area = substr(folder, 5)
+        if (!(area in rank)) { fail(file " is in no layer (add its folder to scripts/check-layers.sh)"); next }
+        own = rank[area]; highest = own; self = area
+    } else {
+        area = folder
+        if (!(area in beside)) { fail(file " is in no known folder (add it to scripts/check-layers.sh)"); next }
+        highest = beside[area]; own = (highest >= qt) ? highest : 0
+        self = area; sub(/^tools\//, "", self)
+    }
+
+    if (text ~ /<Q[A-Za-z]/) {
+        if (own < qt) fail(where " includes a Qt header below the Qt front end")
+        next
+    }
+    if (text !~ /"/) next
+    path = text
+    sub(/^[^"]*"/, "", path); sub(/".*$/, "", path)
+    if (path !~ /\//) next  # a file of the same folder
+    layer = path
+    sub(/\/[^\/]*$/, "", layer)
+    if (layer == self) next
+    if (!(layer in rank)) { fail(where " includes " path ", which is in no layer"); next }
+    if (rank[layer] > highest) fail(where " includes " path ": " area " may not use " layer)
+}
+END {
+    if (failures > 0) {
+        print "layer check: " failures " include(s) against the direction of use" > "/dev/stderr"
+        exit 1
+    }
+    print "layer check: every include follows the direction of use"
+}'
