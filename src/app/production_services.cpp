@@ -35,7 +35,7 @@ void StopRunningOperation(CDfuDevice& device) {
     STDFUPRT_StopOperation(handle, &context);
 }
 
-void AbortDownload(CDfuDevice& device) { device.DownloadAbort = true; }
+void AbortDownload(CDfuDevice& device) { device.ShuttingDown = true; }
 
 void ReleaseDevice(CDfuDevice& device) {
     if (device.Mapping != nullptr)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -25,15 +24,6 @@ public:
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return signalled_; });
         signalled_ = false;
-    }
-
-    // Returns false when the time ran out before a Set.
-    bool WaitFor(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        if (!changed_.wait_for(lock, timeout, [this] { return signalled_; }))
-            return false;
-        signalled_ = false;
-        return true;
     }
 
     bool IsSet() const {

@@ -10,10 +10,8 @@ inline constexpr const char* BinExt = ".bin";
 inline constexpr const char* DfuExt = ".dfu";
 inline constexpr const char* DateBase = "Date";
 inline constexpr const char* ConnectTestBase = "connectTest";
-inline constexpr const char* Settings = "tessell";
 inline constexpr const char* Picture = "Tessel.bmp";
 inline constexpr const char* UploadAppendFile = "upFile.dfu";  // current directory
-inline constexpr int BufferFileCount = 30;
 }  // namespace WorkingFile
 
 // "FileBuffer01" to "FileBuffer30" for index 1 to 30.

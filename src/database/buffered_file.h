@@ -65,7 +65,6 @@ public:
     // Writes what is buffered and closes the file; false when any write or the
     // close failed. The caller removes the file then: it is incomplete.
     bool Close();
-    bool IsOpen() const { return file_ != nullptr; }
 
 private:
     void Flush();

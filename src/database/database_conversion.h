@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "common/result_texts.h"
 #include "database/sorted_record_lists.h"
 
 // Result texts of the conversion, compared by the update worker.
 namespace ConversionResult {
-inline constexpr const char* DbFileOpenError = "DB FILE OPEN ERROR";
-inline constexpr const char* BinFileOpenError = "BIN FILE OPEN ERROR";
+inline constexpr const char* DbFileOpenError = PrepareResult::DatabaseFileOpenError;
+inline constexpr const char* BinFileOpenError = PrepareResult::BinaryFileOpenError;
 inline constexpr const char* Success = "SUCCESS";
 inline constexpr const char* NoRecords = "";
 // The packed database was written but its DFU file could not be made: the

@@ -8,6 +8,7 @@
 
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_files.h"
+#include "common/file_io.h"
 #include "common/message_box_port.h"
 
 // Each DFU file the updater makes holds one image with the whole content of
@@ -16,12 +17,6 @@
 // that a caller never hands an empty or incomplete file on to the device.
 
 namespace DfuPreparation {
-
-std::string IoErrorText(int errorCode) {
-    char text[32];
-    std::snprintf(text, sizeof text, "IoError %08xh", static_cast<unsigned>(errorCode));
-    return text;
-}
 
 std::string ElementEntryText(std::uint32_t address, std::uint64_t size, const std::string& fileName) {
     const auto last = static_cast<std::uint32_t>(address + size - 1);
@@ -67,43 +62,6 @@ ElementEntry ParseElementEntry(const std::string& entry) {
     return parsed;
 }
 
-// Reads a whole plain file. On failure `errorCode` is the system's error
-// code; a read that ends early is a failure too, so no byte the file did not
-// supply ever reaches an element.
-bool ReadPlainFile(const std::string& name, std::vector<std::uint8_t>& bytes, int& errorCode) {
-    errno = 0;
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr) {
-        errorCode = errno != 0 ? errno : EIO;
-        return false;
-    }
-    std::vector<std::uint8_t> chunk(64 * 1024);
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-        if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
-            errorCode = EFBIG;
-            ok = false;
-            break;
-        }
-        if (got < chunk.size()) {
-            if (std::ferror(f) != 0) {
-                errorCode = errno != 0 ? errno : EIO;
-                ok = false;
-            }
-            break;
-        }
-    }
-    errno = 0;
-    if (std::fclose(f) != 0 && ok) {
-        errorCode = errno != 0 ? errno : EIO;
-        ok = false;
-    }
-    return ok;
-}
-
 void ShowMessageBox(MessageBoxPort* messageBox, const std::string& text) {
     if (messageBox != nullptr)
         messageBox->ShowMessageBox(text);
@@ -115,7 +73,7 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
     errno = 0;
     std::FILE* f = std::fopen(fileName.c_str(), "rb");
     if (f == nullptr) {
-        ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errno != 0 ? errno : EIO));
+        ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(LastSystemError()));
         return;
     }
     std::error_code error;
@@ -126,7 +84,7 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
     if (error)
         errorCode = error.value();
     else if (!closed)
-        errorCode = errno != 0 ? errno : EIO;
+        errorCode = LastSystemError();
     else if (size > std::numeric_limits<std::uint32_t>::max())
         errorCode = EFBIG;  // an element's length is a 32-bit value
     if (errorCode != 0) {
@@ -149,7 +107,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         const ElementEntry entry = ParseElementEntry(ElementEntries[i]);
         std::vector<std::uint8_t> data;
         int errorCode = 0;
-        if (!ReadPlainFile(entry.fileName, data, errorCode)) {
+        if (!ReadWholeFile(entry.fileName, data, std::numeric_limits<std::uint32_t>::max(), errorCode)) {
             ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errorCode));
             // The image is dropped: release it rather than leave it behind.
             STDFUFILES_DestroyImage(&image);

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 
+#include "common/result_texts.h"
+
 // Making DFU files from plain files (CDfuDevice::AddElementFile, BuildImage,
 // WriteDfuFile, WriteDateStamp): the fixed values and texts they use.
 
@@ -12,7 +14,6 @@ namespace DfuPreparation {
 // Device addresses of the plain files the updater wraps.
 inline constexpr std::uint32_t DatabaseAddress = 0x00510000;
 inline constexpr std::uint32_t DateStampAddress = 0x004E0000;
-inline constexpr std::uint32_t IdentityBlockAddress = 0x004F0000;
 
 // The one alternate setting every image made here is for.
 inline constexpr int AlternateSetting = 1;
@@ -24,7 +25,7 @@ inline constexpr const char* CreateImageFailedText = "Unable to create image fro
 inline constexpr const char* InsertElementFailedText = "Unable to insert one element in the image...";
 
 // "IoError %08xh" for an operating system error code.
-std::string IoErrorText(int errorCode);
+using ::IoErrorText;
 
 // "0x%08X-0x%08X\t%s": first address, last address (first + size - 1, modulo
 // 2^32, so an empty file shows one below its first), file name.

@@ -57,6 +57,6 @@ DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& clie
 
 bool CDfuDevice::DownloadDatabase() {
     HttpDownload client;
-    client.abort = &DownloadAbort;
+    client.abort = &ShuttingDown;
     return DownloadDatabaseWith(*this, client).Stored();
 }

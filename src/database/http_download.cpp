@@ -136,7 +136,7 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
 }
 
-DownloadResult Judge(CURL* curl, CURLcode code, const BodySink& sink, const StallWatch& watch,
+DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink, const StallWatch& watch,
                      const char* errorBuffer) {
     DownloadResult result;
     result.bytes = sink.written;
@@ -241,7 +241,7 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
     char errorBuffer[CURL_ERROR_SIZE] = {};
     ConfigureTransfer(curl.get(), *this, url, sink, watch, errorBuffer);
     const CURLcode code = curl_easy_perform(curl.get());
-    DownloadResult result = Judge(curl.get(), code, sink, watch, errorBuffer);
+    DownloadResult result = OutcomeOfTransfer(curl.get(), code, sink, watch, errorBuffer);
 
     if (std::fclose(file.release()) != 0 && result.Stored())
         result = Failure(DownloadOutcome::FileError, "cannot write " + temporary);

@@ -86,7 +86,6 @@ public:
     std::atomic<std::int32_t> ProgressCounter{0};
     const std::string ProgramFolder;
     std::vector<std::string> ElementEntries;
-    std::vector<std::string> ImageNames;
     GuardedText DevicePath;
     DfuMapping* Mapping = nullptr;
     std::vector<DfuHandle> Images;
@@ -96,7 +95,7 @@ public:
     std::string ServerHost;
     // Raised at program end: a download in flight ends at once, and a DFU
     // operation is stopped instead of waited for.
-    std::atomic<bool> DownloadAbort{false};
+    std::atomic<bool> ShuttingDown{false};
 
     // The DFU libraries the operations call: the product's own unless a test
     // stands in one that fails on demand. Not owned; set before any operation.

@@ -238,7 +238,7 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
 
     // A program end that came while this operation was prepared found nothing
     // to stop, and the Reset above took its release: it is seen here instead.
-    if (!device_.DownloadAbort.load())
+    if (!device_.ShuttingDown.load())
         done.Wait();
     StopIfNotReleasedByMonitor(handle, context.Image);
     return device_.operationSucceeded_.load();

@@ -1,12 +1,13 @@
 // Reading the device's identity block and deciding whether it is an Orvo.
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "device/dfu_device.h"
 #include "device/identity_block.h"
+#include "common/file_io.h"
 #include "common/message_box_port.h"
+#include "common/result_texts.h"
 #include "common/working_files.h"
 
 namespace {
@@ -19,17 +20,7 @@ static_assert(sizeof kRequestTemplate - 1 == kIdentityBlockSize);
 // Writes the template, or removes whatever was made of it. Returns the
 // system's error code, 0 on success.
 int WriteRequestTemplate(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return errno != 0 ? errno : EIO;
-    const std::size_t length = sizeof kRequestTemplate - 1;
-    const bool written = std::fwrite(kRequestTemplate, 1, length, file) == length;
-    const int writeError = written ? 0 : (errno != 0 ? errno : EIO);
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed)
-        return 0;
-    std::remove(path.c_str());
-    return writeError != 0 ? writeError : (errno != 0 ? errno : EIO);
+    return WriteWholeFile(path, kRequestTemplate, sizeof kRequestTemplate - 1);
 }
 
 }  // namespace
@@ -49,11 +40,8 @@ int CDfuDevice::ConnectTest() {
     const std::string dfuPath = base + WorkingFile::DfuExt;
 
     if (const int error = WriteRequestTemplate(binPath); error != 0) {
-        if (messageBox_) {
-            char text[32];
-            std::snprintf(text, sizeof text, "IoError %08xh", static_cast<unsigned>(error));
-            messageBox_->ShowMessageBox(text);
-        }
+        if (messageBox_)
+            messageBox_->ShowMessageBox(IoErrorText(error));
         return -1;
     }
 

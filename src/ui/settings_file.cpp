@@ -1,10 +1,10 @@
 #include "ui/settings_file.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <memory>
-#include <system_error>
+
+#include "common/file_io.h"
 
 namespace {
 
@@ -119,21 +119,5 @@ std::optional<std::string> ReadSettingsFile(const std::string& path) {
 }
 
 bool ReplaceSettingsFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    bool written = false;
-    {
-        const FilePtr file(std::fopen(temporary.c_str(), "w"));
-        if (!file)
-            return false;
-        written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
-                  std::fflush(file.get()) == 0 && !std::ferror(file.get());
-    }
-    std::error_code error;
-    if (written)
-        std::filesystem::rename(temporary, path, error);
-    if (!written || error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    return ReplaceWholeFile(path, text.data(), text.size(), ".new", WriteMode::Text);
 }

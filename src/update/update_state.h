@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/result_texts.h"
+
 // The worker's state; the values are what the shared UpdateState holds.
 enum class UpdateState : std::int32_t {
     Restart = 0,
@@ -22,9 +24,3 @@ inline constexpr int ConvertAnimationMs = 80;  // timer 2 during the conversion
 // tiny or corrupt size must not turn the animation into a busy loop.
 inline constexpr int MinAnimationMs = 10;
 }  // namespace CycleTiming
-
-// Result texts of PrepareDatabase besides the base path it returns on success.
-namespace PrepareResult {
-inline constexpr const char* DatabaseFileOpenError = "DB FILE OPEN ERROR";
-inline constexpr const char* BinaryFileOpenError = "BIN FILE OPEN ERROR";
-}  // namespace PrepareResult

@@ -431,7 +431,7 @@ TEST_F(DeviceOperations, QuietReadBackStillShowsTheUploadColours) {
 // The stop came while the write was being prepared: it found no operation to
 // stop, and its release came before the write's own wait began.
 TEST_F(DeviceOperations, StopDuringPreparationNeverLeavesTheWorkerWaiting) {
-    device.DownloadAbort = true;
+    device.ShuttingDown = true;
     signals.StepEvent.Set();
     std::atomic<bool> finished{false};
     bool result = true;
@@ -453,7 +453,7 @@ TEST_F(DeviceOperations, WriteReleasedByAStopIsNotASuccess) {
     bool result = true;
     std::thread worker = StartWorker([this] { return device.UpgradeDevice(kBase); }, finished, result);
     ASSERT_NE(device.OperationHandle.load(), 0u);
-    device.DownloadAbort = true;
+    device.ShuttingDown = true;
     signals.StepEvent.Set();
     EXPECT_TRUE(Settles(finished));
     worker.join();

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "device/usb/usb_backend.h"
+
 // USB DFU 1.1 class requests, states and statuses as they travel on the wire,
 // shared by the protocol engine and the virtual Orvo.
 namespace dfu {
@@ -61,9 +63,9 @@ constexpr std::uint16_t kCommandBlock = 0;
 constexpr std::uint16_t kFirstDataBlock = 2;
 
 constexpr std::uint8_t kFunctionalDescriptorType = 0x21;
-constexpr std::uint8_t kInterfaceClass = 0xFE;
-constexpr std::uint8_t kInterfaceSubClass = 0x01;
-constexpr std::uint8_t kInterfaceProtocolDfuMode = 0x02;
+constexpr std::uint8_t kInterfaceClass = DfuModeInterface::Class;
+constexpr std::uint8_t kInterfaceSubClass = DfuModeInterface::SubClass;
+constexpr std::uint8_t kInterfaceProtocolDfuMode = DfuModeInterface::Protocol;
 
 // GETSTATUS answer, 6 bytes on the wire.
 struct StatusBlock {

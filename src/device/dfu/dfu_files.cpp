@@ -1,12 +1,14 @@
 #include "device/dfu/dfu_files.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "device/dfu/dfu_files_format.h"
 #include "device/dfu/dfu_files_handles.h"
 #include "device/dfu/dfu_image_store.h"
@@ -20,7 +22,7 @@ namespace {
 
 // Larger files are refused before they are read into memory: the device's
 // whole flash is 8 MiB, so this leaves a wide margin.
-constexpr long long kMaxFileBytes = 256LL * 1024 * 1024;
+constexpr std::uint64_t kMaxFileBytes = 256LL * 1024 * 1024;
 
 struct DfuFileState {
     std::string path;
@@ -34,62 +36,6 @@ DfuHandleTable<DfuFileState>& Files() {
     return table;
 }
 
-// Writes every byte and checks every step; a file that could not be written
-// completely is removed.
-bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok)
-        std::remove(path.c_str());
-    return ok;
-}
-
-// Writes beside the target and renames over it, so that a failure leaves the
-// earlier file (if any) untouched.
-bool ReplaceWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string partial = path + ".partial";
-    if (!WriteWholeFile(partial, bytes))
-        return false;
-    // std::filesystem::rename replaces an existing target on every platform.
-    std::error_code error;
-    std::filesystem::rename(partial, path, error);
-    if (error) {
-        std::remove(partial.c_str());
-        return false;
-    }
-    return true;
-}
-
-// Reads the file to its end; false on any read error or a file too large to
-// be a DFU file.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, bool& tooLarge) {
-    tooLarge = false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return false;
-    std::vector<std::uint8_t> chunk(64 * 1024);
-    bool ok = true;
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-        if (static_cast<long long>(bytes.size()) > kMaxFileBytes) {
-            tooLarge = true;
-            ok = false;
-            break;
-        }
-        if (got < chunk.size()) {
-            ok = std::ferror(f) == 0;
-            break;
-        }
-    }
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
-}
-
 }  // namespace
 
 DfuResult STDFUFILES_OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint16_t* vendorId,
@@ -98,9 +44,9 @@ DfuResult STDFUFILES_OpenExistingDFUFile(const char* path, DfuHandle* file, std:
     if (path == nullptr || file == nullptr)
         return STDFU_BAD_PARAMETER;
     std::vector<std::uint8_t> bytes;
-    bool tooLarge = false;
-    if (!ReadWholeFile(path, bytes, tooLarge))
-        return tooLarge ? STDFUFILES_BAD_FORMAT : STDFUFILES_FILE_ERROR;
+    int errorCode = 0;
+    if (!ReadWholeFile(path, bytes, kMaxFileBytes, errorCode))
+        return errorCode == EFBIG ? STDFUFILES_BAD_FORMAT : STDFUFILES_FILE_ERROR;
     DfuFileParse parsed = DfuFileFormat::Parse(bytes);
     if (!parsed.ok)
         return STDFUFILES_BAD_FORMAT;
@@ -128,7 +74,7 @@ DfuResult STDFUFILES_CreateNewDFUFile(const char* path, DfuHandle* file, std::ui
     // The empty file is written at once: a path that cannot be written fails
     // here rather than at close, and the file exists as a valid DFU file.
     std::vector<std::uint8_t> bytes;
-    if (!DfuFileFormat::Serialize(contents, bytes) || !WriteWholeFile(path, bytes))
+    if (!DfuFileFormat::Serialize(contents, bytes) || WriteWholeFile(path, bytes.data(), bytes.size()) != 0)
         return STDFUFILES_FILE_ERROR;
     *file = Files().Add(DfuFileState{path, std::move(contents), true, false});
     return STDFU_NOERROR;
@@ -143,7 +89,8 @@ DfuResult STDFUFILES_CloseDFUFile(DfuHandle file) {
     if (!state.modified)
         return STDFU_NOERROR;
     std::vector<std::uint8_t> bytes;
-    if (DfuFileFormat::Serialize(state.contents, bytes) && ReplaceWholeFile(state.path, bytes))
+    if (DfuFileFormat::Serialize(state.contents, bytes) &&
+        ReplaceWholeFile(state.path, bytes.data(), bytes.size(), ".partial"))
         return STDFU_NOERROR;
     // A new file that could not be completed must not be taken for a good
     // one; an existing file keeps its earlier content.

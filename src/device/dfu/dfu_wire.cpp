@@ -35,7 +35,6 @@ UsbStatus DfuWire::SendRetrying(std::uint8_t request, std::uint16_t value, std::
 }
 
 void DfuWire::NoteStatus(const dfu::StatusBlock& status) {
-    last_ = status;
     if (onStatus)
         onStatus(status);
 }

@@ -38,8 +38,6 @@ public:
     // UPLOAD of exactly data.size() bytes.
     DfuResult Upload(std::uint16_t block, std::span<std::uint8_t> data);
 
-    const dfu::StatusBlock& LastStatus() const { return last_; }
-
 private:
     UsbStatus Send(std::uint8_t request, std::uint16_t value, std::span<std::uint8_t> data,
                    std::size_t& transferred);
@@ -54,5 +52,4 @@ private:
     const std::uint8_t interface_;
     DfuStopSignal& stop_;
     const DfuEngineSettings settings_;
-    dfu::StatusBlock last_;
 };

@@ -33,10 +33,6 @@ private:
 
 namespace {
 
-constexpr std::uint8_t kDfuClass = 0xFE;
-constexpr std::uint8_t kDfuSubclass = 0x01;
-constexpr std::uint8_t kDfuModeProtocol = 0x02;
-
 constexpr std::uint16_t kLanguageUsEnglish = 0x0409;
 constexpr unsigned kDescriptorTimeoutMs = 1000;
 // libusb treats 0 as "wait for ever"; a device that never answers must not
@@ -71,8 +67,8 @@ unsigned TimeoutOrDefault(unsigned timeoutMs) {
 }
 
 bool IsDfuModeInterface(const libusb_interface_descriptor& alt) {
-    return alt.bInterfaceClass == kDfuClass && alt.bInterfaceSubClass == kDfuSubclass &&
-           alt.bInterfaceProtocol == kDfuModeProtocol;
+    return alt.bInterfaceClass == DfuModeInterface::Class && alt.bInterfaceSubClass == DfuModeInterface::SubClass &&
+           alt.bInterfaceProtocol == DfuModeInterface::Protocol;
 }
 
 // Interface numbers of the device's DFU-mode interfaces, each once, in the

@@ -31,6 +31,14 @@ enum class UsbStatus {
 
 const char* UsbStatusName(UsbStatus status);
 
+// The interface class, subclass and protocol of a DFU-mode interface (USB DFU
+// 1.1): what the backends enumerate and the engine looks for.
+namespace DfuModeInterface {
+inline constexpr std::uint8_t Class = 0xFE;
+inline constexpr std::uint8_t SubClass = 0x01;
+inline constexpr std::uint8_t Protocol = 0x02;
+}  // namespace DfuModeInterface
+
 // One DFU-mode interface (class 0xFE, subclass 0x01, protocol 0x02) found on
 // the bus.
 struct DfuInterfaceInfo {
