@@ -9,7 +9,7 @@
 #include "device/dfu/dfu_config_descriptor.h"
 #include "device/dfu/dfu_engine_settings.h"
 #include "device/dfu/dfu_mapping.h"
-#include "device/dfu/dfu_operation.h"
+#include "device/dfu/dfu_transfer.h"
 #include "device/usb/default_usb_backend.h"
 #include "device/usb/usb_backend.h"
 

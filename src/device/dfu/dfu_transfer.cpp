@@ -1,4 +1,4 @@
-#include "device/dfu/dfu_operation.h"
+#include "device/dfu/dfu_transfer.h"
 
 #include <algorithm>
 #include <cstring>
