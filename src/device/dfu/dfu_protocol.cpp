@@ -26,7 +26,7 @@ DfuEngineSettings g_settings;
 class OperationRegistry {
 public:
     ~OperationRegistry() {
-        std::map<DfuHandle, std::unique_ptr<DfuOperation>> all;
+        std::map<DfuHandle, std::unique_ptr<DfuTransfer>> all;
         {
             std::lock_guard lock(mutex_);
             all.swap(operations_);
@@ -34,7 +34,7 @@ public:
         all.clear();
     }
 
-    DfuResult Add(std::unique_ptr<DfuOperation> operation, DfuHandle& handle) {
+    DfuResult Add(std::unique_ptr<DfuTransfer> operation, DfuHandle& handle) {
         std::lock_guard lock(mutex_);
         for (const auto& [h, op] : operations_) {
             if (op->DevicePath() == operation->DevicePath())
@@ -57,7 +57,7 @@ public:
         return true;
     }
 
-    std::unique_ptr<DfuOperation> Take(DfuHandle handle) {
+    std::unique_ptr<DfuTransfer> Take(DfuHandle handle) {
         std::lock_guard lock(mutex_);
         const auto it = operations_.find(handle);
         if (it == operations_.end())
@@ -69,7 +69,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::map<DfuHandle, std::unique_ptr<DfuOperation>> operations_;
+    std::map<DfuHandle, std::unique_ptr<DfuTransfer>> operations_;
     DfuHandle next_ = 1;
 };
 
@@ -160,7 +160,7 @@ DfuResult STDFUPRT_LaunchOperation(DfuOperationContext* context, DfuHandle* oper
     std::vector<ImageBlock> blocks;
     if (ReadImageBlocks(context->Image, alternate, blocks) != STDFU_NOERROR)
         return STDFU_BAD_PARAMETER;
-    auto op = std::make_unique<DfuOperation>(*context, CurrentUsbBackend(), GetDfuEngineSettings(), alternate,
+    auto op = std::make_unique<DfuTransfer>(*context, CurrentUsbBackend(), GetDfuEngineSettings(), alternate,
                                              std::move(blocks));
     return Operations().Add(std::move(op), *operation);
 }

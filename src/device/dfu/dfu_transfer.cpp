@@ -23,7 +23,7 @@ constexpr std::uint32_t kLastBlock = 0xFFFF;
 
 }  // namespace
 
-DfuOperation::DfuOperation(const DfuOperationContext& context, UsbBackend& backend,
+DfuTransfer::DfuTransfer(const DfuOperationContext& context, UsbBackend& backend,
                            const DfuEngineSettings& settings, std::uint8_t alternateSetting,
                            std::vector<ImageBlock> blocks)
     : backend_(backend),
@@ -43,35 +43,35 @@ DfuOperation::DfuOperation(const DfuOperationContext& context, UsbBackend& backe
     record_.ErrorCode = STDFU_NOERROR;
 }
 
-DfuOperation::~DfuOperation() { Stop(); }
+DfuTransfer::~DfuTransfer() { Stop(); }
 
-void DfuOperation::Start() { thread_ = std::thread([this] { Run(); }); }
+void DfuTransfer::Start() { thread_ = std::thread([this] { Run(); }); }
 
-void DfuOperation::Stop() {
+void DfuTransfer::Stop() {
     stop_.Raise();
     if (thread_.joinable())
         thread_.join();
 }
 
-DfuOperationContext DfuOperation::Snapshot() const {
+DfuOperationContext DfuTransfer::Snapshot() const {
     std::lock_guard lock(mutex_);
     return record_;
 }
 
-void DfuOperation::SetProgress(std::uint64_t done, std::uint64_t total) {
+void DfuTransfer::SetProgress(std::uint64_t done, std::uint64_t total) {
     // 100 is kept for the moment the operation has really ended.
     const std::uint64_t percent = total == 0 ? 99 : std::min<std::uint64_t>(99, done * 100 / total);
     std::lock_guard lock(mutex_);
     record_.Percent = static_cast<std::uint8_t>(percent);
 }
 
-void DfuOperation::SetBlock(std::uint32_t block, std::uint32_t length) {
+void DfuTransfer::SetBlock(std::uint32_t block, std::uint32_t length) {
     std::lock_guard lock(mutex_);
     record_.CurrentNBlock = block;
     record_.CurrentLength = length;
 }
 
-void DfuOperation::Run() {
+void DfuTransfer::Run() {
 #ifdef __linux__
     // The waits follow bwPollTimeout to the millisecond; the default 50 us of
     // timer slack per wait would add up over a thousand blocks.
@@ -85,7 +85,7 @@ void DfuOperation::Run() {
         record_.ErrorCode = result;
 }
 
-DfuResult DfuOperation::Execute() {
+DfuResult DfuTransfer::Execute() {
     DfuInterfaceLayout layout;
     const auto handle = OpenDfuDevice(backend_, devicePath_, layout);
     if (!handle)
@@ -132,7 +132,7 @@ DfuResult DfuOperation::Execute() {
 
 // One erase command per element: the filtered image holds one element per
 // sector to erase.
-DfuResult DfuOperation::RunErase(DfuWire& wire) {
+DfuResult DfuTransfer::RunErase(DfuWire& wire) {
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
         SetBlock(0, static_cast<std::uint32_t>(blocks_[i].data.size()));
         if (const DfuResult r = wire.EraseSector(blocks_[i].address); r != STDFU_NOERROR)
@@ -145,7 +145,7 @@ DfuResult DfuOperation::RunErase(DfuWire& wire) {
 // Consecutive full blocks share one address pointer: block n lands at
 // pointer + (n - 2) * wTransferSize. A gap, a short block or the end of the
 // 16-bit block numbers starts a new run.
-DfuResult DfuOperation::RunUpgrade(DfuWire& wire) {
+DfuResult DfuTransfer::RunUpgrade(DfuWire& wire) {
     const std::uint32_t size = Snapshot().TransferSize;
     std::uint64_t total = 0;
     for (const ImageBlock& b : blocks_)
@@ -185,7 +185,7 @@ DfuResult DfuOperation::RunUpgrade(DfuWire& wire) {
 
 // Per element: point, return to dfuIDLE (UPLOAD is refused in
 // dfuDNLOAD-IDLE), read block by block, and put the data into the image.
-DfuResult DfuOperation::RunUpload(DfuWire& wire, std::uint16_t transferSize) {
+DfuResult DfuTransfer::RunUpload(DfuWire& wire, std::uint16_t transferSize) {
     std::uint64_t total = 0;
     for (const ImageBlock& b : blocks_)
         total += b.data.size();

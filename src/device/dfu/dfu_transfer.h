@@ -17,13 +17,13 @@ class DfuWire;
 // One ERASE, UPGRADE or UPLOAD on a transfer thread of its own. The record is
 // rewritten under a lock as the transfer goes on; Stop interrupts any wait,
 // ends the thread and leaves the record as it stood.
-class DfuOperation {
+class DfuTransfer {
 public:
-    DfuOperation(const DfuOperationContext& context, UsbBackend& backend, const DfuEngineSettings& settings,
+    DfuTransfer(const DfuOperationContext& context, UsbBackend& backend, const DfuEngineSettings& settings,
                  std::uint8_t alternateSetting, std::vector<ImageBlock> blocks);
-    ~DfuOperation();
-    DfuOperation(const DfuOperation&) = delete;
-    DfuOperation& operator=(const DfuOperation&) = delete;
+    ~DfuTransfer();
+    DfuTransfer(const DfuTransfer&) = delete;
+    DfuTransfer& operator=(const DfuTransfer&) = delete;
 
     void Start();
     void Stop();
