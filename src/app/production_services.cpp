@@ -1,7 +1,6 @@
 #include "app/production_services.h"
 
 #include "device/dfu_device.h"
-#include "device/dfu/dfu_protocol.h"
 #include "ui/shared_settings.h"
 #include "app/settings_services.h"
 #include "update/update_cycle_run.h"
@@ -25,23 +24,11 @@ private:
 
 }  // namespace
 
-void StopRunningOperation(CDfuDevice& device) {
-    // Taking the handle first keeps the monitor from polling an operation
-    // that is being stopped; stopping joins the transfer thread.
-    const DfuHandle handle = device.OperationHandle.exchange(0);
-    if (handle == 0)
-        return;
-    DfuOperationContext context{};
-    STDFUPRT_StopOperation(handle, &context);
-}
+void StopRunningOperation(CDfuDevice& device) { device.StopOperation(); }
 
 void AbortDownload(CDfuDevice& device) { device.ShuttingDown = true; }
 
-void ReleaseDevice(CDfuDevice& device) {
-    if (device.Mapping != nullptr)
-        STDFUPRT_DestroyMapping(&device.Mapping);
-    device.Mapping = nullptr;
-}
+void ReleaseDevice(CDfuDevice& device) { device.ReleaseOperationResources(); }
 
 UpdaterServices ProductionServices() {
     UpdaterServices services;

@@ -103,6 +103,11 @@ public:
     // Frees the memory map and the kept image unless an operation runs; the
     // destructor does so too. Lets a test release them while its library lives.
     void ReleaseOperationResources();
+    // Stops the running operation, if any, through the DFU libraries (its
+    // transfer thread joined) and returns its handle, 0 when none ran. The
+    // handle is taken first, so the monitor never polls an operation that is
+    // being stopped. The program's end and an interrupted worker use it.
+    DfuHandle StopOperation();
 
 protected:
     ProgressBarPort* progressBar_ = nullptr;

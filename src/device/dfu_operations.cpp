@@ -248,11 +248,9 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
 // still published means a program end released it. The operation is stopped
 // here (its transfer thread joined) rather than left running past the worker.
 void DfuOperations::StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage) {
-    const DfuHandle running = device_.OperationHandle.exchange(0);
+    const DfuHandle running = device_.StopOperation();
     if (running == 0)
         return;
-    DfuOperationContext context{};
-    library_.StopOperation(running, &context);
     // A chained write pass runs on the kept copy, which stays in KeptImage for
     // ReleaseOperationResources; the launched pass runs on the image chosen here.
     if (running == launched)
@@ -480,6 +478,16 @@ void CDfuDevice::ReleaseOperationResources() {
         library.DestroyMapping(&Mapping);
         Mapping = nullptr;
     }
+}
+
+DfuHandle CDfuDevice::StopOperation() {
+    const DfuHandle running = OperationHandle.exchange(0);
+    if (running == 0)
+        return 0;
+    DfuLibrary& library = library_ ? *library_ : VendorDfuLibrary();
+    DfuOperationContext context{};
+    library.StopOperation(running, &context);
+    return running;
 }
 
 bool CDfuDevice::UpgradeDevice(const std::string& base) {
