@@ -316,6 +316,58 @@ TEST_F(EngineTest, DeviceStuckInManifestationIsABadStateMachine) {
 
 namespace {
 
+// --- the typed engine API
+
+TEST(EngineApi, TheMapEntryOfAnAlternateSettingNeverLiesPastTheTable) {
+    ParsedMemoryMap firmware;
+    std::string error;
+    ASSERT_TRUE(ParseMemoryMap("@Firmware /0x00100000/16*064Ka", firmware, error)) << error;
+    DfuMapping* single = BuildMappingTable({firmware}, 2048, {0});
+    ASSERT_NE(single, nullptr);
+    EXPECT_EQ(DfuMapEntryOf(single, 0), single);
+    EXPECT_EQ(DfuMapEntryOf(single, 1), nullptr);  // a DFU device that is not an Orvo
+    EXPECT_EQ(DfuMapEntryOf(nullptr, 1), nullptr);
+    STDFUPRT_DestroyMapping(&single);
+}
+
+TEST_F(EngineTest, ARunRefusesADevicePathTooLongForTheRecordInsteadOfCuttingIt) {
+    DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(65536, 0xFF)}});
+    const std::string tooLong = path_ + std::string(300, 'X');
+    DfuOperationContext context{};
+    EXPECT_FALSE(MakeDfuOperationContext(tooLong, OPERATION_ERASE, image, context));
+    EXPECT_EQ(context.DevicePath[0], '\0');
+    EXPECT_EQ(RunDfuOperation(tooLong, OPERATION_ERASE, image).error, STDFU_BAD_PARAMETER);
+    EXPECT_EQ(orvo_->Stats().erases, 0u);
+    STDFUFILES_DestroyImage(&image);
+}
+
+TEST_F(EngineTest, ARunStopsWhereItsCallerAsksAndLeavesTheDeviceFree) {
+    orvo_->SetTiming(OrvoTiming::Scaled(1.0));  // seconds for the whole erase: the stop comes first
+    DfuDeviceMap map;
+    ASSERT_EQ(map.Read(path_), STDFU_NOERROR);
+    DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(16 * 65536, 0xFF)}});
+    ASSERT_EQ(STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_ERASE, 0), STDFU_NOERROR);
+
+    int asked = 0;
+    std::vector<int> percents;
+    DfuRunOptions options;
+    options.stop = [&asked] { return ++asked == 1; };
+    options.progress = [&percents](int percent) { percents.push_back(percent); };
+    const DfuRunResult run = RunDfuOperation(path_, OPERATION_ERASE, image, options);
+    EXPECT_EQ(run.error, STDFU_NOERROR);
+    EXPECT_FALSE(run.finished);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(percents.size(), 1u);
+
+    // Stopped means ended: the device takes the next operation at once.
+    DfuOperationContext next{};
+    ASSERT_TRUE(MakeDfuOperationContext(path_, OPERATION_ERASE, image, next));
+    DfuHandle handle = 0;
+    EXPECT_EQ(STDFUPRT_LaunchOperation(&next, &handle), STDFU_NOERROR);
+    STDFUPRT_StopOperation(handle, &next);
+    STDFUFILES_DestroyImage(&image);
+}
+
 TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
     // A backend whose paths come in lower case: DevicePath is stored upper-cased.
     class LowerCaseBus : public VirtualUsbBus {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_engine_settings.h"
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
@@ -54,11 +55,7 @@ inline DfuEngineSettings FastEngineSettings() {
 
 inline DfuOperationContext MakeContext(const std::string& path, std::int32_t operation, DfuHandle image) {
     DfuOperationContext c{};
-    c.DfuInterfaceGuid = DfuInterfaceGuid;
-    c.SecondInterfaceGuid = SecondInterfaceGuid;
-    c.Operation = operation;
-    c.Image = image;
-    path.copy(c.DevicePath, sizeof c.DevicePath - 1);
+    MakeDfuOperationContext(path, operation, image, c);
     return c;
 }
 
@@ -68,23 +65,14 @@ inline OperationOutcome RunOperation(const std::string& path, std::int32_t opera
                                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     OperationOutcome out;
     const auto start = std::chrono::steady_clock::now();
-    DfuOperationContext context = MakeContext(path, operation, image);
-    DfuHandle handle = 0;
-    out.error = STDFUPRT_LaunchOperation(&context, &handle);
-    if (out.error != STDFU_NOERROR)
-        return out;
-    for (;;) {
-        STDFUPRT_GetOperationStatus(handle, &context);
-        out.percents.push_back(context.Percent);
-        if (context.ErrorCode != STDFU_NOERROR || context.Percent == 100 ||
-            std::chrono::steady_clock::now() - start > limit)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    STDFUPRT_StopOperation(handle, &context);
-    out.context = context;
-    out.error = context.ErrorCode;
-    out.finished = context.Percent == 100;
+    DfuRunOptions options;
+    options.progress = [&out](int percent) { out.percents.push_back(percent); };
+    options.stop = [start, limit] { return std::chrono::steady_clock::now() - start > limit; };
+    options.pollInterval = std::chrono::milliseconds(1);
+    const DfuRunResult run = RunDfuOperation(path, operation, image, options);
+    out.context = run.context;
+    out.error = run.error;
+    out.finished = run.finished;
     out.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     return out;
 }
@@ -97,23 +85,21 @@ inline DfuHandle MakeImage(std::vector<DfuImageElementData> elements, std::uint8
 }
 
 // The map entry of alternate setting 1 inside a table.
-inline DfuMapping* EntryOfAlternate1(DfuMapping* table) {
-    return reinterpret_cast<DfuMapping*>(reinterpret_cast<char*>(table) + kDfuMappingStride);
-}
+inline DfuMapping* EntryOfAlternate1(DfuMapping* table) { return DfuMapEntryOf(table, 1); }
 
 // A whole write as the updater does it: ERASE of the touched sectors, then
 // UPGRADE in wTransferSize blocks. Returns the first failure.
 inline OperationOutcome WriteElements(const std::string& path, std::vector<DfuImageElementData> elements) {
     OperationOutcome out;
-    DfuMapping* map = nullptr;
-    out.error = STDFUPRT_CreateMappingFromDevice(path.c_str(), &map, nullptr);
+    DfuDeviceMap map;
+    out.error = map.Read(path);
     if (out.error != STDFU_NOERROR)
         return out;
     DfuHandle erase = MakeImage(elements);
     DfuHandle upgrade = MakeImage(std::move(elements));
-    out.error = STDFUFILES_FilterImageForOperation(erase, EntryOfAlternate1(map), OPERATION_ERASE, 0);
+    out.error = STDFUFILES_FilterImageForOperation(erase, map.EntryOf(1), OPERATION_ERASE, 0);
     if (out.error == STDFU_NOERROR)
-        out.error = STDFUFILES_FilterImageForOperation(upgrade, EntryOfAlternate1(map), OPERATION_UPGRADE, 0);
+        out.error = STDFUFILES_FilterImageForOperation(upgrade, map.EntryOf(1), OPERATION_UPGRADE, 0);
     if (out.error == STDFU_NOERROR) {
         out = RunOperation(path, OPERATION_ERASE, erase);
         if (out.error == STDFU_NOERROR && out.finished)
@@ -121,19 +107,18 @@ inline OperationOutcome WriteElements(const std::string& path, std::vector<DfuIm
     }
     STDFUFILES_DestroyImage(&erase);
     STDFUFILES_DestroyImage(&upgrade);
-    STDFUPRT_DestroyMapping(&map);
     return out;
 }
 
 inline OperationOutcome ReadRange(const std::string& path, std::uint32_t address, std::uint32_t length,
                                   std::vector<std::uint8_t>& data) {
     OperationOutcome out;
-    DfuMapping* map = nullptr;
-    out.error = STDFUPRT_CreateMappingFromDevice(path.c_str(), &map, nullptr);
+    DfuDeviceMap map;
+    out.error = map.Read(path);
     if (out.error != STDFU_NOERROR)
         return out;
     DfuHandle image = MakeImage({{address, std::vector<std::uint8_t>(length, 0)}});
-    out.error = STDFUFILES_FilterImageForOperation(image, EntryOfAlternate1(map), OPERATION_UPLOAD, 0);
+    out.error = STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_UPLOAD, 0);
     if (out.error == STDFU_NOERROR)
         out = RunOperation(path, OPERATION_UPLOAD, image);
     data.clear();
@@ -142,7 +127,6 @@ inline OperationOutcome ReadRange(const std::string& path, std::uint32_t address
             data = copy->elements[0].data;
     }
     STDFUFILES_DestroyImage(&image);
-    STDFUPRT_DestroyMapping(&map);
     return out;
 }
 
