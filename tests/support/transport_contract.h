@@ -181,7 +181,7 @@ TEST_P(TransportContract, HungDeviceEndsTheOperationAndAReplugWorks) {
     // The device hangs for ever: the short limit decides how long that takes,
     // not whether the operation ends.
     DfuEngineSettings settings = FastEngineSettings();
-    settings.busyLimitMs = 300;
+    settings.busyLimitMs = 1000;  // far above any sound request, even under a sanitizer
     SetDfuEngineSettings(settings);
     auto orvo = NewOrvo();
     const std::string path = rig_->Plug(orvo);
@@ -200,6 +200,7 @@ TEST_P(TransportContract, HungDeviceEndsTheOperationAndAReplugWorks) {
 
     rig_->Unplug(again);
     const std::string third = rig_->Plug(orvo);
+    SetDfuEngineSettings(FastEngineSettings());
     const auto data = PatternBytes(8 * 2048, 11);
     EXPECT_EQ(WriteElements(third, {{0x00600000, data}}).error, STDFU_NOERROR);
     EXPECT_EQ(orvo->ReadFlash(0x00600000, static_cast<std::uint32_t>(data.size())), data);
