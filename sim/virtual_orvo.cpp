@@ -342,6 +342,8 @@ VirtualOrvo::Verdict VirtualOrvo::HandleGetStatus(std::span<std::uint8_t> data, 
         status_ = fault->status;
         pending_ = Pending::None;
     }
+    if (noAnswer_)
+        return Verdict::Ok;  // never carried out: the host gets no answer
     if (busyForever_)
         return AnswerStuckBusy(data, transferred);
 

@@ -223,6 +223,15 @@ TEST_F(VirtualOrvoTest, NoAnswerTimesOutThatRequestAndEveryLaterOne) {
     orvo.OnDetach();
     orvo.OnAttach();
     EXPECT_EQ(host.GetStatus().bState, dfu::dfuIDLE);
+
+    // Silent from a GETSTATUS on: the block it would have programmed stays as it was.
+    ASSERT_EQ(orvo.SetAlternateSetting(0, 1), UsbStatus::Ok);
+    host.Download(0, Host::Command(dfu::kCommandSetAddressPointer, 0x00600000));
+    orvo.NoAnswerFrom(OrvoRequestKind::GetStatus, 0);
+    EXPECT_EQ(host.Out(dfu::DNLOAD, 4, {0x33}), UsbStatus::Ok);
+    std::vector<std::uint8_t> status(6);
+    EXPECT_EQ(host.In(dfu::GETSTATUS, 0, status), UsbStatus::Timeout);
+    EXPECT_EQ(orvo.ReadFlash(0x00601000, 1), std::vector<std::uint8_t>{0xFF});
 }
 
 TEST(VirtualUsbBus, SilentDeviceIsATimeoutForTheHost) {
