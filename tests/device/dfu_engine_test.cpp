@@ -6,6 +6,7 @@
 #include "device/dfu/dfu_config_descriptor.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_mapping.h"
+#include "device/status_report.h"
 #include "support/transport_rig.h"
 #include "support/virtual_bus_rig.h"
 
@@ -66,6 +67,9 @@ TEST(MemoryMapParsing, RejectsMalformedStrings) {
         "@Data/0xFFFF0000/2*064Kg",           // runs past 4 GiB
         "@Data/0x0/99999999999*1Kg",          // count overflow
         "@Data/0x0/4000000000*001 g",         // absurd sector count
+        "@X/0x00000000/65535*4026593281Mg",   // count * size wraps around 64 bits
+        "@X/0x00000000/65536*268435456Mg",    // ... to exactly 0, with sectors of size 0
+        "@Data/0x0/1*4096Mg",                 // one sector of 4 GiB: its size fits no 32-bit field
     };
     for (const char* text : bad) {
         ParsedMemoryMap map;
@@ -310,6 +314,102 @@ TEST_F(EngineTest, DeviceStuckInManifestationIsABadStateMachine) {
     ASSERT_EQ(orvo_->State(), dfu::dfuMANIFEST_WAIT_RESET);
     const auto out = WriteElements(path_, {{0x00600000, PatternBytes(16, 1)}});
     EXPECT_EQ(out.error, STDFU_BAD_STATE_MACHINE);
+}
+
+TEST_F(EngineTest, RecordNamesTheRequestWithTheCodesOfTheStatusTexts) {
+    // The device reports the error in its answer to GETSTATUS.
+    orvo_->FailAt(OrvoRequestKind::Program, 1, dfu::errPROG);
+    auto out = WriteElements(path_, {{0x00600000, PatternBytes(8192, 5)}});
+    ASSERT_EQ(out.error, STDFU_DFU_ERROR);
+    EXPECT_EQ(+out.context.Request, 0x0F000000u);
+    EXPECT_EQ(RequestLine(out.context.Request), "Request: Get Status Request. \n");
+
+    // A stalled DNLOAD is named, not the GETSTATUS that asks why it stalled.
+    orvo_->StallAt(OrvoRequestKind::Program, 0);
+    out = WriteElements(path_, {{0x00600000, PatternBytes(8192, 5)}});
+    ASSERT_EQ(out.error, STDFU_DFU_ERROR);
+    EXPECT_EQ(+out.context.Request, 0x0D000000u);
+    EXPECT_EQ(ContextStatus(out.context), dfu::errSTALLEDPKT);
+    EXPECT_EQ(RequestLine(out.context.Request), "Request: Download Request. \n");
+
+    orvo_->StallAt(OrvoRequestKind::Upload, 0);
+    std::vector<std::uint8_t> data;
+    out = ReadRange(path_, 0x004F0000, 56, data);
+    ASSERT_EQ(out.error, STDFU_DFU_ERROR);
+    EXPECT_EQ(RequestLine(out.context.Request), "Request: Upload Request. \n");
+}
+
+TEST_F(EngineTest, ImageWhoseElementsHoldNoBytesIsNeverLaunched) {
+    DfuHandle image = MakeImage({{0x00600000, {}}, {0x00610000, {}}});
+    for (const std::int32_t operation : {OPERATION_ERASE, OPERATION_UPGRADE, OPERATION_UPLOAD}) {
+        DfuOperationContext c = MakeContext(path_, operation, image);
+        DfuHandle handle = 0;
+        EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER) << operation;
+        EXPECT_EQ(handle, 0u);
+    }
+    STDFUFILES_DestroyImage(&image);
+
+    // Filtered for a write, such an image leaves nothing either: refused, and
+    // nothing reaches the device.
+    orvo_->WriteFlash(0x00600000, {0x00});
+    EXPECT_EQ(WriteElements(path_, {{0x00600000, {}}}).error, STDFU_BAD_PARAMETER);
+    EXPECT_EQ(orvo_->Stats().erases + orvo_->Stats().programs, 0u);
+    EXPECT_EQ(orvo_->ReadFlash(0x00600000, 1), std::vector<std::uint8_t>{0x00});
+}
+
+// A short busy limit: the device below stays busy for ever, so the outcome
+// does not depend on how fast the machine is, only on the limit being there.
+DfuEngineSettings ShortBusyLimit() {
+    DfuEngineSettings s = FastEngineSettings();
+    s.busyLimitMs = 1000;  // far above any sound request, even under a sanitizer
+    return s;
+}
+
+TEST_F(EngineTest, RequestBusyPastTheLimitEndsTheOperationWithARetryError) {
+    SetDfuEngineSettings(ShortBusyLimit());
+    orvo_->BusyForeverAt(OrvoRequestKind::Program, 3);
+    auto out = WriteElements(path_, {{0x00600000, PatternBytes(16384, 6)}});
+    EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
+    EXPECT_FALSE(out.finished);
+    EXPECT_EQ(ContextState(out.context), dfu::dfuDNBUSY);
+    EXPECT_EQ(+out.context.Request, 0x0F000000u);
+    EXPECT_EQ(+out.context.CurrentNBlock, 2u + 3);
+    EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
+
+    // Still stuck: the next operation ends too instead of waiting for it.
+    out = WriteElements(path_, {{0x00600000, PatternBytes(16, 6)}});
+    EXPECT_NE(out.error, STDFU_NOERROR);
+    EXPECT_FALSE(out.finished);
+
+    // An erase that never ends, on a device plugged in afresh.
+    rig_.Unplug(path_);
+    path_ = rig_.Plug(orvo_);
+    orvo_->BusyForeverAt(OrvoRequestKind::Erase, 0);
+    out = WriteElements(path_, {{0x00600000, PatternBytes(16, 6)}});
+    EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
+    EXPECT_EQ(ContextState(out.context), dfu::dfuDNBUSY);
+}
+
+TEST_F(EngineTest, DeviceThatStopsAnsweringEndsTheOperation) {
+    // Every transfer from there on times out; retries must not go on for ever.
+    orvo_->NoAnswerFrom(OrvoRequestKind::Program, 2);
+    auto out = WriteElements(path_, {{0x00600000, PatternBytes(16384, 7)}});
+    EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
+    EXPECT_FALSE(out.finished);
+    EXPECT_EQ(+out.context.CurrentNBlock, 2u + 2);
+
+    // From the first request of the next operation on.
+    out = WriteElements(path_, {{0x00600000, PatternBytes(16, 7)}});
+    EXPECT_NE(out.error, STDFU_NOERROR);
+    std::vector<std::uint8_t> data;
+    EXPECT_NE(ReadRange(path_, 0x004F0000, 56, data).error, STDFU_NOERROR);
+
+    rig_.Unplug(path_);
+    path_ = rig_.Plug(orvo_);
+    orvo_->NoAnswerFrom(OrvoRequestKind::Upload, 1);
+    out = ReadRange(path_, 0x00600000, 8192, data);
+    EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
+    EXPECT_TRUE(data.empty());
 }
 
 }  // namespace

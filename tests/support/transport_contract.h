@@ -177,6 +177,35 @@ TEST_P(TransportContract, SlowAnswersAreRetriedThenRetryError) {
     EXPECT_EQ(WriteElements(path, {{0x00600000, PatternBytes(4096, 9)}}).error, STDFU_NOERROR);
 }
 
+TEST_P(TransportContract, HungDeviceEndsTheOperationAndAReplugWorks) {
+    // The device hangs for ever: the short limit decides how long that takes,
+    // not whether the operation ends.
+    DfuEngineSettings settings = FastEngineSettings();
+    settings.busyLimitMs = 1000;  // far above any sound request, even under a sanitizer
+    SetDfuEngineSettings(settings);
+    auto orvo = NewOrvo();
+    const std::string path = rig_->Plug(orvo);
+    orvo->BusyForeverAt(OrvoRequestKind::Program, 2);
+    const auto busy = WriteElements(path, {{0x00600000, PatternBytes(8 * 2048, 10)}});
+    EXPECT_EQ(busy.error, STDFU_RETRY_ERROR);
+    EXPECT_EQ(busy.context.LastDfuStatus[4], dfu::dfuDNBUSY);
+    EXPECT_FALSE(busy.finished);
+
+    rig_->Unplug(path);
+    const std::string again = rig_->Plug(orvo);
+    orvo->NoAnswerFrom(OrvoRequestKind::Program, 2);
+    const auto silent = WriteElements(again, {{0x00600000, PatternBytes(8 * 2048, 10)}});
+    EXPECT_EQ(silent.error, STDFU_RETRY_ERROR);
+    EXPECT_FALSE(silent.finished);
+
+    rig_->Unplug(again);
+    const std::string third = rig_->Plug(orvo);
+    SetDfuEngineSettings(FastEngineSettings());
+    const auto data = PatternBytes(8 * 2048, 11);
+    EXPECT_EQ(WriteElements(third, {{0x00600000, data}}).error, STDFU_NOERROR);
+    EXPECT_EQ(orvo->ReadFlash(0x00600000, static_cast<std::uint32_t>(data.size())), data);
+}
+
 TEST_P(TransportContract, StopInterruptsALongPollWait) {
     VirtualOrvoConfig config;
     config.timing = OrvoTiming::Real();  // a sector erase asks for 400 ms

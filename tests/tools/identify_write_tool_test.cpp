@@ -68,4 +68,13 @@ TEST_F(IdentifyWriteTool, WriteShowsTheOperationsOwnErrors) {
     EXPECT_EQ(RunTool("identify --virtual extra").exitCode, 2);
 }
 
+TEST_F(IdentifyWriteTool, WriteOfAnImageWithoutBytesFailsInTheEngine) {
+    const std::string dfu = folder_.File("empty.dfu");
+    WriteDfu(dfu, 1, 0x00510000, {});
+    const ToolRun run = RunTool("write " + dfu + " --virtual");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("Error Code: Bad parameter"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("100%"), std::string::npos) << run.output;
+}
+
 }  // namespace

@@ -82,6 +82,10 @@ bool ParseSegment(Cursor& in, std::uint64_t& address, ParsedMemoryMap& map, std:
     const char type = in.Next();
     if (type < 'a' || type > 'g')
         return Fail(error, "unknown sector type");
+    // Checked in this order, count * size stays below 2^48: no overflow, and
+    // every sector's size and address fit the 32-bit fields they go into.
+    if (size > 0xFFFFFFFFull)
+        return Fail(error, "sector size past 4 GiB");
     if (map.sectors.size() + count > kMaxSectors)
         return Fail(error, "too many sectors");
     if (address + count * size > 0x100000000ull)

@@ -1,5 +1,6 @@
 #include "device/dfu/dfu_protocol.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -159,6 +160,10 @@ DfuResult STDFUPRT_LaunchOperation(DfuOperationContext* context, DfuHandle* oper
     std::uint8_t alternate = 0;
     std::vector<ImageBlock> blocks;
     if (ReadImageBlocks(context->Image, alternate, blocks) != STDFU_NOERROR)
+        return STDFU_BAD_PARAMETER;
+    // An operation with nothing to move would end at once as a success and
+    // tell the caller a write happened that never did.
+    if (std::none_of(blocks.begin(), blocks.end(), [](const ImageBlock& b) { return !b.data.empty(); }))
         return STDFU_BAD_PARAMETER;
     auto op = std::make_unique<DfuTransfer>(*context, CurrentUsbBackend(), GetDfuEngineSettings(), alternate,
                                              std::move(blocks));

@@ -104,9 +104,9 @@ DfuResult DfuTransfer::Execute() {
     }
 
     DfuWire wire(*handle, layout.interfaceNumber, stop_, settings_);
-    wire.onRequest = [this](std::uint8_t request) {
+    wire.onRequest = [this](std::uint32_t requestCode) {
         std::lock_guard lock(mutex_);
-        record_.Request = request;
+        record_.Request = requestCode;
     };
     wire.onStatus = [this](const dfu::StatusBlock& s) {
         std::lock_guard lock(mutex_);

@@ -16,8 +16,8 @@ UsbStatus DfuWire::Send(std::uint8_t request, std::uint16_t value, std::span<std
     setup.wValue = value;
     setup.wIndex = interface_;
     setup.wLength = static_cast<std::uint16_t>(data.size());
-    if (onRequest)
-        onRequest(request);
+    if (onRequest && !askingWhy_)
+        onRequest(RequestCode(request));
     return handle_.ControlTransfer(setup, data, settings_.controlTimeoutMs, transferred);
 }
 
@@ -51,7 +51,10 @@ DfuResult DfuWire::Failure(UsbStatus status) {
         std::uint8_t raw[6] = {};
         std::size_t got = 0;
         dfu::StatusBlock block;
-        if (SendRetrying(dfu::GETSTATUS, 0, raw, got) == UsbStatus::Ok && got == 6)
+        askingWhy_ = true;
+        const UsbStatus asked = SendRetrying(dfu::GETSTATUS, 0, raw, got);
+        askingWhy_ = false;
+        if (asked == UsbStatus::Ok && got == 6)
             block = dfu::DecodeStatus(raw);
         else
             block.bState = dfu::dfuERROR;
@@ -77,6 +80,15 @@ DfuResult DfuWire::GetStatus(dfu::StatusBlock& status) {
     return STDFU_NOERROR;
 }
 
+DfuResult DfuWire::WaitWhileBusy(const dfu::StatusBlock& status, Clock::time_point started) {
+    // The device says how long it will still be busy: when that runs past the
+    // limit there is no point in waiting for it.
+    const auto busyUntil = Clock::now() + std::chrono::milliseconds(status.bwPollTimeout);
+    if (busyUntil - started > std::chrono::milliseconds(settings_.busyLimitMs))
+        return stop_.Raised() ? kStopped : STDFU_RETRY_ERROR;
+    return Wait(status.bwPollTimeout) ? STDFU_NOERROR : kStopped;
+}
+
 bool DfuWire::Wait(std::uint32_t pollTimeoutMs) {
     const auto ms = std::min<std::uint32_t>(pollTimeoutMs, settings_.maxPollWaitMs);
     return stop_.WaitUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
@@ -89,6 +101,7 @@ DfuResult DfuWire::Abort() {
 }
 
 DfuResult DfuWire::EnsureIdle() {
+    const Clock::time_point started = Clock::now();
     for (int round = 0; round < 4; ++round) {
         dfu::StatusBlock status;
         if (const DfuResult r = GetStatus(status); r != STDFU_NOERROR)
@@ -102,8 +115,8 @@ DfuResult DfuWire::EnsureIdle() {
             break;
         case dfu::dfuDNBUSY:
         case dfu::dfuMANIFEST:
-            if (!Wait(status.bwPollTimeout))
-                return kStopped;
+            if (const DfuResult r = WaitWhileBusy(status, started); r != STDFU_NOERROR)
+                return r;
             break;
         case dfu::dfuDNLOAD_SYNC:
         case dfu::dfuDNLOAD_IDLE:
@@ -120,7 +133,7 @@ DfuResult DfuWire::EnsureIdle() {
 
 // After DNLOAD: dfuDNBUSY with a poll timeout, wait exactly that long, ask
 // again, until the device is back in dfuDNLOAD-IDLE or reports an error.
-DfuResult DfuWire::Handshake() {
+DfuResult DfuWire::Handshake(Clock::time_point started) {
     for (unsigned polls = 0; polls < settings_.maxBusyPolls; ++polls) {
         dfu::StatusBlock status;
         if (const DfuResult r = GetStatus(status); r != STDFU_NOERROR)
@@ -130,8 +143,8 @@ DfuResult DfuWire::Handshake() {
         case dfu::dfuERROR: return STDFU_DFU_ERROR;
         case dfu::dfuDNBUSY:
         case dfu::dfuDNLOAD_SYNC:
-            if (!Wait(status.bwPollTimeout))
-                return kStopped;
+            if (const DfuResult r = WaitWhileBusy(status, started); r != STDFU_NOERROR)
+                return r;
             break;
         default: return STDFU_BAD_STATE_MACHINE;
         }
@@ -142,6 +155,7 @@ DfuResult DfuWire::Handshake() {
 DfuResult DfuWire::Download(std::uint16_t block, std::span<const std::uint8_t> data) {
     // The data are only read, but the backend's span is writable for IN requests.
     std::span<std::uint8_t> bytes(const_cast<std::uint8_t*>(data.data()), data.size());
+    const Clock::time_point started = Clock::now();
     for (unsigned attempt = 0;; ++attempt) {
         if (stop_.Raised())
             return kStopped;
@@ -162,10 +176,12 @@ DfuResult DfuWire::Download(std::uint16_t block, std::span<const std::uint8_t> d
             }
             if (status.bState == dfu::dfuERROR)
                 return STDFU_DFU_ERROR;
-            if (status.bState == dfu::dfuDNBUSY && !Wait(status.bwPollTimeout))
-                return kStopped;
+            if (status.bState == dfu::dfuDNBUSY) {
+                if (const DfuResult r = WaitWhileBusy(status, started); r != STDFU_NOERROR)
+                    return r;
+            }
         }
-        return Handshake();
+        return Handshake(started);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -18,11 +19,19 @@ public:
     // Result used internally when StopOperation cut a wait or transfer short.
     static constexpr DfuResult kStopped = 0x1234FFFF;
 
+    // The request codes the status texts name for the DFU class requests:
+    // DETACH 0x0C000000, DNLOAD 0x0D000000 ... ABORT 0x12000000.
+    static constexpr std::uint32_t RequestCode(std::uint8_t bRequest) {
+        return static_cast<std::uint32_t>(bRequest + 0x0C) << 24;
+    }
+
     DfuWire(UsbDeviceHandle& handle, std::uint8_t interfaceNumber, DfuStopSignal& stop,
             const DfuEngineSettings& settings);
 
-    // Called with every request sent and every status block received.
-    std::function<void(std::uint8_t request)> onRequest;
+    // Called with the request code of every request sent (see RequestCode),
+    // except the GETSTATUS that asks why a request stalled, and with every
+    // status block received.
+    std::function<void(std::uint32_t requestCode)> onRequest;
     std::function<void(const dfu::StatusBlock&)> onStatus;
 
     DfuResult GetStatus(dfu::StatusBlock& status);
@@ -44,7 +53,11 @@ private:
     UsbStatus SendRetrying(std::uint8_t request, std::uint16_t value, std::span<std::uint8_t> data,
                            std::size_t& transferred);
     DfuResult Failure(UsbStatus status);
-    DfuResult Handshake();
+    using Clock = std::chrono::steady_clock;
+    DfuResult Handshake(Clock::time_point started);
+    // Waits out one dfuDNBUSY answer to a request sent at `started`: Retry
+    // error when that would keep the request busy past busyLimitMs.
+    DfuResult WaitWhileBusy(const dfu::StatusBlock& status, Clock::time_point started);
     bool Wait(std::uint32_t pollTimeoutMs);
     void NoteStatus(const dfu::StatusBlock& status);
 
@@ -52,4 +65,5 @@ private:
     const std::uint8_t interface_;
     DfuStopSignal& stop_;
     const DfuEngineSettings settings_;
+    bool askingWhy_ = false;  // the GETSTATUS after a stall is not the request that failed
 };
