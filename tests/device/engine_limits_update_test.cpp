@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/dfu_files_format.h"
+#include "device/dfu/dfu_files_format.h"
 #include "operation_fixture.h"
 #include "support/transport_rig.h"
 #include "virtual_usb_bus.h"
