@@ -1,5 +1,6 @@
 #include "update/dfu_device_cycle_operations.h"
 
+#include "database/download_request.h"
 #include "update/working_files.h"
 
 namespace {
@@ -18,8 +19,7 @@ void DfuDeviceCycleOperations::SaveSettings() {
         hooks_.saveSettings(device_);
 }
 
-// The outcome is ignored on purpose: the conversion judges what was stored.
-void DfuDeviceCycleOperations::DownloadDatabase() { (void)device_.DownloadDatabase(); }
+DownloadResult DfuDeviceCycleOperations::DownloadDatabase() { return DownloadDatabaseWithDefaults(device_); }
 
 std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
     return device_.PrepareDatabase(base);
