@@ -38,6 +38,13 @@ const ModuleText ModuleTexts[] = {
     {String, 117, 0,
      "De Orvo wordt bijgewerkt. Als u het programma nu sluit, blijft de Orvo achter zonder volledige "
      "flitspaaldatabase.\n\nHet programma toch sluiten?"},
+    {String, 118, 0, "De server antwoordde met HTTP-status %1."},
+    {String, 119, 0, "Kan niet schrijven naar %1."},
+    {String, 120, 0, "Geen verbinding met %1."},
+    {String, 121, 0, "Het downloaden duurde te lang (time-out)."},
+    {String, 122, 0, "Het antwoord van de server werd voortijdig afgebroken."},
+    {String, 123, 0, "Het antwoord van de server is veel te groot voor een database."},
+    {String, 124, 0, "Het antwoord van de server kon niet worden ontvangen."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Taal\tCtrl+L"},
     {Menu, Menu128, 57665, "&Afsluiten\tCtrl+X"},

@@ -37,6 +37,13 @@ const ModuleText ModuleTexts[] = {
     {String, 117, 0,
      "Orvoa päivitetään. Jos suljet ohjelman nyt, Orvoon ei jää täydellistä "
      "kameratietokantaa.\n\nSuljetaanko ohjelma silti?"},
+    {String, 118, 0, "Palvelin vastasi HTTP-tilakoodilla %1."},
+    {String, 119, 0, "Kansioon %1 ei voitu kirjoittaa."},
+    {String, 120, 0, "Ei yhteyttä palvelimeen %1."},
+    {String, 121, 0, "Lataus aikakatkaistiin."},
+    {String, 122, 0, "Palvelimen vastaus katkesi ennen loppuaan."},
+    {String, 123, 0, "Palvelimen vastaus on aivan liian suuri ollakseen tietokanta."},
+    {String, 124, 0, "Palvelimen vastausta ei voitu vastaanottaa."},
     {Menu, Menu128, 0, "&Valikko"},
     {Menu, Menu128, 32771, "&Kieli\tCtrl+L"},
     {Menu, Menu128, 57665, "&Lopeta\tCtrl+X"},

@@ -38,6 +38,13 @@ const ModuleText ModuleTexts[] = {
     {String, 117, 0,
      "L'Orvo est en cours de mise à jour. Si vous fermez le programme maintenant, l'Orvo restera sans "
      "base de données de radars complète.\n\nFermer quand même le programme ?"},
+    {String, 118, 0, "Le serveur a répondu avec le statut HTTP %1."},
+    {String, 119, 0, "Impossible d'écrire dans %1."},
+    {String, 120, 0, "Aucune connexion à %1."},
+    {String, 121, 0, "Le délai du téléchargement est dépassé."},
+    {String, 122, 0, "La réponse du serveur a été interrompue avant sa fin."},
+    {String, 123, 0, "La réponse du serveur est bien trop grande pour être une base de données."},
+    {String, 124, 0, "La réponse du serveur n'a pas pu être reçue."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Langue\tCtrl+L"},
     {Menu, Menu128, 57665, "&Quitter\tCtrl+X"},

@@ -38,6 +38,13 @@ const ModuleText ModuleTexts[] = {
     {String, 117, 0,
      "Der Orvo wird gerade aktualisiert. Wenn Sie das Programm jetzt schließen, bleibt der Orvo ohne "
      "vollständige Blitzerdatenbank.\n\nProgramm trotzdem schließen?"},
+    {String, 118, 0, "Der Server antwortete mit dem HTTP-Status %1."},
+    {String, 119, 0, "%1 konnte nicht beschrieben werden."},
+    {String, 120, 0, "Keine Verbindung zu %1."},
+    {String, 121, 0, "Zeitüberschreitung beim Herunterladen."},
+    {String, 122, 0, "Die Antwort des Servers brach vor ihrem Ende ab."},
+    {String, 123, 0, "Die Antwort des Servers ist viel zu groß für eine Datenbank."},
+    {String, 124, 0, "Die Antwort des Servers konnte nicht empfangen werden."},
     {Menu, Menu128, 0, "&Menü"},
     {Menu, Menu128, 32771, "&Sprache\tStrg+L"},
     {Menu, Menu128, 57665, "&Beenden\tStrg+X"},

@@ -38,6 +38,13 @@ const ModuleText ModuleTexts[] = {
     {String, 117, 0,
      "El Orvo se está actualizando. Si cierra el programa ahora, el Orvo quedará sin una base de datos "
      "de radares completa.\n\n¿Cerrar el programa de todos modos?"},
+    {String, 118, 0, "El servidor respondió con el estado HTTP %1."},
+    {String, 119, 0, "No se pudo escribir en %1."},
+    {String, 120, 0, "No hay conexión con %1."},
+    {String, 121, 0, "Se agotó el tiempo de la descarga."},
+    {String, 122, 0, "La respuesta del servidor se cortó antes de terminar."},
+    {String, 123, 0, "La respuesta del servidor es demasiado grande para ser una base de datos."},
+    {String, 124, 0, "No se pudo recibir la respuesta del servidor."},
     {Menu, Menu128, 0, "&Menú"},
     {Menu, Menu128, 32771, "&Idioma\tCtrl+L"},
     {Menu, Menu128, 57665, "&Salir\tCtrl+X"},

@@ -38,6 +38,13 @@ const ModuleText ModuleTexts[] = {
     {String, 117, 0,
      "Orvo uppdateras. Om du stänger programmet nu blir Orvo utan en fullständig kameradatabas.\n\nVill "
      "du stänga programmet ändå?"},
+    {String, 118, 0, "Servern svarade med HTTP-status %1."},
+    {String, 119, 0, "Det gick inte att skriva till %1."},
+    {String, 120, 0, "Ingen anslutning till %1."},
+    {String, 121, 0, "Tidsgränsen för nedladdningen överskreds."},
+    {String, 122, 0, "Serverns svar avbröts innan det var klart."},
+    {String, 123, 0, "Serverns svar är alldeles för stort för att vara en databas."},
+    {String, 124, 0, "Serverns svar kunde inte tas emot."},
     {Menu, Menu128, 0, "&Meny"},
     {Menu, Menu128, 32771, "&Språk\tCtrl+L"},
     {Menu, Menu128, 57665, "&Avsluta\tCtrl+X"},

@@ -45,6 +45,8 @@ bool ParseServerFault(const std::string& text, UpdateServerOptions& options) {
         options.fault = ServerFault::Oversized;
     } else if (text == "html") {
         options.fault = ServerFault::HtmlPage;
+    } else if (text == "trickle") {
+        options.fault = ServerFault::Trickle;
     } else if (text.rfind("status=", 0) == 0) {
         const std::string code = text.substr(7);
         if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -68,6 +70,7 @@ const char* ServerFaultName(ServerFault fault) {
     case ServerFault::Truncated: return "truncated body";
     case ServerFault::Oversized: return "oversized body";
     case ServerFault::HtmlPage: return "HTML page";
+    case ServerFault::Trickle: return "trickle";
     }
     return "unknown";
 }
@@ -136,7 +139,26 @@ struct SimUpdateServer::Impl {
         case ServerFault::Oversized:
             AnswerOversized(request, response);
             return;
+        case ServerFault::Trickle:
+            AnswerTrickling(request, response);
+            return;
         }
+    }
+
+    // Sends the whole database with its length announced, a few bytes at a
+    // time with a pause after each, until it is out or the server stops.
+    void AnswerTrickling(const httplib::Request& request, httplib::Response& response) {
+        auto body = std::make_shared<std::string>(provider(request.get_param_value("s"), options.records));
+        Report(request, 200, body->size(), "fault: trickle");
+        const std::size_t step = std::max<std::size_t>(1, options.trickleBytes);
+        response.set_content_provider(
+            body->size(), kTextType, [this, body, step](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                const std::size_t length = std::min(step, body->size() - offset);
+                if (!sink.write(body->data() + offset, length))
+                    return false;
+                std::unique_lock lock(stopMutex);
+                return !stopSignal.wait_for(lock, options.trickleInterval, [this] { return stopping; });
+            });
     }
 
     // Announces the whole database, sends its first half, then either holds

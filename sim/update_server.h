@@ -14,6 +14,7 @@ enum class ServerFault {
     Truncated,    // announces the whole length, sends part of it, closes
     Oversized,    // streams far more than any database, with no length announced
     HtmlPage,     // answers 200 with an HTML page instead of a database
+    Trickle,      // sends the whole database, trickleBytes every trickleInterval
 };
 
 struct UpdateServerOptions {
@@ -24,10 +25,13 @@ struct UpdateServerOptions {
     // How long a stalled answer is held open before the server gives up on
     // it itself; stopping the server ends it at once.
     std::chrono::milliseconds stallHold{std::chrono::minutes(2)};
+    // A trickling answer: 64 bytes every 100 ms is 640 bytes/s.
+    std::size_t trickleBytes = 64;
+    std::chrono::milliseconds trickleInterval{100};
 };
 
-// Parses "none", "status=CODE" (400 to 599), "stall", "truncate", "oversize"
-// or "html" into `options`; false when the text is none of them.
+// Parses "none", "status=CODE" (400 to 599), "stall", "truncate", "oversize",
+// "html" or "trickle" into `options`; false when the text is none of them.
 bool ParseServerFault(const std::string& text, UpdateServerOptions& options);
 const char* ServerFaultName(ServerFault fault);
 

@@ -48,6 +48,7 @@ DatabaseConversion::SplitOutcome DatabaseConversion::SplitDatabaseText(std::FILE
     BufferedFileWriter buffer;
     std::array<std::uint8_t, RecordBufferSize> record{};
     std::size_t recordSize = 0;
+    textRecords_ = 0;
 
     for (int index = 1; index <= BufferFileLimit; ++index) {
         if (!buffer.Create(BufferPath(index))) {
@@ -62,8 +63,10 @@ DatabaseConversion::SplitOutcome DatabaseConversion::SplitDatabaseText(std::FILE
                 endOfText = true;  // a final record without its NUL is dropped
                 break;
             case TextRecord::Oversized:
+                ++textRecords_;
                 break;  // counted as a record, but not worth keeping
             case TextRecord::Complete:
+                ++textRecords_;
                 buffer.Write(record.data(), recordSize);
                 buffer.Put(0);
                 break;

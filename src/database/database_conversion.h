@@ -56,7 +56,17 @@ public:
     void DeleteBufferFiles();
 
     int BufferFilesCreated() const { return buffersCreated_; }
+    // NUL-terminated records the first pass took from the text, valid or not.
+    std::uint32_t TextRecordCount() const { return textRecords_; }
+    // Valid records the second pass read.
     std::uint32_t RecordCount() const { return recordCount_; }
+    // After the second pass: true when at least half of the text's records
+    // are valid. Anything else (a compressed file, a picture, random bytes)
+    // only yields a few records by chance and is not a camera database.
+    bool LooksLikeDatabase() const { return IsDatabaseShare(recordCount_, textRecords_); }
+    static bool IsDatabaseShare(std::uint64_t validRecords, std::uint64_t textRecords) {
+        return validRecords > 0 && 2 * validRecords >= textRecords;
+    }
     // Lists the last second pass made (a measure of how sorted the text was).
     std::size_t ListCount() const { return listsMade_; }
 
@@ -66,6 +76,7 @@ private:
 
     std::string programFolder_;
     int buffersCreated_ = 0;
+    std::uint32_t textRecords_ = 0;
     std::uint32_t recordCount_ = 0;
     std::size_t listsMade_ = 0;
     SortedListTable lists_;

@@ -55,8 +55,10 @@ DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& clie
     return client.Fetch(url, localFile);
 }
 
-bool CDfuDevice::DownloadDatabase() {
+DownloadResult DownloadDatabaseWithDefaults(CDfuDevice& device) {
     HttpDownload client;
-    client.abort = &ShuttingDown;
-    return DownloadDatabaseWith(*this, client).Stored();
+    client.abort = &device.ShuttingDown;
+    return DownloadDatabaseWith(device, client);
 }
+
+bool CDfuDevice::DownloadDatabase() { return DownloadDatabaseWithDefaults(*this).Stored(); }

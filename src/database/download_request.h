@@ -33,3 +33,8 @@ std::string DownloadUrl(const std::string& host, const std::string& query);
 // defaults: the query, the URL, and the transfer into ProgramFolder +
 // "tesselDB.txt".
 DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& client);
+
+// The program's download: the default limits, ended early by
+// device.ShuttingDown. CDfuDevice::DownloadDatabase is this without the
+// result's details.
+DownloadResult DownloadDatabaseWithDefaults(CDfuDevice& device);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -39,16 +40,50 @@ struct BodySink {
     bool writeFailed = false;
 };
 
-// Watches for silence: how long since the body last grew. The clock starts
-// once connected; until then the connect timeout is the limit.
-struct StallWatch {
+// Watches the transfer against its time limits: the total time, silence,
+// and the average speed over a sliding window. The silence and speed clocks
+// start once connected; until then the connect timeout is the limit.
+struct TransferWatch {
+    struct Sample {
+        Clock::time_point time;
+        curl_off_t bytes = 0;
+    };
+
     CURL* curl = nullptr;
-    std::chrono::milliseconds limit{0};
-    bool connected = false;
-    Clock::time_point lastGrowth = Clock::now();
-    curl_off_t lastBytes = 0;
-    bool stalled = false;
+    std::chrono::milliseconds stallLimit{0};
+    long minimumBytesPerSecond = 0;
+    std::chrono::milliseconds speedWindow{0};
+    std::chrono::milliseconds totalLimit{0};
     const std::atomic<bool>* abort = nullptr;
+
+    Clock::time_point start = Clock::now();
+    bool connected = false;
+    Clock::time_point lastGrowth = start;
+    curl_off_t lastBytes = 0;
+    // Received counts from the newest one at or before the window's start
+    // onward, a few per window.
+    std::deque<Sample> samples;
+
+    bool stalled = false;
+    bool tooSlow = false;
+    bool timedOut = false;
+
+    bool BelowSpeedFloor(Clock::time_point now, curl_off_t received) {
+        if (minimumBytesPerSecond <= 0 || speedWindow.count() <= 0)
+            return false;
+        if (!samples.empty() && received < samples.back().bytes)
+            samples.clear();  // a redirect: curl counts the new answer from 0
+        if (samples.empty() || now - samples.back().time >= speedWindow / 16)
+            samples.push_back({now, received});
+        while (samples.size() >= 2 && samples[1].time <= now - speedWindow)
+            samples.pop_front();
+        const Sample& oldest = samples.front();
+        if (now - oldest.time < speedWindow)
+            return false;  // not watched for a whole window yet
+        const auto spanMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - oldest.time).count();
+        const auto arrived = static_cast<std::uint64_t>(received - oldest.bytes);
+        return arrived * 1000u < static_cast<std::uint64_t>(minimumBytesPerSecond) * static_cast<std::uint64_t>(spanMs);
+    }
 };
 
 bool HasConnected(CURL* curl) {
@@ -56,25 +91,44 @@ bool HasConnected(CURL* curl) {
     return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK && connectTime > 0;
 }
 
-int CheckForStall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
-    auto& watch = *static_cast<StallWatch*>(context);
+// Returning non-zero makes curl end the transfer with CURLE_ABORTED_BY_CALLBACK.
+int WatchTransfer(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto& watch = *static_cast<TransferWatch*>(context);
     if (watch.abort != nullptr && watch.abort->load())
         return 1;
     const auto now = Clock::now();
+    if (now - watch.start >= watch.totalLimit) {
+        watch.timedOut = true;
+        return 1;
+    }
     if (!watch.connected) {
         watch.connected = HasConnected(watch.curl);
         watch.lastGrowth = now;
+        if (watch.connected)
+            watch.samples.push_back({now, received});
         return 0;
     }
     if (received != watch.lastBytes) {
         watch.lastBytes = received;
         watch.lastGrowth = now;
-        return 0;
+    } else if (now - watch.lastGrowth >= watch.stallLimit) {
+        watch.stalled = true;
+        return 1;
     }
-    if (now - watch.lastGrowth < watch.limit)
-        return 0;
-    watch.stalled = true;
-    return 1;  // curl ends the transfer with CURLE_ABORTED_BY_CALLBACK
+    if (watch.BelowSpeedFloor(now, received)) {
+        watch.tooSlow = true;
+        return 1;
+    }
+    return 0;
+}
+
+// "host[:port]" of an http URL, without any user part.
+std::string HostOf(const std::string& url) {
+    const auto scheme = url.find("://");
+    const std::size_t begin = scheme == std::string::npos ? 0 : scheme + 3;
+    std::string authority = url.substr(begin, url.find_first_of("/?#", begin) - begin);
+    const auto user = authority.rfind('@');
+    return user == std::string::npos ? authority : authority.substr(user + 1);
 }
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
@@ -107,7 +161,7 @@ bool RemoveIfPresent(const std::string& path) {
 }
 
 void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, BodySink& sink,
-                       StallWatch& watch, char* errorBuffer) {
+                       TransferWatch& watch, char* errorBuffer) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     // Blocking on the worker thread: no signals for time-outs.
@@ -122,8 +176,9 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, limits.maxRedirects > 0 ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.lowSpeedTime.count()));
+    // The watch checks the total time at every progress report; curl's own
+    // limit is the backstop.
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
     // Rejects an announced length over the cap before any byte is stored; the
     // write callback enforces the cap when no length is announced.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
@@ -132,15 +187,18 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckForStall);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &WatchTransfer);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
 }
 
-DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink, const StallWatch& watch,
+DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink, const TransferWatch& watch,
                      const char* errorBuffer) {
     DownloadResult result;
     result.bytes = sink.written;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    const char* lastUrl = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &lastUrl) == CURLE_OK && lastUrl != nullptr)
+        result.host = HostOf(lastUrl);
     result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
 
     switch (code) {
@@ -152,13 +210,24 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
         result.outcome = DownloadOutcome::NotConnected;
         return result;
     case CURLE_OPERATION_TIMEDOUT:
-        // The same code for a connect time-out and a transfer below the low-speed limit.
-        result.outcome = HasConnected(curl) ? DownloadOutcome::Stalled : DownloadOutcome::NotConnected;
+        // The same code for a connect time-out and the total limit.
+        result.outcome = Clock::now() - watch.start >= watch.totalLimit ? DownloadOutcome::TimedOut
+                         : HasConnected(curl)                           ? DownloadOutcome::Stalled
+                                                                        : DownloadOutcome::NotConnected;
         return result;
     case CURLE_ABORTED_BY_CALLBACK:
-        result.outcome = watch.stalled ? DownloadOutcome::Stalled : DownloadOutcome::TransferFailed;
-        if (watch.stalled)
-            result.detail = "nothing received for " + std::to_string(watch.limit.count()) + " ms";
+        result.outcome = DownloadOutcome::TransferFailed;
+        if (watch.timedOut) {
+            result.outcome = DownloadOutcome::TimedOut;
+            result.detail = "not finished within " + std::to_string(watch.totalLimit.count()) + " ms";
+        } else if (watch.stalled) {
+            result.outcome = DownloadOutcome::Stalled;
+            result.detail = "nothing received for " + std::to_string(watch.stallLimit.count()) + " ms";
+        } else if (watch.tooSlow) {
+            result.outcome = DownloadOutcome::Stalled;
+            result.detail = "fewer than " + std::to_string(watch.minimumBytesPerSecond) + " bytes/s over " +
+                            std::to_string(watch.speedWindow.count()) + " ms";
+        }
         return result;
     case CURLE_HTTP_RETURNED_ERROR:
         result.outcome = DownloadOutcome::HttpError;
@@ -206,6 +275,7 @@ const char* DownloadOutcomeName(DownloadOutcome outcome) {
     case DownloadOutcome::NotConnected: return "not connected";
     case DownloadOutcome::HttpError: return "HTTP error";
     case DownloadOutcome::Stalled: return "stalled";
+    case DownloadOutcome::TimedOut: return "timed out";
     case DownloadOutcome::TooLarge: return "too large";
     case DownloadOutcome::Truncated: return "truncated";
     case DownloadOutcome::TransferFailed: return "transfer failed";
@@ -217,6 +287,14 @@ const char* DownloadOutcomeName(DownloadOutcome outcome) {
 std::string HttpDownload::TemporaryPathFor(const std::string& destination) { return destination + ".part"; }
 
 DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& destination) const {
+    DownloadResult result = FetchInto(url, destination);
+    if (result.host.empty())
+        result.host = HostOf(url);
+    result.folder = fs::path(destination).parent_path().string();
+    return result;
+}
+
+DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string& destination) const {
     if (!RemoveIfPresent(destination))
         return Failure(DownloadOutcome::FileError, "cannot remove the old " + destination);
 
@@ -234,9 +312,12 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
     BodySink sink;
     sink.file = file.get();
     sink.cap = maxBytes;
-    StallWatch watch;
+    TransferWatch watch;
     watch.curl = curl.get();
-    watch.limit = stallTimeout;
+    watch.stallLimit = stallTimeout;
+    watch.minimumBytesPerSecond = lowSpeedBytesPerSecond;
+    watch.speedWindow = lowSpeedTime;
+    watch.totalLimit = totalTimeout;
     watch.abort = abort;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     ConfigureTransfer(curl.get(), *this, url, sink, watch, errorBuffer);

@@ -10,7 +10,8 @@ enum class DownloadOutcome {
     Stored,          // the whole answer is in the destination file
     NotConnected,    // no connection: refused, unknown host, connect timeout
     HttpError,       // the server answered with a status other than 2xx
-    Stalled,         // the answer came slower than the low-speed limit for too long
+    Stalled,         // nothing arrived for too long, or the answer came below the speed floor for too long
+    TimedOut,        // the whole transfer took longer than its total limit
     TooLarge,        // the answer is bigger than the size cap
     Truncated,       // the connection ended before the announced length arrived
     TransferFailed,  // any other transfer failure (bad URL, protocol error, too many redirects)
@@ -24,6 +25,8 @@ struct DownloadResult {
     long httpStatus = 0;      // last status received, 0 when none
     std::uint64_t bytes = 0;  // body bytes received
     std::string detail;       // a readable reason, for tools and logs
+    std::string host;         // host[:port] of the last URL tried, for "no connection to HOST"
+    std::string folder;       // the folder the answer was to be stored in
 
     bool Stored() const { return outcome == DownloadOutcome::Stored; }
 };
@@ -43,11 +46,14 @@ public:
     // The transfer is abandoned when no body byte has arrived for
     // stallTimeout (since the connection was made, or since the last byte), ...
     std::chrono::milliseconds stallTimeout{30000};
-    // ... or when it trickles below lowSpeedBytesPerSecond for lowSpeedTime
-    // (whole seconds). This average-rate check lags by a few seconds, so
-    // the silence above is judged on its own.
-    long lowSpeedBytesPerSecond = 1;
-    std::chrono::seconds lowSpeedTime{30};
+    // ... or when, once connected, fewer than lowSpeedBytesPerSecond arrived
+    // on average over the last lowSpeedTime (a sliding window, checked at
+    // every progress report, at least once a second) ...
+    long lowSpeedBytesPerSecond = 1024;
+    std::chrono::milliseconds lowSpeedTime{std::chrono::seconds(60)};
+    // ... or when the whole transfer, connecting included, has not ended
+    // after totalTimeout: a trickle just above the floor must end too.
+    std::chrono::milliseconds totalTimeout{std::chrono::minutes(15)};
     // Far above the largest database (about 2.1 MB).
     std::uint64_t maxBytes = 32ull << 20;
     // Redirects are followed to plain http only.
@@ -60,4 +66,7 @@ public:
 
     // The temporary file a transfer into `destination` writes to.
     static std::string TemporaryPathFor(const std::string& destination);
+
+private:
+    DownloadResult FetchInto(const std::string& url, const std::string& destination) const;
 };

@@ -27,6 +27,12 @@ std::string CDfuDevice::PrepareDatabase(const std::string& base) {
     const std::string sorted = conversion.SortDatabaseRecords(base);
     if (sorted != ConversionResult::Success)
         return sorted;
+    // Junk that happens to hold a few 13-character records must never
+    // replace the database on the device.
+    if (!conversion.LooksLikeDatabase()) {
+        std::remove(binPath.c_str());
+        return ConversionResult::NoRecords;
+    }
 
     const std::size_t entriesBefore = ElementEntries.size();
     AddElementFile(binPath, DfuPreparation::DatabaseAddress);

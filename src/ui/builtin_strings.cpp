@@ -38,6 +38,13 @@ const ResourceTable& BuiltInStringTable() {
         {String(ConfirmCloseWhileWriting),
          "The Orvo is being updated. If you close the program now, the Orvo will be left without a complete "
          "camera database.\n\nClose the program anyway?"},
+        {String(DownloadCauseHttpStatus), "The server answered with HTTP status %1."},
+        {String(DownloadCauseFolder), "Could not write %1."},
+        {String(DownloadCauseNoConnection), "No connection to %1."},
+        {String(DownloadCauseTimedOut), "The download timed out."},
+        {String(DownloadCauseTruncated), "The server's answer was cut off before its end."},
+        {String(DownloadCauseTooLarge), "The server's answer was far too large to be a database."},
+        {String(DownloadCauseTransferFailed), "The server's answer could not be received."},
         {MenuItem(MenuPopup), "&Menu"},
         {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
         {MenuItem(ExitCommand), "E&xit\tCtrl+X"},

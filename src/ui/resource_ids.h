@@ -19,6 +19,15 @@ inline constexpr int ErrorCaption = 114;         // caption of the error boxes
 inline constexpr int UpgradeSuccessfulText = 115;
 inline constexpr int WorkingFilesErrorText = 116;   // working files cannot be written
 inline constexpr int ConfirmCloseWhileWriting = 117;  // closing would leave the Orvo half written
+// The line below text 113 that says what the download failed on; "%1" takes
+// the value.
+inline constexpr int DownloadCauseHttpStatus = 118;     // %1: the status number
+inline constexpr int DownloadCauseFolder = 119;         // %1: the folder that could not be written
+inline constexpr int DownloadCauseNoConnection = 120;   // %1: host[:port]
+inline constexpr int DownloadCauseTimedOut = 121;
+inline constexpr int DownloadCauseTruncated = 122;
+inline constexpr int DownloadCauseTooLarge = 123;
+inline constexpr int DownloadCauseTransferFailed = 124;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "database/http_download.h"
 #include "device/dfu_device.h"
 
 // The device and database operations one update cycle calls, in the order it
@@ -19,9 +20,10 @@ public:
     virtual IdentifyResult IdentifyDevice() = 0;
     // Rebuilds the region fragment and writes the settings file.
     virtual void SaveSettings() = 0;
-    // Leaves the server's answer (if any) in the working ".txt" file. The
-    // outcome is judged by PrepareDatabase, which must read that file.
-    virtual void DownloadDatabase() = 0;
+    // Leaves the server's answer (if any) in the working ".txt" file. Whether
+    // the cycle goes on is judged by PrepareDatabase, which must read that
+    // file; the result only says what a failed download failed on.
+    virtual DownloadResult DownloadDatabase() = 0;
     // Returns `base` on success, otherwise a failure text (see PrepareResult).
     virtual std::string PrepareDatabase(const std::string& base) = 0;
     // Each returns once its write has ended; true only if it really finished.

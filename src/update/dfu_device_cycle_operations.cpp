@@ -1,6 +1,7 @@
 #include "update/dfu_device_cycle_operations.h"
 
 #include "common/working_files.h"
+#include "database/download_request.h"
 
 namespace {
 constexpr const char* OrvoProductName = "Orvo";
@@ -18,8 +19,7 @@ void DfuDeviceCycleOperations::SaveSettings() {
         hooks_.saveSettings(device_);
 }
 
-// The outcome is ignored on purpose: the conversion judges what was stored.
-void DfuDeviceCycleOperations::DownloadDatabase() { (void)device_.DownloadDatabase(); }
+DownloadResult DfuDeviceCycleOperations::DownloadDatabase() { return DownloadDatabaseWithDefaults(device_); }
 
 std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
     return device_.PrepareDatabase(base);

@@ -19,7 +19,7 @@ public:
     bool FindDevice() override;
     IdentifyResult IdentifyDevice() override;
     void SaveSettings() override;
-    void DownloadDatabase() override;
+    DownloadResult DownloadDatabase() override;
     std::string PrepareDatabase(const std::string& base) override;
     bool UpgradeDevice(const std::string& base) override;
     bool WriteDateStamp() override;

@@ -10,6 +10,7 @@
 #include "update/cycle_operations.h"
 #include "common/cycle_signals.h"
 #include "common/working_files.h"
+#include "update/download_failure_text.h"
 
 UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
                            ProgressBarPort& progressBar, CycleSignals& signals)
@@ -102,7 +103,7 @@ UpdateState UpdateWorker::Download() {
     progressBar_.SetText("0%");
     progressBar_.SetPos(0);
     view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, device_.DownloadSizeKb.load()));
-    operations_.DownloadDatabase();
+    lastDownload_ = operations_.DownloadDatabase();
     return UpdateState::Convert;
 }
 
@@ -126,7 +127,10 @@ UpdateState UpdateWorker::Convert() {
     // An empty result means the server sent no valid record: like a download
     // that could not be read, that is the network text's case.
     const bool downloadUnusable = result == PrepareResult::DatabaseFileOpenError || result.empty();
-    ShowErrorBox(downloadUnusable ? ResourceId::DownloadErrorText : ResourceId::WorkingFilesErrorText);
+    if (downloadUnusable)
+        ShowDownloadErrorBox();
+    else
+        ShowErrorBox(ResourceId::WorkingFilesErrorText);
     return UpdateState::Failed;
 }
 
@@ -204,6 +208,15 @@ void UpdateWorker::SetStatus(std::string text) {
 
 void UpdateWorker::ShowErrorBox(int stringId) {
     view_.ShowErrorBox(LoadResourceString(stringId), LoadResourceString(ResourceId::ErrorCaption));
+}
+
+// Text 113, then a line with what the download failed on, when it failed.
+void UpdateWorker::ShowDownloadErrorBox() {
+    std::string text = LoadResourceString(ResourceId::DownloadErrorText);
+    const std::string cause = DownloadFailureLine(lastDownload_);
+    if (!cause.empty())
+        text += "\n\n" + cause;
+    view_.ShowErrorBox(text, LoadResourceString(ResourceId::ErrorCaption));
 }
 
 std::string UpdateWorker::DatabaseBase() const { return device_.ProgramFolder + WorkingFile::DatabaseBase; }

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "database/http_download.h"
 #include "update/update_state.h"
 
 class CDfuDevice;
@@ -59,6 +60,7 @@ private:
     void ShowStatus(int stringId);
     void SetStatus(std::string text);
     void ShowErrorBox(int stringId);
+    void ShowDownloadErrorBox();
     bool Stopping() const { return stopRequested_.load(); }
     std::string DatabaseBase() const;
 
@@ -71,6 +73,8 @@ private:
     // The serial the current cycle's database was downloaded for; worker
     // thread only.
     std::string cycleSerial_;
+    // How this cycle's download ended; worker thread only.
+    DownloadResult lastDownload_;
 
     std::thread thread_;
     std::atomic<bool> started_{false};

@@ -190,6 +190,85 @@ TEST_F(DatabaseDownload, ServerThatNeverAnswersEndsWithinTheStallLimit) {
     ExpectNothingStored();
 }
 
+TEST(DownloadLimits, DefaultsAreOneKibPerSecondOverAMinuteAndFifteenMinutesInAll) {
+    const HttpDownload client;
+    EXPECT_EQ(client.lowSpeedBytesPerSecond, 1024);
+    EXPECT_EQ(client.lowSpeedTime, std::chrono::seconds(60));
+    EXPECT_EQ(client.totalTimeout, std::chrono::minutes(15));
+}
+
+// The trickle never falls silent, so only the speed floor can end it.
+TEST_F(DatabaseDownload, TrickleBelowTheSpeedFloorEndsAsAFailure) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Trickle;
+    options.records = 5000;  // about a hundred seconds at the trickle's pace
+    options.trickleBytes = 32;
+    options.trickleInterval = 100ms;  // 320 bytes/s
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    HttpDownload client = ShortLimits();
+    client.lowSpeedBytesPerSecond = 1024;
+    client.lowSpeedTime = 1500ms;
+
+    const auto start = std::chrono::steady_clock::now();
+    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
+    EXPECT_GT(result.bytes, 0u);
+    EXPECT_GE(elapsed, client.lowSpeedTime) << "judged before a whole window had passed";
+    EXPECT_LT(elapsed, 20s);
+    ExpectNothingStored();
+}
+
+// Above the floor, but far from done when the total time is up.
+TEST_F(DatabaseDownload, TrickleAboveTheFloorEndsAtTheTotalLimit) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Trickle;
+    options.records = 5000;
+    options.trickleBytes = 64;
+    options.trickleInterval = 50ms;  // 1,280 bytes/s
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    HttpDownload client = ShortLimits();
+    client.lowSpeedBytesPerSecond = 100;
+    client.lowSpeedTime = 1000ms;
+    client.totalTimeout = 2500ms;
+
+    const auto start = std::chrono::steady_clock::now();
+    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(result.outcome, DownloadOutcome::TimedOut) << result.detail;
+    EXPECT_GT(result.bytes, 0u);
+    EXPECT_GE(elapsed, client.totalTimeout);
+    EXPECT_LT(elapsed, 20s);
+    ExpectNothingStored();
+}
+
+// A slow start is not judged on its own: what counts is the average over a
+// whole window, and a transfer that finishes is stored.
+TEST_F(DatabaseDownload, TrickleAboveTheFloorThatFinishesInTimeIsStored) {
+    UpdateServerOptions options;
+    options.fault = ServerFault::Trickle;
+    options.records = 20;
+    options.trickleBytes = 16;
+    options.trickleInterval = 20ms;  // 800 bytes/s
+    SimUpdateServer server(options);
+    ASSERT_TRUE(server.Start());
+    PointAt(server);
+    HttpDownload client = ShortLimits();
+    client.lowSpeedBytesPerSecond = 50;
+    client.lowSpeedTime = 300ms;
+
+    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+
+    EXPECT_TRUE(result.Stored()) << result.detail;
+    EXPECT_EQ(ReadFile(DatabaseFile()), server.DatabaseTextFor(kSerial));
+}
+
 TEST_F(DatabaseDownload, TruncatedAnswerStoresNothing) {
     UpdateServerOptions options;
     options.fault = ServerFault::Truncated;

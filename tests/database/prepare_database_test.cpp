@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <random>
 
 #include "conversion_fixture.h"
 #include "database/database_conversion.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_files_format.h"
 #include "database_generator.h"
+#include "reference_conversion.h"
 #include "support/recording_ports.h"
 
 namespace {
@@ -93,6 +96,99 @@ TEST_F(PrepareDatabase, DfuFileThatCannotBeMadeIsAFailureNotTheBase) {
     EXPECT_EQ(device.PrepareDatabase(base), ConversionResult::DfuFileError);
     EXPECT_TRUE(device.ElementEntries.empty());
     EXPECT_TRUE(device.Images.empty());
+}
+
+// What PrepareDatabase leaves for an answer that is not a database: the
+// empty result, as for an answer without any record, and no packed database
+// or DFU file, not even one of an earlier run.
+void ExpectRefusedAsNoDatabase(CDfuDevice& device, const std::string& base, const std::string& junk) {
+    // Without the rule the junk would convert: some of its records are valid.
+    ASSERT_GT(ReferenceConvert(junk).validRecords, 0u) << "the sample holds no valid record by chance";
+    WriteFileBytes(base + ".bin", "stale");
+    WriteFileBytes(base + ".dfu", "stale");
+    WriteFileBytes(base + ".txt", junk);
+    EXPECT_EQ(device.PrepareDatabase(base), ConversionResult::NoRecords);
+    EXPECT_FALSE(FileExists(base + ".bin"));
+    EXPECT_FALSE(FileExists(base + ".dfu"));
+}
+
+std::string GzipOf(const TempFolder& folder, const std::string& bytes) {
+    const std::string path = folder.Path() + "plain";
+    WriteFileBytes(path, bytes);
+    std::string packed;
+    if (std::FILE* pipe = popen(("gzip -c -9 '" + path + "'").c_str(), "r")) {
+        char chunk[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            packed.append(chunk, got);
+        pclose(pipe);
+    }
+    std::filesystem::remove(path);
+    return packed;
+}
+
+std::string RandomBytes(std::size_t size, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+TEST_F(PrepareDatabase, AnswersThatAreNotADatabaseAreRefused) {
+    // A compressed database whose NUL bytes happen to cut out at least one
+    // 13-character record: about one in two of these sizes does.
+    std::string gzip;
+    DatabaseGeneratorOptions options;
+    options.records = 20000;
+    for (options.seed = 1; options.seed <= 40 && ReferenceConvert(gzip).validRecords == 0; ++options.seed) {
+        gzip = GzipOf(folder, GenerateDatabaseText(options));
+        ASSERT_GT(gzip.size(), 1000u) << "gzip is not available";
+    }
+    {
+        SCOPED_TRACE("gzip");
+        ExpectRefusedAsNoDatabase(device, base, gzip);
+    }
+    {
+        SCOPED_TRACE("png");
+        const std::string png = ReadFileBytes(ORVO_SOURCE_DIR "/docs/screenshots/language.png");
+        ASSERT_EQ(png.substr(1, 3), "PNG");
+        ExpectRefusedAsNoDatabase(device, base, png);
+    }
+    {
+        SCOPED_TRACE("random bytes");
+        ExpectRefusedAsNoDatabase(device, base, RandomBytes(1 << 20, 11));
+    }
+}
+
+TEST_F(PrepareDatabase, RealDatabaseWithSomeBadRecordsStillConverts) {
+    DatabaseGeneratorOptions options;
+    options.records = 3000;
+    const std::string rough = Roughen(GenerateDatabaseText(options), 5);
+    const ReferenceResult expected = ReferenceConvert(rough);
+    ASSERT_LT(expected.validRecords, expected.textRecords) << "the sample has no bad record";
+    WriteFileBytes(base + ".txt", rough);
+    ASSERT_EQ(device.PrepareDatabase(base), base);
+    EXPECT_TRUE(ReadFileBytes(base + ".bin") == expected.packed);
+    EXPECT_TRUE(FileExists(base + ".dfu"));
+}
+
+TEST_F(PrepareDatabase, HalfTheRecordsValidIsADatabaseFewerIsNot) {
+    // Bad records of every kind count: short, empty, too long, too long for
+    // the record buffer; a final record without its NUL is no record at all.
+    const std::string nul(1, '\0');
+    const std::string valid = EncodedRecord(51, 30, 36, 0, 7, 12) + nul + EncodedRecord(40, 1, 2, 3, 4, 5) + nul;
+    const std::string threeBad = "short" + nul + nul + std::string(400, 'H') + nul;
+    const std::string twoBad = std::string(14, 'L') + nul + nul;
+
+    WriteFileBytes(base + ".txt", valid + twoBad + "unterminated");
+    EXPECT_EQ(device.PrepareDatabase(base), base);
+    EXPECT_EQ(ReadFileBytes(base + ".bin").size(), 5u + 2u * 14u);
+
+    WriteFileBytes(base + ".txt", valid + threeBad);
+    EXPECT_EQ(device.PrepareDatabase(base), ConversionResult::NoRecords);
+    EXPECT_FALSE(FileExists(base + ".bin"));
+    EXPECT_FALSE(FileExists(base + ".dfu"));
 }
 
 }  // namespace

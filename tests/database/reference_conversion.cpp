@@ -41,7 +41,8 @@ bool Greater(const RefRecord& a, const RefRecord& b) {
 // First pass: up to 30 buffers of up to 5,002 records; a record is every byte
 // up to its NUL, and one that does not fit 300 bytes with its NUL is counted
 // but not kept.
-std::vector<std::string> SplitIntoBuffers(const std::string& text) {
+std::vector<std::string> SplitIntoBuffers(const std::string& text, std::uint32_t& records) {
+    records = 0;
     std::vector<std::string> buffers;
     std::size_t pos = 0;
     for (int file = 0; file < 30; ++file) {
@@ -61,6 +62,7 @@ std::vector<std::string> SplitIntoBuffers(const std::string& text) {
             }
             if (ended)
                 return buffers;
+            ++records;
             if (raw.size() + 1 > 300)
                 continue;
             for (char c : raw)
@@ -96,7 +98,8 @@ using RefList = std::list<RefRecord>;
 }  // namespace
 
 ReferenceResult ReferenceConvert(const std::string& text) {
-    const std::vector<std::string> buffers = SplitIntoBuffers(text);
+    std::uint32_t textRecords = 0;
+    const std::vector<std::string> buffers = SplitIntoBuffers(text, textRecords);
     std::vector<std::unique_ptr<RefList>> table;
     RefList* current = nullptr;
     std::uint32_t count = 0;
@@ -128,7 +131,7 @@ ReferenceResult ReferenceConvert(const std::string& text) {
         }
     }
     if (count == 0)
-        return {"", ""};
+        return {"", "", textRecords, 0};
 
     std::string out;
     auto put32 = [&out](std::uint32_t v) {
@@ -152,5 +155,5 @@ ReferenceResult ReferenceConvert(const std::string& text) {
         out += static_cast<char>(r.c[1] & 0xFF);
         best->pop_front();
     }
-    return {"SUCCESS", out};
+    return {"SUCCESS", out, textRecords, count};
 }

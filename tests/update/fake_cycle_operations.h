@@ -39,6 +39,7 @@ public:
     int prepareMs = 200;
     int upgradeMs = 300;
     std::optional<std::string> prepareResult;  // unset: success (the base path)
+    DownloadResult downloadResult = StoredDownload();
     bool upgradeSucceeds = true;
     bool dateStampSucceeds = true;
     // Runs on the worker thread at the start of each call, by name.
@@ -85,9 +86,10 @@ public:
         return IdentifyResult::Accepted;
     }
     void SaveSettings() override { Log("save"); }
-    void DownloadDatabase() override {
+    DownloadResult DownloadDatabase() override {
         Log("download", device_.DeviceSerial.Get());
         view_.SleepFor(downloadMs);
+        return downloadResult;
     }
     std::string PrepareDatabase(const std::string& base) override {
         Log("prepare", base);
@@ -117,6 +119,11 @@ public:
     }
 
 private:
+    static DownloadResult StoredDownload() {
+        DownloadResult stored;
+        stored.outcome = DownloadOutcome::Stored;
+        return stored;
+    }
     std::optional<FakeOrvo> Attached() const {
         std::lock_guard lock(mutex_);
         return attached_;

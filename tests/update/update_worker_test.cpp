@@ -341,6 +341,28 @@ INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
                                                              "WorkingFilesNotWritable"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// The box keeps text 113 and adds a line with what the download failed on;
+// the status and the cycle's course stay those of any unreadable download.
+TEST_F(UpdateCycle, AFailedDownloadsBoxAddsItsCause) {
+    ops.downloadResult.outcome = DownloadOutcome::HttpError;
+    ops.downloadResult.httpStatus = 503;
+    ops.prepareResult = "DB FILE OPEN ERROR";
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilFinished());
+
+    EXPECT_EQ(worker.ExitCode(), 1);
+    EXPECT_EQ(Status(), Text(ResourceId::FailedText));
+    const auto boxes = view.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    const std::string general = Text(ResourceId::DownloadErrorText) + "\n\n";
+    ASSERT_EQ(boxes[0].text.rfind(general, 0), 0u) << boxes[0].text;
+    const std::string cause = boxes[0].text.substr(general.size());
+    EXPECT_NE(cause.find("503"), std::string::npos) << cause;
+    EXPECT_EQ(cause.find('\n'), std::string::npos) << cause;
+    EXPECT_EQ(boxes[0].caption, Text(ResourceId::ErrorCaption));
+}
+
 TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
     ops.upgradeSucceeds = false;
     ops.Plug({});

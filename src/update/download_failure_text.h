@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include "database/http_download.h"
+
+// The line the download error box adds below its general text: what the
+// failed download failed on, in the language in force. Empty for a stored
+// download, whose failure (if any) lies elsewhere.
+std::string DownloadFailureLine(const DownloadResult& download);

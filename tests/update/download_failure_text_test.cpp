@@ -1,0 +1,154 @@
+// The line the download error box adds, from real downloads against the
+// simulated update server.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "database/download_request.h"
+#include "database/http_download.h"
+#include "device/dfu_device.h"
+#include "ui/language_library.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "update/download_failure_text.h"
+#include "update_server.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+class DownloadFailureLineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() / ("orvo_cause_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override {
+        SetResourcesInForce(nullptr);
+        fs::remove_all(folder_);
+    }
+
+    // A real download of serial 1234567 into `programFolder` from `host`.
+    static DownloadResult Download(const std::string& host, const fs::path& programFolder) {
+        CDfuDevice device((programFolder / "orvo-updater").string());
+        device.DeviceSerial.Set("1234567");
+        device.ServerHost = host;
+        HttpDownload client;
+        client.connectTimeout = 2000ms;
+        client.stallTimeout = 1000ms;
+        client.lowSpeedTime = 2s;
+        return DownloadDatabaseWith(device, client);
+    }
+    DownloadResult DownloadFrom(const UpdateServerOptions& options) const {
+        SimUpdateServer server(options);
+        if (!server.Start())
+            ADD_FAILURE() << "the simulated server did not start";
+        return Download(server.HostAndPort(), folder_);
+    }
+    static UpdateServerOptions Fault(ServerFault fault, int status = 500) {
+        UpdateServerOptions options;
+        options.fault = fault;
+        options.errorStatus = status;
+        return options;
+    }
+
+    fs::path folder_;
+};
+
+std::string Text(int id) { return LoadResourceString(id); }
+
+TEST_F(DownloadFailureLineTest, NamesTheServersStatus) {
+    for (int status : {404, 500}) {
+        const DownloadResult result = DownloadFrom(Fault(ServerFault::ErrorStatus, status));
+        ASSERT_EQ(result.outcome, DownloadOutcome::HttpError) << result.detail;
+        const std::string line = DownloadFailureLine(result);
+        EXPECT_NE(line.find("HTTP status " + std::to_string(status)), std::string::npos) << line;
+    }
+}
+
+TEST_F(DownloadFailureLineTest, NamesTheHostThatRefusedTheConnection) {
+    std::string host;
+    {
+        SimUpdateServer server;
+        ASSERT_TRUE(server.Start());
+        host = server.HostAndPort();
+    }  // stopped: the port now refuses connections
+    const DownloadResult result = Download(host, folder_);
+    ASSERT_EQ(result.outcome, DownloadOutcome::NotConnected) << result.detail;
+    EXPECT_EQ(DownloadFailureLine(result), "No connection to " + host + ".");
+}
+
+TEST_F(DownloadFailureLineTest, NamesTheFolderThatCannotBeWritten) {
+    // A file where the folder should be: not writable even for root.
+    const fs::path blocked = folder_ / "blocked";
+    std::ofstream(blocked) << "a file, not a folder";
+    SimUpdateServer server;
+    ASSERT_TRUE(server.Start());
+    const DownloadResult result = Download(server.HostAndPort(), blocked);
+    ASSERT_EQ(result.outcome, DownloadOutcome::FileError) << result.detail;
+    EXPECT_EQ(DownloadFailureLine(result), "Could not write " + blocked.string() + ".");
+}
+
+TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
+    const DownloadResult stalled = DownloadFrom(Fault(ServerFault::Stall));
+    ASSERT_EQ(stalled.outcome, DownloadOutcome::Stalled) << stalled.detail;
+    EXPECT_EQ(DownloadFailureLine(stalled), Text(ResourceId::DownloadCauseTimedOut));
+
+    UpdateServerOptions trickle = Fault(ServerFault::Trickle);
+    trickle.records = 5000;
+    SimUpdateServer server(trickle);
+    ASSERT_TRUE(server.Start());
+    CDfuDevice device((folder_ / "orvo-updater").string());
+    device.DeviceSerial.Set("1234567");
+    device.ServerHost = server.HostAndPort();
+    HttpDownload client;
+    client.lowSpeedBytesPerSecond = 1;
+    client.totalTimeout = 1000ms;
+    const DownloadResult late = DownloadDatabaseWith(device, client);
+    ASSERT_EQ(late.outcome, DownloadOutcome::TimedOut) << late.detail;
+    EXPECT_EQ(DownloadFailureLine(late), Text(ResourceId::DownloadCauseTimedOut));
+    EXPECT_NE(Text(ResourceId::DownloadCauseTimedOut).find("timed out"), std::string::npos);
+}
+
+TEST_F(DownloadFailureLineTest, EachCauseHasALineOfItsOwn) {
+    std::set<std::string> lines;
+    for (const auto& options : {Fault(ServerFault::ErrorStatus, 404), Fault(ServerFault::Truncated),
+                                Fault(ServerFault::Stall)}) {
+        const std::string line = DownloadFailureLine(DownloadFrom(options));
+        EXPECT_FALSE(line.empty());
+        EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+        EXPECT_EQ(line.find("%1"), std::string::npos) << line;
+        lines.insert(line);
+    }
+    EXPECT_EQ(lines.size(), 3u);
+
+    const DownloadResult stored = DownloadFrom(UpdateServerOptions{});
+    ASSERT_TRUE(stored.Stored()) << stored.detail;
+    EXPECT_EQ(DownloadFailureLine(stored), "");
+}
+
+TEST_F(DownloadFailureLineTest, IsInTheLanguageInForceWithTheValueKept) {
+    const DownloadResult result = DownloadFrom(Fault(ServerFault::ErrorStatus, 404));
+    ASSERT_EQ(result.outcome, DownloadOutcome::HttpError);
+    const std::string english = DownloadFailureLine(result);
+    std::shared_ptr<const ResourceSource> german = LanguageLibrary::Load(std::string(ORVO_TEST_BIN_DIR) + "/", "Lang_GER.Dll");
+    ASSERT_NE(german, nullptr);
+    SetResourcesInForce(german);
+    const std::string line = DownloadFailureLine(result);
+    EXPECT_NE(line, english);
+    EXPECT_NE(line.find("404"), std::string::npos) << line;
+    EXPECT_EQ(line.find("%1"), std::string::npos) << line;
+}
+
+}  // namespace
