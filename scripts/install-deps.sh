@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   umockdev libumockdev-dev
   tshark gzip
+  fonts-liberation2
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,11 +1,144 @@
-#include "app/application.h"
-#include "app/production_services.h"
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
-// orvo-updater: the updater itself. It has no command-line option or
-// environment variable of its own.
+#include <QTimer>
+#include <QtGlobal>
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "app/main_frame.h"
+#include "app/production_services.h"
+#include "device/dfu_device.h"
+#include "ui/language_library.h"
+#include "ui/language_table.h"
+#include "ui/resources.h"
+#include "ui/shared_settings.h"
+#include "common/program_folder.h"
+#include "common/working_files.h"
+
+// orvo-updater: the updater itself. Its options are listed by --help; options
+// that need no window are answered before the toolkit looks for a display.
+
+namespace {
+
+// Where an installation put the read-only resources, set by the build:
+// relative to the program's own folder first, so that an unpacked or moved
+// tree finds its own, then the absolute installed folders.
+std::vector<std::string> InstalledResourceFolders(const std::string& programFolder) {
+    std::vector<std::string> folders;
+    const auto add = [&folders](const std::filesystem::path& folder) {
+        folders.push_back((folder.lexically_normal() / "").string());
+    };
+#if defined(ORVO_RELATIVE_LIBRARY_DIR) && defined(ORVO_RELATIVE_DATA_DIR)
+    if (!programFolder.empty() && programFolder.front() == '/') {
+        add(std::filesystem::path(programFolder) / ORVO_RELATIVE_LIBRARY_DIR);
+        add(std::filesystem::path(programFolder) / ORVO_RELATIVE_DATA_DIR);
+    }
+#endif
+#if defined(ORVO_INSTALLED_LIBRARY_DIR) && defined(ORVO_INSTALLED_DATA_DIR)
+    add(ORVO_INSTALLED_LIBRARY_DIR);
+    add(ORVO_INSTALLED_DATA_DIR);
+#endif
+    (void)add;
+    (void)programFolder;
+    return folders;
+}
+
+std::unique_ptr<CDfuDevice> MakeInstalledDevice(const std::string& programPath) {
+    const std::string programFolder = ProgramFolderOf(programPath);
+#ifdef ORVO_INSTALLED_PROGRAM_DIR
+    const std::string installedProgramFolder = ORVO_INSTALLED_PROGRAM_DIR;
+#else
+    const std::string installedProgramFolder;
+#endif
+    return std::make_unique<CDfuDevice>(
+        ResolveFileLocations(programFolder, InstalledResourceFolders(programFolder), installedProgramFolder));
+}
+
+std::string FoundOrMissing(const std::string& path) { return path.empty() ? "(not found)" : path; }
+
+// Reads the settings without asking anything, loads the language they name
+// and says where everything is.
+int PrintLocations(const std::string& programPath) {
+    const auto device = MakeInstalledDevice(programPath);
+    SharedSettings& settings = ProgramSettings();
+    settings.LoadSettings(*device, [] {});
+    LoadLanguageLibrary(settings, *device);
+
+    std::printf("settings file:  %s\n", settings.SettingsPath(*device).c_str());
+    std::printf("working files:  %s\n", device->ProgramFolder.empty() ? "./" : device->ProgramFolder.c_str());
+    std::printf("picture:        %s\n", FoundOrMissing(FindResourceFile(device->ResourceFolders, WorkingFile::Picture)).c_str());
+    for (const LanguageInfo& language : Languages) {
+        if (language.libraryFile != nullptr)
+            std::printf("%-15s %s\n", (std::string(language.name) + ":").c_str(),
+                        FoundOrMissing(FindResourceFile(device->ResourceFolders, language.libraryFile)).c_str());
+    }
+    const auto* library = dynamic_cast<const LanguageLibrary*>(ResourcesInForce().get());
+    std::printf("language:       %d, %s\n", device->LanguageIndex.load(),
+                library != nullptr ? library->Path().c_str() : "built in");
+    SetResourcesInForce(nullptr);
+    return 0;
+}
+
+// The toolkit ends the process with abort() when it cannot open a display;
+// say it in one line and end with an ordinary failure instead.
+void OnToolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "orvo-updater: cannot start the window: %s\n",
+                     message.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+        std::_Exit(1);
+    }
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    CDFUpdate_tesselApp app(argc, argv, ProductionServices());
+    const std::vector<std::string> arguments(argv, argv + argc);
+    const CommandLine options = ParseCommandLine(arguments);
+    const std::string programName = "orvo-updater";
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s: %s (see --help)\n", programName.c_str(), options.error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(UsageText(programName).c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s\n", VersionText().c_str());
+        return 0;
+    }
+    const std::string programPath = ResolveProgramPath(argc > 0 ? argv[0] : "");
+    if (options.locations)
+        return PrintLocations(programPath);
+    if (!DisplayLikelyAvailable(arguments, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                                std::getenv("WAYLAND_DISPLAY"))) {
+        std::fprintf(stderr, "%s: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
+                     programName.c_str());
+        return 1;
+    }
+
+    UpdaterServices services = ProductionServices();
+    if (options.firstStartLanguage) {
+        // The option answers the first-start question in place of the dialog.
+        const int languageIndex = *options.firstStartLanguage;
+        services.loadSettings = [languageIndex](CDfuDevice& device) {
+            SharedSettings& settings = ProgramSettings();
+            settings.LoadSettings(device, [&] { ApplyLanguage(settings, device, languageIndex); });
+        };
+    }
+
+    const QtMessageHandler previousHandler = qInstallMessageHandler(&OnToolkitMessage);
+    CDFUpdate_tesselApp app(argc, argv, std::move(services), &MakeInstalledDevice);
+    qInstallMessageHandler(previousHandler);
     if (!app.InitInstance())
         return 1;
+    if (options.quitAfterStart)
+        QTimer::singleShot(0, [&app] { app.MainFrame()->close(); });
     return app.Run();
 }

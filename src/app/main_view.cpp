@@ -224,7 +224,7 @@ void CDFUpdate_tesselView::paintEvent(QPaintEvent* /*event*/) {
 
 void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
     // Read at every repaint so the picture can be exchanged while running.
-    const QImage picture(QString::fromStdString(PictureFilePath(device_.ProgramFolder)));
+    const QImage picture(QString::fromStdString(PictureFilePath(device_.ResourceFolders)));
     if (!picture.isNull())
         painter.drawImage(ToQRect(layout_.pictureRect).topLeft(),
                           StretchedPixelCopy(picture, ToQRect(layout_.pictureRect).size()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The folder part of a program path, ending in the separator; empty for a bare
 // file name.
@@ -9,3 +10,54 @@ std::string ProgramFolderOf(const std::string& programPath);
 // The program's own executable as the operating system reports it, or
 // `fallback` (the first command-line word) when it cannot say.
 std::string ResolveProgramPath(const std::string& fallback);
+
+// Where the program's files are. Every folder ends in the separator (an empty
+// one means the current directory).
+struct FileLocations {
+    // The settings file and the working files of a cycle: the program folder
+    // when it is writable (a portable copy), the user's data folder otherwise.
+    std::string dataFolder;
+    // Read-only resources (picture, language libraries), searched in order:
+    // the program folder first, then the folders the installation put them in.
+    std::vector<std::string> resourceFolders;
+};
+
+// Everything beside the program, as in a portable copy.
+FileLocations ProgramFolderLocations(const std::string& programFolder);
+
+// The values of the environment that decide the user's data folder.
+struct UserEnvironment {
+    std::string xdgDataHome;  // $XDG_DATA_HOME
+    std::string home;         // $HOME, or the account's home folder
+    static UserEnvironment Current();
+};
+
+inline constexpr const char* UserDataFolderName = "orvo-updater";
+
+// The XDG data home ($XDG_DATA_HOME when absolute, else $HOME/.local/share)
+// followed by the program's own folder name and the separator; empty when
+// neither gives an absolute folder.
+std::string UserDataFolder(const UserEnvironment& environment);
+
+// Whether a file can be created in `folder` by this process.
+bool FolderIsWritable(const std::string& folder);
+
+// The decision, without touching the disk: the program folder when writable
+// or when there is no user data folder to go to, else the user data folder.
+// Installed resource folders that are not absolute are left out: a resource
+// must never be found relative to the current directory.
+FileLocations ChooseFileLocations(const std::string& programFolder, bool programFolderWritable,
+                                  const std::string& userDataFolder,
+                                  const std::vector<std::string>& installedResourceFolders);
+
+// The program's real locations: checks the program folder, and creates the
+// user data folder (for this user only) when it is the one chosen. A program
+// folder equal to `installedProgramFolder` (where the package puts the
+// program) never takes files, even for root who may write it.
+FileLocations ResolveFileLocations(const std::string& programFolder,
+                                   const std::vector<std::string>& installedResourceFolders,
+                                   const std::string& installedProgramFolder = {});
+
+// The first folder of `folders` that holds `fileName`, followed by the name;
+// empty when none does.
+std::string FindResourceFile(const std::vector<std::string>& folders, const std::string& fileName);

@@ -7,7 +7,10 @@
 #endif
 
 CDfuDevice::CDfuDevice(const std::string& programPath)
-    : ProgramFolder(ProgramFolderOf(programPath)), ServerHost(ORVO_SERVER_HOST) {}
+    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath))) {}
+
+CDfuDevice::CDfuDevice(const FileLocations& locations)
+    : ProgramFolder(locations.dataFolder), ResourceFolders(locations.resourceFolders), ServerHost(ORVO_SERVER_HOST) {}
 
 // Releases what the object itself holds. The DFU operations' map and kept
 // image go with it unless an operation still runs (the program ending while

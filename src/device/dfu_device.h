@@ -7,6 +7,7 @@
 
 #include "device/dfu/dfu_types.h"
 #include "common/guarded_text.h"
+#include "common/program_folder.h"
 
 class ProgressBarPort;
 class MessageBoxPort;
@@ -20,14 +21,23 @@ enum class IdentifyResult {
     Unreadable,  // the identity block could not be read back
 };
 
+// What the progress bar shows while a DFU-mode device is present that this
+// user may not open; DeviceAccessHint says the same at length.
+inline constexpr const char* DeviceAccessBarText = "No USB permission: install the udev rule 70-orvo-dfu.rules";
+std::string DeviceAccessHint(const std::string& devicePath);
+
 // The single device-access object: finds the Orvo, runs DFU operations on it,
 // and carries the values the update cycle shares. Operations are defined in
 // the source files of the folder that owns them (device/, database/).
 class CDfuDevice {
 public:
     // `programPath` is the program's own executable path; its folder becomes
-    // ProgramFolder.
+    // ProgramFolder and the only resource folder (a portable copy).
     explicit CDfuDevice(const std::string& programPath);
+    // The installed program: ProgramFolder is where the settings file and the
+    // working files live, which is the user's data folder when the program's
+    // own folder is not writable.
+    explicit CDfuDevice(const FileLocations& locations);
     virtual ~CDfuDevice();
     CDfuDevice(const CDfuDevice&) = delete;
     CDfuDevice& operator=(const CDfuDevice&) = delete;
@@ -37,6 +47,7 @@ public:
     void AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
+    // Also keeps DeviceAccessProblem and shows it on the progress bar.
     bool FindDevice();
 
     // --- DFU operations and monitor (device/dfu_operations.cpp)
@@ -90,6 +101,14 @@ public:
     DfuMapping* Mapping = nullptr;
     std::vector<DfuHandle> Images;
 
+    // Folders of the read-only resources (picture, language libraries), each
+    // absolute or the program folder, searched in order.
+    const std::vector<std::string> ResourceFolders;
+    // Why the last search found a DFU-mode device but could not use it (no
+    // permission to open it; DeviceAccessHint), empty when there was none or
+    // a usable device was found.
+    GuardedText DeviceAccessProblem;
+
     // Host of the update server ("host" or "host:port"); the build's default
     // unless a test, tool or the demo points it elsewhere.
     std::string ServerHost;
@@ -115,6 +134,9 @@ protected:
     CycleSignals* signals_ = nullptr;
 
 private:
+    void ReportAccessProblem(const std::string& deniedPath);
+    GuardedText barTextBeforeAccessProblem_;
+
     // device/dfu_operations.cpp: the steps of the operations and the monitor.
     friend class DfuOperations;
     DfuLibrary* library_ = nullptr;

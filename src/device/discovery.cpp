@@ -4,6 +4,7 @@
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_protocol.h"
 #include "device/usb/usb_backend.h"
+#include "common/progress_bar_port.h"
 
 // Every DFU-mode interface present leaves its path behind, so the last one
 // enumerated wins; only an interface whose description could be read counts
@@ -12,13 +13,43 @@
 // timeout, so this is cheap enough for the 500 ms presence timers.
 bool CDfuDevice::FindDevice() {
     bool found = false;
+    std::string deniedPath;
     for (const DfuInterfaceInfo& info : CurrentUsbBackend().EnumerateDfuInterfaces()) {
         std::string path = info.path;
         std::transform(path.begin(), path.end(), path.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        DevicePath.Set(std::move(path));
+        DevicePath.Set(path);
         if (info.description)
             found = true;
+        else if (info.descriptionStatus == UsbStatus::AccessDenied)
+            deniedPath = std::move(path);
     }
+    ReportAccessProblem(found ? std::string() : deniedPath);
     return found;
+}
+
+std::string DeviceAccessHint(const std::string& devicePath) {
+    return devicePath + ": no permission to open the device. Install the package orvo-updater, or copy its "
+                        "udev rule 70-orvo-dfu.rules into /etc/udev/rules.d/ and run 'udevadm control "
+                        "--reload'; then plug the Orvo in again.";
+}
+
+// A device that is there but may not be opened would otherwise look like no
+// device at all: the bar says why while it lasts, and gets its text back
+// afterwards. The cycle itself goes on waiting as before.
+void CDfuDevice::ReportAccessProblem(const std::string& deniedPath) {
+    const std::string problem = deniedPath.empty() ? std::string() : DeviceAccessHint(deniedPath);
+    const std::string previous = DeviceAccessProblem.Get();
+    if (problem == previous)
+        return;
+    DeviceAccessProblem.Set(problem);
+    if (progressBar_ == nullptr)
+        return;
+    if (!problem.empty()) {
+        if (previous.empty())
+            barTextBeforeAccessProblem_.Set(progressBar_->Text());
+        progressBar_->SetText(DeviceAccessBarText);
+    } else if (progressBar_->Text() == DeviceAccessBarText) {
+        progressBar_->SetText(barTextBeforeAccessProblem_.Get());
+    }
 }

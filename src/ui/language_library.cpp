@@ -35,11 +35,17 @@ std::optional<std::string> LanguageLibrary::Find(ResourceKind kind, int id, int 
 namespace {
 
 // Makes the library of `languageIndex` the resource source, or the built-in
-// set when it has none or it cannot be loaded.
+// set when it has none or it cannot be loaded. The program's own folder comes
+// first, then the installed ones.
 void SwitchResourcesTo(const CDfuDevice& device, int languageIndex) {
     std::shared_ptr<const LanguageLibrary> library;
-    if (const char* file = LanguageLibraryFileFor(languageIndex))
-        library = LanguageLibrary::Load(device.ProgramFolder, file);
+    if (const char* file = LanguageLibraryFileFor(languageIndex)) {
+        for (const std::string& folder : device.ResourceFolders) {
+            library = LanguageLibrary::Load(folder, file);
+            if (library)
+                break;
+        }
+    }
     SetResourcesInForce(library);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/status_painting.h"
 
+#include "common/program_folder.h"
 #include "common/working_files.h"
 
 std::size_t CharacterCount(const std::string& utf8) {
@@ -32,3 +33,7 @@ std::vector<std::string> StatusLines(const std::string& statusText) {
 }
 
 std::string PictureFilePath(const std::string& programFolder) { return programFolder + WorkingFile::Picture; }
+
+std::string PictureFilePath(const std::vector<std::string>& resourceFolders) {
+    return FindResourceFile(resourceFolders, WorkingFile::Picture);
+}

@@ -22,3 +22,5 @@ std::vector<std::string> StatusLines(const std::string& statusText);
 
 // ProgramFolder followed directly by the picture's file name.
 std::string PictureFilePath(const std::string& programFolder);
+// The picture in the first resource folder that has one; empty when none has.
+std::string PictureFilePath(const std::vector<std::string>& resourceFolders);

@@ -14,6 +14,7 @@
 
 #include "device/dfu/dfu_class.h"
 #include "device/dfu_device.h"
+#include "support/recording_ports.h"
 #include "support/transport_rig.h"
 
 class TransportContract : public ::testing::TestWithParam<TransportRigFactory> {
@@ -252,4 +253,41 @@ TEST_P(TransportContract, DiscoveryDoesNotCountAnUnreadableDescription) {
         GTEST_SKIP() << "this rig cannot deny access";
     EXPECT_FALSE(device.FindDevice());
     EXPECT_EQ(device.DevicePath.Get(), path);
+}
+
+// Without the udev rule the Orvo is listed but cannot be opened: the bar names
+// the rule while that lasts and gets its own text back once the device is
+// gone; a usable device beside it wins.
+TEST_P(TransportContract, DiscoveryNamesTheUdevRuleWhileADeviceMayNotBeOpened) {
+    CDfuDevice device("/nowhere/orvo-updater");
+    RecordingProgressBar bar;
+    device.AttachUi(&bar, nullptr, nullptr);
+    bar.SetText("Upgrade successful !");
+    const std::string denied = rig_->Plug(NewOrvo("OR00001"));
+    if (!rig_->DenyAccess(denied))
+        GTEST_SKIP() << "this rig cannot deny access";
+
+    EXPECT_FALSE(device.FindDevice());
+    const std::string problem = device.DeviceAccessProblem.Get();
+    EXPECT_NE(problem.find(denied), std::string::npos) << problem;
+    EXPECT_NE(problem.find("70-orvo-dfu.rules"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("/etc/udev/rules.d"), std::string::npos) << problem;
+    EXPECT_EQ(bar.Text(), DeviceAccessBarText);
+
+    const std::size_t textsShown = bar.Texts().size();
+    EXPECT_FALSE(device.FindDevice());  // the presence timer asks again: nothing new to show
+    EXPECT_EQ(bar.Texts().size(), textsShown);
+
+    const std::string usable = rig_->Plug(NewOrvo("OR00002"));
+    EXPECT_TRUE(device.FindDevice());
+    EXPECT_TRUE(device.DeviceAccessProblem.Empty());
+    EXPECT_EQ(bar.Text(), "Upgrade successful !");
+
+    rig_->Unplug(usable);
+    EXPECT_FALSE(device.FindDevice());
+    EXPECT_EQ(bar.Text(), DeviceAccessBarText);
+    rig_->Unplug(denied);
+    EXPECT_FALSE(device.FindDevice());
+    EXPECT_TRUE(device.DeviceAccessProblem.Empty());
+    EXPECT_EQ(bar.Text(), "Upgrade successful !");
 }

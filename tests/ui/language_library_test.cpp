@@ -137,6 +137,33 @@ TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
     EXPECT_EQ(LanguageLibrary::Load(planted.folder.Path().string() + "/", "Lang_FRA.Dll"), nullptr);
 }
 
+// An installed copy: the program folder holds no library and may not be
+// written; the library comes from the installed folder by its absolute path,
+// and the choice is saved in the user's data folder.
+TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDataFolder) {
+    ScratchFolder program("language_installed_program");
+    ScratchFolder data("language_installed_data");
+    CDfuDevice device(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
+    SharedSettings settings;
+
+    ApplyLanguage(settings, device, 8);
+    const auto* library = dynamic_cast<const LanguageLibrary*>(ResourcesInForce().get());
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(library->Path(), BinDir + "Lang_GER.Dll");
+    EXPECT_TRUE(std::filesystem::exists(data.File("tessell")));
+    EXPECT_FALSE(std::filesystem::exists(program.File("tessell")));
+
+    // A copy beside the program comes first.
+    std::filesystem::copy_file(BinDir + "Lang_GER.Dll", program.File("Lang_GER.Dll"));
+    CDfuDevice restarted(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
+    settings.LoadSettings(restarted, [] { FAIL() << "the saved choice must be found"; });
+    LoadLanguageLibrary(settings, restarted);
+    library = dynamic_cast<const LanguageLibrary*>(ResourcesInForce().get());
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(library->Path(), program.File("Lang_GER.Dll"));
+    SetResourcesInForce(nullptr);
+}
+
 class Languages_ : public ::testing::Test, protected SettingsFixture {
 protected:
     Languages_() : SettingsFixture("language") {}

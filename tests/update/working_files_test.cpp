@@ -1,13 +1,39 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <unistd.h>
 
 #include "device/dfu_device.h"
 #include "common/program_folder.h"
 #include "common/working_files.h"
 
 namespace fs = std::filesystem;
+
+// Where the user data folder goes, for as long as the object lives.
+class ScopedDataHome {
+public:
+    explicit ScopedDataHome(const std::string& folder) {
+        const char* saved = std::getenv("XDG_DATA_HOME");
+        hadValue_ = saved != nullptr;
+        saved_ = hadValue_ ? saved : "";
+        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    }
+    ~ScopedDataHome() {
+        if (hadValue_)
+            ::setenv("XDG_DATA_HOME", saved_.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+    }
+    ScopedDataHome(const ScopedDataHome&) = delete;
+    ScopedDataHome& operator=(const ScopedDataHome&) = delete;
+
+private:
+    bool hadValue_ = false;
+    std::string saved_;
+};
 
 TEST(ProgramFolder, KeepsTheDirectoryWithItsSeparator) {
     EXPECT_EQ(ProgramFolderOf("/opt/orvo/bin/orvo-updater"), "/opt/orvo/bin/");
@@ -49,4 +75,93 @@ TEST(WorkingFiles, DeleteRemovesOnlyTheCycleFiles) {
 
     DeleteWorkingFiles(folder);  // nothing left: silently does nothing
     fs::remove_all(dir);
+}
+
+// Where the settings file and the working files go, and where the read-only
+// resources are looked for, in a portable copy and in an installed one.
+TEST(FileLocations, UserDataFolderFollowsTheXdgRules) {
+    EXPECT_EQ(UserDataFolder({"/data/home", "/home/ann"}), "/data/home/orvo-updater/");
+    EXPECT_EQ(UserDataFolder({"/data/home/", "/home/ann"}), "/data/home/orvo-updater/");
+    // A relative XDG_DATA_HOME is ignored.
+    EXPECT_EQ(UserDataFolder({"data", "/home/ann"}), "/home/ann/.local/share/orvo-updater/");
+    EXPECT_EQ(UserDataFolder({"", "/home/ann/"}), "/home/ann/.local/share/orvo-updater/");
+    // Nowhere absolute to go: no user data folder, rather than one relative
+    // to the current directory.
+    EXPECT_EQ(UserDataFolder({"", "home"}), "");
+    EXPECT_EQ(UserDataFolder({"", ""}), "");
+}
+
+TEST(FileLocations, WritableProgramFolderKeepsEverythingBesideTheProgram) {
+    const FileLocations portable =
+        ChooseFileLocations("/opt/orvo/", true, "/home/ann/.local/share/orvo-updater/", {"/usr/share/orvo-updater"});
+    EXPECT_EQ(portable.dataFolder, "/opt/orvo/");
+    EXPECT_EQ(portable.resourceFolders, (std::vector<std::string>{"/opt/orvo/", "/usr/share/orvo-updater/"}));
+    EXPECT_EQ(CDfuDevice("/opt/orvo/orvo-updater").ResourceFolders, std::vector<std::string>{"/opt/orvo/"});
+}
+
+TEST(FileLocations, ReadOnlyProgramFolderSendsDataToTheUserFolder) {
+    const FileLocations installed =
+        ChooseFileLocations("/usr/bin/", false, "/home/ann/.local/share/orvo-updater/",
+                            {"/usr/lib/orvo-updater", "relative/share", "/usr/share/orvo-updater/", "/usr/bin/"});
+    EXPECT_EQ(installed.dataFolder, "/home/ann/.local/share/orvo-updater/");
+    // The program folder first, installed folders after it; never a folder
+    // relative to the current directory, never one twice.
+    EXPECT_EQ(installed.resourceFolders,
+              (std::vector<std::string>{"/usr/bin/", "/usr/lib/orvo-updater/", "/usr/share/orvo-updater/"}));
+
+    const CDfuDevice device(installed);
+    EXPECT_EQ(device.ProgramFolder, "/home/ann/.local/share/orvo-updater/");
+    EXPECT_EQ(device.ResourceFolders, installed.resourceFolders);
+
+    // No user data folder at all: the program folder stays, as before.
+    EXPECT_EQ(ChooseFileLocations("/usr/bin/", false, "", {}).dataFolder, "/usr/bin/");
+}
+
+TEST(FileLocations, UserDataFolderIsCreatedForTheUserAlone) {
+    const fs::path base = fs::temp_directory_path() / ("orvo_locations_" + std::to_string(::getpid()));
+    fs::remove_all(base);
+    const ScopedDataHome dataHome((base / "share").string());
+
+    // A program folder that does not exist cannot take files either.
+    EXPECT_FALSE(FolderIsWritable("/nonexistent-orvo-folder/"));
+    const FileLocations locations = ResolveFileLocations("/nonexistent-orvo-folder/", {});
+    EXPECT_EQ(locations.dataFolder, (base / "share" / "orvo-updater").string() + "/");
+    EXPECT_TRUE(fs::is_directory(locations.dataFolder));
+    EXPECT_EQ(fs::status(locations.dataFolder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(FolderIsWritable(locations.dataFolder));
+
+    fs::remove_all(base);
+}
+
+TEST(FileLocations, ResourceIsTakenFromTheFirstFolderThatHasIt) {
+    const fs::path base = fs::temp_directory_path() / ("orvo_resources_" + std::to_string(::getpid()));
+    fs::remove_all(base);
+    fs::create_directories(base / "program");
+    fs::create_directories(base / "installed");
+    const std::string program = (base / "program").string() + "/";
+    const std::string installed = (base / "installed").string() + "/";
+    std::ofstream(installed + "Tessel.bmp") << "x";
+
+    EXPECT_EQ(FindResourceFile({program, installed}, "Tessel.bmp"), installed + "Tessel.bmp");
+    std::ofstream(program + "Tessel.bmp") << "x";
+    EXPECT_EQ(FindResourceFile({program, installed}, "Tessel.bmp"), program + "Tessel.bmp");
+    EXPECT_EQ(FindResourceFile({program, installed}, "Lang_GER.Dll"), "");
+    fs::create_directories(base / "installed" / "Lang_FRA.Dll");  // a folder is not the file
+    EXPECT_EQ(FindResourceFile({installed}, "Lang_FRA.Dll"), "");
+    fs::remove_all(base);
+}
+
+TEST(FileLocations, InstalledProgramFolderNeverTakesFilesEvenWhenWritable) {
+    const fs::path base = fs::temp_directory_path() / ("orvo_installed_" + std::to_string(::getpid()));
+    fs::remove_all(base);
+    fs::create_directories(base / "bin");
+    const std::string bin = (base / "bin").string() + "/";
+    const ScopedDataHome dataHome((base / "share").string());
+
+    ASSERT_TRUE(FolderIsWritable(bin));
+    EXPECT_EQ(ResolveFileLocations(bin, {}).dataFolder, bin);  // a portable copy
+    EXPECT_EQ(ResolveFileLocations(bin, {}, (base / "bin").string()).dataFolder,
+              (base / "share" / "orvo-updater").string() + "/");
+
+    fs::remove_all(base);
 }
