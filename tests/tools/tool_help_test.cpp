@@ -114,3 +114,17 @@ TEST(ToolHelp, DemoAnswersHelpAndRefusesBadOptionsBeforeStarting) {
         EXPECT_TRUE(Has(run.output, "orvo-demo --help")) << run.output;
     }
 }
+
+TEST(DemoHeadless, EndsWithinItsTimeoutWhateverTheCycleIsDoing) {
+    if (!Built("orvo-demo"))
+        GTEST_SKIP() << "orvo-demo not built";
+    // Each time-out falls somewhere in the cycle (download, erase, write,
+    // depending on the machine); none may leave the run waiting for an answer
+    // to the close-during-write question. The outer bound turns a hang into
+    // exit code 124.
+    for (const int seconds : {1, 2}) {
+        const ToolRun run = RunProgramBounded("orvo-demo", "--headless --timeout " + std::to_string(seconds), 90);
+        EXPECT_EQ(run.exitCode, 1) << seconds << "\n" << run.output;
+        EXPECT_TRUE(Has(run.output, "did not finish within --timeout")) << run.output;
+    }
+}

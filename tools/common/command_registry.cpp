@@ -28,6 +28,10 @@ const Command* FindCommand(const std::string& name) {
     return nullptr;
 }
 
+std::string Synopsis(const Command& command) {
+    return command.usage.empty() ? command.name : command.name + " " + command.usage;
+}
+
 bool IsHelpOption(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 void PrintExitCodes(std::FILE* out) {
@@ -38,14 +42,13 @@ void PrintProgramHelp(const std::string& program, std::FILE* out) {
     std::fprintf(out, "usage: %s COMMAND [ARGUMENTS]\n       %s help COMMAND   (or %s COMMAND --help)\n\ncommands:\n",
                  program.c_str(), program.c_str(), program.c_str());
     for (const auto& c : SortedCommands())
-        std::fprintf(out, "  %s %s\n      %s\n", c.name.c_str(), c.usage.c_str(), c.summary.c_str());
+        std::fprintf(out, "  %s\n      %s\n", Synopsis(c).c_str(), c.summary.c_str());
     std::fputc('\n', out);
     PrintExitCodes(out);
 }
 
 void PrintCommandHelp(const std::string& program, const Command& command) {
-    std::printf("usage: %s %s %s\n\n%s\n", program.c_str(), command.name.c_str(), command.usage.c_str(),
-                command.summary.c_str());
+    std::printf("usage: %s %s\n\n%s\n", program.c_str(), Synopsis(command).c_str(), command.summary.c_str());
     if (!command.details.empty())
         std::printf("\n%s\n", command.details.c_str());
     if (!command.example.empty())
@@ -114,9 +117,8 @@ int UsageError(const std::string& problem) {
     const Running& running = Current();
     std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), problem.c_str());
     if (running.command != nullptr)
-        std::fprintf(stderr, "usage: %s %s %s\nsee '%s help %s'\n", running.program.c_str(),
-                     running.command->name.c_str(), running.command->usage.c_str(), running.program.c_str(),
-                     running.command->name.c_str());
+        std::fprintf(stderr, "usage: %s %s\nsee '%s help %s'\n", running.program.c_str(),
+                     Synopsis(*running.command).c_str(), running.program.c_str(), running.command->name.c_str());
     return ExitUsage;
 }
 

@@ -57,7 +57,7 @@ int RunIdentify(const std::vector<std::string>& arguments) {
 static const CommandRegistration registration{
     "identify", std::string("[--device PATH] ") + UsbSession::OptionsUsage(),
     "read the device's identity block: serial, identity text, product name and the verdict", &RunIdentify,
-    UsbSession::OptionsHelp() + DeviceOptionHelp() +
+    DeviceOptionHelp() + UsbSession::OptionsHelp() +
         "Exit code 0 when the updater accepts the device; 1 when it rejects it, the block is unreadable or\n"
         "no device is found (the verdict line tells which).",
     "orvo-tool identify --virtual"};

@@ -81,7 +81,7 @@ const CommandRegistration registration{"read", std::string("ADDR LEN --out FILE 
                                        "read device memory (alternate setting 1) into a file", &RunRead,
                                        "  ADDR, LEN              decimal or 0x... ; LEN at most 64 MiB\n"
                                        "  --out FILE             where the bytes go\n" +
-                                           UsbSession::OptionsHelp() + DeviceOptionHelp(),
+                                           DeviceOptionHelp() + UsbSession::OptionsHelp(),
                                        "orvo-tool read 0x004E0000 16 --out date.bin --virtual=flash.bin"};
 
 }  // namespace
