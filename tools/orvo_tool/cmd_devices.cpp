@@ -16,8 +16,10 @@ int RunDevices(const std::vector<std::string>& arguments) {
     UsbSession session;
     std::string error;
     if (!session.Start(args, error)) {
+        if (session.FailedOnUsage())
+            return UsageError(error);
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return session.FailedOnUsage() ? ExitUsage : ExitFailure;
+        return ExitFailure;
     }
     if (!args.empty())
         return RejectLeftovers(args);

@@ -24,8 +24,10 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     DeviceSession session;
     std::string error;
     if (!session.Open(args, error)) {
+        if (session.OpenFailedOnUsage())
+            return UsageError(error);
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return session.OpenFailedOnUsage() ? ExitUsage : ExitFailure;
+        return ExitFailure;
     }
     const bool picked = session.PickDevice(args, error);
     if (!args.empty())

@@ -32,8 +32,10 @@ int RunRead(const std::vector<std::string>& arguments) {
     std::string out;
     const bool hasOut = TakeOption(args, "--out", out);
     if (!session.Start(args, error)) {
+        if (session.FailedOnUsage())
+            return UsageError(error);
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return session.FailedOnUsage() ? ExitUsage : ExitFailure;
+        return ExitFailure;
     }
     std::string path;
     const bool picked = PickDevice(args, path, error);

@@ -66,8 +66,10 @@ int RunWrite(const std::vector<std::string>& arguments) {
     DeviceSession session;
     std::string error;
     if (!session.Open(args, error)) {
+        if (session.OpenFailedOnUsage())
+            return UsageError(error);
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return session.OpenFailedOnUsage() ? ExitUsage : ExitFailure;
+        return ExitFailure;
     }
     int result = Write(session, args);
     // The virtual flash is kept whatever happened, so that what a failed
