@@ -67,6 +67,8 @@ bool CMainFrame::OnCommand(int commandId) {
 }
 
 bool CMainFrame::ConfirmCloseDuringWrite() {
+    if (services_.confirmCloseDuringWrite)
+        return services_.confirmCloseDuringWrite(this);
     const QString caption = QString::fromStdString(LoadResourceString(ResourceId::AppTitle));
     const QString question = QString::fromStdString(LoadResourceString(ResourceId::ConfirmCloseWhileWriting));
     return QMessageBox::warning(this, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==

@@ -60,4 +60,8 @@ struct UpdaterServices {
     // Null opens a real modal message box; the headless demo and tests
     // answer it themselves.
     std::function<void(const std::string& text)> messageBox;
+    // Whether closing the window while the Orvo is being written may go on.
+    // Null asks the user; an unattended run, with nobody to answer, decides
+    // itself.
+    std::function<bool(QWidget* parent)> confirmCloseDuringWrite;
 };

@@ -12,11 +12,8 @@ struct ToolRun {
     std::string output;
 };
 
-// `redirection` decides which streams land in `output`, e.g. "2>&1" or
-// "2>/dev/null".
-inline ToolRun RunProgram(const std::string& program, const std::string& arguments,
-                          const std::string& redirection = "2>&1") {
-    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/" + program + " " + arguments + " " + redirection;
+// Runs a shell command line and collects its standard output.
+inline ToolRun RunShellCommand(const std::string& command) {
     ToolRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -28,4 +25,18 @@ inline ToolRun RunProgram(const std::string& program, const std::string& argumen
     const int status = ::pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// `redirection` decides which streams land in `output`, e.g. "2>&1" or
+// "2>/dev/null".
+inline ToolRun RunProgram(const std::string& program, const std::string& arguments,
+                          const std::string& redirection = "2>&1") {
+    return RunShellCommand(std::string(ORVO_TEST_BIN_DIR) + "/" + program + " " + arguments + " " + redirection);
+}
+
+// As RunProgram, but a program still running after `seconds` is ended
+// (exit code 124): a hang fails its test instead of the whole run.
+inline ToolRun RunProgramBounded(const std::string& program, const std::string& arguments, int seconds = 60) {
+    return RunShellCommand("timeout " + std::to_string(seconds) + " " + std::string(ORVO_TEST_BIN_DIR) + "/" +
+                           program + " " + arguments + " 2>&1");
 }

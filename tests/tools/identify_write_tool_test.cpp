@@ -77,4 +77,17 @@ TEST_F(IdentifyWriteTool, WriteOfAnImageWithoutBytesFailsInTheEngine) {
     EXPECT_EQ(run.output.find("100%"), std::string::npos) << run.output;
 }
 
+TEST_F(IdentifyWriteTool, FlashIsSavedAfterAFailedWrite) {
+    // A write the device operation refuses still saves the virtual Orvo's
+    // flash, so that what the failure left can be inspected.
+    const std::string flash = folder_.File("kept.bin");
+    const std::string refused = folder_.File("firmware.dfu");
+    WriteDfu(refused, 0, 0x00100000, {1, 2, 3});
+    const ToolRun run = RunTool("write " + refused + " --virtual=" + flash);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    ASSERT_TRUE(std::filesystem::exists(flash)) << run.output;
+    EXPECT_EQ(std::filesystem::file_size(flash), 8u * 1024 * 1024);
+    EXPECT_EQ(RunTool("identify --virtual=" + flash).exitCode, 0);
+}
+
 }  // namespace

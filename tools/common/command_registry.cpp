@@ -3,37 +3,132 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace {
+
+struct Running {
+    std::string program;
+    const Command* command = nullptr;
+};
+
+Running& Current() {
+    static Running running;
+    return running;
+}
+
+std::vector<Command> SortedCommands() {
+    auto commands = RegisteredCommands();
+    std::sort(commands.begin(), commands.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
+    return commands;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const auto& c : RegisteredCommands())
+        if (c.name == name)
+            return &c;
+    return nullptr;
+}
+
+std::string Synopsis(const Command& command) {
+    return command.usage.empty() ? command.name : command.name + " " + command.usage;
+}
+
+bool IsHelpOption(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+void PrintExitCodes(std::FILE* out) {
+    std::fprintf(out, "exit codes: 0 success, 1 the operation failed, 2 wrong command line\n");
+}
+
+void PrintProgramHelp(const std::string& program, std::FILE* out) {
+    std::fprintf(out, "usage: %s COMMAND [ARGUMENTS]\n       %s help COMMAND   (or %s COMMAND --help)\n\ncommands:\n",
+                 program.c_str(), program.c_str(), program.c_str());
+    for (const auto& c : SortedCommands())
+        std::fprintf(out, "  %s\n      %s\n", Synopsis(c).c_str(), c.summary.c_str());
+    std::fputc('\n', out);
+    PrintExitCodes(out);
+}
+
+void PrintCommandHelp(const std::string& program, const Command& command) {
+    std::printf("usage: %s %s\n\n%s\n", program.c_str(), Synopsis(command).c_str(), command.summary.c_str());
+    if (!command.details.empty())
+        std::printf("\n%s\n", command.details.c_str());
+    if (!command.example.empty())
+        std::printf("\nexample:\n  %s\n", command.example.c_str());
+    std::fputc('\n', stdout);
+    PrintExitCodes(stdout);
+}
+
+int UnknownCommand(const std::string& program, const std::string& name) {
+    const char* what = !name.empty() && name[0] == '-' ? "option" : "command";
+    std::fprintf(stderr, "%s: unknown %s '%s'; see '%s --help'\n", program.c_str(), what, name.c_str(),
+                 program.c_str());
+    return ExitUsage;
+}
+
+}  // namespace
+
 std::vector<Command>& RegisteredCommands() {
     static std::vector<Command> commands;
     return commands;
 }
 
 CommandRegistration::CommandRegistration(std::string name, std::string usage, std::string summary,
-                                         CommandFunction run) {
-    RegisteredCommands().push_back({std::move(name), std::move(usage), std::move(summary), std::move(run)});
-}
-
-static void PrintUsage(const std::string& program) {
-    auto commands = RegisteredCommands();
-    std::sort(commands.begin(), commands.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
-    std::fprintf(stderr, "usage: %s COMMAND [ARGUMENTS]\n\ncommands:\n", program.c_str());
-    for (const auto& c : commands)
-        std::fprintf(stderr, "  %s %s\n      %s\n", c.name.c_str(), c.usage.c_str(), c.summary.c_str());
+                                         CommandFunction run, std::string details, std::string example) {
+    RegisteredCommands().push_back({std::move(name), std::move(usage), std::move(summary), std::move(run),
+                                    std::move(details), std::move(example)});
 }
 
 int RunCommandLine(const std::string& program, int argc, char** argv) {
     if (argc < 2) {
-        PrintUsage(program);
-        return 2;
+        PrintProgramHelp(program, stderr);
+        return ExitUsage;
     }
     const std::string name = argv[1];
-    for (const auto& c : RegisteredCommands()) {
-        if (c.name == name)
-            return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (IsHelpOption(name) || name == "help") {
+        if (args.empty()) {
+            PrintProgramHelp(program, stdout);
+            return ExitSuccess;
+        }
+        const Command* command = args.size() == 1 ? FindCommand(args[0]) : nullptr;
+        if (command == nullptr)
+            return UnknownCommand(program, args[0]);
+        PrintCommandHelp(program, *command);
+        return ExitSuccess;
     }
-    std::fprintf(stderr, "%s: unknown command '%s'\n\n", program.c_str(), name.c_str());
-    PrintUsage(program);
-    return 2;
+    const Command* command = FindCommand(name);
+    if (command == nullptr)
+        return UnknownCommand(program, name);
+    if (std::any_of(args.begin(), args.end(), IsHelpOption)) {
+        PrintCommandHelp(program, *command);
+        return ExitSuccess;
+    }
+    Current() = {program, command};
+    return command->run(args);
+}
+
+std::string CommandPrefix() {
+    const Running& running = Current();
+    if (running.command == nullptr)
+        return running.program + ": ";
+    return running.program + " " + running.command->name + ": ";
+}
+
+int UsageError(const std::string& problem) {
+    const Running& running = Current();
+    std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), problem.c_str());
+    if (running.command != nullptr)
+        std::fprintf(stderr, "usage: %s %s\nsee '%s help %s'\n", running.program.c_str(),
+                     Synopsis(*running.command).c_str(), running.program.c_str(), running.command->name.c_str());
+    return ExitUsage;
+}
+
+int RejectLeftovers(const std::vector<std::string>& args) {
+    if (args.empty())
+        return ExitSuccess;
+    const std::string& first = args.front();
+    if (first.size() > 1 && first[0] == '-')
+        return UsageError("unknown option '" + first + "'");
+    return UsageError("unexpected argument '" + first + "'");
 }
 
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value) {

@@ -13,17 +13,10 @@
 
 #include "orvo_demo/demo_bench.h"
 
-namespace {
-
-constexpr DemoFault Faults[] = {DemoFault::None, DemoFault::ServerDown, DemoFault::HtmlAnswer,
-                                DemoFault::DeviceError, DemoFault::UnplugMidWrite};
-
-}  // namespace
-
-DemoControlWindow::DemoControlWindow(DemoBench& bench, QWidget* parent)
+DemoControlWindow::DemoControlWindow(DemoBench& bench, const QString& serial, QWidget* parent)
     : QWidget(parent),
       bench_(bench),
-      serial_(new QLineEdit(QStringLiteral("0012345"), this)),
+      serial_(new QLineEdit(serial, this)),
       plugged_(new QListWidget(this)),
       fault_(new QComboBox(this)),
       note_(new QLabel(this)) {
@@ -40,8 +33,12 @@ DemoControlWindow::DemoControlWindow(DemoBench& bench, QWidget* parent)
     connect(plug, &QPushButton::clicked, this, &DemoControlWindow::PlugClicked);
     connect(unplug, &QPushButton::clicked, this, &DemoControlWindow::UnplugClicked);
 
-    for (const DemoFault fault : Faults)
-        fault_->addItem(QString::fromUtf8(DemoFaultName(fault)));
+    const DemoFault chosen = bench_.NextFault();
+    for (const DemoFaultOption& option : DemoFaultOptions()) {
+        fault_->addItem(QString::fromUtf8(DemoFaultName(option.fault)));
+        if (option.fault == chosen)
+            fault_->setCurrentIndex(fault_->count() - 1);
+    }
     connect(fault_, &QComboBox::currentIndexChanged, this, &DemoControlWindow::FaultChosen);
 
     auto* serialRow = new QHBoxLayout;
@@ -69,7 +66,7 @@ DemoControlWindow::DemoControlWindow(DemoBench& bench, QWidget* parent)
 
 void DemoControlWindow::PlugClicked() {
     if (!bench_.Plug(serial_->text().toStdString()))
-        note_->setText(QStringLiteral("Could not plug in %1 (seven characters, not already plugged in).")
+        note_->setText(QStringLiteral("Could not plug in %1 (a serial is 7 letters or digits, not already plugged in).")
                            .arg(serial_->text()));
     RefreshPlugged();
 }
@@ -84,8 +81,9 @@ void DemoControlWindow::UnplugClicked() {
 }
 
 void DemoControlWindow::FaultChosen(int index) {
-    if (index >= 0 && index < static_cast<int>(std::size(Faults)))
-        bench_.SetNextFault(Faults[index]);
+    const auto options = DemoFaultOptions();
+    if (index >= 0 && static_cast<std::size_t>(index) < options.size())
+        bench_.SetNextFault(options[static_cast<std::size_t>(index)].fault);
 }
 
 void DemoControlWindow::RefreshPlugged() {

@@ -13,7 +13,9 @@ class QLabel;
 class DemoControlWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit DemoControlWindow(DemoBench& bench, QWidget* parent = nullptr);
+    // Starts with `serial` in the serial field and the bench's next fault
+    // chosen.
+    DemoControlWindow(DemoBench& bench, const QString& serial, QWidget* parent = nullptr);
 
 private:
     void PlugClicked();

@@ -24,6 +24,17 @@ const char* DemoFaultName(DemoFault fault) {
     return "?";
 }
 
+std::span<const DemoFaultOption> DemoFaultOptions() {
+    static constexpr DemoFaultOption options[] = {
+        {"none", DemoFault::None},
+        {"server-down", DemoFault::ServerDown},
+        {"html", DemoFault::HtmlAnswer},
+        {"device-error", DemoFault::DeviceError},
+        {"unplug", DemoFault::UnplugMidWrite},
+    };
+    return options;
+}
+
 namespace {
 
 // Nothing listens there: a connection is refused at once, as with a server

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ enum class DemoFault {
 };
 
 const char* DemoFaultName(DemoFault fault);
+
+// Every fault with its command-line name (--fault NAME), in the order the
+// bench window lists them; the help and the window are built from it.
+struct DemoFaultOption {
+    const char* option;
+    DemoFault fault;
+};
+std::span<const DemoFaultOption> DemoFaultOptions();
 
 // The simulated world the demo's updater runs against: a virtual USB bus
 // with virtual Orvos and the simulated update server, all in this process.

@@ -31,7 +31,7 @@ HeadlessRun::HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QO
     timeout_.setSingleShot(true);
     timeout_.setInterval(timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] {
-        std::fprintf(stderr, "orvo-demo: the cycle did not finish in time\n");
+        std::fprintf(stderr, "orvo-demo: the cycle did not finish within --timeout\n");
         Finish(ExitTimedOut);
     });
 }
@@ -45,7 +45,8 @@ void HeadlessRun::Start(const QString& currentStatus) {
         return;
     }
     if (!bench_.Plug(serial_)) {
-        std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s\n", serial_.c_str());
+        std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s (a serial is 7 characters)\n",
+                     serial_.c_str());
         Finish(ExitFailed);
         return;
     }

@@ -16,10 +16,12 @@ class DemoBench;
 class HeadlessRun : public QObject {
     Q_OBJECT
 public:
+    // As every tool: 0 success, 1 the operation failed (the message on
+    // stderr tells how); 2 is left to a wrong command line.
     static constexpr int ExitSucceeded = 0;
     static constexpr int ExitFailed = 1;
-    static constexpr int ExitTimedOut = 2;
-    static constexpr int ExitNoBench = 3;
+    static constexpr int ExitTimedOut = 1;
+    static constexpr int ExitNoBench = 1;
 
     HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent = nullptr);
 

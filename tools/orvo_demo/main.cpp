@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "app/production_services.h"
+#include "common/input_file.h"
 #include "device/dfu_device.h"
 #include "orvo_demo/control_window.h"
 #include "orvo_demo/demo_bench.h"
@@ -32,62 +35,132 @@ struct DemoOptions {
     std::string shotsFolder;
     std::string serial = "0012345";
     int timeoutSeconds = 240;
+    bool help = false;
     DemoFault fault = DemoFault::None;
 };
 
 bool ParseFault(const std::string& text, DemoFault& fault) {
-    static const std::pair<const char*, DemoFault> names[] = {
-        {"none", DemoFault::None},
-        {"server-down", DemoFault::ServerDown},
-        {"html", DemoFault::HtmlAnswer},
-        {"device-error", DemoFault::DeviceError},
-        {"unplug", DemoFault::UnplugMidWrite},
-    };
-    for (const auto& [name, value] : names) {
-        if (text == name) {
-            fault = value;
+    for (const DemoFaultOption& option : DemoFaultOptions()) {
+        if (text == option.option) {
+            fault = option.fault;
             return true;
         }
     }
     return false;
 }
 
-void PrintUsage() {
-    std::fprintf(stderr,
-                 "usage: orvo-demo [--headless] [--screenshot FILE.png] [--flash FILE] [--serial SSSSSSS]\n"
-                 "                 [--timeout SECONDS] [--fault none|server-down|html|device-error|unplug]\n"
-                 "  --headless     one unattended cycle on the offscreen platform (chosen by itself\n"
-                 "                 without a display); exits 0 when the cycle came back to waiting\n"
-                 "  --screenshot   saves the updater's window at the end\n"
-                 "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
-                 "  --shots DIR    (headless) saves during-write.png and upgrade-successful.png in DIR\n"
-                 "  --fault        the fault the headless cycle meets; it then ends non-zero\n");
+std::string FaultList(const char* separator) {
+    std::string list;
+    for (const DemoFaultOption& option : DemoFaultOptions())
+        list += (list.empty() ? "" : separator) + std::string(option.option);
+    return list;
 }
 
-// Returns false on a bad command line.
+// What a serial must be, for the bench and its window alike.
+constexpr std::size_t SerialLength = 7;
+bool IsSerial(const std::string& text) {
+    return text.size() == SerialLength &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+void PrintHelp() {
+    std::printf(
+        "usage: orvo-demo [--headless] [--serial SSSSSSS] [--fault FAULT] [--flash FILE] [--timeout SECONDS]\n"
+        "                 [--screenshot FILE.png] [--shots DIR]\n"
+        "\n"
+        "The updater wired to virtual Orvos and the simulated update server in one process. With a display:\n"
+        "the updater's window and a bench window that plugs and unplugs virtual Orvos and picks the next\n"
+        "cycle's fault; it runs in a temporary program folder (the language dialog comes at every start and\n"
+        "no settings persist). Without a display, or with --headless: one unattended cycle.\n"
+        "\n"
+        "options:\n"
+        "  --headless           one unattended cycle on the offscreen platform: plugs in the virtual Orvo,\n"
+        "                       prints every status and progress-bar text, unplugs it after the success\n"
+        "                       text and exits 0 once the cycle is back at waiting\n"
+        "  --serial SSSSSSS     the virtual Orvo's serial: %zu letters or digits (default 0012345);\n"
+        "                       windowed: the bench window's serial field\n"
+        "  --fault FAULT        the fault the (first) cycle meets, one of:\n"
+        "                       %s (default none);\n"
+        "                       headless: the run then ends non-zero; windowed: the bench's choice\n"
+        "  --flash FILE         keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
+        "  --timeout SECONDS    (headless) ends the run with exit code 1 after SECONDS (default 240),\n"
+        "                       in any state: a write under way is stopped without asking\n"
+        "  --screenshot FILE    saves the updater's window at the end\n"
+        "  --shots DIR          (headless) saves during-write.png and upgrade-successful.png in DIR\n"
+        "  --help, -h           this help\n"
+        "\n"
+        "example:\n"
+        "  orvo-demo --headless --serial 0012345 --fault device-error --flash flash.bin\n"
+        "\n"
+        "exit codes: 0 success, 1 the cycle failed, timed out or could not start, 2 wrong command line\n",
+        SerialLength, FaultList(", ").c_str());
+}
+
+// One line naming what is wrong, and where the help is.
+bool Refuse(const std::string& problem) {
+    std::fprintf(stderr, "orvo-demo: %s; see 'orvo-demo --help'\n", problem.c_str());
+    return false;
+}
+
+bool ParseTimeout(const std::string& text, int& seconds) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    seconds = std::stoi(text);
+    return seconds > 0;
+}
+
+// Returns false on a bad command line, after saying what is wrong.
 bool ParseOptions(int argc, char** argv, DemoOptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--headless")
+        if (arg == "--headless") {
             options.headless = true;
-        else if (arg == "--screenshot" && hasValue)
-            options.screenshot = argv[++i];
-        else if (arg == "--shots" && hasValue)
-            options.shotsFolder = argv[++i];
-        else if (arg == "--flash" && hasValue)
-            options.flash = argv[++i];
-        else if (arg == "--serial" && hasValue)
-            options.serial = argv[++i];
-        else if (arg == "--fault" && hasValue) {
-            if (!ParseFault(argv[++i], options.fault))
-                return false;
-        } else if (arg == "--timeout" && hasValue)
-            options.timeoutSeconds = std::atoi(argv[++i]);
-        else
-            return false;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h" || arg == "help") {
+            options.help = true;
+            continue;
+        }
+        static const char* const withValue[] = {"--screenshot", "--shots", "--flash", "--serial", "--fault",
+                                                "--timeout"};
+        if (std::find(std::begin(withValue), std::end(withValue), arg) == std::end(withValue))
+            return Refuse("unknown option '" + arg + "'");
+        if (i + 1 >= argc)
+            return Refuse(arg + " needs a value");
+        const std::string value = argv[++i];
+        if (arg == "--screenshot")
+            options.screenshot = value;
+        else if (arg == "--shots")
+            options.shotsFolder = value;
+        else if (arg == "--flash")
+            options.flash = value;
+        else if (arg == "--serial" && !IsSerial(value))
+            return Refuse("--serial '" + value + "' is not a serial: a serial is " + std::to_string(SerialLength) +
+                          " letters or digits");
+        else if (arg == "--serial")
+            options.serial = value;
+        else if (arg == "--fault" && !ParseFault(value, options.fault))
+            return Refuse("unknown --fault '" + value + "' (one of " + FaultList(", ") + ")");
+        else if (arg == "--timeout" && !ParseTimeout(value, options.timeoutSeconds))
+            return Refuse("--timeout needs a whole number of seconds from 1 to 999999");
     }
-    return options.timeoutSeconds > 0;
+    return true;
+}
+
+// The bench loads the flash file when the Orvo is plugged in and saves it
+// when it leaves: a file it could not load would be overwritten with an
+// erased flash, and a FIFO would hold the program.
+bool UsableFlashFile(const std::string& path, std::string& error) {
+    if (!CheckRegularFile(path, true, error))
+        return false;
+    std::error_code missing;
+    const auto size = std::filesystem::file_size(path, missing);
+    if (!missing && size != kOrvoDataFlashSize) {
+        error = path + " is not a flash image (" + std::to_string(size) + " bytes, not " +
+                std::to_string(kOrvoDataFlashSize) + ")";
+        return false;
+    }
+    return true;
 }
 
 bool HasDisplay() {
@@ -134,9 +207,11 @@ void SaveScreenshot(CMainFrame* frame, const std::string& path) {
 
 int main(int argc, char** argv) {
     DemoOptions options;
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage();
+    if (!ParseOptions(argc, argv, options))
         return 2;
+    if (options.help) {
+        PrintHelp();
+        return 0;
     }
     if (!options.headless && !HasDisplay())
         options.headless = true;
@@ -147,9 +222,15 @@ int main(int argc, char** argv) {
     // At the real part's speed the window shows each stage; unattended runs
     // go five times faster.
     benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
+    std::string flashError;
+    if (!options.flash.empty() && !UsableFlashFile(options.flash, flashError)) {
+        std::fprintf(stderr, "orvo-demo: %s\n", flashError.c_str());
+        return 1;
+    }
     auto bench = MakeDemoBench(benchOptions);
     if (!options.flash.empty())
         bench->KeepFlashIn(options.flash);
+    bench->SetNextFault(options.fault);
 
     QTemporaryDir folder;
     if (!folder.isValid()) {
@@ -169,6 +250,9 @@ int main(int argc, char** argv) {
             std::printf("message box: %s\n", text.c_str());
             std::fflush(stdout);
         };
+        // The run's own end (its time-out included) closes the window; with
+        // nobody to answer the question, a write under way is stopped.
+        services.confirmCloseDuringWrite = [](QWidget*) { return true; };
     }
 
     CDFUpdate_tesselApp app(argc, argv, std::move(services),
@@ -181,7 +265,7 @@ int main(int argc, char** argv) {
     benchPoll.start(50);
 
     if (!options.headless) {
-        DemoControlWindow control(*bench, frame);
+        DemoControlWindow control(*bench, QString::fromStdString(options.serial), frame);
         control.move(frame->pos() + QPoint(frame->frameGeometry().width() + 16, 0));
         control.show();
         const int result = app.Run();
@@ -198,7 +282,6 @@ int main(int argc, char** argv) {
         SaveScreenshot(frame, options.screenshot);
         frame->close();
     });
-    bench->SetNextFault(options.fault);
     if (!options.shotsFolder.empty()) {
         // After the handler that saw the text: the bar's position follows its text.
         run.SetSnapshot([&](const char* moment) {

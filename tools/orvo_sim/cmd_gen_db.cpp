@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -14,11 +16,7 @@ bool ParseCount(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
-int Usage(const char* problem) {
-    std::fprintf(stderr, "gen-db: %s\nusage: orvo-sim gen-db --records N [--order random|ascending|descending|equal] "
-                         "[--seed S] [--crlf] -o FILE\n", problem);
-    return 2;
-}
+int Usage(const std::string& problem) { return UsageError(problem); }
 
 int RunGenDb(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
@@ -30,7 +28,7 @@ int RunGenDb(const std::vector<std::string>& arguments) {
     DatabaseGeneratorOptions options;
     options.lineBreaks = TakeFlag(args, "--crlf");
     if (!args.empty())
-        return Usage(("unexpected argument " + args.front()).c_str());
+        return RejectLeftovers(args);
     std::uint64_t count = 0;
     if (!ParseCount(records, count) || count > 100'000'000)
         return Usage("--records needs a whole number up to 100000000");
@@ -45,22 +43,29 @@ int RunGenDb(const std::vector<std::string>& arguments) {
     const std::string text = GenerateDatabaseText(options);
     std::FILE* file = std::fopen(output.c_str(), "wb");
     if (file == nullptr) {
-        std::perror(output.c_str());
-        return 1;
+        std::fprintf(stderr, "%scannot create %s: %s\n", CommandPrefix().c_str(), output.c_str(),
+                     std::strerror(errno));
+        return ExitFailure;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "gen-db: cannot write %s\n", output.c_str());
+        std::fprintf(stderr, "%scannot write %s\n", CommandPrefix().c_str(), output.c_str());
         std::remove(output.c_str());
-        return 1;
+        return ExitFailure;
     }
     std::printf("%llu records, %zu bytes written to %s\n", static_cast<unsigned long long>(count), text.size(),
                 output.c_str());
-    return 0;
+    return ExitSuccess;
 }
 
 const CommandRegistration registration{
-    "gen-db", "--records N --order random|ascending|descending|equal --seed S [--crlf] -o FILE",
-    "generate a realistic database text", &RunGenDb};
+    "gen-db", "[--records N] [--order random|ascending|descending|equal] [--seed S] [--crlf] -o FILE",
+    "generate a realistic database text", &RunGenDb,
+    "  --records N            how many records (default 1000, at most 100000000)\n"
+    "  --order ORDER          random (default), ascending, descending or equal keys\n"
+    "  --seed S               the random seed (default 1): the same seed gives the same text\n"
+    "  --crlf                 a CR LF after each record's NUL, as some servers send\n"
+    "  -o FILE                the text file to write",
+    "orvo-sim gen-db --records 20000 --order random --seed 7 -o work/tesselDB.txt"};
 
 }  // namespace

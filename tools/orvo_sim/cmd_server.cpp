@@ -20,13 +20,7 @@ bool ParseNumber(const std::string& text, unsigned long long maximum, unsigned l
     return value <= maximum;
 }
 
-int Usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "server: %s\nusage: orvo-sim server --port N [--records N] "
-                 "[--fault none|status=CODE|stall|truncate|oversize|html] [--seconds N]\n",
-                 problem.c_str());
-    return 2;
-}
+int Usage(const std::string& problem) { return UsageError(problem); }
 
 int RunServer(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
@@ -36,7 +30,7 @@ int RunServer(const std::vector<std::string>& arguments) {
     TakeOption(args, "--fault", fault);
     TakeOption(args, "--seconds", seconds);
     if (!args.empty())
-        return Usage("unexpected argument " + args.front());
+        return RejectLeftovers(args);
 
     unsigned long long portNumber = 0, recordCount = 0, runSeconds = 0;
     if (!ParseNumber(port, 65535, portNumber))
@@ -58,8 +52,8 @@ int RunServer(const std::vector<std::string>& arguments) {
                     request.note.c_str());
     });
     if (!server.Start(static_cast<int>(portNumber))) {
-        std::fprintf(stderr, "server: cannot listen on 127.0.0.1:%llu\n", portNumber);
-        return 1;
+        std::fprintf(stderr, "%scannot listen on 127.0.0.1:%llu\n", CommandPrefix().c_str(), portNumber);
+        return ExitFailure;
     }
     std::printf("listening on %s (%zu records, fault: %s)\n", server.HostAndPort().c_str(), options.records,
                 ServerFaultName(options.fault));
@@ -71,11 +65,19 @@ int RunServer(const std::vector<std::string>& arguments) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     server.Stop();
     std::printf("stopped after %zu requests\n", server.RequestCount());
-    return 0;
+    return ExitSuccess;
 }
 
 const CommandRegistration registration{
-    "server", "--port N [--records N] [--fault none|status=CODE|stall|truncate|oversize|html] [--seconds N]",
-    "run the simulated update server on 127.0.0.1 (port 0: any free port) and print each request", &RunServer};
+    "server", "[--port N] [--records N] [--fault none|status=CODE|stall|truncate|oversize|html] [--seconds N]",
+    "run the simulated update server on 127.0.0.1 (port 0: any free port) and print each request", &RunServer,
+    "  --port N               the port (default 0: any free port; the first line names it)\n"
+    "  --records N            records in each answered database (default 1000, at most 10000000)\n"
+    "  --fault FAULT          none (default); status=CODE answers that HTTP status (400-599);\n"
+    "                         stall sends part of the database, then nothing; truncate announces the\n"
+    "                         whole length and closes early; oversize streams far more than any\n"
+    "                         database; html answers an HTML page\n"
+    "  --seconds N            stop after N seconds (default 0: run until interrupted)",
+    "orvo-sim server --port 0 --records 20000 --seconds 60"};
 
 }  // namespace

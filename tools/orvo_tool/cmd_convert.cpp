@@ -1,26 +1,71 @@
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "common/command_registry.h"
+#include "common/input_file.h"
+#include "database/database_conversion.h"
 #include "device/dfu_device.h"
 #include "common/message_box_port.h"
 
 namespace {
 
+// The conversion takes this many records of the text and ignores the rest.
+constexpr std::uint64_t kRecordLimit =
+    static_cast<std::uint64_t>(DatabaseConversion::RecordsPerBufferFile) * DatabaseConversion::BufferFileLimit;
+// Counting the records of the text for the report reads no further than this;
+// a longer text is reported with "at least".
+constexpr std::uint64_t kCountedBytes = 256ull * 1024 * 1024;
+
 // The DFU file preparation reports its failures in message boxes; on the
 // command line they become lines on the error stream.
 class StderrMessageBox : public MessageBoxPort {
 public:
-    void ShowMessageBox(const std::string& text) override { std::fprintf(stderr, "convert: %s\n", text.c_str()); }
+    void ShowMessageBox(const std::string& text) override {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str());
+    }
 };
 
-int RunConvert(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].empty()) {
-        std::fprintf(stderr, "usage: orvo-tool convert BASE   (reads BASE.txt, writes BASE.bin and BASE.dfu)\n");
-        return 2;
+struct TextRecords {
+    std::uint64_t total = 0;  // NUL-terminated records, as the conversion counts them
+    bool complete = true;     // false when the count stopped before the text's end
+};
+
+// What the conversion did with the text's records: how many it read, and
+// how many of those did not make it into the packed database.
+void ReportRecords(const std::string& textPath, std::uint64_t packed) {
+    TextRecords records;
+    std::string error;
+    if (!CountNulBytes(textPath, kCountedBytes, records.total, records.complete, error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return;
     }
+    const std::uint64_t read = records.total < kRecordLimit ? records.total : kRecordLimit;
+    if (records.total > kRecordLimit || !records.complete)
+        std::fprintf(stderr, "%s%s%llu records beyond the limit of %llu ignored\n", CommandPrefix().c_str(),
+                     records.complete ? "" : "at least ",
+                     static_cast<unsigned long long>(records.total - read),
+                     static_cast<unsigned long long>(kRecordLimit));
+    if (read > packed)
+        std::fprintf(stderr, "%s%llu records skipped as invalid\n", CommandPrefix().c_str(),
+                     static_cast<unsigned long long>(read - packed));
+}
+
+int RunConvert(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].empty())
+        return UsageError("a BASE is needed");
+    if (args.size() != 1)
+        return RejectLeftovers({args.begin() + 1, args.end()});
     const std::string& base = args[0];
+    const std::string textPath = base + ".txt";
+    std::string error;
+    if (!CheckRegularFile(textPath, false, error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        // What the updater's conversion answers for a text it cannot open.
+        std::printf("%s\n", ConversionResult::DbFileOpenError);
+        return ExitFailure;
+    }
     // The buffer files go where the updater would put them: beside the working
     // files. Built from BASE, the device object's program folder is BASE's
     // folder (the current directory for a bare name).
@@ -31,22 +76,31 @@ int RunConvert(const std::vector<std::string>& args) {
     const std::string result = device.PrepareDatabase(base);
     std::printf("%s\n", result.c_str());
     if (result != base) {
-        if (result.empty())
-            std::fprintf(stderr, "convert: no valid record in %s.txt\n", base.c_str());
-        return 1;
+        if (result.empty()) {
+            std::fprintf(stderr, "%sno valid record in %s\n", CommandPrefix().c_str(), textPath.c_str());
+            ReportRecords(textPath, 0);
+        }
+        return ExitFailure;
     }
-    std::error_code error;
-    const auto packedSize = std::filesystem::file_size(base + ".bin", error);
-    if (!error && packedSize >= 5)
-        std::fprintf(stderr, "convert: %ju records packed into %s.bin (%ju bytes), DFU file %s.dfu\n",
-                     static_cast<std::uintmax_t>((packedSize - 5) / 14), base.c_str(),
+    std::error_code sizeError;
+    const auto packedSize = std::filesystem::file_size(base + ".bin", sizeError);
+    if (!sizeError && packedSize >= 5) {
+        const std::uint64_t packed = (packedSize - 5) / 14;
+        std::fprintf(stderr, "%s%ju records packed into %s.bin (%ju bytes), DFU file %s.dfu\n",
+                     CommandPrefix().c_str(), static_cast<std::uintmax_t>(packed), base.c_str(),
                      static_cast<std::uintmax_t>(packedSize), base.c_str());
-    return 0;
+        ReportRecords(textPath, packed);
+    }
+    return ExitSuccess;
 }
 
-const CommandRegistration registration{"convert", "BASE",
-                                       "convert BASE.txt into the packed database BASE.bin and BASE.dfu "
-                                       "(buffer files in BASE's folder)",
-                                       &RunConvert};
+const CommandRegistration registration{
+    "convert", "BASE",
+    "convert BASE.txt into the packed database BASE.bin and BASE.dfu (buffer files in BASE's folder)", &RunConvert,
+    "Prints the conversion's result text on stdout (BASE on success) and, on stderr, how many records\n"
+    "were packed, how many were ignored beyond the limit of " + std::to_string(kRecordLimit) +
+        " and how many were skipped as invalid.\n"
+        "BASE.txt must be a regular file. Exit code 0 only when the result is BASE.",
+    "orvo-tool convert work/tesselDB"};
 
 }  // namespace

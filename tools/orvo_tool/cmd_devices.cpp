@@ -16,13 +16,13 @@ int RunDevices(const std::vector<std::string>& arguments) {
     UsbSession session;
     std::string error;
     if (!session.Start(args, error)) {
-        std::fprintf(stderr, "orvo-tool devices: %s\n", error.c_str());
-        return 2;
+        if (session.FailedOnUsage())
+            return UsageError(error);
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
-    if (!args.empty()) {
-        std::fprintf(stderr, "orvo-tool devices: unexpected argument '%s'\n", args.front().c_str());
-        return 2;
-    }
+    if (!args.empty())
+        return RejectLeftovers(args);
     bool any = false;
     for (const DfuInterfaceInfo& info : CurrentUsbBackend().EnumerateDfuInterfaces()) {
         if (info.description) {
@@ -38,10 +38,12 @@ int RunDevices(const std::vector<std::string>& arguments) {
     if (!any)
         std::fprintf(stderr, "no usable DFU-mode device found\n");
     session.Finish(error);
-    return any ? 0 : 1;
+    return any ? ExitSuccess : ExitFailure;
 }
 
 const CommandRegistration registration{"devices", UsbSession::OptionsUsage(),
-                                       "list DFU-mode devices: path and description", &RunDevices};
+                                       "list DFU-mode devices: path and description", &RunDevices,
+                                       UsbSession::OptionsHelp() + "Exit code 1 when no usable device is found.",
+                                       "orvo-tool devices --virtual"};
 
 }  // namespace

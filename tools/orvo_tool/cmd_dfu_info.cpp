@@ -1,10 +1,10 @@
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/command_registry.h"
+#include "common/dfu_file_limit.h"
+#include "common/input_file.h"
 #include "common/printable_text.h"
 #include "device/dfu/dfu_files_format.h"
 
@@ -42,19 +42,15 @@ void PrintImages(const DfuFileContents& contents) {
 }
 
 int RunDfuInfo(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: orvo-tool dfu-info FILE\n");
-        return 2;
-    }
-    std::ifstream in(args[0], std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "dfu-info: cannot open %s\n", args[0].c_str());
-        return 1;
-    }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        std::fprintf(stderr, "dfu-info: cannot read %s\n", args[0].c_str());
-        return 1;
+    if (args.empty())
+        return UsageError("a FILE is needed");
+    if (args.size() != 1)
+        return RejectLeftovers({args.begin() + 1, args.end()});
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!ReadRegularFile(args[0], kMaxDfuFileBytes, bytes, error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
 
     const DfuFileParse parsed = DfuFileFormat::Parse(bytes);
@@ -62,16 +58,19 @@ int RunDfuInfo(const std::vector<std::string>& args) {
     if (parsed.suffixRead)
         PrintSuffix(parsed);
     if (!parsed.ok) {
-        std::fprintf(stderr, "dfu-info: malformed DFU file: %s (offset %zu)\n", parsed.error.c_str(),
-                     parsed.errorOffset);
-        return 1;
+        std::fprintf(stderr, "%smalformed DFU file: %s (offset %zu)\n", CommandPrefix().c_str(),
+                     parsed.error.c_str(), parsed.errorOffset);
+        return ExitFailure;
     }
     PrintImages(parsed.contents);
-    return 0;
+    return ExitSuccess;
 }
 
-const CommandRegistration registration{"dfu-info", "FILE",
-                                       "show the suffix, CRC verdict, images and elements of a DFU file",
-                                       &RunDfuInfo};
+const CommandRegistration registration{
+    "dfu-info", "FILE", "show the suffix, CRC verdict, images and elements of a DFU file", &RunDfuInfo,
+    "FILE must be a regular file of at most 256 MiB (the engine's limit).\n"
+    "Exit code 1 for a file that cannot be read or that the engine would refuse (bad CRC, cut short, ...):\n"
+    "the reason and its offset are printed.",
+    "orvo-tool dfu-info work/tesselDB.dfu"};
 
 }  // namespace

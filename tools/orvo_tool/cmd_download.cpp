@@ -8,20 +8,22 @@
 
 namespace {
 
-int Usage(const char* problem) {
-    std::fprintf(stderr, "download: %s\nusage: orvo-tool download SERIAL --host HOST[:PORT] --folder DIR\n", problem);
-    return 2;
-}
-
 int RunDownload(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
     std::string host, folder;
     TakeOption(args, "--host", host);
     TakeOption(args, "--folder", folder);
+    if (args.empty())
+        return UsageError("a SERIAL is needed");
     if (args.size() != 1)
-        return Usage("exactly one SERIAL is needed");
+        return RejectLeftovers({args.begin() + 1, args.end()});
     if (host.empty() || folder.empty())
-        return Usage("--host and --folder are required");
+        return UsageError("--host and --folder are required");
+    std::error_code folderError;
+    if (!std::filesystem::is_directory(folder, folderError)) {
+        std::fprintf(stderr, "%s%s is not a folder\n", CommandPrefix().c_str(), folder.c_str());
+        return ExitFailure;
+    }
 
     // The device object takes its working folder from a program path, as the
     // updater does at start-up.
@@ -36,13 +38,17 @@ int RunDownload(const std::vector<std::string>& arguments) {
 
     std::error_code ec;
     if (!result.Stored() || !std::filesystem::is_regular_file(target, ec))
-        return 1;
+        return ExitFailure;
     std::printf("%s\n", target.c_str());
-    return 0;
+    return ExitSuccess;
 }
 
 const CommandRegistration registration{"download", "SERIAL --host HOST[:PORT] --folder DIR",
                                        "download the database for a serial number into DIR/tesselDB.txt",
-                                       &RunDownload};
+                                       &RunDownload,
+                                       "  --host HOST[:PORT]     the update server (plain http)\n"
+                                       "  --folder DIR           an existing folder for tesselDB.txt\n"
+                                       "Exit code 1 when the download did not store a database.",
+                                       "orvo-tool download 1234567 --host 127.0.0.1:8080 --folder work"};
 
 }  // namespace

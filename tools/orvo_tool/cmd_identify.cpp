@@ -6,7 +6,7 @@
 
 // Reads the attached device's identity block the way the updater does before
 // a download and says whether the updater would accept it.
-// Exit code: 0 accepted, 1 rejected, 2 no device or block unreadable.
+// Exit code: 0 accepted, 1 rejected, unreadable or no device.
 
 namespace {
 
@@ -24,17 +24,17 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     DeviceSession session;
     std::string error;
     if (!session.Open(args, error)) {
-        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
-        return 2;
+        if (session.OpenFailedOnUsage())
+            return UsageError(error);
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
     const bool picked = session.PickDevice(args, error);
-    if (!args.empty()) {
-        std::fprintf(stderr, "usage: orvo-tool identify [--device PATH] %s\n", UsbSession::OptionsUsage());
-        return 2;
-    }
+    if (!args.empty())
+        return RejectLeftovers(args);
     if (!picked) {
-        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
-        return 2;
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
 
     CDfuDevice& device = session.Device();
@@ -47,18 +47,19 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     std::printf("identity text: %s\n", PrintableText(device.DeviceIdText.Get()).c_str());
     std::printf("product name: %s\n", PrintableText(device.DeviceProductName.Get()).c_str());
     std::printf("verdict: %s\n", VerdictText(result));
-    if (!session.Finish(error))
-        std::fprintf(stderr, "orvo-tool identify: %s\n", error.c_str());
-    switch (result) {
-    case IdentifyResult::Accepted: return 0;
-    case IdentifyResult::Rejected: return 1;
-    case IdentifyResult::Unreadable: return 2;
+    if (!session.Finish(error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
-    return 2;
+    return result == IdentifyResult::Accepted ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace
 
 static const CommandRegistration registration{
     "identify", std::string("[--device PATH] ") + UsbSession::OptionsUsage(),
-    "read the device's identity block: serial, identity text, product name and the verdict", &RunIdentify};
+    "read the device's identity block: serial, identity text, product name and the verdict", &RunIdentify,
+    DeviceOptionHelp() + UsbSession::OptionsHelp() +
+        "Exit code 0 when the updater accepts the device; 1 when it rejects it, the block is unreadable or\n"
+        "no device is found (the verdict line tells which).",
+    "orvo-tool identify --virtual"};

@@ -6,17 +6,18 @@
 namespace {
 
 int RunQuery(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: orvo-tool query SERIAL\n");
-        return 2;
-    }
+    if (args.empty())
+        return UsageError("a SERIAL is needed");
+    if (args.size() != 1)
+        return RejectLeftovers({args.begin() + 1, args.end()});
     CDfuDevice device("orvo-tool");
     device.DeviceSerial.Set(args.front());
     std::printf("%s\n", device.BuildDownloadQuery().c_str());
-    return 0;
+    return ExitSuccess;
 }
 
 const CommandRegistration registration{"query", "SERIAL", "print the signed download query for a serial number",
-                                       &RunQuery};
+                                       &RunQuery, "SERIAL: the device's serial number as the identity block holds it.",
+                                       "orvo-tool query 1234567"};
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 #include "common/command_registry.h"
 #include "dfu_runner.h"
@@ -31,45 +32,47 @@ int RunRead(const std::vector<std::string>& arguments) {
     std::string out;
     const bool hasOut = TakeOption(args, "--out", out);
     if (!session.Start(args, error)) {
-        std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
-        return 2;
+        if (session.FailedOnUsage())
+            return UsageError(error);
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
     std::string path;
     const bool picked = PickDevice(args, path, error);
     std::uint32_t address = 0;
     std::uint32_t length = 0;
-    if (!hasOut || args.size() != 2 || !ParseNumber(args[0], address) || !ParseNumber(args[1], length) ||
-        length == 0) {
-        std::fprintf(stderr, "usage: orvo-tool read ADDR LEN --out FILE [--device PATH] %s\n",
-                     UsbSession::OptionsUsage());
-        return 2;
-    }
+    if (!hasOut)
+        return UsageError("--out FILE is needed");
+    if (args.size() < 2)
+        return UsageError("ADDR and LEN are needed");
+    if (args.size() > 2)
+        return RejectLeftovers({args.begin() + 2, args.end()});
+    if (!ParseNumber(args[0], address) || !ParseNumber(args[1], length) || length == 0)
+        return UsageError("ADDR and LEN must be numbers (decimal or 0x...) up to 0xFFFFFFFF, LEN not 0");
     // Larger than any memory map the Orvo has; refused before allocating it.
     constexpr std::uint32_t kMaxRead = 64u * 1024 * 1024;
-    if (length > kMaxRead) {
-        std::fprintf(stderr, "orvo-tool read: LEN may be at most %u bytes\n", kMaxRead);
-        return 2;
-    }
+    if (length > kMaxRead)
+        return UsageError("LEN may be at most " + std::to_string(kMaxRead) + " bytes");
     if (!picked) {
-        std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
-        return 1;
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
     std::vector<std::uint8_t> data;
     const ToolRunResult result = ReadFromDevice(path, address, length, data);
     if (result.error != STDFU_NOERROR) {
-        std::fprintf(stderr, "orvo-tool read: %s: %s\n", path.c_str(), DescribeResult(result).c_str());
-        return 1;
+        std::fprintf(stderr, "%s%s: %s\n", CommandPrefix().c_str(), path.c_str(), DescribeResult(result).c_str());
+        return ExitFailure;
     }
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     file.close();
     if (!file) {
-        std::fprintf(stderr, "orvo-tool read: cannot write %s\n", out.c_str());
-        return 1;
+        std::fprintf(stderr, "%scannot write %s\n", CommandPrefix().c_str(), out.c_str());
+        return ExitFailure;
     }
     if (!session.Finish(error)) {
-        std::fprintf(stderr, "orvo-tool read: %s\n", error.c_str());
-        return 1;
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
     std::printf("read %u bytes at 0x%08X from %s into %s\n", length, address, path.c_str(), out.c_str());
     return 0;
@@ -77,6 +80,10 @@ int RunRead(const std::vector<std::string>& arguments) {
 
 const CommandRegistration registration{"read", std::string("ADDR LEN --out FILE [--device PATH] ") +
                                                    UsbSession::OptionsUsage(),
-                                       "read device memory (alternate setting 1) into a file", &RunRead};
+                                       "read device memory (alternate setting 1) into a file", &RunRead,
+                                       "  ADDR, LEN              decimal or 0x... ; LEN at most 64 MiB\n"
+                                       "  --out FILE             where the bytes go\n" +
+                                           DeviceOptionHelp() + UsbSession::OptionsHelp(),
+                                       "orvo-tool read 0x004E0000 16 --out date.bin --virtual=flash.bin"};
 
 }  // namespace

@@ -2,9 +2,12 @@
 
 #include "common/command_registry.h"
 
-static int RunVersion(const std::vector<std::string>&) {
+static int RunVersion(const std::vector<std::string>& args) {
+    if (!args.empty())
+        return RejectLeftovers(args);
     std::puts("orvo-tool 1.0.7");
-    return 0;
+    return ExitSuccess;
 }
 
-static const CommandRegistration registration{"version", "", "print the version", &RunVersion};
+static const CommandRegistration registration{"version", "", "print the version", &RunVersion, "",
+                                              "orvo-tool version"};

@@ -1,7 +1,11 @@
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "common/command_registry.h"
+#include "common/dfu_file_limit.h"
+#include "common/input_file.h"
+#include "device/dfu/dfu_files_format.h"
 #include "device_session.h"
 
 // Writes the alternate-setting-1 image of a DFU file into the device exactly
@@ -10,20 +14,51 @@
 
 namespace {
 
-// UpgradeDevice takes a base name and appends ".dfu"; a file named otherwise
-// is copied under such a name into the session's folder.
-bool BaseOf(const std::string& file, const std::string& folder, std::string& base, std::string& error) {
-    const std::filesystem::path path(file);
-    if (path.extension() == ".dfu") {
-        base = file.substr(0, file.size() - 4);
-        return true;
+// The file is read and checked here, so that a missing or malformed file is
+// reported as what it is rather than as a failed device operation. The
+// operation then gets the bytes that were checked, under the ".dfu" name
+// UpgradeDevice appends, in the session's own folder.
+bool StageDfuFile(const std::string& file, const std::string& folder, std::string& base, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadRegularFile(file, kMaxDfuFileBytes, bytes, error))
+        return false;
+    const DfuFileParse parsed = DfuFileFormat::Parse(bytes);
+    if (!parsed.ok) {
+        error = file + " is not a DFU file: " + parsed.error + " (offset " + std::to_string(parsed.errorOffset) + ")";
+        return false;
     }
     base = (std::filesystem::path(folder) / "write").string();
-    std::error_code failed;
-    std::filesystem::copy_file(path, base + ".dfu", std::filesystem::copy_options::overwrite_existing, failed);
-    if (failed)
-        error = file + ": " + failed.message();
-    return !failed;
+    std::ofstream out(base + ".dfu", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write the working copy " + base + ".dfu";
+        return false;
+    }
+    return true;
+}
+
+int Write(DeviceSession& session, std::vector<std::string>& args) {
+    std::string error;
+    const bool picked = session.PickDevice(args, error);
+    if (args.empty())
+        return UsageError("a FILE.dfu is needed");
+    if (args.size() != 1)
+        return RejectLeftovers({args.begin() + 1, args.end()});
+    std::string base;
+    if (!StageDfuFile(args[0], session.Folder(), base, error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
+    }
+    if (!picked) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
+    }
+    // What went wrong has been shown by the operation itself.
+    if (!session.Device().UpgradeDevice(base))
+        return ExitFailure;
+    std::printf("wrote %s into %s\n", args[0].c_str(), session.Device().DevicePath.Get().c_str());
+    return ExitSuccess;
 }
 
 int RunWrite(const std::vector<std::string>& arguments) {
@@ -31,35 +66,28 @@ int RunWrite(const std::vector<std::string>& arguments) {
     DeviceSession session;
     std::string error;
     if (!session.Open(args, error)) {
-        std::fprintf(stderr, "orvo-tool write: %s\n", error.c_str());
-        return 2;
+        if (session.OpenFailedOnUsage())
+            return UsageError(error);
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
     }
-    const bool picked = session.PickDevice(args, error);
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: orvo-tool write FILE.dfu [--device PATH] %s\n", UsbSession::OptionsUsage());
-        return 2;
-    }
-    if (!picked) {
-        std::fprintf(stderr, "orvo-tool write: %s\n", error.c_str());
-        return 1;
-    }
-    std::string base;
-    if (!BaseOf(args[0], session.Folder(), base, error)) {
-        std::fprintf(stderr, "orvo-tool write: %s\n", error.c_str());
-        return 1;
-    }
-    // What went wrong has been shown by the operation itself.
-    if (!session.Device().UpgradeDevice(base))
-        return 1;
+    int result = Write(session, args);
+    // The virtual flash is kept whatever happened, so that what a failed
+    // write left can be inspected.
     if (!session.Finish(error)) {
-        std::fprintf(stderr, "orvo-tool write: %s\n", error.c_str());
-        return 1;
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        if (result == ExitSuccess)
+            result = ExitFailure;
     }
-    std::printf("wrote %s into %s\n", args[0].c_str(), session.Device().DevicePath.Get().c_str());
-    return 0;
+    return result;
 }
 
-const CommandRegistration registration{"write", std::string("FILE.dfu [--device PATH] ") + UsbSession::OptionsUsage(),
-                                       "write a DFU file's image into the device (erase, then write)", &RunWrite};
+const CommandRegistration registration{
+    "write", std::string("FILE.dfu [--device PATH] ") + UsbSession::OptionsUsage(),
+    "write a DFU file's image into the device (erase, then write)", &RunWrite,
+    std::string("FILE.dfu is checked first (a regular file of at most 256 MiB that parses as a DFU file).\n") +
+        DeviceOptionHelp() + DeviceSession::OptionsHelp() +
+        "With --virtual=FLASH_FILE the flash is saved after every outcome, a failed write included.",
+    "orvo-tool write work/tesselDB.dfu --virtual=flash.bin"};
 
 }  // namespace

@@ -26,6 +26,8 @@ public:
     // Picks the device (--device PATH, or the updater's discovery rule) and
     // makes it the one the operations address.
     bool PickDevice(std::vector<std::string>& args, std::string& error);
+    bool OpenFailedOnUsage() const { return usb_.FailedOnUsage(); }
+    static std::string OptionsHelp() { return UsbSession::OptionsHelp(); }
     // Saves the virtual Orvo's flash to its file, if it has one.
     bool Finish(std::string& error) { return usb_.Finish(error); }
 

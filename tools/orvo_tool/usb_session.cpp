@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/command_registry.h"
+#include "common/input_file.h"
 #include "device/dfu/dfu_protocol.h"
 #include "device/usb/pcap_capture.h"
 #include "device/usb/usb_backend.h"
@@ -51,6 +52,7 @@ UsbSession::~UsbSession() {
 }
 
 bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
+    failedOnUsage_ = true;
     bool isVirtual = false;
     TakeVirtual(args, isVirtual, flashFile_);
     std::string timingText;
@@ -68,13 +70,21 @@ bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
             error = "--virtual-timing must be instant, real or a positive factor";
             return false;
         }
-        orvo_ = std::make_shared<VirtualOrvo>(config);
-        if (!flashFile_.empty() && std::filesystem::exists(flashFile_) && !orvo_->LoadFlash(flashFile_, error))
+        failedOnUsage_ = false;
+        // A missing flash file starts a fresh device; anything but a regular
+        // file is refused before it is opened (a FIFO would hold us).
+        if (!flashFile_.empty() && !CheckRegularFile(flashFile_, true, error))
             return false;
+        orvo_ = std::make_shared<VirtualOrvo>(config);
+        if (!flashFile_.empty() && std::filesystem::exists(flashFile_) && !orvo_->LoadFlash(flashFile_, error)) {
+            orvo_.reset();  // nothing of a refused file is saved over it
+            return false;
+        }
         bus_ = std::make_unique<VirtualUsbBus>();
         bus_->Plug(orvo_);
     }
     UsbBackend& inner = bus_ ? static_cast<UsbBackend&>(*bus_) : CurrentUsbBackend();
+    failedOnUsage_ = false;
     if (capture) {
         capture_ = CapturingUsbBackend::Start(inner, capturePath, error);
         if (!capture_)
@@ -90,6 +100,17 @@ bool UsbSession::Finish(std::string& error) {
     if (orvo_ && !flashFile_.empty())
         return orvo_->SaveFlash(flashFile_, error);
     return true;
+}
+
+std::string UsbSession::OptionsHelp() {
+    return "  --virtual[=FLASH_FILE] a virtual Orvo instead of real devices; its 8 MiB flash is loaded from\n"
+           "                         and saved to FLASH_FILE (a missing file starts an erased device)\n"
+           "  --virtual-timing=instant|real|FACTOR  the virtual Orvo's speed (default instant)\n"
+           "  --capture FILE.pcap    record every USB transfer in the usbmon format\n";
+}
+
+std::string DeviceOptionHelp() {
+    return "  --device PATH          the device to use (default: the last usable DFU-mode device found)\n";
 }
 
 std::string AccessHint(const std::string& path) {

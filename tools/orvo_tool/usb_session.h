@@ -28,6 +28,12 @@ public:
     bool Finish(std::string& error);
 
     bool IsVirtual() const { return bus_ != nullptr; }
+    // After a failed Start: whether the command line was wrong (rather than
+    // a file that could not be used).
+    bool FailedOnUsage() const { return failedOnUsage_; }
+
+    // The session's options, one per line, for the commands' help.
+    static std::string OptionsHelp();
 
     static const char* OptionsUsage() { return "[--virtual[=FLASH_FILE]] [--virtual-timing=instant|real|FACTOR] [--capture FILE.pcap]"; }
 
@@ -36,12 +42,16 @@ private:
     std::shared_ptr<VirtualOrvo> orvo_;
     std::string flashFile_;
     std::unique_ptr<CapturingUsbBackend> capture_;
+    bool failedOnUsage_ = false;
 };
 
 // The device a command works on: --device PATH, or else the last DFU-mode
 // device enumerated whose description could be read (the updater's rule).
 // Devices without access are named in the error with the fix.
 bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& error);
+
+// The --device option, one line for the commands' help.
+std::string DeviceOptionHelp();
 
 // Text for a device that cannot be opened for lack of access rights.
 std::string AccessHint(const std::string& path);
