@@ -19,7 +19,8 @@ for target in "${targets[@]}"; do
   seeds=()
   [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
   echo "-- $name for ${seconds}s"
-  (cd "$work" && ASAN_OPTIONS=detect_leaks=1 "$OLDPWD/$target" -max_total_time="$seconds" \
+  # A single input that runs for more than 10 s is a hang and fails the run.
+  (cd "$work" && ASAN_OPTIONS=detect_leaks=1 "$OLDPWD/$target" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -print_final_stats=0 "$work" "${seeds[@]/#/$OLDPWD/}" 2>&1 | tail -n 3)
   rm -rf "$work"
 done

@@ -52,6 +52,16 @@ TEST_F(LanguageDialog, ShowsTheSevenFlagsAtTheTemplatesPositions) {
         EXPECT_LE(button->iconSize().width(), button->width());
         EXPECT_LE(button->iconSize().height(), button->height());
     }
+    // Two columns of equal flags inside the dialog, none covering another.
+    for (int position = 0; position < 7; ++position) {
+        const QRect flag = dialog.FlagButton(position)->geometry();
+        EXPECT_TRUE(dialog.rect().contains(flag)) << position;
+        EXPECT_EQ(flag.size(), dialog.FlagButton(0)->size()) << position;
+        EXPECT_EQ(flag.x(), dialog.FlagButton(position % 2)->x()) << position;
+        for (int other = position + 1; other < 7; ++other)
+            EXPECT_FALSE(flag.intersects(dialog.FlagButton(other)->geometry())) << position << " " << other;
+    }
+    EXPECT_LT(dialog.FlagButton(0)->geometry().right(), dialog.FlagButton(1)->x());
     EXPECT_FALSE(dialog.findChild<QPushButton*>("control1")->isVisibleTo(&dialog));
     EXPECT_FALSE(dialog.findChild<QPushButton*>("control2")->isVisibleTo(&dialog));
 }

@@ -109,7 +109,24 @@ TEST_F(DownloadSettingDialog, ControlsSitAtTheTemplatesPositionsInWhiteOnBlack) 
     EXPECT_EQ(dialog->OkButton()->geometry(), units.ToPixels(DialogTemplate::DownloadOk));
     EXPECT_EQ(dialog->CancelButton()->geometry(), units.ToPixels(DialogTemplate::DownloadCancel));
     EXPECT_EQ(dialog->SizeEdit()->geometry(), units.ToPixels(DialogTemplate::SizeEdit));
-    EXPECT_EQ(dialog->findChild<QWidget*>("control1004")->objectName(), "control1004");
+    // Check box 1004 is the Nordic region's, the one multi-line box: taller
+    // than the others, and no box covers another (boxes that touch in units
+    // may share a pixel row after rounding).
+    EXPECT_EQ(dialog->findChild<QWidget*>("control1004"), dialog->RegionBox(5));
+    for (int region = 0; region < RegionCount; ++region) {
+        if (region != 5)
+            EXPECT_GT(dialog->RegionBox(5)->height(), dialog->RegionBox(region)->height()) << region;
+        EXPECT_TRUE(dialog->rect().contains(dialog->RegionBox(region)->geometry())) << region;
+        for (int other = region + 1; other < RegionCount; ++other)
+            EXPECT_LE(dialog->RegionBox(region)->geometry().intersected(dialog->RegionBox(other)->geometry()).height(), 1)
+                << region << " " << other;
+    }
+    // OK and Cancel: one size, one row, OK on the left, below the boxes.
+    EXPECT_EQ(dialog->OkButton()->size(), dialog->CancelButton()->size());
+    EXPECT_EQ(dialog->OkButton()->y(), dialog->CancelButton()->y());
+    EXPECT_LT(dialog->OkButton()->geometry().right(), dialog->CancelButton()->x());
+    EXPECT_GT(dialog->OkButton()->y(), dialog->RegionBox(6)->geometry().bottom());
+    EXPECT_TRUE(dialog->rect().contains(dialog->CancelButton()->geometry()));
     EXPECT_EQ(dialog->windowTitle(), "Orvo Safety Camera Download Setting");
 
     EXPECT_EQ(dialog->palette().color(QPalette::Window), QColor(Qt::black));

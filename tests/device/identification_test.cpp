@@ -11,6 +11,7 @@
 #include "device/identity_block.h"
 #include "fake_dfu_library.h"
 #include "operation_fixture.h"
+#include "support/today.h"
 
 namespace {
 
@@ -127,17 +128,6 @@ TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
 // ---------------------------------------------------------------------------
 // The date stamp's device write
 
-namespace {
-
-std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm today{};
-    localtime_r(&now, &today);
-    return DfuPreparation::DateStampBytes(today);
-}
-
-}  // namespace
-
 class DateStamp : public OperationFixture {
 protected:
     DateStamp() { device.UseDfuLibrary(&library); }
@@ -152,11 +142,11 @@ protected:
 };
 
 TEST_F(DateStamp, TodayGoesIntoTheDevice) {
-    const std::string before = Today();
+    const std::string before = TodayStamp();
     EXPECT_TRUE(RunMonitored([this] { return device.WriteDateStamp(); }));
     const auto written = library.ReadFlash(DfuPreparation::DateStampAddress, 10);
     const std::string date(written.begin(), written.end());
-    EXPECT_TRUE(date == before || date == Today()) << date;  // midnight may pass
+    EXPECT_TRUE(date == before || date == TodayStamp()) << date;  // midnight may pass
     EXPECT_EQ(date.substr(8), "\r\n");
     EXPECT_EQ(library.Launched(), (std::vector<std::int32_t>{OPERATION_ERASE, OPERATION_UPGRADE}));
 }

@@ -13,19 +13,9 @@
 #include "device/identity_block.h"
 #include "operation_fixture.h"
 #include "database_generator.h"
+#include "support/today.h"
 #include "support/transport_rig.h"
 #include "virtual_usb_bus.h"
-
-namespace {
-
-std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm today{};
-    localtime_r(&now, &today);
-    return DfuPreparation::DateStampBytes(today);
-}
-
-}  // namespace
 
 class VirtualOrvoUpdate : public OperationFixture {
 protected:
@@ -111,7 +101,7 @@ TEST_F(VirtualOrvoUpdate, DatabaseAndDateStampAreWrittenAndReadBackUnchanged) {
     const std::vector<std::uint8_t> packed = ReadBytes(Base() + ".bin");
     ASSERT_GT(packed.size(), kOrvoSectorSize);  // spans sectors and many transfers
 
-    const std::string before = Today();
+    const std::string before = TodayStamp();
     EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
     EXPECT_EQ(bar.Text(), "100%");
     EXPECT_TRUE(RunMonitored([&] { return device.WriteDateStamp(); }));
@@ -119,7 +109,7 @@ TEST_F(VirtualOrvoUpdate, DatabaseAndDateStampAreWrittenAndReadBackUnchanged) {
     EXPECT_EQ(ReadBack(DfuPreparation::DatabaseAddress, static_cast<std::uint32_t>(packed.size())), packed);
     const auto date = ReadBack(DfuPreparation::DateStampAddress, 10);
     const std::string dateText(date.begin(), date.end());
-    EXPECT_TRUE(dateText == before || dateText == Today()) << dateText;
+    EXPECT_TRUE(dateText == before || dateText == TodayStamp()) << dateText;
     EXPECT_EQ(dateText.substr(8), "\r\n");
     // Neither write touched the identity block's sector.
     EXPECT_EQ(Identify(), IdentifyResult::Accepted);

@@ -103,9 +103,10 @@ public:
             if (fault == Fault::Vanish) {
                 return UsbStatus::NoDevice;
             }
-            // Silent: answer long after any host gives up.
+            // Silent: answer long after any host gives up, late enough that
+            // a host waiting for the answer instead is plainly seen to.
             lock.unlock();
-            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+            std::this_thread::sleep_for(std::chrono::milliseconds(3000));
             return UsbStatus::Timeout;
         }
         switch (setup.bRequest) {

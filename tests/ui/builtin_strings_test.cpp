@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
+#include "ui/builtin_resource_tables.h"
+
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 
@@ -17,6 +22,33 @@ TEST(BuiltInStrings, HoldTheCycleTextsExactly) {
     EXPECT_EQ(LoadResourceString(114), "Orvo Updater Error");
     EXPECT_EQ(LoadResourceString(115), "Upgrade successful !");
     EXPECT_EQ(LoadResourceString(113).rfind("An error has occurred whilst downloading", 0), 0u);
+}
+
+// Coverage both ways: every string id the program looks up has a text of its
+// own, and the table holds nothing else.
+TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
+    using namespace ResourceId;
+    const std::set<int> used = {AppTitle,      FrameTitle,        ConnectDeviceText,     ConnectingText,
+                                SerialPrefixText, ReconnectText,  WritingText,           CompleteText,
+                                FailedText,    DownloadErrorText, ErrorCaption,          UpgradeSuccessfulText,
+                                WorkingFilesErrorText, ConfirmCloseWhileWriting};
+    ASSERT_EQ(used.size(), 14u);
+    std::set<std::string> texts;
+    for (int id : used) {
+        const std::string text = LoadResourceString(id);
+        EXPECT_FALSE(text.empty()) << id;
+        texts.insert(text);
+    }
+    EXPECT_EQ(texts.size(), used.size()) << "two ids share a text";
+    int strings = 0;
+    for (const auto& entry : BuiltInStringTable()) {
+        const auto& [kind, id, item] = entry.first;
+        if (kind != ResourceKind::String)
+            continue;
+        ++strings;
+        EXPECT_TRUE(used.count(id)) << "unused string " << id;
+    }
+    EXPECT_EQ(strings, 14);
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {

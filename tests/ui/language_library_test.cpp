@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <set>
 
 #include "ui/builtin_resource_tables.h"
@@ -208,6 +210,28 @@ TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
     EXPECT_EQ(ResourceText(ResourceKind::DialogItem, 131, 9999), "");
     // A text only the built-in set has comes from it.
     EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "");
+
+    // Every shipped library answers every built-in id, so hide some of the
+    // Spanish ones: those, and only those, come in English.
+    class SpanishWithGaps : public ResourceSource {
+    public:
+        explicit SpanishWithGaps(std::shared_ptr<const ResourceSource> spanish) : spanish_(std::move(spanish)) {}
+        std::optional<std::string> Find(ResourceKind kind, int id, int item) const override {
+            if ((kind == ResourceKind::String && id == 115) || (kind == ResourceKind::MenuItem && item == 57665))
+                return std::nullopt;
+            return spanish_->Find(kind, id, item);
+        }
+
+    private:
+        std::shared_ptr<const ResourceSource> spanish_;
+    };
+    const auto spanish = ResourcesInForce();
+    ASSERT_NE(spanish, nullptr);
+    SetResourcesInForce(std::make_shared<SpanishWithGaps>(spanish));
+    EXPECT_EQ(LoadResourceString(115), "Upgrade successful !");
+    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
+    EXPECT_EQ(LoadResourceString(104), "Configuración del software Orvo");
+    EXPECT_EQ(LoadResourceString(108), "");
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
+    // Base units in pixels given directly: the font's average character width
+    // and its height.
+    DialogUnits(int baseWidth, int baseHeight) : baseWidth_(baseWidth), baseHeight_(baseHeight) {}
 
     QRect ToPixels(const DialogTemplate::UnitRect& rect) const;
     QSize SizeToPixels(const DialogTemplate::UnitRect& rect) const;
