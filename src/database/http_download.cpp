@@ -176,9 +176,10 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, limits.maxRedirects > 0 ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
-    // The watch checks the total time at every progress report; curl's own
-    // limit is the backstop.
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
+    // The watch checks the total time at every progress report (at least once
+    // a second); curl's own limit is only the backstop, set later so that it
+    // never ends the transfer first: its clock and ours differ by a little.
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>((limits.totalTimeout + std::chrono::seconds(2)).count()));
     // Rejects an announced length over the cap before any byte is stored; the
     // write callback enforces the cap when no length is announced.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
