@@ -16,7 +16,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -109,12 +108,15 @@ public:
         const std::string log = folder + "/background" + std::to_string(pids_.size()) + ".log";
         const ToolRun started = RunShell(folder, command + " >" + ShellQuote(log) + " 2>&1 & echo $!");
         pids_.push_back(static_cast<pid_t>(std::stol(started.output)));
-        static const std::regex listening("listening on (127\\.0\\.0\\.1:[0-9]+)");
+        const std::string listening = "listening on ";
         for (int attempt = 0; attempt < 600; ++attempt) {
-            std::smatch match;
             const std::string text = ReadAll(log);
-            if (std::regex_search(text, match, listening))
-                return match[1];
+            const auto at = text.find(listening + "127.0.0.1:");
+            if (at != std::string::npos) {
+                const auto from = at + listening.size();
+                const auto end = text.find_first_not_of("0123456789.:", from);
+                return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return "";
@@ -143,10 +145,26 @@ struct HelpContents {
     std::set<std::string> options;
 };
 
+bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
+bool IsOptionChar(char c) { return IsLower(c) || (c >= '0' && c <= '9') || c == '-'; }
+
+// Every "-x" or "--xyz" that starts a word (after a space, '[', '(', ',' or '|').
 void CollectOptions(const std::string& help, std::set<std::string>& options) {
-    static const std::regex option("(^|[\\s\\[(,|])(--?[a-z][a-z0-9-]*)");
-    for (auto it = std::sregex_iterator(help.begin(), help.end(), option); it != std::sregex_iterator(); ++it)
-        options.insert((*it)[2]);
+    const std::string starters = " \n\t[(,|";
+    for (std::size_t at = 0; at < help.size(); ++at) {
+        if (help[at] != '-' || (at > 0 && starters.find(help[at - 1]) == std::string::npos))
+            continue;
+        std::size_t name = at + 1;
+        if (name < help.size() && help[name] == '-')
+            ++name;
+        if (name >= help.size() || !IsLower(help[name]))
+            continue;
+        std::size_t end = name;
+        while (end < help.size() && IsOptionChar(help[end]))
+            ++end;
+        options.insert(help.substr(at, end - at));
+        at = end;
+    }
 }
 
 HelpContents ReadHelp(const std::string& program) {
@@ -157,15 +175,14 @@ HelpContents ReadHelp(const std::string& program) {
     std::istringstream lines(help.output);
     std::string line;
     bool inCommands = false;
-    static const std::regex commandLine("^  ([a-z][a-z-]*)( .*)?$");
     while (std::getline(lines, line)) {
         if (line == "commands:") {
             inCommands = true;
             continue;
         }
-        std::smatch match;
-        if (inCommands && std::regex_match(line, match, commandLine))
-            contents.commands.push_back(match[1]);
+        // "  NAME USAGE"; the summary lines below it are indented further.
+        if (inCommands && line.size() > 2 && line.rfind("  ", 0) == 0 && IsLower(line[2]))
+            contents.commands.push_back(line.substr(2, line.find(' ', 2) - 2));
         else if (inCommands && line.empty())
             inCommands = false;
     }

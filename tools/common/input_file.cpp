@@ -11,21 +11,15 @@
 
 namespace {
 
-std::string KindOf(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "a directory";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
-}
-
+// "is a directory, not a regular file", or for a kind without a common
+// name, "is not a regular file".
 std::string NotRegular(const std::string& path, mode_t mode) {
-    const std::string kind = KindOf(mode);
-    if (kind == "not a regular file")
+    const char* kind = S_ISDIR(mode)                    ? "a directory"
+                       : S_ISFIFO(mode)                 ? "a FIFO"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : nullptr;
+    if (kind == nullptr)
         return path + " is not a regular file";
     return path + " is " + kind + ", not a regular file";
 }

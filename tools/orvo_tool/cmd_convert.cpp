@@ -27,6 +27,10 @@ public:
     }
 };
 
+std::string Records(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
 struct TextRecords {
     std::uint64_t total = 0;  // NUL-terminated records, as the conversion counts them
     bool complete = true;     // false when the count stopped before the text's end
@@ -42,14 +46,15 @@ void ReportRecords(const std::string& textPath, std::uint64_t packed) {
         return;
     }
     const std::uint64_t read = records.total < kRecordLimit ? records.total : kRecordLimit;
-    if (records.total > kRecordLimit || !records.complete)
-        std::fprintf(stderr, "%s%s%llu records beyond the limit of %llu ignored\n", CommandPrefix().c_str(),
-                     records.complete ? "" : "at least ",
-                     static_cast<unsigned long long>(records.total - read),
+    if (records.total > kRecordLimit)
+        std::fprintf(stderr, "%s%s%s beyond the limit of %llu ignored\n", CommandPrefix().c_str(),
+                     records.complete ? "" : "at least ", Records(records.total - read).c_str(),
                      static_cast<unsigned long long>(kRecordLimit));
+    else if (!records.complete)
+        std::fprintf(stderr, "%sonly the records of the text's first %llu MiB were counted\n",
+                     CommandPrefix().c_str(), static_cast<unsigned long long>(kCountedBytes >> 20));
     if (read > packed)
-        std::fprintf(stderr, "%s%llu records skipped as invalid\n", CommandPrefix().c_str(),
-                     static_cast<unsigned long long>(read - packed));
+        std::fprintf(stderr, "%s%s skipped as invalid\n", CommandPrefix().c_str(), Records(read - packed).c_str());
 }
 
 int RunConvert(const std::vector<std::string>& args) {
