@@ -114,8 +114,9 @@ TEST_F(DownloadSettingDialog, ControlsSitAtTheTemplatesPositionsInWhiteOnBlack) 
     // may share a pixel row after rounding).
     EXPECT_EQ(dialog->findChild<QWidget*>("control1004"), dialog->RegionBox(5));
     for (int region = 0; region < RegionCount; ++region) {
-        if (region != 5)
+        if (region != 5) {
             EXPECT_GT(dialog->RegionBox(5)->height(), dialog->RegionBox(region)->height()) << region;
+        }
         EXPECT_TRUE(dialog->rect().contains(dialog->RegionBox(region)->geometry())) << region;
         for (int other = region + 1; other < RegionCount; ++other)
             EXPECT_LE(dialog->RegionBox(region)->geometry().intersected(dialog->RegionBox(other)->geometry()).height(), 1)
