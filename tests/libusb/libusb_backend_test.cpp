@@ -240,8 +240,9 @@ TEST_F(LibusbOverUmockdev, StallAndTimeoutAreReportedAndTheDeviceStaysUsable) {
     // The silent device answers only after 3 s: the 100 ms timeout must end
     // the wait long before that.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "the timeout must end the wait";
+    // Once the device has got over its silence it answers again.
     status.resize(6);
-    EXPECT_EQ(Transfer(*handle, GetStatusRequest(), status), UsbStatus::Ok);
+    EXPECT_EQ(Transfer(*handle, GetStatusRequest(), status, 10000), UsbStatus::Ok);
 }
 
 TEST_F(LibusbOverUmockdev, DeviceVanishingMidTransferGivesNoDevice) {
