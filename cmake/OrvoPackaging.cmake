@@ -104,11 +104,12 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
 
 # The package test builds the package from this build and runs the unpacked
-# updater as an unprivileged user. A sanitizer build would package its
-# instrumented binary, so only the ordinary builds run it.
+# updater as an unprivileged user (lintian takes most of its minute or so,
+# more on a loaded machine). A sanitizer build would package its instrumented
+# binary, so only the ordinary builds run it.
 if(ORVO_BUILD_TESTS AND ORVO_SANITIZE STREQUAL "")
   add_test(NAME packaging.debian_package
            COMMAND ${CMAKE_COMMAND} -E env bash ${PROJECT_SOURCE_DIR}/tests/packaging/package_test.sh
                    ${CMAKE_BINARY_DIR} ${ORVO_APP_ID})
-  set_tests_properties(packaging.debian_package PROPERTIES LABELS packaging TIMEOUT 300 RUN_SERIAL ON)
+  set_tests_properties(packaging.debian_package PROPERTIES LABELS packaging TIMEOUT 600 RUN_SERIAL ON)
 endif()
