@@ -3,7 +3,9 @@
 #
 #   cmake --build build/release --target package      -> build/release/orvo-updater_<version>_<arch>.deb
 #
-# Layout under the install prefix (/usr unless given):
+# Layout under the package's prefix ORVO_PACKAGE_PREFIX (/usr; `cmake --install`
+# uses CMAKE_INSTALL_PREFIX, and the updater finds its resources relative to
+# itself there too):
 #   bin/orvo-updater                  the updater
 #   lib/orvo-updater/Lang_*.Dll       language libraries (architecture-dependent)
 #   share/orvo-updater/Tessel.bmp     background picture
@@ -17,23 +19,24 @@ set(ORVO_PACKAGE_NAME orvo-updater)
 set(ORVO_PACKAGE_MAINTAINER "Orvo Updater developers <updater@orvo.invalid>" CACHE STRING
     "Maintainer field of the Debian package")
 set(ORVO_APP_ID org.orvo.Updater)
+set(ORVO_PACKAGE_PREFIX /usr CACHE PATH "Prefix the Debian package installs into")
 
 set(ORVO_INSTALL_LIBRARY_DIR lib/${ORVO_PACKAGE_NAME})
 set(ORVO_INSTALL_DATA_DIR share/${ORVO_PACKAGE_NAME})
 
-# Installed in PREFIX/bin, the updater keeps its settings and working files in
+# Installed in the package's bin folder, the updater keeps its settings and working files in
 # the user's data folder even for root, who could write there.
 # The updater finds its read-only resources beside itself, then relative to
 # its own folder as installed (so an unpacked or relocated tree works), then
 # at the absolute installed place.
-file(RELATIVE_PATH ORVO_RELATIVE_LIBRARY_DIR ${CMAKE_INSTALL_PREFIX}/bin ${CMAKE_INSTALL_PREFIX}/${ORVO_INSTALL_LIBRARY_DIR})
-file(RELATIVE_PATH ORVO_RELATIVE_DATA_DIR ${CMAKE_INSTALL_PREFIX}/bin ${CMAKE_INSTALL_PREFIX}/${ORVO_INSTALL_DATA_DIR})
+file(RELATIVE_PATH ORVO_RELATIVE_LIBRARY_DIR ${ORVO_PACKAGE_PREFIX}/bin ${ORVO_PACKAGE_PREFIX}/${ORVO_INSTALL_LIBRARY_DIR})
+file(RELATIVE_PATH ORVO_RELATIVE_DATA_DIR ${ORVO_PACKAGE_PREFIX}/bin ${ORVO_PACKAGE_PREFIX}/${ORVO_INSTALL_DATA_DIR})
 target_compile_definitions(orvo-updater PRIVATE
   ORVO_RELATIVE_LIBRARY_DIR="${ORVO_RELATIVE_LIBRARY_DIR}"
   ORVO_RELATIVE_DATA_DIR="${ORVO_RELATIVE_DATA_DIR}"
-  ORVO_INSTALLED_PROGRAM_DIR="${CMAKE_INSTALL_PREFIX}/bin"
-  ORVO_INSTALLED_LIBRARY_DIR="${CMAKE_INSTALL_PREFIX}/${ORVO_INSTALL_LIBRARY_DIR}"
-  ORVO_INSTALLED_DATA_DIR="${CMAKE_INSTALL_PREFIX}/${ORVO_INSTALL_DATA_DIR}")
+  ORVO_INSTALLED_PROGRAM_DIR="${ORVO_PACKAGE_PREFIX}/bin"
+  ORVO_INSTALLED_LIBRARY_DIR="${ORVO_PACKAGE_PREFIX}/${ORVO_INSTALL_LIBRARY_DIR}"
+  ORVO_INSTALLED_DATA_DIR="${ORVO_PACKAGE_PREFIX}/${ORVO_INSTALL_DATA_DIR}")
 if(TARGET orvo_gui)
   target_compile_definitions(orvo_gui PRIVATE ORVO_VERSION="${PROJECT_VERSION}")
 endif()
@@ -78,14 +81,13 @@ set(CPACK_PACKAGE_NAME ${ORVO_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${ORVO_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "safety camera database updater for the Orvo")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "safety camera database updater for the Orvo
-The Orvo Updater waits for an Orvo, a handheld GPS safety-camera device, to be
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The Orvo Updater waits for an Orvo, a handheld GPS safety-camera device, to be
 connected by USB, downloads a fresh camera database for its serial number and
 writes it into the device's flash over USB DFU, followed by a date stamp.
 .
 The package includes a udev rule that lets the user logged in at the seat
 open the device without root.")
-set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_PACKAGING_INSTALL_PREFIX ${ORVO_PACKAGE_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ORVO_PACKAGE_MAINTAINER}")
@@ -94,15 +96,20 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Our own maintainer scripts re-apply udev rules; they also keep CPack from
+# adding ldconfig calls for the language modules, which are private plug-ins.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+                                       ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)
 
 # The package test builds the package from this build and runs the unpacked
-# updater as an unprivileged user. A sanitizer build would package its
-# instrumented binary, so only the ordinary builds run it.
+# updater as an unprivileged user (lintian takes most of its minute or so,
+# more on a loaded machine). A sanitizer build would package its instrumented
+# binary, so only the ordinary builds run it.
 if(ORVO_BUILD_TESTS AND ORVO_SANITIZE STREQUAL "")
   add_test(NAME packaging.debian_package
            COMMAND ${CMAKE_COMMAND} -E env bash ${PROJECT_SOURCE_DIR}/tests/packaging/package_test.sh
                    ${CMAKE_BINARY_DIR} ${ORVO_APP_ID})
-  set_tests_properties(packaging.debian_package PROPERTIES LABELS packaging TIMEOUT 300 RUN_SERIAL ON)
+  set_tests_properties(packaging.debian_package PROPERTIES LABELS packaging TIMEOUT 600 RUN_SERIAL ON)
 endif()

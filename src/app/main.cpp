@@ -84,15 +84,30 @@ int PrintLocations(const std::string& programPath) {
     return 0;
 }
 
-// The toolkit ends the process with abort() when it cannot open a display;
-// say it in one line and end with an ordinary failure instead.
-void OnToolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+// The toolkit ends the process with abort() when it cannot open a display,
+// after a few lines of its own. While the application object is built its
+// messages are held back: a fatal one ends the process with one line naming
+// the first cause and an ordinary failure; otherwise they are shown after.
+std::vector<std::string>& HeldToolkitMessages() {
+    static std::vector<std::string> messages;
+    return messages;
+}
+
+void HoldToolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    const std::string text = message.section(QLatin1Char('\n'), 0, 0).toStdString();
     if (type == QtFatalMsg) {
+        const auto& held = HeldToolkitMessages();
         std::fprintf(stderr, "orvo-updater: cannot start the window: %s\n",
-                     message.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+                     held.empty() ? text.c_str() : held.front().c_str());
         std::_Exit(1);
     }
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    HeldToolkitMessages().push_back(message.toStdString());
+}
+
+void ShowHeldToolkitMessages() {
+    for (const std::string& message : HeldToolkitMessages())
+        std::fprintf(stderr, "%s\n", message.c_str());
+    HeldToolkitMessages().clear();
 }
 
 }  // namespace
@@ -133,9 +148,10 @@ int main(int argc, char** argv) {
         };
     }
 
-    const QtMessageHandler previousHandler = qInstallMessageHandler(&OnToolkitMessage);
+    const QtMessageHandler previousHandler = qInstallMessageHandler(&HoldToolkitMessage);
     CDFUpdate_tesselApp app(argc, argv, std::move(services), &MakeInstalledDevice);
     qInstallMessageHandler(previousHandler);
+    ShowHeldToolkitMessages();
     if (!app.InitInstance())
         return 1;
     if (options.quitAfterStart)

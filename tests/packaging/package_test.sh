@@ -36,7 +36,7 @@ done
 
 echo "== lintian"
 # Errors fail; warnings and notes are shown.
-lintian --allow-root --no-tag-display-limit "$deb" | tee "$work/lintian" || true
+lintian --allow-root --tag-display-limit 0 "$deb" | tee "$work/lintian" || true
 if grep -q '^E:' "$work/lintian"; then fail "lintian reports errors"; fi
 
 echo "== unpack"
@@ -83,6 +83,7 @@ if [ "${ORVO_PACKAGE_INSTALL_TEST:-}" = 1 ]; then
   dpkg -i "$deb"
   /usr/bin/orvo-updater --version
   dpkg -r orvo-updater
+  dpkg -P orvo-updater
   [ ! -e /usr/bin/orvo-updater ] && [ ! -e /usr/lib/orvo-updater ] && [ ! -e /usr/lib/udev/rules.d/70-orvo-dfu.rules ] ||
     fail "files left behind after removal"
 fi
