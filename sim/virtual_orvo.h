@@ -117,6 +117,12 @@ public:
     void ClearFaults();
     void SetTiming(const OrvoTiming& timing);
 
+    // --- silent faults, which only reading back reveals
+    // The index-th Program (counted like the faults above) is acknowledged as
+    // good, but one byte of its block is stored wrong: a flash cell that
+    // fails without the device noticing.
+    void CorruptSilentlyAt(unsigned programIndex);
+
     // --- observation
     std::uint8_t State() const;
     std::uint8_t Status() const;
@@ -130,7 +136,7 @@ public:
 
 private:
     struct Fault {
-        enum class Action { Status, Stall, Unplug };
+        enum class Action { Status, Stall, Unplug, Corrupt };
         OrvoRequestKind kind;
         unsigned at;  // absolute count of that kind
         Action action;
@@ -176,6 +182,7 @@ private:
     std::uint32_t pendingAddress_ = 0;
     std::vector<std::uint8_t> pendingData_;
     std::uint8_t pendingResult_ = dfu::OK;
+    bool pendingCorrupt_ = false;
     std::chrono::steady_clock::time_point readyAt_{};
 
     std::vector<Fault> faults_;
