@@ -16,7 +16,8 @@
 namespace {
 
 constexpr DemoFault Faults[] = {DemoFault::None, DemoFault::ServerDown, DemoFault::HtmlAnswer,
-                                DemoFault::DeviceError, DemoFault::UnplugMidWrite};
+                                DemoFault::DeviceError, DemoFault::UnplugMidWrite, DemoFault::SilentCorruption,
+                                DemoFault::JunkAnswer};
 
 }  // namespace
 

@@ -20,6 +20,8 @@ const char* DemoFaultName(DemoFault fault) {
     case DemoFault::HtmlAnswer: return "HTML answer instead of a database";
     case DemoFault::DeviceError: return "device error mid-write";
     case DemoFault::UnplugMidWrite: return "unplug mid-write";
+    case DemoFault::SilentCorruption: return "silent corruption mid-write";
+    case DemoFault::JunkAnswer: return "random bytes instead of a database";
     }
     return "?";
 }
@@ -139,6 +141,8 @@ private:
     std::string Answer(const std::string& serial, std::size_t records) {
         if (htmlAnswer_.exchange(false))
             return HtmlAnswer;
+        if (junkAnswer_.exchange(false))
+            return ::JunkAnswer();
         return GenerateDatabaseTextForSerial(serial, records);
     }
 
@@ -147,6 +151,7 @@ private:
         const DemoFault fault = std::exchange(nextFault_, DemoFault::None);
         device.ServerHost = fault == DemoFault::ServerDown ? DeadServerHost : server_.HostAndPort();
         htmlAnswer_ = fault == DemoFault::HtmlAnswer;
+        junkAnswer_ = fault == DemoFault::JunkAnswer;
         const std::string serial = device.DeviceSerial.Get();
         for (auto& [plugged, entry] : plugged_) {
             entry.orvo->ClearFaults();
@@ -156,6 +161,8 @@ private:
                 entry.orvo->FailAt(OrvoRequestKind::Program, MidWriteBlock, ErrorWriteStatus);
             else if (fault == DemoFault::UnplugMidWrite)
                 entry.orvo->UnplugAt(OrvoRequestKind::Program, MidWriteBlock);
+            else if (fault == DemoFault::SilentCorruption)
+                entry.orvo->CorruptSilentlyAt(MidWriteBlock);
         }
     }
 
@@ -182,6 +189,7 @@ private:
     SimUpdateServer server_;
     bool started_ = false;
     std::atomic<bool> htmlAnswer_{false};
+    std::atomic<bool> junkAnswer_{false};
     mutable std::mutex mutex_;
     std::map<std::string, Plugged_> plugged_;
     DemoFault nextFault_ = DemoFault::None;

@@ -33,6 +33,7 @@ struct DemoOptions {
     std::string serial = "0012345";
     int timeoutSeconds = 240;
     DemoFault fault = DemoFault::None;
+    bool retry = false;
 };
 
 bool ParseFault(const std::string& text, DemoFault& fault) {
@@ -42,6 +43,8 @@ bool ParseFault(const std::string& text, DemoFault& fault) {
         {"html", DemoFault::HtmlAnswer},
         {"device-error", DemoFault::DeviceError},
         {"unplug", DemoFault::UnplugMidWrite},
+        {"silent-corruption", DemoFault::SilentCorruption},
+        {"junk", DemoFault::JunkAnswer},
     };
     for (const auto& [name, value] : names) {
         if (text == name) {
@@ -55,13 +58,16 @@ bool ParseFault(const std::string& text, DemoFault& fault) {
 void PrintUsage() {
     std::fprintf(stderr,
                  "usage: orvo-demo [--headless] [--screenshot FILE.png] [--flash FILE] [--serial SSSSSSS]\n"
-                 "                 [--timeout SECONDS] [--fault none|server-down|html|device-error|unplug]\n"
+                 "                 [--timeout SECONDS] [--retry]\n"
+                 "                 [--fault none|server-down|html|junk|device-error|unplug|silent-corruption]\n"
                  "  --headless     one unattended cycle on the offscreen platform (chosen by itself\n"
                  "                 without a display); exits 0 when the cycle came back to waiting\n"
                  "  --screenshot   saves the updater's window at the end\n"
                  "  --flash        keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
                  "  --shots DIR    (headless) saves during-write.png and upgrade-successful.png in DIR\n"
-                 "  --fault        the fault the headless cycle meets; it then ends non-zero\n");
+                 "  --fault        the fault the headless cycle meets; it then ends non-zero\n"
+                 "  --retry        (headless) after a failed cycle the Orvo is unplugged and plugged in\n"
+                 "                 again; exits 0 only if that second cycle succeeds\n");
 }
 
 // Returns false on a bad command line.
@@ -71,6 +77,8 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--headless")
             options.headless = true;
+        else if (arg == "--retry")
+            options.retry = true;
         else if (arg == "--screenshot" && hasValue)
             options.screenshot = argv[++i];
         else if (arg == "--shots" && hasValue)
@@ -190,6 +198,7 @@ int main(int argc, char** argv) {
     }
 
     HeadlessRun run(*bench, options.serial, options.timeoutSeconds * 1000);
+    run.SetRetry(options.retry);
     QObject::connect(&frame->View(), &CDFUpdate_tesselView::statusShown, &run, &HeadlessRun::OnStatus);
     QObject::connect(&app.ProgressBar(), &CSkinProgressCtrl::textChanged, &run, &HeadlessRun::OnBarText);
     int exitCode = HeadlessRun::ExitFailed;
