@@ -93,6 +93,8 @@ void VirtualOrvo::OnAttach() {
     status_ = dfu::OK;
     pointer_ = 0;
     pending_ = Pending::None;
+    busyForever_ = false;
+    noAnswer_ = false;
 }
 
 void VirtualOrvo::OnDetach() {
@@ -149,6 +151,8 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
     std::lock_guard lock(mutex_);
     if (detached_)
         return UsbStatus::NoDevice;
+    if (noAnswer_)
+        return UsbStatus::Timeout;
     ++stats_.requests;
     const std::size_t length = std::min<std::size_t>(setup.wLength, data.size());
     Verdict verdict;
@@ -210,6 +214,10 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
         wake_.notify_all();
         transferred = 0;
         return UsbStatus::NoDevice;
+    }
+    if (noAnswer_) {  // this very request started the silence
+        transferred = 0;
+        return UsbStatus::Timeout;
     }
     if (verdict == Verdict::Stall) {
         transferred = 0;
@@ -338,6 +346,8 @@ VirtualOrvo::Verdict VirtualOrvo::HandleGetStatus(std::span<std::uint8_t> data, 
         status_ = fault->status;
         pending_ = Pending::None;
     }
+    if (busyForever_)
+        return AnswerStuckBusy(data, transferred);
 
     dfu::StatusBlock answer;
     const auto now = std::chrono::steady_clock::now();
@@ -449,6 +459,7 @@ VirtualOrvo::Verdict VirtualOrvo::StallWith(std::uint8_t status) {
 
 std::optional<VirtualOrvo::Fault> VirtualOrvo::TakeFault(OrvoRequestKind kind) {
     const unsigned count = kindCounts_[static_cast<int>(kind)]++;
+    TriggerHangs(kind, count);
     const auto it = std::find_if(faults_.begin(), faults_.end(),
                                  [&](const Fault& f) { return f.kind == kind && f.at == count; });
     if (it == faults_.end())
@@ -576,11 +587,55 @@ void VirtualOrvo::ClearFaults() {
     std::lock_guard lock(mutex_);
     faults_.clear();
     slowCount_ = 0;
+    hangs_.clear();
 }
 
 void VirtualOrvo::SetTiming(const OrvoTiming& timing) {
     std::lock_guard lock(mutex_);
     config_.timing = timing;
+}
+
+// --- hangs
+
+void VirtualOrvo::BusyForeverAt(OrvoRequestKind kind, unsigned index) {
+    std::lock_guard lock(mutex_);
+    hangs_.push_back({kind, kindCounts_[static_cast<int>(kind)] + index, Hang::Action::BusyForever});
+}
+
+void VirtualOrvo::NoAnswerFrom(OrvoRequestKind kind, unsigned index) {
+    std::lock_guard lock(mutex_);
+    hangs_.push_back({kind, kindCounts_[static_cast<int>(kind)] + index, Hang::Action::NoAnswer});
+}
+
+void VirtualOrvo::TriggerHangs(OrvoRequestKind kind, unsigned count) {
+    for (auto it = hangs_.begin(); it != hangs_.end();) {
+        if (it->kind != kind || it->at != count) {
+            ++it;
+            continue;
+        }
+        (it->action == Hang::Action::BusyForever ? busyForever_ : noAnswer_) = true;
+        it = hangs_.erase(it);
+    }
+}
+
+// The work in hand is dropped, never done: a device that hangs in the middle
+// of a flash operation must not be able to finish it later on its own.
+VirtualOrvo::Verdict VirtualOrvo::AnswerStuckBusy(std::span<std::uint8_t> data, std::size_t& transferred) {
+    const auto now = std::chrono::steady_clock::now();
+    if (state_ == dfu::dfuDNBUSY && now < readyAt_)
+        violations_.push_back("GETSTATUS before the poll timeout had passed");
+    pending_ = Pending::None;
+    pendingData_.clear();
+    state_ = dfu::dfuDNBUSY;
+    readyAt_ = now + std::chrono::milliseconds(kOrvoStuckPollMs);
+    stats_.busyUs += static_cast<std::uint64_t>(kOrvoStuckPollMs) * 1000;
+    dfu::StatusBlock answer;
+    answer.bStatus = dfu::OK;
+    answer.bState = state_;
+    answer.bwPollTimeout = kOrvoStuckPollMs;
+    dfu::EncodeStatus(answer, data.data());
+    transferred = 6;
+    return Verdict::Ok;
 }
 
 std::uint8_t VirtualOrvo::State() const {

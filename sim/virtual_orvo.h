@@ -30,6 +30,9 @@ constexpr std::uint32_t kOrvoFirmwareSize = 16u * 64 * 1024;
 constexpr std::uint32_t kOrvoIdentityAddress = 0x004F0000;
 constexpr std::uint32_t kOrvoIdentitySize = 56;
 
+// The poll timeout a device stuck in dfuDNBUSY keeps asking for.
+constexpr std::uint32_t kOrvoStuckPollMs = 25;
+
 constexpr const char* kOrvoFirmwareMap = "@Firmware /0x00100000/16*064Ka";
 constexpr const char* kOrvoDataFlashMap = "@Data Flash /0x00000000/128*064Kg";
 
@@ -123,6 +126,16 @@ public:
     // fails without the device noticing.
     void CorruptSilentlyAt(unsigned programIndex);
 
+    // --- hangs: once triggered they last until the device is plugged in again
+    // (ClearFaults only drops those not yet triggered).
+    // From the index-th request of `kind` on, every GETSTATUS answers dfuDNBUSY
+    // with kOrvoStuckPollMs as poll timeout; the work in hand is never done.
+    void BusyForeverAt(OrvoRequestKind kind, unsigned index);
+    // From the index-th request of `kind` on (that one included), the device
+    // answers nothing: every transfer ends in the host's timeout. The virtual
+    // bus reports that timeout at once; over umockdev the host waits it out.
+    void NoAnswerFrom(OrvoRequestKind kind, unsigned index);
+
     // --- observation
     std::uint8_t State() const;
     std::uint8_t Status() const;
@@ -189,6 +202,19 @@ private:
     unsigned kindCounts_[5] = {};
     unsigned slowCount_ = 0;
     unsigned slowDelayMs_ = 0;
+
+    // --- hangs
+    struct Hang {
+        enum class Action { BusyForever, NoAnswer };
+        OrvoRequestKind kind;
+        unsigned at;  // absolute count of that kind
+        Action action;
+    };
+    void TriggerHangs(OrvoRequestKind kind, unsigned count);
+    Verdict AnswerStuckBusy(std::span<std::uint8_t> data, std::size_t& transferred);
+    std::vector<Hang> hangs_;
+    bool busyForever_ = false;
+    bool noAnswer_ = false;
 
     std::vector<std::string> violations_;
     std::vector<std::uint32_t> erasedSectors_;

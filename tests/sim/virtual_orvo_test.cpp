@@ -182,6 +182,71 @@ TEST_F(VirtualOrvoTest, EarlyGetStatusIsAViolation) {
     EXPECT_EQ(orvo.Stats().busyUs, 40000u);
 }
 
+TEST_F(VirtualOrvoTest, BusyForeverNeverDoesTheWorkUntilPluggedInAgain) {
+    orvo.WriteFlash(0x00600000, {0x00, 0x00});
+    orvo.BusyForeverAt(OrvoRequestKind::Erase, 1);
+    host.Download(0, Host::Command(dfu::kCommandErase, 0x00610000));  // index 0: done as usual
+    EXPECT_EQ(orvo.ErasedSectors(), std::vector<std::uint32_t>{0x00610000});
+
+    EXPECT_EQ(host.Out(dfu::DNLOAD, 0, Host::Command(dfu::kCommandErase, 0x00600000)), UsbStatus::Ok);
+    for (int poll = 0; poll < 3; ++poll) {
+        const auto s = host.GetStatus();
+        EXPECT_EQ(s.bState, dfu::dfuDNBUSY);
+        EXPECT_EQ(s.bStatus, dfu::OK);
+        EXPECT_EQ(s.bwPollTimeout, kOrvoStuckPollMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(s.bwPollTimeout));
+    }
+    orvo.ClearFaults();  // does not end a hang already under way
+    EXPECT_EQ(host.GetStatus().bState, dfu::dfuDNBUSY);
+    EXPECT_EQ(orvo.ReadFlash(0x00600000, 2), (std::vector<std::uint8_t>{0x00, 0x00}));
+    EXPECT_EQ(orvo.ProtocolViolations(), 0u) << ::testing::PrintToString(orvo.ViolationLog());
+
+    orvo.OnDetach();
+    orvo.OnAttach();
+    ASSERT_EQ(orvo.SetAlternateSetting(0, 1), UsbStatus::Ok);
+    EXPECT_EQ(host.GetStatus().bState, dfu::dfuIDLE);
+    EXPECT_EQ(host.Download(0, Host::Command(dfu::kCommandErase, 0x00600000)).bState, dfu::dfuDNLOAD_IDLE);
+    EXPECT_EQ(orvo.ReadFlash(0x00600000, 2), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+}
+
+TEST_F(VirtualOrvoTest, NoAnswerTimesOutThatRequestAndEveryLaterOne) {
+    orvo.NoAnswerFrom(OrvoRequestKind::Program, 1);
+    host.Download(0, Host::Command(dfu::kCommandSetAddressPointer, 0x00600000));
+    EXPECT_EQ(host.Download(2, {0x11}).bState, dfu::dfuDNLOAD_IDLE);
+    EXPECT_EQ(host.Out(dfu::DNLOAD, 3, {0x22}), UsbStatus::Timeout);
+    std::vector<std::uint8_t> raw(6);
+    EXPECT_EQ(host.In(dfu::GETSTATUS, 0, raw), UsbStatus::Timeout);
+    EXPECT_EQ(host.Out(dfu::ABORT, 0), UsbStatus::Timeout);
+    EXPECT_EQ(orvo.ReadFlash(0x00600000, 1), std::vector<std::uint8_t>{0x11});
+    EXPECT_EQ(orvo.ReadFlash(0x00600800, 1), std::vector<std::uint8_t>{0xFF});  // block 3 never programmed
+
+    orvo.OnDetach();
+    orvo.OnAttach();
+    EXPECT_EQ(host.GetStatus().bState, dfu::dfuIDLE);
+}
+
+TEST(VirtualUsbBus, SilentDeviceIsATimeoutForTheHost) {
+    VirtualUsbBus bus;
+    auto orvo = std::make_shared<VirtualOrvo>();
+    const std::string path = bus.Plug(orvo);
+    orvo->NoAnswerFrom(OrvoRequestKind::GetStatus, 0);
+    UsbStatus status = UsbStatus::Ok;
+    auto handle = bus.Open(path, status);
+    ASSERT_TRUE(handle);
+    std::uint8_t raw[6] = {};
+    std::size_t n = 0;
+    EXPECT_EQ(handle->ControlTransfer({dfu::kRequestIn, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n), UsbStatus::Timeout);
+    EXPECT_EQ(n, 0u);
+    handle.reset();
+
+    // Pulled out and plugged in again, it answers.
+    bus.Unplug(path);
+    const std::string again = bus.Plug(orvo);
+    handle = bus.Open(again, status);
+    ASSERT_TRUE(handle);
+    EXPECT_EQ(handle->ControlTransfer({dfu::kRequestIn, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n), UsbStatus::Ok);
+}
+
 TEST(VirtualOrvoStrict, EarlyGetStatusStalls) {
     VirtualOrvoConfig config;
     config.strict = true;
