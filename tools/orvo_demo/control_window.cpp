@@ -17,7 +17,7 @@ namespace {
 
 constexpr DemoFault Faults[] = {DemoFault::None, DemoFault::ServerDown, DemoFault::HtmlAnswer,
                                 DemoFault::DeviceError, DemoFault::UnplugMidWrite, DemoFault::SilentCorruption,
-                                DemoFault::JunkAnswer};
+                                DemoFault::JunkAnswer, DemoFault::BusyForever};
 
 }  // namespace
 

@@ -22,6 +22,7 @@ const char* DemoFaultName(DemoFault fault) {
     case DemoFault::UnplugMidWrite: return "unplug mid-write";
     case DemoFault::SilentCorruption: return "silent corruption mid-write";
     case DemoFault::JunkAnswer: return "random bytes instead of a database";
+    case DemoFault::BusyForever: return "busy for ever mid-write";
     }
     return "?";
 }
@@ -163,6 +164,8 @@ private:
                 entry.orvo->UnplugAt(OrvoRequestKind::Program, MidWriteBlock);
             else if (fault == DemoFault::SilentCorruption)
                 entry.orvo->CorruptSilentlyAt(MidWriteBlock);
+            else if (fault == DemoFault::BusyForever)
+                entry.orvo->BusyForeverAt(OrvoRequestKind::Program, MidWriteBlock);
         }
     }
 

@@ -18,6 +18,7 @@ enum class DemoFault {
     UnplugMidWrite,  // the Orvo is pulled out in the middle of the write
     SilentCorruption,  // the Orvo stores one block of the database wrong and says nothing
     JunkAnswer,        // the server sends random bytes instead of a database
+    BusyForever,       // the Orvo stays busy for ever in the middle of the write
 };
 
 const char* DemoFaultName(DemoFault fault);

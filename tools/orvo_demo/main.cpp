@@ -45,6 +45,7 @@ bool ParseFault(const std::string& text, DemoFault& fault) {
         {"unplug", DemoFault::UnplugMidWrite},
         {"silent-corruption", DemoFault::SilentCorruption},
         {"junk", DemoFault::JunkAnswer},
+        {"busy", DemoFault::BusyForever},
     };
     for (const auto& [name, value] : names) {
         if (text == name) {
@@ -59,7 +60,8 @@ void PrintUsage() {
     std::fprintf(stderr,
                  "usage: orvo-demo [--headless] [--screenshot FILE.png] [--flash FILE] [--serial SSSSSSS]\n"
                  "                 [--timeout SECONDS] [--retry]\n"
-                 "                 [--fault none|server-down|html|junk|device-error|unplug|silent-corruption]\n"
+                 "                 [--fault none|server-down|html|junk|device-error|unplug|busy|\n"
+                 "                          silent-corruption]\n"
                  "  --headless     one unattended cycle on the offscreen platform (chosen by itself\n"
                  "                 without a display); exits 0 when the cycle came back to waiting\n"
                  "  --screenshot   saves the updater's window at the end\n"
