@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "database/download_request.h"
@@ -47,6 +48,8 @@ bool ParseServerFault(const std::string& text, UpdateServerOptions& options) {
         options.fault = ServerFault::HtmlPage;
     } else if (text == "trickle") {
         options.fault = ServerFault::Trickle;
+    } else if (text == "junk") {
+        options.fault = ServerFault::Junk;
     } else if (text.rfind("status=", 0) == 0) {
         const std::string code = text.substr(7);
         if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -71,8 +74,18 @@ const char* ServerFaultName(ServerFault fault) {
     case ServerFault::Oversized: return "oversized body";
     case ServerFault::HtmlPage: return "HTML page";
     case ServerFault::Trickle: return "trickle";
+    case ServerFault::Junk: return "junk";
     }
     return "unknown";
+}
+
+std::string JunkAnswer(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string junk(size, '\0');
+    for (char& c : junk)
+        c = static_cast<char>(byte(random));
+    return junk;
 }
 
 struct SimUpdateServer::Impl {
@@ -129,6 +142,10 @@ struct SimUpdateServer::Impl {
         case ServerFault::HtmlPage:
             response.set_content(HtmlPage(200, "Maintenance"), kHtmlType);
             Report(request, 200, response.body.size(), "fault: HTML page instead of a database");
+            return;
+        case ServerFault::Junk:
+            response.set_content(JunkAnswer(), kTextType);
+            Report(request, 200, response.body.size(), "fault: random bytes instead of a database");
             return;
         case ServerFault::Stall:
             AnswerPartly(request, response, true);

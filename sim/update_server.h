@@ -15,6 +15,7 @@ enum class ServerFault {
     Oversized,    // streams far more than any database, with no length announced
     HtmlPage,     // answers 200 with an HTML page instead of a database
     Trickle,      // sends the whole database, trickleBytes every trickleInterval
+    Junk,         // answers 200 with random bytes instead of a database
 };
 
 struct UpdateServerOptions {
@@ -31,9 +32,14 @@ struct UpdateServerOptions {
 };
 
 // Parses "none", "status=CODE" (400 to 599), "stall", "truncate", "oversize",
-// "html" or "trickle" into `options`; false when the text is none of them.
+// "html", "trickle" or "junk" into `options`; false when the text is none of them.
 bool ParseServerFault(const std::string& text, UpdateServerOptions& options);
 const char* ServerFaultName(ServerFault fault);
+
+// The junk answer: `size` random bytes, the same for the same seed. Now and
+// then a NUL cuts them into "records" of any length, a few perhaps of the 13
+// characters a real record has.
+std::string JunkAnswer(std::size_t size = 64u * 1024, unsigned seed = 1);
 
 // One request the server answered, for logs and tests.
 struct ServedRequest {

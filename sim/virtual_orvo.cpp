@@ -250,12 +250,16 @@ VirtualOrvo::Verdict VirtualOrvo::HandleDownload(const UsbSetupPacket& setup, st
     const auto fault = TakeFault(OrvoRequestKind::Program);
     ++stats_.programs;
     pendingResult_ = dfu::OK;
+    pendingCorrupt_ = false;
     if (fault) {
         if (fault->action == Fault::Action::Unplug)
             return Verdict::Unplug;
         if (fault->action == Fault::Action::Stall)
             return StallWith(dfu::errSTALLEDPKT);
-        pendingResult_ = fault->status;
+        if (fault->action == Fault::Action::Corrupt)
+            pendingCorrupt_ = true;
+        else
+            pendingResult_ = fault->status;
     }
     pending_ = Pending::Program;
     pendingAddress_ = pointer_ + static_cast<std::uint32_t>(setup.wValue - dfu::kFirstDataBlock) * kVirtualOrvoTransferSize;
@@ -417,6 +421,8 @@ std::uint32_t VirtualOrvo::ExecutePendingUs() {
             }
             if (!verified)
                 pendingResult_ = dfu::errPROG;
+            else if (pendingCorrupt_ && length > 0)
+                cell[length / 2] ^= 0x01;  // acknowledged all the same
         }
         return ScaledUs(static_cast<std::uint64_t>(t.programUsPerKiB) * length / 1024);
     }
@@ -565,6 +571,12 @@ void VirtualOrvo::StallAt(OrvoRequestKind kind, unsigned index) {
 void VirtualOrvo::UnplugAt(OrvoRequestKind kind, unsigned index) {
     std::lock_guard lock(mutex_);
     faults_.push_back({kind, kindCounts_[static_cast<int>(kind)] + index, Fault::Action::Unplug, dfu::OK});
+}
+
+void VirtualOrvo::CorruptSilentlyAt(unsigned programIndex) {
+    std::lock_guard lock(mutex_);
+    faults_.push_back({OrvoRequestKind::Program, kindCounts_[static_cast<int>(OrvoRequestKind::Program)] + programIndex,
+                       Fault::Action::Corrupt, dfu::OK});
 }
 
 void VirtualOrvo::SlowAnswers(unsigned delayMs, unsigned count) {

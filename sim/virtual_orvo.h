@@ -120,6 +120,12 @@ public:
     void ClearFaults();
     void SetTiming(const OrvoTiming& timing);
 
+    // --- silent faults, which only reading back reveals
+    // The index-th Program (counted like the faults above) is acknowledged as
+    // good, but one byte of its block is stored wrong: a flash cell that
+    // fails without the device noticing.
+    void CorruptSilentlyAt(unsigned programIndex);
+
     // --- hangs: once triggered they last until the device is plugged in again
     // (ClearFaults only drops those not yet triggered).
     // From the index-th request of `kind` on, every GETSTATUS answers dfuDNBUSY
@@ -143,7 +149,7 @@ public:
 
 private:
     struct Fault {
-        enum class Action { Status, Stall, Unplug };
+        enum class Action { Status, Stall, Unplug, Corrupt };
         OrvoRequestKind kind;
         unsigned at;  // absolute count of that kind
         Action action;
@@ -189,6 +195,7 @@ private:
     std::uint32_t pendingAddress_ = 0;
     std::vector<std::uint8_t> pendingData_;
     std::uint8_t pendingResult_ = dfu::OK;
+    bool pendingCorrupt_ = false;
     std::chrono::steady_clock::time_point readyAt_{};
 
     std::vector<Fault> faults_;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,18 @@ enum class IdentifyResult {
 // user may not open; DeviceAccessHint says the same at length.
 inline constexpr const char* DeviceAccessBarText = "No USB permission: install the udev rule 70-orvo-dfu.rules";
 std::string DeviceAccessHint(const std::string& devicePath);
+// How a database write ended (see WriteDatabase).
+enum class DatabaseWriteResult {
+    Written,          // erased, written and read back identical
+    AlreadyOnDevice,  // the device already held it byte for byte: nothing was erased or written
+    Failed,           // the error has been shown; the device holds no date stamp and no header
+};
+
+// A range of the data flash.
+struct FlashRange {
+    std::uint32_t address = 0;
+    std::uint32_t length = 0;
+};
 
 // The single device-access object: finds the Orvo, runs DFU operations on it,
 // and carries the values the update cycle shares. Operations are defined in
@@ -58,6 +71,28 @@ public:
     void MonitorOperation();
     void ShowError(const std::string& text);
     void ShowMessage(const std::string& text);
+
+    // One DFU operation each on the data flash, monitored like UpgradeDevice;
+    // each returns whether it finished. EraseRegion erases every sector the
+    // range touches. ProgramRegion programs `data` at `address` into flash
+    // that is already erased, or erases the sectors of `eraseFirst` before.
+    // ReadRegion reads the range into `data`.
+    bool EraseRegion(FlashRange range);
+    bool ProgramRegion(std::uint32_t address, std::span<const std::uint8_t> data, FlashRange eraseFirst = {});
+    bool ReadRegion(FlashRange range, std::vector<std::uint8_t>& data);
+    // The single element of the DFU file's image for alternate setting 1.
+    bool LoadDfuElement(const std::string& dfuPath, std::uint32_t& address, std::vector<std::uint8_t>& data);
+    // From the device's memory map: wTransferSize of the data flash and the
+    // sector that holds `address`. False when the map has neither.
+    bool DataFlashLayout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector);
+
+    // --- the database write (device/database_write.cpp)
+    // Writes the image of base + ".dfu" so that a write cut off anywhere never
+    // looks complete: the date stamp is erased first, the block that holds the
+    // database's header is written last, and everything is read back and
+    // compared before the caller may stamp the date. A device that already
+    // holds the database is left as it is.
+    DatabaseWriteResult WriteDatabase(const std::string& base);
 
     // --- status texts (device/status_report.cpp)
     void ReportStatus(const DfuOperationContext& context);
@@ -143,4 +178,8 @@ private:
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.
     std::atomic<bool> operationSucceeded_{false};
+    // Where the monitor copies the bytes of a ReadRegion; null for the
+    // identity read. Set by the worker before the launch, read by the monitor
+    // while the operation runs, the result read by the worker once released.
+    std::atomic<std::vector<std::uint8_t>*> readBackInto_{nullptr};
 };

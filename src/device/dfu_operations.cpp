@@ -58,6 +58,11 @@ public:
     bool Upload(const std::string& dfuPath);
     void Monitor();
 
+    bool EraseAndProgram(FlashRange erase, std::uint32_t address, std::span<const std::uint8_t> data);
+    bool Read(FlashRange range, std::vector<std::uint8_t>& data);
+    bool LoadElement(const std::string& dfuPath, std::uint32_t& address, std::vector<std::uint8_t>& data);
+    bool Layout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector);
+
 private:
     // --- preparation, on the worker thread
     DfuHandle SelectImage(const std::string& dfuPath, const char* notFoundText, std::int32_t operation);
@@ -70,12 +75,16 @@ private:
     bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
                        bool alwaysShowBar);
     void StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage);
+    DfuHandle MakeImage(std::uint32_t address, std::span<const std::uint8_t> data);
+    bool PrepareRegionImage(DfuHandle image, std::int32_t operation, DfuOperationContext& context);
 
     // --- monitor steps, on the UI thread
     void OnOperationFailed(DfuHandle handle, DfuOperationContext& context);
     void ChainUpgradeAfterErase(DfuOperationContext& context);
     bool ReadBack(DfuHandle image);
     bool ReadElement(DfuHandle image, std::uint32_t index);
+    bool CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into);
+    bool ElementBytes(DfuHandle image, std::uint32_t index, std::vector<std::uint8_t>& bytes);
     bool AppendToUploadFile(DfuHandle image);
     void Release(std::int32_t operation, bool succeeded);
 
@@ -312,6 +321,141 @@ bool DfuOperations::Upload(const std::string& dfuPath) {
 }
 
 // ---------------------------------------------------------------------------
+// Region operations of the database write
+
+// An image for alternate setting 1 with one element; 0 when the library
+// refuses it (shown as a failed preparation).
+DfuHandle DfuOperations::MakeImage(std::uint32_t address, std::span<const std::uint8_t> data) {
+    DfuHandle image = 0;
+    if (!Succeeded(library_.CreateImage(&image, kDataAlternateSetting)) || image == 0)
+        return 0;
+    DfuElement element{};
+    element.dwAddress = address;
+    element.dwDataLength = static_cast<std::uint32_t>(data.size());
+    element.Data = const_cast<std::uint8_t*>(data.data());  // the library only copies it
+    if (!Succeeded(library_.SetImageElement(image, 0, 1, element))) {
+        DestroyImage(image);
+        return 0;
+    }
+    return image;
+}
+
+bool DfuOperations::PrepareRegionImage(DfuHandle image, std::int32_t operation, DfuOperationContext& context) {
+    const DfuResult result = image == 0 ? STDFU_BAD_PARAMETER : FilterForDataFlash(image, operation);
+    if (Succeeded(result))
+        return true;
+    context.ErrorCode = result;
+    device_.ReportStatus(context);
+    return false;
+}
+
+// One operation: an erase of `erase` chained to a write of `data` at
+// `address`, or either alone when the other is empty.
+bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std::span<const std::uint8_t> data) {
+    if (!device_.signals_ || (erase.length == 0 && data.empty()))
+        return false;
+    device_.Target = 1;
+    const std::int32_t first = erase.length != 0 ? OPERATION_ERASE : OPERATION_UPGRADE;
+    DfuOperationContext context{};
+    if (!RebuildMap()) {
+        device_.ShowError(kNoMemoryMap);
+        return false;
+    }
+    if (!FillContext(context, first))
+        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, 0, 0);
+    DestroyKeptImage();
+
+    DfuHandle program = 0;
+    if (!data.empty()) {
+        program = MakeImage(address, data);
+        if (!PrepareRegionImage(program, OPERATION_UPGRADE, context)) {
+            DestroyImage(program);
+            return false;
+        }
+    }
+    if (first == OPERATION_UPGRADE) {
+        context.Image = program;
+        return LaunchAndWait(context, 0, device_.signals_->StepEvent, BarColours::Write, false);
+    }
+    // The erase image's bytes are never sent; only its range counts.
+    const std::vector<std::uint8_t> range(erase.length, 0xFF);
+    const DfuHandle eraseImage = MakeImage(erase.address, range);
+    if (!PrepareRegionImage(eraseImage, OPERATION_ERASE, context)) {
+        DestroyImage(eraseImage);
+        DestroyImage(program);
+        return false;
+    }
+    context.Image = eraseImage;
+    return LaunchAndWait(context, program, device_.signals_->StepEvent, BarColours::Write, false);
+}
+
+bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
+    data.clear();
+    if (!device_.signals_ || range.length == 0 || range.length > kLargestElement)
+        return false;
+    device_.Target = 1;
+    DfuOperationContext context{};
+    if (!RebuildMap()) {
+        device_.ShowError(kNoMemoryMap);
+        return false;
+    }
+    if (!FillContext(context, OPERATION_UPLOAD))
+        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, 0, 0);
+    DestroyKeptImage();
+
+    const std::vector<std::uint8_t> placeholder(range.length, 0xFF);
+    const DfuHandle image = MakeImage(range.address, placeholder);
+    if (!PrepareRegionImage(image, OPERATION_UPLOAD, context)) {
+        DestroyImage(image);
+        return false;
+    }
+    DfuHandle kept = 0;
+    const DfuResult duplicated = library_.DuplicateImage(image, &kept);
+    if (!Succeeded(duplicated))
+        return FailBeforeLaunch(context, duplicated, image, 0);
+    context.Image = image;
+
+    std::vector<std::uint8_t> received;
+    device_.readBackInto_.store(&received);
+    const bool read = LaunchAndWait(context, kept, device_.signals_->UploadEvent, BarColours::Upload, false);
+    device_.readBackInto_.store(nullptr);
+    if (!read || received.size() != range.length)
+        return false;
+    data = std::move(received);
+    return true;
+}
+
+bool DfuOperations::LoadElement(const std::string& dfuPath, std::uint32_t& address, std::vector<std::uint8_t>& data) {
+    const DfuHandle image = SelectImage(dfuPath, kWriteNotFound, OPERATION_ERASE);
+    if (image == 0)
+        return false;
+    std::uint32_t count = 0;
+    DfuElement element{};
+    bool loaded = Succeeded(library_.GetImageNbElement(image, &count)) && count == 1 &&
+                  Succeeded(library_.GetImageElement(image, 0, &element));
+    address = element.dwAddress;
+    loaded = loaded && ElementBytes(image, 0, data);
+    DestroyImage(image);
+    if (!loaded)
+        device_.ShowError(kWriteNotFound);
+    return loaded;
+}
+
+bool DfuOperations::Layout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector) {
+    if (device_.Mapping == nullptr && !RebuildMap())
+        return false;
+    const DfuMapping* entry = DataMapEntry();
+    if (entry == nullptr || entry->transferSize == 0)
+        return false;
+    const DfuMapSector* found = FindSector(*entry, address);
+    if (found == nullptr)
+        return false;
+    transferSize = entry->transferSize;
+    sector = FlashRange{found->address, found->size};
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // The monitor
 
 void DfuOperations::Release(std::int32_t operation, bool succeeded) {
@@ -363,19 +507,27 @@ void DfuOperations::ChainUpgradeAfterErase(DfuOperationContext& context) {
     Release(OPERATION_UPGRADE, false);
 }
 
-bool DfuOperations::ReadElement(DfuHandle image, std::uint32_t index) {
+// The element's bytes, with one byte more (a NUL) for the last text of an
+// identity block.
+bool DfuOperations::ElementBytes(DfuHandle image, std::uint32_t index, std::vector<std::uint8_t>& bytes) {
     DfuElement element{};
     if (!Succeeded(library_.GetImageElement(image, index, &element)) || element.dwDataLength > kLargestElement)
         return false;
     const std::size_t length = element.dwDataLength;
-    // One byte more for the NUL that ends the last text of the block.
-    std::vector<std::uint8_t> buffer(length + 1, 0);
-    element.Data = buffer.data();
+    bytes.assign(length + 1, 0);
+    element.Data = bytes.data();
     if (!Succeeded(library_.GetImageElement(image, index, &element)))
         return false;
-    buffer[length] = 0;
+    bytes[length] = 0;
+    bytes.resize(length);
+    return true;
+}
 
-    const auto fields = ParseIdentityBlock(std::span<const std::uint8_t>(buffer.data(), length));
+bool DfuOperations::ReadElement(DfuHandle image, std::uint32_t index) {
+    std::vector<std::uint8_t> buffer;
+    if (!ElementBytes(image, index, buffer))
+        return false;
+    const auto fields = ParseIdentityBlock(std::span<const std::uint8_t>(buffer.data(), buffer.size()));
     if (!fields)
         return false;  // too short to hold the identity block
     device_.DeviceSerial.Set(fields->serial);
@@ -384,7 +536,32 @@ bool DfuOperations::ReadElement(DfuHandle image, std::uint32_t index) {
     return true;
 }
 
+// A region read: the elements' bytes in order, nothing parsed.
+bool DfuOperations::CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into) {
+    into.clear();
+    std::uint32_t count = 0;
+    if (!Succeeded(library_.GetImageNbElement(image, &count)) || count == 0) {
+        device_.ShowError(kNoElements);
+        return false;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        if (!ElementBytes(image, index, bytes) || into.size() + bytes.size() > kLargestElement) {
+            device_.ShowError(kNoElementData);
+            into.clear();
+            return false;
+        }
+        into.insert(into.end(), bytes.begin(), bytes.end());
+    }
+    return true;
+}
+
 bool DfuOperations::ReadBack(DfuHandle image) {
+    if (std::vector<std::uint8_t>* into = device_.readBackInto_.load()) {
+        const bool copied = CopyReadBack(image, *into);
+        DestroyKeptImage();
+        return copied;
+    }
     bool succeeded = true;
     std::uint32_t count = 0;
     if (!Succeeded(library_.GetImageNbElement(image, &count)) || count == 0) {
@@ -442,7 +619,8 @@ void DfuOperations::Monitor() {
 
     const std::int32_t operation = context.Operation;
     library_.StopOperation(handle, &context);
-    if (operation == OPERATION_ERASE) {
+    // An erase without a kept copy to write is an erase of its own.
+    if (operation == OPERATION_ERASE && device_.KeptImage.load() != 0) {
         ChainUpgradeAfterErase(context);
         return;
     }
@@ -457,6 +635,9 @@ void DfuOperations::Monitor() {
     } else if (operation == OPERATION_UPGRADE) {
         device_.ShowMessage("100%");
         device_.KeptImage.store(0);  // it is the context's image
+        succeeded = true;
+    } else if (operation == OPERATION_ERASE) {
+        device_.ShowMessage("100%");
         succeeded = true;
     }
     DestroyImage(context.Image);
@@ -495,6 +676,30 @@ bool CDfuDevice::UpgradeDevice(const std::string& base) {
 }
 
 bool CDfuDevice::UploadFromDevice(const std::string& dfuPath) { return DfuOperations(*this).Upload(dfuPath); }
+
+bool CDfuDevice::EraseRegion(FlashRange range) {
+    if (range.length == 0)
+        return false;
+    return DfuOperations(*this).EraseAndProgram(range, 0, {});
+}
+
+bool CDfuDevice::ProgramRegion(std::uint32_t address, std::span<const std::uint8_t> data, FlashRange eraseFirst) {
+    if (data.empty())
+        return false;
+    return DfuOperations(*this).EraseAndProgram(eraseFirst, address, data);
+}
+
+bool CDfuDevice::ReadRegion(FlashRange range, std::vector<std::uint8_t>& data) {
+    return DfuOperations(*this).Read(range, data);
+}
+
+bool CDfuDevice::LoadDfuElement(const std::string& dfuPath, std::uint32_t& address, std::vector<std::uint8_t>& data) {
+    return DfuOperations(*this).LoadElement(dfuPath, address, data);
+}
+
+bool CDfuDevice::DataFlashLayout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector) {
+    return DfuOperations(*this).Layout(address, transferSize, sector);
+}
 
 void CDfuDevice::MonitorOperation() { DfuOperations(*this).Monitor(); }
 

@@ -25,7 +25,11 @@ std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
     return device_.PrepareDatabase(base);
 }
 
-bool DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) { return device_.UpgradeDevice(base); }
+// The safe database write; a device that already holds the database only
+// needs its date stamp renewed, which the cycle does next.
+bool DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) {
+    return device_.WriteDatabase(base) != DatabaseWriteResult::Failed;
+}
 
 bool DfuDeviceCycleOperations::WriteDateStamp() { return device_.WriteDateStamp(); }
 

@@ -25,7 +25,7 @@ void UpdateWorker::Start() {
     if (started_.exchange(true))
         return;
     thread_ = std::thread([this] {
-        exitCode_ = Run();
+        Run();
         finished_ = true;
     });
 }
@@ -44,18 +44,13 @@ void UpdateWorker::Join() {
         thread_.join();
 }
 
-int UpdateWorker::Run() {
+void UpdateWorker::Run() {
     auto state = static_cast<UpdateState>(signals_.UpdateState.load());
     while (!Stopping()) {
-        if (state == UpdateState::Failed) {
-            Fail();
-            return 1;
-        }
         state = Step(state);
         if (!Stopping())
             signals_.UpdateState = static_cast<std::int32_t>(state);
     }
-    return 0;
 }
 
 UpdateState UpdateWorker::Step(UpdateState state) {
@@ -67,16 +62,20 @@ UpdateState UpdateWorker::Step(UpdateState state) {
     case UpdateState::Write: return Write();
     case UpdateState::Succeeded: return Succeeded();
     case UpdateState::WaitForUnplug: return WaitForUnplug();
-    case UpdateState::Failed: return UpdateState::Failed;
+    case UpdateState::Failed: return Fail();
     }
     // A shared value out of range is not a state to resume: begin afresh.
     return UpdateState::Restart;
 }
 
 UpdateState UpdateWorker::WaitForDevice() {
-    ShowStatus(ResourceId::ConnectDeviceText);
+    // After a failure "Update Failed, Reconnect Orvo." stays until an Orvo
+    // is connected again: it says what to do.
+    if (!showFailedUntilArrival_)
+        ShowStatus(ResourceId::ConnectDeviceText);
     if (!operations_.FindDevice() && !WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
         return UpdateState::WaitForDevice;
+    showFailedUntilArrival_ = false;
 
     // Nothing of the identity read belongs on the progress bar.
     signals_.ShowProgress = 0;
@@ -168,6 +167,7 @@ UpdateState UpdateWorker::StartFreshCycle() {
 }
 
 UpdateState UpdateWorker::Succeeded() {
+    lastCycleFailed_ = false;
     ShowStatus(ResourceId::CompleteText);
     operations_.DeleteWorkingFiles();
     operations_.ShowMessage(LoadResourceString(ResourceId::UpgradeSuccessfulText));
@@ -180,10 +180,16 @@ UpdateState UpdateWorker::WaitForUnplug() {
     return UpdateState::Restart;
 }
 
-void UpdateWorker::Fail() {
+// The status says "Reconnect Orvo", and so it is: the cycle waits for the
+// Orvo to go and then begins afresh, as after a success, with the identity
+// checked again.
+UpdateState UpdateWorker::Fail() {
+    lastCycleFailed_ = true;
     device_.StatusText.Set(LoadResourceString(ResourceId::FailedText));
     operations_.DeleteWorkingFiles();
     view_.RepaintAll();
+    showFailedUntilArrival_ = true;
+    return UpdateState::WaitForUnplug;
 }
 
 // Returns false when a stop ended the wait instead of the view's tick.

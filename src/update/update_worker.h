@@ -41,11 +41,13 @@ public:
     // ended: closing the program then leaves the Orvo half written.
     bool IsWritingDevice() const { return writing_.load(); }
     bool Finished() const { return finished_.load(); }
-    // 1 once the cycle has ended in Failed, 0 after a stop.
-    int ExitCode() const { return exitCode_.load(); }
+    // True from a cycle that ended in Failed until a later one succeeds. A
+    // failed cycle no longer ends the worker: it waits for the Orvo to be
+    // reconnected.
+    bool LastCycleFailed() const { return lastCycleFailed_.load(); }
 
 private:
-    int Run();
+    void Run();
     UpdateState Step(UpdateState state);
     UpdateState WaitForDevice();
     UpdateState Download();
@@ -54,7 +56,7 @@ private:
     UpdateState Succeeded();
     UpdateState WaitForUnplug();
     UpdateState StartFreshCycle();
-    void Fail();
+    UpdateState Fail();
 
     bool WaitForView(int timerId, int periodMs);
     void ShowStatus(int stringId);
@@ -75,11 +77,13 @@ private:
     std::string cycleSerial_;
     // How this cycle's download ended; worker thread only.
     DownloadResult lastDownload_;
+    // Keeps the failure text up while the cycle waits for the next Orvo.
+    bool showFailedUntilArrival_ = false;
 
     std::thread thread_;
     std::atomic<bool> started_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> writing_{false};
     std::atomic<bool> finished_{false};
-    std::atomic<int> exitCode_{0};
+    std::atomic<bool> lastCycleFailed_{false};
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -120,5 +121,46 @@ TEST_F(DemoEndToEnd, EveryFaultEndsTheCycleInFailed) {
         const bool downloadFault = std::string(fault) == "server-down" || std::string(fault) == "html";
         EXPECT_EQ(run.output.find(errorBox) != std::string::npos, downloadFault) << run.output;
         EXPECT_EQ(run.output.find("bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText)), std::string::npos);
+    }
+}
+
+TEST_F(DemoEndToEnd, SilentCorruptionIsFoundByTheReadBackAndNothingLooksUpdated) {
+    const fs::path flash = folder_ / "flash.bin";
+    const DemoRun run = RunDemo("--fault silent-corruption --flash " + flash.string());
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("Verify failed"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText)), std::string::npos);
+
+    const std::vector<std::uint8_t> image = ReadFile(flash);
+    ASSERT_EQ(image.size(), 8u * 1024 * 1024);
+    const auto erased = [&](std::uint32_t address, std::size_t length) {
+        return std::all_of(image.begin() + address, image.begin() + address + length,
+                           [](std::uint8_t b) { return b == 0xFF; });
+    };
+    EXPECT_TRUE(erased(DateStampAddress, 10)) << "no date stamp";
+    EXPECT_TRUE(erased(DatabaseAddress, 5)) << "no header";
+}
+
+TEST_F(DemoEndToEnd, AFailedCycleIsRetriedByReconnectingTheOrvo) {
+    const std::vector<std::uint8_t> packed = ExpectedPackedDatabase(folder_);
+    ASSERT_FALSE(packed.empty());
+    const std::string failed = "status: " + LoadResourceString(ResourceId::FailedText);
+    const std::string success = "bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText);
+    for (const char* fault : {"device-error", "unplug", "silent-corruption"}) {
+        SCOPED_TRACE(fault);
+        const fs::path flash = folder_ / (std::string(fault) + ".bin");
+        const std::string before = Today();
+        const DemoRun run = RunDemo(std::string("--retry --fault ") + fault + " --flash " + flash.string());
+        const std::string after = Today();
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        const auto failedAt = run.output.find(failed);
+        ASSERT_NE(failedAt, std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(success, failedAt), std::string::npos) << run.output;
+
+        const std::vector<std::uint8_t> image = ReadFile(flash);
+        ASSERT_EQ(image.size(), 8u * 1024 * 1024);
+        const std::string stamp(image.begin() + DateStampAddress, image.begin() + DateStampAddress + 10);
+        EXPECT_TRUE(stamp == before + "\r\n" || stamp == after + "\r\n") << stamp;
+        EXPECT_TRUE(std::equal(packed.begin(), packed.end(), image.begin() + DatabaseAddress));
     }
 }

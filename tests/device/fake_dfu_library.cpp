@@ -257,6 +257,26 @@ DfuResult FakeDfuLibrary::AppendImageToDFUFile(DfuHandle file, DfuHandle image) 
     return STDFU_NOERROR;
 }
 
+DfuResult FakeDfuLibrary::CreateImage(DfuHandle* image, std::uint8_t alternateSetting) {
+    std::lock_guard lock(mutex_);
+    *image = NewImage(Image{alternateSetting, {}});
+    return STDFU_NOERROR;
+}
+
+DfuResult FakeDfuLibrary::SetImageElement(DfuHandle image, std::uint32_t index, int, DfuElement element) {
+    std::lock_guard lock(mutex_);
+    auto it = images_.find(image);
+    if (it == images_.end()) {
+        ++misuses_;
+        return STDFUFILES_BAD_HANDLE;
+    }
+    if (index > it->second.elements.size() || (element.Data == nullptr && element.dwDataLength != 0))
+        return STDFU_BAD_PARAMETER;
+    Element stored{element.dwAddress, std::vector<std::uint8_t>(element.Data, element.Data + element.dwDataLength)};
+    it->second.elements.insert(it->second.elements.begin() + index, std::move(stored));
+    return STDFU_NOERROR;
+}
+
 DfuResult FakeDfuLibrary::DuplicateImage(DfuHandle source, DfuHandle* copy) {
     std::lock_guard lock(mutex_);
     if (duplicateResult != STDFU_NOERROR)

@@ -107,6 +107,18 @@ TEST(SimUpdateServer, FaultsAnswerAsAsked) {
     }
     {
         UpdateServerOptions options;
+        ASSERT_TRUE(ParseServerFault("junk", options));
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        const auto result = Fetch(server, SignedTarget("1234567"));
+        EXPECT_EQ(result->status, 200);
+        EXPECT_EQ(result->body, JunkAnswer());
+        // Random bytes, not a text: NULs and bytes of every value.
+        EXPECT_NE(result->body.find('\0'), std::string::npos);
+        EXPECT_NE(result->body.find('\xFF'), std::string::npos);
+    }
+    {
+        UpdateServerOptions options;
         options.fault = ServerFault::Oversized;
         options.oversizedBytes = 300000;
         SimUpdateServer server(options);

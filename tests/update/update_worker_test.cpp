@@ -48,6 +48,13 @@ protected:
     bool RunUntilFinished() {
         return view.RunUntil([this] { return worker.Finished(); });
     }
+    // A failed cycle shows its text and waits for the Orvo to be unplugged.
+    bool RunUntilFailed() {
+        return view.RunUntil([this] {
+            return worker.LastCycleFailed() && Status() == Text(ResourceId::FailedText) &&
+                   (view.TimerArmed(RemovalTimer) || WaitingForArrival());
+        });
+    }
     bool WaitingForArrival() const { return view.TimerArmed(ArrivalTimer); }
     bool StartedTimer(int id) const {
         const auto starts = view.Starts();
@@ -305,15 +312,15 @@ void PrintTo(const ConversionFailure& failure, std::ostream* out) { *out << fail
 
 class FailedConversion : public UpdateCycle, public ::testing::WithParamInterface<ConversionFailure> {};
 
-TEST_P(FailedConversion, ShowsItsBoxAndEndsTheWorkerForGood) {
+TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
     const auto [result, textId, name] = GetParam();
     ops.prepareResult = result;
     ops.Plug({});
     StartWorker();
-    ASSERT_TRUE(RunUntilFinished());
+    ASSERT_TRUE(RunUntilFailed());
 
-    EXPECT_EQ(worker.ExitCode(), 1);
-    EXPECT_EQ(signals.UpdateState.load(), 7);
+    EXPECT_TRUE(worker.LastCycleFailed());
+    EXPECT_FALSE(worker.Finished());
     EXPECT_EQ(Status(), Text(ResourceId::FailedText));
     const auto boxes = view.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -324,14 +331,22 @@ TEST_P(FailedConversion, ShowsItsBoxAndEndsTheWorkerForGood) {
     EXPECT_EQ(ops.Count("upgrade"), 0);
     EXPECT_EQ(ops.Calls().back().name, "delete");
 
-    // After Failed a new device starts nothing.
-    ops.Unplug();
+    // The failure text stays while the Orvo is attached and after it has
+    // gone, until an Orvo is connected again.
     view.RunFor(2000);
-    ops.Plug({"7777777"});
-    view.RunFor(5000);
     EXPECT_EQ(ops.Count("identify"), 1);
-    EXPECT_FALSE(WaitingForArrival());
+    EXPECT_TRUE(view.TimerArmed(RemovalTimer));
+    ops.Unplug();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
     EXPECT_EQ(Status(), Text(ResourceId::FailedText));
+
+    // Reconnecting starts a fresh cycle, which may now succeed.
+    ops.prepareResult.reset();
+    ops.Plug({"7777777"});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Count("identify"), 3) << "identified again, and once more before the write";
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7777777"});
+    EXPECT_FALSE(worker.LastCycleFailed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
@@ -367,8 +382,7 @@ TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
     ops.upgradeSucceeds = false;
     ops.Plug({});
     StartWorker();
-    ASSERT_TRUE(RunUntilFinished());
-    EXPECT_EQ(worker.ExitCode(), 1);
+    ASSERT_TRUE(RunUntilFailed());
     EXPECT_EQ(Status(), Text(ResourceId::FailedText));
     EXPECT_EQ(ops.Count("datestamp"), 0);
     EXPECT_EQ(ops.Count("message"), 0);
@@ -380,10 +394,31 @@ TEST_F(UpdateCycle, AFailedDateStampEndsInFailedWithoutSuccess) {
     ops.dateStampSucceeds = false;
     ops.Plug({});
     StartWorker();
-    ASSERT_TRUE(RunUntilFinished());
-    EXPECT_EQ(worker.ExitCode(), 1);
+    ASSERT_TRUE(RunUntilFailed());
     EXPECT_EQ(ops.Count("message"), 0);
     EXPECT_NE(Status(), Text(ResourceId::CompleteText));
+}
+
+TEST_F(UpdateCycle, AFailedWriteIsRetriedOnlyForTheSameOrvoAfterItWasReconnected) {
+    ops.upgradeSucceeds = false;
+    ops.Plug({"1111111"});
+    StartWorker();
+    ASSERT_TRUE(RunUntilFailed());
+    EXPECT_EQ(ops.Count("upgrade"), 1);
+
+    // Nothing is retried while the Orvo stays attached.
+    view.RunFor(5000);
+    EXPECT_EQ(ops.Count("upgrade"), 1);
+    EXPECT_EQ(ops.Count("download"), 1);
+
+    ops.upgradeSucceeds = true;
+    ops.Unplug();
+    view.RunFor(1000);
+    ops.Plug({"1111111"});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Count("download"), 2) << "a fresh cycle, with a fresh download";
+    EXPECT_EQ(ops.Details("upgrade"), (std::vector<std::string>{"1111111", "1111111"}));
+    EXPECT_EQ(ops.Count("datestamp"), 1);
 }
 
 TEST_F(UpdateCycle, ReportsWritingOnlyWhileTheDeviceIsBeingWritten) {
@@ -409,7 +444,7 @@ protected:
         worker.Join();
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
         EXPECT_TRUE(worker.Finished());
-        EXPECT_EQ(worker.ExitCode(), 0);
+        EXPECT_FALSE(worker.LastCycleFailed());
         EXPECT_EQ(view.Repaints(), repaintsBefore) << "no UI call once the UI thread waits in Join";
         for (auto i = callsBefore; i < ops.Calls().size(); ++i)
             EXPECT_EQ(ops.Calls()[i].name, "interrupt");
@@ -453,7 +488,8 @@ TEST_F(StopRequest, BeforeTheThreadRunsEndsItAtOnce) {
     worker.RequestStop();
     StartWorker();
     worker.Join();
-    EXPECT_EQ(worker.ExitCode(), 0);
+    EXPECT_TRUE(worker.Finished());
+    EXPECT_FALSE(worker.LastCycleFailed());
     EXPECT_TRUE(ops.Calls().empty() || ops.Calls().front().name == "interrupt");
 }
 

@@ -20,6 +20,9 @@ const char* DemoFaultName(DemoFault fault) {
     case DemoFault::HtmlAnswer: return "HTML answer instead of a database";
     case DemoFault::DeviceError: return "device error mid-write";
     case DemoFault::UnplugMidWrite: return "unplug mid-write";
+    case DemoFault::SilentCorruption: return "silent corruption mid-write";
+    case DemoFault::JunkAnswer: return "random bytes instead of a database";
+    case DemoFault::BusyForever: return "busy for ever mid-write";
     }
     return "?";
 }
@@ -31,6 +34,9 @@ std::span<const DemoFaultOption> DemoFaultOptions() {
         {"html", DemoFault::HtmlAnswer},
         {"device-error", DemoFault::DeviceError},
         {"unplug", DemoFault::UnplugMidWrite},
+        {"silent-corruption", DemoFault::SilentCorruption},
+        {"junk", DemoFault::JunkAnswer},
+        {"busy", DemoFault::BusyForever},
     };
     return options;
 }
@@ -150,6 +156,8 @@ private:
     std::string Answer(const std::string& serial, std::size_t records) {
         if (htmlAnswer_.exchange(false))
             return HtmlAnswer;
+        if (junkAnswer_.exchange(false))
+            return ::JunkAnswer();
         return GenerateDatabaseTextForSerial(serial, records);
     }
 
@@ -158,6 +166,7 @@ private:
         const DemoFault fault = std::exchange(nextFault_, DemoFault::None);
         device.ServerHost = fault == DemoFault::ServerDown ? DeadServerHost : server_.HostAndPort();
         htmlAnswer_ = fault == DemoFault::HtmlAnswer;
+        junkAnswer_ = fault == DemoFault::JunkAnswer;
         const std::string serial = device.DeviceSerial.Get();
         for (auto& [plugged, entry] : plugged_) {
             entry.orvo->ClearFaults();
@@ -167,6 +176,10 @@ private:
                 entry.orvo->FailAt(OrvoRequestKind::Program, MidWriteBlock, ErrorWriteStatus);
             else if (fault == DemoFault::UnplugMidWrite)
                 entry.orvo->UnplugAt(OrvoRequestKind::Program, MidWriteBlock);
+            else if (fault == DemoFault::SilentCorruption)
+                entry.orvo->CorruptSilentlyAt(MidWriteBlock);
+            else if (fault == DemoFault::BusyForever)
+                entry.orvo->BusyForeverAt(OrvoRequestKind::Program, MidWriteBlock);
         }
     }
 
@@ -193,6 +206,7 @@ private:
     SimUpdateServer server_;
     bool started_ = false;
     std::atomic<bool> htmlAnswer_{false};
+    std::atomic<bool> junkAnswer_{false};
     mutable std::mutex mutex_;
     std::map<std::string, Plugged_> plugged_;
     DemoFault nextFault_ = DemoFault::None;

@@ -17,6 +17,9 @@ enum class DemoFault {
     HtmlAnswer,      // the server sends an HTML page instead of a database
     DeviceError,     // the Orvo reports an error in the middle of the write
     UnplugMidWrite,  // the Orvo is pulled out in the middle of the write
+    SilentCorruption,  // the Orvo stores one block of the database wrong and says nothing
+    JunkAnswer,        // the server sends random bytes instead of a database
+    BusyForever,       // the Orvo stays busy for ever in the middle of the write
 };
 
 const char* DemoFaultName(DemoFault fault);

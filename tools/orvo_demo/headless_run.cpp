@@ -12,6 +12,7 @@ constexpr int WaitingStringId = ResourceId::ConnectDeviceText;
 constexpr int FailedStringId = ResourceId::FailedText;
 constexpr int SuccessStringId = ResourceId::UpgradeSuccessfulText;
 constexpr int WritingStringId = ResourceId::WritingText;
+constexpr int ReconnectDelayMs = 1500;
 
 void PrintLine(const char* prefix, const QString& text) {
     // Multi-line status texts stay one printed line each, so the output can be compared line by line.
@@ -59,8 +60,12 @@ void HeadlessRun::OnStatus(const QString& text) {
         return;
     lastStatus_ = text;
     PrintLine("status: ", text);
-    if (text == Text(FailedStringId))
-        Finish(ExitFailed);
+    if (text == Text(FailedStringId)) {
+        if (retry_ && !retried_)
+            Reconnect();
+        else
+            Finish(ExitFailed);
+    }
     else if (succeeded_ && text == Text(WaitingStringId))
         Finish(ExitSucceeded);
 }
@@ -82,6 +87,26 @@ void HeadlessRun::OnBarText(const QString& text) {
         std::printf("unplugged virtual Orvo %s\n", serial_.c_str());
         std::fflush(stdout);
     }
+}
+
+// Out long enough for the updater's removal check (every 500 ms) to see the
+// Orvo gone, as a person pulling the lead would be.
+void HeadlessRun::Reconnect() {
+    retried_ = true;
+    bench_.Unplug(serial_);
+    std::printf("unplugged virtual Orvo %s to retry\n", serial_.c_str());
+    std::fflush(stdout);
+    QTimer::singleShot(ReconnectDelayMs, this, [this] {
+        if (done_)
+            return;
+        if (!bench_.Plug(serial_)) {
+            std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s again\n", serial_.c_str());
+            Finish(ExitFailed);
+            return;
+        }
+        std::printf("plugged in virtual Orvo %s again\n", serial_.c_str());
+        std::fflush(stdout);
+    });
 }
 
 void HeadlessRun::Finish(int exitCode) {

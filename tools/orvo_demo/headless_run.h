@@ -12,7 +12,9 @@ class DemoBench;
 // The unattended run: one virtual Orvo is plugged in, every status text and
 // progress-bar text is printed as it changes, the Orvo is unplugged after
 // "Upgrade successful !", and the run ends once the cycle is back at the
-// waiting text (exit 0), on the failure text or on timeout (non-zero).
+// waiting text (exit 0), on the failure text or on timeout (non-zero). With
+// the retry, a failure unplugs and replugs the Orvo, and the second cycle
+// decides.
 class HeadlessRun : public QObject {
     Q_OBJECT
 public:
@@ -34,12 +36,16 @@ public:
     // Called with "during-write" once the write is well under way and with
     // "upgrade-successful" when the success text shows (before the unplug).
     void SetSnapshot(std::function<void(const char* moment)> snapshot) { snapshot_ = std::move(snapshot); }
+    // After a failed cycle: unplug the Orvo, plug it in again and judge the
+    // second cycle instead.
+    void SetRetry(bool retry) { retry_ = retry; }
 
 Q_SIGNALS:
     void finished(int exitCode);
 
 private:
     void Finish(int exitCode);
+    void Reconnect();
 
     DemoBench& bench_;
     std::string serial_;
@@ -49,4 +55,6 @@ private:
     bool writeShot_ = false;
     std::function<void(const char*)> snapshot_;
     bool done_ = false;
+    bool retry_ = false;
+    bool retried_ = false;
 };

@@ -37,6 +37,7 @@ struct DemoOptions {
     int timeoutSeconds = 240;
     bool help = false;
     DemoFault fault = DemoFault::None;
+    bool retry = false;
 };
 
 bool ParseFault(const std::string& text, DemoFault& fault) {
@@ -66,7 +67,7 @@ bool IsSerial(const std::string& text) {
 void PrintHelp() {
     std::printf(
         "usage: orvo-demo [--headless] [--serial SSSSSSS] [--fault FAULT] [--flash FILE] [--timeout SECONDS]\n"
-        "                 [--screenshot FILE.png] [--shots DIR]\n"
+        "                 [--screenshot FILE.png] [--shots DIR] [--retry]\n"
         "\n"
         "The updater wired to virtual Orvos and the simulated update server in one process. With a display:\n"
         "the updater's window and a bench window that plugs and unplugs virtual Orvos and picks the next\n"
@@ -87,6 +88,8 @@ void PrintHelp() {
         "                       in any state: a write under way is stopped without asking\n"
         "  --screenshot FILE    saves the updater's window at the end\n"
         "  --shots DIR          (headless) saves during-write.png and upgrade-successful.png in DIR\n"
+        "  --retry              (headless) after a failed cycle the Orvo is unplugged and plugged in again;\n"
+        "                       the run exits 0 only if that second cycle succeeds\n"
         "  --help, -h           this help\n"
         "\n"
         "example:\n"
@@ -119,6 +122,10 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
         }
         if (arg == "--help" || arg == "-h" || arg == "help") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--retry") {
+            options.retry = true;
             continue;
         }
         static const char* const withValue[] = {"--screenshot", "--shots", "--flash", "--serial", "--fault",
@@ -274,6 +281,7 @@ int main(int argc, char** argv) {
     }
 
     HeadlessRun run(*bench, options.serial, options.timeoutSeconds * 1000);
+    run.SetRetry(options.retry);
     QObject::connect(&frame->View(), &CDFUpdate_tesselView::statusShown, &run, &HeadlessRun::OnStatus);
     QObject::connect(&app.ProgressBar(), &CSkinProgressCtrl::textChanged, &run, &HeadlessRun::OnBarText);
     int exitCode = HeadlessRun::ExitFailed;

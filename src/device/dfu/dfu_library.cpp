@@ -32,6 +32,12 @@ public:
     DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) override {
         return STDFUFILES_AppendImageToDFUFile(file, image);
     }
+    DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) override {
+        return STDFUFILES_CreateImage(image, alternateSetting);
+    }
+    DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) override {
+        return STDFUFILES_SetImageElement(image, index, insert, element);
+    }
     DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) override {
         return STDFUFILES_DuplicateImage(source, copy);
     }

@@ -25,6 +25,8 @@ public:
     virtual DfuResult CloseDFUFile(DfuHandle file) = 0;
     virtual DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) = 0;
     virtual DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) = 0;
+    virtual DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) = 0;
+    virtual DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) = 0;
     virtual DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) = 0;
     virtual DfuResult DestroyImage(DfuHandle* image) = 0;
     virtual DfuResult GetImageNbElement(DfuHandle image, std::uint32_t* count) = 0;

@@ -1,0 +1,158 @@
+// Writing the packed database into the Orvo so that the device never looks
+// updated when it is not.
+//
+// The Orvo takes a database as complete when its date stamp is set and the
+// header at the database's start is readable. Hence the order:
+//   1. compare the device's database region with the new database from the
+//      start, stopping at the first difference (identical: nothing to write);
+//   2. erase the date stamp's sector;
+//   3. erase the database's sectors and write every block but the first;
+//   4. read those blocks back and compare;
+//   5. write the first block (it holds the header) and compare it too; a
+//      mismatch erases its sector again.
+// The caller stamps the date only after all of this succeeded. A write cut
+// off anywhere leaves either the device untouched, or no date stamp and no
+// header (or, between steps 2 and 3, the old database without its date).
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "database/dfu_preparation.h"
+#include "device/dfu_device.h"
+#include "common/message_box_port.h"
+#include "common/working_files.h"
+
+namespace {
+
+// The date stamp's bytes ("dd.mm.yy" CR LF); its whole sector is erased.
+constexpr std::uint32_t kDateStampLength = 10;
+// The comparison before the write reads one block first and grows its reads
+// from there: a database that differs costs a block or two, one that does
+// not costs a few reads of the whole region.
+constexpr std::uint32_t kCheckGrowth = 4;
+constexpr std::uint32_t kLargestCheckRead = 512u * 1024;
+
+constexpr const char* kNoLayout = "Unable to read the memory map of the device...";
+
+std::string MismatchText(std::uint32_t address) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Verify failed: the device differs from the database at address 0x%08X.",
+                  static_cast<unsigned>(address));
+    return text;
+}
+
+// The offset of the first byte where `read` differs from `expected`, if any.
+std::optional<std::size_t> FirstDifference(std::span<const std::uint8_t> read, std::span<const std::uint8_t> expected) {
+    const auto [r, e] = std::mismatch(read.begin(), read.end(), expected.begin(), expected.end());
+    if (r == read.end() && e == expected.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(r - read.begin());
+}
+
+class DatabaseWrite {
+public:
+    DatabaseWrite(CDfuDevice& device, MessageBoxPort* messageBox) : device_(device), messageBox_(messageBox) {}
+
+    DatabaseWriteResult Run(const std::string& dfuPath);
+
+private:
+    enum class Comparison { Identical, Differs, Unreadable };
+
+    Comparison CompareFromStart(std::uint32_t address, std::span<const std::uint8_t> expected,
+                                std::uint32_t firstRead);
+    bool Verify(std::uint32_t address, std::span<const std::uint8_t> expected);
+    void ReportMismatch(std::uint32_t address);
+
+    CDfuDevice& device_;
+    MessageBoxPort* messageBox_;
+};
+
+DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
+    std::uint32_t address = 0;
+    std::vector<std::uint8_t> database;
+    if (!device_.LoadDfuElement(dfuPath, address, database) || database.empty())
+        return DatabaseWriteResult::Failed;
+
+    std::uint32_t blockSize = 0;
+    FlashRange firstSector;
+    FlashRange lastSector;
+    const std::uint64_t end = std::uint64_t{address} + database.size();
+    if (end > 0x100000000ull || !device_.DataFlashLayout(address, blockSize, firstSector) ||
+        !device_.DataFlashLayout(static_cast<std::uint32_t>(end - 1), blockSize, lastSector)) {
+        device_.ShowError(kNoLayout);
+        return DatabaseWriteResult::Failed;
+    }
+
+    // What the region holds after a write today: the database, then erased
+    // bytes up to the end of its last sector. Only that counts as identical.
+    std::vector<std::uint8_t> expected = database;
+    expected.resize(std::uint64_t{lastSector.address} + lastSector.length - address, 0xFF);
+    switch (CompareFromStart(address, expected, blockSize)) {
+    case Comparison::Identical: return DatabaseWriteResult::AlreadyOnDevice;
+    case Comparison::Unreadable: return DatabaseWriteResult::Failed;
+    case Comparison::Differs: break;
+    }
+
+    const std::span<const std::uint8_t> all(database);
+    const std::span<const std::uint8_t> header = all.first(std::min<std::size_t>(blockSize, all.size()));
+    const std::span<const std::uint8_t> body = all.subspan(header.size());
+    const std::uint32_t bodyAddress = address + static_cast<std::uint32_t>(header.size());
+    const FlashRange databaseRange{address, static_cast<std::uint32_t>(all.size())};
+
+    if (!device_.EraseRegion({DfuPreparation::DateStampAddress, kDateStampLength}))
+        return DatabaseWriteResult::Failed;
+    const bool bodyWritten =
+        body.empty() ? device_.EraseRegion(databaseRange) : device_.ProgramRegion(bodyAddress, body, databaseRange);
+    if (!bodyWritten || (!body.empty() && !Verify(bodyAddress, body)))
+        return DatabaseWriteResult::Failed;
+
+    if (!device_.ProgramRegion(address, header))
+        return DatabaseWriteResult::Failed;
+    if (!Verify(address, header)) {
+        // A header that does not read back must not stay readable.
+        device_.EraseRegion({address, static_cast<std::uint32_t>(header.size())});
+        return DatabaseWriteResult::Failed;
+    }
+    return DatabaseWriteResult::Written;
+}
+
+DatabaseWrite::Comparison DatabaseWrite::CompareFromStart(std::uint32_t address, std::span<const std::uint8_t> expected,
+                                                          std::uint32_t firstRead) {
+    std::uint32_t chunk = std::max<std::uint32_t>(firstRead, 1);
+    std::vector<std::uint8_t> read;
+    for (std::size_t offset = 0; offset < expected.size();) {
+        const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(chunk, expected.size() - offset));
+        if (!device_.ReadRegion({address + static_cast<std::uint32_t>(offset), length}, read))
+            return Comparison::Unreadable;
+        if (FirstDifference(read, expected.subspan(offset, length)))
+            return Comparison::Differs;
+        offset += length;
+        chunk = std::min(chunk * kCheckGrowth, kLargestCheckRead);
+    }
+    return Comparison::Identical;
+}
+
+bool DatabaseWrite::Verify(std::uint32_t address, std::span<const std::uint8_t> expected) {
+    std::vector<std::uint8_t> read;
+    if (!device_.ReadRegion({address, static_cast<std::uint32_t>(expected.size())}, read))
+        return false;
+    if (const auto offset = FirstDifference(read, expected)) {
+        ReportMismatch(address + static_cast<std::uint32_t>(*offset));
+        return false;
+    }
+    return true;
+}
+
+void DatabaseWrite::ReportMismatch(std::uint32_t address) {
+    const std::string text = MismatchText(address);
+    device_.ShowError(text);
+    if (messageBox_)
+        messageBox_->ShowMessageBox(text);
+}
+
+}  // namespace
+
+DatabaseWriteResult CDfuDevice::WriteDatabase(const std::string& base) {
+    return DatabaseWrite(*this, messageBox_).Run(base + WorkingFile::DfuExt);
+}
