@@ -149,9 +149,9 @@ TEST_F(DemoEndToEnd, AFailedCycleIsRetriedByReconnectingTheOrvo) {
     for (const char* fault : {"device-error", "unplug", "silent-corruption"}) {
         SCOPED_TRACE(fault);
         const fs::path flash = folder_ / (std::string(fault) + ".bin");
-        const std::string before = Today();
+        const std::string before = TodayStamp();
         const DemoRun run = RunDemo(std::string("--retry --fault ") + fault + " --flash " + flash.string());
-        const std::string after = Today();
+        const std::string after = TodayStamp();
         EXPECT_EQ(run.exitCode, 0) << run.output;
         const auto failedAt = run.output.find(failed);
         ASSERT_NE(failedAt, std::string::npos) << run.output;

@@ -12,6 +12,7 @@
 #include "database/dfu_preparation.h"
 #include "database_generator.h"
 #include "operation_fixture.h"
+#include "support/today.h"
 #include "support/transport_rig.h"
 #include "virtual_usb_bus.h"
 
@@ -21,13 +22,6 @@ constexpr std::uint32_t kDatabase = DfuPreparation::DatabaseAddress;
 constexpr std::uint32_t kDate = DfuPreparation::DateStampAddress;
 constexpr std::uint32_t kBlock = kVirtualOrvoTransferSize;
 const std::vector<std::uint8_t> kOldDate{'0', '1', '.', '0', '1', '.', '2', '0', '\r', '\n'};
-
-std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm today{};
-    localtime_r(&now, &today);
-    return DfuPreparation::DateStampBytes(today);
-}
 
 bool AllErased(const std::vector<std::uint8_t>& bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
@@ -153,7 +147,7 @@ TEST_F(DatabaseWriteTest, ADatabaseAlreadyOnTheDeviceIsNeitherErasedNorWrittenOn
     EXPECT_EQ(Date(), kOldDate);
     EXPECT_TRUE(RunMonitored([&] { return device.WriteDateStamp(); }));
     EXPECT_TRUE(HoldsDatabase(packed));
-    EXPECT_EQ(DateText(), Today());
+    EXPECT_EQ(DateText(), TodayStamp());
 }
 
 TEST_F(DatabaseWriteTest, OnlyTheWholeRegionUpToTheEndOfItsLastSectorCountsAsAlreadyThere) {
@@ -203,7 +197,7 @@ TEST_F(DatabaseWriteTest, ACorruptBlockIsFoundBeforeTheHeaderIsWrittenAndNamedBy
     EXPECT_TRUE(WriteAndStamp());
     EXPECT_EQ(box.Messages().size(), 1u);
     EXPECT_TRUE(HoldsDatabase(packed));
-    EXPECT_EQ(DateText(), Today());
+    EXPECT_EQ(DateText(), TodayStamp());
 }
 
 TEST_F(DatabaseWriteTest, ACorruptHeaderBlockIsErasedAgain) {
@@ -266,7 +260,7 @@ TEST_P(FaultInEveryPhase, LeavesNoDateBesideAPartialDatabaseAndTheRetryCompletes
         EXPECT_TRUE(HoldsDatabase(packed));
         break;
     }
-    EXPECT_NE(DateText(), Today());
+    EXPECT_NE(DateText(), TodayStamp());
     EXPECT_EQ(device.OperationHandle.load(), 0u);
 
     // Reconnected, the same Orvo takes the update.
@@ -276,7 +270,7 @@ TEST_P(FaultInEveryPhase, LeavesNoDateBesideAPartialDatabaseAndTheRetryCompletes
     Plug();
     EXPECT_TRUE(WriteAndStamp());
     EXPECT_TRUE(HoldsDatabase(packed));
-    EXPECT_EQ(DateText(), Today());
+    EXPECT_EQ(DateText(), TodayStamp());
     EXPECT_EQ(box.Messages().size(), boxes);
 }
 
