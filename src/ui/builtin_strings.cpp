@@ -40,6 +40,7 @@ const ResourceTable& BuiltInStringTable() {
          "camera database.\n\nClose the program anyway?"},
         {MenuItem(MenuPopup), "&Menu"},
         {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
+        {MenuItem(DownloadSettingsCommand), "Orvo Safety Camera &Download Setting"},
         {MenuItem(ExitCommand), "E&xit\tCtrl+X"},
     };
     return table;

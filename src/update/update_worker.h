@@ -56,8 +56,8 @@ private:
     void Fail();
 
     bool WaitForView(int timerId, int periodMs);
-    void ShowStatus(int stringId);
-    void SetStatus(std::string text);
+    // String `stringId`, followed by `tail`.
+    void ShowStatus(int stringId, std::string tail = {});
     void ShowErrorBox(int stringId);
     bool Stopping() const { return stopRequested_.load(); }
     std::string DatabaseBase() const;
