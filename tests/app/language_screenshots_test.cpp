@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include <QDir>
 #include <QImage>
@@ -23,6 +24,7 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
     if (target == nullptr)
         GTEST_SKIP() << "set ORVO_SCREENSHOT_DIR to write the screenshots";
     DialogFixture fixture("language_screenshots");
+    std::filesystem::copy_file(ORVO_SOURCE_DIR "/res/Tessel.bmp", fixture.folder.File("Tessel.bmp"));
     QDir().mkpath(target);
     for (const auto& language : Languages) {
         ApplyLanguage(fixture.settings, fixture.device, language.languageIndex);

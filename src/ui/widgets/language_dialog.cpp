@@ -61,6 +61,15 @@ std::size_t CurrentLanguagePosition(int languageIndex) {
     return 0;
 }
 
+// Besides being checked, the flag of the language in force is framed in the
+// highlight colour, so the mark shows whatever the style makes of "checked".
+void MarkCurrent(QPushButton* button) {
+    QPalette palette = button->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::Button, palette.color(group, QPalette::Highlight));
+    button->setPalette(palette);
+}
+
 }  // namespace
 
 CLanguageDlg::CLanguageDlg(SharedSettings& settings, CDfuDevice& device, QWidget* parent)
@@ -103,6 +112,7 @@ CLanguageDlg::CLanguageDlg(SharedSettings& settings, CDfuDevice& device, QWidget
     }
     buttons_[current]->setFocus(Qt::OtherFocusReason);
     ApplyDialogColours(this);
+    MarkCurrent(buttons_[current]);
     OnInitDialog();
 }
 
