@@ -47,6 +47,7 @@ const ModuleText ModuleTexts[] = {
     {String, 124, 0, "La réponse du serveur n'a pas pu être reçue."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Langue\tCtrl+L"},
+    {Menu, Menu128, 32772, "&Téléchargements de radars Orvo"},
     {Menu, Menu128, 57665, "&Quitter\tCtrl+X"},
     {Dialog, Language130, 0, "Langue"},
     {Dialog, Language130, 1, "OK"},
@@ -56,13 +57,12 @@ const ModuleText ModuleTexts[] = {
     {Dialog, Download131, 2, "Annuler"},
     {Dialog, Download131, -1, "Taille totale :"},
     {Dialog, Download131, -2,
-     "Cochez les téléchargements voulus pour la prochaine mise à jour de votre Orvo.\nRemarque : ce "
-     "téléchargement ne contient que des données de radars ou d'écoles britanniques, aucune donnée "
-     "cartographique."},
+     "Cochez les données voulues pour la prochaine mise à jour de votre Orvo.\nRemarque : radars et "
+     "écoles britanniques uniquement, sans données cartographiques."},
     {Dialog, Download131, 1000, "Radars R.-U., Irlande"},
     {Dialog, Download131, 1001, "Écoles R.-U."},
-    {Dialog, Download131, 1005, "France, Espagne, Portugal, Italie"},
-    {Dialog, Download131, 1002, "Hollande, Belgique, Luxembourg"},
+    {Dialog, Download131, 1005, "France, Espagne, Port., Italie"},
+    {Dialog, Download131, 1002, "Hollande, Belgique, Lux."},
     {Dialog, Download131, 1003, "Allemagne, Autriche, Suisse"},
     {Dialog, Download131, 1004, "Finlande, Danemark, Suède, Norvège"},
     {Dialog, Download131, 1006, "Afrique du Sud "},

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/main_view.h"
+#include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 
@@ -37,23 +38,34 @@ CMainFrame::~CMainFrame() = default;
 QString CMainFrame::TitleText() { return QString::fromStdString(LoadResourceString(ResourceId::FrameTitle) + VersionSuffix); }
 
 void CMainFrame::BuildMenu() {
-    QMenu* menu = menuBar()->addMenu(MenuText(0));
+    menu_ = menuBar()->addMenu(MenuText(ResourceId::MenuPopup));
+    menu_->setObjectName(QStringLiteral("menu%1").arg(MenuId));
     // The shortcut texts after the tab are shown but deliberately not bound:
     // a bound Ctrl+X would quit in the middle of a write.
-    QAction* language = menu->addAction(MenuText(LanguageCommand));
-    language->setObjectName(QStringLiteral("command%1").arg(LanguageCommand));
-    connect(language, &QAction::triggered, this, [this] { OnCommand(LanguageCommand); });
-    QAction* exit = menu->addAction(MenuText(ExitCommand));
-    exit->setObjectName(QStringLiteral("command%1").arg(ExitCommand));
-    connect(exit, &QAction::triggered, this, [this] { OnCommand(ExitCommand); });
+    for (const int command : {LanguageCommand, DownloadSelectionCommand, ExitCommand}) {
+        QAction* item = menu_->addAction(MenuText(command));
+        item->setObjectName(QStringLiteral("command%1").arg(command));
+        item->setData(command);
+        connect(item, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+}
+
+void CMainFrame::ShowInLanguageInForce() {
+    setWindowTitle(TitleText());
+    menu_->setTitle(MenuText(ResourceId::MenuPopup));
+    for (QAction* item : menu_->actions()) {
+        item->setText(MenuText(item->data().toInt()));
+    }
+    device_.StatusText.Reresolve(&LoadResourceString);
 }
 
 bool CMainFrame::OnCommand(int commandId) {
     switch (commandId) {
     case LanguageCommand:
         services_.runLanguageDialog(this, device_);
+        ShowInLanguageInForce();
         update();
-        view_->update();
+        view_->RepaintAll();
         return true;
     case DownloadSelectionCommand:
         services_.runDownloadSelectionDialog(this, device_);

@@ -9,6 +9,7 @@ class CDfuDevice;
 class CSkinProgressCtrl;
 class CDFUpdate_tesselView;
 class QAction;
+class QMenu;
 
 // The fixed-size main window: a caption with close only, menu 128 and the
 // view. No tool bar, no status bar.
@@ -36,9 +37,13 @@ protected:
 
 private:
     void BuildMenu();
+    // Title, menu and status text again from the resources in force: a
+    // language change shows at once, not only at the next start.
+    void ShowInLanguageInForce();
     bool ConfirmCloseDuringWrite();
 
     CDfuDevice& device_;
     const UpdaterServices& services_;
     CDFUpdate_tesselView* view_;
+    QMenu* menu_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/main_view.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -14,6 +15,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/status_painting.h"
+#include "ui/widgets/offscreen_dc.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {
@@ -48,19 +50,60 @@ QFont FontFittingLines(QFont font, const std::vector<std::string>& lines, int wi
     return font;
 }
 
-// `source` stretched to `size` whatever its aspect, each target pixel a plain
-// copy of the nearest source pixel (no smoothing). Done here rather than by
-// the toolkit's scaler and format conversions, which hand larger pictures to
-// a thread pool of their own in the middle of a paint.
-QImage StretchedPixelCopy(const QImage& source, const QSize& size) {
+// `source` as plain 32-bit pixels, copied pixel by pixel: the toolkit's own
+// format conversions and scaler hand larger pictures to a thread pool of
+// their own in the middle of a paint.
+QImage Rgb32Copy(const QImage& source) {
+    if (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32)
+        return source;
+    QImage to(source.size(), QImage::Format_RGB32);
+    if (to.isNull())
+        return to;
+    for (int y = 0; y < source.height(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(to.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            out[x] = source.pixel(x, y);
+    }
+    return to;
+}
+
+// One colour channel between a and b, `weight` (0..256) of the way to b.
+int Blend(int a, int b, int weight) { return a + (((b - a) * weight) >> 8); }
+
+QRgb BlendPixels(QRgb a, QRgb b, int weight) {
+    return qRgb(Blend(qRed(a), qRed(b), weight), Blend(qGreen(a), qGreen(b), weight),
+                Blend(qBlue(a), qBlue(b), weight));
+}
+
+// Where target pixel `to` (of `toSize`) samples the source (of `fromSize`),
+// pixel centres aligned: the source pixel and the weight (0..256) of the next.
+std::pair<int, int> SamplePoint(int to, int toSize, int fromSize) {
+    const double at = std::clamp((to + 0.5) * fromSize / toSize - 0.5, 0.0, fromSize - 1.0);
+    const int pixel = static_cast<int>(at);
+    return {pixel, static_cast<int>((at - pixel) * 256.0)};
+}
+
+// `source` stretched to `size` whatever its aspect, smoothly (bilinear), so
+// the picture stays clean at any screen scale. At its own size it is an
+// exact copy.
+QImage StretchedSmooth(const QImage& picture, const QSize& size) {
     QImage to(size, QImage::Format_RGB32);
+    const QImage source = Rgb32Copy(picture);
     if (source.isNull() || to.isNull())
         return to;
+    const int lastX = source.width() - 1;
+    const int lastY = source.height() - 1;
     for (int y = 0; y < size.height(); ++y) {
-        const int sourceY = static_cast<int>(static_cast<long long>(y) * source.height() / size.height());
+        const auto [sourceY, weightY] = SamplePoint(y, size.height(), source.height());
+        const auto* upper = reinterpret_cast<const QRgb*>(source.constScanLine(sourceY));
+        const auto* lower = reinterpret_cast<const QRgb*>(source.constScanLine(std::min(sourceY + 1, lastY)));
         auto* out = reinterpret_cast<QRgb*>(to.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            out[x] = source.pixel(static_cast<int>(static_cast<long long>(x) * source.width() / size.width()), sourceY);
+        for (int x = 0; x < size.width(); ++x) {
+            const auto [sourceX, weightX] = SamplePoint(x, size.width(), source.width());
+            const int nextX = std::min(sourceX + 1, lastX);
+            out[x] = BlendPixels(BlendPixels(upper[sourceX], upper[nextX], weightX),
+                                 BlendPixels(lower[sourceX], lower[nextX], weightX), weightY);
+        }
     }
     return to;
 }
@@ -225,9 +268,15 @@ void CDFUpdate_tesselView::paintEvent(QPaintEvent* /*event*/) {
 void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
     // Read at every repaint so the picture can be exchanged while running.
     const QImage picture(QString::fromStdString(PictureFilePath(device_.ResourceFolders)));
-    if (!picture.isNull())
-        painter.drawImage(ToQRect(layout_.pictureRect).topLeft(),
-                          StretchedPixelCopy(picture, ToQRect(layout_.pictureRect).size()));
+    if (!picture.isNull()) {
+        // Stretched in the screen's own pixels: at a scale of 2 the picture
+        // gets twice the pixels instead of being enlarged afterwards.
+        const QRect target = ToQRect(layout_.pictureRect);
+        const qreal ratio = PaintDevicePixelRatio(painter);
+        QImage stretched = StretchedSmooth(picture, (QSizeF(target.size()) * ratio).toSize());
+        stretched.setDevicePixelRatio(ratio);
+        painter.drawImage(target.topLeft(), stretched);
+    }
 
     const std::string status = device_.StatusText.Get();
     const QRect statusRect = ToQRect(layout_.statusRect);

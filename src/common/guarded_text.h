@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -27,5 +28,57 @@ public:
 
 private:
     mutable std::mutex mutex_;
+    std::string text_;
+};
+
+// The status text the worker shows, kept with the string id and the literal
+// tail (a serial number) it was made from, so that a language change shows
+// it again in the new language at once. The look-up runs under the lock: a
+// text being shown while the language changes cannot end up in the old
+// language after the change has re-resolved it.
+class StatusTextHolder {
+public:
+    using Lookup = std::function<std::string(int stringId)>;
+
+    StatusTextHolder() = default;
+    StatusTextHolder(const StatusTextHolder&) = delete;
+    StatusTextHolder& operator=(const StatusTextHolder&) = delete;
+
+    // String `stringId` of the resources in force, followed by `tail`.
+    void Show(int stringId, std::string tail, const Lookup& lookup) {
+        std::lock_guard lock(mutex_);
+        stringId_ = stringId;
+        tail_ = std::move(tail);
+        text_ = lookup(stringId_) + tail_;
+    }
+    // A text of no string id: it stays as it is when the language changes.
+    void Set(std::string text) {
+        std::lock_guard lock(mutex_);
+        stringId_ = NoStringId;
+        tail_.clear();
+        text_ = std::move(text);
+    }
+    // Looks the current text up again, in the resources in force now.
+    void Reresolve(const Lookup& lookup) {
+        std::lock_guard lock(mutex_);
+        if (stringId_ != NoStringId)
+            text_ = lookup(stringId_) + tail_;
+    }
+    std::string Get() const {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+    void Clear() { Set({}); }
+    bool Empty() const {
+        std::lock_guard lock(mutex_);
+        return text_.empty();
+    }
+
+private:
+    static constexpr int NoStringId = -1;
+
+    mutable std::mutex mutex_;
+    int stringId_ = NoStringId;
+    std::string tail_;
     std::string text_;
 };

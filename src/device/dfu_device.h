@@ -120,7 +120,7 @@ public:
     std::atomic<DfuHandle> KeptImage{0};
     std::atomic<std::int32_t> Target{0};
     std::atomic<std::int32_t> LanguageIndex{0};
-    GuardedText StatusText;
+    StatusTextHolder StatusText;
     std::string QueryHash;
     std::string QuerySerial;
     std::string LanguageFragment;

@@ -47,6 +47,7 @@ const ResourceTable& BuiltInStringTable() {
         {String(DownloadCauseTransferFailed), "The server's answer could not be received."},
         {MenuItem(MenuPopup), "&Menu"},
         {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
+        {MenuItem(DownloadSettingsCommand), "Orvo Safety Camera &Download Setting"},
         {MenuItem(ExitCommand), "E&xit\tCtrl+X"},
     };
     return table;

@@ -19,6 +19,7 @@ inline constexpr int CancelButton = 2;
 inline constexpr int Caption = 0;
 inline constexpr int PointSize = 8;  // both templates use 8-point Arial
 inline constexpr const char* FontFamily = "Arial";
+inline constexpr const char* MetricCompatibleFontFamily = "Liberation Sans";
 
 // --- 130: language
 inline constexpr int Language = 130;

@@ -33,7 +33,7 @@ inline constexpr int DownloadCauseTransferFailed = 124;
 inline constexpr int MainMenu = 128;
 inline constexpr int MenuPopup = 0;
 inline constexpr int LanguageCommand = 32771;
-inline constexpr int DownloadSettingsCommand = 32772;  // routed, not offered by the menu
+inline constexpr int DownloadSettingsCommand = 32772;  // the download selection dialog
 inline constexpr int ExitCommand = 57665;
 
 }  // namespace ResourceId

@@ -107,7 +107,7 @@ UpdateState UpdateWorker::Download() {
 }
 
 UpdateState UpdateWorker::Convert() {
-    SetStatus(LoadResourceString(ResourceId::SerialPrefixText) + device_.DeviceSerial.Get());
+    ShowStatus(ResourceId::SerialPrefixText, device_.DeviceSerial.Get());
     // Replaces the download period; the counter goes on from where it stands.
     view_.StartTimer(ProgressTimer, CycleTiming::ConvertAnimationMs);
     const std::string base = DatabaseBase();
@@ -185,7 +185,7 @@ UpdateState UpdateWorker::WaitForUnplug() {
 // checked again.
 UpdateState UpdateWorker::Fail() {
     lastCycleFailed_ = true;
-    device_.StatusText.Set(LoadResourceString(ResourceId::FailedText));
+    device_.StatusText.Show(ResourceId::FailedText, {}, &LoadResourceString);
     operations_.DeleteWorkingFiles();
     view_.RepaintAll();
     showFailedUntilArrival_ = true;
@@ -205,10 +205,9 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     return !Stopping();
 }
 
-void UpdateWorker::ShowStatus(int stringId) { SetStatus(LoadResourceString(stringId)); }
-
-void UpdateWorker::SetStatus(std::string text) {
-    device_.StatusText.Set(std::move(text));
+void UpdateWorker::ShowStatus(int stringId, std::string tail) {
+    // Kept by id, so a language change shows it again in the new language.
+    device_.StatusText.Show(stringId, std::move(tail), &LoadResourceString);
     view_.RepaintAll();
 }
 

@@ -59,8 +59,8 @@ private:
     UpdateState Fail();
 
     bool WaitForView(int timerId, int periodMs);
-    void ShowStatus(int stringId);
-    void SetStatus(std::string text);
+    // String `stringId`, followed by `tail`.
+    void ShowStatus(int stringId, std::string tail = {});
     void ShowErrorBox(int stringId);
     void ShowDownloadErrorBox();
     bool Stopping() const { return stopRequested_.load(); }

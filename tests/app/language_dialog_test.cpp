@@ -1,13 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <set>
+
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/main_frame.h"
+#include "app/main_view.h"
 #include "app/updater_services.h"
 #include "settings_dialog_fixture.h"
 #include "ui/dialog_templates.h"
+#include "device/dfu_device.h"
 #include "ui/language_table.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 #include "ui/widgets/dialog_units.h"
 #include "ui/widgets/download_setting_dialog.h"
 #include "ui/widgets/language_dialog.h"
@@ -125,7 +134,130 @@ TEST_F(FirstStart, FrameCommandsOpenBothDialogs) {
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(1)->click(); });
     EXPECT_TRUE(frame.OnCommand(32771));
     EXPECT_EQ(device.LanguageIndex, 1);
-    EXPECT_EQ(frame.windowTitle(), "Orvo software configuration(v1.0.7)") << "the title changes at the next start";
+    EXPECT_EQ(frame.windowTitle(), "Configuration du logiciel Orvo(v1.0.7)") << "the title changes at once";
+}
+
+// The menu offers the download selection between the language and exit,
+// and the item opens it.
+TEST_F(FirstStart, MenuOffersTheDownloadSelectionBeforeExit) {
+    CSkinProgressCtrl bar;
+    CMainFrame frame(device, bar, services);
+    auto* menu = frame.findChild<QMenu*>("menu128");
+    ASSERT_NE(menu, nullptr);
+    const auto items = menu->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->objectName(), "command32771");
+    EXPECT_EQ(items[1]->objectName(), "command32772");
+    EXPECT_EQ(items[2]->objectName(), "command57665");
+    EXPECT_EQ(items[1]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32772));
+    EXPECT_FALSE(items[1]->text().isEmpty());
+
+    bool opened = false;
+    AnswerModal<CDownloadSettingDlg>([&](CDownloadSettingDlg& dialog) {
+        opened = true;
+        dialog.reject();
+    });
+    items[1]->trigger();
+    EXPECT_TRUE(opened);
+}
+
+// Title, menu and the status on show all follow a language chosen while the
+// program runs, as soon as the dialog closes; a status with a serial keeps it.
+TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
+    CSkinProgressCtrl bar;
+    CMainFrame frame(device, bar, services);
+    frame.View().OnInitialUpdate();
+    device.StatusText.Show(ResourceId::SerialPrefixText, "0012345", &LoadResourceString);
+    auto* menu = frame.findChild<QMenu*>("menu128");
+    ASSERT_NE(menu, nullptr);
+    const QString englishExit = menu->actions().at(2)->text();
+
+    AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(4)->click(); });  // German
+    frame.OnCommand(32771);
+    ASSERT_EQ(device.LanguageIndex, 8);
+
+    EXPECT_EQ(frame.windowTitle(), "Orvo-Softwarekonfiguration(v1.0.7)");
+    EXPECT_EQ(menu->title(), QString::fromUtf8("&Menü"));
+    for (int i = 0; i < 3; ++i) {
+        const int command = std::array{32771, 32772, 57665}[static_cast<std::size_t>(i)];
+        const std::string text = menu->actions().at(i)->text().toStdString();
+        EXPECT_EQ(text, ResourceText(ResourceKind::MenuItem, 128, command));
+        EXPECT_NE(text, *BuiltInResources().Find(ResourceKind::MenuItem, 128, command)) << command;
+    }
+    EXPECT_NE(menu->actions().at(2)->text(), englishExit);
+    EXPECT_EQ(device.StatusText.Get(), LoadResourceString(ResourceId::SerialPrefixText) + "0012345");
+    EXPECT_NE(device.StatusText.Get().rfind("Orvo s/n", 0), 0u) << "still the English prefix";
+
+    // A text of no string id is left as it is.
+    device.StatusText.Set("Upgrade 42");
+    AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(1)->click(); });  // French
+    frame.OnCommand(32771);
+    EXPECT_EQ(device.StatusText.Get(), "Upgrade 42");
+    EXPECT_EQ(frame.windowTitle(), "Configuration du logiciel Orvo(v1.0.7)");
+    frame.View().OnDestroy();
+}
+
+// Every flag is named for screen readers, and the dialog works from the
+// keyboard alone: the language in force is marked and has the focus, the
+// arrows move over the two columns, Enter or Space chooses.
+TEST_F(LanguageDialog, FlagsAreNamedAndTheLanguageInForceIsMarked) {
+    ApplyLanguage(settings, device, 3);  // Finnish
+    CLanguageDlg dialog(settings, device);
+    std::set<QString> names;
+    for (int position = 0; position < 7; ++position) {
+        QPushButton* flag = dialog.FlagButton(position);
+        EXPECT_FALSE(flag->accessibleName().isEmpty()) << position;
+        EXPECT_EQ(flag->toolTip(), flag->accessibleName());
+        names.insert(flag->accessibleName());
+        EXPECT_EQ(flag->isChecked(), Languages[static_cast<std::size_t>(position)].languageIndex == 3) << position;
+    }
+    EXPECT_EQ(names.size(), 7u);
+    EXPECT_EQ(dialog.FlagButton(5)->accessibleName(), "Suomi");
+    EXPECT_EQ(dialog.FlagButton(1)->accessibleName(), QString::fromUtf8("Français"));
+
+    auto* ok = dialog.findChild<QPushButton*>("control1");
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ok->isDefault());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_TRUE(dialog.FlagButton(5)->hasFocus());
+}
+
+TEST_F(LanguageDialog, ArrowsMoveBetweenFlagsAndEnterChooses) {
+    CLanguageDlg dialog(settings, device);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(dialog.FlagButton(0)->hasFocus()) << "English is in force";
+    const auto press = [&](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    press(Qt::Key_Right);
+    EXPECT_TRUE(dialog.FlagButton(1)->hasFocus());
+    press(Qt::Key_Right);
+    EXPECT_TRUE(dialog.FlagButton(1)->hasFocus()) << "the right edge stops";
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    EXPECT_TRUE(dialog.FlagButton(5)->hasFocus());
+    press(Qt::Key_Down);
+    EXPECT_TRUE(dialog.FlagButton(5)->hasFocus()) << "no flag below Finnish";
+    press(Qt::Key_Left);
+    press(Qt::Key_Down);
+    EXPECT_TRUE(dialog.FlagButton(6)->hasFocus());
+    press(Qt::Key_Up);
+    EXPECT_TRUE(dialog.FlagButton(4)->hasFocus());
+    EXPECT_EQ(dialog.result(), 0);
+    press(Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(device.LanguageIndex, 8);
+    EXPECT_EQ(SettingsLines().at(0), "&o=8");
+}
+
+TEST_F(LanguageDialog, SpaceChoosesTheFocusedFlag) {
+    CLanguageDlg dialog(settings, device);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(device.LanguageIndex, 2) << "Dutch, below English";
 }
 
 }  // namespace

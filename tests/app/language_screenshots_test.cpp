@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include <QDir>
 #include <QImage>
@@ -23,6 +24,7 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
     if (target == nullptr)
         GTEST_SKIP() << "set ORVO_SCREENSHOT_DIR to write the screenshots";
     DialogFixture fixture("language_screenshots");
+    std::filesystem::copy_file(ORVO_SOURCE_DIR "/res/Tessel.bmp", fixture.folder.File("Tessel.bmp"));
     QDir().mkpath(target);
     for (const auto& language : Languages) {
         ApplyLanguage(fixture.settings, fixture.device, language.languageIndex);
@@ -32,7 +34,9 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
         CSkinProgressCtrl bar;
         CMainFrame frame(fixture.device, bar, services);
         frame.View().OnInitialUpdate();
-        fixture.device.StatusText.Set(LoadResourceString(105));
+        fixture.device.StatusText.Show(105, {}, &LoadResourceString);
+        bar.SetText("47%");
+        bar.SetPos(47);
         frame.show();
         ASSERT_TRUE(frame.grab().save(QStringLiteral("%1/main-%2.png").arg(target, name)));
 
@@ -41,10 +45,8 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
         ASSERT_TRUE(selection.grab().save(QStringLiteral("%1/download-selection-%2.png").arg(target, name)));
         selection.reject();
 
-        if (language.languageIndex == 0) {
-            CLanguageDlg dialog(fixture.settings, fixture.device);
-            ASSERT_TRUE(dialog.grab().save(QStringLiteral("%1/language.png").arg(target)));
-        }
+        CLanguageDlg dialog(fixture.settings, fixture.device);
+        ASSERT_TRUE(dialog.grab().save(QStringLiteral("%1/language-%2.png").arg(target, name)));
         frame.View().OnDestroy();
     }
 }

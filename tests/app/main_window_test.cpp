@@ -126,14 +126,17 @@ TEST_F(MainWindow, FrameIsFixedWithTitleAndMenuAndNoBars) {
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus[0]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 0));
     const QList<QAction*> items = menus[0]->menu()->actions();
-    ASSERT_EQ(items.size(), 2);
+    ASSERT_EQ(items.size(), 3);
     EXPECT_EQ(items[0]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32771));
-    EXPECT_EQ(items[1]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 57665));
+    EXPECT_EQ(items[1]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32772));
+    EXPECT_EQ(items[2]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 57665));
     for (const QAction* item : items)
         EXPECT_TRUE(item->shortcut().isEmpty()) << "shortcut texts are shown, not bound";
 
     EXPECT_TRUE(frame.OnCommand(CMainFrame::DownloadSelectionCommand));
     EXPECT_EQ(selectionDialogs_, 1);
+    items[1]->trigger();
+    EXPECT_EQ(selectionDialogs_, 2) << "the menu item runs the download selection";
     EXPECT_FALSE(frame.OnCommand(57600));  // no new document
 }
 
@@ -229,6 +232,35 @@ TEST_F(MainWindow, PictureIsStretchedIntoItsRectangle) {
     EXPECT_EQ(shot.pixelColor(190, 75), picture);
     EXPECT_TRUE(IsBlack(shot.pixelColor(2, 1)));
     EXPECT_TRUE(IsBlack(shot.pixelColor(376, 149)));
+}
+
+// Stretched smoothly and in the screen's own pixels: a black and white
+// picture shows grey where its squares meet, at 1x and at 2x.
+TEST_F(MainWindow, PictureIsStretchedSmoothlyAtAnyScale) {
+    QImage checks(4, 2, QImage::Format_RGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            checks.setPixelColor(x, y, (x + y) % 2 == 0 ? Qt::white : Qt::black);
+    ASSERT_TRUE(checks.save(folder_.path() + "/Tessel.bmp", "BMP"));
+    for (const int ratio : {1, 2}) {
+        QImage shot(QSize(CDFUpdate_tesselView::ViewWidth, CDFUpdate_tesselView::ViewHeight) * ratio,
+                    QImage::Format_RGB32);
+        shot.setDevicePixelRatio(ratio);
+        Frame().View().render(&shot);
+        int greys = 0;
+        int blocky = 0;
+        // One row across the middle of the upper squares, in device pixels.
+        const int y = ratio * 40;
+        for (int x = ratio * 3; x < ratio * 376; ++x) {
+            const int grey = qGray(shot.pixel(x, y));
+            greys += grey > 40 && grey < 215;
+            blocky += x % 2 == 1 && shot.pixel(x, y) != shot.pixel(x - 1, y);
+        }
+        EXPECT_GT(greys, 20) << "ratio " << ratio;
+        if (ratio == 2) {
+            EXPECT_GT(blocky, 10) << "neighbouring device pixels differ: not a 1x picture enlarged";
+        }
+    }
 }
 
 TEST_F(MainWindow, WithoutAPictureTheWindowIsBlack) {

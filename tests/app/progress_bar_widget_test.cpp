@@ -117,3 +117,37 @@ TEST_F(ProgressBarWidget, CallsFromAnotherThreadReachTheScreen) {
     EXPECT_EQ(bar_.Pos(), 100);
     EXPECT_EQ(Shot().pixelColor(99, 0), QColor(255, 0, 0));
 }
+
+namespace {
+
+// Whether some 2 x 2 block of device pixels (at even coordinates) holds more
+// than one colour: a picture drawn at 1x and enlarged has none.
+bool HasDetailFinerThanALogicalPixel(const QImage& image) {
+    for (int y = 0; y + 1 < image.height(); y += 2) {
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const QRgb corner = image.pixel(x, y);
+            if (image.pixel(x + 1, y) != corner || image.pixel(x, y + 1) != corner ||
+                image.pixel(x + 1, y + 1) != corner)
+                return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// On a screen with twice the pixels the text is drawn with twice the pixels,
+// not drawn at 1x and enlarged (which looks blurred or blocky).
+TEST_F(ProgressBarWidget, TextIsDrawnAtTheScreensPixelDensity) {
+    bar_.Create(&parent_, QRect(0, 0, 301, 24));
+    bar_.SetText("Downloading 47%");
+    bar_.SetPos(47);
+    QImage doubled(QSize(301, 24) * 2, QImage::Format_RGB32);
+    doubled.setDevicePixelRatio(2);
+    doubled.fill(Qt::black);
+    bar_.render(&doubled);
+    EXPECT_TRUE(HasDetailFinerThanALogicalPixel(doubled));
+    // The bar still splits at the same logical x: 301 x 0.47 = 141.
+    EXPECT_EQ(doubled.pixelColor(2 * 141 - 1, 0), QColor(255, 0, 0));
+    EXPECT_EQ(doubled.pixelColor(2 * 141, 0), QColor(255, 255, 255));
+}

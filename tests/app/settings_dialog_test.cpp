@@ -145,17 +145,42 @@ TEST_F(DownloadSettingDialog, NoTextIsClippedInAnyLanguage) {
         auto dialog = Open();
         for (int region = 0; region < RegionCount; ++region) {
             EXPECT_TRUE(ButtonTextFits(dialog->RegionBox(region)))
-                << "language " << index << " region " << region << ": " << dialog->RegionBox(region)->text().toStdString();
+                << "language " << index << " region " << region << ": " << dialog->RegionBox(region)->text().toStdString()
+                << " " << dialog->RegionBox(region)->fontMetrics().horizontalAdvance(dialog->RegionBox(region)->text());
         }
         EXPECT_TRUE(ButtonTextFits(dialog->OkButton())) << index;
         EXPECT_TRUE(ButtonTextFits(dialog->CancelButton())) << index;
         for (const char* name : {"note", "sizeLabel"}) {
             const auto* label = dialog->findChild<QLabel*>(name);
-            EXPECT_TRUE(LabelTextFits(label)) << "language " << index << " " << name;
+            EXPECT_TRUE(LabelTextFits(label)) << "language " << index << " " << name << " " << label->width() << "x"
+                                              << label->height() << " needs " << label->minimumSizeHint().width()
+                                              << "x" << label->heightForWidth(label->width());
         }
         const QLineEdit* edit = dialog->SizeEdit();
         EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()) + 8, edit->width());
+        // ... and at the template's one size: no label smaller than its neighbours.
+        for (const QWidget* control : dialog->findChildren<QWidget*>()) {
+            EXPECT_EQ(control->font().pointSize(), DialogTemplate::PointSize)
+                << "language " << index << " " << control->objectName().toStdString();
+        }
     }
+}
+
+// Without a mouse: Tab reaches the boxes in reading order, Space ticks the
+// focused one, Enter is OK and saves.
+TEST_F(DownloadSettingDialog, WorksFromTheKeyboardAlone) {
+    auto dialog = Open();
+    dialog->show();
+    QApplication::setActiveWindow(dialog.get());
+    dialog->RegionBox(0)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog->RegionBox(1));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(dialog->RegionBox(1)->checkState(), Qt::Checked);
+    EXPECT_EQ(dialog->SizeEdit()->text(), "1720 Kb");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(SettingsLines().at(1), "&c=0,1");
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ TEST(BuiltInStrings, HaveTheNewTextsAndTheMenu) {
     EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 0), "&Menu");
     EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32771), "&Language\tCtrl+L");
     EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "") << "command 32772 is routed, not offered";
+    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "Orvo Safety Camera &Download Setting")
+        << "the menu offers the download selection";
 }
 
 }  // namespace

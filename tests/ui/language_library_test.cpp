@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -41,7 +42,7 @@ bool MayMatchEnglish(const ResourceKey& key) {
 
 TEST(LanguageLibraries, EveryLibraryAnswersEveryBuiltInId) {
     const auto keys = BuiltInKeys();
-    ASSERT_EQ(keys.size(), 46u) << "strings 21, menu 3, dialog items 15, flags 7";
+    ASSERT_EQ(keys.size(), 47u) << "strings 21, menu 4, dialog items 15, flags 7";
     for (const auto& language : Languages) {
         if (language.libraryFile == nullptr)
             continue;
@@ -208,8 +209,7 @@ TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
     EXPECT_EQ(LoadResourceString(104), "Configuración del software Orvo");
     EXPECT_EQ(LoadResourceString(108), "");
     EXPECT_EQ(ResourceText(ResourceKind::DialogItem, 131, 9999), "");
-    // A text only the built-in set has comes from it.
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "");
+    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "&Descargas de radares Orvo");
 
     // Every shipped library answers every built-in id, so hide some of the
     // Spanish ones: those, and only those, come in English.
@@ -232,6 +232,51 @@ TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
     EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
     EXPECT_EQ(LoadResourceString(104), "Configuración del software Orvo");
     EXPECT_EQ(LoadResourceString(108), "");
+}
+
+// A language that lacks a text (a library made for an older program) shows
+// the English one instead of an empty menu item.
+TEST(ResourceLookUp, ATextTheLanguageLacksComesFromTheBuiltInSet) {
+    struct TitleOnly final : ResourceSource {
+        std::optional<std::string> Find(ResourceKind kind, int id, int) const override {
+            if (kind == ResourceKind::String && id == 104)
+                return "Titel";
+            return std::nullopt;
+        }
+    };
+    SetResourcesInForce(std::make_shared<TitleOnly>());
+    EXPECT_EQ(LoadResourceString(104), "Titel");
+    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772),
+              *BuiltInResources().Find(ResourceKind::MenuItem, 128, 32772));
+    EXPECT_FALSE(ResourceText(ResourceKind::MenuItem, 128, 32772).empty());
+    SetResourcesInForce(nullptr);
+}
+
+// Within one menu no two items share a keyboard mnemonic, in any language:
+// a shared one would make Alt+letter pick the wrong command.
+TEST(LanguageLibraries, MenuMnemonicsAreDistinctInEveryLanguage) {
+    for (const auto& language : Languages) {
+        std::shared_ptr<const LanguageLibrary> ownLibrary;
+        const ResourceSource* source = &BuiltInResources();
+        if (language.libraryFile != nullptr) {
+            ownLibrary = LanguageLibrary::Load(BinDir, language.libraryFile);
+            ASSERT_NE(ownLibrary, nullptr) << language.name;
+            source = ownLibrary.get();
+        }
+        std::set<std::string> mnemonics;
+        for (int command : {32771, 32772, 57665}) {
+            const std::string text = *source->Find(ResourceKind::MenuItem, 128, command);
+            const auto amp = text.find('&');
+            ASSERT_NE(amp, std::string::npos) << language.name << " " << command;
+            ASSERT_LT(amp + 1, text.size());
+            // The letter after '&', lower-cased when it is plain ASCII; a
+            // multibyte letter is compared by its bytes.
+            std::string letter = text.substr(amp + 1, static_cast<unsigned char>(text[amp + 1]) < 0x80 ? 1 : 2);
+            if (letter.size() == 1)
+                letter[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(letter[0])));
+            EXPECT_TRUE(mnemonics.insert(letter).second) << language.name << " repeats '" << letter << "'";
+        }
+    }
 }
 
 }  // namespace

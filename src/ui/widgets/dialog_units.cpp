@@ -1,6 +1,10 @@
 #include "ui/widgets/dialog_units.h"
 
+#include <cmath>
+
 #include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QStringList>
 
 namespace {
 
@@ -15,7 +19,9 @@ DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     baseWidth_ = (alphabet / 26 + 1) / 2;
-    baseHeight_ = metrics.height();
+    // The height a line of text really takes: the rounded-up sum of ascent
+    // and descent, as the platform's own dialog units count it.
+    baseHeight_ = static_cast<int>(std::ceil(QFontMetricsF(font).height()));
 }
 
 int DialogUnits::X(int units) const { return MulDiv(units, baseWidth_, 4); }
@@ -31,6 +37,14 @@ QSize DialogUnits::SizeToPixels(const DialogTemplate::UnitRect& rect) const {
 
 QFont DialogTemplateFont() {
     QFont font(QString::fromLatin1(DialogTemplate::FontFamily), DialogTemplate::PointSize);
+    // Liberation Sans has Arial's metrics, so every text lays out as the
+    // templates were designed; named here too in case no font configuration
+    // maps Arial to it.
+    font.setFamilies({QString::fromLatin1(DialogTemplate::FontFamily),
+                      QString::fromLatin1(DialogTemplate::MetricCompatibleFontFamily)});
     font.setStyleHint(QFont::SansSerif);
+    // Whole-pixel glyph advances, as the templates were measured with; the
+    // unhinted fractional ones run a few pixels wider over a long label.
+    font.setHintingPreference(QFont::PreferFullHinting);
     return font;
 }

@@ -29,6 +29,6 @@ private:
     int baseHeight_;
 };
 
-// The font of both dialog templates: 8-point Arial, or the closest face the
-// system has.
+// The font of both dialog templates: 8-point Arial, or Liberation Sans with
+// the same metrics (Debian's fonts-liberation2).
 QFont DialogTemplateFont();

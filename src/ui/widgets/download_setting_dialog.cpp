@@ -67,6 +67,9 @@ CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& d
         auto* box = new RegionCheckBox(this);
         box->setObjectName(QStringLiteral("control%1").arg(Regions[region].checkBoxId));
         box->setTristate(true);
+        // The templates' boxes leave about three pixels between the box and
+        // its text; the toolkit's own six would cost three of the label's.
+        box->setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
         box->setGeometry(units.ToPixels(RegionBoxes[region]));
         FitButtonText(box, DialogText(Regions[region].checkBoxId), region == MultiLineRegion);
         connect(box, &QCheckBox::clicked, this, &CDownloadSettingDlg::OnRegionClicked);

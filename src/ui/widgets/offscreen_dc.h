@@ -4,6 +4,10 @@
 #include <QPainter>
 #include <QRect>
 
+// Device pixels per logical pixel of what `painter` really draws on (the
+// screen's backing store, or the picture a widget is rendered into).
+qreal PaintDevicePixelRatio(const QPainter& painter);
+
 // A drawing surface over a target painter: everything drawn through
 // Painter() lands in an off-screen image covering `area` (in the target's
 // coordinates) and reaches the target in one copy when the object goes out

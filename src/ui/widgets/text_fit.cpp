@@ -8,19 +8,6 @@
 #include <QLabel>
 #include <QStringList>
 
-namespace {
-
-template <class Widget, class Fits>
-void ShrinkUntil(Widget* widget, Fits fits) {
-    QFont font = widget->font();
-    while (!fits() && font.pointSize() > MinFittedPointSize) {
-        font.setPointSize(font.pointSize() - 1);
-        widget->setFont(font);
-    }
-}
-
-}  // namespace
-
 QString WrapText(const QString& text, const QFontMetrics& metrics, int width) {
     QStringList lines;
     QString line;
@@ -64,20 +51,10 @@ bool LabelTextFits(const QLabel* label) {
 }
 
 void FitButtonText(QAbstractButton* button, const QString& text, bool multiLine) {
-    const auto layOut = [&] {
-        button->setText(multiLine ? WrapText(text, button->fontMetrics(), TextRoom(button).width()) : text);
-    };
-    layOut();
-    QFont font = button->font();
-    while (!ButtonTextFits(button) && font.pointSize() > MinFittedPointSize) {
-        font.setPointSize(font.pointSize() - 1);
-        button->setFont(font);
-        layOut();
-    }
+    button->setText(multiLine ? WrapText(text, button->fontMetrics(), TextRoom(button).width()) : text);
 }
 
 void FitLabelText(QLabel* label, const QString& text) {
     label->setWordWrap(true);
     label->setText(text);
-    ShrinkUntil(label, [label] { return LabelTextFits(label); });
 }
