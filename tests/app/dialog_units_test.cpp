@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QFontMetrics>
 #include <QString>
 
@@ -41,7 +43,10 @@ TEST(DialogUnits, BaseUnitsComeFromTheFontsAverageCharacterWidthAndHeight) {
     const QFont font = DialogTemplateFont();
     const QFontMetrics metrics(font);
     const DialogUnits units(font);
-    EXPECT_EQ(units.BaseHeight(), metrics.height());
+    // The line height rounded up, so that a one-line label keeps its last
+    // pixel row.
+    EXPECT_EQ(units.BaseHeight(), static_cast<int>(std::ceil(QFontMetricsF(font).height())));
+    EXPECT_GE(units.BaseHeight(), metrics.height());
     // The average width of the 52 letters, summed one by one here.
     int sum = 0;
     for (const QChar c : QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))

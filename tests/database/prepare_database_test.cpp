@@ -151,7 +151,7 @@ TEST_F(PrepareDatabase, AnswersThatAreNotADatabaseAreRefused) {
     }
     {
         SCOPED_TRACE("png");
-        const std::string png = ReadFileBytes(ORVO_SOURCE_DIR "/docs/screenshots/language.png");
+        const std::string png = ReadFileBytes(ORVO_SOURCE_DIR "/docs/screenshots/language-english.png");
         ASSERT_EQ(png.substr(1, 3), "PNG");
         ExpectRefusedAsNoDatabase(device, base, png);
     }

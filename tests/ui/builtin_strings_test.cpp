@@ -31,8 +31,11 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
     const std::set<int> used = {AppTitle,      FrameTitle,        ConnectDeviceText,     ConnectingText,
                                 SerialPrefixText, ReconnectText,  WritingText,           CompleteText,
                                 FailedText,    DownloadErrorText, ErrorCaption,          UpgradeSuccessfulText,
-                                WorkingFilesErrorText, ConfirmCloseWhileWriting};
-    ASSERT_EQ(used.size(), 14u);
+                                WorkingFilesErrorText, ConfirmCloseWhileWriting,
+                                DownloadCauseHttpStatus, DownloadCauseFolder, DownloadCauseNoConnection,
+                                DownloadCauseTimedOut, DownloadCauseTruncated, DownloadCauseTooLarge,
+                                DownloadCauseTransferFailed};
+    ASSERT_EQ(used.size(), 21u);
     std::set<std::string> texts;
     for (int id : used) {
         const std::string text = LoadResourceString(id);
@@ -48,7 +51,7 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
         ++strings;
         EXPECT_TRUE(used.count(id)) << "unused string " << id;
     }
-    EXPECT_EQ(strings, 14);
+    EXPECT_EQ(strings, 21);
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {

@@ -364,7 +364,7 @@ TEST_F(UpdateCycle, AFailedDownloadsBoxAddsItsCause) {
     ops.prepareResult = "DB FILE OPEN ERROR";
     ops.Plug({});
     StartWorker();
-    ASSERT_TRUE(RunUntilFinished());
+    ASSERT_TRUE(RunUntilFailed());
 
     EXPECT_TRUE(worker.LastCycleFailed());
     EXPECT_EQ(Status(), Text(ResourceId::FailedText));
