@@ -14,8 +14,8 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
+#include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_mapping.h"
@@ -28,20 +28,11 @@ namespace {
 constexpr std::uint32_t kDatabaseAddress = 0x00510000;
 constexpr std::size_t kDatabaseSize = 2'100'000;
 
+// Polled faster than the monitor polls, so that the wall time is the device's.
 bool RunToEnd(const std::string& path, std::int32_t operation, DfuHandle image) {
-    DfuOperationContext c{};
-    c.Operation = operation;
-    c.Image = image;
-    path.copy(c.DevicePath, sizeof c.DevicePath - 1);
-    DfuHandle handle = 0;
-    if (STDFUPRT_LaunchOperation(&c, &handle) != STDFU_NOERROR)
-        return false;
-    do {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        STDFUPRT_GetOperationStatus(handle, &c);
-    } while (c.ErrorCode == STDFU_NOERROR && c.Percent != 100);
-    STDFUPRT_StopOperation(handle, &c);
-    return c.ErrorCode == STDFU_NOERROR;
+    DfuRunOptions options;
+    options.pollInterval = std::chrono::milliseconds(5);
+    return RunDfuOperation(path, operation, image, options).error == STDFU_NOERROR;
 }
 
 void BM_WriteDatabase(benchmark::State& state) {
@@ -54,13 +45,13 @@ void BM_WriteDatabase(benchmark::State& state) {
     std::vector<std::uint8_t> data(kDatabaseSize);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
-    DfuMapping* map = nullptr;
-    std::uint32_t count = 0;
-    if (STDFUPRT_CreateMappingFromDevice(path.c_str(), &map, &count) != STDFU_NOERROR || count < 2) {
+    DfuDeviceMap map;
+    DfuMapping* entry = map.Read(path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
+    if (entry == nullptr) {
         state.SkipWithError("no memory map");
+        SetUsbBackend(nullptr);
         return;
     }
-    auto* entry = reinterpret_cast<DfuMapping*>(reinterpret_cast<char*>(map) + kDfuMappingStride);
 
     double deviceSeconds = 0;
     double wallSeconds = 0;
@@ -93,7 +84,6 @@ void BM_WriteDatabase(benchmark::State& state) {
     state.counters["device_s"] = deviceSeconds;
     state.counters["wall_s"] = wallSeconds;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kDatabaseSize));
-    STDFUPRT_DestroyMapping(&map);
     SetUsbBackend(nullptr);
 }
 
@@ -111,13 +101,13 @@ void BM_ReadBackCost(benchmark::State& state) {
     auto orvo = std::make_shared<VirtualOrvo>();
     const std::string path = bus.Plug(orvo);
     SetUsbBackend(&bus);
-    DfuMapping* map = nullptr;
-    std::uint32_t count = 0;
-    if (STDFUPRT_CreateMappingFromDevice(path.c_str(), &map, &count) != STDFU_NOERROR || count < 2) {
+    DfuDeviceMap map;
+    DfuMapping* entry = map.Read(path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
+    if (entry == nullptr) {
         state.SkipWithError("no memory map");
+        SetUsbBackend(nullptr);
         return;
     }
-    auto* entry = reinterpret_cast<DfuMapping*>(reinterpret_cast<char*>(map) + kDfuMappingStride);
     std::vector<std::uint8_t> data(kDatabaseSize);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
@@ -152,7 +142,6 @@ void BM_ReadBackCost(benchmark::State& state) {
     state.counters["write_s"] = write;
     state.counters["verify_of_write"] = write > 0 ? verify / write : 0;
     state.counters["check_of_write"] = write > 0 ? check / write : 0;
-    STDFUPRT_DestroyMapping(&map);
     SetUsbBackend(nullptr);
 }
 

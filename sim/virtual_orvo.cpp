@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "device/dfu/dfu_engine.h"
+
 namespace {
 
 constexpr std::uint8_t kStringManufacturer = 1;
@@ -16,14 +18,6 @@ constexpr std::uint8_t kStringDataFlashMap = 5;
 constexpr unsigned kReadable = 1;
 constexpr unsigned kErasable = 2;
 constexpr unsigned kWritable = 4;
-
-const char* StateName(std::uint8_t state) {
-    static const char* const names[] = {"appIDLE",        "appDETACH",   "dfuIDLE",
-                                        "dfuDNLOAD-SYNC", "dfuDNBUSY",   "dfuDNLOAD-IDLE",
-                                        "dfuMANIFEST-SYNC", "dfuMANIFEST", "dfuMANIFEST-WAIT-RESET",
-                                        "dfuUPLOAD-IDLE", "dfuERROR"};
-    return state < std::size(names) ? names[state] : "unknown";
-}
 
 std::uint32_t Le32(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
@@ -188,7 +182,7 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
             break;
         case dfu::CLRSTATUS:
             if (state_ != dfu::dfuERROR) {
-                verdict = Violation(std::string("CLRSTATUS in ") + StateName(state_));
+                verdict = Violation(std::string("CLRSTATUS in ") + DfuStateName(state_));
             } else {
                 state_ = dfu::dfuIDLE;
                 status_ = dfu::OK;
@@ -202,7 +196,7 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
                 pending_ = Pending::None;
                 verdict = Verdict::Ok;
             } else {
-                verdict = Violation(std::string("ABORT in ") + StateName(state_));
+                verdict = Violation(std::string("ABORT in ") + DfuStateName(state_));
             }
             break;
         default: verdict = Violation("DETACH or unknown request in DFU mode"); break;
@@ -230,7 +224,7 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
 
 VirtualOrvo::Verdict VirtualOrvo::HandleDownload(const UsbSetupPacket& setup, std::span<const std::uint8_t> data) {
     if (state_ != dfu::dfuIDLE && state_ != dfu::dfuDNLOAD_IDLE)
-        return Violation(std::string("DNLOAD in ") + StateName(state_));
+        return Violation(std::string("DNLOAD in ") + DfuStateName(state_));
     if (data.size() > kVirtualOrvoTransferSize)
         return Violation("DNLOAD longer than wTransferSize");
     if (data.empty()) {
@@ -306,7 +300,7 @@ VirtualOrvo::Verdict VirtualOrvo::HandleCommand(std::span<const std::uint8_t> da
 VirtualOrvo::Verdict VirtualOrvo::HandleUpload(const UsbSetupPacket& setup, std::span<std::uint8_t> data,
                                                std::size_t& transferred) {
     if (state_ != dfu::dfuIDLE && state_ != dfu::dfuUPLOAD_IDLE)
-        return Violation(std::string("UPLOAD in ") + StateName(state_));
+        return Violation(std::string("UPLOAD in ") + DfuStateName(state_));
     if (setup.wLength > kVirtualOrvoTransferSize || data.empty())
         return Violation("UPLOAD length outside 1..wTransferSize");
     if (setup.wValue == dfu::kCommandBlock) {
@@ -446,7 +440,7 @@ void VirtualOrvo::FinishPending() {
 }
 
 VirtualOrvo::Verdict VirtualOrvo::Violation(const std::string& what) {
-    violations_.push_back(what + " (state " + StateName(state_) + ")");
+    violations_.push_back(what + " (state " + DfuStateName(state_) + ")");
     if (state_ == dfu::dfuMANIFEST_WAIT_RESET)
         return Verdict::Stall;
     return StallWith(dfu::errSTALLEDPKT);

@@ -14,6 +14,7 @@ class ProgressBarPort;
 class MessageBoxPort;
 struct CycleSignals;
 class DfuLibrary;
+struct DfuInterfaceInfo;
 
 // How identification ended for its caller.
 enum class IdentifyResult {
@@ -26,6 +27,17 @@ enum class IdentifyResult {
 // user may not open; DeviceAccessHint says the same at length.
 inline constexpr const char* DeviceAccessBarText = "No USB permission: install the udev rule 70-orvo-dfu.rules";
 std::string DeviceAccessHint(const std::string& devicePath);
+
+// The updater's choice among the DFU-mode interfaces enumerated (the tools
+// choose the same way): every interface leaves its path behind, so the last
+// one enumerated wins, and a device counts as found only when some
+// interface's description could be read.
+struct DfuDeviceChoice {
+    std::string path;        // upper case; empty when nothing was enumerated
+    bool found = false;
+    std::string deniedPath;  // the last interface this user may not open
+};
+DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces);
 // How a database write ended (see WriteDatabase).
 enum class DatabaseWriteResult {
     Written,          // erased, written and read back identical

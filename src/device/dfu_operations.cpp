@@ -16,6 +16,7 @@
 
 #include "common/bar_colours.h"
 #include "device/dfu_device.h"
+#include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_mapping.h"
 #include "device/identity_block.h"
@@ -125,13 +126,10 @@ bool DfuOperations::RebuildMap() {
 }
 
 // Both passes of a write and every upload use the data flash, alternate
-// setting 1, whose entry follows the first one in the map. A DFU device whose
-// map has a single entry (not an Orvo) has none: null, never a pointer past
-// the table.
+// setting 1. A DFU device whose map has a single entry (not an Orvo) has
+// none: null, never a pointer past the table.
 DfuMapping* DfuOperations::DataMapEntry() const {
-    if (device_.Mapping == nullptr || device_.Mapping->entryCount < 2)
-        return nullptr;
-    return reinterpret_cast<DfuMapping*>(reinterpret_cast<unsigned char*>(device_.Mapping) + kDfuMappingStride);
+    return DfuMapEntryOf(device_.Mapping, 1);
 }
 
 DfuResult DfuOperations::FilterForDataFlash(DfuHandle image, std::int32_t operation) {

@@ -1,31 +1,37 @@
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_protocol.h"
 #include "device/usb/usb_backend.h"
 #include "common/progress_bar_port.h"
 
-// Every DFU-mode interface present leaves its path behind, so the last one
-// enumerated wins; only an interface whose description could be read counts
-// as a device found. A search that finds nothing keeps the previous path.
-// The backend opens each device only to read its product string, with a short
-// timeout, so this is cheap enough for the 500 ms presence timers.
-bool CDfuDevice::FindDevice() {
-    bool found = false;
-    std::string deniedPath;
-    for (const DfuInterfaceInfo& info : CurrentUsbBackend().EnumerateDfuInterfaces()) {
+DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces) {
+    DfuDeviceChoice choice;
+    for (const DfuInterfaceInfo& info : interfaces) {
         std::string path = info.path;
         std::transform(path.begin(), path.end(), path.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        DevicePath.Set(path);
         if (info.description)
-            found = true;
+            choice.found = true;
         else if (info.descriptionStatus == UsbStatus::AccessDenied)
-            deniedPath = std::move(path);
+            choice.deniedPath = path;
+        choice.path = std::move(path);
     }
-    ReportAccessProblem(found ? std::string() : deniedPath);
-    return found;
+    return choice;
+}
+
+// A search that enumerates nothing keeps the previous path. The backend opens
+// each device only to read its product string, with a short timeout, so this
+// is cheap enough for the 500 ms presence timers.
+bool CDfuDevice::FindDevice() {
+    const std::vector<DfuInterfaceInfo> interfaces = CurrentUsbBackend().EnumerateDfuInterfaces();
+    const DfuDeviceChoice choice = ChooseDfuDevice(interfaces);
+    if (!interfaces.empty())
+        DevicePath.Set(choice.path);
+    ReportAccessProblem(choice.found ? std::string() : choice.deniedPath);
+    return choice.found;
 }
 
 std::string DeviceAccessHint(const std::string& devicePath) {

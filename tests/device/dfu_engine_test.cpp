@@ -504,4 +504,27 @@ TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
     SetUsbBackend(nullptr);
 }
 
+// The rule the updater and the tools share: the last interface enumerated is
+// the device, found once any description could be read, even when the last
+// one's could not.
+TEST(Discovery, TheLastInterfaceEnumeratedIsChosenOnceAnyDescriptionWasRead) {
+    DfuInterfaceInfo readable{"usb\\first", std::string("Orvo"), 0, UsbStatus::Ok};
+    DfuInterfaceInfo denied{"usb\\second", std::nullopt, 0, UsbStatus::AccessDenied};
+    DfuInterfaceInfo broken{"usb\\third", std::nullopt, 0, UsbStatus::Timeout};
+
+    DfuDeviceChoice choice = ChooseDfuDevice({readable, denied, broken});
+    EXPECT_TRUE(choice.found);
+    EXPECT_EQ(choice.path, "USB\\THIRD");
+    EXPECT_EQ(choice.deniedPath, "USB\\SECOND");
+
+    choice = ChooseDfuDevice({denied, broken});
+    EXPECT_FALSE(choice.found);
+    EXPECT_EQ(choice.path, "USB\\THIRD");
+    EXPECT_EQ(choice.deniedPath, "USB\\SECOND");
+
+    choice = ChooseDfuDevice({});
+    EXPECT_FALSE(choice.found);
+    EXPECT_TRUE(choice.path.empty());
+}
+
 }  // namespace

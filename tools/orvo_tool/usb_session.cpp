@@ -6,6 +6,7 @@
 #include "common/command_registry.h"
 #include "common/input_file.h"
 #include "device/dfu/dfu_protocol.h"
+#include "device/dfu_device.h"
 #include "device/usb/pcap_capture.h"
 #include "device/usb/usb_backend.h"
 #include "virtual_orvo.h"
@@ -110,7 +111,7 @@ std::string UsbSession::OptionsHelp() {
 }
 
 std::string DeviceOptionHelp() {
-    return "  --device PATH          the device to use (default: the last usable DFU-mode device found)\n";
+    return "  --device PATH          the device to use (default: the one the updater would use)\n";
 }
 
 std::string AccessHint(const std::string& path) {
@@ -123,19 +124,19 @@ bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& 
     if (TakeOption(args, "--device", path))
         return true;
     const auto found = CurrentUsbBackend().EnumerateDfuInterfaces();
-    path.clear();
+    const DfuDeviceChoice choice = ChooseDfuDevice(found);
+    path = choice.found ? choice.path : std::string();
+    if (choice.found)
+        return true;
+    // Not one description could be read: each interface says why.
     std::string problems;
     for (const DfuInterfaceInfo& info : found) {
-        if (info.description)
-            path = info.path;
-        else if (info.descriptionStatus == UsbStatus::AccessDenied)
+        if (info.descriptionStatus == UsbStatus::AccessDenied)
             problems += "\n  " + AccessHint(info.path);
         else
             problems += "\n  " + info.path + ": product string unreadable (" +
                         UsbStatusName(info.descriptionStatus) + ")";
     }
-    if (!path.empty())
-        return true;
     error = found.empty() ? "no DFU-mode device found" : "no usable DFU-mode device:" + problems;
     return false;
 }

@@ -45,9 +45,10 @@ private:
     bool failedOnUsage_ = false;
 };
 
-// The device a command works on: --device PATH, or else the last DFU-mode
-// device enumerated whose description could be read (the updater's rule).
-// Devices without access are named in the error with the fix.
+// The device a command works on: --device PATH, or else the one the updater
+// would choose (ChooseDfuDevice: the last DFU-mode interface enumerated, once
+// any description could be read). When none is usable, the error names each
+// interface and why, with the fix for missing access.
 bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& error);
 
 // The --device option, one line for the commands' help.
