@@ -15,12 +15,8 @@ int RunDevices(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
     UsbSession session;
     std::string error;
-    if (!session.Start(args, error)) {
-        if (session.FailedOnUsage())
-            return UsageError(error);
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return ExitFailure;
-    }
+    if (!session.Start(args, error))
+        return SessionStartFailure(session.FailedOnUsage(), error);
     if (!args.empty())
         return RejectLeftovers(args);
     bool any = false;

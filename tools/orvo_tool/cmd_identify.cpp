@@ -23,12 +23,8 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
     DeviceSession session;
     std::string error;
-    if (!session.Open(args, error)) {
-        if (session.OpenFailedOnUsage())
-            return UsageError(error);
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return ExitFailure;
-    }
+    if (!session.Open(args, error))
+        return SessionStartFailure(session.OpenFailedOnUsage(), error);
     const bool picked = session.PickDevice(args, error);
     if (!args.empty())
         return RejectLeftovers(args);

@@ -31,12 +31,8 @@ int RunRead(const std::vector<std::string>& arguments) {
     std::string error;
     std::string out;
     const bool hasOut = TakeOption(args, "--out", out);
-    if (!session.Start(args, error)) {
-        if (session.FailedOnUsage())
-            return UsageError(error);
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return ExitFailure;
-    }
+    if (!session.Start(args, error))
+        return SessionStartFailure(session.FailedOnUsage(), error);
     std::string path;
     const bool picked = PickDevice(args, path, error);
     std::uint32_t address = 0;

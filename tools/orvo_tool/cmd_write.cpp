@@ -65,12 +65,8 @@ int RunWrite(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
     DeviceSession session;
     std::string error;
-    if (!session.Open(args, error)) {
-        if (session.OpenFailedOnUsage())
-            return UsageError(error);
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        return ExitFailure;
-    }
+    if (!session.Open(args, error))
+        return SessionStartFailure(session.OpenFailedOnUsage(), error);
     int result = Write(session, args);
     // The virtual flash is kept whatever happened, so that what a failed
     // write left can be inspected.

@@ -1,5 +1,6 @@
 #include "usb_session.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -139,4 +140,11 @@ bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& 
     }
     error = found.empty() ? "no DFU-mode device found" : "no usable DFU-mode device:" + problems;
     return false;
+}
+
+int SessionStartFailure(bool onUsage, const std::string& error) {
+    if (onUsage)
+        return UsageError(error);
+    std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+    return ExitFailure;
 }

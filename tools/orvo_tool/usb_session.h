@@ -56,3 +56,8 @@ std::string DeviceOptionHelp();
 
 // Text for a device that cannot be opened for lack of access rights.
 std::string AccessHint(const std::string& path);
+
+// The exit code of a command whose session would not start, after saying why
+// in one line: a wrong command line (`onUsage`) is a usage error, anything
+// else (a flash file that cannot be read, no backend) a failure.
+int SessionStartFailure(bool onUsage, const std::string& error);
