@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QWidget>
 
@@ -150,4 +151,48 @@ TEST_F(ProgressBarWidget, TextIsDrawnAtTheScreensPixelDensity) {
     // The bar still splits at the same logical x: 301 x 0.47 = 141.
     EXPECT_EQ(doubled.pixelColor(2 * 141 - 1, 0), QColor(255, 0, 0));
     EXPECT_EQ(doubled.pixelColor(2 * 141, 0), QColor(255, 255, 255));
+}
+
+// A text wider than the bar is drawn smaller, whole and centred, instead of
+// being cut off at both ends; a text that fits keeps the bar's font.
+TEST_F(ProgressBarWidget, ATextWiderThanTheBarIsShrunkToFitInsideIt) {
+    const QString longText = QStringLiteral("No USB permission: install the udev rule 70-orvo-dfu.rules");
+    const int width = QFontMetrics(bar_.font()).horizontalAdvance(longText) * 3 / 4;
+    bar_.Create(&parent_, QRect(0, 0, width, 24));
+    bar_.SetPos(0);
+    bar_.SetShowText(true);
+    bar_.SetText(longText.toStdString());
+
+    // Over the empty white part the text is blue: a pixel with little red.
+    const QImage image = Shot();
+    const auto textInColumn = [&](int x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixelColor(x, y).red() < 200)
+                return true;
+        }
+        return false;
+    };
+    int textColumns = 0;
+    for (int x = 0; x < image.width(); ++x)
+        textColumns += textInColumn(x) ? 1 : 0;
+    EXPECT_GT(textColumns, width / 2) << "the text should still be drawn across the bar";
+    for (int x : {0, 1, width - 2, width - 1})
+        EXPECT_FALSE(textInColumn(x)) << "text reaches the bar's edge at column " << x;
+
+    const QFont fitted = CSkinProgressCtrl::FontToFit(bar_.font(), longText, width - 4);
+    EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(longText), width - 4);
+    EXPECT_EQ(CSkinProgressCtrl::FontToFit(bar_.font(), QStringLiteral("45%"), width), bar_.font());
+}
+
+// The font never shrinks below the floor, however long the text.
+TEST_F(ProgressBarWidget, AFittedFontStopsAtItsFloor) {
+    QFont font = bar_.font();
+    font.setPointSizeF(10);
+    const QFont fitted = CSkinProgressCtrl::FontToFit(font, QString(400, QLatin1Char('W')), 100);
+    EXPECT_DOUBLE_EQ(fitted.pointSizeF(), 10 * CSkinProgressCtrl::MinimumFontScale);
+
+    QFont pixels = bar_.font();
+    pixels.setPixelSize(20);
+    const QFont fittedPixels = CSkinProgressCtrl::FontToFit(pixels, QString(400, QLatin1Char('W')), 100);
+    EXPECT_EQ(fittedPixels.pixelSize(), 12);
 }

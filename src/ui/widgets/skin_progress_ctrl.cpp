@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPaintEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 
@@ -121,6 +122,35 @@ void CSkinProgressCtrl::RequestUpdate() {
     invoker_.Post([this] { update(); });
 }
 
+QFont CSkinProgressCtrl::FontToFit(const QFont& font, const QString& text, int width) {
+    const int needed = QFontMetrics(font).horizontalAdvance(text);
+    if (needed <= width || width <= 0)
+        return font;
+    // Smaller point sizes until the text fits, so a long text (a device
+    // problem, a status in a longer language, a large desktop font) is
+    // never cut at both ends; below the floor it stays at the floor.
+    // A font may be sized in points or in pixels; steps of half a point or
+    // one pixel.
+    const bool points = font.pointSizeF() > 0;
+    const qreal size = points ? font.pointSizeF() : font.pixelSize();
+    const qreal step = points ? 0.5 : 1.0;
+    const qreal floor = size * MinimumFontScale;
+    QFont smaller = font;
+    const auto resize = [&](qreal to) {
+        if (points)
+            smaller.setPointSizeF(to);
+        else
+            smaller.setPixelSize(static_cast<int>(to));
+    };
+    for (qreal to = size - step; to >= floor; to -= step) {
+        resize(to);
+        if (QFontMetrics(smaller).horizontalAdvance(text) <= width)
+            return smaller;
+    }
+    resize(floor);
+    return smaller;
+}
+
 void CSkinProgressCtrl::paintEvent(QPaintEvent* event) {
     ProgressBarPicture picture;
     {
@@ -147,6 +177,7 @@ void CSkinProgressCtrl::paintEvent(QPaintEvent* event) {
     const QString text = QString::fromStdString(picture.text);
     const int flags = Qt::AlignCenter | Qt::TextSingleLine;
     painter.save();
+    painter.setFont(FontToFit(font(), text, client.width() - 2 * TextMarginPixels));
     painter.setClipRect(filled);
     painter.setPen(ToQColor(picture.textOverFilled));
     painter.drawText(client, flags, text);

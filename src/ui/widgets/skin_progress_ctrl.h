@@ -39,6 +39,13 @@ public:
     void SetTextBkColour(Colour colour) override;
 
     int Pos() const;
+
+    // `font`, or a smaller size of it under which `text` fits `width` pixels;
+    // never below MinimumFontScale of the original size.
+    static QFont FontToFit(const QFont& font, const QString& text, int width);
+    static constexpr qreal MinimumFontScale = 0.6;
+    // Kept free at each end of the bar so a fitted text never touches its edge.
+    static constexpr int TextMarginPixels = 2;
     // Paints so far; lets tests see that a change did or did not repaint.
     int PaintCount() const { return paintCount_.load(); }
 
