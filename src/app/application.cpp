@@ -16,9 +16,9 @@ std::string FirstWord(int argc, char** argv) { return argc > 0 && argv[0] != nul
 
 }  // namespace
 
-CDFUpdate_tesselApp::CDFUpdate_tesselApp(int& argc, char** argv, UpdaterServices services,
-                                         DeviceFactory makeDevice)
-    : qtApp_(argc, argv), services_(std::move(services)) {
+CDFUpdate_tesselApp::CDFUpdate_tesselApp(int& argc, char** argv, const Resources& resources,
+                                         UpdaterServices services, DeviceFactory makeDevice)
+    : qtApp_(argc, argv), resources_(resources), services_(std::move(services)) {
     const std::string programPath = ResolveProgramPath(FirstWord(argc, argv));
     device_ = makeDevice ? makeDevice(programPath) : std::make_unique<CDfuDevice>(programPath);
     progressBar_ = std::make_unique<CSkinProgressCtrl>();
@@ -34,14 +34,14 @@ CDFUpdate_tesselApp::~CDFUpdate_tesselApp() {
 }
 
 bool CDFUpdate_tesselApp::InitInstance() {
-    QApplication::setApplicationName(QString::fromStdString(LoadResourceString(AppTitleStringId)));
+    QApplication::setApplicationName(QString::fromStdString(resources_.String(AppTitleStringId)));
     services_.loadSettings(*device_);
     services_.loadLanguageLibrary(*device_);
 
     document_ = std::make_unique<CDFUpdate_tesselDoc>();
     if (!document_->OnNewDocument())
         return false;
-    frame_ = std::make_unique<CMainFrame>(*device_, *progressBar_, services_);
+    frame_ = std::make_unique<CMainFrame>(*device_, *progressBar_, services_, resources_);
     frame_->View().OnInitialUpdate();
     frame_->show();
     frame_->repaint();

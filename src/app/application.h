@@ -12,6 +12,7 @@
 class CDfuDevice;
 class CSkinProgressCtrl;
 class CMainFrame;
+class Resources;
 
 // The application object and the program-wide objects it keeps, built in
 // this order and destroyed in reverse: the toolkit's application, the device
@@ -21,7 +22,9 @@ public:
     using DeviceFactory = std::function<std::unique_ptr<CDfuDevice>(const std::string& programPath)>;
 
     // A null factory builds the ordinary CDfuDevice on the program's own path.
-    CDFUpdate_tesselApp(int& argc, char** argv, UpdaterServices services = {}, DeviceFactory makeDevice = {});
+    // `resources` are the ones the services switch on a language change.
+    CDFUpdate_tesselApp(int& argc, char** argv, const Resources& resources, UpdaterServices services = {},
+                        DeviceFactory makeDevice = {});
     ~CDFUpdate_tesselApp();
     CDFUpdate_tesselApp(const CDFUpdate_tesselApp&) = delete;
     CDFUpdate_tesselApp& operator=(const CDFUpdate_tesselApp&) = delete;
@@ -40,6 +43,7 @@ public:
 
 private:
     QApplication qtApp_;
+    const Resources& resources_;
     UpdaterServices services_;
     std::unique_ptr<CDfuDevice> device_;
     std::unique_ptr<CSkinProgressCtrl> progressBar_;

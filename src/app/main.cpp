@@ -65,9 +65,10 @@ std::string FoundOrMissing(const std::string& path) { return path.empty() ? "(no
 // and says where everything is.
 int PrintLocations(const std::string& programPath) {
     const auto device = MakeInstalledDevice(programPath);
-    SharedSettings& settings = ProgramSettings();
+    SharedSettings settings;
+    Resources resources;
     settings.LoadSettings(*device, [] {});
-    LoadLanguageLibrary(settings, *device);
+    LoadLanguageLibrary(settings, resources, *device);
 
     std::printf("settings file:  %s\n", settings.SettingsPath(*device).c_str());
     std::printf("working files:  %s\n", device->ProgramFolder.empty() ? "./" : device->ProgramFolder.c_str());
@@ -77,10 +78,9 @@ int PrintLocations(const std::string& programPath) {
             std::printf("%-15s %s\n", (std::string(language.name) + ":").c_str(),
                         FoundOrMissing(FindResourceFile(device->ResourceFolders, language.libraryFile)).c_str());
     }
-    const auto* library = dynamic_cast<const LanguageLibrary*>(ResourcesInForce().get());
+    const auto* library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
     std::printf("language:       %d, %s\n", device->LanguageIndex.load(),
                 library != nullptr ? library->Path().c_str() : "built in");
-    SetResourcesInForce(nullptr);
     return 0;
 }
 
@@ -138,18 +138,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    UpdaterServices services = ProductionServices();
+    // The program's settings and resources in force, alive until after the
+    // application object (and with it the worker) has ended.
+    SharedSettings settings;
+    Resources resources;
+    UpdaterServices services = ProductionServices(settings, resources);
     if (options.firstStartLanguage) {
         // The option answers the first-start question in place of the dialog.
         const int languageIndex = *options.firstStartLanguage;
-        services.loadSettings = [languageIndex](CDfuDevice& device) {
-            SharedSettings& settings = ProgramSettings();
-            settings.LoadSettings(device, [&] { ApplyLanguage(settings, device, languageIndex); });
+        services.loadSettings = [languageIndex, &settings, &resources](CDfuDevice& device) {
+            settings.LoadSettings(device, [&] { ApplyLanguage(settings, resources, device, languageIndex); });
         };
     }
 
     const QtMessageHandler previousHandler = qInstallMessageHandler(&HoldToolkitMessage);
-    CDFUpdate_tesselApp app(argc, argv, std::move(services), &MakeInstalledDevice);
+    CDFUpdate_tesselApp app(argc, argv, resources, std::move(services), &MakeInstalledDevice);
     qInstallMessageHandler(previousHandler);
     ShowHeldToolkitMessages();
     if (!app.InitInstance())

@@ -14,18 +14,20 @@ namespace {
 
 constexpr const char* VersionSuffix = "(v1.0.7)";
 
-QString MenuText(int item) {
-    return QString::fromStdString(ResourceText(ResourceKind::MenuItem, CMainFrame::MenuId, item));
+QString MenuText(const Resources& resources, int item) {
+    return QString::fromStdString(resources.Text(ResourceKind::MenuItem, CMainFrame::MenuId, item));
 }
 
 }  // namespace
 
-CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services)
+CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
+                       const Resources& resources)
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       device_(device),
       services_(services),
-      view_(new CDFUpdate_tesselView(device, progressBar, services, this)) {
+      resources_(resources),
+      view_(new CDFUpdate_tesselView(device, progressBar, services, resources, this)) {
     setWindowTitle(TitleText());
     BuildMenu();
     setCentralWidget(view_);
@@ -35,15 +37,17 @@ CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const
 
 CMainFrame::~CMainFrame() = default;
 
-QString CMainFrame::TitleText() { return QString::fromStdString(LoadResourceString(ResourceId::FrameTitle) + VersionSuffix); }
+QString CMainFrame::TitleText() const {
+    return QString::fromStdString(resources_.String(ResourceId::FrameTitle) + VersionSuffix);
+}
 
 void CMainFrame::BuildMenu() {
-    menu_ = menuBar()->addMenu(MenuText(ResourceId::MenuPopup));
+    menu_ = menuBar()->addMenu(MenuText(resources_, ResourceId::MenuPopup));
     menu_->setObjectName(QStringLiteral("menu%1").arg(MenuId));
     // The shortcut texts after the tab are shown but deliberately not bound:
     // a bound Ctrl+X would quit in the middle of a write.
     for (const int command : {LanguageCommand, DownloadSelectionCommand, ExitCommand}) {
-        QAction* item = menu_->addAction(MenuText(command));
+        QAction* item = menu_->addAction(MenuText(resources_, command));
         item->setObjectName(QStringLiteral("command%1").arg(command));
         item->setData(command);
         connect(item, &QAction::triggered, this, [this, command] { OnCommand(command); });
@@ -52,11 +56,11 @@ void CMainFrame::BuildMenu() {
 
 void CMainFrame::ShowInLanguageInForce() {
     setWindowTitle(TitleText());
-    menu_->setTitle(MenuText(ResourceId::MenuPopup));
+    menu_->setTitle(MenuText(resources_, ResourceId::MenuPopup));
     for (QAction* item : menu_->actions()) {
-        item->setText(MenuText(item->data().toInt()));
+        item->setText(MenuText(resources_, item->data().toInt()));
     }
-    device_.StatusText.Reresolve(&LoadResourceString);
+    device_.StatusText.Reresolve(resources_.StringLookup());
 }
 
 bool CMainFrame::OnCommand(int commandId) {
@@ -81,8 +85,8 @@ bool CMainFrame::OnCommand(int commandId) {
 bool CMainFrame::ConfirmCloseDuringWrite() {
     if (services_.confirmCloseDuringWrite)
         return services_.confirmCloseDuringWrite(this);
-    const QString caption = QString::fromStdString(LoadResourceString(ResourceId::AppTitle));
-    const QString question = QString::fromStdString(LoadResourceString(ResourceId::ConfirmCloseWhileWriting));
+    const QString caption = QString::fromStdString(resources_.String(ResourceId::AppTitle));
+    const QString question = QString::fromStdString(resources_.String(ResourceId::ConfirmCloseWhileWriting));
     return QMessageBox::warning(this, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;
 }

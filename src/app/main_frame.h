@@ -10,6 +10,7 @@ class CSkinProgressCtrl;
 class CDFUpdate_tesselView;
 class QAction;
 class QMenu;
+class Resources;
 
 // The fixed-size main window: a caption with close only, menu 128 and the
 // view. No tool bar, no status bar.
@@ -21,7 +22,8 @@ public:
     static constexpr int ExitCommand = ResourceId::ExitCommand;
     static constexpr int MenuId = ResourceId::MainMenu;
 
-    CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services);
+    CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
+               const Resources& resources);
     ~CMainFrame() override;
 
     CDFUpdate_tesselView& View() { return *view_; }
@@ -30,7 +32,7 @@ public:
     bool OnCommand(int commandId);
 
     // The title: string 104 directly followed by the version.
-    static QString TitleText();
+    QString TitleText() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -44,6 +46,7 @@ private:
 
     CDfuDevice& device_;
     const UpdaterServices& services_;
+    const Resources& resources_;
     CDFUpdate_tesselView* view_;
     QMenu* menu_ = nullptr;
 };

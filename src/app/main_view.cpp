@@ -111,8 +111,14 @@ QImage StretchedSmooth(const QImage& picture, const QSize& size) {
 }  // namespace
 
 CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl& progressBar,
-                                           const UpdaterServices& services, QWidget* parent)
-    : QWidget(parent), device_(device), progressBar_(progressBar), services_(services), invoker_(this) {
+                                           const UpdaterServices& services, const Resources& resources,
+                                           QWidget* parent)
+    : QWidget(parent),
+      device_(device),
+      progressBar_(progressBar),
+      services_(services),
+      resources_(resources),
+      invoker_(this) {
     setFixedSize(ViewWidth, ViewHeight);
     // The background is black before every paint.
     QPalette black = palette();
@@ -195,7 +201,7 @@ void CDFUpdate_tesselView::RepaintAll() {
 void CDFUpdate_tesselView::ShowMessageBox(const std::string& text) {
     // A plain box carries the application's title and, as such boxes always
     // have, the exclamation icon.
-    ShowBox(QMessageBox::Warning, text, LoadResourceString(AppTitleStringId));
+    ShowBox(QMessageBox::Warning, text, resources_.String(AppTitleStringId));
 }
 
 void CDFUpdate_tesselView::ShowErrorBox(const std::string& text, const std::string& caption) {

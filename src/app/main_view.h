@@ -18,6 +18,7 @@ class CDfuDevice;
 class CSkinProgressCtrl;
 class QMessageBox;
 class QTimer;
+class Resources;
 
 // The only view of the main window: lays out the picture, the status text and
 // the progress bar, owns the timers by logical id through which the UI thread
@@ -36,7 +37,7 @@ public:
     static constexpr int SubstituteFontStretch = 85;
 
     CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
-                         QWidget* parent = nullptr);
+                         const Resources& resources, QWidget* parent = nullptr);
     ~CDFUpdate_tesselView() override;
 
     void OnInitialUpdate();
@@ -85,6 +86,7 @@ private:
     CDfuDevice& device_;
     CSkinProgressCtrl& progressBar_;
     const UpdaterServices& services_;
+    const Resources& resources_;
     CycleSignals signals_;
     MainViewLayout layout_;
     int width_ = 0;

@@ -11,8 +11,8 @@ namespace {
 class CycleWorker final : public RunningWorker {
 public:
     CycleWorker(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar, CycleSignals& signals,
-                DfuDeviceCycleOperations::Hooks hooks)
-        : run_(device, view, progressBar, signals, std::move(hooks)) {
+                const Resources& resources, DfuDeviceCycleOperations::Hooks hooks)
+        : run_(device, view, progressBar, signals, resources, std::move(hooks)) {
         run_.Start();
     }
     void StopAndJoin() override { run_.StopAndJoin(); }
@@ -30,16 +30,16 @@ void AbortDownload(CDfuDevice& device) { device.ShuttingDown = true; }
 
 void ReleaseDevice(CDfuDevice& device) { device.ReleaseOperationResources(); }
 
-UpdaterServices ProductionServices() {
+UpdaterServices ProductionServices(SharedSettings& settings, Resources& resources) {
     UpdaterServices services;
-    WireSettingsAndLanguages(services, ProgramSettings());
-    services.saveSettings = SaveSettingsHook(ProgramSettings());
+    WireSettingsAndLanguages(services, settings, resources);
+    services.saveSettings = SaveSettingsHook(settings);
     services.timerTick = &OnViewTimerTick;
     services.stopDeviceOperation = &StopRunningOperation;
     services.abortDownload = &AbortDownload;
     services.releaseDevice = &ReleaseDevice;
-    services.startWorker = [](const UpdaterServices& wired, CDfuDevice& device, ViewPort& view,
-                              ProgressBarPort& progressBar, CycleSignals& signals) {
+    services.startWorker = [&resources](const UpdaterServices& wired, CDfuDevice& device, ViewPort& view,
+                                        ProgressBarPort& progressBar, CycleSignals& signals) {
         DfuDeviceCycleOperations::Hooks hooks;
         hooks.saveSettings = wired.saveSettings;
         hooks.interrupt = [&device] {
@@ -47,7 +47,7 @@ UpdaterServices ProductionServices() {
             AbortDownload(device);
         };
         return std::unique_ptr<RunningWorker>(
-            std::make_unique<CycleWorker>(device, view, progressBar, signals, std::move(hooks)));
+            std::make_unique<CycleWorker>(device, view, progressBar, signals, resources, std::move(hooks)));
     };
     return services;
 }

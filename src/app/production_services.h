@@ -3,10 +3,13 @@
 #include "app/updater_services.h"
 
 class CDfuDevice;
+class Resources;
+class SharedSettings;
 
 // The services of the real program: settings file, languages, dialogs, the
-// update worker and its timer rules, wired to the real device access.
-UpdaterServices ProductionServices();
+// update worker and its timer rules, wired to the real device access. The
+// settings and resources are the program's own and must outlive the services.
+UpdaterServices ProductionServices(SharedSettings& settings, Resources& resources);
 
 // Shut-down helpers, also used by the demo: end a running DFU operation
 // (its transfer thread joined) and a download in flight.

@@ -6,19 +6,23 @@
 #include "ui/widgets/download_setting_dialog.h"
 #include "ui/widgets/language_dialog.h"
 
-void WireSettingsAndLanguages(UpdaterServices& services, SharedSettings& settings) {
+void WireSettingsAndLanguages(UpdaterServices& services, SharedSettings& settings, Resources& resources) {
     SharedSettings* shared = &settings;
-    services.loadSettings = [shared](CDfuDevice& device) {
+    Resources* texts = &resources;
+    services.loadSettings = [shared, texts](CDfuDevice& device) {
         // On a first start this dialog comes before any main window exists.
-        shared->LoadSettings(device, [shared, &device] { RunLanguageDialog(nullptr, *shared, device); });
+        shared->LoadSettings(device,
+                             [shared, texts, &device] { RunLanguageDialog(nullptr, *shared, *texts, device); });
     };
-    services.loadLanguageLibrary = [shared](CDfuDevice& device) { LoadLanguageLibrary(*shared, device); };
+    services.loadLanguageLibrary = [shared, texts](CDfuDevice& device) {
+        LoadLanguageLibrary(*shared, *texts, device);
+    };
     services.loadRegionSelection = [shared](CDfuDevice& device) { shared->LoadRegionSelection(device); };
     services.computeDownloadSize = [shared](CDfuDevice& device) { return shared->ComputeDownloadSize(device); };
-    services.runLanguageDialog = [shared](QWidget* parent, CDfuDevice& device) {
-        RunLanguageDialog(parent, *shared, device);
+    services.runLanguageDialog = [shared, texts](QWidget* parent, CDfuDevice& device) {
+        RunLanguageDialog(parent, *shared, *texts, device);
     };
-    services.runDownloadSelectionDialog = [shared](QWidget* parent, CDfuDevice& device) {
-        RunDownloadSelectionDialog(parent, *shared, device);
+    services.runDownloadSelectionDialog = [shared, texts](QWidget* parent, CDfuDevice& device) {
+        RunDownloadSelectionDialog(parent, *shared, *texts, device);
     };
 }

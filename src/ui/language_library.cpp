@@ -34,10 +34,10 @@ std::optional<std::string> LanguageLibrary::Find(ResourceKind kind, int id, int 
 
 namespace {
 
-// Makes the library of `languageIndex` the resource source, or the built-in
+// Switches `resources` to the library of `languageIndex`, or to the built-in
 // set when it has none or it cannot be loaded. The program's own folder comes
 // first, then the installed ones.
-void SwitchResourcesTo(const CDfuDevice& device, int languageIndex) {
+void SwitchResourcesTo(Resources& resources, const CDfuDevice& device, int languageIndex) {
     std::shared_ptr<const LanguageLibrary> library;
     if (const char* file = LanguageLibraryFileFor(languageIndex)) {
         for (const std::string& folder : device.ResourceFolders) {
@@ -46,17 +46,17 @@ void SwitchResourcesTo(const CDfuDevice& device, int languageIndex) {
                 break;
         }
     }
-    SetResourcesInForce(library);
+    resources.Switch(library);
 }
 
 }  // namespace
 
-void LoadLanguageLibrary(SharedSettings& settings, CDfuDevice& device) {
-    SwitchResourcesTo(device, settings.TakeLanguageIndexFromFragment(device));
+void LoadLanguageLibrary(SharedSettings& settings, Resources& resources, CDfuDevice& device) {
+    SwitchResourcesTo(resources, device, settings.TakeLanguageIndexFromFragment(device));
 }
 
-void ApplyLanguage(SharedSettings& settings, CDfuDevice& device, int languageIndex) {
+void ApplyLanguage(SharedSettings& settings, Resources& resources, CDfuDevice& device, int languageIndex) {
     settings.SetLanguage(device, languageIndex);
-    SwitchResourcesTo(device, languageIndex);
+    SwitchResourcesTo(resources, device, languageIndex);
     settings.SaveSettings(device);
 }

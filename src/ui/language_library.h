@@ -31,10 +31,10 @@ private:
 };
 
 // Start-up, after LoadSettings: LanguageIndex from the last character of
-// LanguageFragment, then that language's library as the resource source.
+// LanguageFragment, then that language's library switched into `resources`.
 // A missing or unloadable library leaves the built-in English set, silently.
-void LoadLanguageLibrary(SharedSettings& settings, CDfuDevice& device);
+void LoadLanguageLibrary(SharedSettings& settings, Resources& resources, CDfuDevice& device);
 
 // A language chosen in the language dialog: resets the selection to the
-// language's region, switches the resources in force and saves the settings.
-void ApplyLanguage(SharedSettings& settings, CDfuDevice& device, int languageIndex);
+// language's region, switches `resources` and saves the settings.
+void ApplyLanguage(SharedSettings& settings, Resources& resources, CDfuDevice& device, int languageIndex);

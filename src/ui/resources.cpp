@@ -1,7 +1,5 @@
 #include "ui/resources.h"
 
-#include <mutex>
-
 #include "ui/builtin_resource_tables.h"
 
 namespace {
@@ -13,9 +11,6 @@ public:
     }
 };
 
-std::mutex inForceMutex;
-std::shared_ptr<const ResourceSource> inForce;
-
 }  // namespace
 
 const ResourceSource& BuiltInResources() {
@@ -23,20 +18,20 @@ const ResourceSource& BuiltInResources() {
     return builtIn;
 }
 
-void SetResourcesInForce(std::shared_ptr<const ResourceSource> source) {
-    std::lock_guard lock(inForceMutex);
-    inForce = std::move(source);
+void Resources::Switch(std::shared_ptr<const ResourceSource> source) {
+    std::lock_guard lock(mutex_);
+    inForce_ = std::move(source);
 }
 
-std::shared_ptr<const ResourceSource> ResourcesInForce() {
-    std::lock_guard lock(inForceMutex);
-    return inForce;
+std::shared_ptr<const ResourceSource> Resources::InForce() const {
+    std::lock_guard lock(mutex_);
+    return inForce_;
 }
 
-std::string ResourceText(ResourceKind kind, int id, int item) {
+std::string Resources::Text(ResourceKind kind, int id, int item) const {
     // The copy keeps a library's table alive while it is read, even if the
     // UI thread switches languages meanwhile.
-    if (const auto source = ResourcesInForce()) {
+    if (const auto source = InForce()) {
         if (auto text = source->Find(kind, id, item))
             return *text;
     }

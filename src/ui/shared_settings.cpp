@@ -146,8 +146,3 @@ std::string SharedSettings::RegionFragment(const CDfuDevice& device) const {
 std::string SharedSettings::SettingsPath(const CDfuDevice& device) const {
     return device.ProgramFolder + SettingsFileName;
 }
-
-SharedSettings& ProgramSettings() {
-    static SharedSettings settings;
-    return settings;
-}

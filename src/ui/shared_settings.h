@@ -73,9 +73,6 @@ private:
     RegionSlots regionSizes_;
 };
 
-// The program's one instance, alive for the whole run.
-SharedSettings& ProgramSettings();
-
 // SaveSettings of `settings` as the update worker's hook takes it.
 inline std::function<void(CDfuDevice&)> SaveSettingsHook(SharedSettings& settings) {
     return [&settings](CDfuDevice& device) { settings.SaveSettings(device); };

@@ -6,8 +6,8 @@
 namespace {
 
 // Texts carry "%1" where the value goes; a translation may move it.
-std::string WithValue(int stringId, const std::string& value) {
-    std::string text = LoadResourceString(stringId);
+std::string WithValue(const Resources& resources, int stringId, const std::string& value) {
+    std::string text = resources.String(stringId);
     const auto at = text.find("%1");
     if (at != std::string::npos)
         text.replace(at, 2, value);
@@ -16,19 +16,19 @@ std::string WithValue(int stringId, const std::string& value) {
 
 }  // namespace
 
-std::string DownloadFailureLine(const DownloadResult& download) {
+std::string DownloadFailureLine(const Resources& resources, const DownloadResult& download) {
     using namespace ResourceId;
     switch (download.outcome) {
     case DownloadOutcome::Stored: return {};
     case DownloadOutcome::HttpError:
-        return WithValue(DownloadCauseHttpStatus, std::to_string(download.httpStatus));
-    case DownloadOutcome::FileError: return WithValue(DownloadCauseFolder, download.folder);
-    case DownloadOutcome::NotConnected: return WithValue(DownloadCauseNoConnection, download.host);
+        return WithValue(resources, DownloadCauseHttpStatus, std::to_string(download.httpStatus));
+    case DownloadOutcome::FileError: return WithValue(resources, DownloadCauseFolder, download.folder);
+    case DownloadOutcome::NotConnected: return WithValue(resources, DownloadCauseNoConnection, download.host);
     case DownloadOutcome::Stalled:
-    case DownloadOutcome::TimedOut: return LoadResourceString(DownloadCauseTimedOut);
-    case DownloadOutcome::Truncated: return LoadResourceString(DownloadCauseTruncated);
-    case DownloadOutcome::TooLarge: return LoadResourceString(DownloadCauseTooLarge);
-    case DownloadOutcome::TransferFailed: return LoadResourceString(DownloadCauseTransferFailed);
+    case DownloadOutcome::TimedOut: return resources.String(DownloadCauseTimedOut);
+    case DownloadOutcome::Truncated: return resources.String(DownloadCauseTruncated);
+    case DownloadOutcome::TooLarge: return resources.String(DownloadCauseTooLarge);
+    case DownloadOutcome::TransferFailed: return resources.String(DownloadCauseTransferFailed);
     }
-    return LoadResourceString(DownloadCauseTransferFailed);
+    return resources.String(DownloadCauseTransferFailed);
 }

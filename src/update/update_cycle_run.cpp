@@ -4,8 +4,9 @@
 #include "update/view_timer_rules.h"
 
 UpdateCycleRun::UpdateCycleRun(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,
-                               CycleSignals& signals, DfuDeviceCycleOperations::Hooks hooks)
-    : operations_(device, std::move(hooks)), worker_(device, operations_, view, progressBar, signals) {}
+                               CycleSignals& signals, const Resources& resources,
+                               DfuDeviceCycleOperations::Hooks hooks)
+    : operations_(device, std::move(hooks)), worker_(device, operations_, view, progressBar, signals, resources) {}
 
 void UpdateCycleRun::StopAndJoin() {
     worker_.RequestStop();

@@ -8,7 +8,7 @@
 class UpdateCycleRun {
 public:
     UpdateCycleRun(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar, CycleSignals& signals,
-                   DfuDeviceCycleOperations::Hooks hooks);
+                   const Resources& resources, DfuDeviceCycleOperations::Hooks hooks);
 
     void Start() { worker_.Start(); }
     // Returns once the worker's thread has ended. The caller makes sure the

@@ -13,8 +13,13 @@
 #include "update/download_failure_text.h"
 
 UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
-                           ProgressBarPort& progressBar, CycleSignals& signals)
-    : device_(device), operations_(operations), view_(view), progressBar_(progressBar), signals_(signals) {}
+                           ProgressBarPort& progressBar, CycleSignals& signals, const Resources& resources)
+    : device_(device),
+      operations_(operations),
+      view_(view),
+      progressBar_(progressBar),
+      signals_(signals),
+      resources_(resources) {}
 
 UpdateWorker::~UpdateWorker() {
     RequestStop();
@@ -170,7 +175,7 @@ UpdateState UpdateWorker::Succeeded() {
     lastCycleFailed_ = false;
     ShowStatus(ResourceId::CompleteText);
     operations_.DeleteWorkingFiles();
-    operations_.ShowMessage(LoadResourceString(ResourceId::UpgradeSuccessfulText));
+    operations_.ShowMessage(resources_.String(ResourceId::UpgradeSuccessfulText));
     return UpdateState::WaitForUnplug;
 }
 
@@ -185,7 +190,7 @@ UpdateState UpdateWorker::WaitForUnplug() {
 // checked again.
 UpdateState UpdateWorker::Fail() {
     lastCycleFailed_ = true;
-    device_.StatusText.Show(ResourceId::FailedText, {}, &LoadResourceString);
+    device_.StatusText.Show(ResourceId::FailedText, {}, resources_.StringLookup());
     operations_.DeleteWorkingFiles();
     view_.RepaintAll();
     showFailedUntilArrival_ = true;
@@ -207,21 +212,21 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
 
 void UpdateWorker::ShowStatus(int stringId, std::string tail) {
     // Kept by id, so a language change shows it again in the new language.
-    device_.StatusText.Show(stringId, std::move(tail), &LoadResourceString);
+    device_.StatusText.Show(stringId, std::move(tail), resources_.StringLookup());
     view_.RepaintAll();
 }
 
 void UpdateWorker::ShowErrorBox(int stringId) {
-    view_.ShowErrorBox(LoadResourceString(stringId), LoadResourceString(ResourceId::ErrorCaption));
+    view_.ShowErrorBox(resources_.String(stringId), resources_.String(ResourceId::ErrorCaption));
 }
 
 // Text 113, then a line with what the download failed on, when it failed.
 void UpdateWorker::ShowDownloadErrorBox() {
-    std::string text = LoadResourceString(ResourceId::DownloadErrorText);
-    const std::string cause = DownloadFailureLine(lastDownload_);
+    std::string text = resources_.String(ResourceId::DownloadErrorText);
+    const std::string cause = DownloadFailureLine(resources_, lastDownload_);
     if (!cause.empty())
         text += "\n\n" + cause;
-    view_.ShowErrorBox(text, LoadResourceString(ResourceId::ErrorCaption));
+    view_.ShowErrorBox(text, resources_.String(ResourceId::ErrorCaption));
 }
 
 std::string UpdateWorker::DatabaseBase() const { return device_.ProgramFolder + WorkingFile::DatabaseBase; }

@@ -10,6 +10,7 @@
 class CDfuDevice;
 class CycleOperations;
 class ProgressBarPort;
+class Resources;
 class ViewPort;
 struct CycleSignals;
 
@@ -23,8 +24,10 @@ struct CycleSignals;
 // it makes no further port call, so the UI thread may Join it safely.
 class UpdateWorker {
 public:
+    // Texts come from `resources`, which the UI thread may switch to another
+    // language while the worker runs.
     UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view, ProgressBarPort& progressBar,
-                 CycleSignals& signals);
+                 CycleSignals& signals, const Resources& resources);
     // Stops and joins a worker that is still running.
     ~UpdateWorker();
     UpdateWorker(const UpdateWorker&) = delete;
@@ -71,6 +74,7 @@ private:
     ViewPort& view_;
     ProgressBarPort& progressBar_;
     CycleSignals& signals_;
+    const Resources& resources_;
 
     // The serial the current cycle's database was downloaded for; worker
     // thread only.

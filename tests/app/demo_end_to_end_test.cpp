@@ -81,6 +81,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder_); }
     fs::path folder_;
+    // The demo runs in English.
+    const Resources english_;
 };
 
 }  // namespace
@@ -92,8 +94,8 @@ TEST_F(DemoEndToEnd, OneCycleWritesTheDatabaseAndTheDateStamp) {
     const std::string after = TodayStamp();
     ASSERT_EQ(run.exitCode, 0) << run.output;
 
-    const std::string waiting = "status: " + OneLine(LoadResourceString(ResourceId::ConnectDeviceText));
-    const std::string success = "bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText);
+    const std::string waiting = "status: " + OneLine(english_.String(ResourceId::ConnectDeviceText));
+    const std::string success = "bar: " + english_.String(ResourceId::UpgradeSuccessfulText);
     const auto successAt = run.output.find(success);
     ASSERT_NE(successAt, std::string::npos) << run.output;
     EXPECT_NE(run.output.find(waiting, successAt), std::string::npos) << "back at the waiting text after unplugging";
@@ -110,8 +112,8 @@ TEST_F(DemoEndToEnd, OneCycleWritesTheDatabaseAndTheDateStamp) {
 }
 
 TEST_F(DemoEndToEnd, EveryFaultEndsTheCycleInFailed) {
-    const std::string failed = "status: " + LoadResourceString(ResourceId::FailedText);
-    const std::string errorBox = "message box: " + LoadResourceString(ResourceId::DownloadErrorText);
+    const std::string failed = "status: " + english_.String(ResourceId::FailedText);
+    const std::string errorBox = "message box: " + english_.String(ResourceId::DownloadErrorText);
     for (const char* fault : {"server-down", "html", "device-error", "unplug"}) {
         SCOPED_TRACE(fault);
         const DemoRun run = RunDemo(std::string("--fault ") + fault);
@@ -120,7 +122,7 @@ TEST_F(DemoEndToEnd, EveryFaultEndsTheCycleInFailed) {
         // Only a download that gave no database shows the download error box.
         const bool downloadFault = std::string(fault) == "server-down" || std::string(fault) == "html";
         EXPECT_EQ(run.output.find(errorBox) != std::string::npos, downloadFault) << run.output;
-        EXPECT_EQ(run.output.find("bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText)), std::string::npos);
+        EXPECT_EQ(run.output.find("bar: " + english_.String(ResourceId::UpgradeSuccessfulText)), std::string::npos);
     }
 }
 
@@ -129,7 +131,7 @@ TEST_F(DemoEndToEnd, SilentCorruptionIsFoundByTheReadBackAndNothingLooksUpdated)
     const DemoRun run = RunDemo("--fault silent-corruption --flash " + flash.string());
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find("Verify failed"), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText)), std::string::npos);
+    EXPECT_EQ(run.output.find("bar: " + english_.String(ResourceId::UpgradeSuccessfulText)), std::string::npos);
 
     const std::vector<std::uint8_t> image = ReadFile(flash);
     ASSERT_EQ(image.size(), 8u * 1024 * 1024);
@@ -144,8 +146,8 @@ TEST_F(DemoEndToEnd, SilentCorruptionIsFoundByTheReadBackAndNothingLooksUpdated)
 TEST_F(DemoEndToEnd, AFailedCycleIsRetriedByReconnectingTheOrvo) {
     const std::vector<std::uint8_t> packed = ExpectedPackedDatabase(folder_);
     ASSERT_FALSE(packed.empty());
-    const std::string failed = "status: " + LoadResourceString(ResourceId::FailedText);
-    const std::string success = "bar: " + LoadResourceString(ResourceId::UpgradeSuccessfulText);
+    const std::string failed = "status: " + english_.String(ResourceId::FailedText);
+    const std::string success = "bar: " + english_.String(ResourceId::UpgradeSuccessfulText);
     for (const char* fault : {"device-error", "unplug", "silent-corruption"}) {
         SCOPED_TRACE(fault);
         const fs::path flash = folder_ / (std::string(fault) + ".bin");

@@ -21,6 +21,8 @@
 #include "support/transport_rig.h"
 #include "common/view_port.h"
 #include "common/cycle_signals.h"
+#include "ui/resources.h"
+#include "ui/shared_settings.h"
 #include "update/simulated_view.h"
 #include "update_server.h"
 #include "virtual_orvo.h"
@@ -62,7 +64,9 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     RecordingProgressBar bar;
     RecordingMessageBox box;
     CycleSignals signals;
-    UpdaterServices services = ProductionServices();
+    SharedSettings settings;
+    Resources resources;
+    UpdaterServices services = ProductionServices(settings, resources);
     device.AttachUi(&bar, &box, &signals);
 
     // As the main view starts: the monitor timer, then the worker.

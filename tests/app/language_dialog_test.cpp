@@ -33,14 +33,14 @@ protected:
 TEST_F(LanguageDialog, EachFlagSelectsItsLanguage) {
     for (std::size_t position = 0; position < Languages.size(); ++position) {
         const LanguageInfo& language = Languages[position];
-        CLanguageDlg dialog(settings, device);
+        CLanguageDlg dialog(settings, resources, device);
         QTest::mouseClick(dialog.FlagButton(static_cast<int>(position)), Qt::LeftButton);
         EXPECT_EQ(dialog.result(), QDialog::Accepted) << language.name;
         EXPECT_EQ(device.LanguageIndex, language.languageIndex) << language.name;
         EXPECT_EQ(SettingsLines().at(0), "&o=" + std::to_string(language.languageIndex));
-        const auto library = std::dynamic_pointer_cast<const LanguageLibrary>(ResourcesInForce());
+        const auto library = std::dynamic_pointer_cast<const LanguageLibrary>(resources.InForce());
         if (language.libraryFile == nullptr) {
-            EXPECT_EQ(ResourcesInForce(), nullptr);
+            EXPECT_EQ(resources.InForce(), nullptr);
         } else {
             ASSERT_NE(library, nullptr) << language.name;
             EXPECT_EQ(library->Path(), folder.File(language.libraryFile));
@@ -49,7 +49,7 @@ TEST_F(LanguageDialog, EachFlagSelectsItsLanguage) {
 }
 
 TEST_F(LanguageDialog, ShowsTheSevenFlagsAtTheTemplatesPositions) {
-    CLanguageDlg dialog(settings, device);
+    CLanguageDlg dialog(settings, resources, device);
     const DialogUnits units(dialog.font());
     EXPECT_EQ(dialog.size(), units.SizeToPixels(DialogTemplate::LanguageSize));
     EXPECT_EQ(dialog.palette().color(QPalette::Window), QColor(Qt::black));
@@ -76,19 +76,19 @@ TEST_F(LanguageDialog, ShowsTheSevenFlagsAtTheTemplatesPositions) {
 }
 
 TEST_F(LanguageDialog, LeavingWithoutAFlagChangesNothing) {
-    ApplyLanguage(settings, device, 8);
-    CLanguageDlg dialog(settings, device);
+    ApplyLanguage(settings, resources, device, 8);
+    CLanguageDlg dialog(settings, resources, device);
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(device.LanguageIndex, 8);
     EXPECT_EQ(SettingsLines().at(0), "&o=8");
-    EXPECT_EQ(LoadResourceString(104), "Orvo-Softwarekonfiguration");
+    EXPECT_EQ(resources.String(104), "Orvo-Softwarekonfiguration");
 }
 
 class FirstStart : public ::testing::Test, protected DialogFixture {
 protected:
-    FirstStart() : DialogFixture("language_first_start") { WireSettingsAndLanguages(services, settings); }
+    FirstStart() : DialogFixture("language_first_start") { WireSettingsAndLanguages(services, settings, resources); }
 
     UpdaterServices services;
 };
@@ -108,7 +108,7 @@ TEST_F(FirstStart, LanguageDialogComesBeforeTheMainWindowAndItsChoiceIsInForce) 
               (std::vector<std::string>{"&o=8", "&c=4", "0", "320", "1400", "100", "170", "50", "20", "0"}));
 
     CSkinProgressCtrl bar;
-    CMainFrame frame(device, bar, services);
+    CMainFrame frame(device, bar, services, resources);
     EXPECT_EQ(frame.windowTitle(), "Orvo-Softwarekonfiguration(v1.0.7)");
 }
 
@@ -118,12 +118,12 @@ TEST_F(FirstStart, LeavingTheDialogWritesNothingAndStartsInEnglish) {
     services.loadLanguageLibrary(device);
     EXPECT_FALSE(SettingsFileExists());
     EXPECT_EQ(device.LanguageIndex, 0);
-    EXPECT_EQ(ResourcesInForce(), nullptr);
+    EXPECT_EQ(resources.InForce(), nullptr);
 }
 
 TEST_F(FirstStart, FrameCommandsOpenBothDialogs) {
     CSkinProgressCtrl bar;
-    CMainFrame frame(device, bar, services);
+    CMainFrame frame(device, bar, services, resources);
     bool sawSelection = false;
     AnswerModal<CDownloadSettingDlg>([&](CDownloadSettingDlg& dialog) {
         sawSelection = true;
@@ -141,7 +141,7 @@ TEST_F(FirstStart, FrameCommandsOpenBothDialogs) {
 // and the item opens it.
 TEST_F(FirstStart, MenuOffersTheDownloadSelectionBeforeExit) {
     CSkinProgressCtrl bar;
-    CMainFrame frame(device, bar, services);
+    CMainFrame frame(device, bar, services, resources);
     auto* menu = frame.findChild<QMenu*>("menu128");
     ASSERT_NE(menu, nullptr);
     const auto items = menu->actions();
@@ -149,7 +149,7 @@ TEST_F(FirstStart, MenuOffersTheDownloadSelectionBeforeExit) {
     EXPECT_EQ(items[0]->objectName(), "command32771");
     EXPECT_EQ(items[1]->objectName(), "command32772");
     EXPECT_EQ(items[2]->objectName(), "command57665");
-    EXPECT_EQ(items[1]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32772));
+    EXPECT_EQ(items[1]->text().toStdString(), resources.Text(ResourceKind::MenuItem, 128, 32772));
     EXPECT_FALSE(items[1]->text().isEmpty());
 
     bool opened = false;
@@ -165,9 +165,9 @@ TEST_F(FirstStart, MenuOffersTheDownloadSelectionBeforeExit) {
 // program runs, as soon as the dialog closes; a status with a serial keeps it.
 TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
     CSkinProgressCtrl bar;
-    CMainFrame frame(device, bar, services);
+    CMainFrame frame(device, bar, services, resources);
     frame.View().OnInitialUpdate();
-    device.StatusText.Show(ResourceId::SerialPrefixText, "0012345", &LoadResourceString);
+    device.StatusText.Show(ResourceId::SerialPrefixText, "0012345", resources.StringLookup());
     auto* menu = frame.findChild<QMenu*>("menu128");
     ASSERT_NE(menu, nullptr);
     const QString englishExit = menu->actions().at(2)->text();
@@ -181,11 +181,11 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
     for (int i = 0; i < 3; ++i) {
         const int command = std::array{32771, 32772, 57665}[static_cast<std::size_t>(i)];
         const std::string text = menu->actions().at(i)->text().toStdString();
-        EXPECT_EQ(text, ResourceText(ResourceKind::MenuItem, 128, command));
+        EXPECT_EQ(text, resources.Text(ResourceKind::MenuItem, 128, command));
         EXPECT_NE(text, *BuiltInResources().Find(ResourceKind::MenuItem, 128, command)) << command;
     }
     EXPECT_NE(menu->actions().at(2)->text(), englishExit);
-    EXPECT_EQ(device.StatusText.Get(), LoadResourceString(ResourceId::SerialPrefixText) + "0012345");
+    EXPECT_EQ(device.StatusText.Get(), resources.String(ResourceId::SerialPrefixText) + "0012345");
     EXPECT_NE(device.StatusText.Get().rfind("Orvo s/n", 0), 0u) << "still the English prefix";
 
     // A text of no string id is left as it is.
@@ -201,8 +201,8 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
 // keyboard alone: the language in force is marked and has the focus, the
 // arrows move over the two columns, Enter or Space chooses.
 TEST_F(LanguageDialog, FlagsAreNamedAndTheLanguageInForceIsMarked) {
-    ApplyLanguage(settings, device, 3);  // Finnish
-    CLanguageDlg dialog(settings, device);
+    ApplyLanguage(settings, resources, device, 3);  // Finnish
+    CLanguageDlg dialog(settings, resources, device);
     std::set<QString> names;
     for (int position = 0; position < 7; ++position) {
         QPushButton* flag = dialog.FlagButton(position);
@@ -224,7 +224,7 @@ TEST_F(LanguageDialog, FlagsAreNamedAndTheLanguageInForceIsMarked) {
 }
 
 TEST_F(LanguageDialog, ArrowsMoveBetweenFlagsAndEnterChooses) {
-    CLanguageDlg dialog(settings, device);
+    CLanguageDlg dialog(settings, resources, device);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     ASSERT_TRUE(dialog.FlagButton(0)->hasFocus()) << "English is in force";
@@ -251,7 +251,7 @@ TEST_F(LanguageDialog, ArrowsMoveBetweenFlagsAndEnterChooses) {
 }
 
 TEST_F(LanguageDialog, SpaceChoosesTheFocusedFlag) {
-    CLanguageDlg dialog(settings, device);
+    CLanguageDlg dialog(settings, resources, device);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);

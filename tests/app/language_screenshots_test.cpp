@@ -27,25 +27,25 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
     std::filesystem::copy_file(ORVO_SOURCE_DIR "/res/Tessel.bmp", fixture.folder.File("Tessel.bmp"));
     QDir().mkpath(target);
     for (const auto& language : Languages) {
-        ApplyLanguage(fixture.settings, fixture.device, language.languageIndex);
+        ApplyLanguage(fixture.settings, fixture.resources, fixture.device, language.languageIndex);
         const QString name = QString::fromLatin1(language.name).toLower();
 
         UpdaterServices services;
         CSkinProgressCtrl bar;
-        CMainFrame frame(fixture.device, bar, services);
+        CMainFrame frame(fixture.device, bar, services, fixture.resources);
         frame.View().OnInitialUpdate();
-        fixture.device.StatusText.Show(105, {}, &LoadResourceString);
+        fixture.device.StatusText.Show(105, {}, fixture.resources.StringLookup());
         bar.SetText("47%");
         bar.SetPos(47);
         frame.show();
         ASSERT_TRUE(frame.grab().save(QStringLiteral("%1/main-%2.png").arg(target, name)));
 
-        CDownloadSettingDlg selection(fixture.settings, fixture.device);
+        CDownloadSettingDlg selection(fixture.settings, fixture.resources, fixture.device);
         selection.RegionBox(1)->click();
         ASSERT_TRUE(selection.grab().save(QStringLiteral("%1/download-selection-%2.png").arg(target, name)));
         selection.reject();
 
-        CLanguageDlg dialog(fixture.settings, fixture.device);
+        CLanguageDlg dialog(fixture.settings, fixture.resources, fixture.device);
         ASSERT_TRUE(dialog.grab().save(QStringLiteral("%1/language-%2.png").arg(target, name)));
         frame.View().OnDestroy();
     }

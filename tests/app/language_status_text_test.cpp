@@ -24,14 +24,14 @@ bool ColumnLit(const QImage& image, int x, int top, int bottom) {
 TEST(LanguageStatusText, NoLineLosesItsEndsInAnyLanguage) {
     DialogFixture fixture("language_status");
     for (const auto& language : Languages) {
-        ApplyLanguage(fixture.settings, fixture.device, language.languageIndex);
+        ApplyLanguage(fixture.settings, fixture.resources, fixture.device, language.languageIndex);
         UpdaterServices services;
         CSkinProgressCtrl bar;
-        CMainFrame frame(fixture.device, bar, services);
+        CMainFrame frame(fixture.device, bar, services, fixture.resources);
         frame.View().OnInitialUpdate();
         const PixelRect& status = frame.View().Layout().statusRect;
         for (int id : {105, 106, 109, 110, 111, 112, 115}) {
-            fixture.device.StatusText.Set(LoadResourceString(id));
+            fixture.device.StatusText.Set(fixture.resources.String(id));
             const QImage shot = frame.View().grab().toImage();
             EXPECT_FALSE(ColumnLit(shot, status.left, status.top, status.bottom)) << language.name << " " << id;
             EXPECT_FALSE(ColumnLit(shot, status.right - 1, status.top, status.bottom)) << language.name << " " << id;

@@ -68,7 +68,7 @@ protected:
 
     CMainFrame& Frame() {
         if (!frame_) {
-            frame_ = std::make_unique<CMainFrame>(*device_, bar_, services_);
+            frame_ = std::make_unique<CMainFrame>(*device_, bar_, services_, resources_);
             frame_->View().OnInitialUpdate();
             frame_->show();
         }
@@ -88,6 +88,7 @@ protected:
     std::unique_ptr<CDfuDevice> device_;
     CSkinProgressCtrl bar_;
     UpdaterServices services_;
+    Resources resources_;
     std::unique_ptr<CMainFrame> frame_;
     std::atomic<bool> workerStopped_{false};
     std::atomic<bool> writing_{false};
@@ -115,7 +116,7 @@ TEST_F(MainWindow, InitialUpdateLaysOutTheViewAndStartsTheCycle) {
 
 TEST_F(MainWindow, FrameIsFixedWithTitleAndMenuAndNoBars) {
     CMainFrame& frame = Frame();
-    EXPECT_EQ(frame.windowTitle().toStdString(), LoadResourceString(104) + "(v1.0.7)");
+    EXPECT_EQ(frame.windowTitle().toStdString(), resources_.String(104) + "(v1.0.7)");
     EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
     EXPECT_FALSE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -124,12 +125,12 @@ TEST_F(MainWindow, FrameIsFixedWithTitleAndMenuAndNoBars) {
 
     const QList<QAction*> menus = frame.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
-    EXPECT_EQ(menus[0]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 0));
+    EXPECT_EQ(menus[0]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 0));
     const QList<QAction*> items = menus[0]->menu()->actions();
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32771));
-    EXPECT_EQ(items[1]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 32772));
-    EXPECT_EQ(items[2]->text().toStdString(), ResourceText(ResourceKind::MenuItem, 128, 57665));
+    EXPECT_EQ(items[0]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 32771));
+    EXPECT_EQ(items[1]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 32772));
+    EXPECT_EQ(items[2]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 57665));
     for (const QAction* item : items)
         EXPECT_TRUE(item->shortcut().isEmpty()) << "shortcut texts are shown, not bound";
 
@@ -301,7 +302,7 @@ TEST_F(MainWindow, EnglishStatusLinesFitAtTheFullLineHeight) {
     // Whatever face stands in for Tahoma, the English texts keep the 19-pixel
     // lines without losing either end of their widest line.
     for (const int id : {ResourceId::ConnectDeviceText, ResourceId::CompleteText}) {
-        const std::string text = LoadResourceString(id);
+        const std::string text = resources_.String(id);
         const QFontMetrics metrics(CDFUpdate_tesselView::StatusFont(text));
         for (const std::string& line : StatusLines(text))
             EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(line)), 351) << line;

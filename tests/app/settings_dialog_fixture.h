@@ -18,7 +18,7 @@
 #include "ui/shared_settings.h"
 
 // A program folder with the built language libraries, a device on it, fresh
-// shared settings; the built-in resources are back in force afterwards.
+// shared settings and resources of its own (the built-in set in force).
 class DialogFixture : public TestAppFirst {
 public:
     explicit DialogFixture(const std::string& name) : folder(name), device(folder.File("orvo-updater")) {
@@ -26,7 +26,6 @@ public:
              {"Lang_FRA.Dll", "Lang_DUT.Dll", "Lang_FIN.Dll", "Lang_SWD.Dll", "Lang_SPN.Dll", "Lang_GER.Dll"})
             std::filesystem::copy_file(std::string(ORVO_TEST_BIN_DIR) + "/" + file, folder.File(file));
     }
-    ~DialogFixture() { SetResourcesInForce(nullptr); }
 
     std::vector<std::string> SettingsLines() const {
         std::ifstream in(folder.File("tessell"));
@@ -40,6 +39,7 @@ public:
     ScratchFolder folder;
     CDfuDevice device;
     SharedSettings settings;
+    Resources resources;
 };
 
 // Runs `answer` on the modal dialog of type T once it is up, then returns.

@@ -19,7 +19,7 @@ protected:
     DownloadSettingDialog() : DialogFixture("settings_dialog") {}
 
     std::unique_ptr<CDownloadSettingDlg> Open() {
-        return std::make_unique<CDownloadSettingDlg>(settings, device);
+        return std::make_unique<CDownloadSettingDlg>(settings, resources, device);
     }
     static void Click(CDownloadSettingDlg& dialog, int region) {
         QTest::mouseClick(dialog.RegionBox(region), Qt::LeftButton);
@@ -72,7 +72,7 @@ TEST_F(DownloadSettingDialog, UnlockedBoxesToggleAndTheLockedOneStaysInTheThirdS
 }
 
 TEST_F(DownloadSettingDialog, GermanTickingUkCamerasShowsItTickedWhenOpenedAgain) {
-    ApplyLanguage(settings, device, 8);
+    ApplyLanguage(settings, resources, device, 8);
     {
         auto dialog = Open();
         EXPECT_EQ(dialog->RegionBox(4)->checkState(), Qt::PartiallyChecked);
@@ -89,7 +89,7 @@ TEST_F(DownloadSettingDialog, GermanTickingUkCamerasShowsItTickedWhenOpenedAgain
 }
 
 TEST_F(DownloadSettingDialog, CancelKeepsTheClicksInMemoryOnly) {
-    ApplyLanguage(settings, device, 1);  // French: region 2 locked; writes &c=2
+    ApplyLanguage(settings, resources, device, 1);  // French: region 2 locked; writes &c=2
     auto dialog = Open();
     Click(*dialog, 1);
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
@@ -141,7 +141,7 @@ TEST_F(DownloadSettingDialog, ControlsSitAtTheTemplatesPositionsInWhiteOnBlack) 
 // Every language's texts show whole inside the template's fixed controls.
 TEST_F(DownloadSettingDialog, NoTextIsClippedInAnyLanguage) {
     for (int index : {0, 1, 2, 3, 4, 5, 8}) {
-        ApplyLanguage(settings, device, index);
+        ApplyLanguage(settings, resources, device, index);
         auto dialog = Open();
         for (int region = 0; region < RegionCount; ++region) {
             EXPECT_TRUE(ButtonTextFits(dialog->RegionBox(region)))

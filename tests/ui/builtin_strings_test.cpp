@@ -11,22 +11,25 @@
 namespace {
 
 TEST(BuiltInStrings, HoldTheCycleTextsExactly) {
-    EXPECT_EQ(LoadResourceString(ResourceId::AppTitle), "DFUpdate_tessel");
-    EXPECT_EQ(LoadResourceString(104), "Orvo software configuration");
-    EXPECT_EQ(LoadResourceString(105), "Switch the Orvo on and connect to your PC\n using a USB lead to start the update.");
-    EXPECT_EQ(LoadResourceString(107), "Orvo s/n : ");
-    EXPECT_EQ(LoadResourceString(109), "the Orvo on and connect ..");
-    EXPECT_EQ(LoadResourceString(111),
+    const Resources resources;
+    EXPECT_EQ(resources.String(ResourceId::AppTitle), "DFUpdate_tessel");
+    EXPECT_EQ(resources.String(104), "Orvo software configuration");
+    EXPECT_EQ(resources.String(105),
+              "Switch the Orvo on and connect to your PC\n using a USB lead to start the update.");
+    EXPECT_EQ(resources.String(107), "Orvo s/n : ");
+    EXPECT_EQ(resources.String(109), "the Orvo on and connect ..");
+    EXPECT_EQ(resources.String(111),
               "Download complete, please disconnect the\nOrvo from the PC. Click the X\n to close this program or "
               "reconnect \nOrvo to update again.");
-    EXPECT_EQ(LoadResourceString(114), "Orvo Updater Error");
-    EXPECT_EQ(LoadResourceString(115), "Upgrade successful !");
-    EXPECT_EQ(LoadResourceString(113).rfind("An error has occurred whilst downloading", 0), 0u);
+    EXPECT_EQ(resources.String(114), "Orvo Updater Error");
+    EXPECT_EQ(resources.String(115), "Upgrade successful !");
+    EXPECT_EQ(resources.String(113).rfind("An error has occurred whilst downloading", 0), 0u);
 }
 
 // Coverage both ways: every string id the program looks up has a text of its
 // own, and the table holds nothing else.
 TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
+    const Resources resources;
     using namespace ResourceId;
     const std::set<int> used = {AppTitle,      FrameTitle,        ConnectDeviceText,     ConnectingText,
                                 SerialPrefixText, ReconnectText,  WritingText,           CompleteText,
@@ -38,7 +41,7 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
     ASSERT_EQ(used.size(), 21u);
     std::set<std::string> texts;
     for (int id : used) {
-        const std::string text = LoadResourceString(id);
+        const std::string text = resources.String(id);
         EXPECT_FALSE(text.empty()) << id;
         texts.insert(text);
     }
@@ -55,18 +58,20 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {
-    EXPECT_EQ(LoadResourceString(103), "");
-    EXPECT_EQ(LoadResourceString(108), "");
+    const Resources resources;
+    EXPECT_EQ(resources.String(103), "");
+    EXPECT_EQ(resources.String(108), "");
     EXPECT_FALSE(BuiltInResources().Find(ResourceKind::String, 108, 0).has_value());
 }
 
 TEST(BuiltInStrings, HaveTheNewTextsAndTheMenu) {
-    EXPECT_FALSE(LoadResourceString(ResourceId::WorkingFilesErrorText).empty());
-    EXPECT_FALSE(LoadResourceString(ResourceId::ConfirmCloseWhileWriting).empty());
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 0), "&Menu");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32771), "&Language\tCtrl+L");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "Orvo Safety Camera &Download Setting")
+    const Resources resources;
+    EXPECT_FALSE(resources.String(ResourceId::WorkingFilesErrorText).empty());
+    EXPECT_FALSE(resources.String(ResourceId::ConfirmCloseWhileWriting).empty());
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 0), "&Menu");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 32771), "&Language\tCtrl+L");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 32772), "Orvo Safety Camera &Download Setting")
         << "the menu offers the download selection";
 }
 

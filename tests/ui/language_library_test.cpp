@@ -105,8 +105,9 @@ TEST(LanguageLibraries, KeepTheEnglishLineStructureOfTheStatusTexts) {
 }
 
 TEST(LanguageLibraries, FlagsAreSixteenColourPicturesOfTheTablesSizes) {
+    const Resources resources;
     for (int id = 144; id <= 150; ++id) {
-        const std::string bmp = ResourceText(ResourceKind::Bitmap, id);
+        const std::string bmp = resources.Text(ResourceKind::Bitmap, id);
         ASSERT_GT(bmp.size(), 54u) << id;
         EXPECT_EQ(bmp.substr(0, 2), "BM");
         EXPECT_EQ(Read32(bmp, 2), bmp.size());
@@ -131,9 +132,10 @@ TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
     ASSERT_EQ(::chdir(ORVO_TEST_BIN_DIR), 0);
     CDfuDevice bare("orvo-updater");
     SharedSettings settings;
+    Resources resources;
     bare.LanguageFragment = "&o=8";
-    LoadLanguageLibrary(settings, bare);
-    EXPECT_EQ(ResourcesInForce(), nullptr);
+    LoadLanguageLibrary(settings, resources, bare);
+    EXPECT_EQ(resources.InForce(), nullptr);
     ASSERT_EQ(::chdir(cwd.c_str()), 0);
     SettingsFixture planted("language_planted");
     std::ofstream(planted.folder.File("Lang_FRA.Dll")) << "not a shared module";
@@ -148,9 +150,10 @@ TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDat
     ScratchFolder data("language_installed_data");
     CDfuDevice device(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
     SharedSettings settings;
+    Resources resources;
 
-    ApplyLanguage(settings, device, 8);
-    const auto* library = dynamic_cast<const LanguageLibrary*>(ResourcesInForce().get());
+    ApplyLanguage(settings, resources, device, 8);
+    const auto* library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(library->Path(), BinDir + "Lang_GER.Dll");
     EXPECT_TRUE(std::filesystem::exists(data.File("tessell")));
@@ -160,11 +163,10 @@ TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDat
     std::filesystem::copy_file(BinDir + "Lang_GER.Dll", program.File("Lang_GER.Dll"));
     CDfuDevice restarted(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
     settings.LoadSettings(restarted, [] { FAIL() << "the saved choice must be found"; });
-    LoadLanguageLibrary(settings, restarted);
-    library = dynamic_cast<const LanguageLibrary*>(ResourcesInForce().get());
+    LoadLanguageLibrary(settings, resources, restarted);
+    library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(library->Path(), program.File("Lang_GER.Dll"));
-    SetResourcesInForce(nullptr);
 }
 
 class Languages_ : public ::testing::Test, protected SettingsFixture {
@@ -176,40 +178,40 @@ TEST_F(Languages_, StartUpLoadsTheStoredLanguagesLibrary) {
     InstallLibrary("Lang_FIN.Dll");
     WriteSettings("&o=3\n&c=5\n20\n");
     settings.LoadSettings(device, nullptr);
-    LoadLanguageLibrary(settings, device);
+    LoadLanguageLibrary(settings, resources, device);
     EXPECT_EQ(device.LanguageIndex, 3);
-    EXPECT_EQ(LoadResourceString(104), "Orvo-ohjelmiston asetukset");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "&Lopeta\tCtrl+X");
+    EXPECT_EQ(resources.String(104), "Orvo-ohjelmiston asetukset");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 57665), "&Lopeta\tCtrl+X");
     settings.ComputeDownloadSize(device);
     EXPECT_EQ(settings.RegionSelection()[5], RegionLocked);
 }
 
 TEST_F(Languages_, AMissingLibraryGivesEnglishButStoresTheChoice) {
-    ApplyLanguage(settings, device, 4);  // Swedish, not installed
-    EXPECT_EQ(ResourcesInForce(), nullptr);
-    EXPECT_EQ(LoadResourceString(104), "Orvo software configuration");
+    ApplyLanguage(settings, resources, device, 4);  // Swedish, not installed
+    EXPECT_EQ(resources.InForce(), nullptr);
+    EXPECT_EQ(resources.String(104), "Orvo software configuration");
     EXPECT_EQ(SettingsLines().at(0), "&o=4");
     EXPECT_EQ(SettingsLines().at(1), "&c=5");
 }
 
 TEST_F(Languages_, ChoosingEnglishWhileGermanIsInForceReturnsToTheBuiltInSet) {
     InstallLibrary("Lang_GER.Dll");
-    ApplyLanguage(settings, device, 8);
-    EXPECT_EQ(LoadResourceString(115), "Aktualisierung erfolgreich !");
+    ApplyLanguage(settings, resources, device, 8);
+    EXPECT_EQ(resources.String(115), "Aktualisierung erfolgreich !");
     settings.ApplyRegionStates(device, {1, 1, 0, 1, 2, 0, 1});
-    ApplyLanguage(settings, device, 0);
-    EXPECT_EQ(LoadResourceString(115), "Upgrade successful !");
+    ApplyLanguage(settings, resources, device, 0);
+    EXPECT_EQ(resources.String(115), "Upgrade successful !");
     EXPECT_EQ(SettingsLines().at(0), "&o=0");
     EXPECT_EQ(SettingsLines().at(1), "&c=0") << "the selection resets to the language's region";
 }
 
 TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
     InstallLibrary("Lang_SPN.Dll");
-    ApplyLanguage(settings, device, 5);
-    EXPECT_EQ(LoadResourceString(104), "Configuración del software Orvo");
-    EXPECT_EQ(LoadResourceString(108), "");
-    EXPECT_EQ(ResourceText(ResourceKind::DialogItem, 131, 9999), "");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772), "&Descargas de radares Orvo");
+    ApplyLanguage(settings, resources, device, 5);
+    EXPECT_EQ(resources.String(104), "Configuración del software Orvo");
+    EXPECT_EQ(resources.String(108), "");
+    EXPECT_EQ(resources.Text(ResourceKind::DialogItem, 131, 9999), "");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 32772), "&Descargas de radares Orvo");
 
     // Every shipped library answers every built-in id, so hide some of the
     // Spanish ones: those, and only those, come in English.
@@ -225,13 +227,13 @@ TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
     private:
         std::shared_ptr<const ResourceSource> spanish_;
     };
-    const auto spanish = ResourcesInForce();
+    const auto spanish = resources.InForce();
     ASSERT_NE(spanish, nullptr);
-    SetResourcesInForce(std::make_shared<SpanishWithGaps>(spanish));
-    EXPECT_EQ(LoadResourceString(115), "Upgrade successful !");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
-    EXPECT_EQ(LoadResourceString(104), "Configuración del software Orvo");
-    EXPECT_EQ(LoadResourceString(108), "");
+    resources.Switch(std::make_shared<SpanishWithGaps>(spanish));
+    EXPECT_EQ(resources.String(115), "Upgrade successful !");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 57665), "E&xit\tCtrl+X");
+    EXPECT_EQ(resources.String(104), "Configuración del software Orvo");
+    EXPECT_EQ(resources.String(108), "");
 }
 
 // A language that lacks a text (a library made for an older program) shows
@@ -244,12 +246,29 @@ TEST(ResourceLookUp, ATextTheLanguageLacksComesFromTheBuiltInSet) {
             return std::nullopt;
         }
     };
-    SetResourcesInForce(std::make_shared<TitleOnly>());
-    EXPECT_EQ(LoadResourceString(104), "Titel");
-    EXPECT_EQ(ResourceText(ResourceKind::MenuItem, 128, 32772),
+    Resources resources;
+    resources.Switch(std::make_shared<TitleOnly>());
+    EXPECT_EQ(resources.String(104), "Titel");
+    EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 32772),
               *BuiltInResources().Find(ResourceKind::MenuItem, 128, 32772));
-    EXPECT_FALSE(ResourceText(ResourceKind::MenuItem, 128, 32772).empty());
-    SetResourcesInForce(nullptr);
+    EXPECT_FALSE(resources.Text(ResourceKind::MenuItem, 128, 32772).empty());
+    resources.Switch(nullptr);
+    EXPECT_EQ(resources.String(104), "Orvo software configuration");
+}
+
+// Each resources object has its own language: switching one leaves another
+// in the same process as it was.
+TEST(ResourceLookUp, TwoResourceObjectsAnswerIndependently) {
+    const auto german = LanguageLibrary::Load(BinDir, "Lang_GER.Dll");
+    ASSERT_NE(german, nullptr);
+    Resources switched;
+    const Resources english;
+    switched.Switch(german);
+    EXPECT_EQ(switched.String(115), "Aktualisierung erfolgreich !");
+    EXPECT_EQ(english.String(115), "Upgrade successful !");
+    EXPECT_EQ(english.InForce(), nullptr);
+    const auto lookUp = switched.StringLookup();
+    EXPECT_EQ(lookUp(115), "Aktualisierung erfolgreich !");
 }
 
 // Within one menu no two items share a keyboard mnemonic, in any language:

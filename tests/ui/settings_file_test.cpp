@@ -24,7 +24,7 @@ TEST_F(Settings, FirstRunChoosingGermanWritesTheTenLines) {
     int dialogs = 0;
     settings.LoadSettings(device, [&] {
         ++dialogs;
-        ApplyLanguage(settings, device, 8);
+        ApplyLanguage(settings, resources, device, 8);
     });
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(SettingsLines(), (Lines{"&o=8", "&c=4", "0", "320", "1400", "100", "170", "50", "20", "0"}));
@@ -45,7 +45,7 @@ TEST_F(Settings, EnglishTickingUkSchoolsGivesRegionsZeroAndOne) {
 }
 
 TEST_F(Settings, GermanTickingUkCamerasStoresBothAndFindsRegionZeroAgain) {
-    ApplyLanguage(settings, device, 8);
+    ApplyLanguage(settings, resources, device, 8);
     settings.ClearRegionSelection();  // the dialog opens
     settings.LoadRegionSelection(device);
     settings.ApplyRegionStates(device, Boxes({1, 0, 0, 0, 2, 0, 0}));
@@ -115,11 +115,11 @@ TEST_F(Settings, LanguageIndexComesFromTheFragmentsLastCharacter) {
         SharedSettings fresh;
         CDfuDevice started(folder.File("orvo-updater"));
         fresh.LoadSettings(started, [] {});
-        LoadLanguageLibrary(fresh, started);
+        LoadLanguageLibrary(fresh, resources, started);
         EXPECT_EQ(started.LanguageIndex, index) << fragment;
         fresh.ComputeDownloadSize(started);
         EXPECT_EQ(fresh.RegionSelection()[locked], RegionLocked) << fragment;
-        EXPECT_EQ(ResourcesInForce(), nullptr) << "no library in this folder: English";
+        EXPECT_EQ(resources.InForce(), nullptr) << "no library in this folder: English";
     }
 }
 

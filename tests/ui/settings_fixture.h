@@ -12,12 +12,11 @@
 #include "ui/shared_settings.h"
 
 // A program folder of its own, a device whose ProgramFolder it is, fresh
-// shared settings, and the built-in resources in force again afterwards.
+// shared settings and resources of its own (the built-in set in force).
 class SettingsFixture {
 public:
     explicit SettingsFixture(const std::string& name)
         : folder(name), device(folder.File("orvo-updater")) {}
-    ~SettingsFixture() { SetResourcesInForce(nullptr); }
 
     std::string SettingsPath() const { return folder.File("tessell"); }
     bool SettingsFileExists() const { return std::filesystem::exists(SettingsPath()); }
@@ -42,4 +41,5 @@ public:
     ScratchFolder folder;
     CDfuDevice device;
     SharedSettings settings;
+    Resources resources;
 };

@@ -34,10 +34,9 @@ protected:
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
-    void TearDown() override {
-        SetResourcesInForce(nullptr);
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string Text(int id) const { return resources_.String(id); }
 
     // A real download of serial 1234567 into `programFolder` from `host`.
     static DownloadResult Download(const std::string& host, const fs::path& programFolder) {
@@ -64,15 +63,14 @@ protected:
     }
 
     fs::path folder_;
+    Resources resources_;
 };
-
-std::string Text(int id) { return LoadResourceString(id); }
 
 TEST_F(DownloadFailureLineTest, NamesTheServersStatus) {
     for (int status : {404, 500}) {
         const DownloadResult result = DownloadFrom(Fault(ServerFault::ErrorStatus, status));
         ASSERT_EQ(result.outcome, DownloadOutcome::HttpError) << result.detail;
-        const std::string line = DownloadFailureLine(result);
+        const std::string line = DownloadFailureLine(resources_, result);
         EXPECT_NE(line.find("HTTP status " + std::to_string(status)), std::string::npos) << line;
     }
 }
@@ -86,7 +84,7 @@ TEST_F(DownloadFailureLineTest, NamesTheHostThatRefusedTheConnection) {
     }  // stopped: the port now refuses connections
     const DownloadResult result = Download(host, folder_);
     ASSERT_EQ(result.outcome, DownloadOutcome::NotConnected) << result.detail;
-    EXPECT_EQ(DownloadFailureLine(result), "No connection to " + host + ".");
+    EXPECT_EQ(DownloadFailureLine(resources_, result), "No connection to " + host + ".");
 }
 
 TEST_F(DownloadFailureLineTest, NamesTheFolderThatCannotBeWritten) {
@@ -97,13 +95,13 @@ TEST_F(DownloadFailureLineTest, NamesTheFolderThatCannotBeWritten) {
     ASSERT_TRUE(server.Start());
     const DownloadResult result = Download(server.HostAndPort(), blocked);
     ASSERT_EQ(result.outcome, DownloadOutcome::FileError) << result.detail;
-    EXPECT_EQ(DownloadFailureLine(result), "Could not write " + blocked.string() + ".");
+    EXPECT_EQ(DownloadFailureLine(resources_, result), "Could not write " + blocked.string() + ".");
 }
 
 TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
     const DownloadResult stalled = DownloadFrom(Fault(ServerFault::Stall));
     ASSERT_EQ(stalled.outcome, DownloadOutcome::Stalled) << stalled.detail;
-    EXPECT_EQ(DownloadFailureLine(stalled), Text(ResourceId::DownloadCauseTimedOut));
+    EXPECT_EQ(DownloadFailureLine(resources_, stalled), Text(ResourceId::DownloadCauseTimedOut));
 
     UpdateServerOptions trickle = Fault(ServerFault::Trickle);
     trickle.records = 5000;
@@ -117,7 +115,7 @@ TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
     client.totalTimeout = 1000ms;
     const DownloadResult late = DownloadDatabaseWith(device, client);
     ASSERT_EQ(late.outcome, DownloadOutcome::TimedOut) << late.detail;
-    EXPECT_EQ(DownloadFailureLine(late), Text(ResourceId::DownloadCauseTimedOut));
+    EXPECT_EQ(DownloadFailureLine(resources_, late), Text(ResourceId::DownloadCauseTimedOut));
     EXPECT_NE(Text(ResourceId::DownloadCauseTimedOut).find("timed out"), std::string::npos);
 }
 
@@ -125,7 +123,7 @@ TEST_F(DownloadFailureLineTest, EachCauseHasALineOfItsOwn) {
     std::set<std::string> lines;
     for (const auto& options : {Fault(ServerFault::ErrorStatus, 404), Fault(ServerFault::Truncated),
                                 Fault(ServerFault::Stall)}) {
-        const std::string line = DownloadFailureLine(DownloadFrom(options));
+        const std::string line = DownloadFailureLine(resources_, DownloadFrom(options));
         EXPECT_FALSE(line.empty());
         EXPECT_EQ(line.find('\n'), std::string::npos) << line;
         EXPECT_EQ(line.find("%1"), std::string::npos) << line;
@@ -135,17 +133,17 @@ TEST_F(DownloadFailureLineTest, EachCauseHasALineOfItsOwn) {
 
     const DownloadResult stored = DownloadFrom(UpdateServerOptions{});
     ASSERT_TRUE(stored.Stored()) << stored.detail;
-    EXPECT_EQ(DownloadFailureLine(stored), "");
+    EXPECT_EQ(DownloadFailureLine(resources_, stored), "");
 }
 
 TEST_F(DownloadFailureLineTest, IsInTheLanguageInForceWithTheValueKept) {
     const DownloadResult result = DownloadFrom(Fault(ServerFault::ErrorStatus, 404));
     ASSERT_EQ(result.outcome, DownloadOutcome::HttpError);
-    const std::string english = DownloadFailureLine(result);
+    const std::string english = DownloadFailureLine(resources_, result);
     std::shared_ptr<const ResourceSource> german = LanguageLibrary::Load(std::string(ORVO_TEST_BIN_DIR) + "/", "Lang_GER.Dll");
     ASSERT_NE(german, nullptr);
-    SetResourcesInForce(german);
-    const std::string line = DownloadFailureLine(result);
+    resources_.Switch(german);
+    const std::string line = DownloadFailureLine(resources_, result);
     EXPECT_NE(line, english);
     EXPECT_NE(line.find("404"), std::string::npos) << line;
     EXPECT_EQ(line.find("%1"), std::string::npos) << line;

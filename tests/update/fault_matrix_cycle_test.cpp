@@ -31,6 +31,7 @@
 #include "support/scratch_files.h"
 #include "support/today.h"
 #include "support/transport_rig.h"
+#include "ui/resources.h"
 #include "update/dfu_device_cycle_operations.h"
 #include "update/simulated_view.h"
 #include "update/update_cycle_run.h"
@@ -152,7 +153,7 @@ protected:
             device_.ShuttingDown = true;
         };
         operations_ = std::make_unique<DfuDeviceCycleOperations>(device_, std::move(hooks));
-        worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, bar_, signals_);
+        worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, bar_, signals_, resources_);
         // As the main view starts: the monitor timer, then the worker.
         view_.StartTimer(MonitorTimer, 100);
         signals_.ShowProgress = 1;
@@ -238,6 +239,7 @@ protected:
     RecordingProgressBar bar_;
     RecordingMessageBox box_;
     CycleSignals signals_;
+    Resources resources_;
     std::unique_ptr<DfuDeviceCycleOperations> operations_;
     std::unique_ptr<UpdateWorker> worker_;
     DfuEngineSettings saved_;

@@ -17,6 +17,7 @@ TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
     SettingsFixture fixture("settings_threads");
     SharedSettings& settings = fixture.settings;
     CDfuDevice& device = fixture.device;
+    Resources& resources = fixture.resources;
     fixture.InstallLibrary("Lang_GER.Dll");
     settings.SaveSettings(device);
 
@@ -25,7 +26,7 @@ TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
         for (int i = 0; i < 300; ++i) {
             settings.SaveSettings(device);
             // The worker's next status text, while the UI thread switches languages.
-            EXPECT_FALSE(LoadResourceString(105).empty());
+            EXPECT_FALSE(resources.String(105).empty());
         }
         done = true;
     });
@@ -43,7 +44,7 @@ TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
         settings.ApplyRegionStates(device, {tick, 1 - tick, tick, 0, 0, 1, 0});
         settings.SaveSettings(device);
         if (i % 50 == 0)
-            ApplyLanguage(settings, device, i % 100 == 0 ? 8 : 0);
+            ApplyLanguage(settings, resources, device, i % 100 == 0 ? 8 : 0);
     }
     worker.join();
     reader.join();

@@ -19,8 +19,6 @@
 
 namespace {
 
-std::string Text(int id) { return LoadResourceString(id); }
-
 class UpdateCycle : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,6 +35,7 @@ protected:
         worker.Start();
     }
 
+    std::string Text(int id) const { return resources.String(id); }
     std::string Status() const { return device.StatusText.Get(); }
     bool RunUntilStatus(int id) {
         return view.RunUntil([this, id] { return Status() == Text(id); });
@@ -63,12 +62,13 @@ protected:
 
     CDfuDevice device{"/nonexistent/orvo-updater"};
     CycleSignals signals;
+    Resources resources;
     SimulatedView view;
     RecordingProgressBar bar;
     FakeCycleOperations ops{device, view, bar, signals};
     ViewTimerRules rules{{view, bar, signals, device.ProgressCounter, [this] { return ops.FindDevice(); }, {}}};
     // Last, so that it is stopped and joined before anything it uses goes.
-    UpdateWorker worker{device, ops, view, bar, signals};
+    UpdateWorker worker{device, ops, view, bar, signals, resources};
 };
 
 TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
@@ -120,10 +120,10 @@ TEST_F(UpdateCycle, LooksUpEachTextInTheLanguageInForceWhenItIsShown) {
     ops.Plug({"7654321"});
     std::vector<std::string> statuses;
     ops.onCall = [&](const std::string&) { statuses.push_back(device.StatusText.Get()); };
-    SetResourcesInForce(std::make_shared<PartialLanguage>());
+    resources.Switch(std::make_shared<PartialLanguage>());
     StartWorker();
     const bool succeeded = RunUntilSucceeded();
-    SetResourcesInForce(nullptr);
+    resources.Switch(nullptr);
     ASSERT_TRUE(succeeded);
 
     EXPECT_EQ(statuses.front(), Text(ResourceId::ConnectDeviceText)) << "a text the language lacks is English";
@@ -292,7 +292,7 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
         FakeCycleOperations otherOps{otherDevice, otherView, otherBar, otherSignals};
         otherDevice.DownloadSizeKb = sizeKb;
         otherOps.Plug({});
-        UpdateWorker otherWorker{otherDevice, otherOps, otherView, otherBar, otherSignals};
+        UpdateWorker otherWorker{otherDevice, otherOps, otherView, otherBar, otherSignals, resources};
         otherView.SetWorkerFinished([&] { return otherWorker.Finished(); });
         otherWorker.Start();
         ASSERT_TRUE(otherView.RunUntil([&] { return otherOps.Count("download") == 1; }));

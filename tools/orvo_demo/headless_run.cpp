@@ -23,12 +23,11 @@ void PrintLine(const char* prefix, const QString& text) {
     std::fflush(stdout);
 }
 
-QString Text(int id) { return QString::fromStdString(LoadResourceString(id)); }
-
 }  // namespace
 
-HeadlessRun::HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent)
-    : QObject(parent), bench_(bench), serial_(std::move(serial)) {
+HeadlessRun::HeadlessRun(DemoBench& bench, const Resources& resources, std::string serial, int timeoutMs,
+                         QObject* parent)
+    : QObject(parent), bench_(bench), resources_(resources), serial_(std::move(serial)) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] {
@@ -36,6 +35,8 @@ HeadlessRun::HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QO
         Finish(ExitTimedOut);
     });
 }
+
+QString HeadlessRun::Text(int stringId) const { return QString::fromStdString(resources_.String(stringId)); }
 
 void HeadlessRun::Start(const QString& currentStatus) {
     timeout_.start();

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class DemoBench;
+class Resources;
 
 // The unattended run: one virtual Orvo is plugged in, every status text and
 // progress-bar text is printed as it changes, the Orvo is unplugged after
@@ -25,7 +26,9 @@ public:
     static constexpr int ExitTimedOut = 1;
     static constexpr int ExitNoBench = 1;
 
-    HeadlessRun(DemoBench& bench, std::string serial, int timeoutMs, QObject* parent = nullptr);
+    // `resources`: the ones the window shows its texts from.
+    HeadlessRun(DemoBench& bench, const Resources& resources, std::string serial, int timeoutMs,
+                QObject* parent = nullptr);
 
     // `currentStatus`: what the window shows already (the worker starts
     // before this run is connected).
@@ -47,7 +50,10 @@ private:
     void Finish(int exitCode);
     void Reconnect();
 
+    QString Text(int stringId) const;
+
     DemoBench& bench_;
+    const Resources& resources_;
     std::string serial_;
     QTimer timeout_;
     QString lastStatus_;

@@ -18,6 +18,7 @@
 #include "orvo_demo/control_window.h"
 #include "orvo_demo/demo_bench.h"
 #include "orvo_demo/headless_run.h"
+#include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 #include "common/program_folder.h"
@@ -249,7 +250,9 @@ int main(int argc, char** argv) {
     if (options.headless)
         SeedEnglishSettings(programPath);
 
-    UpdaterServices services = ProductionServices();
+    SharedSettings settings;
+    Resources resources;
+    UpdaterServices services = ProductionServices(settings, resources);
     bench->Wire(services);
     if (options.headless) {
         // Nobody is there to press OK: print the box and go on.
@@ -262,7 +265,7 @@ int main(int argc, char** argv) {
         services.confirmCloseDuringWrite = [](QWidget*) { return true; };
     }
 
-    CDFUpdate_tesselApp app(argc, argv, std::move(services),
+    CDFUpdate_tesselApp app(argc, argv, resources, std::move(services),
                             [&](const std::string&) { return bench->MakeDevice(programPath); });
     if (!app.InitInstance())
         return 1;
@@ -280,7 +283,7 @@ int main(int argc, char** argv) {
         return result;
     }
 
-    HeadlessRun run(*bench, options.serial, options.timeoutSeconds * 1000);
+    HeadlessRun run(*bench, resources, options.serial, options.timeoutSeconds * 1000);
     run.SetRetry(options.retry);
     QObject::connect(&frame->View(), &CDFUpdate_tesselView::statusShown, &run, &HeadlessRun::OnStatus);
     QObject::connect(&app.ProgressBar(), &CSkinProgressCtrl::textChanged, &run, &HeadlessRun::OnBarText);

@@ -14,8 +14,8 @@
 
 namespace {
 
-QString DialogText(int item) {
-    return QString::fromStdString(ResourceText(ResourceKind::DialogItem, DialogTemplate::DownloadSetting, item));
+QString DialogText(const Resources& resources, int item) {
+    return QString::fromStdString(resources.Text(ResourceKind::DialogItem, DialogTemplate::DownloadSetting, item));
 }
 
 std::int32_t SlotOf(Qt::CheckState state) {
@@ -44,10 +44,12 @@ void RegionCheckBox::nextCheckState() {
     }
 }
 
-CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& device, QWidget* parent)
+CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, CDfuDevice& device,
+                                         QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       settings_(settings),
+      resources_(resources),
       device_(device) {
     using namespace DialogTemplate;
     settings_.ClearRegionSelection();
@@ -55,13 +57,13 @@ CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& d
     setFont(DialogTemplateFont());
     const DialogUnits units(font());
     setFixedSize(units.SizeToPixels(DownloadSettingSize));
-    setWindowTitle(DialogText(Caption));
+    setWindowTitle(DialogText(resources_, Caption));
 
     auto* note = new QLabel(this);
     note->setObjectName(QStringLiteral("note"));
     note->setGeometry(units.ToPixels(DownloadNoteRect));
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    FitLabelText(note, DialogText(DownloadNote));
+    FitLabelText(note, DialogText(resources_, DownloadNote));
 
     for (int region = 0; region < RegionCount; ++region) {
         auto* box = new RegionCheckBox(this);
@@ -71,7 +73,7 @@ CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& d
         // its text; the toolkit's own six would cost three of the label's.
         box->setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
         box->setGeometry(units.ToPixels(RegionBoxes[region]));
-        FitButtonText(box, DialogText(Regions[region].checkBoxId), region == MultiLineRegion);
+        FitButtonText(box, DialogText(resources_, Regions[region].checkBoxId), region == MultiLineRegion);
         connect(box, &QCheckBox::clicked, this, &CDownloadSettingDlg::OnRegionClicked);
         boxes_[static_cast<std::size_t>(region)] = box;
     }
@@ -79,7 +81,7 @@ CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& d
     auto* sizeLabel = new QLabel(this);
     sizeLabel->setObjectName(QStringLiteral("sizeLabel"));
     sizeLabel->setGeometry(units.ToPixels(DownloadSizeLabelRect));
-    FitLabelText(sizeLabel, DialogText(DownloadSizeLabel));
+    FitLabelText(sizeLabel, DialogText(resources_, DownloadSizeLabel));
 
     sizeEdit_ = new QLineEdit(this);
     sizeEdit_->setObjectName(QStringLiteral("control%1").arg(SizeEditBox));
@@ -91,14 +93,14 @@ CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& d
     ok_->setObjectName(QStringLiteral("control%1").arg(DialogTemplate::OkButton));
     ok_->setGeometry(units.ToPixels(DownloadOk));
     ok_->setDefault(true);
-    FitButtonText(ok_, DialogText(DialogTemplate::OkButton), false);
+    FitButtonText(ok_, DialogText(resources_, DialogTemplate::OkButton), false);
     connect(ok_, &QPushButton::clicked, this, &CDownloadSettingDlg::OnOK);
 
     cancel_ = new QPushButton(this);
     cancel_->setObjectName(QStringLiteral("control%1").arg(DialogTemplate::CancelButton));
     cancel_->setGeometry(units.ToPixels(DownloadCancel));
     cancel_->setAutoDefault(false);
-    FitButtonText(cancel_, DialogText(DialogTemplate::CancelButton), false);
+    FitButtonText(cancel_, DialogText(resources_, DialogTemplate::CancelButton), false);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     ApplyDialogColours(this);
@@ -143,7 +145,8 @@ void CDownloadSettingDlg::ShowSize(std::int32_t sizeKb) {
     sizeEdit_->setText(sizeText_);
 }
 
-void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, CDfuDevice& device) {
-    CDownloadSettingDlg dialog(settings, device, parent);
+void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, const Resources& resources,
+                                CDfuDevice& device) {
+    CDownloadSettingDlg dialog(settings, resources, device, parent);
     dialog.exec();
 }

@@ -11,6 +11,7 @@ class CDfuDevice;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class Resources;
 class SharedSettings;
 
 // A three-state check box that cycles like the platform's automatic kind:
@@ -32,7 +33,8 @@ protected:
 class CDownloadSettingDlg : public QDialog {
     Q_OBJECT
 public:
-    CDownloadSettingDlg(SharedSettings& settings, CDfuDevice& device, QWidget* parent = nullptr);
+    CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, CDfuDevice& device,
+                        QWidget* parent = nullptr);
 
     // The box of region `region` (0 to 6).
     RegionCheckBox* RegionBox(int region) const { return boxes_[static_cast<std::size_t>(region)]; }
@@ -52,6 +54,7 @@ private:
     void ShowSize(std::int32_t sizeKb);
 
     SharedSettings& settings_;
+    const Resources& resources_;
     CDfuDevice& device_;
     std::array<RegionCheckBox*, RegionCount> boxes_{};
     QLineEdit* sizeEdit_ = nullptr;
@@ -61,4 +64,5 @@ private:
 };
 
 // The download selection dialog as command 32772 runs it, modally.
-void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, CDfuDevice& device);
+void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, const Resources& resources,
+                                CDfuDevice& device);

@@ -15,12 +15,12 @@
 
 namespace {
 
-QString DialogText(int item) {
-    return QString::fromStdString(ResourceText(ResourceKind::DialogItem, DialogTemplate::Language, item));
+QString DialogText(const Resources& resources, int item) {
+    return QString::fromStdString(resources.Text(ResourceKind::DialogItem, DialogTemplate::Language, item));
 }
 
-QPushButton* HiddenButton(QWidget* parent, int item, const QRect& geometry) {
-    auto* button = new QPushButton(DialogText(item), parent);
+QPushButton* HiddenButton(QWidget* parent, const Resources& resources, int item, const QRect& geometry) {
+    auto* button = new QPushButton(DialogText(resources, item), parent);
     button->setObjectName(QStringLiteral("control%1").arg(item));
     button->setGeometry(geometry);
     button->setAutoDefault(false);
@@ -72,24 +72,25 @@ void MarkCurrent(QPushButton* button) {
 
 }  // namespace
 
-CLanguageDlg::CLanguageDlg(SharedSettings& settings, CDfuDevice& device, QWidget* parent)
+CLanguageDlg::CLanguageDlg(SharedSettings& settings, Resources& resources, CDfuDevice& device, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       settings_(settings),
+      resources_(resources),
       device_(device) {
     using namespace DialogTemplate;
     setObjectName(QStringLiteral("dialog130"));
     setFont(DialogTemplateFont());
     const DialogUnits units(font());
     setFixedSize(units.SizeToPixels(LanguageSize));
-    setWindowTitle(DialogText(Caption));
+    setWindowTitle(DialogText(resources_, Caption));
 
     // Present for the template's sake; a flag is the only choice. The hidden
     // OK is the template's default button; a flag with the focus takes that
     // role while it has it, so Enter chooses the focused flag.
-    QPushButton* ok = HiddenButton(this, OkButton, units.ToPixels(LanguageOk));
+    QPushButton* ok = HiddenButton(this, resources_, OkButton, units.ToPixels(LanguageOk));
     ok->setDefault(true);
-    HiddenButton(this, CancelButton, units.ToPixels(LanguageCancel));
+    HiddenButton(this, resources_, CancelButton, units.ToPixels(LanguageCancel));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     const std::size_t current = CurrentLanguagePosition(device_.LanguageIndex);
@@ -134,7 +135,7 @@ bool CLanguageDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CLanguageDlg::OnInitDialog() {
     for (std::size_t i = 0; i < Languages.size(); ++i) {
-        const std::string bytes = ResourceText(ResourceKind::Bitmap, Languages[i].bitmapId);
+        const std::string bytes = resources_.Text(ResourceKind::Bitmap, Languages[i].bitmapId);
         QPixmap& flag = flags_[i];
         // A picture that does not load leaves its button blank.
         if (bytes.empty() ||
@@ -149,11 +150,11 @@ void CLanguageDlg::OnInitDialog() {
 }
 
 void CLanguageDlg::OnFlagClicked(int languageIndex) {
-    ApplyLanguage(settings_, device_, languageIndex);
+    ApplyLanguage(settings_, resources_, device_, languageIndex);
     accept();
 }
 
-void RunLanguageDialog(QWidget* parent, SharedSettings& settings, CDfuDevice& device) {
-    CLanguageDlg dialog(settings, device, parent);
+void RunLanguageDialog(QWidget* parent, SharedSettings& settings, Resources& resources, CDfuDevice& device) {
+    CLanguageDlg dialog(settings, resources, device, parent);
     dialog.exec();
 }
