@@ -18,7 +18,7 @@ CDfuDevice::CDfuDevice(const FileLocations& locations)
 CDfuDevice::~CDfuDevice() { ReleaseOperationResources(); }
 
 void CDfuDevice::AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals) {
-    progressBar_ = progressBar;
-    messageBox_ = messageBox;
-    signals_ = signals;
+    progressBar_ = progressBar != nullptr ? progressBar : &silentBar_;
+    messageBox_ = messageBox != nullptr ? messageBox : &silentBox_;
+    signals_ = signals != nullptr ? signals : &unmonitoredSignals_;
 }

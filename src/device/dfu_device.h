@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "device/dfu/dfu_types.h"
+#include "common/cycle_signals.h"
 #include "common/guarded_text.h"
 #include "common/program_folder.h"
+#include "common/silent_ports.h"
 
-class ProgressBarPort;
-class MessageBoxPort;
-struct CycleSignals;
 class DfuLibrary;
 struct DfuInterfaceInfo;
 
@@ -68,7 +67,9 @@ public:
     CDfuDevice& operator=(const CDfuDevice&) = delete;
 
     // The UI side the operations report to. Not owned; set once at start-up
-    // (or by a test) before any operation runs.
+    // (or by a test) before any operation runs. A null port leaves reports
+    // to it unshown; without `signals` nobody monitors an operation, so none
+    // is launched.
     void AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
@@ -176,11 +177,18 @@ public:
     DfuHandle StopOperation();
 
 protected:
-    ProgressBarPort* progressBar_ = nullptr;
-    MessageBoxPort* messageBox_ = nullptr;
-    CycleSignals* signals_ = nullptr;
+    ProgressBarPort* progressBar_ = &silentBar_;
+    MessageBoxPort* messageBox_ = &silentBox_;
+    CycleSignals* signals_ = &unmonitoredSignals_;
 
 private:
+    // The view's timer drives MonitorOperation and releases the waiting
+    // worker; without it an operation would wait for ever.
+    bool MonitorAttached() const { return signals_ != &unmonitoredSignals_; }
+    SilentProgressBar silentBar_;
+    SilentMessageBox silentBox_;
+    CycleSignals unmonitoredSignals_;
+
     void ReportAccessProblem(const std::string& deniedPath);
     GuardedText barTextBeforeAccessProblem_;
 

@@ -49,8 +49,6 @@ void CDfuDevice::ReportAccessProblem(const std::string& deniedPath) {
     if (problem == previous)
         return;
     DeviceAccessProblem.Set(problem);
-    if (progressBar_ == nullptr)
-        return;
     if (!problem.empty()) {
         if (previous.empty())
             barTextBeforeAccessProblem_.Set(progressBar_->Text());
