@@ -6,11 +6,14 @@
 #define ORVO_SERVER_HOST "update-server.orvo.invalid"
 #endif
 
-CDfuDevice::CDfuDevice(const std::string& programPath)
-    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath))) {}
+CDfuDevice::CDfuDevice(const std::string& programPath, DfuLibrary& library)
+    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath)), library) {}
 
-CDfuDevice::CDfuDevice(const FileLocations& locations)
-    : ProgramFolder(locations.dataFolder), ResourceFolders(locations.resourceFolders), ServerHost(ORVO_SERVER_HOST) {}
+CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library)
+    : ProgramFolder(locations.dataFolder),
+      ResourceFolders(locations.resourceFolders),
+      ServerHost(ORVO_SERVER_HOST),
+      library_(library) {}
 
 // Releases what the object itself holds. The DFU operations' map and kept
 // image go with it unless an operation still runs (the program ending while

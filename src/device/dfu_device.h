@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
 #include "common/cycle_signals.h"
 #include "common/guarded_text.h"
 #include "common/program_folder.h"
 #include "common/silent_ports.h"
 
-class DfuLibrary;
 struct DfuInterfaceInfo;
 
 // How identification ended for its caller.
@@ -57,11 +57,13 @@ class CDfuDevice {
 public:
     // `programPath` is the program's own executable path; its folder becomes
     // ProgramFolder and the only resource folder (a portable copy).
-    explicit CDfuDevice(const std::string& programPath);
+    // `library` is what the DFU operations call: the product's own unless a
+    // test stands in one that fails on demand. Not owned.
+    explicit CDfuDevice(const std::string& programPath, DfuLibrary& library = VendorDfuLibrary());
     // The installed program: ProgramFolder is where the settings file and the
     // working files live, which is the user's data folder when the program's
     // own folder is not writable.
-    explicit CDfuDevice(const FileLocations& locations);
+    explicit CDfuDevice(const FileLocations& locations, DfuLibrary& library = VendorDfuLibrary());
     virtual ~CDfuDevice();
     CDfuDevice(const CDfuDevice&) = delete;
     CDfuDevice& operator=(const CDfuDevice&) = delete;
@@ -164,9 +166,6 @@ public:
     // operation is stopped instead of waited for.
     std::atomic<bool> ShuttingDown{false};
 
-    // The DFU libraries the operations call: the product's own unless a test
-    // stands in one that fails on demand. Not owned; set before any operation.
-    void UseDfuLibrary(DfuLibrary* library);
     // Frees the memory map and the kept image unless an operation runs; the
     // destructor does so too. Lets a test release them while its library lives.
     void ReleaseOperationResources();
@@ -194,7 +193,7 @@ private:
 
     // device/dfu_operations.cpp: the steps of the operations and the monitor.
     friend class DfuOperations;
-    DfuLibrary* library_ = nullptr;
+    DfuLibrary& library_;
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.
     std::atomic<bool> operationSucceeded_{false};

@@ -53,7 +53,7 @@ bool IsWrite(std::int32_t operation) { return operation == OPERATION_ERASE || op
 class DfuOperations {
 public:
     explicit DfuOperations(CDfuDevice& device)
-        : device_(device), library_(device.library_ ? *device.library_ : VendorDfuLibrary()) {}
+        : device_(device), library_(device.library_) {}
 
     bool Upgrade(const std::string& dfuPath);
     bool Upload(const std::string& dfuPath);
@@ -642,16 +642,13 @@ void DfuOperations::Monitor() {
 // ---------------------------------------------------------------------------
 // CDfuDevice entry points
 
-void CDfuDevice::UseDfuLibrary(DfuLibrary* library) { library_ = library; }
-
 void CDfuDevice::ReleaseOperationResources() {
     if (OperationHandle.load() != 0)
         return;
-    DfuLibrary& library = library_ ? *library_ : VendorDfuLibrary();
     if (DfuHandle kept = KeptImage.exchange(0); kept != 0)
-        library.DestroyImage(&kept);
+        library_.DestroyImage(&kept);
     if (Mapping) {
-        library.DestroyMapping(&Mapping);
+        library_.DestroyMapping(&Mapping);
         Mapping = nullptr;
     }
 }
@@ -660,9 +657,8 @@ DfuHandle CDfuDevice::StopOperation() {
     const DfuHandle running = OperationHandle.exchange(0);
     if (running == 0)
         return 0;
-    DfuLibrary& library = library_ ? *library_ : VendorDfuLibrary();
     DfuOperationContext context{};
-    library.StopOperation(running, &context);
+    library_.StopOperation(running, &context);
     return running;
 }
 
