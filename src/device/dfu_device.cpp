@@ -6,14 +6,15 @@
 #define ORVO_SERVER_HOST "update-server.orvo.invalid"
 #endif
 
-CDfuDevice::CDfuDevice(const std::string& programPath, DfuLibrary& library)
-    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath)), library) {}
+CDfuDevice::CDfuDevice(const std::string& programPath, DfuLibrary& library, UsbBackend& backend)
+    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath)), library, backend) {}
 
-CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library)
+CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library, UsbBackend& backend)
     : ProgramFolder(locations.dataFolder),
       ResourceFolders(locations.resourceFolders),
       ServerHost(ORVO_SERVER_HOST),
-      library_(library) {}
+      library_(library),
+      backend_(backend) {}
 
 // Releases what the object itself holds. The DFU operations' map and kept
 // image go with it unless an operation still runs (the program ending while

@@ -8,12 +8,14 @@
 
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
+#include "device/usb/default_usb_backend.h"
 #include "common/cycle_signals.h"
 #include "common/guarded_text.h"
 #include "common/program_folder.h"
 #include "common/silent_ports.h"
 
 struct DfuInterfaceInfo;
+class UsbBackend;
 
 // How identification ended for its caller.
 enum class IdentifyResult {
@@ -57,13 +59,17 @@ class CDfuDevice {
 public:
     // `programPath` is the program's own executable path; its folder becomes
     // ProgramFolder and the only resource folder (a portable copy).
-    // `library` is what the DFU operations call: the product's own unless a
-    // test stands in one that fails on demand. Not owned.
-    explicit CDfuDevice(const std::string& programPath, DfuLibrary& library = VendorDfuLibrary());
+    // `library` is what the DFU operations call and `backend` what discovery
+    // enumerates: the product's own (real devices), or a test's or the demo's
+    // (an engine on a virtual bus, and that bus; a library that fails on
+    // demand). Not owned; both outlive the device.
+    explicit CDfuDevice(const std::string& programPath, DfuLibrary& library = VendorDfuLibrary(),
+                        UsbBackend& backend = DefaultUsbBackend());
     // The installed program: ProgramFolder is where the settings file and the
     // working files live, which is the user's data folder when the program's
     // own folder is not writable.
-    explicit CDfuDevice(const FileLocations& locations, DfuLibrary& library = VendorDfuLibrary());
+    explicit CDfuDevice(const FileLocations& locations, DfuLibrary& library = VendorDfuLibrary(),
+                        UsbBackend& backend = DefaultUsbBackend());
     virtual ~CDfuDevice();
     CDfuDevice(const CDfuDevice&) = delete;
     CDfuDevice& operator=(const CDfuDevice&) = delete;
@@ -194,6 +200,8 @@ private:
     // device/dfu_operations.cpp: the steps of the operations and the monitor.
     friend class DfuOperations;
     DfuLibrary& library_;
+    // device/discovery.cpp: where FindDevice looks.
+    UsbBackend& backend_;
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.
     std::atomic<bool> operationSucceeded_{false};

@@ -18,8 +18,8 @@
 // one, so that they outlive the device.
 class OperationFixture : public ::testing::Test {
 protected:
-    explicit OperationFixture(DfuLibrary& library = VendorDfuLibrary())
-        : folder("device_operations"), device(folder.File("orvo-updater"), library) {
+    explicit OperationFixture(DfuLibrary& library = VendorDfuLibrary(), UsbBackend& backend = DefaultUsbBackend())
+        : folder("device_operations"), device(folder.File("orvo-updater"), library, backend) {
         device.AttachUi(&bar, &box, &signals);
         device.DevicePath.Set("USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1");
         signals.ShowProgress = 1;

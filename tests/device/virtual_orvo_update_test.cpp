@@ -14,22 +14,16 @@
 #include "operation_fixture.h"
 #include "database_generator.h"
 #include "support/today.h"
-#include "support/transport_rig.h"
-#include "virtual_usb_bus.h"
+#include "support/virtual_bus_engine.h"
 
-class VirtualOrvoUpdate : public OperationFixture {
+class VirtualOrvoUpdate : protected VirtualBusEngine, public OperationFixture {
 protected:
-    VirtualOrvoUpdate() {
-        SetUsbBackend(&bus);
-        SetDfuEngineSettings(FastEngineSettings());
-    }
+    VirtualOrvoUpdate() : OperationFixture(library, bus) {}
     ~VirtualOrvoUpdate() override {
         if (orvo) {
             EXPECT_EQ(orvo->ProtocolViolations(), 0u);
         }
         bus.UnplugAll();
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings(DfuEngineSettings{});
     }
 
     void Plug(VirtualOrvoConfig config = {}) {
@@ -40,7 +34,7 @@ protected:
 
     std::vector<std::uint8_t> ReadBack(std::uint32_t address, std::uint32_t length) {
         std::vector<std::uint8_t> data;
-        const OperationOutcome outcome = ReadRange(device.DevicePath.Get(), address, length, data);
+        const OperationOutcome outcome = ReadRange(engine, device.DevicePath.Get(), address, length, data);
         EXPECT_EQ(outcome.error, STDFU_NOERROR);
         return data;
     }
@@ -65,7 +59,6 @@ protected:
         return result;
     }
 
-    VirtualUsbBus bus;
     std::shared_ptr<VirtualOrvo> orvo;
     std::string path;
 };
