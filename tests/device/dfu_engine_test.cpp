@@ -264,6 +264,27 @@ TEST_F(EngineTest, LaunchRefusesBadRecordsAndASecondOperationOnTheSameDevice) {
     STDFUFILES_DestroyImage(&image);
 }
 
+// Tests and tools drop an engine while an operation may still run: the
+// engine stops it and closes the device before it goes.
+TEST_F(EngineTest, AnEngineThatGoesStopsWhatItLaunchedAndClosesTheDevice) {
+    orvo_->SetTiming(OrvoTiming::Scaled(1.0));  // seconds for the whole erase
+    DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(16 * 65536, 0xFF)}});
+    DfuOperationContext c = MakeContext(path_, OPERATION_ERASE, image);
+    DfuHandle handle = 0;
+    ASSERT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_NOERROR);
+    // Its handle means nothing to another engine, on the same bus or not.
+    DfuOperationContext seen{};
+    EXPECT_EQ(DfuProtocolEngine(rig_.Backend()).GetOperationStatus(handle, &seen), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUPRT_StopOperation(handle, &seen), STDFU_BAD_PARAMETER);
+
+    const auto start = std::chrono::steady_clock::now();
+    engine_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(rig_.Bus().OpenHandles(), 0u);
+    EXPECT_LT(orvo_->Stats().erases, 16u);
+    STDFUFILES_DestroyImage(&image);
+}
+
 TEST_F(EngineTest, RecordIsRewrittenWholeAndPercentReaches100OnlyAtTheEnd) {
     orvo_->SetTiming(OrvoTiming::Scaled(0.02));
     const auto data = PatternBytes(40 * 1024, 3);

@@ -73,6 +73,43 @@ TEST_F(VirtualOrvoUpdate, IdentifiesTheOrvo) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("connectTest.dfu")));
 }
 
+// Two devices in one process, each built on its own engine and bus: each
+// finds, reads and writes only its own Orvo, although both buses give their
+// Orvo the same path.
+TEST_F(VirtualOrvoUpdate, EachDeviceWorksOnlyOnTheOrvoOfItsOwnBus) {
+    Plug();
+    VirtualBusEngine other;
+    VirtualOrvoConfig config;
+    config.serial = "OR99999";
+    auto otherOrvo = std::make_shared<VirtualOrvo>(config);
+    const std::string otherPath = other.bus.Plug(otherOrvo);
+    CDfuDevice elsewhere(folder.File("orvo-updater"), other.library, other.bus);
+    elsewhere.AttachUi(&bar, &box, &signals);
+    ASSERT_TRUE(elsewhere.FindDevice());
+    EXPECT_EQ(elsewhere.DevicePath.Get(), otherPath);
+
+    EXPECT_EQ(Identify(), IdentifyResult::Accepted);
+    EXPECT_EQ(device.DeviceSerial.Get(), "OR12345");
+    signals.ShowProgress = 0;
+    IdentifyResult identified = IdentifyResult::Unreadable;
+    RunMonitored(elsewhere, [&] {
+        identified = elsewhere.IdentifyDevice("Orvo");
+        return true;
+    });
+    signals.ShowProgress = 1;
+    EXPECT_EQ(identified, IdentifyResult::Accepted);
+    EXPECT_EQ(elsewhere.DeviceSerial.Get(), "OR99999");
+
+    const std::vector<std::uint8_t> unwritten(10, 0xFF);
+    ASSERT_EQ(orvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
+    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return elsewhere.WriteDateStamp(); }));
+    EXPECT_NE(otherOrvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
+    EXPECT_EQ(orvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
+    EXPECT_TRUE(box.Messages().empty());
+    EXPECT_EQ(otherOrvo->ProtocolViolations(), 0u);
+    other.bus.UnplugAll();
+}
+
 TEST_F(VirtualOrvoUpdate, RejectsAnotherProductAndCannotReadAnUnpluggedOne) {
     VirtualOrvoConfig other;
     other.productName = "Orvox";
