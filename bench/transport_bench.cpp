@@ -63,7 +63,8 @@ void BM_WriteDatabase(benchmark::State& state) {
         orvo->ResetStats();
 
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = RunToEnd(engine, path, OPERATION_ERASE, erase) && RunToEnd(engine, path, OPERATION_UPGRADE, upgrade);
+        const bool ok =
+            RunToEnd(engine, path, OPERATION_ERASE, erase) && RunToEnd(engine, path, OPERATION_UPGRADE, upgrade);
         const auto wall = std::chrono::steady_clock::now() - start;
 
         orvo->SetTiming(OrvoTiming::Instant());

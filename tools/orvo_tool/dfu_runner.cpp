@@ -6,8 +6,8 @@
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 
-ToolRunResult RunToolOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation, DfuHandle image,
-                               const std::string& label) {
+ToolRunResult RunToolOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                               DfuHandle image, const std::string& label) {
     int shown = -1;
     DfuRunOptions options;
     if (!label.empty()) {

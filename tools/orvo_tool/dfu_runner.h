@@ -17,8 +17,8 @@ struct ToolRunResult {
 };
 
 // Prints a percentage on stderr while it runs when `label` is not empty.
-ToolRunResult RunToolOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation, DfuHandle image,
-                               const std::string& label);
+ToolRunResult RunToolOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                               DfuHandle image, const std::string& label);
 
 // UPLOAD of [address, address + length) from alternate setting 1.
 ToolRunResult ReadFromDevice(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
