@@ -19,7 +19,7 @@
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_mapping.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
 
@@ -29,10 +29,10 @@ constexpr std::uint32_t kDatabaseAddress = 0x00510000;
 constexpr std::size_t kDatabaseSize = 2'100'000;
 
 // Polled faster than the monitor polls, so that the wall time is the device's.
-bool RunToEnd(const std::string& path, std::int32_t operation, DfuHandle image) {
+bool RunToEnd(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation, DfuHandle image) {
     DfuRunOptions options;
     options.pollInterval = std::chrono::milliseconds(5);
-    return RunDfuOperation(path, operation, image, options).error == STDFU_NOERROR;
+    return RunDfuOperation(engine, path, operation, image, options).error == STDFU_NOERROR;
 }
 
 void BM_WriteDatabase(benchmark::State& state) {
@@ -40,16 +40,15 @@ void BM_WriteDatabase(benchmark::State& state) {
     VirtualUsbBus bus;
     auto orvo = std::make_shared<VirtualOrvo>();
     const std::string path = bus.Plug(orvo);
-    SetUsbBackend(&bus);
+    DfuProtocolEngine engine(bus);
 
     std::vector<std::uint8_t> data(kDatabaseSize);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
     DfuDeviceMap map;
-    DfuMapping* entry = map.Read(path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
+    DfuMapping* entry = map.Read(engine, path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
     if (entry == nullptr) {
         state.SkipWithError("no memory map");
-        SetUsbBackend(nullptr);
         return;
     }
 
@@ -64,7 +63,8 @@ void BM_WriteDatabase(benchmark::State& state) {
         orvo->ResetStats();
 
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = RunToEnd(path, OPERATION_ERASE, erase) && RunToEnd(path, OPERATION_UPGRADE, upgrade);
+        const bool ok =
+            RunToEnd(engine, path, OPERATION_ERASE, erase) && RunToEnd(engine, path, OPERATION_UPGRADE, upgrade);
         const auto wall = std::chrono::steady_clock::now() - start;
 
         orvo->SetTiming(OrvoTiming::Instant());
@@ -84,7 +84,6 @@ void BM_WriteDatabase(benchmark::State& state) {
     state.counters["device_s"] = deviceSeconds;
     state.counters["wall_s"] = wallSeconds;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kDatabaseSize));
-    SetUsbBackend(nullptr);
 }
 
 // Timing scaled to 10 % and 25 % of the real part.
@@ -100,12 +99,11 @@ void BM_ReadBackCost(benchmark::State& state) {
     VirtualUsbBus bus;
     auto orvo = std::make_shared<VirtualOrvo>();
     const std::string path = bus.Plug(orvo);
-    SetUsbBackend(&bus);
+    DfuProtocolEngine engine(bus);
     DfuDeviceMap map;
-    DfuMapping* entry = map.Read(path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
+    DfuMapping* entry = map.Read(engine, path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
     if (entry == nullptr) {
         state.SkipWithError("no memory map");
-        SetUsbBackend(nullptr);
         return;
     }
     std::vector<std::uint8_t> data(kDatabaseSize);
@@ -117,7 +115,7 @@ void BM_ReadBackCost(benchmark::State& state) {
             {1, "", {{kDatabaseAddress, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<long>(length))}}});
         STDFUFILES_FilterImageForOperation(image, entry, operation, 0);
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = RunToEnd(path, operation, image);
+        const bool ok = RunToEnd(engine, path, operation, image);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         STDFUFILES_DestroyImage(&image);
         return ok ? seconds : -1.0;
@@ -142,7 +140,6 @@ void BM_ReadBackCost(benchmark::State& state) {
     state.counters["write_s"] = write;
     state.counters["verify_of_write"] = write > 0 ? verify / write : 0;
     state.counters["check_of_write"] = write > 0 ? check / write : 0;
-    SetUsbBackend(nullptr);
 }
 
 BENCHMARK(BM_ReadBackCost)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

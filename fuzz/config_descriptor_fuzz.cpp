@@ -14,6 +14,7 @@
 #include "device/dfu/dfu_config_descriptor.h"
 #include "device/dfu/dfu_mapping.h"
 #include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "virtual_usb_bus.h"
 
 namespace {
@@ -63,11 +64,9 @@ void CheckParser(const std::vector<std::uint8_t>& bytes, DfuInterfaceLayout& lay
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static VirtualUsbBus* bus = [] {
-        auto* b = new VirtualUsbBus();
-        SetUsbBackend(b);
-        return b;
-    }();
+    // Never destroyed, like the fuzzer's other state.
+    static auto* bus = new VirtualUsbBus();
+    static auto* engine = new DfuProtocolEngine(*bus);
     const std::vector<std::uint8_t> bytes(data, data + size);
     DfuInterfaceLayout layout;
     CheckParser(bytes, layout);
@@ -76,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = bus->Plug(device);
     DfuMapping* map = nullptr;
     std::uint32_t count = 0;
-    const DfuResult result = STDFUPRT_CreateMappingFromDevice(path.c_str(), &map, &count);
+    const DfuResult result = engine->CreateMappingFromDevice(path.c_str(), &map, &count);
     bus->Unplug(path);
     if (result != STDFU_NOERROR) {
         Check(map == nullptr);

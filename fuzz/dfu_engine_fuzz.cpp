@@ -23,6 +23,7 @@
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "virtual_usb_bus.h"
 
 namespace {
@@ -84,19 +85,20 @@ DfuOperationContext MakeContext(const std::string& path, std::int32_t operation,
     return c;
 }
 
-DfuOperationContext RunToEnd(const std::string& path, std::int32_t operation, DfuHandle image) {
+DfuOperationContext RunToEnd(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
+                             DfuHandle image) {
     DfuOperationContext context = MakeContext(path, operation, image);
     DfuHandle handle = 0;
-    Check(STDFUPRT_LaunchOperation(&context, &handle) == STDFU_NOERROR);
+    Check(engine.LaunchOperation(&context, &handle) == STDFU_NOERROR);
     // Every answer ends at once and the stream is finite: the operation ends on
     // its own. libFuzzer's -timeout reports it if it does not.
     for (;;) {
-        Check(STDFUPRT_GetOperationStatus(handle, &context) == STDFU_NOERROR);
+        Check(engine.GetOperationStatus(handle, &context) == STDFU_NOERROR);
         if (context.ErrorCode != STDFU_NOERROR || context.Percent == 100)
             break;
         std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
-    Check(STDFUPRT_StopOperation(handle, &context) == STDFU_NOERROR);
+    Check(engine.StopOperation(handle, &context) == STDFU_NOERROR);
     return context;
 }
 
@@ -182,12 +184,9 @@ void CheckUploaded(DfuHandle image, const std::vector<SeenRequest>& requests) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4)
         return 0;
-    static VirtualUsbBus* bus = [] {
-        SetDfuEngineSettings(FuzzEngineSettings());
-        auto* b = new VirtualUsbBus();
-        SetUsbBackend(b);
-        return b;
-    }();
+    // Never destroyed, like the fuzzer's other state.
+    static auto* bus = new VirtualUsbBus();
+    static auto* engine = new DfuProtocolEngine(*bus, FuzzEngineSettings());
 
     const Plan plan = MakePlan(data);
     auto device = std::make_shared<AnsweringDevice>(AnsweringDevice::OrvoLikeConfiguration(plan.transferSize),
@@ -197,14 +196,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The updater reads the map before it runs anything; the map comes from
     // the descriptors, which this device always answers the same way.
     DfuMapping* map = nullptr;
-    Check(STDFUPRT_CreateMappingFromDevice(path.c_str(), &map, nullptr) == STDFU_NOERROR);
+    Check(engine->CreateMappingFromDevice(path.c_str(), &map, nullptr) == STDFU_NOERROR);
     STDFUPRT_DestroyMapping(&map);
 
     DfuImageData imageData;
     imageData.alternateSetting = 1;
     imageData.elements = plan.elements;
     DfuHandle image = DfuImageStore::Create(std::move(imageData));
-    const DfuOperationContext context = RunToEnd(path, plan.operation, image);
+    const DfuOperationContext context = RunToEnd(*engine, path, plan.operation, image);
     bus->Unplug(path);
 
     const std::uint16_t transferSize = plan.transferSize != 0 ? plan.transferSize : 2048;

@@ -52,7 +52,7 @@ std::optional<std::size_t> FirstDifference(std::span<const std::uint8_t> read, s
 
 class DatabaseWrite {
 public:
-    DatabaseWrite(CDfuDevice& device, MessageBoxPort* messageBox) : device_(device), messageBox_(messageBox) {}
+    DatabaseWrite(CDfuDevice& device, MessageBoxPort& messageBox) : device_(device), messageBox_(messageBox) {}
 
     DatabaseWriteResult Run(const std::string& dfuPath);
 
@@ -65,7 +65,7 @@ private:
     void ReportMismatch(std::uint32_t address);
 
     CDfuDevice& device_;
-    MessageBoxPort* messageBox_;
+    MessageBoxPort& messageBox_;
 };
 
 DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
@@ -147,12 +147,11 @@ bool DatabaseWrite::Verify(std::uint32_t address, std::span<const std::uint8_t> 
 void DatabaseWrite::ReportMismatch(std::uint32_t address) {
     const std::string text = MismatchText(address);
     device_.ShowError(text);
-    if (messageBox_)
-        messageBox_->ShowMessageBox(text);
+    messageBox_.ShowMessageBox(text);
 }
 
 }  // namespace
 
 DatabaseWriteResult CDfuDevice::WriteDatabase(const std::string& base) {
-    return DatabaseWrite(*this, messageBox_).Run(base + WorkingFile::DfuExt);
+    return DatabaseWrite(*this, *messageBox_).Run(base + WorkingFile::DfuExt);
 }

@@ -62,18 +62,13 @@ ElementEntry ParseElementEntry(const std::string& entry) {
     return parsed;
 }
 
-void ShowMessageBox(MessageBoxPort* messageBox, const std::string& text) {
-    if (messageBox != nullptr)
-        messageBox->ShowMessageBox(text);
-}
-
 }  // namespace
 
 void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t address) {
     errno = 0;
     std::FILE* f = std::fopen(fileName.c_str(), "rb");
     if (f == nullptr) {
-        ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(LastSystemError()));
+        messageBox_->ShowMessageBox(DfuPreparation::IoErrorText(LastSystemError()));
         return;
     }
     std::error_code error;
@@ -88,7 +83,7 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
     else if (size > std::numeric_limits<std::uint32_t>::max())
         errorCode = EFBIG;  // an element's length is a 32-bit value
     if (errorCode != 0) {
-        ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errorCode));
+        messageBox_->ShowMessageBox(DfuPreparation::IoErrorText(errorCode));
         return;
     }
     ElementEntries.push_back(DfuPreparation::ElementEntryText(address, size, fileName));
@@ -98,7 +93,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
     DfuHandle image = 0;
     if (alternateSetting < 0 || alternateSetting > 255 ||
         STDFUFILES_CreateImage(&image, static_cast<std::uint8_t>(alternateSetting)) != STDFU_NOERROR) {
-        ShowMessageBox(messageBox_, DfuPreparation::CreateImageFailedText);
+        messageBox_->ShowMessageBox(DfuPreparation::CreateImageFailedText);
         return false;
     }
     bool complete = STDFUFILES_SetImageName(image, "") == STDFU_NOERROR;
@@ -108,7 +103,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         std::vector<std::uint8_t> data;
         int errorCode = 0;
         if (!ReadWholeFile(entry.fileName, data, std::numeric_limits<std::uint32_t>::max(), errorCode)) {
-            ShowMessageBox(messageBox_, DfuPreparation::IoErrorText(errorCode));
+            messageBox_->ShowMessageBox(DfuPreparation::IoErrorText(errorCode));
             // The image is dropped: release it rather than leave it behind.
             STDFUFILES_DestroyImage(&image);
             return false;
@@ -118,7 +113,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         element.dwDataLength = static_cast<std::uint32_t>(data.size());
         element.Data = data.empty() ? nullptr : data.data();
         if (STDFUFILES_SetImageElement(image, static_cast<std::uint32_t>(i), 1, element) != STDFU_NOERROR) {
-            ShowMessageBox(messageBox_, DfuPreparation::InsertElementFailedText);
+            messageBox_->ShowMessageBox(DfuPreparation::InsertElementFailedText);
             complete = false;
             break;
         }

@@ -6,11 +6,15 @@
 #define ORVO_SERVER_HOST "update-server.orvo.invalid"
 #endif
 
-CDfuDevice::CDfuDevice(const std::string& programPath)
-    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath))) {}
+CDfuDevice::CDfuDevice(const std::string& programPath, DfuLibrary& library, UsbBackend& backend)
+    : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath)), library, backend) {}
 
-CDfuDevice::CDfuDevice(const FileLocations& locations)
-    : ProgramFolder(locations.dataFolder), ResourceFolders(locations.resourceFolders), ServerHost(ORVO_SERVER_HOST) {}
+CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library, UsbBackend& backend)
+    : ProgramFolder(locations.dataFolder),
+      ResourceFolders(locations.resourceFolders),
+      ServerHost(ORVO_SERVER_HOST),
+      library_(library),
+      backend_(backend) {}
 
 // Releases what the object itself holds. The DFU operations' map and kept
 // image go with it unless an operation still runs (the program ending while
@@ -18,7 +22,7 @@ CDfuDevice::CDfuDevice(const FileLocations& locations)
 CDfuDevice::~CDfuDevice() { ReleaseOperationResources(); }
 
 void CDfuDevice::AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals) {
-    progressBar_ = progressBar;
-    messageBox_ = messageBox;
-    signals_ = signals;
+    progressBar_ = progressBar != nullptr ? progressBar : &silentBar_;
+    messageBox_ = messageBox != nullptr ? messageBox : &silentBox_;
+    signals_ = signals != nullptr ? signals : &unmonitoredSignals_;
 }

@@ -6,15 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
+#include "device/usb/default_usb_backend.h"
+#include "common/cycle_signals.h"
 #include "common/guarded_text.h"
 #include "common/program_folder.h"
+#include "common/silent_ports.h"
 
-class ProgressBarPort;
-class MessageBoxPort;
-struct CycleSignals;
-class DfuLibrary;
 struct DfuInterfaceInfo;
+class UsbBackend;
 
 // How identification ended for its caller.
 enum class IdentifyResult {
@@ -58,17 +59,25 @@ class CDfuDevice {
 public:
     // `programPath` is the program's own executable path; its folder becomes
     // ProgramFolder and the only resource folder (a portable copy).
-    explicit CDfuDevice(const std::string& programPath);
+    // `library` is what the DFU operations call and `backend` what discovery
+    // enumerates: the product's own (real devices), or a test's or the demo's
+    // (an engine on a virtual bus, and that bus; a library that fails on
+    // demand). Not owned; both outlive the device.
+    explicit CDfuDevice(const std::string& programPath, DfuLibrary& library = VendorDfuLibrary(),
+                        UsbBackend& backend = DefaultUsbBackend());
     // The installed program: ProgramFolder is where the settings file and the
     // working files live, which is the user's data folder when the program's
     // own folder is not writable.
-    explicit CDfuDevice(const FileLocations& locations);
+    explicit CDfuDevice(const FileLocations& locations, DfuLibrary& library = VendorDfuLibrary(),
+                        UsbBackend& backend = DefaultUsbBackend());
     virtual ~CDfuDevice();
     CDfuDevice(const CDfuDevice&) = delete;
     CDfuDevice& operator=(const CDfuDevice&) = delete;
 
     // The UI side the operations report to. Not owned; set once at start-up
-    // (or by a test) before any operation runs.
+    // (or by a test) before any operation runs. A null port leaves reports
+    // to it unshown; without `signals` nobody monitors an operation, so none
+    // is launched.
     void AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
@@ -163,9 +172,6 @@ public:
     // operation is stopped instead of waited for.
     std::atomic<bool> ShuttingDown{false};
 
-    // The DFU libraries the operations call: the product's own unless a test
-    // stands in one that fails on demand. Not owned; set before any operation.
-    void UseDfuLibrary(DfuLibrary* library);
     // Frees the memory map and the kept image unless an operation runs; the
     // destructor does so too. Lets a test release them while its library lives.
     void ReleaseOperationResources();
@@ -176,17 +182,26 @@ public:
     DfuHandle StopOperation();
 
 protected:
-    ProgressBarPort* progressBar_ = nullptr;
-    MessageBoxPort* messageBox_ = nullptr;
-    CycleSignals* signals_ = nullptr;
+    ProgressBarPort* progressBar_ = &silentBar_;
+    MessageBoxPort* messageBox_ = &silentBox_;
+    CycleSignals* signals_ = &unmonitoredSignals_;
 
 private:
+    // The view's timer drives MonitorOperation and releases the waiting
+    // worker; without it an operation would wait for ever.
+    bool MonitorAttached() const { return signals_ != &unmonitoredSignals_; }
+    SilentProgressBar silentBar_;
+    SilentMessageBox silentBox_;
+    CycleSignals unmonitoredSignals_;
+
     void ReportAccessProblem(const std::string& deniedPath);
     GuardedText barTextBeforeAccessProblem_;
 
     // device/dfu_operations.cpp: the steps of the operations and the monitor.
     friend class DfuOperations;
-    DfuLibrary* library_ = nullptr;
+    DfuLibrary& library_;
+    // device/discovery.cpp: where FindDevice looks.
+    UsbBackend& backend_;
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.
     std::atomic<bool> operationSucceeded_{false};

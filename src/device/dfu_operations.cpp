@@ -53,7 +53,7 @@ bool IsWrite(std::int32_t operation) { return operation == OPERATION_ERASE || op
 class DfuOperations {
 public:
     explicit DfuOperations(CDfuDevice& device)
-        : device_(device), library_(device.library_ ? *device.library_ : VendorDfuLibrary()) {}
+        : device_(device), library_(device.library_) {}
 
     bool Upgrade(const std::string& dfuPath);
     bool Upload(const std::string& dfuPath);
@@ -102,7 +102,7 @@ private:
 // Preparation
 
 bool DfuOperations::ShowingProgress() const {
-    return device_.signals_ && device_.signals_->ShowProgress.load() == 1;
+    return device_.signals_->ShowProgress.load() == 1;
 }
 
 void DfuOperations::DestroyImage(DfuHandle image) {
@@ -232,7 +232,7 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
 
     // The bar is set up before the monitor can see the operation, so its
     // first percent is never overwritten by this reset.
-    if (device_.progressBar_ && (alwaysShowBar || ShowingProgress())) {
+    if (alwaysShowBar || ShowingProgress()) {
         device_.progressBar_->SetPos(0);
         device_.progressBar_->SetText("");
         device_.progressBar_->SetShowText(true);
@@ -265,7 +265,7 @@ void DfuOperations::StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle lau
 }
 
 bool DfuOperations::Upgrade(const std::string& dfuPath) {
-    if (!device_.signals_)
+    if (!device_.MonitorAttached())
         return false;
     const DfuHandle selected = SelectImage(dfuPath, kWriteNotFound, OPERATION_ERASE);
     if (selected == 0)
@@ -293,7 +293,7 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
 }
 
 bool DfuOperations::Upload(const std::string& dfuPath) {
-    if (!device_.signals_)
+    if (!device_.MonitorAttached())
         return false;
     const DfuHandle selected = SelectImage(dfuPath, kUploadNotFound, OPERATION_UPLOAD);
     if (selected == 0)
@@ -350,7 +350,7 @@ bool DfuOperations::PrepareRegionImage(DfuHandle image, std::int32_t operation, 
 // One operation: an erase of `erase` chained to a write of `data` at
 // `address`, or either alone when the other is empty.
 bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std::span<const std::uint8_t> data) {
-    if (!device_.signals_ || (erase.length == 0 && data.empty()))
+    if (!device_.MonitorAttached() || (erase.length == 0 && data.empty()))
         return false;
     device_.Target = 1;
     const std::int32_t first = erase.length != 0 ? OPERATION_ERASE : OPERATION_UPGRADE;
@@ -389,7 +389,7 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
 
 bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
     data.clear();
-    if (!device_.signals_ || range.length == 0 || range.length > kLargestElement)
+    if (!device_.MonitorAttached() || range.length == 0 || range.length > kLargestElement)
         return false;
     device_.Target = 1;
     DfuOperationContext context{};
@@ -458,8 +458,6 @@ bool DfuOperations::Layout(std::uint32_t address, std::uint32_t& transferSize, F
 
 void DfuOperations::Release(std::int32_t operation, bool succeeded) {
     device_.operationSucceeded_.store(succeeded);
-    if (!device_.signals_)
-        return;
     if (operation == OPERATION_UPLOAD)
         device_.signals_->UploadEvent.Set();
     else if (IsWrite(operation))
@@ -477,8 +475,7 @@ void DfuOperations::OnOperationFailed(DfuHandle handle, DfuOperationContext& con
     device_.OperationHandle.store(0);
 
     if (context.ErrorCode == STDFU_UNSUPPORTED_FEATURE) {
-        if (device_.messageBox_)
-            device_.messageBox_->ShowMessageBox(kUnsupportedFeature);
+        device_.messageBox_->ShowMessageBox(kUnsupportedFeature);
     } else {
         device_.ReportStatus(context);
     }
@@ -608,7 +605,7 @@ void DfuOperations::Monitor() {
 
     char percentText[16];
     std::snprintf(percentText, sizeof percentText, "%i%%", static_cast<int>(context.Percent));
-    if (ShowingProgress() && device_.progressBar_) {
+    if (ShowingProgress()) {
         device_.progressBar_->SetText(percentText);
         device_.progressBar_->SetPos(context.Percent);
     }
@@ -623,7 +620,7 @@ void DfuOperations::Monitor() {
         return;
     }
 
-    if (ShowingProgress() && device_.progressBar_)
+    if (ShowingProgress())
         device_.progressBar_->SetPos(100);
     device_.OperationHandle.store(0);
 
@@ -645,16 +642,13 @@ void DfuOperations::Monitor() {
 // ---------------------------------------------------------------------------
 // CDfuDevice entry points
 
-void CDfuDevice::UseDfuLibrary(DfuLibrary* library) { library_ = library; }
-
 void CDfuDevice::ReleaseOperationResources() {
     if (OperationHandle.load() != 0)
         return;
-    DfuLibrary& library = library_ ? *library_ : VendorDfuLibrary();
     if (DfuHandle kept = KeptImage.exchange(0); kept != 0)
-        library.DestroyImage(&kept);
+        library_.DestroyImage(&kept);
     if (Mapping) {
-        library.DestroyMapping(&Mapping);
+        library_.DestroyMapping(&Mapping);
         Mapping = nullptr;
     }
 }
@@ -663,9 +657,8 @@ DfuHandle CDfuDevice::StopOperation() {
     const DfuHandle running = OperationHandle.exchange(0);
     if (running == 0)
         return 0;
-    DfuLibrary& library = library_ ? *library_ : VendorDfuLibrary();
     DfuOperationContext context{};
-    library.StopOperation(running, &context);
+    library_.StopOperation(running, &context);
     return running;
 }
 
@@ -702,16 +695,12 @@ bool CDfuDevice::DataFlashLayout(std::uint32_t address, std::uint32_t& transferS
 void CDfuDevice::MonitorOperation() { DfuOperations(*this).Monitor(); }
 
 void CDfuDevice::ShowError(const std::string& text) {
-    if (!progressBar_)
-        return;
     BarColours::Apply(*progressBar_, BarColours::Error);
     progressBar_->SetText(text);
     progressBar_->SetShowText(true);
 }
 
 void CDfuDevice::ShowMessage(const std::string& text) {
-    if (!progressBar_)
-        return;
     progressBar_->SetText(text);
     progressBar_->SetShowText(true);
 }

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "device/dfu_device.h"
-#include "device/dfu/dfu_protocol.h"
 #include "device/usb/usb_backend.h"
 #include "common/progress_bar_port.h"
 
@@ -26,7 +25,7 @@ DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces)
 // each device only to read its product string, with a short timeout, so this
 // is cheap enough for the 500 ms presence timers.
 bool CDfuDevice::FindDevice() {
-    const std::vector<DfuInterfaceInfo> interfaces = CurrentUsbBackend().EnumerateDfuInterfaces();
+    const std::vector<DfuInterfaceInfo> interfaces = backend_.EnumerateDfuInterfaces();
     const DfuDeviceChoice choice = ChooseDfuDevice(interfaces);
     if (!interfaces.empty())
         DevicePath.Set(choice.path);
@@ -49,8 +48,6 @@ void CDfuDevice::ReportAccessProblem(const std::string& deniedPath) {
     if (problem == previous)
         return;
     DeviceAccessProblem.Set(problem);
-    if (progressBar_ == nullptr)
-        return;
     if (!problem.empty()) {
         if (previous.empty())
             barTextBeforeAccessProblem_.Set(progressBar_->Text());

@@ -40,8 +40,7 @@ int CDfuDevice::ConnectTest() {
     const std::string dfuPath = base + WorkingFile::DfuExt;
 
     if (const int error = WriteRequestTemplate(binPath); error != 0) {
-        if (messageBox_)
-            messageBox_->ShowMessageBox(IoErrorText(error));
+        messageBox_->ShowMessageBox(IoErrorText(error));
         return -1;
     }
 

@@ -150,11 +150,8 @@ std::string StatusReport::MessageText() const {
 void CDfuDevice::ReportStatus(const DfuOperationContext& context) {
     const std::int32_t target = Target.load();
     const StatusReport report = FormatStatusReport(context, target);
-    if (progressBar_) {
-        BarColours::Apply(*progressBar_, BarColours::Error);
-        progressBar_->SetText(report.BarCaption(target));
-        progressBar_->SetShowText(true);
-    }
-    if (messageBox_)
-        messageBox_->ShowMessageBox(report.MessageText());
+    BarColours::Apply(*progressBar_, BarColours::Error);
+    progressBar_->SetText(report.BarCaption(target));
+    progressBar_->SetShowText(true);
+    messageBox_->ShowMessageBox(report.MessageText());
 }

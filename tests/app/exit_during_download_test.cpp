@@ -34,19 +34,11 @@ using namespace std::chrono_literals;
 
 class ExitDuringDownload : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = GetDfuEngineSettings();
-        SetDfuEngineSettings(FastEngineSettings());
-        SetUsbBackend(&bus_);
-        bus_.Plug(std::make_shared<VirtualOrvo>());
-    }
-    void TearDown() override {
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings(saved_);
-    }
+    void SetUp() override { bus_.Plug(std::make_shared<VirtualOrvo>()); }
 
     VirtualUsbBus bus_;
-    DfuEngineSettings saved_;
+    DfuProtocolEngine engine_{bus_, FastEngineSettings()};
+    EngineDfuLibrary library_{engine_};
 };
 
 TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
@@ -58,7 +50,7 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     ASSERT_TRUE(server.Start());
 
     ScratchFolder folder("exit_download");
-    CDfuDevice device(folder.File("orvo-updater"));
+    CDfuDevice device(folder.File("orvo-updater"), library_, bus_);
     device.ServerHost = server.HostAndPort();
     SimulatedView view;
     RecordingProgressBar bar;

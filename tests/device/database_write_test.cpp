@@ -13,8 +13,7 @@
 #include "database_generator.h"
 #include "operation_fixture.h"
 #include "support/today.h"
-#include "support/transport_rig.h"
-#include "virtual_usb_bus.h"
+#include "support/virtual_bus_engine.h"
 
 namespace {
 
@@ -29,18 +28,14 @@ bool AllErased(const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-class DatabaseWriteTest : public OperationFixture {
+class DatabaseWriteTest : protected VirtualBusEngine, public OperationFixture {
 protected:
-    DatabaseWriteTest() {
-        SetUsbBackend(&bus);
-        SetDfuEngineSettings(FastEngineSettings());
+    DatabaseWriteTest() : OperationFixture(library, bus) {
         orvo = std::make_shared<VirtualOrvo>();
     }
     ~DatabaseWriteTest() override {
         EXPECT_EQ(orvo->ProtocolViolations(), 0u);
         bus.UnplugAll();
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings(DfuEngineSettings{});
     }
 
     void Plug() {
@@ -94,7 +89,6 @@ protected:
         return Flash(kDatabase, database.size()) == database;
     }
 
-    VirtualUsbBus bus;
     std::shared_ptr<VirtualOrvo> orvo;
     std::vector<std::uint8_t> old;
 };

@@ -6,6 +6,7 @@
 #include "device/dfu/dfu_config_descriptor.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_mapping.h"
+#include "device/dfu/dfu_protocol.h"
 #include "device/status_report.h"
 #include "support/transport_rig.h"
 #include "support/virtual_bus_rig.h"
@@ -201,15 +202,18 @@ TEST_F(FilterTest, OutOfMapOrWrongPropertyIsBadParameterAndLeavesTheImage) {
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetDfuEngineSettings(FastEngineSettings());
-        SetUsbBackend(&rig_.Backend());
+        UseSettings(FastEngineSettings());
         path_ = rig_.Plug(orvo_);
     }
-    void TearDown() override {
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings({});
+
+    // From here on the operations run on an engine with these limits.
+    void UseSettings(const DfuEngineSettings& settings) {
+        engine_.reset();
+        engine_ = std::make_unique<DfuProtocolEngine>(rig_.Backend(), settings);
     }
+
     VirtualBusRig rig_;
+    std::unique_ptr<DfuProtocolEngine> engine_;
     std::shared_ptr<VirtualOrvo> orvo_ = std::make_shared<VirtualOrvo>();
     std::string path_;
 };
@@ -217,14 +221,14 @@ protected:
 TEST_F(EngineTest, MappingComesFromTheDevicesInterfaceStrings) {
     DfuMapping* map = nullptr;
     std::uint32_t count = 0;
-    ASSERT_EQ(STDFUPRT_CreateMappingFromDevice(path_.c_str(), &map, &count), STDFU_NOERROR);
+    ASSERT_EQ(engine_->CreateMappingFromDevice(path_.c_str(), &map, &count), STDFU_NOERROR);
     EXPECT_EQ(count, 2u);
     EXPECT_STREQ(map[0].name, "Firmware");
     EXPECT_STREQ(EntryOfAlternate1(map)->name, "Data Flash");
     EXPECT_EQ(+EntryOfAlternate1(map)->transferSize, 2048);
     STDFUPRT_DestroyMapping(&map);
 
-    EXPECT_NE(STDFUPRT_CreateMappingFromDevice("USB\\VID_0000&PID_0000\\NONE", &map, &count), STDFU_NOERROR);
+    EXPECT_NE(engine_->CreateMappingFromDevice("USB\\VID_0000&PID_0000\\NONE", &map, &count), STDFU_NOERROR);
     EXPECT_EQ(map, nullptr);
     EXPECT_EQ(rig_.Bus().OpenHandles(), 0u);
 }
@@ -233,30 +237,51 @@ TEST_F(EngineTest, LaunchRefusesBadRecordsAndASecondOperationOnTheSameDevice) {
     DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(65536, 0xFF)}});
     DfuHandle handle = 0;
     DfuOperationContext c = MakeContext(path_, 99, image);
-    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
     c = MakeContext(path_, OPERATION_DETACH, image);
-    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_UNSUPPORTED_FEATURE);
     c = MakeContext(path_, OPERATION_ERASE, 0);
-    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
     c = MakeContext(path_, OPERATION_ERASE, image);
     std::memset(c.DevicePath, 'A', sizeof c.DevicePath);  // no terminating NUL
-    EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER);
     EXPECT_EQ(handle, 0u);
 
     orvo_->SetTiming(OrvoTiming::Scaled(0.25));  // 100 ms per sector erase
     c = MakeContext(path_, OPERATION_ERASE, image);
-    ASSERT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_NOERROR);
+    ASSERT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_NOERROR);
     EXPECT_NE(handle, 0u);
     DfuHandle second = 0;
     DfuOperationContext c2 = MakeContext(path_, OPERATION_ERASE, image);
-    EXPECT_EQ(STDFUPRT_LaunchOperation(&c2, &second), STDFU_DFU_ALREADY_RUNNING);
-    EXPECT_EQ(STDFUPRT_StopOperation(handle, &c), STDFU_NOERROR);
+    EXPECT_EQ(engine_->LaunchOperation(&c2, &second), STDFU_DFU_ALREADY_RUNNING);
+    EXPECT_EQ(engine_->StopOperation(handle, &c), STDFU_NOERROR);
 
     // The handle is dead afterwards, and a status query says so.
     DfuOperationContext dead{};
-    EXPECT_NE(STDFUPRT_GetOperationStatus(handle, &dead), STDFU_NOERROR);
+    EXPECT_NE(engine_->GetOperationStatus(handle, &dead), STDFU_NOERROR);
     EXPECT_NE(+dead.ErrorCode, STDFU_NOERROR);
-    EXPECT_NE(STDFUPRT_StopOperation(handle, &dead), STDFU_NOERROR);
+    EXPECT_NE(engine_->StopOperation(handle, &dead), STDFU_NOERROR);
+    STDFUFILES_DestroyImage(&image);
+}
+
+// Tests and tools drop an engine while an operation may still run: the
+// engine stops it and closes the device before it goes.
+TEST_F(EngineTest, AnEngineThatGoesStopsWhatItLaunchedAndClosesTheDevice) {
+    orvo_->SetTiming(OrvoTiming::Scaled(1.0));  // seconds for the whole erase
+    DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(16 * 65536, 0xFF)}});
+    DfuOperationContext c = MakeContext(path_, OPERATION_ERASE, image);
+    DfuHandle handle = 0;
+    ASSERT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_NOERROR);
+    // Its handle means nothing to another engine, on the same bus or not.
+    DfuOperationContext seen{};
+    EXPECT_EQ(DfuProtocolEngine(rig_.Backend()).GetOperationStatus(handle, &seen), STDFU_BAD_PARAMETER);
+    EXPECT_EQ(STDFUPRT_StopOperation(handle, &seen), STDFU_BAD_PARAMETER);
+
+    const auto start = std::chrono::steady_clock::now();
+    engine_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(rig_.Bus().OpenHandles(), 0u);
+    EXPECT_LT(orvo_->Stats().erases, 16u);
     STDFUFILES_DestroyImage(&image);
 }
 
@@ -264,7 +289,7 @@ TEST_F(EngineTest, RecordIsRewrittenWholeAndPercentReaches100OnlyAtTheEnd) {
     orvo_->SetTiming(OrvoTiming::Scaled(0.02));
     const auto data = PatternBytes(40 * 1024, 3);
     DfuHandle image = MakeImage({{0x00600000, data}});
-    const auto out = RunOperation(path_, OPERATION_UPGRADE, image);
+    const auto out = RunOperation(*engine_, path_, OPERATION_UPGRADE, image);
     ASSERT_EQ(out.error, STDFU_NOERROR);
     EXPECT_TRUE(out.finished);
     // Monotone, and 100 seen only as the very last value.
@@ -285,11 +310,11 @@ TEST_F(EngineTest, WaitsExactlyThePollTimeoutWithoutViolationsUnderScaledTiming)
     // turn into a retry and change the count of requests below.
     DfuEngineSettings settings = FastEngineSettings();
     settings.controlTimeoutMs = DfuEngineSettings{}.controlTimeoutMs;
-    SetDfuEngineSettings(settings);
+    UseSettings(settings);
     orvo_->SetTiming(OrvoTiming::Scaled(0.05));
     const auto data = PatternBytes(0x11000, 4);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(WriteElements(path_, {{0x00510000, data}}).error, STDFU_NOERROR);
+    ASSERT_EQ(WriteElements(*engine_, path_, {{0x00510000, data}}).error, STDFU_NOERROR);
     const auto wall = std::chrono::steady_clock::now() - start;
     const auto stats = orvo_->Stats();
     // Never early: an early GETSTATUS counts as a violation.
@@ -327,21 +352,21 @@ TEST_F(EngineTest, DeviceStuckInManifestationIsABadStateMachine) {
         handle->ControlTransfer({0xA1, dfu::GETSTATUS, 0, 0, 6}, raw, 100, n);
     }
     ASSERT_EQ(orvo_->State(), dfu::dfuMANIFEST_WAIT_RESET);
-    const auto out = WriteElements(path_, {{0x00600000, PatternBytes(16, 1)}});
+    const auto out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(16, 1)}});
     EXPECT_EQ(out.error, STDFU_BAD_STATE_MACHINE);
 }
 
 TEST_F(EngineTest, RecordNamesTheRequestWithTheCodesOfTheStatusTexts) {
     // The device reports the error in its answer to GETSTATUS.
     orvo_->FailAt(OrvoRequestKind::Program, 1, dfu::errPROG);
-    auto out = WriteElements(path_, {{0x00600000, PatternBytes(8192, 5)}});
+    auto out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(8192, 5)}});
     ASSERT_EQ(out.error, STDFU_DFU_ERROR);
     EXPECT_EQ(+out.context.Request, 0x0F000000u);
     EXPECT_EQ(RequestLine(out.context.Request), "Request: Get Status Request. \n");
 
     // A stalled DNLOAD is named, not the GETSTATUS that asks why it stalled.
     orvo_->StallAt(OrvoRequestKind::Program, 0);
-    out = WriteElements(path_, {{0x00600000, PatternBytes(8192, 5)}});
+    out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(8192, 5)}});
     ASSERT_EQ(out.error, STDFU_DFU_ERROR);
     EXPECT_EQ(+out.context.Request, 0x0D000000u);
     EXPECT_EQ(ContextStatus(out.context), dfu::errSTALLEDPKT);
@@ -349,7 +374,7 @@ TEST_F(EngineTest, RecordNamesTheRequestWithTheCodesOfTheStatusTexts) {
 
     orvo_->StallAt(OrvoRequestKind::Upload, 0);
     std::vector<std::uint8_t> data;
-    out = ReadRange(path_, 0x004F0000, 56, data);
+    out = ReadRange(*engine_, path_, 0x004F0000, 56, data);
     ASSERT_EQ(out.error, STDFU_DFU_ERROR);
     EXPECT_EQ(RequestLine(out.context.Request), "Request: Upload Request. \n");
 }
@@ -359,7 +384,7 @@ TEST_F(EngineTest, ImageWhoseElementsHoldNoBytesIsNeverLaunched) {
     for (const std::int32_t operation : {OPERATION_ERASE, OPERATION_UPGRADE, OPERATION_UPLOAD}) {
         DfuOperationContext c = MakeContext(path_, operation, image);
         DfuHandle handle = 0;
-        EXPECT_EQ(STDFUPRT_LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER) << operation;
+        EXPECT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_BAD_PARAMETER) << operation;
         EXPECT_EQ(handle, 0u);
     }
     STDFUFILES_DestroyImage(&image);
@@ -367,7 +392,7 @@ TEST_F(EngineTest, ImageWhoseElementsHoldNoBytesIsNeverLaunched) {
     // Filtered for a write, such an image leaves nothing either: refused, and
     // nothing reaches the device.
     orvo_->WriteFlash(0x00600000, {0x00});
-    EXPECT_EQ(WriteElements(path_, {{0x00600000, {}}}).error, STDFU_BAD_PARAMETER);
+    EXPECT_EQ(WriteElements(*engine_, path_, {{0x00600000, {}}}).error, STDFU_BAD_PARAMETER);
     EXPECT_EQ(orvo_->Stats().erases + orvo_->Stats().programs, 0u);
     EXPECT_EQ(orvo_->ReadFlash(0x00600000, 1), std::vector<std::uint8_t>{0x00});
 }
@@ -381,9 +406,9 @@ DfuEngineSettings ShortBusyLimit() {
 }
 
 TEST_F(EngineTest, RequestBusyPastTheLimitEndsTheOperationWithARetryError) {
-    SetDfuEngineSettings(ShortBusyLimit());
+    UseSettings(ShortBusyLimit());
     orvo_->BusyForeverAt(OrvoRequestKind::Program, 3);
-    auto out = WriteElements(path_, {{0x00600000, PatternBytes(16384, 6)}});
+    auto out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(16384, 6)}});
     EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
     EXPECT_FALSE(out.finished);
     EXPECT_EQ(ContextState(out.context), dfu::dfuDNBUSY);
@@ -392,7 +417,7 @@ TEST_F(EngineTest, RequestBusyPastTheLimitEndsTheOperationWithARetryError) {
     EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
 
     // Still stuck: the next operation ends too instead of waiting for it.
-    out = WriteElements(path_, {{0x00600000, PatternBytes(16, 6)}});
+    out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(16, 6)}});
     EXPECT_NE(out.error, STDFU_NOERROR);
     EXPECT_FALSE(out.finished);
 
@@ -400,7 +425,7 @@ TEST_F(EngineTest, RequestBusyPastTheLimitEndsTheOperationWithARetryError) {
     rig_.Unplug(path_);
     path_ = rig_.Plug(orvo_);
     orvo_->BusyForeverAt(OrvoRequestKind::Erase, 0);
-    out = WriteElements(path_, {{0x00600000, PatternBytes(16, 6)}});
+    out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(16, 6)}});
     EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
     EXPECT_EQ(ContextState(out.context), dfu::dfuDNBUSY);
 }
@@ -408,21 +433,21 @@ TEST_F(EngineTest, RequestBusyPastTheLimitEndsTheOperationWithARetryError) {
 TEST_F(EngineTest, DeviceThatStopsAnsweringEndsTheOperation) {
     // Every transfer from there on times out; retries must not go on for ever.
     orvo_->NoAnswerFrom(OrvoRequestKind::Program, 2);
-    auto out = WriteElements(path_, {{0x00600000, PatternBytes(16384, 7)}});
+    auto out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(16384, 7)}});
     EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
     EXPECT_FALSE(out.finished);
     EXPECT_EQ(+out.context.CurrentNBlock, 2u + 2);
 
     // From the first request of the next operation on.
-    out = WriteElements(path_, {{0x00600000, PatternBytes(16, 7)}});
+    out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(16, 7)}});
     EXPECT_NE(out.error, STDFU_NOERROR);
     std::vector<std::uint8_t> data;
-    EXPECT_NE(ReadRange(path_, 0x004F0000, 56, data).error, STDFU_NOERROR);
+    EXPECT_NE(ReadRange(*engine_, path_, 0x004F0000, 56, data).error, STDFU_NOERROR);
 
     rig_.Unplug(path_);
     path_ = rig_.Plug(orvo_);
     orvo_->NoAnswerFrom(OrvoRequestKind::Upload, 1);
-    out = ReadRange(path_, 0x00600000, 8192, data);
+    out = ReadRange(*engine_, path_, 0x00600000, 8192, data);
     EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
     EXPECT_TRUE(data.empty());
 }
@@ -451,7 +476,7 @@ TEST_F(EngineTest, ARunRefusesADevicePathTooLongForTheRecordInsteadOfCuttingIt) 
     DfuOperationContext context{};
     EXPECT_FALSE(MakeDfuOperationContext(tooLong, OPERATION_ERASE, image, context));
     EXPECT_EQ(context.DevicePath[0], '\0');
-    EXPECT_EQ(RunDfuOperation(tooLong, OPERATION_ERASE, image).error, STDFU_BAD_PARAMETER);
+    EXPECT_EQ(RunDfuOperation(*engine_, tooLong, OPERATION_ERASE, image).error, STDFU_BAD_PARAMETER);
     EXPECT_EQ(orvo_->Stats().erases, 0u);
     STDFUFILES_DestroyImage(&image);
 }
@@ -459,7 +484,7 @@ TEST_F(EngineTest, ARunRefusesADevicePathTooLongForTheRecordInsteadOfCuttingIt) 
 TEST_F(EngineTest, ARunStopsWhereItsCallerAsksAndLeavesTheDeviceFree) {
     orvo_->SetTiming(OrvoTiming::Scaled(1.0));  // seconds for the whole erase: the stop comes first
     DfuDeviceMap map;
-    ASSERT_EQ(map.Read(path_), STDFU_NOERROR);
+    ASSERT_EQ(map.Read(*engine_, path_), STDFU_NOERROR);
     DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(16 * 65536, 0xFF)}});
     ASSERT_EQ(STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_ERASE, 0), STDFU_NOERROR);
 
@@ -468,7 +493,7 @@ TEST_F(EngineTest, ARunStopsWhereItsCallerAsksAndLeavesTheDeviceFree) {
     DfuRunOptions options;
     options.stop = [&asked] { return ++asked == 1; };
     options.progress = [&percents](int percent) { percents.push_back(percent); };
-    const DfuRunResult run = RunDfuOperation(path_, OPERATION_ERASE, image, options);
+    const DfuRunResult run = RunDfuOperation(*engine_, path_, OPERATION_ERASE, image, options);
     EXPECT_EQ(run.error, STDFU_NOERROR);
     EXPECT_FALSE(run.finished);
     EXPECT_EQ(asked, 1);
@@ -478,8 +503,8 @@ TEST_F(EngineTest, ARunStopsWhereItsCallerAsksAndLeavesTheDeviceFree) {
     DfuOperationContext next{};
     ASSERT_TRUE(MakeDfuOperationContext(path_, OPERATION_ERASE, image, next));
     DfuHandle handle = 0;
-    EXPECT_EQ(STDFUPRT_LaunchOperation(&next, &handle), STDFU_NOERROR);
-    STDFUPRT_StopOperation(handle, &next);
+    EXPECT_EQ(engine_->LaunchOperation(&next, &handle), STDFU_NOERROR);
+    engine_->StopOperation(handle, &next);
     STDFUFILES_DestroyImage(&image);
 }
 
@@ -496,12 +521,12 @@ TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
         }
     } bus;
     const std::string path = bus.Plug(std::make_shared<VirtualOrvo>());
-    SetUsbBackend(&bus);
-    CDfuDevice device("/nowhere/orvo-updater");
+    DfuProtocolEngine engine(bus);
+    EngineDfuLibrary library(engine);
+    CDfuDevice device("/nowhere/orvo-updater", library, bus);
     EXPECT_TRUE(device.FindDevice());
     EXPECT_EQ(device.DevicePath.Get(), path);
     EXPECT_EQ(bus.OpenHandles(), 0u);
-    SetUsbBackend(nullptr);
 }
 
 // The rule the updater and the tools share: the last interface enumerated is

@@ -42,10 +42,9 @@ std::vector<std::uint8_t> IdentityBlock(const char* product) {
 
 }  // namespace
 
-class DeviceOperations : public OperationFixture {
+class DeviceOperations : protected WithFakeDfuLibrary, public OperationFixture {
 protected:
-    DeviceOperations() {
-        device.UseDfuLibrary(&library);
+    DeviceOperations() : OperationFixture(library) {
         library.AddFile(kDfu, {DataImage(0x00510000, Database())});
         library.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         library.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));
@@ -71,8 +70,6 @@ protected:
         return index < messages.size() ? messages[index] : std::string("<no message box>");
     }
     bool BarIsRed() { return bar.BarColour() == Rgb(255, 0, 0) && bar.TextColour() == Rgb(255, 0, 0); }
-
-    FakeDfuLibrary library;
 };
 
 // ---------------------------------------------------------------------------
@@ -372,19 +369,20 @@ TEST_F(DeviceOperations, ReadBackWithoutElement) {
 TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
     for (int failingCall : {1, 2}) {
         FakeDfuLibrary fresh;
-        device.UseDfuLibrary(&fresh);
+        CDfuDevice onFresh(folder.File("orvo-updater"), fresh);
+        onFresh.AttachUi(&bar, &box, &signals);
+        onFresh.DevicePath.Set(device.DevicePath.Get());
         fresh.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         fresh.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));
         fresh.failElementCall = failingCall;
-        device.DeviceProductName.Set("none");
-        EXPECT_FALSE(Upload());
+        onFresh.DeviceProductName.Set("none");
+        EXPECT_FALSE(RunMonitored(onFresh, [&] { return onFresh.UploadFromDevice(kIdentityDfu); }));
         EXPECT_EQ(bar.Text(), "Unable to get data from read image...");
-        EXPECT_EQ(device.DeviceProductName.Get(), "none");
-        device.ReleaseOperationResources();
+        EXPECT_EQ(onFresh.DeviceProductName.Get(), "none");
+        onFresh.ReleaseOperationResources();
         EXPECT_EQ(fresh.LiveImages(), 0);
         EXPECT_EQ(fresh.Misuses(), 0);
     }
-    device.UseDfuLibrary(&library);
 }
 
 TEST_F(DeviceOperations, ReadBackShorterThanTheIdentityBlockFails) {

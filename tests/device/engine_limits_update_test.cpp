@@ -6,28 +6,27 @@
 
 #include "device/dfu/dfu_files_format.h"
 #include "operation_fixture.h"
-#include "support/transport_rig.h"
-#include "virtual_usb_bus.h"
+#include "support/virtual_bus_engine.h"
 
 namespace {
 
-class EngineLimitsUpdate : public OperationFixture {
+// The device below hangs for ever: a short limit changes how long the test
+// takes, not what it sees.
+DfuEngineSettings ShortBusyLimit() {
+    DfuEngineSettings settings = FastEngineSettings();
+    settings.busyLimitMs = 1000;  // far above any sound request, even under a sanitizer
+    return settings;
+}
+
+class EngineLimitsUpdate : protected VirtualBusEngine, public OperationFixture {
 protected:
-    EngineLimitsUpdate() {
-        SetUsbBackend(&bus);
-        DfuEngineSettings settings = FastEngineSettings();
-        // The device below hangs for ever: a short limit changes how long the
-        // test takes, not what it sees.
-        settings.busyLimitMs = 1000;  // far above any sound request, even under a sanitizer
-        SetDfuEngineSettings(settings);
+    EngineLimitsUpdate() : VirtualBusEngine(ShortBusyLimit()), OperationFixture(library, bus) {
         orvo = std::make_shared<VirtualOrvo>();
         bus.Plug(orvo);
         EXPECT_TRUE(device.FindDevice());
     }
     ~EngineLimitsUpdate() override {
         bus.UnplugAll();
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings(DfuEngineSettings{});
     }
 
     // A DFU file with one image for alternate setting 1; returns its base name.
@@ -51,7 +50,6 @@ protected:
         return messages.empty() ? std::string() : messages.front();
     }
 
-    VirtualUsbBus bus;
     std::shared_ptr<VirtualOrvo> orvo;
 };
 

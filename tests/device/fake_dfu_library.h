@@ -117,3 +117,9 @@ private:
     int statusQueries_ = 0;
     int elementCalls_ = 0;
 };
+
+// Holds a fake library for a fixture that derives from it before the fixture
+// that owns the device, so that the library outlives the device.
+struct WithFakeDfuLibrary {
+    FakeDfuLibrary library;
+};

@@ -28,10 +28,9 @@ std::vector<std::uint8_t> Text(const char* text) { return {text, text + std::str
 
 }  // namespace
 
-class DeviceIdentification : public OperationFixture {
+class DeviceIdentification : protected WithFakeDfuLibrary, public OperationFixture {
 protected:
-    DeviceIdentification() {
-        device.UseDfuLibrary(&library);
+    DeviceIdentification() : OperationFixture(library) {
         signals.ShowProgress = 0;  // as the worker has it during identification
     }
     ~DeviceIdentification() override {
@@ -51,8 +50,6 @@ protected:
         });
         return result;
     }
-
-    FakeDfuLibrary library;
 };
 
 TEST_F(DeviceIdentification, ReadsTheBlockThroughTheConnectTestFile) {
@@ -113,9 +110,8 @@ TEST_F(DeviceIdentification, FailedReadNeverPassesOnTheLastIdentity) {
 }
 
 TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
-    CDfuDevice elsewhere(folder.File("missing/orvo-updater"));
+    CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
     elsewhere.AttachUi(&bar, &box, &signals);
-    elsewhere.UseDfuLibrary(&library);
     elsewhere.DeviceProductName.Set("Orvo");
     EXPECT_EQ(elsewhere.IdentifyDevice("Orvo"), IdentifyResult::Unreadable);
     EXPECT_EQ(elsewhere.ConnectTest(), -1);
@@ -128,9 +124,9 @@ TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
 // ---------------------------------------------------------------------------
 // The date stamp's device write
 
-class DateStamp : public OperationFixture {
+class DateStamp : protected WithFakeDfuLibrary, public OperationFixture {
 protected:
-    DateStamp() { device.UseDfuLibrary(&library); }
+    DateStamp() : OperationFixture(library) {}
     ~DateStamp() override {
         device.ReleaseOperationResources();
         EXPECT_EQ(library.Misuses(), 0);
@@ -138,7 +134,6 @@ protected:
         EXPECT_FALSE(std::filesystem::exists(folder.File("Date.bin")));
         EXPECT_FALSE(std::filesystem::exists(folder.File("Date.dfu")));
     }
-    FakeDfuLibrary library;
 };
 
 TEST_F(DateStamp, TodayGoesIntoTheDevice) {
@@ -157,9 +152,8 @@ TEST_F(DateStamp, FailedDeviceWriteIsReported) {
 }
 
 TEST_F(DateStamp, DateFileThatCannotBeCreated) {
-    CDfuDevice elsewhere(folder.File("missing/orvo-updater"));
+    CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
     elsewhere.AttachUi(&bar, &box, &signals);
-    elsewhere.UseDfuLibrary(&library);
     EXPECT_FALSE(elsewhere.WriteDateStamp());
     EXPECT_TRUE(library.Launched().empty());
 

@@ -13,10 +13,13 @@
 #include "common/cycle_signals.h"
 
 // A device with recording UI ports, and a worker thread whose operation the
-// test thread monitors the way the view's timer 0 does.
+// test thread monitors the way the view's timer 0 does. A fixture that builds
+// the device on libraries of its own holds them in a base listed before this
+// one, so that they outlive the device.
 class OperationFixture : public ::testing::Test {
 protected:
-    OperationFixture() : folder("device_operations"), device(folder.File("orvo-updater")) {
+    explicit OperationFixture(DfuLibrary& library = VendorDfuLibrary(), UsbBackend& backend = DefaultUsbBackend())
+        : folder("device_operations"), device(folder.File("orvo-updater"), library, backend) {
         device.AttachUi(&bar, &box, &signals);
         device.DevicePath.Set("USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1");
         signals.ShowProgress = 1;
@@ -25,7 +28,10 @@ protected:
     // Runs `operation` on a worker thread and ticks the monitor until the
     // worker is released; a worker still waiting after a few seconds fails the
     // test (and is freed so the test can end). Returns the operation's result.
-    bool RunMonitored(const std::function<bool()>& operation) {
+    bool RunMonitored(const std::function<bool()>& operation) { return RunMonitored(device, operation); }
+
+    // The same for another device whose UI ports are this fixture's.
+    bool RunMonitored(CDfuDevice& monitored, const std::function<bool()>& operation) {
         std::atomic<bool> finished{false};
         bool result = false;
         std::thread worker([&] {
@@ -34,7 +40,7 @@ protected:
         });
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!finished && std::chrono::steady_clock::now() < deadline) {
-            device.MonitorOperation();
+            monitored.MonitorOperation();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (!finished) {

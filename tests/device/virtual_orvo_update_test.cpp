@@ -14,22 +14,16 @@
 #include "operation_fixture.h"
 #include "database_generator.h"
 #include "support/today.h"
-#include "support/transport_rig.h"
-#include "virtual_usb_bus.h"
+#include "support/virtual_bus_engine.h"
 
-class VirtualOrvoUpdate : public OperationFixture {
+class VirtualOrvoUpdate : protected VirtualBusEngine, public OperationFixture {
 protected:
-    VirtualOrvoUpdate() {
-        SetUsbBackend(&bus);
-        SetDfuEngineSettings(FastEngineSettings());
-    }
+    VirtualOrvoUpdate() : OperationFixture(library, bus) {}
     ~VirtualOrvoUpdate() override {
         if (orvo) {
             EXPECT_EQ(orvo->ProtocolViolations(), 0u);
         }
         bus.UnplugAll();
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings(DfuEngineSettings{});
     }
 
     void Plug(VirtualOrvoConfig config = {}) {
@@ -40,7 +34,7 @@ protected:
 
     std::vector<std::uint8_t> ReadBack(std::uint32_t address, std::uint32_t length) {
         std::vector<std::uint8_t> data;
-        const OperationOutcome outcome = ReadRange(device.DevicePath.Get(), address, length, data);
+        const OperationOutcome outcome = ReadRange(engine, device.DevicePath.Get(), address, length, data);
         EXPECT_EQ(outcome.error, STDFU_NOERROR);
         return data;
     }
@@ -65,7 +59,6 @@ protected:
         return result;
     }
 
-    VirtualUsbBus bus;
     std::shared_ptr<VirtualOrvo> orvo;
     std::string path;
 };
@@ -78,6 +71,43 @@ TEST_F(VirtualOrvoUpdate, IdentifiesTheOrvo) {
     EXPECT_EQ(device.DeviceProductName.Get(), "Orvo");
     EXPECT_TRUE(box.Messages().empty());
     EXPECT_FALSE(std::filesystem::exists(folder.File("connectTest.dfu")));
+}
+
+// Two devices in one process, each built on its own engine and bus: each
+// finds, reads and writes only its own Orvo, although both buses give their
+// Orvo the same path.
+TEST_F(VirtualOrvoUpdate, EachDeviceWorksOnlyOnTheOrvoOfItsOwnBus) {
+    Plug();
+    VirtualBusEngine other;
+    VirtualOrvoConfig config;
+    config.serial = "OR99999";
+    auto otherOrvo = std::make_shared<VirtualOrvo>(config);
+    const std::string otherPath = other.bus.Plug(otherOrvo);
+    CDfuDevice elsewhere(folder.File("orvo-updater"), other.library, other.bus);
+    elsewhere.AttachUi(&bar, &box, &signals);
+    ASSERT_TRUE(elsewhere.FindDevice());
+    EXPECT_EQ(elsewhere.DevicePath.Get(), otherPath);
+
+    EXPECT_EQ(Identify(), IdentifyResult::Accepted);
+    EXPECT_EQ(device.DeviceSerial.Get(), "OR12345");
+    signals.ShowProgress = 0;
+    IdentifyResult identified = IdentifyResult::Unreadable;
+    RunMonitored(elsewhere, [&] {
+        identified = elsewhere.IdentifyDevice("Orvo");
+        return true;
+    });
+    signals.ShowProgress = 1;
+    EXPECT_EQ(identified, IdentifyResult::Accepted);
+    EXPECT_EQ(elsewhere.DeviceSerial.Get(), "OR99999");
+
+    const std::vector<std::uint8_t> unwritten(10, 0xFF);
+    ASSERT_EQ(orvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
+    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return elsewhere.WriteDateStamp(); }));
+    EXPECT_NE(otherOrvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
+    EXPECT_EQ(orvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
+    EXPECT_TRUE(box.Messages().empty());
+    EXPECT_EQ(otherOrvo->ProtocolViolations(), 0u);
+    other.bus.UnplugAll();
 }
 
 TEST_F(VirtualOrvoUpdate, RejectsAnotherProductAndCannotReadAnUnpluggedOne) {

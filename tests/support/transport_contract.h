@@ -20,16 +20,27 @@
 class TransportContract : public ::testing::TestWithParam<TransportRigFactory> {
 protected:
     void SetUp() override {
-        saved_ = GetDfuEngineSettings();
-        SetDfuEngineSettings(FastEngineSettings());
         rig_ = GetParam()();
         ASSERT_TRUE(rig_);
-        SetUsbBackend(&rig_->Backend());
+        UseSettings(FastEngineSettings());
     }
     void TearDown() override {
-        SetUsbBackend(nullptr);
+        engine_.reset();
         rig_.reset();
-        SetDfuEngineSettings(saved_);
+    }
+
+    // From here on the operations run on an engine with these limits.
+    void UseSettings(const DfuEngineSettings& settings) {
+        engine_.reset();
+        engine_ = std::make_unique<DfuProtocolEngine>(rig_->Backend(), settings);
+    }
+
+    OperationOutcome WriteElements(const std::string& path, std::vector<DfuImageElementData> elements) {
+        return ::WriteElements(*engine_, path, std::move(elements));
+    }
+    OperationOutcome ReadRange(const std::string& path, std::uint32_t address, std::uint32_t length,
+                               std::vector<std::uint8_t>& data) {
+        return ::ReadRange(*engine_, path, address, length, data);
     }
 
     std::shared_ptr<VirtualOrvo> NewOrvo(const std::string& serial = "OR12345") {
@@ -41,7 +52,7 @@ protected:
     static std::uint8_t Status(const OperationOutcome& out) { return out.context.LastDfuStatus[0]; }
 
     std::unique_ptr<TransportRig> rig_;
-    DfuEngineSettings saved_;
+    std::unique_ptr<DfuProtocolEngine> engine_;
 };
 
 TEST_P(TransportContract, WriteThenReadBackIsByteIdenticalWithoutViolations) {
@@ -183,7 +194,7 @@ TEST_P(TransportContract, HungDeviceEndsTheOperationAndAReplugWorks) {
     // not whether the operation ends.
     DfuEngineSettings settings = FastEngineSettings();
     settings.busyLimitMs = 1000;  // far above any sound request, even under a sanitizer
-    SetDfuEngineSettings(settings);
+    UseSettings(settings);
     auto orvo = NewOrvo();
     const std::string path = rig_->Plug(orvo);
     orvo->BusyForeverAt(OrvoRequestKind::Program, 2);
@@ -201,7 +212,7 @@ TEST_P(TransportContract, HungDeviceEndsTheOperationAndAReplugWorks) {
 
     rig_->Unplug(again);
     const std::string third = rig_->Plug(orvo);
-    SetDfuEngineSettings(FastEngineSettings());
+    UseSettings(FastEngineSettings());
     const auto data = PatternBytes(8 * 2048, 11);
     EXPECT_EQ(WriteElements(third, {{0x00600000, data}}).error, STDFU_NOERROR);
     EXPECT_EQ(orvo->ReadFlash(0x00600000, static_cast<std::uint32_t>(data.size())), data);
@@ -215,30 +226,31 @@ TEST_P(TransportContract, StopInterruptsALongPollWait) {
     config.timing.sectorEraseUs = 60'000'000;
     DfuEngineSettings settings = FastEngineSettings();
     settings.maxPollWaitMs = 120'000;
-    SetDfuEngineSettings(settings);
+    UseSettings(settings);
     auto orvo = std::make_shared<VirtualOrvo>(config);
     const std::string path = rig_->Plug(orvo);
     DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(65536, 0xFF)}});
     DfuOperationContext context = MakeContext(path, OPERATION_ERASE, image);
     DfuHandle handle = 0;
-    ASSERT_EQ(STDFUPRT_LaunchOperation(&context, &handle), STDFU_NOERROR);
+    ASSERT_EQ(engine_->LaunchOperation(&context, &handle), STDFU_NOERROR);
     // Stop once the device has said it is busy: the engine is in the wait.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     do {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        STDFUPRT_GetOperationStatus(handle, &context);
+        engine_->GetOperationStatus(handle, &context);
     } while (context.LastDfuStatus[4] != dfu::dfuDNBUSY && context.ErrorCode == STDFU_NOERROR &&
              std::chrono::steady_clock::now() < deadline);
     ASSERT_EQ(context.LastDfuStatus[4], dfu::dfuDNBUSY);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(STDFUPRT_StopOperation(handle, &context), STDFU_NOERROR);
+    EXPECT_EQ(engine_->StopOperation(handle, &context), STDFU_NOERROR);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // the erase asked for 60
     EXPECT_NE(context.Percent, 100);
     STDFUFILES_DestroyImage(&image);
 }
 
 TEST_P(TransportContract, DiscoveryFollowsTheResultRules) {
-    CDfuDevice device("/nowhere/orvo-updater");
+    EngineDfuLibrary library(*engine_);
+    CDfuDevice device("/nowhere/orvo-updater", library, rig_->Backend());
     device.DevicePath.Set("USB\\VID_0000&PID_0000\\EARLIER");
 
     EXPECT_FALSE(device.FindDevice());
@@ -260,7 +272,8 @@ TEST_P(TransportContract, DiscoveryFollowsTheResultRules) {
 }
 
 TEST_P(TransportContract, DiscoveryDoesNotCountAnUnreadableDescription) {
-    CDfuDevice device("/nowhere/orvo-updater");
+    EngineDfuLibrary library(*engine_);
+    CDfuDevice device("/nowhere/orvo-updater", library, rig_->Backend());
     const std::string path = rig_->Plug(NewOrvo());
     if (!rig_->DenyAccess(path))
         GTEST_SKIP() << "this rig cannot deny access";
@@ -272,7 +285,8 @@ TEST_P(TransportContract, DiscoveryDoesNotCountAnUnreadableDescription) {
 // the rule while that lasts and gets its own text back once the device is
 // gone; a usable device beside it wins.
 TEST_P(TransportContract, DiscoveryNamesTheUdevRuleWhileADeviceMayNotBeOpened) {
-    CDfuDevice device("/nowhere/orvo-updater");
+    EngineDfuLibrary library(*engine_);
+    CDfuDevice device("/nowhere/orvo-updater", library, rig_->Backend());
     RecordingProgressBar bar;
     device.AttachUi(&bar, nullptr, nullptr);
     bar.SetText("Upgrade successful !");

@@ -16,7 +16,7 @@
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_mapping.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "device/usb/usb_backend.h"
 #include "virtual_orvo.h"
 
@@ -61,15 +61,15 @@ inline DfuOperationContext MakeContext(const std::string& path, std::int32_t ope
 
 // Launches, polls like the operation monitor does, and stops the operation
 // when it has finished, failed, or run past the limit.
-inline OperationOutcome RunOperation(const std::string& path, std::int32_t operation, DfuHandle image,
-                                     std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+inline OperationOutcome RunOperation(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
+                                     DfuHandle image, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     OperationOutcome out;
     const auto start = std::chrono::steady_clock::now();
     DfuRunOptions options;
     options.progress = [&out](int percent) { out.percents.push_back(percent); };
     options.stop = [start, limit] { return std::chrono::steady_clock::now() - start > limit; };
     options.pollInterval = std::chrono::milliseconds(1);
-    const DfuRunResult run = RunDfuOperation(path, operation, image, options);
+    const DfuRunResult run = RunDfuOperation(engine, path, operation, image, options);
     out.context = run.context;
     out.error = run.error;
     out.finished = run.finished;
@@ -89,10 +89,11 @@ inline DfuMapping* EntryOfAlternate1(DfuMapping* table) { return DfuMapEntryOf(t
 
 // A whole write as the updater does it: ERASE of the touched sectors, then
 // UPGRADE in wTransferSize blocks. Returns the first failure.
-inline OperationOutcome WriteElements(const std::string& path, std::vector<DfuImageElementData> elements) {
+inline OperationOutcome WriteElements(DfuProtocolEngine& engine, const std::string& path,
+                                      std::vector<DfuImageElementData> elements) {
     OperationOutcome out;
     DfuDeviceMap map;
-    out.error = map.Read(path);
+    out.error = map.Read(engine, path);
     if (out.error != STDFU_NOERROR)
         return out;
     DfuHandle erase = MakeImage(elements);
@@ -101,26 +102,26 @@ inline OperationOutcome WriteElements(const std::string& path, std::vector<DfuIm
     if (out.error == STDFU_NOERROR)
         out.error = STDFUFILES_FilterImageForOperation(upgrade, map.EntryOf(1), OPERATION_UPGRADE, 0);
     if (out.error == STDFU_NOERROR) {
-        out = RunOperation(path, OPERATION_ERASE, erase);
+        out = RunOperation(engine, path, OPERATION_ERASE, erase);
         if (out.error == STDFU_NOERROR && out.finished)
-            out = RunOperation(path, OPERATION_UPGRADE, upgrade);
+            out = RunOperation(engine, path, OPERATION_UPGRADE, upgrade);
     }
     STDFUFILES_DestroyImage(&erase);
     STDFUFILES_DestroyImage(&upgrade);
     return out;
 }
 
-inline OperationOutcome ReadRange(const std::string& path, std::uint32_t address, std::uint32_t length,
-                                  std::vector<std::uint8_t>& data) {
+inline OperationOutcome ReadRange(DfuProtocolEngine& engine, const std::string& path, std::uint32_t address,
+                                  std::uint32_t length, std::vector<std::uint8_t>& data) {
     OperationOutcome out;
     DfuDeviceMap map;
-    out.error = map.Read(path);
+    out.error = map.Read(engine, path);
     if (out.error != STDFU_NOERROR)
         return out;
     DfuHandle image = MakeImage({{address, std::vector<std::uint8_t>(length, 0)}});
     out.error = STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_UPLOAD, 0);
     if (out.error == STDFU_NOERROR)
-        out = RunOperation(path, OPERATION_UPLOAD, image);
+        out = RunOperation(engine, path, OPERATION_UPLOAD, image);
     data.clear();
     if (out.finished) {
         if (const auto copy = DfuImageStore::Snapshot(image); copy && copy->elements.size() == 1)

@@ -25,7 +25,8 @@
 #include "database/dfu_preparation.h"
 #include "database_generator.h"
 #include "device/dfu/dfu_engine_settings.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_library.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "device/dfu_device.h"
 #include "support/recording_ports.h"
 #include "support/scratch_files.h"
@@ -89,17 +90,17 @@ std::string DatabaseText(std::size_t records, std::uint64_t seed) {
     return GenerateDatabaseText(options);
 }
 
+// A device busy for ever is given up after this long; far above any sound
+// request of the instant virtual Orvo, even under a sanitizer.
+DfuEngineSettings CycleEngineSettings() {
+    DfuEngineSettings settings = FastEngineSettings();
+    settings.busyLimitMs = 2000;
+    return settings;
+}
+
 class FaultMatrixCycle : public ::testing::TestWithParam<CycleFault> {
 protected:
     void SetUp() override {
-        saved_ = GetDfuEngineSettings();
-        DfuEngineSettings settings = FastEngineSettings();
-        // A device busy for ever is given up after this long; far above any
-        // sound request of the instant virtual Orvo, even under a sanitizer.
-        settings.busyLimitMs = 2000;
-        SetDfuEngineSettings(settings);
-        SetUsbBackend(&bus_);
-
         // The packed databases, converted as the cycle converts them.
         oldPacked_ = Pack("old", DatabaseText(4500, 7));
         newText_ = DatabaseText(6000, 1);  // two sectors, 42 blocks
@@ -134,8 +135,6 @@ protected:
         if (server_)
             server_->Stop();
         bus_.UnplugAll();
-        SetUsbBackend(nullptr);
-        SetDfuEngineSettings(saved_);
     }
 
     std::vector<std::uint8_t> Pack(const std::string& name, const std::string& text) {
@@ -225,8 +224,10 @@ protected:
     }
 
     ScratchFolder folder_{"fault_matrix_cycle"};
-    CDfuDevice device_{folder_.File("orvo-updater")};
     VirtualUsbBus bus_;
+    DfuProtocolEngine engine_{bus_, CycleEngineSettings()};
+    EngineDfuLibrary library_{engine_};
+    CDfuDevice device_{folder_.File("orvo-updater"), library_, bus_};
     std::shared_ptr<VirtualOrvo> orvo_;
     std::unique_ptr<SimUpdateServer> server_;
     std::atomic<bool> junk_{false};
@@ -242,7 +243,6 @@ protected:
     Resources resources_;
     std::unique_ptr<DfuDeviceCycleOperations> operations_;
     std::unique_ptr<UpdateWorker> worker_;
-    DfuEngineSettings saved_;
 };
 
 TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {

@@ -8,7 +8,8 @@
 #include "app/production_services.h"
 #include "database_generator.h"
 #include "device/dfu_device.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_library.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "update_server.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
@@ -61,14 +62,12 @@ public:
         : options_(options),
           server_(UpdateServerOptions{.records = options.records},
                   [this](const std::string& serial, std::size_t records) { return Answer(serial, records); }) {
-        SetUsbBackend(&bus_);
         started_ = server_.Start();
     }
 
     ~SimulatedBench() override {
         server_.Stop();
         UnplugAllKeepingFlash();
-        SetUsbBackend(nullptr);
     }
 
     bool Available() const override { return started_; }
@@ -131,7 +130,7 @@ public:
     }
 
     std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) override {
-        auto device = std::make_unique<CDfuDevice>(programPath);
+        auto device = std::make_unique<CDfuDevice>(programPath, library_, bus_);
         device->ServerHost = server_.HostAndPort();
         return device;
     }
@@ -203,6 +202,9 @@ private:
 
     DemoBenchOptions options_;
     VirtualUsbBus bus_;
+    // The updater's engine with its own limits, on the virtual bus.
+    DfuProtocolEngine engine_{bus_};
+    EngineDfuLibrary library_{engine_};
     SimUpdateServer server_;
     bool started_ = false;
     std::atomic<bool> htmlAnswer_{false};

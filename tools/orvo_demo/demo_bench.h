@@ -61,7 +61,8 @@ public:
     // Fills the services the updater runs with, wired to the simulated bus
     // and server. Called once, before the updater starts.
     virtual void Wire(UpdaterServices& services) = 0;
-    // The device object, looking at the simulated bus and server.
+    // The device object, on the simulated bus's engine and the server; it
+    // must not outlive the bench.
     virtual std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) = 0;
 
     // Called on the UI thread now and then: takes devices that pulled

@@ -20,7 +20,7 @@ int RunDevices(const std::vector<std::string>& arguments) {
     if (!args.empty())
         return RejectLeftovers(args);
     bool any = false;
-    for (const DfuInterfaceInfo& info : CurrentUsbBackend().EnumerateDfuInterfaces()) {
+    for (const DfuInterfaceInfo& info : session.Backend().EnumerateDfuInterfaces()) {
         if (info.description) {
             std::printf("%s\t%s\n", info.path.c_str(), info.description->c_str());
             any = true;

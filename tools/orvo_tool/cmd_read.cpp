@@ -34,7 +34,7 @@ int RunRead(const std::vector<std::string>& arguments) {
     if (!session.Start(args, error))
         return SessionStartFailure(session.FailedOnUsage(), error);
     std::string path;
-    const bool picked = PickDevice(args, path, error);
+    const bool picked = PickDevice(session.Backend(), args, path, error);
     std::uint32_t address = 0;
     std::uint32_t length = 0;
     if (!hasOut)
@@ -54,7 +54,7 @@ int RunRead(const std::vector<std::string>& arguments) {
         return ExitFailure;
     }
     std::vector<std::uint8_t> data;
-    const ToolRunResult result = ReadFromDevice(path, address, length, data);
+    const ToolRunResult result = ReadFromDevice(session.Engine(), path, address, length, data);
     if (result.error != STDFU_NOERROR) {
         std::fprintf(stderr, "%s%s: %s\n", CommandPrefix().c_str(), path.c_str(), DescribeResult(result).c_str());
         return ExitFailure;

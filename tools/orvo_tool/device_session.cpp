@@ -11,10 +11,6 @@ DeviceSession::DeviceSession() {
     const fs::path folder = fs::temp_directory_path(ignored) / ("orvo-tool-" + std::to_string(::getpid()));
     fs::create_directories(folder, ignored);
     folder_ = folder.string();
-    // The device's working files ("connectTest", "Date") go into this folder.
-    device_ = std::make_unique<CDfuDevice>((folder / "orvo-tool").string());
-    device_->AttachUi(&bar_, &box_, &signals_);
-    signals_.ShowProgress = 1;
 }
 
 DeviceSession::~DeviceSession() {
@@ -26,13 +22,18 @@ DeviceSession::~DeviceSession() {
 bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
     if (!usb_.Start(args, error))
         return false;
+    // The device's working files ("connectTest", "Date") go into the folder.
+    device_ = std::make_unique<CDfuDevice>((fs::path(folder_) / "orvo-tool").string(), usb_.Library(),
+                                           usb_.Backend());
+    device_->AttachUi(&bar_, &box_, &signals_);
+    signals_.ShowProgress = 1;
     monitor_ = std::make_unique<MonitorTimer>(*device_);
     return true;
 }
 
 bool DeviceSession::PickDevice(std::vector<std::string>& args, std::string& error) {
     std::string path;
-    if (!::PickDevice(args, path, error))
+    if (!::PickDevice(usb_.Backend(), args, path, error))
         return false;
     device_->DevicePath.Set(path);
     return true;

@@ -21,7 +21,8 @@ public:
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // Takes the USB session's options out of `args` and installs its backend.
+    // Takes the USB session's options out of `args`, starts the session and
+    // builds the device on its engine and backend.
     bool Open(std::vector<std::string>& args, std::string& error);
     // Picks the device (--device PATH, or the updater's discovery rule) and
     // makes it the one the operations address.
@@ -31,6 +32,7 @@ public:
     // Saves the virtual Orvo's flash to its file, if it has one.
     bool Finish(std::string& error) { return usb_.Finish(error); }
 
+    // After a successful Open.
     CDfuDevice& Device() { return *device_; }
     CycleSignals& Signals() { return signals_; }
     const std::string& Folder() const { return folder_; }

@@ -6,8 +6,8 @@
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 
-ToolRunResult RunToolOperation(const std::string& devicePath, std::int32_t operation, DfuHandle image,
-                               const std::string& label) {
+ToolRunResult RunToolOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                               DfuHandle image, const std::string& label) {
     int shown = -1;
     DfuRunOptions options;
     if (!label.empty()) {
@@ -18,7 +18,7 @@ ToolRunResult RunToolOperation(const std::string& devicePath, std::int32_t opera
             std::fprintf(stderr, "\r%s %3d%%", label.c_str(), shown);
         };
     }
-    const DfuRunResult run = RunDfuOperation(devicePath, operation, image, options);
+    const DfuRunResult run = RunDfuOperation(engine, devicePath, operation, image, options);
     if (shown != -1)
         std::fputc('\n', stderr);
     ToolRunResult result;
@@ -28,11 +28,11 @@ ToolRunResult RunToolOperation(const std::string& devicePath, std::int32_t opera
     return result;
 }
 
-ToolRunResult ReadFromDevice(const std::string& devicePath, std::uint32_t address, std::uint32_t length,
-                             std::vector<std::uint8_t>& data) {
+ToolRunResult ReadFromDevice(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
+                             std::uint32_t length, std::vector<std::uint8_t>& data) {
     ToolRunResult result;
     DfuDeviceMap map;
-    result.error = map.Read(devicePath);
+    result.error = map.Read(engine, devicePath);
     if (result.error != STDFU_NOERROR)
         return result;
     DfuImageData request;
@@ -41,7 +41,7 @@ ToolRunResult ReadFromDevice(const std::string& devicePath, std::uint32_t addres
     DfuHandle image = DfuImageStore::Create(std::move(request));
     result.error = STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_UPLOAD, 0);
     if (result.error == STDFU_NOERROR)
-        result = RunToolOperation(devicePath, OPERATION_UPLOAD, image, length > 65536 ? "read   " : "");
+        result = RunToolOperation(engine, devicePath, OPERATION_UPLOAD, image, length > 65536 ? "read   " : "");
     if (result.error == STDFU_NOERROR) {
         const auto copy = DfuImageStore::Snapshot(image);
         if (copy && copy->elements.size() == 1)

@@ -6,6 +6,8 @@
 
 #include "device/dfu/dfu_types.h"
 
+class DfuProtocolEngine;
+
 // Runs engine operations for the tools, the way the updater's monitor does:
 // launch, poll the record, stop at 100 % or at the first error.
 struct ToolRunResult {
@@ -15,11 +17,11 @@ struct ToolRunResult {
 };
 
 // Prints a percentage on stderr while it runs when `label` is not empty.
-ToolRunResult RunToolOperation(const std::string& devicePath, std::int32_t operation, DfuHandle image,
-                               const std::string& label);
+ToolRunResult RunToolOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                               DfuHandle image, const std::string& label);
 
 // UPLOAD of [address, address + length) from alternate setting 1.
-ToolRunResult ReadFromDevice(const std::string& devicePath, std::uint32_t address, std::uint32_t length,
-                             std::vector<std::uint8_t>& data);
+ToolRunResult ReadFromDevice(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
+                             std::uint32_t length, std::vector<std::uint8_t>& data);
 
 std::string DescribeResult(const ToolRunResult& result);

@@ -6,8 +6,10 @@
 
 #include "common/command_registry.h"
 #include "common/input_file.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_library.h"
+#include "device/dfu/dfu_protocol_engine.h"
 #include "device/dfu_device.h"
+#include "device/usb/default_usb_backend.h"
 #include "device/usb/pcap_capture.h"
 #include "device/usb/usb_backend.h"
 #include "virtual_orvo.h"
@@ -48,10 +50,9 @@ bool ParseTiming(const std::string& text, OrvoTiming& timing) {
 
 UsbSession::UsbSession() = default;
 
-UsbSession::~UsbSession() {
-    // Nothing may keep using a backend that is about to go away.
-    SetUsbBackend(nullptr);
-}
+UsbSession::~UsbSession() = default;
+
+DfuLibrary& UsbSession::Library() const { return *library_; }
 
 bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
     failedOnUsage_ = true;
@@ -85,16 +86,18 @@ bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
         bus_ = std::make_unique<VirtualUsbBus>();
         bus_->Plug(orvo_);
     }
-    UsbBackend& inner = bus_ ? static_cast<UsbBackend&>(*bus_) : CurrentUsbBackend();
+    UsbBackend& inner = bus_ ? static_cast<UsbBackend&>(*bus_) : DefaultUsbBackend();
     failedOnUsage_ = false;
     if (capture) {
         capture_ = CapturingUsbBackend::Start(inner, capturePath, error);
         if (!capture_)
             return false;
-        SetUsbBackend(capture_.get());
+        backend_ = capture_.get();
     } else {
-        SetUsbBackend(&inner);
+        backend_ = &inner;
     }
+    engine_ = std::make_unique<DfuProtocolEngine>(*backend_);
+    library_ = std::make_unique<EngineDfuLibrary>(*engine_);
     return true;
 }
 
@@ -121,10 +124,10 @@ std::string AccessHint(const std::string& path) {
                   "'udevadm control --reload' and plug the device in again (see docs/usb-access.md).";
 }
 
-bool PickDevice(std::vector<std::string>& args, std::string& path, std::string& error) {
+bool PickDevice(UsbBackend& backend, std::vector<std::string>& args, std::string& path, std::string& error) {
     if (TakeOption(args, "--device", path))
         return true;
-    const auto found = CurrentUsbBackend().EnumerateDfuInterfaces();
+    const auto found = backend.EnumerateDfuInterfaces();
     const DfuDeviceChoice choice = ChooseDfuDevice(found);
     path = choice.found ? choice.path : std::string();
     if (choice.found)

@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "device/dfu/dfu_mapping.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_protocol_engine.h"
 
 DfuDeviceMap::~DfuDeviceMap() {
     if (table_ != nullptr)
-        STDFUPRT_DestroyMapping(&table_);
+        DfuProtocolEngine::DestroyMapping(&table_);
 }
 
 DfuDeviceMap::DfuDeviceMap(DfuDeviceMap&& other) noexcept : table_(std::exchange(other.table_, nullptr)) {}
@@ -17,22 +17,22 @@ DfuDeviceMap::DfuDeviceMap(DfuDeviceMap&& other) noexcept : table_(std::exchange
 DfuDeviceMap& DfuDeviceMap::operator=(DfuDeviceMap&& other) noexcept {
     if (this != &other) {
         if (table_ != nullptr)
-            STDFUPRT_DestroyMapping(&table_);
+            DfuProtocolEngine::DestroyMapping(&table_);
         table_ = std::exchange(other.table_, nullptr);
     }
     return *this;
 }
 
-DfuResult DfuDeviceMap::Read(const std::string& devicePath) {
+DfuResult DfuDeviceMap::Read(DfuProtocolEngine& engine, const std::string& devicePath) {
     if (table_ != nullptr)
-        STDFUPRT_DestroyMapping(&table_);
+        DfuProtocolEngine::DestroyMapping(&table_);
     table_ = nullptr;
     DfuMapping* table = nullptr;
-    const DfuResult result = STDFUPRT_CreateMappingFromDevice(devicePath.c_str(), &table, nullptr);
+    const DfuResult result = engine.CreateMappingFromDevice(devicePath.c_str(), &table, nullptr);
     if (result == STDFU_NOERROR)
         table_ = table;
     else if (table != nullptr)
-        STDFUPRT_DestroyMapping(&table);
+        DfuProtocolEngine::DestroyMapping(&table);
     return result;
 }
 
@@ -63,8 +63,8 @@ bool MakeDfuOperationContext(const std::string& devicePath, std::int32_t operati
     return true;
 }
 
-DfuRunResult RunDfuOperation(const std::string& devicePath, std::int32_t operation, DfuHandle image,
-                             const DfuRunOptions& options) {
+DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                             DfuHandle image, const DfuRunOptions& options) {
     DfuRunResult out;
     DfuOperationContext context{};
     if (!MakeDfuOperationContext(devicePath, operation, image, context)) {
@@ -72,18 +72,18 @@ DfuRunResult RunDfuOperation(const std::string& devicePath, std::int32_t operati
         return out;
     }
     DfuHandle handle = 0;
-    out.error = STDFUPRT_LaunchOperation(&context, &handle);
+    out.error = engine.LaunchOperation(&context, &handle);
     if (out.error != STDFU_NOERROR)
         return out;
     for (;;) {
-        STDFUPRT_GetOperationStatus(handle, &context);
+        engine.GetOperationStatus(handle, &context);
         if (options.progress)
             options.progress(context.Percent);
         if (context.ErrorCode != STDFU_NOERROR || context.Percent == 100 || (options.stop && options.stop()))
             break;
         std::this_thread::sleep_for(options.pollInterval);
     }
-    STDFUPRT_StopOperation(handle, &context);
+    engine.StopOperation(handle, &context);
     out.context = context;
     out.error = context.ErrorCode;
     out.finished = context.Percent == 100;

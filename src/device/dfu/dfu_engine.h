@@ -7,10 +7,12 @@
 
 #include "device/dfu/dfu_types.h"
 
-// The DFU engine for C++ callers (the tools, tests and benchmarks): the same
-// engine as the STDFUPRT_* functions, with the memory map owned by an object,
-// the map entry of an alternate setting looked up safely, and the launch,
-// poll and stop of an operation done once here.
+class DfuProtocolEngine;
+
+// The DFU engine for C++ callers (the tools, tests and benchmarks): a
+// DfuProtocolEngine's calls with the memory map owned by an object, the map
+// entry of an alternate setting looked up safely, and the launch, poll and
+// stop of an operation done once here.
 
 // A device's memory map, freed with the object.
 class DfuDeviceMap {
@@ -22,9 +24,9 @@ public:
     DfuDeviceMap(const DfuDeviceMap&) = delete;
     DfuDeviceMap& operator=(const DfuDeviceMap&) = delete;
 
-    // Reads the map of the DFU device at `devicePath`; STDFU_NOERROR or the
-    // engine's result.
-    DfuResult Read(const std::string& devicePath);
+    // Reads the map of the DFU device at `devicePath` through `engine`;
+    // STDFU_NOERROR or the engine's result.
+    DfuResult Read(DfuProtocolEngine& engine, const std::string& devicePath);
     bool Empty() const { return table_ == nullptr; }
     // The entry of `alternateSetting`, or null when the map has none (a DFU
     // device that is not an Orvo may have a single entry): never a pointer
@@ -58,11 +60,11 @@ struct DfuRunResult {
     bool finished = false;            // the record reached 100 %
 };
 
-// Launches one operation, polls its record like the updater's monitor, and
-// stops it (its transfer thread joined) at 100 %, at the first error, or when
-// `options.stop` says so.
-DfuRunResult RunDfuOperation(const std::string& devicePath, std::int32_t operation, DfuHandle image,
-                             const DfuRunOptions& options = {});
+// Launches one operation on `engine`, polls its record like the updater's
+// monitor, and stops it (its transfer thread joined) at 100 %, at the first
+// error, or when `options.stop` says so.
+DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                             DfuHandle image, const DfuRunOptions& options = {});
 
 // USB DFU 1.1 names of a bStatus ("errTARGET") and a bState ("dfuIDLE");
 // "unknown" outside the standard's values.

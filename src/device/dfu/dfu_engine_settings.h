@@ -1,7 +1,7 @@
 #pragma once
 
-// Limits of the protocol engine. Every launch takes a copy; tests shorten them
-// to keep fault cases fast.
+// Limits of a protocol engine, fixed when it is built; tests shorten them to
+// keep fault cases fast.
 struct DfuEngineSettings {
     unsigned controlTimeoutMs = 5000;  // any single control transfer
     unsigned timeoutRetries = 3;       // further attempts after a transfer timed out
@@ -13,6 +13,3 @@ struct DfuEngineSettings {
     unsigned busyLimitMs = 60000;
     unsigned stringTimeoutMs = 1000;   // interface strings read for the memory map
 };
-
-DfuEngineSettings GetDfuEngineSettings();
-void SetDfuEngineSettings(const DfuEngineSettings& settings);

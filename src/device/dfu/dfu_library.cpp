@@ -1,65 +1,73 @@
 #include "device/dfu/dfu_library.h"
 
 #include "device/dfu/dfu_files.h"
-#include "device/dfu/dfu_protocol.h"
+#include "device/dfu/dfu_protocol_engine.h"
 
-namespace {
+DfuResult EngineDfuLibrary::CreateMappingFromDevice(const char* devicePath, DfuMapping** mapping) {
+    std::uint32_t count = 0;
+    return engine_.CreateMappingFromDevice(devicePath, mapping, &count);
+}
 
-class VendorLibrary final : public DfuLibrary {
-public:
-    DfuResult CreateMappingFromDevice(const char* devicePath, DfuMapping** mapping) override {
-        std::uint32_t count = 0;
-        return STDFUPRT_CreateMappingFromDevice(devicePath, mapping, &count);
-    }
-    DfuResult DestroyMapping(DfuMapping** mapping) override { return STDFUPRT_DestroyMapping(mapping); }
-    DfuResult LaunchOperation(DfuOperationContext* context, DfuHandle* operation) override {
-        return STDFUPRT_LaunchOperation(context, operation);
-    }
-    DfuResult GetOperationStatus(DfuHandle operation, DfuOperationContext* context) override {
-        return STDFUPRT_GetOperationStatus(operation, context);
-    }
-    DfuResult StopOperation(DfuHandle operation, DfuOperationContext* context) override {
-        return STDFUPRT_StopOperation(operation, context);
-    }
+DfuResult EngineDfuLibrary::DestroyMapping(DfuMapping** mapping) { return DfuProtocolEngine::DestroyMapping(mapping); }
 
-    DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) override {
-        return STDFUFILES_OpenExistingDFUFile(path, file, nullptr, nullptr, nullptr, imageCount);
-    }
-    DfuResult CloseDFUFile(DfuHandle file) override { return STDFUFILES_CloseDFUFile(file); }
-    DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) override {
-        return STDFUFILES_ReadImageFromDFUFile(file, imageIndex, image);
-    }
-    DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) override {
-        return STDFUFILES_AppendImageToDFUFile(file, image);
-    }
-    DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) override {
-        return STDFUFILES_CreateImage(image, alternateSetting);
-    }
-    DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) override {
-        return STDFUFILES_SetImageElement(image, index, insert, element);
-    }
-    DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) override {
-        return STDFUFILES_DuplicateImage(source, copy);
-    }
-    DfuResult DestroyImage(DfuHandle* image) override { return STDFUFILES_DestroyImage(image); }
-    DfuResult GetImageNbElement(DfuHandle image, std::uint32_t* count) override {
-        return STDFUFILES_GetImageNbElement(image, count);
-    }
-    DfuResult GetImageElement(DfuHandle image, std::uint32_t index, DfuElement* element) override {
-        return STDFUFILES_GetImageElement(image, index, element);
-    }
-    DfuResult GetImageAlternate(DfuHandle image, std::uint8_t* alternateSetting) override {
-        return STDFUFILES_GetImageAlternate(image, alternateSetting);
-    }
-    DfuResult FilterImageForOperation(DfuHandle image, DfuMapping* mapEntry, std::int32_t operation,
-                                      int flag) override {
-        return STDFUFILES_FilterImageForOperation(image, mapEntry, operation, flag);
-    }
-};
+DfuResult EngineDfuLibrary::LaunchOperation(DfuOperationContext* context, DfuHandle* operation) {
+    return engine_.LaunchOperation(context, operation);
+}
 
-}  // namespace
+DfuResult EngineDfuLibrary::GetOperationStatus(DfuHandle operation, DfuOperationContext* context) {
+    return engine_.GetOperationStatus(operation, context);
+}
+
+DfuResult EngineDfuLibrary::StopOperation(DfuHandle operation, DfuOperationContext* context) {
+    return engine_.StopOperation(operation, context);
+}
+
+DfuResult EngineDfuLibrary::OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) {
+    return STDFUFILES_OpenExistingDFUFile(path, file, nullptr, nullptr, nullptr, imageCount);
+}
+
+DfuResult EngineDfuLibrary::CloseDFUFile(DfuHandle file) { return STDFUFILES_CloseDFUFile(file); }
+
+DfuResult EngineDfuLibrary::ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) {
+    return STDFUFILES_ReadImageFromDFUFile(file, imageIndex, image);
+}
+
+DfuResult EngineDfuLibrary::AppendImageToDFUFile(DfuHandle file, DfuHandle image) {
+    return STDFUFILES_AppendImageToDFUFile(file, image);
+}
+
+DfuResult EngineDfuLibrary::CreateImage(DfuHandle* image, std::uint8_t alternateSetting) {
+    return STDFUFILES_CreateImage(image, alternateSetting);
+}
+
+DfuResult EngineDfuLibrary::SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) {
+    return STDFUFILES_SetImageElement(image, index, insert, element);
+}
+
+DfuResult EngineDfuLibrary::DuplicateImage(DfuHandle source, DfuHandle* copy) {
+    return STDFUFILES_DuplicateImage(source, copy);
+}
+
+DfuResult EngineDfuLibrary::DestroyImage(DfuHandle* image) { return STDFUFILES_DestroyImage(image); }
+
+DfuResult EngineDfuLibrary::GetImageNbElement(DfuHandle image, std::uint32_t* count) {
+    return STDFUFILES_GetImageNbElement(image, count);
+}
+
+DfuResult EngineDfuLibrary::GetImageElement(DfuHandle image, std::uint32_t index, DfuElement* element) {
+    return STDFUFILES_GetImageElement(image, index, element);
+}
+
+DfuResult EngineDfuLibrary::GetImageAlternate(DfuHandle image, std::uint8_t* alternateSetting) {
+    return STDFUFILES_GetImageAlternate(image, alternateSetting);
+}
+
+DfuResult EngineDfuLibrary::FilterImageForOperation(DfuHandle image, DfuMapping* mapEntry, std::int32_t operation,
+                                                    int flag) {
+    return STDFUFILES_FilterImageForOperation(image, mapEntry, operation, flag);
+}
 
 DfuLibrary& VendorDfuLibrary() {
-    static VendorLibrary library;
+    static EngineDfuLibrary library(DefaultDfuEngine());
     return library;
 }

@@ -36,5 +36,39 @@ public:
                                               int flag) = 0;
 };
 
-// The product's own libraries (STDFUPRT_* and STDFUFILES_*).
+class DfuProtocolEngine;
+
+// The product's file library (STDFUFILES_*) and a protocol engine: the
+// libraries as the updater uses them, on the engine given.
+class EngineDfuLibrary final : public DfuLibrary {
+public:
+    // The engine is not owned and must outlive the library.
+    explicit EngineDfuLibrary(DfuProtocolEngine& engine) : engine_(engine) {}
+    DfuProtocolEngine& Engine() const { return engine_; }
+
+    DfuResult CreateMappingFromDevice(const char* devicePath, DfuMapping** mapping) override;
+    DfuResult DestroyMapping(DfuMapping** mapping) override;
+    DfuResult LaunchOperation(DfuOperationContext* context, DfuHandle* operation) override;
+    DfuResult GetOperationStatus(DfuHandle operation, DfuOperationContext* context) override;
+    DfuResult StopOperation(DfuHandle operation, DfuOperationContext* context) override;
+
+    DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) override;
+    DfuResult CloseDFUFile(DfuHandle file) override;
+    DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) override;
+    DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) override;
+    DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) override;
+    DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) override;
+    DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) override;
+    DfuResult DestroyImage(DfuHandle* image) override;
+    DfuResult GetImageNbElement(DfuHandle image, std::uint32_t* count) override;
+    DfuResult GetImageElement(DfuHandle image, std::uint32_t index, DfuElement* element) override;
+    DfuResult GetImageAlternate(DfuHandle image, std::uint8_t* alternateSetting) override;
+    DfuResult FilterImageForOperation(DfuHandle image, DfuMapping* mapEntry, std::int32_t operation,
+                                      int flag) override;
+
+private:
+    DfuProtocolEngine& engine_;
+};
+
+// The product's own libraries, on the product's engine (DefaultDfuEngine).
 DfuLibrary& VendorDfuLibrary();

@@ -2,8 +2,9 @@
 
 #include "device/usb/libusb_backend.h"
 
-// Real devices through libusb. Built on first use, so a program that only
-// ever talks to the virtual bus never initialises libusb.
+// Real devices through libusb. libusb itself starts at the first enumeration
+// or open, so a program that only ever talks to the virtual bus never
+// initialises it.
 UsbBackend& DefaultUsbBackend() {
     static LibusbBackend backend;
     return backend;

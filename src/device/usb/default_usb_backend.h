@@ -2,6 +2,6 @@
 
 class UsbBackend;
 
-// The backend in force until someone calls SetUsbBackend: the one that reaches
-// real devices on this platform.
+// The backend that reaches real devices on this platform: the product's
+// engine and discovery use it.
 UsbBackend& DefaultUsbBackend();

@@ -6,16 +6,15 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <mutex>
 #include <utility>
 
-// Owns one libusb context.
+// Owns one libusb context, started on first use: every device object is built
+// with the product's backend unless told otherwise, and one that only ever
+// talks to the virtual bus must not start libusb.
 class LibusbContext {
 public:
-    LibusbContext() {
-        if (libusb_init(&context_) != LIBUSB_SUCCESS) {
-            context_ = nullptr;
-        }
-    }
+    LibusbContext() = default;
     ~LibusbContext() {
         if (context_ != nullptr) {
             libusb_exit(context_);
@@ -24,10 +23,18 @@ public:
     LibusbContext(const LibusbContext&) = delete;
     LibusbContext& operator=(const LibusbContext&) = delete;
 
-    libusb_context* get() const { return context_; }
+    libusb_context* get() const {
+        std::call_once(started_, [this] {
+            if (libusb_init(&context_) != LIBUSB_SUCCESS) {
+                context_ = nullptr;
+            }
+        });
+        return context_;
+    }
 
 private:
-    libusb_context* context_ = nullptr;
+    mutable std::once_flag started_;
+    mutable libusb_context* context_ = nullptr;
 };
 
 
