@@ -13,7 +13,7 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "app/production_services.h"
-#include "common/input_file.h"
+#include "tool_support/input_file.h"
 #include "device/dfu_device.h"
 #include "orvo_demo/control_window.h"
 #include "orvo_demo/demo_bench.h"

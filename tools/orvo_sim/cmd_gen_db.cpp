@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 #include "database_generator.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 #include "update_server.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 
 // orvo-sim: the simulated side (database generator, update server, virtual
 // Orvo) from the command line.

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "common/command_registry.h"
-#include "common/input_file.h"
+#include "tool_support/command_registry.h"
+#include "tool_support/input_file.h"
 #include "database/database_conversion.h"
 #include "device/dfu_device.h"
 #include "common/message_box_port.h"

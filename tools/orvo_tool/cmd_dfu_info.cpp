@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "common/command_registry.h"
-#include "common/dfu_file_limit.h"
-#include "common/input_file.h"
-#include "common/printable_text.h"
+#include "tool_support/command_registry.h"
+#include "tool_support/dfu_file_limit.h"
+#include "tool_support/input_file.h"
+#include "tool_support/printable_text.h"
 #include "device/dfu/dfu_files_format.h"
 
 // Shows what a DFU file holds, for checking the files the updater makes (and

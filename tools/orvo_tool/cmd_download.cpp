@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 #include "database/download_request.h"
 #include "device/dfu_device.h"
 #include "common/working_files.h"

@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "common/command_registry.h"
-#include "common/printable_text.h"
+#include "tool_support/command_registry.h"
+#include "tool_support/printable_text.h"
 #include "device_session.h"
 
 // Reads the attached device's identity block the way the updater does before

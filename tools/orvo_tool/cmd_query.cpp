@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 #include "device/dfu_device.h"
 
 namespace {

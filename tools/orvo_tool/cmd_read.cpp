@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 #include "dfu_runner.h"
 #include "usb_session.h"
 

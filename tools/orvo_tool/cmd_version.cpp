@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 
 static int RunVersion(const std::vector<std::string>& args) {
     if (!args.empty())

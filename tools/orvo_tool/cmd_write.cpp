@@ -2,9 +2,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/command_registry.h"
-#include "common/dfu_file_limit.h"
-#include "common/input_file.h"
+#include "tool_support/command_registry.h"
+#include "tool_support/dfu_file_limit.h"
+#include "tool_support/input_file.h"
 #include "device/dfu/dfu_files_format.h"
 #include "device_session.h"
 

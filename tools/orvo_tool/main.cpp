@@ -1,4 +1,4 @@
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 
 // orvo-tool: the updater's building blocks from the command line, for power
 // users and for our own checks.

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/command_registry.h"
-#include "common/input_file.h"
+#include "tool_support/command_registry.h"
+#include "tool_support/input_file.h"
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_protocol_engine.h"
 #include "device/dfu_device.h"

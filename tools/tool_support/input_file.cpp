@@ -1,4 +1,4 @@
-#include "common/input_file.h"
+#include "tool_support/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

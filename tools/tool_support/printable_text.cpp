@@ -1,4 +1,4 @@
-#include "common/printable_text.h"
+#include "tool_support/printable_text.h"
 
 #include <cstdio>
 

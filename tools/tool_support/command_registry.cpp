@@ -1,4 +1,4 @@
-#include "common/command_registry.h"
+#include "tool_support/command_registry.h"
 
 #include <algorithm>
 #include <cstdio>
