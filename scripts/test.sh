@@ -14,7 +14,10 @@ scripts/check-layers.sh
 
 scripts/install-deps.sh
 
-jobs=$(nproc)
+# Two tests per core: most of them wait on timers, simulated devices and child
+# programs, and with two at a time the two cores of a CI machine were a fifth to a
+# third busy.
+jobs=$(( 2 * $(nproc) ))
 run_ctest() {  # build dir, extra ctest arguments
   local dir=$1; shift
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 "$@"

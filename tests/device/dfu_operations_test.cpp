@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "device/dfu_device.h"
 #include "device/identity_block.h"
@@ -20,6 +23,15 @@ constexpr const char* kWriteNotFound = "Unable to find data for that device/targ
 constexpr const char* kUploadNotFound = "Unable to find data for that target in the dfu file...";
 
 using Image = FakeDfuLibrary::Image;
+
+// A worker released by mistake wakes and returns within moments; one still
+// waiting after a generous while (even under a sanitizer) was not released.
+bool StaysWaiting(const std::atomic<bool>& finished) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (!finished && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return !finished;
+}
 
 Image DataImage(std::uint32_t address, std::vector<std::uint8_t> data, std::uint8_t alternate = 1) {
     return Image{alternate, {{address, std::move(data)}}};
@@ -119,13 +131,14 @@ TEST_F(DeviceOperations, WorkerIsReleasedOnlyWhenTheWritePassReachesTheEnd) {
     EXPECT_NE(device.OperationHandle.load(), erase);
     device.MonitorOperation();  // write 50 %
     EXPECT_EQ(bar.Text(), "50%");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(finished);
+    EXPECT_TRUE(StaysWaiting(finished));
 
     device.MonitorOperation();  // write 100 %
     EXPECT_TRUE(Settles(finished));
     worker.join();
     EXPECT_TRUE(result);
+    // A release at 50 % as well would have left the second one unconsumed.
+    EXPECT_FALSE(signals.StepEvent.IsSet());
 }
 
 TEST_F(DeviceOperations, SignalGivenBeforeTheLaunchDoesNotRelease) {
@@ -133,8 +146,7 @@ TEST_F(DeviceOperations, SignalGivenBeforeTheLaunchDoesNotRelease) {
     std::atomic<bool> finished{false};
     bool result = false;
     std::thread worker = StartWorker([this] { return device.UpgradeDevice(kBase); }, finished, result);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(finished);
+    EXPECT_TRUE(StaysWaiting(finished));
     for (int tick = 0; tick < 4; ++tick)
         device.MonitorOperation();
     EXPECT_TRUE(Settles(finished));

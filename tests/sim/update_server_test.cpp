@@ -152,7 +152,11 @@ TEST(SimUpdateServer, StopEndsAStalledAnswerAtOnce) {
     });
     while (server.RequestCount() == 0)
         std::this_thread::sleep_for(5ms);
-    std::this_thread::sleep_for(100ms);
+    // An answer that is not held reaches the client within moments: give it
+    // a generous while to arrive before calling the answer held.
+    const auto holdSeen = std::chrono::steady_clock::now() + 500ms;
+    while (!answered && std::chrono::steady_clock::now() < holdSeen)
+        std::this_thread::sleep_for(1ms);
     EXPECT_FALSE(answered);  // held
 
     const auto start = std::chrono::steady_clock::now();
