@@ -430,6 +430,20 @@ TEST_F(EngineTest, RequestBusyPastTheLimitEndsTheOperationWithARetryError) {
     EXPECT_EQ(ContextState(out.context), dfu::dfuDNBUSY);
 }
 
+TEST_F(EngineTest, RequestBusyForMorePollsThanAllowedEndsWithARetryError) {
+    // The time limit far away: only the count of busy answers can end it.
+    DfuEngineSettings settings = FastEngineSettings();
+    settings.busyLimitMs = 600000;
+    settings.maxBusyPolls = 5;
+    UseSettings(settings);
+    orvo_->BusyForeverAt(OrvoRequestKind::Program, 1);
+    const auto out = WriteElements(*engine_, path_, {{0x00600000, PatternBytes(8192, 8)}});
+    EXPECT_EQ(out.error, STDFU_RETRY_ERROR);
+    EXPECT_FALSE(out.finished);
+    EXPECT_EQ(ContextState(out.context), dfu::dfuDNBUSY);
+    EXPECT_EQ(orvo_->ProtocolViolations(), 0u) << ::testing::PrintToString(orvo_->ViolationLog());
+}
+
 TEST_F(EngineTest, DeviceThatStopsAnsweringEndsTheOperation) {
     // Every transfer from there on times out; retries must not go on for ever.
     orvo_->NoAnswerFrom(OrvoRequestKind::Program, 2);

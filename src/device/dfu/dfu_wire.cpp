@@ -149,7 +149,8 @@ DfuResult DfuWire::Handshake(Clock::time_point started) {
         default: return STDFU_BAD_STATE_MACHINE;
         }
     }
-    return STDFU_BAD_STATE_MACHINE;
+    // Still busy after every poll allowed: the same as busy for too long.
+    return STDFU_RETRY_ERROR;
 }
 
 DfuResult DfuWire::Download(std::uint16_t block, std::span<const std::uint8_t> data) {
