@@ -1,6 +1,7 @@
 #include "ui/shared_settings.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 
 #include "device/dfu_device.h"
@@ -69,8 +70,28 @@ void SharedSettings::LoadSettings(CDfuDevice& device, const std::function<void()
     ReadSettingsLocked(device);
 }
 
+// Settings live in the data folder. A program folder that may not be
+// written (a copy on read-only media, an installation) can still carry a
+// settings file prepared for its users: it is read while the user has none
+// of their own, and the first save writes the user's own file.
+std::optional<std::string> SharedSettings::ReadSettingsOrPreset(const CDfuDevice& device) const {
+    const std::string own = SettingsPath(device);
+    if (auto text = ReadSettingsFile(own))
+        return text;
+    std::error_code error;
+    if (std::filesystem::exists(own, error) || error)
+        return std::nullopt;  // there but unreadable: the user's own file, not a preset, is what counts
+    for (const std::string& folder : device.ResourceFolders) {
+        if (folder == device.ProgramFolder)
+            continue;
+        if (auto text = ReadSettingsFile(folder + SettingsFileName))
+            return text;
+    }
+    return std::nullopt;
+}
+
 bool SharedSettings::ReadSettingsLocked(CDfuDevice& device) {
-    const auto text = ReadSettingsFile(SettingsPath(device));
+    const auto text = ReadSettingsOrPreset(device);
     if (!text)
         return false;
     const auto values = ParseSettingsText(*text);

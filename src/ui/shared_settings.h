@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "ui/region_table.h"
@@ -67,6 +68,7 @@ private:
     std::int32_t ComputeDownloadSizeLocked(CDfuDevice& device);
     // Returns false when the file is missing or has no first value.
     bool ReadSettingsLocked(CDfuDevice& device);
+    std::optional<std::string> ReadSettingsOrPreset(const CDfuDevice& device) const;
 
     mutable std::mutex mutex_;
     RegionSlots regionSelection_{};

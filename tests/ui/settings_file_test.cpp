@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "ui/language_library.h"
@@ -179,3 +181,42 @@ TEST(SettingsText, ParsesLikeTheFormattedReaderAndStopsAtTheFirstBadNumber) {
 }
 
 }  // namespace
+
+// An installed or read-only program folder may carry a settings file prepared
+// for its users: it stands in until the user has one of their own, which the
+// first save writes into the data folder, never over the prepared one.
+TEST(SettingsPreset, AProgramFoldersSettingsAreReadUntilTheUserHasTheirOwn) {
+    const ScratchFolder data("preset_data"), program("preset_program");
+    const std::string prepared = "&o=8\n&c=4\n0\n320\n1400\n100\n170\n50\n20\n0\n";
+    std::ofstream(program.File("tessell"), std::ios::binary) << prepared;
+    CDfuDevice device(FileLocations{data.File(""), {program.File("")}});
+
+    SharedSettings settings;
+    int dialogs = 0;
+    settings.LoadSettings(device, [&] { ++dialogs; });
+    EXPECT_EQ(dialogs, 0) << "the prepared settings answer the first-start question";
+    EXPECT_EQ(settings.LanguageFragment(device), "&o=8");
+    EXPECT_EQ(settings.RegionFragment(device), "&c=4");
+
+    settings.SaveSettings(device);
+    EXPECT_TRUE(std::filesystem::exists(data.File("tessell")));
+    EXPECT_EQ(ReadBytes(program.File("tessell")), std::vector<std::uint8_t>(prepared.begin(), prepared.end()));
+
+    // From now on the user's own file counts, whatever the prepared one says.
+    std::ofstream(data.File("tessell"), std::ios::binary | std::ios::trunc)
+        << "&o=2\n&c=1\n0\n320\n1400\n100\n170\n50\n20\n0\n";
+    SharedSettings again;
+    again.LoadSettings(device, [&] { ++dialogs; });
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(again.LanguageFragment(device), "&o=2");
+}
+
+// With neither file, the first start asks for the language as before.
+TEST(SettingsPreset, WithoutAnyFileTheFirstStartQuestionIsAsked) {
+    const ScratchFolder data("preset_none_data"), program("preset_none_program");
+    CDfuDevice device(FileLocations{data.File(""), {program.File("")}});
+    SharedSettings settings;
+    int dialogs = 0;
+    settings.LoadSettings(device, [&] { ++dialogs; });
+    EXPECT_EQ(dialogs, 1);
+}
