@@ -9,6 +9,7 @@
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
 #include "device/usb/default_usb_backend.h"
+#include "common/cycle_events.h"
 #include "common/cycle_signals.h"
 #include "common/guarded_text.h"
 #include "common/program_folder.h"
@@ -171,6 +172,9 @@ public:
     // Raised at program end: a download in flight ends at once, and a DFU
     // operation is stopped instead of waited for.
     std::atomic<bool> ShuttingDown{false};
+    // What the cycle and the operations did, for every listener (window,
+    // console, history, log). Subscribe before the worker starts.
+    CycleEventChannel Events;
 
     // Frees the memory map and the kept image unless an operation runs; the
     // destructor does so too. Lets a test release them while its library lives.

@@ -1,0 +1,190 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <variant>
+#include <vector>
+
+// What an update cycle did, said as typed events on one channel. The worker,
+// the device operations and the status reports publish; the window's progress
+// bar and status text, the message boxes, the console of orvo-tool, the
+// history and the log listen. A listener never has to read a caption or a
+// colour back to learn what happened.
+
+// The steps of a cycle that are reported and timed.
+enum class CyclePhase : std::uint8_t {
+    Identify,
+    Download,
+    Convert,
+    Compare,
+    Backup,
+    Erase,
+    Write,
+    Verify,
+    DateStamp,
+    Read,
+};
+inline constexpr std::size_t CyclePhaseCount = 10;
+
+// Stable lower-case names: the console, the log and the history use them.
+inline const char* PhaseName(CyclePhase phase) {
+    static constexpr std::array<const char*, CyclePhaseCount> names = {
+        "identify", "download", "convert", "compare", "backup", "erase", "write", "verify", "date stamp", "read",
+    };
+    const auto index = static_cast<std::size_t>(phase);
+    return index < names.size() ? names[index] : "unknown";
+}
+
+// Where the database of a cycle came from.
+enum class CycleSource : std::uint8_t { Server, File, Restore };
+inline const char* SourceName(CycleSource source) {
+    switch (source) {
+    case CycleSource::Server: return "server";
+    case CycleSource::File: return "file";
+    case CycleSource::Restore: return "restore";
+    }
+    return "unknown";
+}
+
+enum class CycleOutcome : std::uint8_t { Succeeded, AlreadyCurrent, Failed, Interrupted };
+inline const char* OutcomeName(CycleOutcome outcome) {
+    switch (outcome) {
+    case CycleOutcome::Succeeded: return "succeeded";
+    case CycleOutcome::AlreadyCurrent: return "already current";
+    case CycleOutcome::Failed: return "failed";
+    case CycleOutcome::Interrupted: return "interrupted";
+    }
+    return "unknown";
+}
+
+// What an error was about; the fixed text the user sees travels with it.
+enum class CycleErrorKind : std::uint8_t {
+    Download,      // no usable answer from the update server
+    Conversion,    // the answer held no valid record
+    WorkingFiles,  // a working file could not be written or read
+    Device,        // a DFU operation failed; the status report says how
+    Verify,        // the device read back differently from what was written
+    Identity,      // the attached device is not an Orvo, or could not be read
+};
+
+// What a database region holds, read from its date stamp and header.
+struct DatabaseHoldings {
+    bool known = false;          // false: not read (yet)
+    bool hasDatabase = false;    // a readable header
+    std::string date;            // "dd.mm.yy", empty when the date stamp is erased
+    std::uint32_t records = 0;   // from the header
+};
+
+using PhaseDurations = std::array<std::chrono::milliseconds, CyclePhaseCount>;
+
+namespace CycleEvents {
+
+// The worker entered a state (the value of UpdateState).
+struct StateEntered {
+    std::int32_t state = 0;
+};
+// An attached device was identified (or refused).
+struct DeviceIdentified {
+    std::string path;
+    std::string serial;  // empty when the device was refused or unreadable
+    bool accepted = false;
+};
+// What the identified Orvo holds before anything is written.
+struct HoldingsRead {
+    std::string serial;
+    DatabaseHoldings holdings;
+};
+struct PhaseStarted {
+    CyclePhase phase{};
+};
+// Progress within a phase, 0.0 to 1.0.
+struct PhaseProgress {
+    CyclePhase phase{};
+    double fraction = 0.0;
+};
+struct PhaseEnded {
+    CyclePhase phase{};
+    bool succeeded = false;
+    std::chrono::milliseconds duration{0};
+};
+// The update server's answer; `request` is the query without its signature.
+struct DownloadAnswered {
+    std::string request;
+    long httpStatus = 0;
+    std::uint64_t bytes = 0;
+};
+struct Error {
+    CycleErrorKind kind{};
+    std::string text;          // the fixed text shown to the user
+    std::string statusReport;  // device errors: the operation's status report
+};
+// A text for the user that is not an error ("Upgrade successful !").
+struct Notice {
+    std::string text;
+};
+// One cycle that identified a device has ended.
+struct CycleEnded {
+    CycleOutcome outcome = CycleOutcome::Failed;
+    CycleSource source = CycleSource::Server;
+    std::string serial;
+    std::string cause;  // empty on success
+    DatabaseHoldings before;
+    DatabaseHoldings after;
+    std::uint64_t bytesDownloaded = 0;
+    PhaseDurations durations{};
+};
+
+}  // namespace CycleEvents
+
+using CycleEvent = std::variant<CycleEvents::StateEntered, CycleEvents::DeviceIdentified, CycleEvents::HoldingsRead,
+                                CycleEvents::PhaseStarted, CycleEvents::PhaseProgress, CycleEvents::PhaseEnded,
+                                CycleEvents::DownloadAnswered, CycleEvents::Error, CycleEvents::Notice,
+                                CycleEvents::CycleEnded>;
+
+class CycleEventListener {
+public:
+    virtual ~CycleEventListener() = default;
+    // Called on the publishing thread (the worker, or the thread that ticks
+    // the operation monitor). It must return promptly and must not publish.
+    virtual void OnCycleEvent(const CycleEvent& event) = 0;
+};
+
+// Listeners are called in the order they subscribed, without a lock held, so
+// a listener may block its publisher (a modal box does) without blocking
+// other publishers. Unsubscribe only once nothing publishes any more (the
+// worker joined, the operations stopped).
+class CycleEventChannel {
+public:
+    void Subscribe(CycleEventListener& listener) {
+        std::lock_guard lock(mutex_);
+        auto next = std::make_shared<std::vector<CycleEventListener*>>(*listeners_);
+        next->push_back(&listener);
+        listeners_ = std::move(next);
+    }
+    void Unsubscribe(CycleEventListener& listener) {
+        std::lock_guard lock(mutex_);
+        auto next = std::make_shared<std::vector<CycleEventListener*>>();
+        for (CycleEventListener* each : *listeners_)
+            if (each != &listener)
+                next->push_back(each);
+        listeners_ = std::move(next);
+    }
+    void Publish(const CycleEvent& event) const {
+        std::shared_ptr<const std::vector<CycleEventListener*>> snapshot;
+        {
+            std::lock_guard lock(mutex_);
+            snapshot = listeners_;
+        }
+        for (CycleEventListener* listener : *snapshot)
+            listener->OnCycleEvent(event);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::shared_ptr<const std::vector<CycleEventListener*>> listeners_ =
+        std::make_shared<const std::vector<CycleEventListener*>>();
+};
