@@ -35,48 +35,76 @@ bool QueryHasExactlyZThenS(const httplib::Request& request) {
 
 }  // namespace
 
-bool ParseServerFault(const std::string& text, UpdateServerOptions& options) {
-    if (text == "none") {
-        options.fault = ServerFault::None;
-    } else if (text == "stall") {
-        options.fault = ServerFault::Stall;
-    } else if (text == "truncate") {
-        options.fault = ServerFault::Truncated;
-    } else if (text == "oversize") {
-        options.fault = ServerFault::Oversized;
-    } else if (text == "html") {
-        options.fault = ServerFault::HtmlPage;
-    } else if (text == "trickle") {
-        options.fault = ServerFault::Trickle;
-    } else if (text == "junk") {
-        options.fault = ServerFault::Junk;
-    } else if (text.rfind("status=", 0) == 0) {
-        const std::string code = text.substr(7);
-        if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        const int status = std::stoi(code);
-        if (status < 400 || status > 599)
-            return false;
-        options.fault = ServerFault::ErrorStatus;
-        options.errorStatus = status;
-    } else {
+namespace {
+
+struct FaultEntry {
+    const char* name;  // what --fault takes
+    ServerFault fault;
+    const char* summary;  // what ServerFaultName says
+    const char* help;
+};
+
+// Every fault the server can play, in the order the help lists them.
+constexpr FaultEntry kFaults[] = {
+    {"none", ServerFault::None, "none", "answers the database (the default)"},
+    {"status=CODE", ServerFault::ErrorStatus, "error status", "answers HTTP status CODE (400-599) with an HTML page"},
+    {"stall", ServerFault::Stall, "stall", "sends part of the database, then nothing"},
+    {"truncate", ServerFault::Truncated, "truncated body", "announces the whole length, sends part of it and closes"},
+    {"no-length", ServerFault::NoLength, "no length",
+     "sends part of the database with neither a length nor chunking and closes"},
+    {"oversize", ServerFault::Oversized, "oversized body", "streams far more than any database"},
+    {"html", ServerFault::HtmlPage, "HTML page", "answers 200 with an HTML page"},
+    {"trickle", ServerFault::Trickle, "trickle", "sends the whole database, 64 bytes every 100 ms"},
+    {"junk", ServerFault::Junk, "junk", "answers 200 with random bytes"},
+};
+
+bool ParseErrorStatus(const std::string& code, UpdateServerOptions& options) {
+    if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
-    }
+    const int status = std::stoi(code);
+    if (status < 400 || status > 599)
+        return false;
+    options.fault = ServerFault::ErrorStatus;
+    options.errorStatus = status;
     return true;
 }
 
-const char* ServerFaultName(ServerFault fault) {
-    switch (fault) {
-    case ServerFault::None: return "none";
-    case ServerFault::ErrorStatus: return "error status";
-    case ServerFault::Stall: return "stall";
-    case ServerFault::Truncated: return "truncated body";
-    case ServerFault::Oversized: return "oversized body";
-    case ServerFault::HtmlPage: return "HTML page";
-    case ServerFault::Trickle: return "trickle";
-    case ServerFault::Junk: return "junk";
+}  // namespace
+
+bool ParseServerFault(const std::string& text, UpdateServerOptions& options) {
+    if (text.rfind("status=", 0) == 0)
+        return ParseErrorStatus(text.substr(7), options);
+    for (const FaultEntry& entry : kFaults) {
+        if (entry.fault != ServerFault::ErrorStatus && text == entry.name) {
+            options.fault = entry.fault;
+            return true;
+        }
     }
+    return false;
+}
+
+const char* ServerFaultName(ServerFault fault) {
+    for (const FaultEntry& entry : kFaults)
+        if (entry.fault == fault)
+            return entry.summary;
     return "unknown";
+}
+
+std::string ServerFaultHelp(int indent) {
+    std::string help;
+    for (const FaultEntry& entry : kFaults) {
+        std::string name = entry.name;
+        name.resize(std::max<std::size_t>(name.size() + 1, 13), ' ');
+        help += std::string(static_cast<std::size_t>(indent), ' ') + name + entry.help + "\n";
+    }
+    return help;
+}
+
+std::string ServerFaultNames() {
+    std::string names;
+    for (const FaultEntry& entry : kFaults)
+        names += (names.empty() ? "" : "|") + std::string(entry.name);
+    return names;
 }
 
 std::string JunkAnswer(std::size_t size, unsigned seed) {
@@ -153,6 +181,9 @@ struct SimUpdateServer::Impl {
         case ServerFault::Truncated:
             AnswerPartly(request, response, false);
             return;
+        case ServerFault::NoLength:
+            AnswerWithoutLength(request, response);
+            return;
         case ServerFault::Oversized:
             AnswerOversized(request, response);
             return;
@@ -196,6 +227,22 @@ struct SimUpdateServer::Impl {
                     HoldStalledAnswer();
                 return false;  // closes the connection short of the announced length
             });
+    }
+
+    // Sends the first half of the database with no length and no chunking:
+    // the end of the connection is the only end the answer has.
+    void AnswerWithoutLength(const httplib::Request& request, httplib::Response& response) {
+        auto body = std::make_shared<std::string>(provider(request.get_param_value("s"), options.records));
+        if (body->size() < 2)
+            *body = std::string(4096, 'x');
+        const std::size_t sent = body->size() / 2;
+        Report(request, 200, body->size(), "fault: no length, closed after " + std::to_string(sent) + " bytes");
+        response.set_content_provider(kTextType, [body, sent](std::size_t offset, httplib::DataSink& sink) {
+            if (offset == 0 && !sink.write(body->data(), sent))
+                return false;
+            sink.done();
+            return true;
+        });
     }
 
     // Streams repetitions of a database with no length announced until

@@ -16,6 +16,7 @@ enum class ServerFault {
     HtmlPage,     // answers 200 with an HTML page instead of a database
     Trickle,      // sends the whole database, trickleBytes every trickleInterval
     Junk,         // answers 200 with random bytes instead of a database
+    NoLength,     // sends part of the database with neither a length nor chunking, closes
 };
 
 struct UpdateServerOptions {
@@ -31,10 +32,15 @@ struct UpdateServerOptions {
     std::chrono::milliseconds trickleInterval{100};
 };
 
-// Parses "none", "status=CODE" (400 to 599), "stall", "truncate", "oversize",
-// "html", "trickle" or "junk" into `options`; false when the text is none of them.
+// Parses a fault's name (ServerFaultHelp lists them) into `options`; false
+// when the text is none of them.
 bool ParseServerFault(const std::string& text, UpdateServerOptions& options);
 const char* ServerFaultName(ServerFault fault);
+// Every fault ParseServerFault accepts, one per line, each with what it does,
+// indented by `indent` spaces.
+std::string ServerFaultHelp(int indent);
+// The names ParseServerFault accepts, separated by '|'.
+std::string ServerFaultNames();
 
 // The junk answer: `size` random bytes, the same for the same seed. Now and
 // then a NUL cuts them into "records" of any length, a few perhaps of the 13

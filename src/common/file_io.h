@@ -2,27 +2,61 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 // Whole-file reads and writes for every layer: each checks every step, and a
 // write that fails leaves nothing half written behind.
+//
+// Nothing is ever written through a symbolic link, and a device node, FIFO,
+// socket or folder standing where a file is to be written is never replaced,
+// removed or opened: such a path is refused with ELOOP (a link) or EEXIST
+// (anything else that is not a regular file). Files are created exclusively
+// (O_CREAT|O_EXCL|O_NOFOLLOW), so a link planted between the check and the
+// creation makes the creation fail instead of being followed. A regular file
+// at the path is replaced by a rename, which replaces the entry itself and
+// never writes into what it pointed to.
 
 // The system's error code of the call that just failed: errno, or EIO when
 // the call set none. Clear errno before the call.
 int LastSystemError();
 
+// 0 when `path` may be written: nothing is there, or a regular file is;
+// ELOOP, EEXIST (see above) or the system's error code otherwise.
+int CheckWriteTarget(const std::string& path);
+
+// "PATH: reason" for a write that failed with `error`, naming a refused link
+// or special file as what it is.
+std::string WriteErrorText(const std::string& path, int error);
+
+// Removes the regular file at `path`. 0 when it is gone or was never there;
+// ELOOP or EEXIST (see above) for an entry that is left alone; otherwise the
+// system's error code.
+int RemoveRegularFile(const std::string& path);
+
+// A new, empty file at `path` for writing ("wb"): a regular file already
+// there is removed first, anything else is refused. Null with `error` set on
+// failure.
+std::FILE* CreateFreshFile(const std::string& path, int& error);
+
+// Flushes the file's data and then the entry of the folder holding it to the
+// disk, so that a rename survives a power cut. 0 or the system's error code.
+int SyncFileAndFolder(const std::string& path);
+
 // How a file's bytes reach the disk: as they are, or with the platform's line
 // ends for a text file.
 enum class WriteMode { Binary, Text };
 
-// Writes `size` bytes from `data` to `path`. A file that could not be written
-// completely is removed. Returns 0 or the system's error code.
+// Writes `size` bytes from `data` to `path`, through a temporary file beside
+// it (path + ".tmp") renamed over it, so that a failure leaves the earlier
+// file (if any) untouched and no temporary file behind. Returns 0 or the
+// system's error code.
 int WriteWholeFile(const std::string& path, const void* data, std::size_t size, WriteMode mode = WriteMode::Binary);
 
-// Writes the bytes to `path` + `temporarySuffix` and renames that over
-// `path`, so that a failure leaves the earlier file (if any) untouched and no
-// temporary file behind.
+// WriteWholeFile with the temporary file `path` + `temporarySuffix`, and the
+// file and its folder flushed to the disk around the rename: for files that
+// must survive a power cut (the settings).
 bool ReplaceWholeFile(const std::string& path, const void* data, std::size_t size, const char* temporarySuffix,
                       WriteMode mode = WriteMode::Binary);
 

@@ -2,12 +2,16 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <memory>
+#include <cstring>
 #include <system_error>
+
+#include "common/file_io.h"
 
 namespace fs = std::filesystem;
 
@@ -38,52 +42,27 @@ struct BodySink {
     std::uint64_t cap = 0;
     bool overCap = false;
     bool writeFailed = false;
+    int writeError = 0;
 };
 
-// Watches the transfer against its time limits: the total time, silence,
-// and the average speed over a sliding window. The silence and speed clocks
-// start once connected; until then the connect timeout is the limit.
-struct TransferWatch {
-    struct Sample {
-        Clock::time_point time;
-        curl_off_t bytes = 0;
-    };
+// What the headers of the last answer (after any redirect) said about where
+// its body ends.
+struct AnswerFraming {
+    bool chunked = false;
+};
 
+// Watches the transfer against its time limits (TransferPace) on the steady
+// clock, and for the program's end.
+struct TransferWatch {
     CURL* curl = nullptr;
-    std::chrono::milliseconds stallLimit{0};
+    const std::atomic<bool>* abort = nullptr;
     long minimumBytesPerSecond = 0;
     std::chrono::milliseconds speedWindow{0};
     std::chrono::milliseconds totalLimit{0};
-    const std::atomic<bool>* abort = nullptr;
-
+    TransferPace pace{0, std::chrono::milliseconds(0), std::chrono::milliseconds(0)};
     Clock::time_point start = Clock::now();
     bool connected = false;
-    Clock::time_point lastGrowth = start;
-    curl_off_t lastBytes = 0;
-    // Received counts from the newest one at or before the window's start
-    // onward, a few per window.
-    std::deque<Sample> samples;
-
-    bool stalled = false;
-    bool tooSlow = false;
-    bool timedOut = false;
-
-    bool BelowSpeedFloor(Clock::time_point now, curl_off_t received) {
-        if (minimumBytesPerSecond <= 0 || speedWindow.count() <= 0)
-            return false;
-        if (!samples.empty() && received < samples.back().bytes)
-            samples.clear();  // a redirect: curl counts the new answer from 0
-        if (samples.empty() || now - samples.back().time >= speedWindow / 16)
-            samples.push_back({now, received});
-        while (samples.size() >= 2 && samples[1].time <= now - speedWindow)
-            samples.pop_front();
-        const Sample& oldest = samples.front();
-        if (now - oldest.time < speedWindow)
-            return false;  // not watched for a whole window yet
-        const auto spanMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - oldest.time).count();
-        const auto arrived = static_cast<std::uint64_t>(received - oldest.bytes);
-        return arrived * 1000u < static_cast<std::uint64_t>(minimumBytesPerSecond) * static_cast<std::uint64_t>(spanMs);
-    }
+    TransferPace::Verdict verdict = TransferPace::Verdict::Going;
 };
 
 bool HasConnected(CURL* curl) {
@@ -96,30 +75,25 @@ int WatchTransfer(void* context, curl_off_t, curl_off_t received, curl_off_t, cu
     auto& watch = *static_cast<TransferWatch*>(context);
     if (watch.abort != nullptr && watch.abort->load())
         return 1;
-    const auto now = Clock::now();
-    if (now - watch.start >= watch.totalLimit) {
-        watch.timedOut = true;
-        return 1;
-    }
-    if (!watch.connected) {
+    if (!watch.connected)
         watch.connected = HasConnected(watch.curl);
-        watch.lastGrowth = now;
-        if (watch.connected)
-            watch.samples.push_back({now, received});
-        return 0;
-    }
-    if (received != watch.lastBytes) {
-        watch.lastBytes = received;
-        watch.lastGrowth = now;
-    } else if (now - watch.lastGrowth >= watch.stallLimit) {
-        watch.stalled = true;
-        return 1;
-    }
-    if (watch.BelowSpeedFloor(now, received)) {
-        watch.tooSlow = true;
-        return 1;
-    }
-    return 0;
+    const auto sinceStart = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - watch.start);
+    watch.verdict = watch.pace.Judge(sinceStart, watch.connected, static_cast<std::uint64_t>(received));
+    return watch.verdict == TransferPace::Verdict::Going ? 0 : 1;
+}
+
+// Called for every header line of every answer, the status line first.
+std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* context) {
+    auto& framing = *static_cast<AnswerFraming*>(context);
+    const std::size_t length = size * count;
+    std::string line(data, length);
+    for (char& c : line)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (line.rfind("http/", 0) == 0)
+        framing = AnswerFraming{};  // a new answer: a redirect's headers no longer count
+    else if (line.rfind("transfer-encoding:", 0) == 0 && line.find("chunked") != std::string::npos)
+        framing.chunked = true;
+    return length;
 }
 
 // "host[:port]" of an http URL, without any user part.
@@ -138,8 +112,10 @@ std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* con
         sink.overCap = true;
         return 0;  // any short count makes curl stop with CURLE_WRITE_ERROR
     }
+    errno = 0;
     if (std::fwrite(data, 1, length, sink.file) != length) {
         sink.writeFailed = true;
+        sink.writeError = LastSystemError();
         return 0;
     }
     sink.written += length;
@@ -153,15 +129,14 @@ DownloadResult Failure(DownloadOutcome outcome, std::string detail) {
     return result;
 }
 
-// True when nothing is left at `path`: removed, or never there.
-bool RemoveIfPresent(const std::string& path) {
-    std::error_code ec;
-    fs::remove(path, ec);
-    return !ec;
+DownloadResult FileFailure(int error, const std::string& what) {
+    DownloadResult result = Failure(DownloadOutcome::FileError, WriteErrorText(what, error));
+    result.fileError = error;
+    return result;
 }
 
 void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, BodySink& sink,
-                       TransferWatch& watch, char* errorBuffer) {
+                       TransferWatch& watch, AnswerFraming& framing, char* errorBuffer) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     // Blocking on the worker thread: no signals for time-outs.
@@ -187,13 +162,15 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &ReadHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &framing);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &WatchTransfer);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
 }
 
 DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink, const TransferWatch& watch,
-                     const char* errorBuffer) {
+                                 const AnswerFraming& framing, const char* errorBuffer) {
     DownloadResult result;
     result.bytes = sink.written;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
@@ -218,13 +195,10 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
         return result;
     case CURLE_ABORTED_BY_CALLBACK:
         result.outcome = DownloadOutcome::TransferFailed;
-        if (watch.timedOut) {
+        if (watch.verdict == TransferPace::Verdict::TooLong) {
             result.outcome = DownloadOutcome::TimedOut;
             result.detail = "not finished within " + std::to_string(watch.totalLimit.count()) + " ms";
-        } else if (watch.stalled) {
-            result.outcome = DownloadOutcome::Stalled;
-            result.detail = "nothing received for " + std::to_string(watch.stallLimit.count()) + " ms";
-        } else if (watch.tooSlow) {
+        } else if (watch.verdict == TransferPace::Verdict::TooSlow) {
             result.outcome = DownloadOutcome::Stalled;
             result.detail = "fewer than " + std::to_string(watch.minimumBytesPerSecond) + " bytes/s over " +
                             std::to_string(watch.speedWindow.count()) + " ms";
@@ -242,6 +216,10 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
                                             : DownloadOutcome::TransferFailed;
         if (sink.overCap)
             result.detail = "answer larger than the size cap";
+        if (sink.writeFailed) {
+            result.fileError = sink.writeError;
+            result.detail = std::strerror(sink.writeError);
+        }
         return result;
     case CURLE_PARTIAL_FILE:
         result.outcome = DownloadOutcome::Truncated;
@@ -263,6 +241,13 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
         result.detail = "received " + std::to_string(sink.written) + " of " + std::to_string(announced) + " bytes";
         return result;
     }
+    // curl itself refuses a chunked answer that ends before its last chunk.
+    if (announced < 0 && !framing.chunked) {
+        result.outcome = DownloadOutcome::Unframed;
+        result.detail = "received " + std::to_string(sink.written) +
+                        " bytes with neither a length nor chunked framing; the answer may have been cut off";
+        return result;
+    }
     result.outcome = DownloadOutcome::Stored;
     result.detail = "stored " + std::to_string(sink.written) + " bytes";
     return result;
@@ -279,6 +264,7 @@ const char* DownloadOutcomeName(DownloadOutcome outcome) {
     case DownloadOutcome::TimedOut: return "timed out";
     case DownloadOutcome::TooLarge: return "too large";
     case DownloadOutcome::Truncated: return "truncated";
+    case DownloadOutcome::Unframed: return "no length";
     case DownloadOutcome::TransferFailed: return "transfer failed";
     case DownloadOutcome::FileError: return "file error";
     }
@@ -296,8 +282,10 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
 }
 
 DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string& destination) const {
-    if (!RemoveIfPresent(destination))
-        return Failure(DownloadOutcome::FileError, "cannot remove the old " + destination);
+    // An earlier file can never pass for this answer; a link or anything but
+    // a regular file in its place is left alone and refused.
+    if (const int error = RemoveRegularFile(destination); error != 0)
+        return FileFailure(error, destination);
 
     const std::string temporary = TemporaryPathFor(destination);
     if (!CurlReady())
@@ -306,35 +294,62 @@ DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string
     if (!curl)
         return Failure(DownloadOutcome::TransferFailed, "HTTP client initialisation failed");
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(temporary.c_str(), "wb"));
+    int createError = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(CreateFreshFile(temporary, createError));
     if (!file)
-        return Failure(DownloadOutcome::FileError, "cannot create " + temporary);
+        return FileFailure(createError, temporary);
 
     BodySink sink;
     sink.file = file.get();
     sink.cap = maxBytes;
     TransferWatch watch;
     watch.curl = curl.get();
-    watch.stallLimit = stallTimeout;
     watch.minimumBytesPerSecond = lowSpeedBytesPerSecond;
     watch.speedWindow = lowSpeedTime;
     watch.totalLimit = totalTimeout;
+    watch.pace = TransferPace(lowSpeedBytesPerSecond, lowSpeedTime, totalTimeout);
     watch.abort = abort;
+    AnswerFraming framing;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    ConfigureTransfer(curl.get(), *this, url, sink, watch, errorBuffer);
+    ConfigureTransfer(curl.get(), *this, url, sink, watch, framing, errorBuffer);
     const CURLcode code = curl_easy_perform(curl.get());
-    DownloadResult result = OutcomeOfTransfer(curl.get(), code, sink, watch, errorBuffer);
+    DownloadResult result = OutcomeOfTransfer(curl.get(), code, sink, watch, framing, errorBuffer);
 
+    errno = 0;
     if (std::fclose(file.release()) != 0 && result.Stored())
-        result = Failure(DownloadOutcome::FileError, "cannot write " + temporary);
+        result = FileFailure(LastSystemError(), temporary);
     if (result.Stored()) {
-        std::error_code ec;
-        fs::rename(temporary, destination, ec);
-        if (!ec)
+        errno = 0;
+        if (std::rename(temporary.c_str(), destination.c_str()) == 0)
             return result;
-        result.outcome = DownloadOutcome::FileError;
-        result.detail = "cannot rename " + temporary + " to " + destination + ": " + ec.message();
+        result = FileFailure(LastSystemError(), destination);
     }
-    RemoveIfPresent(temporary);
+    RemoveRegularFile(temporary);
     return result;
+}
+
+TransferPace::TransferPace(long minimumBytesPerSecond, std::chrono::milliseconds window,
+                           std::chrono::milliseconds totalLimit)
+    : minimumBytesPerSecond_(minimumBytesPerSecond), window_(window), totalLimit_(totalLimit) {}
+
+TransferPace::Verdict TransferPace::Judge(std::chrono::milliseconds sinceStart, bool connected,
+                                          std::uint64_t received) {
+    if (sinceStart >= totalLimit_)
+        return Verdict::TooLong;
+    if (!connected || minimumBytesPerSecond_ <= 0 || window_.count() <= 0)
+        return Verdict::Going;
+    if (!samples_.empty() && received < samples_.back().bytes)
+        samples_.clear();  // a redirect: curl counts the new answer from 0
+    if (samples_.empty() || sinceStart - samples_.back().time >= window_ / 16)
+        samples_.push_back({sinceStart, received});
+    while (samples_.size() >= 2 && samples_[1].time <= sinceStart - window_)
+        samples_.erase(samples_.begin());
+    const Sample& oldest = samples_.front();
+    const auto span = sinceStart - oldest.time;
+    if (span < window_)
+        return Verdict::Going;  // not watched for a whole window yet
+    const std::uint64_t arrived = received - oldest.bytes;
+    const bool tooSlow = arrived * 1000u < static_cast<std::uint64_t>(minimumBytesPerSecond_) *
+                                               static_cast<std::uint64_t>(span.count());
+    return tooSlow ? Verdict::TooSlow : Verdict::Going;
 }

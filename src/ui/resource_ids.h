@@ -28,6 +28,11 @@ inline constexpr int DownloadCauseTimedOut = 121;
 inline constexpr int DownloadCauseTruncated = 122;
 inline constexpr int DownloadCauseTooLarge = 123;
 inline constexpr int DownloadCauseTransferFailed = 124;
+inline constexpr int DownloadCauseNoLength = 125;       // neither a length nor chunked framing
+inline constexpr int DownloadCauseDiskFull = 126;       // %1: the folder on the full disk
+inline constexpr int DownloadCauseNotWritable = 127;    // %1: the folder that may not be written
+// %1: the settings file; told once per run.
+inline constexpr int SettingsNotSavedText = 129;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

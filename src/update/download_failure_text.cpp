@@ -1,5 +1,7 @@
 #include "update/download_failure_text.h"
 
+#include <cerrno>
+
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 
@@ -14,6 +16,19 @@ std::string WithValue(const Resources& resources, int stringId, const std::strin
     return text;
 }
 
+// A full disk or a folder that may not be written is named as such; the
+// general "could not write" covers the rest.
+int FileCause(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT: return ResourceId::DownloadCauseDiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS: return ResourceId::DownloadCauseNotWritable;
+    default: return ResourceId::DownloadCauseFolder;
+    }
+}
+
 }  // namespace
 
 std::string DownloadFailureLine(const Resources& resources, const DownloadResult& download) {
@@ -22,11 +37,12 @@ std::string DownloadFailureLine(const Resources& resources, const DownloadResult
     case DownloadOutcome::Stored: return {};
     case DownloadOutcome::HttpError:
         return WithValue(resources, DownloadCauseHttpStatus, std::to_string(download.httpStatus));
-    case DownloadOutcome::FileError: return WithValue(resources, DownloadCauseFolder, download.folder);
+    case DownloadOutcome::FileError: return WithValue(resources, FileCause(download.fileError), download.folder);
     case DownloadOutcome::NotConnected: return WithValue(resources, DownloadCauseNoConnection, download.host);
     case DownloadOutcome::Stalled:
     case DownloadOutcome::TimedOut: return resources.String(DownloadCauseTimedOut);
     case DownloadOutcome::Truncated: return resources.String(DownloadCauseTruncated);
+    case DownloadOutcome::Unframed: return resources.String(DownloadCauseNoLength);
     case DownloadOutcome::TooLarge: return resources.String(DownloadCauseTooLarge);
     case DownloadOutcome::TransferFailed: return resources.String(DownloadCauseTransferFailed);
     }

@@ -54,7 +54,6 @@ protected:
         fs::create_directories(folder_);
         std::ofstream(Destination()) << "stale";
         client_.connectTimeout = 2000ms;
-        client_.stallTimeout = 2000ms;
     }
     void TearDown() override { fs::remove_all(folder_); }
     std::string Destination() const { return (folder_ / "tesselDB.txt").string(); }

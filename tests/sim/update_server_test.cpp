@@ -6,6 +6,8 @@
 #include <cctype>
 #include <chrono>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,4 +194,14 @@ TEST(SimUpdateServer, ParsesFaultNames) {
     EXPECT_EQ(options.errorStatus, 404);
     for (const char* bad : {"", "status=", "status=200", "status=600", "status=4x4", "slow"})
         EXPECT_FALSE(ParseServerFault(bad, options)) << bad;
+    // The help names every fault that is accepted, each a different one.
+    std::stringstream names(ServerFaultNames());
+    std::set<ServerFault> faults;
+    for (std::string name; std::getline(names, name, '|');) {
+        const std::string given = name == "status=CODE" ? "status=503" : name;
+        EXPECT_TRUE(ParseServerFault(given, options)) << name;
+        faults.insert(options.fault);
+        EXPECT_NE(ServerFaultHelp(0).find(name + " "), std::string::npos) << name;
+    }
+    EXPECT_EQ(faults.size(), 9u);
 }

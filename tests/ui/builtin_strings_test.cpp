@@ -37,8 +37,9 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
                                 WorkingFilesErrorText, ConfirmCloseWhileWriting,
                                 DownloadCauseHttpStatus, DownloadCauseFolder, DownloadCauseNoConnection,
                                 DownloadCauseTimedOut, DownloadCauseTruncated, DownloadCauseTooLarge,
-                                DownloadCauseTransferFailed};
-    ASSERT_EQ(used.size(), 21u);
+                                DownloadCauseTransferFailed, DownloadCauseNoLength, DownloadCauseDiskFull,
+                                DownloadCauseNotWritable, SettingsNotSavedText};
+    ASSERT_EQ(used.size(), 25u);
     std::set<std::string> texts;
     for (int id : used) {
         const std::string text = resources.String(id);
@@ -54,7 +55,7 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
         ++strings;
         EXPECT_TRUE(used.count(id)) << "unused string " << id;
     }
-    EXPECT_EQ(strings, 21);
+    EXPECT_EQ(strings, 25);
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {

@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -45,7 +47,6 @@ protected:
         device.ServerHost = host;
         HttpDownload client;
         client.connectTimeout = 2000ms;
-        client.stallTimeout = 1000ms;
         client.lowSpeedTime = 2s;
         return DownloadDatabaseWith(device, client);
     }
@@ -98,6 +99,24 @@ TEST_F(DownloadFailureLineTest, NamesTheFolderThatCannotBeWritten) {
     EXPECT_EQ(DownloadFailureLine(resources_, result), "Could not write " + blocked.string() + ".");
 }
 
+// A full disk or a folder that may not be written is not a network fault:
+// the line says which it is, with the folder.
+TEST_F(DownloadFailureLineTest, NamesAFullDiskAndAFolderThatMayNotBeWritten) {
+    DownloadResult result;
+    result.outcome = DownloadOutcome::FileError;
+    result.folder = "/home/u/.local/share/orvo-updater";
+    const std::pair<int, const char*> cases[] = {
+        {ENOSPC, "The disk holding /home/u/.local/share/orvo-updater is full."},
+        {EROFS, "The folder /home/u/.local/share/orvo-updater may not be written."},
+        {EACCES, "The folder /home/u/.local/share/orvo-updater may not be written."},
+        {EIO, "Could not write /home/u/.local/share/orvo-updater."},
+    };
+    for (const auto& [error, line] : cases) {
+        result.fileError = error;
+        EXPECT_EQ(DownloadFailureLine(resources_, result), line) << error;
+    }
+}
+
 TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
     const DownloadResult stalled = DownloadFrom(Fault(ServerFault::Stall));
     ASSERT_EQ(stalled.outcome, DownloadOutcome::Stalled) << stalled.detail;
@@ -122,14 +141,14 @@ TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
 TEST_F(DownloadFailureLineTest, EachCauseHasALineOfItsOwn) {
     std::set<std::string> lines;
     for (const auto& options : {Fault(ServerFault::ErrorStatus, 404), Fault(ServerFault::Truncated),
-                                Fault(ServerFault::Stall)}) {
+                                Fault(ServerFault::Stall), Fault(ServerFault::NoLength)}) {
         const std::string line = DownloadFailureLine(resources_, DownloadFrom(options));
         EXPECT_FALSE(line.empty());
         EXPECT_EQ(line.find('\n'), std::string::npos) << line;
         EXPECT_EQ(line.find("%1"), std::string::npos) << line;
         lines.insert(line);
     }
-    EXPECT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines.size(), 4u);
 
     const DownloadResult stored = DownloadFrom(UpdateServerOptions{});
     ASSERT_TRUE(stored.Stored()) << stored.detail;

@@ -69,15 +69,13 @@ int RunServer(const std::vector<std::string>& arguments) {
 }
 
 const CommandRegistration registration{
-    "server", "[--port N] [--records N] [--fault none|status=CODE|stall|truncate|oversize|html] [--seconds N]",
+    "server", "[--port N] [--records N] [--fault " + ServerFaultNames() + "] [--seconds N]",
     "run the simulated update server on 127.0.0.1 (port 0: any free port) and print each request", &RunServer,
     "  --port N               the port (default 0: any free port; the first line names it)\n"
     "  --records N            records in each answered database (default 1000, at most 10000000)\n"
-    "  --fault FAULT          none (default); status=CODE answers that HTTP status (400-599);\n"
-    "                         stall sends part of the database, then nothing; truncate announces the\n"
-    "                         whole length and closes early; oversize streams far more than any\n"
-    "                         database; html answers an HTML page\n"
-    "  --seconds N            stop after N seconds (default 0: run until interrupted)",
+    "  --fault FAULT          how the server misbehaves, one of:\n" +
+        ServerFaultHelp(25) +
+        "  --seconds N            stop after N seconds (default 0: run until interrupted)",
     "orvo-sim server --port 0 --records 20000 --seconds 60"};
 
 }  // namespace

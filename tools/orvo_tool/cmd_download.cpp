@@ -34,11 +34,13 @@ int RunDownload(const std::vector<std::string>& arguments) {
 
     std::printf("GET %s\n", DownloadUrl(device.ServerHost, device.BuildDownloadQuery()).c_str());
     const DownloadResult result = DownloadDatabaseWith(device, HttpDownload{});
-    std::printf("%s: %s\n", DownloadOutcomeName(result.outcome), result.detail.c_str());
-
     std::error_code ec;
-    if (!result.Stored() || !std::filesystem::is_regular_file(target, ec))
+    if (!result.Stored() || !std::filesystem::is_regular_file(target, ec)) {
+        std::fprintf(stderr, "%s%s: %s\n", CommandPrefix().c_str(), DownloadOutcomeName(result.outcome),
+                     result.detail.c_str());
         return ExitFailure;
+    }
+    std::printf("%s: %s\n", DownloadOutcomeName(result.outcome), result.detail.c_str());
     std::printf("%s\n", target.c_str());
     return ExitSuccess;
 }
@@ -48,7 +50,8 @@ const CommandRegistration registration{"download", "SERIAL --host HOST[:PORT] --
                                        &RunDownload,
                                        "  --host HOST[:PORT]     the update server (plain http)\n"
                                        "  --folder DIR           an existing folder for tesselDB.txt\n"
-                                       "Exit code 1 when the download did not store a database.",
+                                       "Exit code 1, with the reason on stderr, when the download did not store a database: an\n"
+                                       "answer with neither a length nor chunked framing is refused (it may be cut off).",
                                        "orvo-tool download 1234567 --host 127.0.0.1:8080 --folder work"};
 
 }  // namespace
