@@ -1,5 +1,7 @@
 #include "common/working_files.h"
 
+#include "common/file_io.h"
+
 #include <cstdio>
 
 std::string BufferFileName(int index) {
@@ -11,5 +13,5 @@ std::string BufferFileName(int index) {
 void DeleteWorkingFiles(const std::string& programFolder) {
     const std::string base = programFolder + WorkingFile::DatabaseBase;
     for (const char* ext : {WorkingFile::TextExt, WorkingFile::BinExt, WorkingFile::DfuExt})
-        std::remove((base + ext).c_str());
+        RemoveRegularFile(base + ext);  // never a link or device someone put there
 }

@@ -1,7 +1,10 @@
 #include "database/buffered_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "common/file_io.h"
 
 namespace {
 constexpr std::size_t kBlockSize = 64 * 1024;
@@ -62,9 +65,12 @@ BufferedFileWriter::~BufferedFileWriter() { Close(); }
 
 bool BufferedFileWriter::Create(const std::string& path) {
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
+    int error = 0;
+    file_ = CreateFreshFile(path, error);
     if (file_ != nullptr)
         std::setvbuf(file_, nullptr, _IONBF, 0);
+    else if (error_ == 0)
+        error_ = error;
     failed_ = false;
     next_ = buffer_.get();
     return file_ != nullptr;
@@ -75,8 +81,15 @@ void BufferedFileWriter::Flush() {
     next_ = buffer_.get();
     if (pending == 0 || failed_)
         return;
+    errno = 0;
     if (file_ == nullptr || std::fwrite(buffer_.get(), 1, pending, file_) != pending)
-        failed_ = true;
+        Fail();
+}
+
+void BufferedFileWriter::Fail() {
+    failed_ = true;
+    if (error_ == 0)
+        error_ = LastSystemError();
 }
 
 void BufferedFileWriter::Write(const std::uint8_t* data, std::size_t size) {
@@ -96,7 +109,10 @@ bool BufferedFileWriter::Close() {
         return !failed_;
     Flush();
     // fclose flushes stdio's own buffer: its failure is a lost write too.
+    errno = 0;
     const bool closed = std::fclose(file_) == 0;
+    if (!closed && error_ == 0)
+        error_ = LastSystemError();
     file_ = nullptr;
     const bool ok = closed && !failed_;
     failed_ = false;

@@ -52,7 +52,8 @@ public:
     BufferedFileWriter(const BufferedFileWriter&) = delete;
     BufferedFileWriter& operator=(const BufferedFileWriter&) = delete;
 
-    // Creates `path` empty for writing raw bytes; false when it cannot.
+    // Creates `path` empty for writing raw bytes (never through a link, see
+    // CreateFreshFile); false when it cannot.
     bool Create(const std::string& path);
 
     void Put(std::uint8_t byte) {
@@ -65,12 +66,17 @@ public:
     // Writes what is buffered and closes the file; false when any write or the
     // close failed. The caller removes the file then: it is incomplete.
     bool Close();
+    // The system's error code of the first failed Create, write or close
+    // since the object was made (ENOSPC for a full disk); 0 when none.
+    int Error() const { return error_; }
 
 private:
     void Flush();
+    void Fail();
 
     std::FILE* file_ = nullptr;
     bool failed_ = false;
+    int error_ = 0;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint8_t* next_ = nullptr;
     std::uint8_t* limit_ = nullptr;

@@ -1,3 +1,4 @@
+#include "common/file_io.h"
 #include "database/database_conversion.h"
 
 #include <array>
@@ -52,6 +53,7 @@ DatabaseConversion::SplitOutcome DatabaseConversion::SplitDatabaseText(std::FILE
 
     for (int index = 1; index <= BufferFileLimit; ++index) {
         if (!buffer.Create(BufferPath(index))) {
+            fileError_ = buffer.Error();
             DeleteBufferFiles();
             return SplitOutcome::BufferFileUnavailable;
         }
@@ -73,6 +75,7 @@ DatabaseConversion::SplitOutcome DatabaseConversion::SplitDatabaseText(std::FILE
             }
         }
         if (!buffer.Close()) {
+            fileError_ = buffer.Error();
             DeleteBufferFiles();
             return SplitOutcome::BufferFileUnavailable;
         }
@@ -123,6 +126,7 @@ std::string DatabaseConversion::SortDatabaseRecords(const std::string& base) {
     const std::string binPath = base + WorkingFile::BinExt;
     BufferedFileWriter output;
     if (!output.Create(binPath)) {
+        fileError_ = output.Error();
         DeleteBufferFiles();
         return ConversionResult::BinFileOpenError;
     }
@@ -134,8 +138,9 @@ std::string DatabaseConversion::SortDatabaseRecords(const std::string& base) {
     const bool written = output.Close();
     DeleteBufferFiles();
     if (!written) {
+        fileError_ = output.Error();
         // A truncated table must never reach the device.
-        std::remove(binPath.c_str());
+        RemoveRegularFile(binPath);
         return ConversionResult::BinFileOpenError;
     }
     return ConversionResult::Success;
@@ -146,6 +151,6 @@ void DatabaseConversion::DeleteBufferFiles() {
     // Every name, not only those made by this run: none may outlive a
     // conversion, and one left by an interrupted run goes too.
     for (int index = 1; index <= BufferFileLimit; ++index)
-        std::remove(BufferPath(index).c_str());
+        RemoveRegularFile(BufferPath(index));
     buffersCreated_ = 0;
 }

@@ -56,6 +56,9 @@ public:
     void DeleteBufferFiles();
 
     int BufferFilesCreated() const { return buffersCreated_; }
+    // The system's error code of the first file the conversion could not
+    // write; 0 when none.
+    int FileError() const { return fileError_; }
     // NUL-terminated records the first pass took from the text, valid or not.
     std::uint32_t TextRecordCount() const { return textRecords_; }
     // Valid records the second pass read.
@@ -76,6 +79,7 @@ private:
 
     std::string programFolder_;
     int buffersCreated_ = 0;
+    int fileError_ = 0;
     std::uint32_t textRecords_ = 0;
     std::uint32_t recordCount_ = 0;
     std::size_t listsMade_ = 0;

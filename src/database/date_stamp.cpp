@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/file_io.h"
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
 #include "common/working_files.h"
@@ -34,14 +35,7 @@ bool LocalToday(std::tm& today) {
 
 // Writes the date file completely or not at all.
 bool WriteDateFile(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok)
-        std::remove(path.c_str());
-    return ok;
+    return WriteWholeFile(path, bytes.data(), bytes.size()) == 0;
 }
 
 }  // namespace
@@ -63,7 +57,7 @@ bool CDfuDevice::WriteDateStamp() {
     // device: a stale "Date.dfu" of an earlier run might otherwise go in.
     const bool written = made && UpgradeDevice(base);
 
-    std::remove(binPath.c_str());
-    std::remove(dfuPath.c_str());
+    RemoveRegularFile(binPath);
+    RemoveRegularFile(dfuPath);
     return written;
 }

@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "common/file_io.h"
 #include "database/database_conversion.h"
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
@@ -9,28 +10,31 @@ std::string CDfuDevice::PrepareDatabase(const std::string& base) {
     const std::string binPath = base + WorkingFile::BinExt;
     const std::string dfuPath = base + WorkingFile::DfuExt;
     // Files of an earlier run must never be taken for this run's results.
-    std::remove(binPath.c_str());
-    std::remove(dfuPath.c_str());
+    RemoveRegularFile(binPath);
+    RemoveRegularFile(dfuPath);
 
     std::FILE* text = std::fopen((base + WorkingFile::TextExt).c_str(), "rb");
     if (text == nullptr)
         return ConversionResult::DbFileOpenError;
 
+    PrepareFileError = 0;
     DatabaseConversion conversion(ProgramFolder);
     const auto split = conversion.SplitDatabaseText(text);
     std::fclose(text);  // only read from: its close cannot lose data
+    PrepareFileError = conversion.FileError();
     if (split == DatabaseConversion::SplitOutcome::TextUnreadable)
         return ConversionResult::DbFileOpenError;
     if (split == DatabaseConversion::SplitOutcome::BufferFileUnavailable)
         return ConversionResult::BinFileOpenError;
 
     const std::string sorted = conversion.SortDatabaseRecords(base);
+    PrepareFileError = conversion.FileError();
     if (sorted != ConversionResult::Success)
         return sorted;
     // Junk that happens to hold a few 13-character records must never
     // replace the database on the device.
     if (!conversion.LooksLikeDatabase()) {
-        std::remove(binPath.c_str());
+        RemoveRegularFile(binPath);
         return ConversionResult::NoRecords;
     }
 
@@ -40,7 +44,7 @@ std::string CDfuDevice::PrepareDatabase(const std::string& base) {
     const bool built = BuildImage(DfuPreparation::AlternateSetting);
     const bool written = WriteDfuFile(dfuPath);
     if (!registered || !built || !written) {
-        std::remove(dfuPath.c_str());
+        RemoveRegularFile(dfuPath);
         return ConversionResult::DfuFileError;
     }
     return base;

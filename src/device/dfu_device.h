@@ -130,6 +130,9 @@ public:
 
     // --- conversion (database/database_conversion.cpp)
     std::string PrepareDatabase(const std::string& base);
+    // Why the last PrepareDatabase could not write a file: the system's error
+    // code (ENOSPC, EACCES, ...), 0 when it wrote all it had to.
+    int PrepareFileError = 0;
 
     // --- DFU file preparation (database/dfu_preparation.cpp)
     void AddElementFile(const std::string& fileName, std::uint32_t address);

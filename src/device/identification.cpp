@@ -52,8 +52,8 @@ int CDfuDevice::ConnectTest() {
     if (read)
         read = UploadFromDevice(dfuPath);
 
-    std::remove(binPath.c_str());
-    std::remove(dfuPath.c_str());
+    RemoveRegularFile(binPath);
+    RemoveRegularFile(dfuPath);
     if (!read) {
         DeviceSerial.Clear();
         DeviceIdText.Clear();

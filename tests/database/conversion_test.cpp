@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
+#include "support/scratch_files.h"
 #include "conversion_fixture.h"
 #include "database/database_conversion.h"
 #include "database_generator.h"
@@ -146,11 +148,35 @@ TEST_F(Conversion, BufferFileThatCannotBeCreatedEndsTheFirstPass) {
 }
 
 TEST_F(Conversion, FullDiskWhileSplittingRemovesEveryBufferFile) {
-    std::filesystem::create_symlink("/dev/full", folder.Path() + "FileBuffer02");
     DatabaseGeneratorOptions options;
     options.records = 6000;  // reaches the second buffer file
-    EXPECT_EQ(ConvertText(folder, GenerateDatabaseText(options)).result, "split failed");
-    EXPECT_FALSE(FileExists(folder.Base() + ".bin"));
+    WriteFileBytes(folder.Base() + ".txt", GenerateDatabaseText(options));
+    std::FILE* text = std::fopen((folder.Base() + ".txt").c_str(), "rb");
+    ASSERT_NE(text, nullptr);
+    DatabaseConversion conversion(folder.Path());
+    {
+        const FileSizeLimit full(60000);  // a whole buffer file holds 70,028 bytes
+        EXPECT_EQ(conversion.SplitDatabaseText(text), DatabaseConversion::SplitOutcome::BufferFileUnavailable);
+    }
+    std::fclose(text);
+    EXPECT_EQ(conversion.FileError(), EFBIG);
+    EXPECT_TRUE(BufferFilesIn(folder.Path()).empty());
+}
+
+// A link someone put where a working file goes is neither written through
+// nor removed.
+TEST_F(Conversion, LinksInPlaceOfWorkingFilesAreRefusedAndLeftAlone) {
+    WriteFileBytes(folder.Path() + "victim", "keep");
+    DatabaseGeneratorOptions options;
+    options.records = 6000;
+    for (const std::string& name : {std::string("FileBuffer02"), std::string("tesselDB.bin")}) {
+        std::filesystem::create_symlink(folder.Path() + "victim", folder.Path() + name);
+        const ProductRun run = ConvertText(folder, GenerateDatabaseText(options));
+        EXPECT_NE(run.result, "SUCCESS") << name;
+        EXPECT_TRUE(std::filesystem::is_symlink(folder.Path() + name)) << name;
+        EXPECT_EQ(ReadFileBytes(folder.Path() + "victim"), "keep") << name;
+        std::filesystem::remove(folder.Path() + name);
+    }
 }
 
 TEST_F(Conversion, UnreadableTextIsNotTakenForItsEnd) {
@@ -172,10 +198,13 @@ TEST_F(Conversion, PackedFileThatCannotBeCreatedGivesBinError) {
 }
 
 TEST_F(Conversion, FullDiskWhileWritingThePackedFileLeavesNoPartialFile) {
-    std::filesystem::create_symlink("/dev/full", folder.Base() + ".bin");
     DatabaseGeneratorOptions options;
-    options.records = 100;
-    const ProductRun run = ConvertText(folder, GenerateDatabaseText(options));
+    options.records = 100;  // 1,400 bytes of buffer file, 1,405 of packed file
+    ProductRun run;
+    {
+        const FileSizeLimit full(1402);
+        run = ConvertText(folder, GenerateDatabaseText(options));
+    }
     EXPECT_EQ(run.result, "BIN FILE OPEN ERROR");
     EXPECT_FALSE(run.packedExists);
 }

@@ -36,10 +36,6 @@ ToolRun RunTool(const std::string& arguments) {
 
 class OrvoToolTransport : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!std::filesystem::exists(std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool"))
-            GTEST_SKIP() << "orvo-tool not built";
-    }
     ScratchFolder folder_{"tool_transport"};
 };
 
@@ -77,6 +73,18 @@ TEST_F(OrvoToolTransport, DevicesListsTheVirtualOrvoAndReadOutsideTheMapFails) {
     const auto outside = RunTool("read 0x00800000 16 --out " + folder_.File("x.bin") + " --virtual");
     EXPECT_EQ(outside.code, 1);
     EXPECT_NE(outside.output.find("outside the device's memory map"), std::string::npos) << outside.output;
+    // Writing there is told the same way, in one line, before anything is erased.
+    DfuHandle image = MakeImage({{0x00800000, PatternBytes(64, 3)}});
+    DfuHandle file = 0;
+    const std::string dfu = folder_.File("outside.dfu");
+    ASSERT_EQ(STDFUFILES_CreateNewDFUFile(dfu.c_str(), &file, 0, 0, 0), STDFU_NOERROR);
+    ASSERT_EQ(STDFUFILES_AppendImageToDFUFile(file, image), STDFU_NOERROR);
+    ASSERT_EQ(STDFUFILES_CloseDFUFile(file), STDFU_NOERROR);
+    STDFUFILES_DestroyImage(&image);
+    const auto write = RunTool("write " + dfu + " --virtual");
+    EXPECT_EQ(write.code, 1);
+    EXPECT_EQ(write.output, "orvo-tool write: " + dfu + ": the element at 0x00800000-0x0080003F lies outside the "
+                            "device's memory map\n");
     EXPECT_EQ(RunTool("read 0x0 --out x --virtual").code, 2);
     EXPECT_EQ(RunTool("write --virtual").code, 2);
 }

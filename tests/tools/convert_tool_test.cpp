@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
+
+#include <memory>
 
 #include <cstdio>
 #include <cstring>
@@ -50,6 +53,32 @@ TEST(ConvertTool, FailureResultsExitNonZero) {
 
     EXPECT_EQ(RunTool("orvo-tool", "convert").exitCode, 2);
     EXPECT_EQ(RunTool("orvo-sim", "gen-db --records lots -o x").exitCode, 2);
+}
+
+// A disk that fills up during the conversion is named on stderr. Where a
+// small file system can be mounted it is a real full disk; elsewhere a file
+// size limit makes the writes fail, and the reason is still told.
+TEST(ConvertTool, FullDiskIsToldOnStderr) {
+    ScratchFolder folder("convert_tool_full");
+    const std::string disk = folder.File("disk");
+    std::filesystem::create_directory(disk);
+    const bool mounted = ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") == 0;
+    const std::string base = disk + "/tesselDB";
+    ASSERT_EQ(RunTool("orvo-sim", "gen-db --records 3000 -o '" + folder.File("text.txt") + "'").exitCode, 0);
+    std::filesystem::copy_file(folder.File("text.txt"), base + ".txt");  // 42 KB: its buffer copy does not fit
+    ToolRun run;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (!mounted)
+            limit = std::make_unique<FileSizeLimit>(4096);
+        run = RunProgram("orvo-tool", "convert '" + base + "'", "2>&1 >/dev/null");
+    }
+    if (mounted)
+        ::umount(disk.c_str());
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    const std::string reason = mounted ? "orvo-tool convert: the disk holding " + disk + " is full: "
+                                       : "orvo-tool convert: could not write the buffer files, ";
+    EXPECT_EQ(run.output.rfind(reason, 0), 0u) << run.output;
 }
 
 TEST(ConvertTool, SaysHowManyRecordsItIgnoredAndSkipped) {

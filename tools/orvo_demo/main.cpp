@@ -6,9 +6,9 @@
 #include <string>
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTimer>
 
+#include "tool_support/private_folder.h"
 #include "app/application.h"
 #include "app/main_frame.h"
 #include "app/main_view.h"
@@ -159,7 +159,8 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
 // when it leaves: a file it could not load would be overwritten with an
 // erased flash, and a FIFO would hold the program.
 bool UsableFlashFile(const std::string& path, std::string& error) {
-    if (!CheckRegularFile(path, true, error))
+    // Where the flash is kept after the run: refused at the start, not after it.
+    if (!CheckRegularFile(path, true, error) || !CheckOutputFile(path, error))
         return false;
     std::error_code missing;
     const auto size = std::filesystem::file_size(path, missing);
@@ -180,9 +181,9 @@ bool HasDisplay() {
 // The demo's working files go to a folder of their own, with the picture and
 // the language libraries beside them, so a run never leaves files next to
 // the programs.
-std::string PrepareProgramFolder(const QTemporaryDir& folder, const std::string& realProgramFolder) {
+std::string PrepareProgramFolder(const PrivateTempFolder& folder, const std::string& realProgramFolder) {
     namespace fs = std::filesystem;
-    const fs::path target(folder.path().toStdString());
+    const fs::path target(folder.Path());
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(realProgramFolder.empty() ? "." : realProgramFolder, ec)) {
         const std::string name = entry.path().filename().string();
@@ -240,9 +241,10 @@ int main(int argc, char** argv) {
         bench->KeepFlashIn(options.flash);
     bench->SetNextFault(options.fault);
 
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        std::fprintf(stderr, "orvo-demo: cannot create a working folder\n");
+    PrivateTempFolder folder;
+    std::string folderError;
+    if (!folder.Create("orvo-demo", folderError)) {
+        std::fprintf(stderr, "orvo-demo: %s\n", folderError.c_str());
         return 1;
     }
     const std::string realFolder = ProgramFolderOf(ResolveProgramPath(argc > 0 ? argv[0] : ""));

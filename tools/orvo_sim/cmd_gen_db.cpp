@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/file_io.h"
 #include "tool_support/command_registry.h"
 #include "database_generator.h"
 
@@ -41,16 +42,8 @@ int RunGenDb(const std::vector<std::string>& arguments) {
     options.records = static_cast<std::size_t>(count);
 
     const std::string text = GenerateDatabaseText(options);
-    std::FILE* file = std::fopen(output.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "%scannot create %s: %s\n", CommandPrefix().c_str(), output.c_str(),
-                     std::strerror(errno));
-        return ExitFailure;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "%scannot write %s\n", CommandPrefix().c_str(), output.c_str());
-        std::remove(output.c_str());
+    if (const int written = WriteWholeFile(output, text.data(), text.size()); written != 0) {
+        std::fprintf(stderr, "%scannot write %s\n", CommandPrefix().c_str(), WriteErrorText(output, written).c_str());
         return ExitFailure;
     }
     std::printf("%llu records, %zu bytes written to %s\n", static_cast<unsigned long long>(count), text.size(),

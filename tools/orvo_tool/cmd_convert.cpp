@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -57,6 +59,19 @@ void ReportRecords(const std::string& textPath, std::uint64_t packed) {
         std::fprintf(stderr, "%s%s skipped as invalid\n", CommandPrefix().c_str(), Records(read - packed).c_str());
 }
 
+// A full disk or a folder that may not be written, named as such.
+std::string WhyNotWritten(const std::string& base, int error) {
+    std::string folder = std::filesystem::path(base).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    const std::string files = "the buffer files, " + base + ".bin or " + base + ".dfu";
+    if (error == ENOSPC || error == EDQUOT)
+        return "the disk holding " + folder + " is full: could not write " + files;
+    if (error == EACCES || error == EPERM || error == EROFS)
+        return folder + " may not be written: could not write " + files;
+    return "could not write " + files + (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
+}
+
 int RunConvert(const std::vector<std::string>& args) {
     if (args.empty() || args[0].empty())
         return UsageError("a BASE is needed");
@@ -80,6 +95,10 @@ int RunConvert(const std::vector<std::string>& args) {
 
     const std::string result = device.PrepareDatabase(base);
     std::printf("%s\n", result.c_str());
+    if (result == ConversionResult::BinFileOpenError || result == ConversionResult::DfuFileError) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), WhyNotWritten(base, device.PrepareFileError).c_str());
+        return ExitFailure;
+    }
     if (result != base) {
         if (result.empty()) {
             std::fprintf(stderr, "%sno valid record in %s\n", CommandPrefix().c_str(), textPath.c_str());

@@ -1,10 +1,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
+#include "common/file_io.h"
 #include "tool_support/command_registry.h"
+#include "tool_support/input_file.h"
 #include "dfu_runner.h"
 #include "usb_session.h"
 
@@ -49,6 +50,10 @@ int RunRead(const std::vector<std::string>& arguments) {
     constexpr std::uint32_t kMaxRead = 64u * 1024 * 1024;
     if (length > kMaxRead)
         return UsageError("LEN may be at most " + std::to_string(kMaxRead) + " bytes");
+    if (!CheckOutputFile(out, error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        return ExitFailure;
+    }
     if (!picked) {
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
         return ExitFailure;
@@ -59,11 +64,8 @@ int RunRead(const std::vector<std::string>& arguments) {
         std::fprintf(stderr, "%s%s: %s\n", CommandPrefix().c_str(), path.c_str(), DescribeResult(result).c_str());
         return ExitFailure;
     }
-    std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    file.close();
-    if (!file) {
-        std::fprintf(stderr, "%scannot write %s\n", CommandPrefix().c_str(), out.c_str());
+    if (const int written = WriteWholeFile(out, data.data(), data.size()); written != 0) {
+        std::fprintf(stderr, "%scannot write %s\n", CommandPrefix().c_str(), WriteErrorText(out, written).c_str());
         return ExitFailure;
     }
     if (!session.Finish(error)) {

@@ -7,11 +7,12 @@
 #include "console_ui.h"
 #include "device/dfu_device.h"
 #include "common/cycle_signals.h"
+#include "tool_support/private_folder.h"
 #include "usb_session.h"
 
 // What a command needs to run the updater's own device operations from a
 // terminal: the USB session (--virtual, --capture, ...), a CDfuDevice whose
-// working files go to a private temporary folder, console stand-ins for the
+// working files go to a private temporary folder (PrivateTempFolder), console stand-ins for the
 // progress bar and the message box, and timer 0 ticking the operation
 // monitor while the session lives.
 class DeviceSession {
@@ -34,11 +35,13 @@ public:
 
     // After a successful Open.
     CDfuDevice& Device() { return *device_; }
+    DfuProtocolEngine& Engine() { return usb_.Engine(); }
     CycleSignals& Signals() { return signals_; }
-    const std::string& Folder() const { return folder_; }
+    const std::string& Folder() const { return folder_.Path(); }
 
 private:
-    std::string folder_;
+    // Declared first: removed after the device and its monitor are gone.
+    PrivateTempFolder folder_;
     ConsoleProgressBar bar_;
     ConsoleMessageBox box_;
     CycleSignals signals_;

@@ -76,7 +76,7 @@ bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
         failedOnUsage_ = false;
         // A missing flash file starts a fresh device; anything but a regular
         // file is refused before it is opened (a FIFO would hold us).
-        if (!flashFile_.empty() && !CheckRegularFile(flashFile_, true, error))
+        if (!flashFile_.empty() && (!CheckRegularFile(flashFile_, true, error) || !CheckOutputFile(flashFile_, error)))
             return false;
         orvo_ = std::make_shared<VirtualOrvo>(config);
         if (!flashFile_.empty() && std::filesystem::exists(flashFile_) && !orvo_->LoadFlash(flashFile_, error)) {
@@ -88,6 +88,8 @@ bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
     }
     UsbBackend& inner = bus_ ? static_cast<UsbBackend&>(*bus_) : DefaultUsbBackend();
     failedOnUsage_ = false;
+    if (capture && !CheckOutputFile(capturePath, error))
+        return false;
     if (capture) {
         capture_ = CapturingUsbBackend::Start(inner, capturePath, error);
         if (!capture_)

@@ -8,6 +8,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+
+#include "common/file_io.h"
 
 namespace {
 
@@ -161,5 +164,19 @@ bool CountNulBytes(const std::string& path, std::uint64_t maxBytes, std::uint64_
     // Exactly at the limit: the file may end right here.
     std::uint8_t probe = 0;
     complete = ReadSome(fd.Get(), &probe, 1) == 0;
+    return true;
+}
+
+bool CheckOutputFile(const std::string& path, std::string& error) {
+    if (const int problem = CheckWriteTarget(path); problem != 0) {
+        error = WriteErrorText(path, problem);
+        return false;
+    }
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+        error = path + ": the folder " + parent.string() + " does not exist";
+        return false;
+    }
     return true;
 }

@@ -23,3 +23,8 @@ bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::vecto
 // `maxBytes`; `complete` tells whether the count reached the file's end.
 bool CountNulBytes(const std::string& path, std::uint64_t maxBytes, std::uint64_t& count, bool& complete,
                    std::string& error);
+
+// Output files are checked before any work is done: `path` must be a regular
+// file or absent, never a symbolic link (nothing is written through one) nor
+// a device, FIFO or folder, and its folder must exist. False with the reason.
+bool CheckOutputFile(const std::string& path, std::string& error);

@@ -95,7 +95,7 @@ DfuResult STDFUFILES_CloseDFUFile(DfuHandle file) {
     // A new file that could not be completed must not be taken for a good
     // one; an existing file keeps its earlier content.
     if (state.created)
-        std::remove(state.path.c_str());
+        RemoveRegularFile(state.path);
     return STDFUFILES_FILE_ERROR;
 }
 

@@ -1,3 +1,4 @@
+#include "common/file_io.h"
 #include "device/usb/pcap_capture.h"
 
 #include <algorithm>
@@ -171,9 +172,10 @@ private:
 }  // namespace
 
 std::shared_ptr<UsbCaptureFile> UsbCaptureFile::Create(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    int createError = 0;
+    std::FILE* file = CreateFreshFile(path, createError);
     if (file == nullptr) {
-        error = "cannot create capture file " + path + ": " + std::strerror(errno);
+        error = "cannot create capture file " + WriteErrorText(path, createError);
         return nullptr;
     }
     std::array<std::uint8_t, 24> header{};
