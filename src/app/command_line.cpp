@@ -19,6 +19,17 @@ std::string Lowered(std::string text) {
 
 [[maybe_unused]] bool HasValue(const char* value) { return value != nullptr && *value != '\0'; }
 
+// The toolkit's own options, which it also takes with two dashes; an option
+// with one dash is always left to it.
+bool IsToolkitOption(const std::string& argument) {
+    static const char* const options[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "style",
+                                          "stylesheet", "reverse", "session", "display", "geometry",
+                                          "qwindowgeometry", "qwindowicon", "qwindowtitle", "widgetcount",
+                                          "qmljsdebugger", "title", "name"};
+    const std::string name = argument.substr(2, argument.find('=') - 2);
+    return std::find(std::begin(options), std::end(options), name) != std::end(options);
+}
+
 }  // namespace
 
 std::optional<int> LanguageIndexFromName(const std::string& name) {
@@ -47,6 +58,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.firstStartLanguage = LanguageIndexFromName(name);
             if (!line.firstStartLanguage)
                 line.error = "unknown language '" + name + "'";
+        } else if (argument.rfind("--", 0) == 0 && !IsToolkitOption(argument) && line.error.empty()) {
+            line.error = "unknown option '" + argument + "'";
         }
     }
     return line;

@@ -18,7 +18,8 @@ struct CommandLine {
     // Ends as soon as the main window has been shown: checks that an
     // installation starts, without anyone at the screen.
     bool quitAfterStart = false;
-    // Set when an option of ours is malformed.
+    // Set when an option of ours is malformed, or an option with two dashes
+    // is neither ours nor the toolkit's.
     std::string error;
 };
 

@@ -48,7 +48,7 @@ std::vector<std::string> InstalledResourceFolders(const std::string& programFold
     return folders;
 }
 
-std::unique_ptr<CDfuDevice> MakeInstalledDevice(const std::string& programPath) {
+std::unique_ptr<CDfuDevice> MakeDeviceAt(const std::string& programPath, bool createDataFolder) {
     const std::string programFolder = ProgramFolderOf(programPath);
 #ifdef ORVO_INSTALLED_PROGRAM_DIR
     const std::string installedProgramFolder = ORVO_INSTALLED_PROGRAM_DIR;
@@ -56,15 +56,20 @@ std::unique_ptr<CDfuDevice> MakeInstalledDevice(const std::string& programPath) 
     const std::string installedProgramFolder;
 #endif
     return std::make_unique<CDfuDevice>(
-        ResolveFileLocations(programFolder, InstalledResourceFolders(programFolder), installedProgramFolder));
+        ResolveFileLocations(programFolder, InstalledResourceFolders(programFolder), installedProgramFolder,
+                             createDataFolder));
+}
+
+std::unique_ptr<CDfuDevice> MakeInstalledDevice(const std::string& programPath) {
+    return MakeDeviceAt(programPath, true);
 }
 
 std::string FoundOrMissing(const std::string& path) { return path.empty() ? "(not found)" : path; }
 
 // Reads the settings without asking anything, loads the language they name
-// and says where everything is.
+// and says where everything is; creates nothing.
 int PrintLocations(const std::string& programPath) {
-    const auto device = MakeInstalledDevice(programPath);
+    const auto device = MakeDeviceAt(programPath, false);
     SharedSettings settings;
     Resources resources;
     settings.LoadSettings(*device, [] {});

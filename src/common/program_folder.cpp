@@ -94,13 +94,13 @@ FileLocations ChooseFileLocations(const std::string& programFolder, bool program
 
 FileLocations ResolveFileLocations(const std::string& programFolder,
                                    const std::vector<std::string>& installedResourceFolders,
-                                   const std::string& installedProgramFolder) {
+                                   const std::string& installedProgramFolder, bool createDataFolder) {
     const bool takesFiles = FolderIsWritable(programFolder) &&
                             (installedProgramFolder.empty() || WithSeparator(installedProgramFolder) != programFolder);
     FileLocations locations = ChooseFileLocations(programFolder, takesFiles,
                                                   UserDataFolder(UserEnvironment::Current()),
                                                   installedResourceFolders);
-    if (locations.dataFolder != programFolder) {
+    if (createDataFolder && locations.dataFolder != programFolder) {
         // Settings and working files are the user's own; a failure shows
         // later as a settings file that cannot be written, as before.
         std::error_code error;

@@ -54,9 +54,11 @@ FileLocations ChooseFileLocations(const std::string& programFolder, bool program
 // user data folder (for this user only) when it is the one chosen. A program
 // folder equal to `installedProgramFolder` (where the package puts the
 // program) never takes files, even for root who may write it.
+// With `createDataFolder` false nothing is created: for a program that only
+// says where the files are.
 FileLocations ResolveFileLocations(const std::string& programFolder,
                                    const std::vector<std::string>& installedResourceFolders,
-                                   const std::string& installedProgramFolder = {});
+                                   const std::string& installedProgramFolder = {}, bool createDataFolder = true);
 
 // The first folder of `folders` that holds `fileName`, followed by the name;
 // empty when none does.

@@ -38,8 +38,31 @@ void SharedSettings::LoadRegionSelection(CDfuDevice& device) {
     }
 }
 
-void SharedSettings::SaveSettings(CDfuDevice& device) {
+void SharedSettings::SetSaveFailureListener(std::function<void(const std::string& path)> listener) {
     std::lock_guard lock(mutex_);
+    saveFailureListener_ = std::move(listener);
+}
+
+bool SharedSettings::SaveSettings(CDfuDevice& device) {
+    std::function<void(const std::string&)> tell;
+    std::string path;
+    {
+        std::lock_guard lock(mutex_);
+        path = SettingsPath(device);
+        if (SaveSettingsLocked(device, path))
+            return true;
+        if (saveFailureTold_ || !saveFailureListener_)
+            return false;
+        saveFailureTold_ = true;
+        tell = saveFailureListener_;
+    }
+    // Outside the lock: the listener may wait for the UI thread, which may be
+    // waiting for the lock.
+    tell(path);
+    return false;
+}
+
+bool SharedSettings::SaveSettingsLocked(CDfuDevice& device, const std::string& path) {
     ComputeDownloadSizeLocked(device);
     std::string fragment = "&c=";
     for (int slot = 0; slot < RegionSlotCount; ++slot) {
@@ -53,8 +76,8 @@ void SharedSettings::SaveSettings(CDfuDevice& device) {
     // the language in force is the start value's.
     if (device.LanguageFragment.empty())
         device.LanguageFragment = "&o=" + std::to_string(device.LanguageIndex.load());
-    ReplaceSettingsFile(SettingsPath(device), FormatSettingsText(device.LanguageFragment, device.RegionFragment,
-                                                                 device.DownloadSizeKb, regionSizes_));
+    return ReplaceSettingsFile(path, FormatSettingsText(device.LanguageFragment, device.RegionFragment,
+                                                       device.DownloadSizeKb, regionSizes_));
 }
 
 void SharedSettings::LoadSettings(CDfuDevice& device, const std::function<void()>& runLanguageDialog) {

@@ -32,9 +32,15 @@ public:
     void LoadRegionSelection(CDfuDevice& device);
 
     // Rebuilds RegionFragment from the selection and writes the settings file
-    // in ProgramFolder. A file that cannot be written is left as it was,
-    // without a message.
-    void SaveSettings(CDfuDevice& device);
+    // in ProgramFolder (flushed to the disk with its folder). A file that
+    // cannot be written is left as it was; the first such failure of the
+    // object's life is told to the save-failure listener, with the path.
+    // Returns whether the file was written.
+    bool SaveSettings(CDfuDevice& device);
+
+    // Called, without the lock held and on the saving thread, the first time
+    // the settings file cannot be written; later failures say nothing more.
+    void SetSaveFailureListener(std::function<void(const std::string& path)> listener);
 
     // Reads the settings file at start-up. When it is missing or empty,
     // `runLanguageDialog` runs first (its choice saves the file) and the file
@@ -66,11 +72,14 @@ public:
 
 private:
     std::int32_t ComputeDownloadSizeLocked(CDfuDevice& device);
+    bool SaveSettingsLocked(CDfuDevice& device, const std::string& path);
     // Returns false when the file is missing or has no first value.
     bool ReadSettingsLocked(CDfuDevice& device);
     std::optional<std::string> ReadSettingsOrPreset(const CDfuDevice& device) const;
 
     mutable std::mutex mutex_;
+    std::function<void(const std::string& path)> saveFailureListener_;
+    bool saveFailureTold_ = false;
     RegionSlots regionSelection_{};
     RegionSlots regionSizes_;
 };

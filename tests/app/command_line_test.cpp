@@ -15,6 +15,9 @@ TEST(CommandLine, OwnOptionsAreRecognisedAndTheToolkitsAreLeftAlone) {
     EXPECT_TRUE(ParseCommandLine({"orvo-updater", "--quit-after-start"}).quitAfterStart);
     // The program's own name is not an option.
     EXPECT_FALSE(ParseCommandLine({"--help"}).help);
+    // Two dashes: ours or the toolkit's, anything else is a wrong command line.
+    EXPECT_TRUE(ParseCommandLine({"orvo-updater", "--platform=offscreen", "--style", "fusion"}).error.empty());
+    EXPECT_EQ(ParseCommandLine({"orvo-updater", "--unknown-option"}).error, "unknown option '--unknown-option'");
 }
 
 TEST(CommandLine, LanguageNamesGiveTheDialogsIndexes) {

@@ -56,6 +56,13 @@ updater=$root/usr/bin/orvo-updater
 
 "${as_user[@]}" "$updater" --version | grep -q '^orvo-updater [0-9]' || fail "--version"
 "${as_user[@]}" "$updater" --help | grep -q -- '--locations' || fail "--help"
+"${as_user[@]}" "$updater" --locations >/dev/null || fail "--locations"
+[ ! -e "$home/.local" ] || fail "--locations created folders"
+set +e
+"${as_user[@]}" "$updater" --unknown-option 2>/dev/null
+status=$?
+set -e
+[ "$status" -eq 2 ] || fail "an unknown option ended with $status, not 2"
 # Without any display the updater says so in one line instead of aborting.
 set +e
 setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$home" "$updater" 2>"$work/nodisplay"

@@ -157,8 +157,15 @@ TEST_F(Settings, SavingBeforeAnyLanguageChoiceWritesTheStartLanguage) {
 TEST_F(Settings, AnUnwritableFolderWritesNothingAndKeepsTheFragment) {
     CDfuDevice nowhere("/nonexistent-orvo-folder/orvo-updater");
     settings.ApplyRegionStates(nowhere, Boxes({0, 0, 0, 0, 0, 0, 1}));
-    settings.SaveSettings(nowhere);
+    std::vector<std::string> told;
+    settings.SetSaveFailureListener([&told](const std::string& path) { told.push_back(path); });
+    EXPECT_FALSE(settings.SaveSettings(nowhere));
+    EXPECT_FALSE(settings.SaveSettings(nowhere));
     EXPECT_EQ(nowhere.RegionFragment, "&c=0,6");
+    // Told once per run, with the file that could not be written.
+    EXPECT_EQ(told, std::vector<std::string>{settings.SettingsPath(nowhere)});
+    EXPECT_EQ(told[0].rfind("/nonexistent-orvo-folder/", 0), 0u) << told[0];
+    EXPECT_TRUE(settings.SaveSettings(device));
 }
 
 TEST_F(Settings, SavingReplacesTheFileWholeAndLeavesNoTemporaryFile) {

@@ -124,6 +124,10 @@ TEST(FileLocations, UserDataFolderIsCreatedForTheUserAlone) {
 
     // A program folder that does not exist cannot take files either.
     EXPECT_FALSE(FolderIsWritable("/nonexistent-orvo-folder/"));
+    // Only saying where the files are creates nothing.
+    const FileLocations told = ResolveFileLocations("/nonexistent-orvo-folder/", {}, {}, false);
+    EXPECT_EQ(told.dataFolder, (base / "share" / "orvo-updater").string() + "/");
+    EXPECT_FALSE(fs::exists(base));
     const FileLocations locations = ResolveFileLocations("/nonexistent-orvo-folder/", {});
     EXPECT_EQ(locations.dataFolder, (base / "share" / "orvo-updater").string() + "/");
     EXPECT_TRUE(fs::is_directory(locations.dataFolder));
