@@ -1,3 +1,4 @@
+#include "common/file_io.h"
 #include "virtual_orvo.h"
 
 #include <algorithm>
@@ -127,6 +128,7 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
         if (dataStage)
             wireUs = ScaledUs(static_cast<std::uint64_t>(config_.timing.transferUsPerKiB) * setup.wLength / 1024);
     }
+    lastAnswerUs_ = static_cast<std::int64_t>(delayMs) * 1000 + wireUs;
     if (delayMs > 0 && !SleepUnlessDetached(std::chrono::milliseconds(delayMs)))
         return UsbStatus::NoDevice;
 
@@ -155,7 +157,7 @@ UsbStatus VirtualOrvo::ControlTransfer(const UsbSetupPacket& setup, std::span<st
     if (!classInterface || setup.wIndex != 0) {
         verdict = Violation("request outside the DFU interface");
     } else if (state_ == dfu::dfuDNBUSY && setup.bRequest != dfu::GETSTATUS &&
-               std::chrono::steady_clock::now() < readyAt_) {
+               config_.clock() < readyAt_) {
         verdict = Violation(std::string("request ") + std::to_string(setup.bRequest) + " while busy");
     } else {
         switch (setup.bRequest) {
@@ -346,7 +348,7 @@ VirtualOrvo::Verdict VirtualOrvo::HandleGetStatus(std::span<std::uint8_t> data, 
         return AnswerStuckBusy(data, transferred);
 
     dfu::StatusBlock answer;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = config_.clock();
     if (state_ == dfu::dfuDNLOAD_SYNC || state_ == dfu::dfuMANIFEST_SYNC) {
         const std::uint32_t busyUs = ExecutePendingUs();
         const std::uint32_t pollMs = (busyUs + 999) / 1000;
@@ -540,11 +542,10 @@ bool VirtualOrvo::LoadFlash(const std::string& path, std::string& error) {
 
 bool VirtualOrvo::SaveFlash(const std::string& path, std::string& error) const {
     std::lock_guard lock(mutex_);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(flash_.data()), static_cast<std::streamsize>(flash_.size()));
-    out.close();
-    if (!out) {
-        error = "cannot write " + path;
+    // Through a temporary file: a failed save keeps the earlier image, and a
+    // link or device in the flash file's place is refused.
+    if (const int written = WriteWholeFile(path, flash_.data(), flash_.size()); written != 0) {
+        error = "cannot write " + WriteErrorText(path, written);
         return false;
     }
     return true;
@@ -617,7 +618,7 @@ void VirtualOrvo::TriggerHangs(OrvoRequestKind kind, unsigned count) {
 // The work in hand is dropped, never done: a device that hangs in the middle
 // of a flash operation must not be able to finish it later on its own.
 VirtualOrvo::Verdict VirtualOrvo::AnswerStuckBusy(std::span<std::uint8_t> data, std::size_t& transferred) {
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = config_.clock();
     if (state_ == dfu::dfuDNBUSY && now < readyAt_)
         violations_.push_back("GETSTATUS before the poll timeout had passed");
     pending_ = Pending::None;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -73,6 +74,9 @@ struct VirtualOrvoConfig {
     // Strict: an early GETSTATUS stalls instead of being answered with the
     // remaining busy time. Either way it counts as a violation.
     bool strict = false;
+    // The clock the busy times are judged on; tests put a manual one here so
+    // that "too early" does not depend on the machine's speed.
+    std::function<std::chrono::steady_clock::time_point()> clock = [] { return std::chrono::steady_clock::now(); };
 };
 
 // Requests that faults can be aimed at, counted separately.
@@ -97,6 +101,9 @@ public:
     std::vector<std::uint8_t> ConfigurationDescriptor() const override;
     std::optional<std::string> StringDescriptor(std::uint8_t index) const override;
     UsbStatus SetAlternateSetting(std::uint8_t interfaceNumber, std::uint8_t alternateSetting) override;
+    std::optional<std::chrono::microseconds> LastAnswerTime() const override {
+        return std::chrono::microseconds(lastAnswerUs_.load());
+    }
     UsbStatus ControlTransfer(const UsbSetupPacket& setup, std::span<std::uint8_t> data,
                               std::size_t& transferred) override;
     void OnAttach() override;
@@ -183,6 +190,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::atomic<bool> detached_{false};
+    // How long the model meant the last control transfer to take.
+    std::atomic<std::int64_t> lastAnswerUs_{0};
 
     std::vector<std::uint8_t> flash_;
     std::vector<std::uint8_t> firmware_;

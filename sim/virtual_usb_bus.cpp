@@ -115,7 +115,10 @@ public:
         }
         // The host gave up before the device answered: whatever the device
         // did, the host only sees the timeout.
-        if (std::chrono::steady_clock::now() - started > std::chrono::milliseconds(timeoutMs)) {
+        const auto modelled = slot_->device->LastAnswerTime();
+        const auto took = modelled ? *modelled : std::chrono::duration_cast<std::chrono::microseconds>(
+                                                     std::chrono::steady_clock::now() - started);
+        if (took > std::chrono::milliseconds(timeoutMs)) {
             transferred = 0;
             return UsbStatus::Timeout;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,6 +32,11 @@ public:
     // the middle of this transfer): the bus must detach it.
     virtual UsbStatus ControlTransfer(const UsbSetupPacket& setup, std::span<std::uint8_t> data,
                                       std::size_t& transferred) = 0;
+    // How long the model meant the last ControlTransfer to take (its
+    // modelled delay and wire time), which the bus compares with the host's
+    // time-out; nothing when the model has no such notion and the clock must
+    // judge. A slow machine must never turn a quick answer into a time-out.
+    virtual std::optional<std::chrono::microseconds> LastAnswerTime() const { return std::nullopt; }
 
     // The bus tells the model when it is plugged in (a fresh USB reset: the
     // model returns to its power-on state, keeping its memory) and when it is

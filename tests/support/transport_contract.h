@@ -160,8 +160,12 @@ TEST_P(TransportContract, UnplugFromOutsideWhileTransferringEndsPromptly) {
     config.timing = OrvoTiming::Scaled(0.05);  // a sector erase takes 20 ms
     auto orvo = std::make_shared<VirtualOrvo>(config);
     const std::string path = rig_->Plug(orvo);
+    // Pulled once the device has taken its first erase: the write is then
+    // under way, however fast or slow the machine.
     std::thread unplugger([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (orvo->Stats().erases == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         rig_->Unplug(path);
     });
     const auto gone = WriteElements(path, {{0x00100000, PatternBytes(20 * 65536, 7)}});

@@ -26,10 +26,6 @@ void WriteDfu(const std::string& path, std::uint8_t alternate, std::uint32_t add
 
 class IdentifyWriteTool : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!std::filesystem::exists(std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool"))
-            GTEST_SKIP() << "orvo-tool not built";
-    }
     ScratchFolder folder_{"identify_write_tool"};
 };
 

@@ -12,10 +12,6 @@
 
 namespace {
 
-bool Built(const std::string& program) {
-    return std::filesystem::exists(std::string(ORVO_TEST_BIN_DIR) + "/" + program);
-}
-
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
@@ -72,8 +68,8 @@ TEST(ToolHelp, WrongCommandLinesNameTheirFaultAndTheHelp) {
 }
 
 TEST(ToolHelp, DemoAnswersHelpAndRefusesBadOptionsBeforeStarting) {
-    if (!Built("orvo-demo"))
-        GTEST_SKIP() << "orvo-demo not built";
+    if (!ProgramInThisBuild("orvo-demo"))
+        GTEST_SKIP() << "built without the Qt front end";
     const ToolRun help = RunProgram("orvo-demo", "--help", "2>/dev/null");
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--headless", "--serial", "--fault", "--flash", "--timeout", "--screenshot", "--shots"})
@@ -116,8 +112,8 @@ TEST(ToolHelp, DemoAnswersHelpAndRefusesBadOptionsBeforeStarting) {
 }
 
 TEST(DemoHeadless, EndsWithinItsTimeoutWhateverTheCycleIsDoing) {
-    if (!Built("orvo-demo"))
-        GTEST_SKIP() << "orvo-demo not built";
+    if (!ProgramInThisBuild("orvo-demo"))
+        GTEST_SKIP() << "built without the Qt front end";
     // Each time-out falls somewhere in the cycle (download, erase, write,
     // depending on the machine); none may leave the run waiting for an answer
     // to the close-during-write question. The outer bound turns a hang into
