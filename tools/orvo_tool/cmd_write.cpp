@@ -112,7 +112,8 @@ int RunWrite(const std::vector<std::string>& arguments) {
 const CommandRegistration registration{
     "write", std::string("FILE.dfu [--device PATH] ") + UsbSession::OptionsUsage(),
     "write a DFU file's image into the device (erase, then write)", &RunWrite,
-    std::string("FILE.dfu is checked first (a regular file of at most 256 MiB that parses as a DFU file).\n") +
+    std::string("FILE.dfu is checked first (a regular file of at most 256 MiB that parses as a DFU file, whose\n"
+                "elements lie in the device's memory map).\n") +
         DeviceOptionHelp() + DeviceSession::OptionsHelp() +
         "With --virtual=FLASH_FILE the flash is saved after every outcome, a failed write included.",
     "orvo-tool write work/tesselDB.dfu --virtual=flash.bin"};
