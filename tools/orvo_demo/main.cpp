@@ -21,6 +21,7 @@
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
+#include "ui/widgets/window_placement.h"
 #include "common/program_folder.h"
 #include "common/working_files.h"
 
@@ -299,8 +300,7 @@ int main(int argc, char** argv) {
 
     if (!options.headless) {
         DemoControlWindow control(*bench, QString::fromStdString(options.serial), frame);
-        control.move(frame->pos() + QPoint(frame->frameGeometry().width() + 16, 0));
-        control.show();
+        ShowBeside(control, *frame);
         const int result = app.Run();
         SaveScreenshot(frame, options.screenshot);
         return result;
