@@ -48,9 +48,11 @@ SingleInstance::~SingleInstance() = default;
 QString SingleInstance::ServerName(const std::string& dataFolder) {
     const QByteArray digest =
         QCryptographicHash::hash(QByteArray::fromStdString(dataFolder), QCryptographicHash::Sha256).toHex().left(24);
+    // Never the shared temporary folder, where another user could have put a
+    // socket under the name first: without a runtime folder, the data folder.
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
-        folder = QDir::tempPath();
+        folder = QDir(QString::fromStdString(dataFolder.empty() ? "." : dataFolder)).absolutePath();
     return folder + QStringLiteral("/orvo-updater-") + QString::fromLatin1(digest);
 }
 

@@ -35,7 +35,7 @@ public:
     const std::string& LockPath() const { return lockPath_; }
 
     // The local socket's name: the user's runtime folder (private to the
-    // user) and a digest of the data folder.
+    // user; else the data folder) and a digest of the data folder.
     static QString ServerName(const std::string& dataFolder);
 
 private:
