@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one flavour into build/<flavour>:
+# Configures and builds one flavour into build/<flavour>; "--target NAME"
+# (repeatable) builds only those targets, any other argument goes to cmake:
 #   release  optimised, the programs and all tests
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     ThreadSanitizer
@@ -9,6 +10,12 @@ cd "$(dirname "$0")/.."
 
 flavour=${1:-release}
 shift || true
+only=()      # --target NAME ...
+cmake_args=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = --target ] && [ $# -ge 2 ]; then only+=(--target "$2"); shift 2
+  else cmake_args+=("$1"); shift; fi
+done
 dir=build/$flavour
 werror=OFF
 # Debug information: in CI only what the sanitizers' and a crash's stack traces
@@ -29,5 +36,6 @@ case $flavour in
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 
-cmake -S . -B "$dir" "${common[@]}" "${args[@]}" "$@" >/dev/null
+if [ ${#only[@]} -gt 0 ]; then targets=("${only[@]}"); fi
+cmake -S . -B "$dir" "${common[@]}" "${args[@]}" "${cmake_args[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)" "${targets[@]}"

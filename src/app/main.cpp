@@ -12,11 +12,13 @@
 #include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/production_services.h"
+#include "app/single_instance.h"
 #include "device/dfu_device.h"
 #include "ui/language_library.h"
 #include "ui/language_table.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
+#include "common/instance_lock.h"
 #include "common/program_folder.h"
 #include "common/working_files.h"
 
@@ -77,6 +79,7 @@ int PrintLocations(const std::string& programPath) {
 
     std::printf("settings file:  %s\n", settings.SettingsPath(*device).c_str());
     std::printf("working files:  %s\n", device->ProgramFolder.empty() ? "./" : device->ProgramFolder.c_str());
+    std::printf("lock file:      %s\n", InstanceLockPath(device->ProgramFolder).c_str());
     std::printf("picture:        %s\n", FoundOrMissing(FindResourceFile(device->ResourceFolders, WorkingFile::Picture)).c_str());
     for (const LanguageInfo& language : Languages) {
         if (language.libraryFile != nullptr)
@@ -113,6 +116,28 @@ void ShowHeldToolkitMessages() {
     for (const std::string& message : HeldToolkitMessages())
         std::fprintf(stderr, "%s\n", message.c_str());
     HeldToolkitMessages().clear();
+}
+
+// The exit code when another updater runs for the same data folder, -1 when
+// this one goes on.
+int ClaimDataFolder(SingleInstance& instance, const std::string& programName) {
+    const SingleInstance::Claim claim = instance.ClaimFolder();
+    switch (claim) {
+    case SingleInstance::Claim::Raised:
+        std::printf("%s: already running (it holds %s); its window has been brought to the front\n",
+                    programName.c_str(), instance.LockPath().c_str());
+        return SingleInstance::ExitRaised;
+    case SingleInstance::Claim::NotReachable:
+        std::fprintf(stderr, "%s: already running (it holds %s), but it did not answer the request to show its window\n",
+                     programName.c_str(), instance.LockPath().c_str());
+        return SingleInstance::ExitNotReachable;
+    case SingleInstance::Claim::First:
+    case SingleInstance::Claim::Unchecked: break;
+    }
+    if (!instance.Error().empty())
+        std::fprintf(stderr, "%s: cannot make sure that no other updater runs: %s\n", programName.c_str(),
+                     instance.Error().c_str());
+    return -1;
 }
 
 }  // namespace
@@ -160,6 +185,11 @@ int main(int argc, char** argv) {
     CDFUpdate_tesselApp app(argc, argv, resources, std::move(services), &MakeInstalledDevice);
     qInstallMessageHandler(previousHandler);
     ShowHeldToolkitMessages();
+    // Before the settings are read: a second updater on the same data folder
+    // would share the settings file, the working files and the Orvo.
+    SingleInstance instance(app.Device().ProgramFolder);
+    if (const int exitCode = ClaimDataFolder(instance, programName); exitCode >= 0)
+        return exitCode;
     if (!app.InitInstance())
         return 1;
     if (options.quitAfterStart)

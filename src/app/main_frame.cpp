@@ -9,6 +9,7 @@
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
+#include "ui/widgets/window_placement.h"
 
 namespace {
 
@@ -22,8 +23,7 @@ QString MenuText(const Resources& resources, int item) {
 
 CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
                        const Resources& resources)
-    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                               Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QMainWindow(nullptr, FixedSizeWindowFlags(Qt::Window)),
       device_(device),
       services_(services),
       resources_(resources),

@@ -84,6 +84,9 @@ public:
     // --- discovery (device/discovery.cpp)
     // Also keeps DeviceAccessProblem and shows it on the progress bar.
     bool FindDevice();
+    // Whether a DFU-mode interface with this path (as DevicePath holds it) is
+    // enumerated now. Changes neither DevicePath nor the access problem.
+    bool IsAttached(const std::string& path);
 
     // --- DFU operations and monitor (device/dfu_operations.cpp)
     // Each returns whether it succeeded; the texts the user sees stay those of

@@ -6,12 +6,18 @@
 #include "device/usb/usb_backend.h"
 #include "common/progress_bar_port.h"
 
+namespace {
+std::string UpperCase(std::string path) {
+    std::transform(path.begin(), path.end(), path.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return path;
+}
+}  // namespace
+
 DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces) {
     DfuDeviceChoice choice;
     for (const DfuInterfaceInfo& info : interfaces) {
-        std::string path = info.path;
-        std::transform(path.begin(), path.end(), path.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        std::string path = UpperCase(info.path);
         if (info.description)
             choice.found = true;
         else if (info.descriptionStatus == UsbStatus::AccessDenied)
@@ -31,6 +37,16 @@ bool CDfuDevice::FindDevice() {
         DevicePath.Set(choice.path);
     ReportAccessProblem(choice.found ? std::string() : choice.deniedPath);
     return choice.found;
+}
+
+// Any interface with the path counts, readable description or not: a device
+// that is still plugged in has not been unplugged.
+bool CDfuDevice::IsAttached(const std::string& path) {
+    const std::string wanted = UpperCase(path);
+    const std::vector<DfuInterfaceInfo> interfaces = backend_.EnumerateDfuInterfaces();
+    return !wanted.empty() && std::any_of(interfaces.begin(), interfaces.end(), [&](const DfuInterfaceInfo& info) {
+               return UpperCase(info.path) == wanted;
+           });
 }
 
 std::string DeviceAccessHint(const std::string& devicePath) {

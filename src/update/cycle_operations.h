@@ -16,6 +16,9 @@ public:
 
     // True if a device is attached now; returns at once.
     virtual bool FindDevice() = 0;
+    // True while the device at `path` (a DevicePath) is attached, whatever
+    // else is; returns at once and changes nothing.
+    virtual bool IsAttached(const std::string& path) = 0;
     // Reads the identity block; on acceptance DeviceSerial holds the serial.
     virtual IdentifyResult IdentifyDevice() = 0;
     // Rebuilds the region fragment and writes the settings file.

@@ -12,6 +12,8 @@ DfuDeviceCycleOperations::DfuDeviceCycleOperations(CDfuDevice& device, Hooks hoo
 
 bool DfuDeviceCycleOperations::FindDevice() { return device_.FindDevice(); }
 
+bool DfuDeviceCycleOperations::IsAttached(const std::string& path) { return device_.IsAttached(path); }
+
 IdentifyResult DfuDeviceCycleOperations::IdentifyDevice() { return device_.IdentifyDevice(OrvoProductName); }
 
 void DfuDeviceCycleOperations::SaveSettings() {

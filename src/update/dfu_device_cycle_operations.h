@@ -17,6 +17,7 @@ public:
     DfuDeviceCycleOperations(CDfuDevice& device, Hooks hooks);
 
     bool FindDevice() override;
+    bool IsAttached(const std::string& path) override;
     IdentifyResult IdentifyDevice() override;
     void SaveSettings() override;
     DownloadResult DownloadDatabase() override;

@@ -16,6 +16,7 @@ void UpdateCycleRun::StopAndJoin() {
 void OnViewTimerTick(int timerId, CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,
                      CycleSignals& signals) {
     ViewTimerRules rules({view, progressBar, signals, device.ProgressCounter, [&device] { return device.FindDevice(); },
-                          [&device] { device.MonitorOperation(); }});
+                          [&device] { device.MonitorOperation(); },
+                          [&device](const std::string& path) { return device.IsAttached(path); }});
     rules.OnTimer(timerId);
 }

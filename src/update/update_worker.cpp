@@ -81,6 +81,7 @@ UpdateState UpdateWorker::WaitForDevice() {
     if (!operations_.FindDevice() && !WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
         return UpdateState::WaitForDevice;
     showFailedUntilArrival_ = false;
+    cyclePath_ = device_.DevicePath.Get();
 
     // Nothing of the identity read belongs on the progress bar.
     signals_.ShowProgress = 0;
@@ -139,11 +140,16 @@ UpdateState UpdateWorker::Convert() {
 }
 
 UpdateState UpdateWorker::Write() {
-    if (!operations_.FindDevice()) {
+    // With a second device attached meanwhile, the one this database was
+    // fetched for is written, not whichever was enumerated last.
+    if (operations_.IsAttached(cyclePath_)) {
+        device_.DevicePath.Set(cyclePath_);
+    } else if (!operations_.FindDevice()) {
         ShowStatus(ResourceId::ReconnectText);
         if (!WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
             return UpdateState::Write;
     }
+    cyclePath_ = device_.DevicePath.Get();
     // The database belongs to the Orvo it was downloaded for. Whatever is
     // attached now is identified again, even if no unplug was seen.
     signals_.ShowProgress = 0;
@@ -179,8 +185,11 @@ UpdateState UpdateWorker::Succeeded() {
     return UpdateState::WaitForUnplug;
 }
 
+// Waits for the device this cycle worked on only: another Orvo plugged in
+// meanwhile is found by the next cycle, which begins once this one has gone.
 UpdateState UpdateWorker::WaitForUnplug() {
-    if (operations_.FindDevice() && !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
+    signals_.UnplugPath.Set(cyclePath_);
+    if (operations_.IsAttached(cyclePath_) && !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
         return UpdateState::WaitForUnplug;
     return UpdateState::Restart;
 }

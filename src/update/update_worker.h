@@ -79,6 +79,9 @@ private:
     // The serial the current cycle's database was downloaded for; worker
     // thread only.
     std::string cycleSerial_;
+    // The path of the device the current cycle works on (DevicePath as it
+    // was identified); worker thread only.
+    std::string cyclePath_;
     // How this cycle's download ended; worker thread only.
     DownloadResult lastDownload_;
     // Keeps the failure text up while the cycle waits for the next Orvo.

@@ -14,7 +14,7 @@ void ViewTimerRules::OnTimer(int timerId) {
         break;
     case ArrivalTimer: ReleaseWorkerIf(targets_.findDevice(), ArrivalTimer); break;
     case ProgressTimer: AdvanceAnimation(); break;
-    case RemovalTimer: ReleaseWorkerIf(!targets_.findDevice(), RemovalTimer); break;
+    case RemovalTimer: ReleaseWorkerIf(!targets_.isAttached(targets_.signals.UnplugPath.Get()), RemovalTimer); break;
     default: break;
     }
 }

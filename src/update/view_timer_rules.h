@@ -21,6 +21,7 @@ public:
         std::atomic<std::int32_t>& progressCounter;  // CDfuDevice::ProgressCounter
         std::function<bool()> findDevice;          // CDfuDevice::FindDevice
         std::function<void()> monitorOperation;    // CDfuDevice::MonitorOperation
+        std::function<bool(const std::string&)> isAttached;  // CDfuDevice::IsAttached
     };
 
     explicit ViewTimerRules(Targets targets);

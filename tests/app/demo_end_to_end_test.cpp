@@ -62,13 +62,25 @@ std::string OneLine(std::string text) {
 
 // The packed database the updater should have written: the same server text
 // converted by the product's own conversion.
-std::vector<std::uint8_t> ExpectedPackedDatabase(const fs::path& folder) {
-    std::ofstream(folder / "tesselDB.txt", std::ios::binary) << GenerateDatabaseTextForSerial(Serial, DemoRecords);
+std::vector<std::uint8_t> ExpectedPackedDatabase(const fs::path& folder, const std::string& serial = Serial) {
+    std::ofstream(folder / "tesselDB.txt", std::ios::binary) << GenerateDatabaseTextForSerial(serial, DemoRecords);
     CDfuDevice device((folder / "orvo").string());
     const std::string base = device.ProgramFolder + "tesselDB";
     if (device.PrepareDatabase(base) != base)
         return {};
     return ReadFile(folder / "tesselDB.bin");
+}
+
+// The flash image holds `packed` and a date stamp of the run's day.
+void ExpectUpdated(const fs::path& flash, const std::vector<std::uint8_t>& packed, const std::string& before,
+                   const std::string& after) {
+    SCOPED_TRACE(flash.string());
+    const std::vector<std::uint8_t> image = ReadFile(flash);
+    ASSERT_EQ(image.size(), 8u * 1024 * 1024);
+    const std::string stamp(image.begin() + DateStampAddress, image.begin() + DateStampAddress + 10);
+    EXPECT_TRUE(stamp == before || stamp == after) << stamp;
+    ASSERT_FALSE(packed.empty());
+    EXPECT_TRUE(std::equal(packed.begin(), packed.end(), image.begin() + DatabaseAddress));
 }
 
 class DemoEndToEnd : public ::testing::Test {
@@ -100,15 +112,18 @@ TEST_F(DemoEndToEnd, OneCycleWritesTheDatabaseAndTheDateStamp) {
     ASSERT_NE(successAt, std::string::npos) << run.output;
     EXPECT_NE(run.output.find(waiting, successAt), std::string::npos) << "back at the waiting text after unplugging";
 
-    const std::vector<std::uint8_t> image = ReadFile(flash);
-    ASSERT_EQ(image.size(), 8u * 1024 * 1024);
-    const std::string stamp(image.begin() + DateStampAddress, image.begin() + DateStampAddress + 10);
-    EXPECT_TRUE(stamp == before || stamp == after) << stamp;
+    ExpectUpdated(flash, ExpectedPackedDatabase(folder_), before, after);
+}
 
-    const std::vector<std::uint8_t> packed = ExpectedPackedDatabase(folder_);
-    ASSERT_FALSE(packed.empty());
-    ASSERT_LE(DatabaseAddress + packed.size(), image.size());
-    EXPECT_TRUE(std::equal(packed.begin(), packed.end(), image.begin() + DatabaseAddress));
+// The second Orvo goes in while the first is still attached, which is
+// pulled a moment later: the updater waits for it and then takes the second.
+TEST_F(DemoEndToEnd, ASecondOrvoPluggedInBeforeTheFirstIsPulledIsUpdatedToo) {
+    const std::string before = TodayStamp();
+    const DemoRun run = RunDemo("--then 7654321 --flash " + (folder_ / "flash.bin").string());
+    const std::string after = TodayStamp();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ExpectUpdated(folder_ / "flash.bin", ExpectedPackedDatabase(folder_), before, after);
+    ExpectUpdated(folder_ / "flash-7654321.bin", ExpectedPackedDatabase(folder_, "7654321"), before, after);
 }
 
 TEST_F(DemoEndToEnd, EveryFaultEndsTheCycleInFailed) {
@@ -159,10 +174,6 @@ TEST_F(DemoEndToEnd, AFailedCycleIsRetriedByReconnectingTheOrvo) {
         ASSERT_NE(failedAt, std::string::npos) << run.output;
         EXPECT_NE(run.output.find(success, failedAt), std::string::npos) << run.output;
 
-        const std::vector<std::uint8_t> image = ReadFile(flash);
-        ASSERT_EQ(image.size(), 8u * 1024 * 1024);
-        const std::string stamp(image.begin() + DateStampAddress, image.begin() + DateStampAddress + 10);
-        EXPECT_TRUE(stamp == before || stamp == after) << stamp;
-        EXPECT_TRUE(std::equal(packed.begin(), packed.end(), image.begin() + DatabaseAddress));
+        ExpectUpdated(flash, packed, before, after);
     }
 }

@@ -52,6 +52,8 @@ TEST_F(LanguageDialog, ShowsTheSevenFlagsAtTheTemplatesPositions) {
     CLanguageDlg dialog(settings, resources, device);
     const DialogUnits units(dialog.font());
     EXPECT_EQ(dialog.size(), units.SizeToPixels(DialogTemplate::LanguageSize));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(dialog.palette().color(QPalette::Window), QColor(Qt::black));
     for (int position = 0; position < 7; ++position) {
         QPushButton* button = dialog.FlagButton(position);

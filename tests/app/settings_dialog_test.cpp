@@ -104,6 +104,8 @@ TEST_F(DownloadSettingDialog, ControlsSitAtTheTemplatesPositionsInWhiteOnBlack) 
     auto dialog = Open();
     const DialogUnits units(dialog->font());
     EXPECT_EQ(dialog->size(), units.SizeToPixels(DialogTemplate::DownloadSettingSize));
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
     for (int region = 0; region < RegionCount; ++region)
         EXPECT_EQ(dialog->RegionBox(region)->geometry(), units.ToPixels(DialogTemplate::RegionBoxes[region]));
     EXPECT_EQ(dialog->OkButton()->geometry(), units.ToPixels(DialogTemplate::DownloadOk));

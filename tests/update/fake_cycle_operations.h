@@ -18,6 +18,7 @@ struct FakeOrvo {
     std::string serial = "1234567";
     bool isOrvo = true;
     bool identityReadable = true;
+    std::string path = "PORT_1";
 };
 
 // The cycle's operations without a device, server or disk. Each call is
@@ -45,13 +46,19 @@ public:
     // Runs on the worker thread at the start of each call, by name.
     std::function<void(const std::string&)> onCall;
 
+    // A device plugged in at a path already taken replaces the one there.
     void Plug(FakeOrvo orvo) {
         std::lock_guard lock(mutex_);
-        attached_ = std::move(orvo);
+        std::erase_if(attached_, [&](const FakeOrvo& o) { return o.path == orvo.path; });
+        attached_.push_back(std::move(orvo));
     }
     void Unplug() {
         std::lock_guard lock(mutex_);
-        attached_.reset();
+        attached_.clear();
+    }
+    void Unplug(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(attached_, [&](const FakeOrvo& o) { return o.path == path; });
     }
 
     std::vector<Call> Calls() const {
@@ -71,9 +78,18 @@ public:
     }
 
     // --- CycleOperations
+    // As discovery: the last device plugged in wins; its path stays when
+    // nothing is attached.
     bool FindDevice() override {
         std::lock_guard lock(mutex_);
-        return attached_.has_value();
+        if (attached_.empty())
+            return false;
+        device_.DevicePath.Set(attached_.back().path);
+        return true;
+    }
+    bool IsAttached(const std::string& path) override {
+        std::lock_guard lock(mutex_);
+        return std::any_of(attached_.begin(), attached_.end(), [&](const FakeOrvo& o) { return o.path == path; });
     }
     IdentifyResult IdentifyDevice() override {
         const auto orvo = Attached();
@@ -124,9 +140,14 @@ private:
         stored.outcome = DownloadOutcome::Stored;
         return stored;
     }
+    // The device the operations act on: the one at DevicePath.
     std::optional<FakeOrvo> Attached() const {
+        const std::string path = device_.DevicePath.Get();
         std::lock_guard lock(mutex_);
-        return attached_;
+        for (const FakeOrvo& orvo : attached_)
+            if (orvo.path == path)
+                return orvo;
+        return std::nullopt;
     }
     void Log(const std::string& name, const std::string& detail = {}, const std::string& extra = {},
              bool runHook = true) {
@@ -143,6 +164,6 @@ private:
     ProgressBarPort& progressBar_;
     CycleSignals& signals_;
     mutable std::mutex mutex_;
-    std::optional<FakeOrvo> attached_;
+    std::vector<FakeOrvo> attached_;
     std::vector<Call> calls_;
 };

@@ -277,6 +277,30 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
     EXPECT_EQ(bar_.Text(), "Upgrade successful !");
 }
 
+// A second Orvo plugged in before the first is pulled: the first is not
+// written again, and the second is updated once the first has gone.
+using TwoOrvos = FaultMatrixCycle;
+TEST_F(TwoOrvos, TheSecondIsUpdatedAfterTheFirstIsPulled) {
+    const std::string first = bus_.Plug(orvo_);
+    StartWorker();
+    ASSERT_TRUE(TickUntil([this] { return bar_.Text() == "Upgrade successful !" && view_.TimerArmed(RemovalTimer); }));
+
+    VirtualOrvoConfig config;
+    config.serial = "7654321";
+    const auto second = std::make_shared<VirtualOrvo>(config);
+    const std::string secondPath = bus_.Plug(second);
+    bus_.Unplug(first);
+    ASSERT_TRUE(TickUntil([&] {
+        return signals_.UnplugPath.Get() != first && view_.TimerArmed(RemovalTimer) && !worker_->IsWritingDevice();
+    })) << "the second Orvo was not updated";
+    EXPECT_EQ(signals_.UnplugPath.Get(), secondPath);
+    EXPECT_TRUE(Holds(newPacked_));
+    EXPECT_EQ(DateText(), TodayStamp());
+    const auto secondDate = second->ReadFlash(kDate, 10);
+    EXPECT_EQ(std::string(secondDate.begin(), secondDate.end()), TodayStamp());
+    EXPECT_EQ(second->ReadFlash(kDatabase, static_cast<std::uint32_t>(newPacked_.size())), newPacked_);
+}
+
 // Requests of the cycle on a plugged Orvo: the two identifications read one
 // block each (Upload 0, 1); the write reads one block to compare (Upload 2),
 // erases the date's sector and the database's two (Erase 0, 1, 2), writes

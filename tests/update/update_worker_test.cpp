@@ -66,7 +66,8 @@ protected:
     SimulatedView view;
     RecordingProgressBar bar;
     FakeCycleOperations ops{device, view, bar, signals};
-    ViewTimerRules rules{{view, bar, signals, device.ProgressCounter, [this] { return ops.FindDevice(); }, {}}};
+    ViewTimerRules rules{{view, bar, signals, device.ProgressCounter, [this] { return ops.FindDevice(); }, {},
+                          [this](const std::string& path) { return ops.IsAttached(path); }}};
     // Last, so that it is stopped and joined before anything it uses goes.
     UpdateWorker worker{device, ops, view, bar, signals, resources};
 };
@@ -240,6 +241,30 @@ TEST_F(UpdateCycle, ADeviceSwappedWithoutBeingSeenToLeaveIsNotWrittenWithTheOldD
     const std::vector<std::string> firstCycle{"identify", "save", "delete", "download", "prepare", "identify", "delete"};
     ASSERT_GE(order.size(), firstCycle.size());
     EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 7), firstCycle);
+}
+
+// A second Orvo is enumerated last, so discovery alone would pick it: the
+// first keeps its write, and the second is updated once the first has gone.
+TEST_F(UpdateCycle, ASecondOrvoPluggedInMeanwhileIsUpdatedOnceTheFirstIsPulled) {
+    ops.Plug({"1111111"});
+    ops.onCall = [this](const std::string& name) {
+        if (name == "prepare") {
+            ops.onCall = nullptr;
+            ops.Plug({"2222222", true, true, "PORT_2"});
+        }
+    };
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"1111111"});
+    view.RunFor(3000);
+    EXPECT_EQ(ops.Count("download"), 1) << "the second waits until the first is pulled";
+    EXPECT_EQ(bar.Text(), "Upgrade successful !");
+
+    ops.Unplug("PORT_1");
+    ASSERT_TRUE(view.RunUntil([this] { return ops.Count("datestamp") == 2 && view.TimerArmed(RemovalTimer); }));
+    EXPECT_EQ(ops.Details("upgrade"), (std::vector<std::string>{"1111111", "2222222"}));
+    EXPECT_EQ(Status(), Text(ResourceId::CompleteText));
+    EXPECT_EQ(signals.UnplugPath.Get(), "PORT_2");
 }
 
 TEST_F(UpdateCycle, AForeignDeviceBeforeTheWriteIsWaitedOutInAFreshCycle) {

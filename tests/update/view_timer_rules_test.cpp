@@ -17,7 +17,8 @@ protected:
     std::atomic<std::int32_t> counter{0};
     bool present = false;
     int monitorCalls = 0;
-    ViewTimerRules rules{{view, bar, signals, counter, [this] { return present; }, [this] { ++monitorCalls; }}};
+    ViewTimerRules rules{{view, bar, signals, counter, [this] { return present; }, [this] { ++monitorCalls; },
+                          [this](const std::string& path) { return present && path == "PORT_1"; }}};
 };
 
 TEST_F(ViewTimers, ArrivalReleasesTheWorkerOnceADeviceIsPresent) {
@@ -32,8 +33,9 @@ TEST_F(ViewTimers, ArrivalReleasesTheWorkerOnceADeviceIsPresent) {
     EXPECT_FALSE(view.TimerArmed(ArrivalTimer));
 }
 
-TEST_F(ViewTimers, RemovalReleasesTheWorkerOnceNoDeviceIsPresent) {
+TEST_F(ViewTimers, RemovalReleasesTheWorkerOnceTheAwaitedDeviceIsGone) {
     present = true;
+    signals.UnplugPath.Set("PORT_1");
     view.StartTimer(RemovalTimer, 500);
     rules.OnTimer(RemovalTimer);
     EXPECT_FALSE(signals.StepEvent.IsSet());

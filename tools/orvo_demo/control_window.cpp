@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "orvo_demo/demo_bench.h"
+#include "ui/widgets/window_placement.h"
 
 DemoControlWindow::DemoControlWindow(DemoBench& bench, const QString& serial, QWidget* parent)
     : QWidget(parent),
@@ -20,8 +21,9 @@ DemoControlWindow::DemoControlWindow(DemoBench& bench, const QString& serial, QW
       plugged_(new QListWidget(this)),
       fault_(new QComboBox(this)),
       note_(new QLabel(this)) {
-    // A window of its own, but one that goes with the updater's window.
-    setWindowFlags(Qt::Window);
+    // A window of its own, but one that goes with the updater's window; it
+    // keeps the size its contents need.
+    setWindowFlags(FixedSizeWindowFlags(Qt::Window, true));
     setWindowTitle(QStringLiteral("Orvo demo bench"));
     // Serials are seven characters; letters and digits are what an Orvo carries.
     serial_->setValidator(
@@ -62,6 +64,8 @@ DemoControlWindow::DemoControlWindow(DemoBench& bench, const QString& serial, QW
     auto* refresh = new QTimer(this);
     connect(refresh, &QTimer::timeout, this, &DemoControlWindow::RefreshPlugged);
     refresh->start(250);
+    adjustSize();
+    setFixedSize(size());
 }
 
 void DemoControlWindow::PlugClicked() {

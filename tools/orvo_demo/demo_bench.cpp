@@ -81,9 +81,9 @@ public:
         config.serial = serial;
         config.timing = options_.timing;
         auto orvo = std::make_shared<VirtualOrvo>(config);
-        if (!flashPath_.empty()) {
+        if (const std::string flash = FlashPathLocked(serial); !flash.empty()) {
             std::string ignored;  // a missing file starts from erased flash
-            if (orvo->LoadFlash(flashPath_, ignored))
+            if (orvo->LoadFlash(flash, ignored))
                 orvo->WriteIdentityBlock();
         }
         const std::string path = bus_.Plug(orvo);
@@ -113,9 +113,9 @@ public:
         return nextFault_;
     }
 
-    void KeepFlashIn(const std::string& path) override {
+    void KeepFlashIn(const std::string& serial, const std::string& path) override {
         std::lock_guard lock(mutex_);
-        flashPath_ = path;
+        flashPaths_[serial] = path;
     }
 
     void Wire(UpdaterServices& services) override {
@@ -187,11 +187,18 @@ private:
         if (it == plugged_.end())
             return;
         bus_.Unplug(it->second.path);
-        if (!flashPath_.empty()) {
+        if (const std::string flash = FlashPathLocked(serial); !flash.empty()) {
             std::string ignored;
-            it->second.orvo->SaveFlash(flashPath_, ignored);
+            it->second.orvo->SaveFlash(flash, ignored);
         }
         plugged_.erase(it);
+    }
+
+    std::string FlashPathLocked(const std::string& serial) const {
+        auto it = flashPaths_.find(serial);
+        if (it == flashPaths_.end())
+            it = flashPaths_.find({});
+        return it == flashPaths_.end() ? std::string() : it->second;
     }
 
     void UnplugAllKeepingFlash() {
@@ -212,7 +219,7 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, Plugged_> plugged_;
     DemoFault nextFault_ = DemoFault::None;
-    std::string flashPath_;
+    std::map<std::string, std::string> flashPaths_;  // by serial; "" for any other
 };
 
 }  // namespace

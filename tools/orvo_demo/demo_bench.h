@@ -55,8 +55,8 @@ public:
 
     // Keeps the flash of the virtual Orvo with `serial` in `path` (the
     // format of orvo-tool --virtual=FILE): loaded when plugged, saved when
-    // unplugged.
-    virtual void KeepFlashIn(const std::string& path) = 0;
+    // unplugged. An empty serial: every Orvo without a file of its own.
+    virtual void KeepFlashIn(const std::string& serial, const std::string& path) = 0;
 
     // Fills the services the updater runs with, wired to the simulated bus
     // and server. Called once, before the updater starts.

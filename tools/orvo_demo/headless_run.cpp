@@ -12,6 +12,9 @@ constexpr int WaitingStringId = ResourceId::ConnectDeviceText;
 constexpr int FailedStringId = ResourceId::FailedText;
 constexpr int SuccessStringId = ResourceId::UpgradeSuccessfulText;
 constexpr int WritingStringId = ResourceId::WritingText;
+constexpr int SerialStringId = ResourceId::SerialPrefixText;
+// Long enough for the updater's removal check (every 500 ms) to see the
+// change, as with a person handling the leads.
 constexpr int ReconnectDelayMs = 1500;
 
 void PrintLine(const char* prefix, const QString& text) {
@@ -27,7 +30,7 @@ void PrintLine(const char* prefix, const QString& text) {
 
 HeadlessRun::HeadlessRun(DemoBench& bench, const Resources& resources, std::string serial, int timeoutMs,
                          QObject* parent)
-    : QObject(parent), bench_(bench), resources_(resources), serial_(std::move(serial)) {
+    : QObject(parent), bench_(bench), resources_(resources), serial_(std::move(serial)), current_(serial_) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] {
@@ -61,13 +64,15 @@ void HeadlessRun::OnStatus(const QString& text) {
         return;
     lastStatus_ = text;
     PrintLine("status: ", text);
+    if (text.startsWith(Text(SerialStringId)))
+        statusSerial_ = text.mid(Text(SerialStringId).size()).toStdString();
     if (text == Text(FailedStringId)) {
         if (retry_ && !retried_)
             Reconnect();
         else
             Finish(ExitFailed);
     }
-    else if (succeeded_ && text == Text(WaitingStringId))
+    else if (AllUpdated() && text == Text(WaitingStringId))
         Finish(ExitSucceeded);
 }
 
@@ -80,32 +85,57 @@ void HeadlessRun::OnBarText(const QString& text) {
         writeShot_ = true;
         snapshot_("during-write");
     }
-    if (!succeeded_ && text == Text(SuccessStringId)) {
-        succeeded_ = true;
-        if (snapshot_)
+    if (text == Text(SuccessStringId) && updated_.insert(statusSerial_).second) {
+        if (snapshot_ && updated_.size() == 1)
             snapshot_("upgrade-successful");
-        bench_.Unplug(serial_);
-        std::printf("unplugged virtual Orvo %s\n", serial_.c_str());
-        std::fflush(stdout);
+        OnUpdated();
     }
 }
 
-// Out long enough for the updater's removal check (every 500 ms) to see the
-// Orvo gone, as a person pulling the lead would be.
-void HeadlessRun::Reconnect() {
-    retried_ = true;
-    bench_.Unplug(serial_);
-    std::printf("unplugged virtual Orvo %s to retry\n", serial_.c_str());
+// The first Orvo stays in for a while beside the second: the updater must
+// wait for it to go and then take the second.
+void HeadlessRun::OnUpdated() {
+    if (second_.empty() || current_ == second_) {
+        UnplugNow(current_);
+        return;
+    }
+    if (!bench_.Plug(second_)) {
+        std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s\n", second_.c_str());
+        Finish(ExitFailed);
+        return;
+    }
+    std::printf("plugged in virtual Orvo %s beside %s\n", second_.c_str(), current_.c_str());
     std::fflush(stdout);
     QTimer::singleShot(ReconnectDelayMs, this, [this] {
         if (done_)
             return;
-        if (!bench_.Plug(serial_)) {
-            std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s again\n", serial_.c_str());
+        UnplugNow(current_);
+        current_ = second_;
+    });
+}
+
+void HeadlessRun::UnplugNow(const std::string& serial, const char* why) {
+    bench_.Unplug(serial);
+    std::printf("unplugged virtual Orvo %s%s\n", serial.c_str(), why);
+    std::fflush(stdout);
+}
+
+bool HeadlessRun::AllUpdated() const {
+    return updated_.count(serial_) != 0 && (second_.empty() || updated_.count(second_) != 0);
+}
+
+void HeadlessRun::Reconnect() {
+    retried_ = true;
+    UnplugNow(current_, " to retry");
+    QTimer::singleShot(ReconnectDelayMs, this, [this] {
+        if (done_)
+            return;
+        if (!bench_.Plug(current_)) {
+            std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s again\n", current_.c_str());
             Finish(ExitFailed);
             return;
         }
-        std::printf("plugged in virtual Orvo %s again\n", serial_.c_str());
+        std::printf("plugged in virtual Orvo %s again\n", current_.c_str());
         std::fflush(stdout);
     });
 }

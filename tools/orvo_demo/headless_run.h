@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 
 #include <QObject>
@@ -15,7 +16,8 @@ class Resources;
 // "Upgrade successful !", and the run ends once the cycle is back at the
 // waiting text (exit 0), on the failure text or on timeout (non-zero). With
 // the retry, a failure unplugs and replugs the Orvo, and the second cycle
-// decides.
+// decides. With a second Orvo, it is plugged in after the first one's success
+// and the first is pulled a little later; exit 0 needs both updated.
 class HeadlessRun : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +44,8 @@ public:
     // After a failed cycle: unplug the Orvo, plug it in again and judge the
     // second cycle instead.
     void SetRetry(bool retry) { retry_ = retry; }
+    // The serial of a second Orvo, plugged in while the first still is.
+    void SetSecond(std::string serial) { second_ = std::move(serial); }
 
 Q_SIGNALS:
     void finished(int exitCode);
@@ -49,15 +53,23 @@ Q_SIGNALS:
 private:
     void Finish(int exitCode);
     void Reconnect();
+    void OnUpdated();
+    void UnplugNow(const std::string& serial, const char* why = "");
+    bool AllUpdated() const;
 
     QString Text(int stringId) const;
 
     DemoBench& bench_;
     const Resources& resources_;
     std::string serial_;
+    std::string second_;
+    // The Orvo the updater is expected to work on, and the serial the
+    // status text named last.
+    std::string current_;
+    std::string statusSerial_;
+    std::set<std::string> updated_;
     QTimer timeout_;
     QString lastStatus_;
-    bool succeeded_ = false;
     bool writeShot_ = false;
     std::function<void(const char*)> snapshot_;
     bool done_ = false;

@@ -21,6 +21,7 @@
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
+#include "ui/widgets/window_placement.h"
 #include "common/program_folder.h"
 #include "common/working_files.h"
 
@@ -39,6 +40,7 @@ struct DemoOptions {
     bool help = false;
     DemoFault fault = DemoFault::None;
     bool retry = false;
+    std::string then;  // a second Orvo's serial
 };
 
 bool ParseFault(const std::string& text, DemoFault& fault) {
@@ -68,7 +70,7 @@ bool IsSerial(const std::string& text) {
 void PrintHelp() {
     std::printf(
         "usage: orvo-demo [--headless] [--serial SSSSSSS] [--fault FAULT] [--flash FILE] [--timeout SECONDS]\n"
-        "                 [--screenshot FILE.png] [--shots DIR] [--retry]\n"
+        "                 [--screenshot FILE.png] [--shots DIR] [--retry] [--then SSSSSSS]\n"
         "\n"
         "The updater wired to virtual Orvos and the simulated update server in one process. With a display:\n"
         "the updater's window and a bench window that plugs and unplugs virtual Orvos and picks the next\n"
@@ -91,6 +93,10 @@ void PrintHelp() {
         "  --shots DIR          (headless) saves during-write.png and upgrade-successful.png in DIR\n"
         "  --retry              (headless) after a failed cycle the Orvo is unplugged and plugged in again;\n"
         "                       the run exits 0 only if that second cycle succeeds\n"
+        "  --then SSSSSSS       (headless) after the first Orvo's success a second one with this serial is\n"
+        "                       plugged in before the first is pulled; the run exits 0 only when both were\n"
+        "                       updated. With --flash FILE its flash is kept in FILE with -SSSSSSS added\n"
+        "                       before the extension (flash-7654321.bin)\n"
         "  --help, -h           this help\n"
         "\n"
         "example:\n"
@@ -130,7 +136,7 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             continue;
         }
         static const char* const withValue[] = {"--screenshot", "--shots", "--flash", "--serial", "--fault",
-                                                "--timeout"};
+                                                "--timeout",    "--then"};
         if (std::find(std::begin(withValue), std::end(withValue), arg) == std::end(withValue))
             return Refuse("unknown option '" + arg + "'");
         if (i + 1 >= argc)
@@ -142,17 +148,30 @@ bool ParseOptions(int argc, char** argv, DemoOptions& options) {
             options.shotsFolder = value;
         else if (arg == "--flash")
             options.flash = value;
-        else if (arg == "--serial" && !IsSerial(value))
-            return Refuse("--serial '" + value + "' is not a serial: a serial is " + std::to_string(SerialLength) +
+        else if ((arg == "--serial" || arg == "--then") && !IsSerial(value))
+            return Refuse(arg + " '" + value + "' is not a serial: a serial is " + std::to_string(SerialLength) +
                           " letters or digits");
         else if (arg == "--serial")
             options.serial = value;
+        else if (arg == "--then")
+            options.then = value;
         else if (arg == "--fault" && !ParseFault(value, options.fault))
             return Refuse("unknown --fault '" + value + "' (one of " + FaultList(", ") + ")");
         else if (arg == "--timeout" && !ParseTimeout(value, options.timeoutSeconds))
             return Refuse("--timeout needs a whole number of seconds from 1 to 999999");
     }
+    if (!options.then.empty() && options.then == options.serial)
+        return Refuse("--then needs another serial than the first Orvo's (" + options.serial + ")");
     return true;
+}
+
+// Where the second Orvo's flash is kept: FILE with "-SERIAL" before its
+// extension.
+std::string SecondFlashPath(const std::string& flash, const std::string& serial) {
+    const std::filesystem::path path(flash);
+    std::filesystem::path second = path;
+    second.replace_filename(path.stem().string() + "-" + serial + path.extension().string());
+    return second.string();
 }
 
 // The bench loads the flash file when the Orvo is plugged in and saves it
@@ -232,13 +251,18 @@ int main(int argc, char** argv) {
     // go five times faster.
     benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
     std::string flashError;
-    if (!options.flash.empty() && !UsableFlashFile(options.flash, flashError)) {
+    const std::string secondFlash =
+        options.flash.empty() || options.then.empty() ? std::string() : SecondFlashPath(options.flash, options.then);
+    if ((!options.flash.empty() && !UsableFlashFile(options.flash, flashError)) ||
+        (!secondFlash.empty() && !UsableFlashFile(secondFlash, flashError))) {
         std::fprintf(stderr, "orvo-demo: %s\n", flashError.c_str());
         return 1;
     }
     auto bench = MakeDemoBench(benchOptions);
     if (!options.flash.empty())
-        bench->KeepFlashIn(options.flash);
+        bench->KeepFlashIn({}, options.flash);
+    if (!secondFlash.empty())
+        bench->KeepFlashIn(options.then, secondFlash);
     bench->SetNextFault(options.fault);
 
     PrivateTempFolder folder;
@@ -278,8 +302,7 @@ int main(int argc, char** argv) {
 
     if (!options.headless) {
         DemoControlWindow control(*bench, QString::fromStdString(options.serial), frame);
-        control.move(frame->pos() + QPoint(frame->frameGeometry().width() + 16, 0));
-        control.show();
+        ShowBeside(control, *frame);
         const int result = app.Run();
         SaveScreenshot(frame, options.screenshot);
         return result;
@@ -287,6 +310,7 @@ int main(int argc, char** argv) {
 
     HeadlessRun run(*bench, resources, options.serial, options.timeoutSeconds * 1000);
     run.SetRetry(options.retry);
+    run.SetSecond(options.then);
     QObject::connect(&frame->View(), &CDFUpdate_tesselView::statusShown, &run, &HeadlessRun::OnStatus);
     QObject::connect(&app.ProgressBar(), &CSkinProgressCtrl::textChanged, &run, &HeadlessRun::OnBarText);
     int exitCode = HeadlessRun::ExitFailed;

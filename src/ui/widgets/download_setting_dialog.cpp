@@ -11,6 +11,7 @@
 #include "ui/widgets/dialog_colours.h"
 #include "ui/widgets/dialog_units.h"
 #include "ui/widgets/text_fit.h"
+#include "ui/widgets/window_placement.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ void RegionCheckBox::nextCheckState() {
 
 CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, CDfuDevice& device,
                                          QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)),
       settings_(settings),
       resources_(resources),
       device_(device) {

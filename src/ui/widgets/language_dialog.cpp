@@ -12,6 +12,7 @@
 #include "ui/resources.h"
 #include "ui/widgets/dialog_colours.h"
 #include "ui/widgets/dialog_units.h"
+#include "ui/widgets/window_placement.h"
 
 namespace {
 
@@ -73,8 +74,7 @@ void MarkCurrent(QPushButton* button) {
 }  // namespace
 
 CLanguageDlg::CLanguageDlg(SharedSettings& settings, Resources& resources, CDfuDevice& device, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)),
       settings_(settings),
       resources_(resources),
       device_(device) {

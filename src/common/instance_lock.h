@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+// One updater per data folder: a lock on a file beside the settings file. The
+// kernel releases it when its holder ends, however it ends, so the lock of an
+// updater that crashed is simply taken by the next start. The file itself
+// stays; removing it would let two starts lock two different files.
+inline constexpr const char* InstanceLockFileName = "orvo-updater.lock";
+
+// `dataFolder` ends in the separator (or is empty: the current directory).
+std::string InstanceLockPath(const std::string& dataFolder);
+
+class InstanceLock {
+public:
+    enum class Result {
+        Acquired,
+        HeldElsewhere,  // another process holds it
+        Failed,         // the file cannot be opened or locked; see the error
+    };
+
+    InstanceLock() = default;
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    // Never waits. A link or anything but a regular file at `path` is
+    // refused, not followed or replaced.
+    Result Acquire(const std::string& path, std::string& error);
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
