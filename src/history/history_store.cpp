@@ -22,8 +22,9 @@ struct SqlError {
     std::string text;
 };
 
-[[noreturn]] void Throw(sqlite3* db, const std::string& during) {
-    throw SqlError{during + ": " + sqlite3_errmsg(db)};
+// What SQLite says is what the user and support need; the statement is ours.
+[[noreturn]] void Throw(sqlite3* db, const std::string& /*statement*/) {
+    throw SqlError{db != nullptr ? sqlite3_errmsg(db) : "out of memory"};
 }
 
 void Exec(sqlite3* db, const char* sql) {
@@ -293,8 +294,7 @@ void HistoryStore::Fail(const std::string& what) const {
     if (report_) {
         const Report report = std::move(report_);
         report_ = nullptr;
-        report("The update history " + path_ + " cannot be used (" + what +
-               "); updates go on without it and the file is left as it is.");
+        report("The update history " + path_ + " cannot be used (" + what + "); it is left as it is.");
     }
 }
 

@@ -50,7 +50,8 @@ struct Backup {
 class HistoryStore {
 public:
     enum class Open { CreateIfMissing, ExistingOnly };
-    // Called at most once, on the thread that met the failure.
+    // Called at most once, on the thread that met the failure, with a text
+    // that names the file and the reason. It must not call the store.
     using Report = std::function<void(const std::string& text)>;
 
     static constexpr int SchemaVersion = 1;
