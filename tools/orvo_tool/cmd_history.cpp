@@ -133,7 +133,8 @@ const CommandRegistration registration{
     "print the update history, newest first", &RunHistory,
     "--serial S   only the cycles of the Orvo with serial S\n"
     "--json       a JSON list of objects: id, serial, started and ended (UTC, ISO 8601; ended is null\n"
-    "             while running or when cut off), source, outcome, cause, date_before, records_before,\n"
+    "             while running or when cut off), source, outcome (\"running\" while the cycle runs),\n"
+    "             cause, date_before, records_before,\n"
     "             date_after, records_after (null when not read; records 0 for no database),\n"
     "             bytes_downloaded, phases_ms\n"
     "--file FILE  read FILE instead of the history of the updater beside this program\n"
