@@ -9,8 +9,9 @@
 struct CommandLine {
     bool help = false;
     bool version = false;
-    // Prints where the settings file, the working files, the picture and the
-    // language libraries are, and ends without opening a window.
+    // Prints where the settings file, the history, the log, the working
+    // files, the picture and the language libraries are, and ends without
+    // opening a window.
     bool locations = false;
     // The language a first start takes instead of asking with the language
     // dialog; an existing settings file keeps its own.

@@ -14,6 +14,7 @@
 #include "app/production_services.h"
 #include "app/single_instance.h"
 #include "device/dfu_device.h"
+#include "history/cycle_log.h"
 #include "ui/language_library.h"
 #include "ui/language_table.h"
 #include "ui/resources.h"
@@ -50,20 +51,19 @@ std::vector<std::string> InstalledResourceFolders(const std::string& programFold
     return folders;
 }
 
-std::unique_ptr<CDfuDevice> MakeDeviceAt(const std::string& programPath, bool createDataFolder) {
+FileLocations InstalledLocations(const std::string& programPath, bool createDataFolder) {
     const std::string programFolder = ProgramFolderOf(programPath);
 #ifdef ORVO_INSTALLED_PROGRAM_DIR
     const std::string installedProgramFolder = ORVO_INSTALLED_PROGRAM_DIR;
 #else
     const std::string installedProgramFolder;
 #endif
-    return std::make_unique<CDfuDevice>(
-        ResolveFileLocations(programFolder, InstalledResourceFolders(programFolder), installedProgramFolder,
-                             createDataFolder));
+    return ResolveFileLocations(programFolder, InstalledResourceFolders(programFolder), installedProgramFolder,
+                                createDataFolder);
 }
 
 std::unique_ptr<CDfuDevice> MakeInstalledDevice(const std::string& programPath) {
-    return MakeDeviceAt(programPath, true);
+    return std::make_unique<CDfuDevice>(InstalledLocations(programPath, true));
 }
 
 std::string FoundOrMissing(const std::string& path) { return path.empty() ? "(not found)" : path; }
@@ -71,7 +71,8 @@ std::string FoundOrMissing(const std::string& path) { return path.empty() ? "(no
 // Reads the settings without asking anything, loads the language they name
 // and says where everything is; creates nothing.
 int PrintLocations(const std::string& programPath) {
-    const auto device = MakeDeviceAt(programPath, false);
+    const FileLocations locations = InstalledLocations(programPath, false);
+    const auto device = std::make_unique<CDfuDevice>(locations);
     SharedSettings settings;
     Resources resources;
     settings.LoadSettings(*device, [] {});
@@ -80,6 +81,7 @@ int PrintLocations(const std::string& programPath) {
     std::printf("settings file:  %s\n", settings.SettingsPath(*device).c_str());
     std::printf("working files:  %s\n", device->ProgramFolder.empty() ? "./" : device->ProgramFolder.c_str());
     std::printf("lock file:      %s\n", InstanceLockPath(device->ProgramFolder).c_str());
+    std::printf("history file:   %s\n", locations.historyFile.c_str());
     std::printf("picture:        %s\n", FoundOrMissing(FindResourceFile(device->ResourceFolders, WorkingFile::Picture)).c_str());
     for (const LanguageInfo& language : Languages) {
         if (language.libraryFile != nullptr)
@@ -89,6 +91,7 @@ int PrintLocations(const std::string& programPath) {
     const auto* library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
     std::printf("language:       %d, %s\n", device->LanguageIndex.load(),
                 library != nullptr ? library->Path().c_str() : "built in");
+    std::printf("log: %s%s\n", locations.logFolder.empty() ? "./" : "", (locations.logFolder + CycleLog::FileName).c_str());
     return 0;
 }
 

@@ -92,6 +92,8 @@ struct DeviceIdentified {
     std::string path;
     std::string serial;  // empty when the device was refused or unreadable
     bool accepted = false;
+    // Where the database this cycle writes comes from.
+    CycleSource source = CycleSource::Server;
 };
 // What the identified Orvo holds before anything is written.
 struct HoldingsRead {

@@ -46,29 +46,42 @@ std::string ResolveProgramPath(const std::string& fallback) {
 }
 
 FileLocations ProgramFolderLocations(const std::string& programFolder) {
-    return FileLocations{programFolder, {programFolder}};
+    return FileLocations{programFolder, {programFolder}, programFolder + HistoryFileName, programFolder};
 }
 
 UserEnvironment UserEnvironment::Current() {
     UserEnvironment environment;
     environment.xdgDataHome = Variable("XDG_DATA_HOME");
+    environment.xdgStateHome = Variable("XDG_STATE_HOME");
     environment.home = Variable("HOME");
     if (environment.home.empty())
         environment.home = HomeOfAccount();
     return environment;
 }
 
-std::string UserDataFolder(const UserEnvironment& environment) {
-    // A relative XDG_DATA_HOME is invalid and ignored, as the XDG base
-    // directory rules say.
+namespace {
+
+// A relative XDG variable is invalid and ignored, as the XDG base directory
+// rules say.
+std::string XdgFolder(const std::string& variable, const std::string& home, const char* homeRelative) {
     std::string base;
-    if (IsAbsoluteFolder(environment.xdgDataHome))
-        base = WithSeparator(environment.xdgDataHome);
-    else if (IsAbsoluteFolder(environment.home))
-        base = WithSeparator(environment.home) + ".local/share/";
+    if (IsAbsoluteFolder(variable))
+        base = WithSeparator(variable);
+    else if (IsAbsoluteFolder(home))
+        base = WithSeparator(home) + homeRelative;
     else
         return {};
     return base + UserDataFolderName + "/";
+}
+
+}  // namespace
+
+std::string UserDataFolder(const UserEnvironment& environment) {
+    return XdgFolder(environment.xdgDataHome, environment.home, ".local/share/");
+}
+
+std::string UserStateFolder(const UserEnvironment& environment) {
+    return XdgFolder(environment.xdgStateHome, environment.home, ".local/state/");
 }
 
 bool FolderIsWritable(const std::string& folder) {
@@ -78,10 +91,14 @@ bool FolderIsWritable(const std::string& folder) {
 
 FileLocations ChooseFileLocations(const std::string& programFolder, bool programFolderWritable,
                                   const std::string& userDataFolder,
-                                  const std::vector<std::string>& installedResourceFolders) {
+                                  const std::vector<std::string>& installedResourceFolders,
+                                  const std::string& userStateFolder) {
     FileLocations locations = ProgramFolderLocations(programFolder);
-    if (!programFolderWritable && !userDataFolder.empty())
+    if (!programFolderWritable && !userDataFolder.empty()) {
         locations.dataFolder = userDataFolder;
+        locations.historyFile = userDataFolder + HistoryFileName;
+        locations.logFolder = userStateFolder.empty() ? userDataFolder : userStateFolder;
+    }
     for (const std::string& folder : installedResourceFolders) {
         const std::string withSeparator = WithSeparator(folder);
         const auto& known = locations.resourceFolders;
@@ -97,9 +114,9 @@ FileLocations ResolveFileLocations(const std::string& programFolder,
                                    const std::string& installedProgramFolder, bool createDataFolder) {
     const bool takesFiles = FolderIsWritable(programFolder) &&
                             (installedProgramFolder.empty() || WithSeparator(installedProgramFolder) != programFolder);
-    FileLocations locations = ChooseFileLocations(programFolder, takesFiles,
-                                                  UserDataFolder(UserEnvironment::Current()),
-                                                  installedResourceFolders);
+    const UserEnvironment environment = UserEnvironment::Current();
+    FileLocations locations = ChooseFileLocations(programFolder, takesFiles, UserDataFolder(environment),
+                                                  installedResourceFolders, UserStateFolder(environment));
     if (createDataFolder && locations.dataFolder != programFolder) {
         // Settings and working files are the user's own; a failure shows
         // later as a settings file that cannot be written, as before.

@@ -20,15 +20,23 @@ struct FileLocations {
     // Read-only resources (picture, language libraries), searched in order:
     // the program folder first, then the folders the installation put them in.
     std::vector<std::string> resourceFolders;
+    // The update history with its kept backups, beside the settings file.
+    std::string historyFile{};
+    // The log for support: the user's state folder, or beside the settings
+    // file in a portable copy. Made by the log at its first line.
+    std::string logFolder{};
 };
+
+inline constexpr const char* HistoryFileName = "history.sqlite";
 
 // Everything beside the program, as in a portable copy.
 FileLocations ProgramFolderLocations(const std::string& programFolder);
 
 // The values of the environment that decide the user's data folder.
 struct UserEnvironment {
-    std::string xdgDataHome;  // $XDG_DATA_HOME
-    std::string home;         // $HOME, or the account's home folder
+    std::string xdgDataHome;   // $XDG_DATA_HOME
+    std::string home;          // $HOME, or the account's home folder
+    std::string xdgStateHome{};  // $XDG_STATE_HOME
     static UserEnvironment Current();
 };
 
@@ -39,16 +47,22 @@ inline constexpr const char* UserDataFolderName = "orvo-updater";
 // neither gives an absolute folder.
 std::string UserDataFolder(const UserEnvironment& environment);
 
+// The same for the XDG state home ($XDG_STATE_HOME when absolute, else
+// $HOME/.local/state), where the log goes.
+std::string UserStateFolder(const UserEnvironment& environment);
+
 // Whether a file can be created in `folder` by this process.
 bool FolderIsWritable(const std::string& folder);
 
 // The decision, without touching the disk: the program folder when writable
 // or when there is no user data folder to go to, else the user data folder.
 // Installed resource folders that are not absolute are left out: a resource
-// must never be found relative to the current directory.
+// must never be found relative to the current directory. The log goes to the
+// user state folder unless the settings stay beside the program.
 FileLocations ChooseFileLocations(const std::string& programFolder, bool programFolderWritable,
                                   const std::string& userDataFolder,
-                                  const std::vector<std::string>& installedResourceFolders);
+                                  const std::vector<std::string>& installedResourceFolders,
+                                  const std::string& userStateFolder = {});
 
 // The program's real locations: checks the program folder, and creates the
 // user data folder (for this user only) when it is the one chosen. A program

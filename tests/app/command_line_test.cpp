@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "app/command_line.h"
 
 TEST(CommandLine, OwnOptionsAreRecognisedAndTheToolkitsAreLeftAlone) {
@@ -55,3 +58,16 @@ TEST(CommandLine, DisplayIsLookedForInTheEnvironmentAndTheToolkitsOption) {
     EXPECT_TRUE(DisplayLikelyAvailable({"orvo-updater", "-platform", "offscreen"}, nullptr, nullptr, nullptr));
 }
 #endif
+
+TEST(CommandLine, LocationsNameTheHistoryAndTheLogBesideAPortableCopy) {
+    const std::string bin = ORVO_TEST_BIN_DIR;
+    std::FILE* pipe = ::popen((bin + "/orvo-updater --locations 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        output += buffer;
+    EXPECT_EQ(::pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("\nhistory file:   " + bin + "/history.sqlite\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("\nlog: " + bin + "/orvo-updater.log\n"), std::string::npos) << output;
+}

@@ -89,12 +89,16 @@ TEST(FileLocations, UserDataFolderFollowsTheXdgRules) {
     // to the current directory.
     EXPECT_EQ(UserDataFolder({"", "home"}), "");
     EXPECT_EQ(UserDataFolder({"", ""}), "");
+    EXPECT_EQ(UserStateFolder({"/data/home", "/home/ann", "/state/"}), "/state/orvo-updater/");
+    EXPECT_EQ(UserStateFolder({"", "/home/ann", "state"}), "/home/ann/.local/state/orvo-updater/");
 }
 
 TEST(FileLocations, WritableProgramFolderKeepsEverythingBesideTheProgram) {
     const FileLocations portable =
         ChooseFileLocations("/opt/orvo/", true, "/home/ann/.local/share/orvo-updater/", {"/usr/share/orvo-updater"});
     EXPECT_EQ(portable.dataFolder, "/opt/orvo/");
+    EXPECT_EQ(portable.historyFile, "/opt/orvo/history.sqlite");
+    EXPECT_EQ(portable.logFolder, "/opt/orvo/");
     EXPECT_EQ(portable.resourceFolders, (std::vector<std::string>{"/opt/orvo/", "/usr/share/orvo-updater/"}));
     EXPECT_EQ(CDfuDevice("/opt/orvo/orvo-updater").ResourceFolders, std::vector<std::string>{"/opt/orvo/"});
 }
@@ -102,8 +106,11 @@ TEST(FileLocations, WritableProgramFolderKeepsEverythingBesideTheProgram) {
 TEST(FileLocations, ReadOnlyProgramFolderSendsDataToTheUserFolder) {
     const FileLocations installed =
         ChooseFileLocations("/usr/bin/", false, "/home/ann/.local/share/orvo-updater/",
-                            {"/usr/lib/orvo-updater", "relative/share", "/usr/share/orvo-updater/", "/usr/bin/"});
+                            {"/usr/lib/orvo-updater", "relative/share", "/usr/share/orvo-updater/", "/usr/bin/"},
+                            "/home/ann/.local/state/orvo-updater/");
     EXPECT_EQ(installed.dataFolder, "/home/ann/.local/share/orvo-updater/");
+    EXPECT_EQ(installed.historyFile, "/home/ann/.local/share/orvo-updater/history.sqlite");
+    EXPECT_EQ(installed.logFolder, "/home/ann/.local/state/orvo-updater/");
     // The program folder first, installed folders after it; never a folder
     // relative to the current directory, never one twice.
     EXPECT_EQ(installed.resourceFolders,

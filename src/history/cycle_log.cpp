@@ -1,0 +1,184 @@
+#include "history/cycle_log.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+
+#include <spdlog/logger.h>
+#include <spdlog/sinks/rotating_file_sink.h>
+
+namespace {
+
+const char* ErrorKindName(CycleErrorKind kind) {
+    switch (kind) {
+    case CycleErrorKind::Download: return "download";
+    case CycleErrorKind::Conversion: return "conversion";
+    case CycleErrorKind::WorkingFiles: return "working files";
+    case CycleErrorKind::Device: return "device";
+    case CycleErrorKind::Verify: return "verify";
+    case CycleErrorKind::Identity: return "identity";
+    }
+    return "unknown";
+}
+
+// Texts that came from a device or a server stay on their line: line breaks
+// become " / ", other control characters \xNN.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' || c == '\n') {
+            while (i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n'))
+                ++i;
+            if (i + 1 < text.size())
+                line += " / ";
+        } else if (c < 0x20 || c == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            line += escaped;
+        } else {
+            line += static_cast<char>(c);
+        }
+    }
+    return line;
+}
+
+std::string Holdings(const DatabaseHoldings& holdings) {
+    if (!holdings.known)
+        return "not read";
+    std::string text = holdings.hasDatabase ? std::to_string(holdings.records) + " records" : "no database";
+    return text + (holdings.date.empty() ? ", no date stamp" : ", dated " + OneLine(holdings.date));
+}
+
+std::string Durations(const PhaseDurations& durations) {
+    std::string text;
+    for (std::size_t i = 0; i < CyclePhaseCount; ++i)
+        if (durations[i].count() != 0)
+            text += std::string(text.empty() ? "" : ", ") + PhaseName(static_cast<CyclePhase>(i)) + " " +
+                    std::to_string(durations[i].count()) + " ms";
+    return text.empty() ? "none" : text;
+}
+
+bool IsLink(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
+}  // namespace
+
+std::string RequestWithoutSignature(const std::string& request) {
+    std::string shown;
+    std::size_t start = 0;
+    while (start <= request.size()) {
+        const std::size_t end = request.find_first_of("?&", start);
+        const std::string piece = request.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const bool isQuery = start > 0;  // the part before the first '?' or '&' is the path
+        shown += isQuery && piece.rfind("z=", 0) == 0 ? "z=(signature)" : piece;
+        if (end == std::string::npos)
+            break;
+        shown += request[end];
+        start = end + 1;
+    }
+    return shown;
+}
+
+CycleLog::CycleLog(std::string folder, Report report, StateName stateName, std::size_t maxFileBytes)
+    : folder_(std::move(folder)),
+      report_(std::move(report)),
+      stateName_(std::move(stateName)),
+      maxFileBytes_(maxFileBytes) {}
+
+CycleLog::~CycleLog() = default;
+
+void CycleLog::Fail(const std::string& what) {
+    failed_ = true;
+    logger_.reset();
+    if (report_)
+        std::exchange(report_, nullptr)("The log " + FilePath() + " cannot be written (" + what +
+                                        "); updates go on without it.");
+}
+
+spdlog::logger* CycleLog::Logger() {
+    if (logger_ || failed_)
+        return logger_.get();
+    std::error_code error;
+    const std::filesystem::path folder = folder_.empty() ? std::filesystem::path(".") : std::filesystem::path(folder_);
+    if (std::filesystem::create_directories(folder, error))
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, error);
+    if (error) {
+        Fail(error.message());
+        return nullptr;
+    }
+    const std::string path = FilePath();
+    for (std::size_t i = 0; i <= OlderFiles; ++i) {
+        const std::string name = i == 0 ? path : spdlog::sinks::rotating_file_sink_mt::calc_filename(path, i);
+        if (IsLink(name)) {
+            Fail(name + " is a link");
+            return nullptr;
+        }
+    }
+    try {
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, maxFileBytes_, OlderFiles);
+        logger_ = std::make_shared<spdlog::logger>("cycle", std::move(sink));
+        logger_->set_pattern("%Y-%m-%d %H:%M:%S.%e %-7l %v");
+        // Each line reaches the file at once: the last lines before a crash
+        // are the ones support needs.
+        logger_->flush_on(spdlog::level::trace);
+        logger_->set_error_handler([this](const std::string& message) {
+            // Called while a line is written, under mutex_; later lines are dropped.
+            failed_ = true;
+            if (report_)
+                std::exchange(report_, nullptr)("The log " + FilePath() + " cannot be written (" + message +
+                                                "); updates go on without it.");
+        });
+    } catch (const spdlog::spdlog_ex& problem) {
+        Fail(problem.what());
+    }
+    return logger_.get();
+}
+
+void CycleLog::OnCycleEvent(const CycleEvent& event) {
+    if (std::holds_alternative<CycleEvents::PhaseProgress>(event))
+        return;  // too many, and the phase's start and end say enough
+    std::lock_guard lock(mutex_);
+    spdlog::logger* log = Logger();
+    if (log == nullptr || failed_)
+        return;
+    std::visit(
+        [&](const auto& e) {
+            using Event = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<Event, CycleEvents::StateEntered>) {
+                log->info("state {}", stateName_ ? stateName_(e.state) : std::to_string(e.state));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::DeviceIdentified>) {
+                if (e.accepted)
+                    log->info("device {}: Orvo s/n {}, database from the {}", OneLine(e.path), OneLine(e.serial),
+                              SourceName(e.source));
+                else
+                    log->warn("device {}: refused", OneLine(e.path));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::HoldingsRead>) {
+                log->info("the Orvo holds: {}", Holdings(e.holdings));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseStarted>) {
+                log->info("{} started", PhaseName(e.phase));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseEnded>) {
+                log->info("{} {} after {} ms", PhaseName(e.phase), e.succeeded ? "done" : "failed", e.duration.count());
+            } else if constexpr (std::is_same_v<Event, CycleEvents::DownloadAnswered>) {
+                log->info("download {}: HTTP {}, {} bytes", OneLine(RequestWithoutSignature(e.request)), e.httpStatus,
+                          e.bytes);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::Error>) {
+                log->error("{} error: {}", ErrorKindName(e.kind), OneLine(e.text));
+                if (!e.statusReport.empty())
+                    log->error("status report: {}", OneLine(e.statusReport));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::Notice>) {
+                log->info("{}", OneLine(e.text));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::CycleEnded>) {
+                log->info("cycle {}{}{}: s/n {}, from the {}; before: {}; after: {}; {} bytes downloaded; {}",
+                          OutcomeName(e.outcome), e.cause.empty() ? "" : ", ", OneLine(e.cause), OneLine(e.serial),
+                          SourceName(e.source), Holdings(e.before), Holdings(e.after), e.bytesDownloaded,
+                          Durations(e.durations));
+            }
+        },
+        event);
+}

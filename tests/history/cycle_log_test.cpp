@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "history/cycle_log.h"
+#include "support/scratch_files.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
+    ScratchFolder scratch("cycle_log_steps");
+    const std::string folder = scratch.File("state/orvo-updater/");
+    std::vector<std::string> reports;
+    CycleLog log(folder, [&](const std::string& text) { reports.push_back(text); },
+                 [](std::int32_t state) { return state == 1 ? std::string("Download") : std::to_string(state); });
+    EXPECT_FALSE(std::filesystem::exists(folder)) << "made at the first event, not before";
+
+    log.OnCycleEvent(CycleEvents::StateEntered{1});
+    log.OnCycleEvent(CycleEvents::DownloadAnswered{"/OrvoDownload.aspx?z=0123456789ABCDEF&s=A123456", 200, 1234});
+    log.OnCycleEvent(CycleEvents::Error{CycleErrorKind::Device, "Write error", "Error during transfer\r\nerrPROG"});
+    CycleEvents::CycleEnded ended;
+    ended.outcome = CycleOutcome::Failed;
+    ended.cause = "Write error";
+    ended.serial = "A123456";
+    log.OnCycleEvent(ended);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    const std::string text = ReadText(log.FilePath());
+    EXPECT_NE(text.find("state Download\n"), std::string::npos);
+    EXPECT_NE(text.find("download /OrvoDownload.aspx?z=(signature)&s=A123456: HTTP 200, 1234 bytes"),
+              std::string::npos);
+    EXPECT_EQ(text.find("0123456789ABCDEF"), std::string::npos);
+    EXPECT_NE(text.find("status report: Error during transfer / errPROG\n"), std::string::npos);
+    EXPECT_NE(text.find("cycle failed, Write error: s/n A123456"), std::string::npos);
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(RequestWithoutSignature("/a?s=1&z=SIG"), "/a?s=1&z=(signature)");
+    EXPECT_EQ(RequestWithoutSignature("/z=path?s=1"), "/z=path?s=1");
+}
+
+TEST(CycleLog, KeepsThreeFilesAndReportsAnUnwritableFolderOnce) {
+    ScratchFolder scratch("cycle_log_rotation");
+    const std::string folder = scratch.File("");
+    {
+        CycleLog log(folder, nullptr, {}, 400);
+        for (int i = 0; i < 100; ++i)
+            log.OnCycleEvent(CycleEvents::Notice{"line " + std::to_string(i)});
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder + "orvo-updater.log"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "orvo-updater.1.log"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "orvo-updater.2.log"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "orvo-updater.3.log"));
+    EXPECT_NE(ReadText(folder + "orvo-updater.log").find("line 99"), std::string::npos);
+
+    WriteBytes(scratch.File("plain-file"), {'x'});
+    std::vector<std::string> reports;
+    CycleLog blocked(scratch.File("plain-file/orvo-updater/"), [&](const std::string& text) { reports.push_back(text); });
+    blocked.OnCycleEvent(CycleEvents::Notice{"one"});
+    blocked.OnCycleEvent(CycleEvents::Notice{"two"});
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+}  // namespace
