@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/phase_timer.h"
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
 #include "common/working_files.h"
@@ -47,6 +48,7 @@ bool WriteDateFile(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 bool CDfuDevice::WriteDateStamp() {
+    PhaseTimer phase(Events, RunningPhase, CyclePhase::DateStamp);
     const std::string base = ProgramFolder + WorkingFile::DateBase;
     const std::string binPath = base + WorkingFile::BinExt;
     const std::string dfuPath = base + WorkingFile::DfuExt;
@@ -65,5 +67,5 @@ bool CDfuDevice::WriteDateStamp() {
 
     std::remove(binPath.c_str());
     std::remove(dfuPath.c_str());
-    return written;
+    return phase.End(written);
 }
