@@ -4,16 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "common/cycle_signals.h"
+#include "common/silent_ports.h"
 #include "console_ui.h"
 #include "device/dfu_device.h"
-#include "common/cycle_signals.h"
 #include "usb_session.h"
 
 // What a command needs to run the updater's own device operations from a
 // terminal: the USB session (--virtual, --capture, ...), a CDfuDevice whose
-// working files go to a private temporary folder, console stand-ins for the
-// progress bar and the message box, and timer 0 ticking the operation
-// monitor while the session lives.
+// working files go to a private temporary folder, the device's events shown
+// on the console, and the main view's timers ticking on a thread while the
+// session lives (timer 0, the operation monitor, from the start).
 class DeviceSession {
 public:
     DeviceSession();
@@ -32,18 +33,33 @@ public:
     // Saves the virtual Orvo's flash to its file, if it has one.
     bool Finish(std::string& error) { return usb_.Finish(error); }
 
+    // Whether the picked device is attached now: with --device, that path
+    // among the DFU-mode interfaces; otherwise the updater's own search.
+    bool FindDevice();
+
     // After a successful Open.
     CDfuDevice& Device() { return *device_; }
     CycleSignals& Signals() { return signals_; }
+    ViewPort& View() { return *view_; }
+    ProgressBarPort& Bar() { return bar_; }
+    ConsoleEvents& Console() { return console_; }
     const std::string& Folder() const { return folder_; }
 
 private:
+    void OnTimer(int timerId);
+
     std::string folder_;
-    ConsoleProgressBar bar_;
-    ConsoleMessageBox box_;
+    // The window's bar and boxes show nothing here: the console listens to
+    // the device's events instead.
+    SilentProgressBar bar_;
     CycleSignals signals_;
+    ConsoleEvents console_{StdoutIsTerminal()};
     UsbSession usb_;
     std::unique_ptr<CDfuDevice> device_;
-    std::unique_ptr<MonitorTimer> monitor_;
+    std::string requestedPath_;  // --device PATH, upper case
+    std::unique_ptr<ConsoleView> view_;
 };
 
+// Reads the device's date stamp back and says whether it is today's, as the
+// updater writes it; `read` gets what the device holds, printable.
+bool DeviceHoldsTodaysDate(CDfuDevice& device, std::string& read);
