@@ -1,3 +1,4 @@
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -62,7 +63,17 @@ public:
     SessionCycleOperations(DeviceSession& session, DfuDeviceCycleOperations& updater)
         : session_(session), updater_(updater) {}
 
-    bool FindDevice() override { return session_.FindDevice(); }
+    // Before the write the worker waits for an Orvo that went away, as the
+    // window does; here the console says so once rather than hang silently.
+    bool FindDevice() override {
+        const bool found = session_.FindDevice();
+        if (!found && !saidGone_.exchange(true)) {
+            session_.Console().EndLine();
+            std::fprintf(stderr, "%sthe Orvo is gone: plug it in again to go on (Ctrl-C ends)\n",
+                         CommandPrefix().c_str());
+        }
+        return found;
+    }
     IdentifyResult IdentifyDevice() override { return updater_.IdentifyDevice(); }
     void SaveSettings() override { updater_.SaveSettings(); }
     DownloadResult DownloadDatabase() override { return updater_.DownloadDatabase(); }
@@ -76,6 +87,7 @@ public:
 private:
     DeviceSession& session_;
     DfuDeviceCycleOperations& updater_;
+    std::atomic<bool> saidGone_{false};
 };
 
 struct FirstResult {
@@ -145,6 +157,9 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
         return UsageError("--host needs HOST[:PORT]");
     if (!picked)
         return Fail(error);
+    if (!session.FindDevice())
+        return Fail(PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description "
+                    "cannot be read");
 
     CDfuDevice& device = session.Device();
     if (hostGiven)
