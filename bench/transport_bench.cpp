@@ -13,9 +13,21 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 
+#include "common/cycle_events.h"
+#include "common/cycle_signals.h"
+#include "database/dfu_preparation.h"
 #include "device/dfu/dfu_engine.h"
+#include "device/dfu/dfu_files_format.h"
+#include "device/dfu/dfu_library.h"
+#include "device/dfu_device.h"
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_mapping.h"
@@ -143,6 +155,128 @@ void BM_ReadBackCost(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ReadBackCost)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The updater's own write, as the window and `orvo-tool update` run it:
+// CDfuDevice::WriteDatabase (compare, date stamp erased, body written and
+// read back, header last) and WriteDateStamp, each operation launched by the
+// device and polled by the monitor every 100 ms, as the view's timer 0 does.
+// The efficiency counts the device's time (reads included) against the wall
+// time of the whole write; the monitor's period is part of that wall time,
+// which is why it is also measured at the real part's timing (about 29 s).
+// verify_of_write: the read-backs' phases against the erase and write phases.
+class PhaseClock final : public CycleEventListener {
+public:
+    void OnCycleEvent(const CycleEvent& event) override {
+        if (const auto* ended = std::get_if<CycleEvents::PhaseEnded>(&event)) {
+            std::lock_guard lock(mutex_);
+            if (ended->phase == CyclePhase::Verify)
+                verify_ += ended->duration;
+            else if (ended->phase == CyclePhase::Erase || ended->phase == CyclePhase::Write)
+                write_ += ended->duration;
+        }
+    }
+    double WriteSeconds() const { return Seconds(write_); }
+    double VerifySeconds() const { return Seconds(verify_); }
+
+private:
+    double Seconds(std::chrono::milliseconds ms) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<double>(ms.count()) / 1000.0;
+    }
+    mutable std::mutex mutex_;
+    std::chrono::milliseconds write_{0};
+    std::chrono::milliseconds verify_{0};
+};
+
+// Timer 0 of the main view, on a thread.
+class MonitorTicks {
+public:
+    explicit MonitorTicks(CDfuDevice& device) : device_(device), thread_([this] { Run(); }) {}
+    ~MonitorTicks() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
+            lock.unlock();
+            device_.MonitorOperation();
+            lock.lock();
+        }
+    }
+    CDfuDevice& device_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+void BM_UpdaterWritePath(benchmark::State& state) {
+    const double scale = static_cast<double>(state.range(0)) / 100.0;
+    VirtualUsbBus bus;
+    auto orvo = std::make_shared<VirtualOrvo>();
+    const std::string path = bus.Plug(orvo);
+    DfuProtocolEngine engine(bus);
+    EngineDfuLibrary library(engine);
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("orvo_transport_bench_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    CDfuDevice device((folder / "orvo-updater").string(), library, bus);
+    CycleSignals signals;
+    device.AttachUi(nullptr, nullptr, &signals);
+    device.DevicePath.Set(path);
+    PhaseClock phases;
+    device.Events.Subscribe(phases);
+
+    std::vector<std::uint8_t> data(kDatabaseSize);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
+    DfuFileContents contents;
+    contents.images.push_back({DfuPreparation::AlternateSetting, "", {{kDatabaseAddress, data}}});
+    std::vector<std::uint8_t> file;
+    const std::string base = (folder / "tesselDB").string();
+    DfuFileFormat::Serialize(contents, file);
+    std::ofstream(base + ".dfu", std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                          static_cast<std::streamsize>(file.size()));
+
+    double deviceSeconds = 0;
+    double wallSeconds = 0;
+    {
+        MonitorTicks monitor(device);
+        for (auto _ : state) {
+            // A device whose first block differs: the whole database is written.
+            orvo->WriteFlash(kDatabaseAddress, std::vector<std::uint8_t>(16, 0x00));
+            orvo->SetTiming(OrvoTiming::Scaled(scale));
+            orvo->ResetStats();
+            const auto start = std::chrono::steady_clock::now();
+            const bool ok = device.WriteDatabase(base) == DatabaseWriteResult::Written && device.WriteDateStamp();
+            const auto wall = std::chrono::steady_clock::now() - start;
+            orvo->SetTiming(OrvoTiming::Instant());
+            if (!ok) {
+                state.SkipWithError("write failed");
+                break;
+            }
+            const OrvoStats stats = orvo->Stats();
+            deviceSeconds += static_cast<double>(stats.busyUs + stats.transferUs) / 1e6;
+            wallSeconds += std::chrono::duration<double>(wall).count();
+        }
+    }
+    device.Events.Unsubscribe(phases);
+    device.AttachUi(nullptr, nullptr, nullptr);
+    device.ReleaseOperationResources();
+    std::filesystem::remove_all(folder);
+    state.counters["efficiency"] = wallSeconds > 0 ? deviceSeconds / wallSeconds : 0;
+    state.counters["wall_s"] = wallSeconds;
+    state.counters["verify_of_write"] = phases.WriteSeconds() > 0 ? phases.VerifySeconds() / phases.WriteSeconds() : 0;
+}
+
+BENCHMARK(BM_UpdaterWritePath)->Arg(10)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

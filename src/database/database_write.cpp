@@ -21,6 +21,7 @@
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
 #include "common/message_box_port.h"
+#include "common/phase_timer.h"
 #include "common/working_files.h"
 
 namespace {
@@ -63,12 +64,14 @@ private:
                                 std::uint32_t firstRead);
     bool Verify(std::uint32_t address, std::span<const std::uint8_t> expected);
     void ReportMismatch(std::uint32_t address);
+    PhaseTimer Phase(CyclePhase phase) { return PhaseTimer(device_.Events, device_.RunningPhase, phase); }
 
     CDfuDevice& device_;
     MessageBoxPort& messageBox_;
 };
 
 DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
+    PhaseTimer compare = Phase(CyclePhase::Compare);
     std::uint32_t address = 0;
     std::vector<std::uint8_t> database;
     if (!device_.LoadDfuElement(dfuPath, address, database) || database.empty())
@@ -89,9 +92,9 @@ DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
     std::vector<std::uint8_t> expected = database;
     expected.resize(std::uint64_t{lastSector.address} + lastSector.length - address, 0xFF);
     switch (CompareFromStart(address, expected, blockSize)) {
-    case Comparison::Identical: return DatabaseWriteResult::AlreadyOnDevice;
+    case Comparison::Identical: compare.End(true); return DatabaseWriteResult::AlreadyOnDevice;
     case Comparison::Unreadable: return DatabaseWriteResult::Failed;
-    case Comparison::Differs: break;
+    case Comparison::Differs: compare.End(true); break;
     }
 
     const std::span<const std::uint8_t> all(database);
@@ -100,16 +103,18 @@ DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
     const std::uint32_t bodyAddress = address + static_cast<std::uint32_t>(header.size());
     const FlashRange databaseRange{address, static_cast<std::uint32_t>(all.size())};
 
-    if (!device_.EraseRegion({DfuPreparation::DateStampAddress, kDateStampLength}))
+    // Each phase starts before its operation runs: the object is made
+    // before End's argument is evaluated.
+    if (!Phase(CyclePhase::Erase).End(device_.EraseRegion({DfuPreparation::DateStampAddress, kDateStampLength})))
         return DatabaseWriteResult::Failed;
-    const bool bodyWritten =
-        body.empty() ? device_.EraseRegion(databaseRange) : device_.ProgramRegion(bodyAddress, body, databaseRange);
-    if (!bodyWritten || (!body.empty() && !Verify(bodyAddress, body)))
+    const bool bodyWritten = Phase(CyclePhase::Write).End(
+        body.empty() ? device_.EraseRegion(databaseRange) : device_.ProgramRegion(bodyAddress, body, databaseRange));
+    if (!bodyWritten || (!body.empty() && !Phase(CyclePhase::Verify).End(Verify(bodyAddress, body))))
         return DatabaseWriteResult::Failed;
 
-    if (!device_.ProgramRegion(address, header))
+    if (!Phase(CyclePhase::Write).End(device_.ProgramRegion(address, header)))
         return DatabaseWriteResult::Failed;
-    if (!Verify(address, header)) {
+    if (!Phase(CyclePhase::Verify).End(Verify(address, header))) {
         // A header that does not read back must not stay readable.
         device_.EraseRegion({address, static_cast<std::uint32_t>(header.size())});
         return DatabaseWriteResult::Failed;
@@ -146,7 +151,7 @@ bool DatabaseWrite::Verify(std::uint32_t address, std::span<const std::uint8_t> 
 
 void DatabaseWrite::ReportMismatch(std::uint32_t address) {
     const std::string text = MismatchText(address);
-    device_.ShowError(text);
+    device_.ShowError(text, CycleErrorKind::Verify);
     messageBox_.ShowMessageBox(text);
 }
 

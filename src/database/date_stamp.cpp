@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "common/file_io.h"
+#include "common/phase_timer.h"
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
 #include "common/working_files.h"
@@ -41,6 +42,7 @@ bool WriteDateFile(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 bool CDfuDevice::WriteDateStamp() {
+    PhaseTimer phase(Events, RunningPhase, CyclePhase::DateStamp);
     const std::string base = ProgramFolder + WorkingFile::DateBase;
     const std::string binPath = base + WorkingFile::BinExt;
     const std::string dfuPath = base + WorkingFile::DfuExt;
@@ -59,5 +61,5 @@ bool CDfuDevice::WriteDateStamp() {
 
     RemoveRegularFile(binPath);
     RemoveRegularFile(dfuPath);
-    return written;
+    return phase.End(written);
 }

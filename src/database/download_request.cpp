@@ -52,7 +52,12 @@ DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& clie
     const std::string localFile =
         device.ProgramFolder + WorkingFile::DatabaseBase + WorkingFile::TextExt;
     const std::string url = DownloadUrl(device.ServerHost, device.BuildDownloadQuery());
-    return client.Fetch(url, localFile);
+    DownloadResult result = client.Fetch(url, localFile);
+    // The signature is left out: whoever keeps the request (a log, the
+    // history) needs the serial and the server, not the key to ask again.
+    device.Events.Publish(CycleEvents::DownloadAnswered{DownloadUrl(device.ServerHost, device.QuerySerial.substr(1)),
+                                                        result.httpStatus, result.bytes});
+    return result;
 }
 
 DownloadResult DownloadDatabaseWithDefaults(CDfuDevice& device) {

@@ -94,7 +94,9 @@ public:
     bool UpgradeDevice(const std::string& base);
     bool UploadFromDevice(const std::string& dfuPath);
     void MonitorOperation();
-    void ShowError(const std::string& text);
+    // Shows `text` on the bar in the error colours and publishes it as an
+    // error of `kind`.
+    void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device);
     void ShowMessage(const std::string& text);
 
     // One DFU operation each on the data flash, monitored like UpgradeDevice;
@@ -181,6 +183,9 @@ public:
     // What the cycle and the operations did, for every listener (window,
     // console, history, log). Subscribe before the worker starts.
     CycleEventChannel Events;
+    // The phase (a CyclePhase value) whose operations run now, -1 for none;
+    // kept by PhaseTimer, read by the monitor for its progress events.
+    std::atomic<int> RunningPhase{-1};
 
     // Frees the memory map and the kept image unless an operation runs; the
     // destructor does so too. Lets a test release them while its library lives.

@@ -91,6 +91,7 @@ private:
 
     // --- small helpers
     bool ShowingProgress() const;
+    void PublishProgress(int percent) const;
     void DestroyImage(DfuHandle image);
     void DestroyKeptImage();
 
@@ -103,6 +104,15 @@ private:
 
 bool DfuOperations::ShowingProgress() const {
     return device_.signals_->ShowProgress.load() == 1;
+}
+
+// The percent belongs to the phase that launched the operation; an
+// operation outside any phase has no progress to tell.
+void DfuOperations::PublishProgress(int percent) const {
+    const int phase = device_.RunningPhase.load();
+    if (phase < 0 || phase >= static_cast<int>(CyclePhaseCount))
+        return;
+    device_.Events.Publish(CycleEvents::PhaseProgress{static_cast<CyclePhase>(phase), percent / 100.0});
 }
 
 void DfuOperations::DestroyImage(DfuHandle image) {
@@ -475,6 +485,7 @@ void DfuOperations::OnOperationFailed(DfuHandle handle, DfuOperationContext& con
     device_.OperationHandle.store(0);
 
     if (context.ErrorCode == STDFU_UNSUPPORTED_FEATURE) {
+        device_.Events.Publish(CycleEvents::Error{CycleErrorKind::Device, kUnsupportedFeature, {}});
         device_.messageBox_->ShowMessageBox(kUnsupportedFeature);
     } else {
         device_.ReportStatus(context);
@@ -609,6 +620,7 @@ void DfuOperations::Monitor() {
         device_.progressBar_->SetText(percentText);
         device_.progressBar_->SetPos(context.Percent);
     }
+    PublishProgress(context.Percent);
     if (context.Percent != 100)
         return;
 
@@ -694,10 +706,11 @@ bool CDfuDevice::DataFlashLayout(std::uint32_t address, std::uint32_t& transferS
 
 void CDfuDevice::MonitorOperation() { DfuOperations(*this).Monitor(); }
 
-void CDfuDevice::ShowError(const std::string& text) {
+void CDfuDevice::ShowError(const std::string& text, CycleErrorKind kind) {
     BarColours::Apply(*progressBar_, BarColours::Error);
     progressBar_->SetText(text);
     progressBar_->SetShowText(true);
+    Events.Publish(CycleEvents::Error{kind, text, {}});
 }
 
 void CDfuDevice::ShowMessage(const std::string& text) {

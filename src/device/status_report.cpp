@@ -153,5 +153,6 @@ void CDfuDevice::ReportStatus(const DfuOperationContext& context) {
     BarColours::Apply(*progressBar_, BarColours::Error);
     progressBar_->SetText(report.BarCaption(target));
     progressBar_->SetShowText(true);
+    Events.Publish(CycleEvents::Error{CycleErrorKind::Device, report.BarCaption(target), report.MessageText()});
     messageBox_->ShowMessageBox(report.MessageText());
 }

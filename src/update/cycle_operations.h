@@ -29,8 +29,10 @@ public:
     virtual DownloadResult DownloadDatabase() = 0;
     // Returns `base` on success, otherwise a failure text (see PrepareResult).
     virtual std::string PrepareDatabase(const std::string& base) = 0;
-    // Each returns once its write has ended; true only if it really finished.
-    virtual bool UpgradeDevice(const std::string& base) = 0;
+    // Each returns once its write has ended. The database write says whether
+    // it wrote, found the database already there, or failed; the date stamp
+    // is true only if it really finished.
+    virtual DatabaseWriteResult UpgradeDevice(const std::string& base) = 0;
     virtual bool WriteDateStamp() = 0;
     // Shows a text on the progress bar.
     virtual void ShowMessage(const std::string& text) = 0;

@@ -29,8 +29,8 @@ std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
 
 // The safe database write; a device that already holds the database only
 // needs its date stamp renewed, which the cycle does next.
-bool DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) {
-    return device_.WriteDatabase(base) != DatabaseWriteResult::Failed;
+DatabaseWriteResult DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) {
+    return device_.WriteDatabase(base);
 }
 
 bool DfuDeviceCycleOperations::WriteDateStamp() { return device_.WriteDateStamp(); }

@@ -22,7 +22,7 @@ public:
     void SaveSettings() override;
     DownloadResult DownloadDatabase() override;
     std::string PrepareDatabase(const std::string& base) override;
-    bool UpgradeDevice(const std::string& base) override;
+    DatabaseWriteResult UpgradeDevice(const std::string& base) override;
     bool WriteDateStamp() override;
     void ShowMessage(const std::string& text) override;
     void DeleteWorkingFiles() override;

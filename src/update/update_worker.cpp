@@ -11,6 +11,14 @@
 #include "common/cycle_signals.h"
 #include "common/working_files.h"
 #include "update/download_failure_text.h"
+#include "common/phase_timer.h"
+
+namespace {
+constexpr const char* kOtherDeviceCause = "another device was attached before the write";
+constexpr const char* kWriteFailedCause = "the database could not be written";
+constexpr const char* kDateStampFailedCause = "the date stamp could not be written";
+constexpr const char* kStoppedCause = "stopped before the cycle ended";
+}  // namespace
 
 UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
                            ProgressBarPort& progressBar, CycleSignals& signals, const Resources& resources)
@@ -19,11 +27,14 @@ UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, View
       view_(view),
       progressBar_(progressBar),
       signals_(signals),
-      resources_(resources) {}
+      resources_(resources) {
+    device_.Events.Subscribe(record_);
+}
 
 UpdateWorker::~UpdateWorker() {
     RequestStop();
     Join();
+    device_.Events.Unsubscribe(record_);
 }
 
 void UpdateWorker::Start() {
@@ -51,11 +62,17 @@ void UpdateWorker::Join() {
 
 void UpdateWorker::Run() {
     auto state = static_cast<UpdateState>(signals_.UpdateState.load());
+    std::int32_t entered = -1;
     while (!Stopping()) {
+        if (static_cast<std::int32_t>(state) != entered) {
+            entered = static_cast<std::int32_t>(state);
+            Publish(CycleEvents::StateEntered{entered});
+        }
         state = Step(state);
         if (!Stopping())
             signals_.UpdateState = static_cast<std::int32_t>(state);
     }
+    EndCycle(CycleOutcome::Interrupted, kStoppedCause);
 }
 
 UpdateState UpdateWorker::Step(UpdateState state) {
@@ -85,14 +102,17 @@ UpdateState UpdateWorker::WaitForDevice() {
 
     // Nothing of the identity read belongs on the progress bar.
     signals_.ShowProgress = 0;
-    const IdentifyResult result = operations_.IdentifyDevice();
+    record_.Reset();
+    const bool accepted = Identify();
     if (Stopping())
         return UpdateState::WaitForDevice;
     // An unreadable identity block is treated like a foreign device: waited
     // out, so that a device we cannot read never ends the updater.
-    if (result != IdentifyResult::Accepted)
+    if (!accepted)
         return UpdateState::WaitForUnplug;
     cycleSerial_ = device_.DeviceSerial.Get();
+    cycleOpen_ = true;
+    alreadyCurrent_ = false;
 
     ShowStatus(ResourceId::ConnectingText);
     signals_.ShowProgress = 1;
@@ -108,7 +128,9 @@ UpdateState UpdateWorker::Download() {
     progressBar_.SetText("0%");
     progressBar_.SetPos(0);
     view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, device_.DownloadSizeKb.load()));
+    PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Download);
     lastDownload_ = operations_.DownloadDatabase();
+    phase.End(lastDownload_.Stored());
     return UpdateState::Convert;
 }
 
@@ -117,7 +139,9 @@ UpdateState UpdateWorker::Convert() {
     // Replaces the download period; the counter goes on from where it stands.
     view_.StartTimer(ProgressTimer, CycleTiming::ConvertAnimationMs);
     const std::string base = DatabaseBase();
+    PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Convert);
     const std::string result = operations_.PrepareDatabase(base);
+    phase.End(result == base);
     if (Stopping())
         return UpdateState::Convert;
     view_.StopTimer(ProgressTimer);
@@ -131,11 +155,12 @@ UpdateState UpdateWorker::Convert() {
         return UpdateState::Convert;
     // An empty result means the server sent no valid record: like a download
     // that could not be read, that is the network text's case.
-    const bool downloadUnusable = result == PrepareResult::DatabaseFileOpenError || result.empty();
-    if (downloadUnusable)
-        ShowDownloadErrorBox();
+    if (result == PrepareResult::DatabaseFileOpenError)
+        ShowDownloadErrorBox(CycleErrorKind::Download);
+    else if (result.empty())
+        ShowDownloadErrorBox(CycleErrorKind::Conversion);
     else
-        ShowErrorBox(ResourceId::WorkingFilesErrorText);
+        ShowErrorBox(CycleErrorKind::WorkingFiles, ResourceId::WorkingFilesErrorText);
     return UpdateState::Failed;
 }
 
@@ -153,26 +178,34 @@ UpdateState UpdateWorker::Write() {
     // The database belongs to the Orvo it was downloaded for. Whatever is
     // attached now is identified again, even if no unplug was seen.
     signals_.ShowProgress = 0;
-    const IdentifyResult result = operations_.IdentifyDevice();
+    const bool accepted = Identify();
     signals_.ShowProgress = 1;
     if (Stopping())
         return UpdateState::Write;
-    if (result != IdentifyResult::Accepted || device_.DeviceSerial.Get() != cycleSerial_)
+    if (!accepted || device_.DeviceSerial.Get() != cycleSerial_)
         return StartFreshCycle();
 
     ShowStatus(ResourceId::WritingText);
     writing_ = true;
-    const bool written = operations_.UpgradeDevice(DatabaseBase());
+    const DatabaseWriteResult written = operations_.UpgradeDevice(DatabaseBase());
+    alreadyCurrent_ = written == DatabaseWriteResult::AlreadyOnDevice;
     // The date stamp says the database is complete: only after a finished write.
-    const bool stamped = written && !Stopping() && operations_.WriteDateStamp();
+    const bool stamped = written != DatabaseWriteResult::Failed && !Stopping() && operations_.WriteDateStamp();
     writing_ = false;
     if (Stopping())
         return UpdateState::Write;
+    if (stamped)
+        return UpdateState::Succeeded;
     // The failed operation has already shown its error on the progress bar.
-    return stamped ? UpdateState::Succeeded : UpdateState::Failed;
+    failedCause_ = written == DatabaseWriteResult::Failed ? kWriteFailedCause : kDateStampFailedCause;
+    return UpdateState::Failed;
 }
 
+// The database was for the Orvo that has gone: its cycle ends here.
 UpdateState UpdateWorker::StartFreshCycle() {
+    if (cycleOpen_)
+        PublishError(CycleErrorKind::Identity, kOtherDeviceCause);
+    EndCycle(CycleOutcome::Failed);
     operations_.DeleteWorkingFiles();
     return UpdateState::Restart;
 }
@@ -181,7 +214,10 @@ UpdateState UpdateWorker::Succeeded() {
     lastCycleFailed_ = false;
     ShowStatus(ResourceId::CompleteText);
     operations_.DeleteWorkingFiles();
-    operations_.ShowMessage(resources_.String(ResourceId::UpgradeSuccessfulText));
+    const std::string notice = resources_.String(ResourceId::UpgradeSuccessfulText);
+    Publish(CycleEvents::Notice{notice});
+    operations_.ShowMessage(notice);
+    EndCycle(alreadyCurrent_ ? CycleOutcome::AlreadyCurrent : CycleOutcome::Succeeded);
     return UpdateState::WaitForUnplug;
 }
 
@@ -203,7 +239,68 @@ UpdateState UpdateWorker::Fail() {
     operations_.DeleteWorkingFiles();
     view_.RepaintAll();
     showFailedUntilArrival_ = true;
+    EndCycle(CycleOutcome::Failed, failedCause_);
+    failedCause_.clear();
     return UpdateState::WaitForUnplug;
+}
+
+bool UpdateWorker::Identify() {
+    PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Identify);
+    const bool accepted = phase.End(operations_.IdentifyDevice() == IdentifyResult::Accepted);
+    if (!Stopping())
+        Publish(CycleEvents::DeviceIdentified{device_.DevicePath.Get(), accepted ? device_.DeviceSerial.Get() : "",
+                                              accepted});
+    return accepted;
+}
+
+void UpdateWorker::Publish(const CycleEvent& event) const { device_.Events.Publish(event); }
+
+void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text) const {
+    Publish(CycleEvents::Error{kind, text, {}});
+}
+
+void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCause) {
+    if (!cycleOpen_)
+        return;
+    cycleOpen_ = false;
+    CycleEvents::CycleEnded ended;
+    ended.outcome = outcome;
+    ended.source = CycleSource::Server;
+    ended.serial = cycleSerial_;
+    if (outcome != CycleOutcome::Succeeded && outcome != CycleOutcome::AlreadyCurrent) {
+        const std::string error = record_.LastError();
+        ended.cause = outcome == CycleOutcome::Failed && !error.empty() ? error : fallbackCause;
+    }
+    ended.bytesDownloaded = lastDownload_.bytes;
+    ended.durations = record_.Durations();
+    Publish(ended);
+}
+
+void UpdateWorker::CycleRecord::OnCycleEvent(const CycleEvent& event) {
+    std::lock_guard lock(mutex_);
+    if (const auto* ended = std::get_if<CycleEvents::PhaseEnded>(&event)) {
+        const auto index = static_cast<std::size_t>(ended->phase);
+        if (index < durations_.size())
+            durations_[index] += ended->duration;
+    } else if (const auto* error = std::get_if<CycleEvents::Error>(&event)) {
+        lastError_ = error->text;
+    }
+}
+
+void UpdateWorker::CycleRecord::Reset() {
+    std::lock_guard lock(mutex_);
+    durations_ = {};
+    lastError_.clear();
+}
+
+PhaseDurations UpdateWorker::CycleRecord::Durations() const {
+    std::lock_guard lock(mutex_);
+    return durations_;
+}
+
+std::string UpdateWorker::CycleRecord::LastError() const {
+    std::lock_guard lock(mutex_);
+    return lastError_;
 }
 
 // Returns false when a stop ended the wait instead of the view's tick.
@@ -225,16 +322,19 @@ void UpdateWorker::ShowStatus(int stringId, std::string tail) {
     view_.RepaintAll();
 }
 
-void UpdateWorker::ShowErrorBox(int stringId) {
-    view_.ShowErrorBox(resources_.String(stringId), resources_.String(ResourceId::ErrorCaption));
+void UpdateWorker::ShowErrorBox(CycleErrorKind kind, int stringId) {
+    const std::string text = resources_.String(stringId);
+    PublishError(kind, text);
+    view_.ShowErrorBox(text, resources_.String(ResourceId::ErrorCaption));
 }
 
 // Text 113, then a line with what the download failed on, when it failed.
-void UpdateWorker::ShowDownloadErrorBox() {
+void UpdateWorker::ShowDownloadErrorBox(CycleErrorKind kind) {
     std::string text = resources_.String(ResourceId::DownloadErrorText);
     const std::string cause = DownloadFailureLine(resources_, lastDownload_);
     if (!cause.empty())
         text += "\n\n" + cause;
+    PublishError(kind, text);
     view_.ShowErrorBox(text, resources_.String(ResourceId::ErrorCaption));
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 
+#include "common/cycle_events.h"
 #include "database/http_download.h"
 #include "update/update_state.h"
 
@@ -22,6 +24,13 @@ struct CycleSignals;
 //
 // The worker reaches the UI only through the ports, and after a stop request
 // it makes no further port call, so the UI thread may Join it safely.
+//
+// It says what the cycle does on the device's event channel: each state it
+// enters, the identification, the phases it runs itself (identify, download,
+// convert; the device's write publishes its own), its errors, the success
+// notice, and once per cycle that identified an Orvo the outcome with its
+// cause, the bytes downloaded and the time of each phase. A cycle that a stop
+// request cuts short ends as interrupted, the only event after the stop.
 class UpdateWorker {
 public:
     // Texts come from `resources`, which the UI thread may switch to another
@@ -50,6 +59,21 @@ public:
     bool LastCycleFailed() const { return lastCycleFailed_.load(); }
 
 private:
+    // What the open cycle did, gathered from the channel, where the device's
+    // phases and errors arrive too (some on the thread that ticks the monitor).
+    class CycleRecord final : public CycleEventListener {
+    public:
+        void OnCycleEvent(const CycleEvent& event) override;
+        void Reset();
+        PhaseDurations Durations() const;
+        std::string LastError() const;
+
+    private:
+        mutable std::mutex mutex_;
+        PhaseDurations durations_{};
+        std::string lastError_;
+    };
+
     void Run();
     UpdateState Step(UpdateState state);
     UpdateState WaitForDevice();
@@ -61,11 +85,20 @@ private:
     UpdateState StartFreshCycle();
     UpdateState Fail();
 
+    // Identifies the attached device; true when it is an Orvo.
+    bool Identify();
+    void Publish(const CycleEvent& event) const;
+    void PublishError(CycleErrorKind kind, const std::string& text) const;
+    // Publishes CycleEnded for the open cycle, if there is one, and closes it.
+    // `fallbackCause` stands in when no error said what went wrong.
+    void EndCycle(CycleOutcome outcome, const std::string& fallbackCause = {});
+
     bool WaitForView(int timerId, int periodMs);
     // String `stringId`, followed by `tail`.
     void ShowStatus(int stringId, std::string tail = {});
-    void ShowErrorBox(int stringId);
-    void ShowDownloadErrorBox();
+    // Each publishes the box's text as an error of `kind` before it shows it.
+    void ShowErrorBox(CycleErrorKind kind, int stringId);
+    void ShowDownloadErrorBox(CycleErrorKind kind);
     bool Stopping() const { return stopRequested_.load(); }
     std::string DatabaseBase() const;
 
@@ -86,6 +119,11 @@ private:
     DownloadResult lastDownload_;
     // Keeps the failure text up while the cycle waits for the next Orvo.
     bool showFailedUntilArrival_ = false;
+    // From the acceptance of an Orvo until its cycle's outcome; worker thread only.
+    bool cycleOpen_ = false;
+    bool alreadyCurrent_ = false;
+    std::string failedCause_;
+    CycleRecord record_;
 
     std::thread thread_;
     std::atomic<bool> started_{false};

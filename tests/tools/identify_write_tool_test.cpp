@@ -1,19 +1,66 @@
-// orvo-tool identify and write, which run the updater's own identification
-// and device write with a console progress bar and a timer-driven monitor.
+// orvo-tool identify, write and update, which run the updater's own
+// identification, device write and update cycle, their events shown on the
+// console and the view's timers ticking on a thread.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
 #include "device/dfu/dfu_files_format.h"
 #include "support/scratch_files.h"
+#include "support/today.h"
 #include "support/tool_run.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 
 namespace {
 
 ToolRun RunTool(const std::string& arguments) { return RunProgram("orvo-tool", arguments); }
+// Only what the command says on stderr; a hang ends as exit code 124.
+ToolRun RunToolErrors(const std::string& arguments) {
+    return RunShellCommand("timeout 120 " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool " + arguments +
+                           " 2>&1 >/dev/null");
+}
+
+// `orvo-sim server` in the background for as long as the object lives.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::string& options) {
+        // The shell's pid is the server's: exec replaces the shell.
+        const std::string command = "echo $$; exec " + std::string(ORVO_TEST_BIN_DIR) +
+                                    "/orvo-sim server --port 0 --seconds 300 " + options;
+        pipe_ = ::popen(command.c_str(), "r");
+        char line[256];
+        if (pipe_ != nullptr && std::fgets(line, sizeof line, pipe_) != nullptr)
+            pid_ = std::atoi(line);
+        if (pipe_ != nullptr && std::fgets(line, sizeof line, pipe_) != nullptr) {
+            const std::string text = line;  // "listening on HOST:PORT (...)"
+            const auto start = text.find("on ");
+            const auto end = text.find(' ', start + 3);
+            if (start != std::string::npos && end != std::string::npos)
+                host = text.substr(start + 3, end - start - 3);
+        }
+    }
+    ~ServerProcess() {
+        if (pid_ > 0)
+            ::kill(pid_, SIGTERM);
+        if (pipe_ != nullptr)
+            ::pclose(pipe_);
+    }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    std::string host;  // empty when the server did not start
+
+private:
+    std::FILE* pipe_ = nullptr;
+    int pid_ = 0;
+};
+
+std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 void WriteDfu(const std::string& path, std::uint8_t alternate, std::uint32_t address,
               std::vector<std::uint8_t> data) {
@@ -45,7 +92,9 @@ TEST_F(IdentifyWriteTool, WrittenIdentityIsWhatTheNextRunJudges) {
     WriteDfu(dfu, 1, 0x004F0000, std::vector<std::uint8_t>(56, 0xFF));
     const ToolRun write = RunTool("write " + dfu + " --virtual=" + flash);
     ASSERT_EQ(write.exitCode, 0) << write.output;
-    EXPECT_NE(write.output.find("100%\n"), std::string::npos);
+    // Piped, each phase has its line: not a database, so written and read back.
+    EXPECT_NE(write.output.find("write: done in"), std::string::npos) << write.output;
+    EXPECT_NE(write.output.find("verify: done in"), std::string::npos) << write.output;
 
     const ToolRun run = RunTool("identify --virtual=" + flash);
     EXPECT_EQ(run.exitCode, 1) << run.output;
@@ -84,6 +133,93 @@ TEST_F(IdentifyWriteTool, FlashIsSavedAfterAFailedWrite) {
     ASSERT_TRUE(std::filesystem::exists(flash)) << run.output;
     EXPECT_EQ(std::filesystem::file_size(flash), 8u * 1024 * 1024);
     EXPECT_EQ(RunTool("identify --virtual=" + flash).exitCode, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// What the issue found: a database written over a flash with an old date
+// stamp left that date beside it. `write` takes the updater's path; only
+// `write-raw` still erases and writes alone.
+TEST_F(IdentifyWriteTool, WriteOfADatabaseNeverLeavesAnOldDateBesideIt) {
+    const std::string flash = folder_.File("flash.bin");
+    const std::string oldDate = folder_.File("date.dfu");
+    const std::string database = folder_.File("db.dfu");
+    WriteDfu(oldDate, 1, 0x004E0000, {'0', '1', '.', '0', '1', '.', '2', '0', '\r', '\n'});
+    std::vector<std::uint8_t> packed(3000);
+    for (std::size_t i = 0; i < packed.size(); ++i)
+        packed[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    WriteDfu(database, 1, 0x00510000, packed);
+    ASSERT_EQ(RunTool("write-raw " + oldDate + " --virtual=" + flash).exitCode, 0);
+    ASSERT_EQ(RunTool("write-raw " + database + " --virtual=" + flash).exitCode, 0);
+
+    // The device already holds the database: only the date is renewed.
+    const std::string today = TodayStamp();
+    const ToolRun renewed = RunTool("write " + database + " --virtual=" + flash);
+    ASSERT_EQ(renewed.exitCode, 0) << renewed.output;
+    EXPECT_NE(renewed.output.find("already held the database"), std::string::npos) << renewed.output;
+    const std::string back = folder_.File("back.bin");
+    ASSERT_EQ(RunTool("read 0x004E0000 10 --out " + back + " --virtual=" + flash).exitCode, 0);
+    EXPECT_EQ(Text(ReadBytes(back)), today);
+
+    // A different database: compared, written, read back, stamped.
+    ASSERT_EQ(RunTool("write-raw " + oldDate + " --virtual=" + flash).exitCode, 0);
+    packed[2500] ^= 0xFF;
+    WriteDfu(database, 1, 0x00510000, packed);
+    const ToolRun written = RunTool("write " + database + " --virtual=" + flash);
+    ASSERT_EQ(written.exitCode, 0) << written.output;
+    for (const char* phase : {"compare: done", "erase: done", "write: done", "verify: done", "date stamp: done"})
+        EXPECT_NE(written.output.find(phase), std::string::npos) << phase << "\n" << written.output;
+    ASSERT_EQ(RunTool("read 0x004E0000 10 --out " + back + " --virtual=" + flash).exitCode, 0);
+    EXPECT_EQ(Text(ReadBytes(back)), today);
+    ASSERT_EQ(RunTool("read 0x00510000 3000 --out " + back + " --virtual=" + flash).exitCode, 0);
+    EXPECT_EQ(ReadBytes(back), packed);
+}
+
+// One whole update against the simulated server, then the same again (the
+// Orvo holds the database already), then a server that answers an HTML page.
+TEST_F(IdentifyWriteTool, UpdateWritesWhatDownloadAndConvertMakeAndTodaysDate) {
+    const ServerProcess server("--records 3000");
+    ASSERT_FALSE(server.host.empty()) << "orvo-sim server did not start";
+    const std::string flash = folder_.File("flash.bin");
+    const std::string today = TodayStamp();
+    const ToolRun update = RunProgramBounded("orvo-tool", "update --host " + server.host + " --virtual=" + flash, 120);
+    ASSERT_EQ(update.exitCode, 0) << update.output;
+    EXPECT_NE(update.output.find("updated OR12345"), std::string::npos) << update.output;
+    for (const char* phase : {"identify: done", "download: done", "convert: done", "date stamp: done"})
+        EXPECT_NE(update.output.find(phase), std::string::npos) << phase << "\n" << update.output;
+
+    // The same bytes as the tool's own download and conversion.
+    ASSERT_EQ(RunTool("download OR12345 --host " + server.host + " --folder " + folder_.Path().string()).exitCode, 0);
+    const std::string base = folder_.File("tesselDB");
+    ASSERT_EQ(RunTool("convert " + base).exitCode, 0);
+    const auto packed = ReadBytes(base + ".bin");
+    ASSERT_GT(packed.size(), 5u);
+    const std::string back = folder_.File("back.bin");
+    ASSERT_EQ(RunTool("read 0x00510000 " + std::to_string(packed.size()) + " --out " + back + " --virtual=" + flash)
+                  .exitCode,
+              0);
+    EXPECT_EQ(ReadBytes(back), packed);
+    ASSERT_EQ(RunTool("read 0x004E0000 10 --out " + back + " --virtual=" + flash).exitCode, 0);
+    EXPECT_EQ(Text(ReadBytes(back)), today);
+
+    const ToolRun again = RunProgramBounded("orvo-tool", "update --host " + server.host + " --virtual=" + flash, 120);
+    EXPECT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_NE(again.output.find("OR12345 already held this database"), std::string::npos) << again.output;
+
+    // An HTML page instead of a database: nothing is written, and stderr says why.
+    const ServerProcess html("--fault html");
+    ASSERT_FALSE(html.host.empty());
+    const auto before = ReadBytes(flash);
+    const ToolRun refused = RunToolErrors("update --host " + html.host + " --virtual=" + flash);
+    EXPECT_EQ(refused.exitCode, 1) << refused.output;
+    EXPECT_NE(refused.output.find("failed: " + Resources().String(ResourceId::DownloadErrorText)), std::string::npos)
+        << refused.output;
+    EXPECT_EQ(ReadBytes(flash), before) << "the flash is left as it was";
+
+    EXPECT_EQ(RunTool("update --host").exitCode, 2);
+    EXPECT_EQ(RunTool("update --virtual --bogus").exitCode, 2);
 }
 
 }  // namespace

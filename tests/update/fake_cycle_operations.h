@@ -41,7 +41,7 @@ public:
     int upgradeMs = 300;
     std::optional<std::string> prepareResult;  // unset: success (the base path)
     DownloadResult downloadResult = StoredDownload();
-    bool upgradeSucceeds = true;
+    DatabaseWriteResult upgradeResult = DatabaseWriteResult::Written;
     bool dateStampSucceeds = true;
     // Runs on the worker thread at the start of each call, by name.
     std::function<void(const std::string&)> onCall;
@@ -112,12 +112,12 @@ public:
         view_.SleepFor(prepareMs);
         return prepareResult.value_or(base);
     }
-    bool UpgradeDevice(const std::string& base) override {
+    DatabaseWriteResult UpgradeDevice(const std::string& base) override {
         const auto orvo = Attached();
         Log("upgrade", orvo ? orvo->serial : "");
         (void)base;
         view_.SleepFor(upgradeMs);
-        return upgradeSucceeds;
+        return upgradeResult;
     }
     bool WriteDateStamp() override {
         const auto orvo = Attached();

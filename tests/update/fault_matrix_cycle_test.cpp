@@ -28,6 +28,7 @@
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_protocol_engine.h"
 #include "device/dfu_device.h"
+#include "support/recording_events.h"
 #include "support/recording_ports.h"
 #include "support/scratch_files.h"
 #include "support/today.h"
@@ -75,6 +76,7 @@ struct CycleFault {
     OrvoRequestKind kind;
     unsigned index;  // counted from the plug, identification included
     Left left;
+    CycleErrorKind error = CycleErrorKind::Device;  // what the failed cycle's cause was about
 };
 
 void PrintTo(const CycleFault& fault, std::ostream* out) { *out << fault.name; }
@@ -228,6 +230,7 @@ protected:
     DfuProtocolEngine engine_{bus_, CycleEngineSettings()};
     EngineDfuLibrary library_{engine_};
     CDfuDevice device_{folder_.File("orvo-updater"), library_, bus_};
+    RecordingEvents events_{device_.Events};
     std::shared_ptr<VirtualOrvo> orvo_;
     std::unique_ptr<SimUpdateServer> server_;
     std::atomic<bool> junk_{false};
@@ -258,6 +261,17 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
     EXPECT_NE(DateText(), TodayStamp()) << "a failed cycle stamped the Orvo";
     EXPECT_FALSE(box_.Messages().empty() && view_.Boxes().empty()) << "the failure was not shown";
     EXPECT_NE(bar_.Text(), "Upgrade successful !");
+    // The outcome names the last error the cycle showed, and what it was about.
+    const auto failed = events_.Of<CycleEvents::CycleEnded>();
+    const auto errors = events_.Of<CycleEvents::Error>();
+    ASSERT_EQ(failed.size(), 1u);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(failed[0].outcome, CycleOutcome::Failed);
+    EXPECT_EQ(failed[0].cause, errors.back().text);
+    EXPECT_EQ(errors.back().kind, fault.error) << errors.back().text;
+    if (errors.back().text.find("Error Code:") != std::string::npos) {
+        EXPECT_NE(errors.back().statusReport.find("DFU Status:"), std::string::npos) << "the report travels with it";
+    }
 
     // Reconnected: the fault is gone, the worker sees the Orvo leave and
     // come back, and runs a fresh cycle.
@@ -275,6 +289,25 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
         << "the old database's tail in the last sector";
     EXPECT_EQ(DateText(), TodayStamp());
     EXPECT_EQ(bar_.Text(), "Upgrade successful !");
+
+    const auto ended = events_.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(ended.size(), 2u);
+    // A database that was whole before the fault is only stamped again.
+    EXPECT_EQ(ended[1].outcome, fault.left == Left::NewDatabaseNoDate ? CycleOutcome::AlreadyCurrent
+                                                                        : CycleOutcome::Succeeded);
+    EXPECT_EQ(ended[1].serial, device_.DeviceSerial.Get());
+    EXPECT_EQ(ended[1].bytesDownloaded, newText_.size());
+    const auto answers = events_.Of<CycleEvents::DownloadAnswered>();
+    ASSERT_FALSE(answers.empty());
+    EXPECT_EQ(answers.back().httpStatus, 200);
+    EXPECT_EQ(answers.back().bytes, newText_.size());
+    EXPECT_EQ(answers.back().request.find("z="), std::string::npos) << answers.back().request;
+    EXPECT_NE(answers.back().request.find("s=" + device_.DeviceSerial.Get()), std::string::npos);
+    // Every step of the write was a phase of its own.
+    const auto phases = events_.PhasesStarted();
+    for (const CyclePhase phase : {CyclePhase::Compare, CyclePhase::Erase, CyclePhase::Write, CyclePhase::Verify,
+                                   CyclePhase::DateStamp})
+        EXPECT_NE(std::find(phases.begin(), phases.end(), phase), phases.end()) << PhaseName(phase);
 }
 
 // A second Orvo plugged in before the first is pulled: the first is not
@@ -321,10 +354,12 @@ INSTANTIATE_TEST_SUITE_P(
         CycleFault{"HeaderWriteError", Fault::Error, OrvoRequestKind::Program, 41, Left::NoDateNoHeader},
         CycleFault{"DateStampEraseError", Fault::Error, OrvoRequestKind::Erase, 3, Left::NewDatabaseNoDate},
         CycleFault{"DateStampUnplug", Fault::Unplug, OrvoRequestKind::Program, 42, Left::NewDatabaseNoDate},
-        CycleFault{"SilentCorruption", Fault::Corrupt, OrvoRequestKind::Program, 5, Left::NoDateNoHeader},
+        CycleFault{"SilentCorruption", Fault::Corrupt, OrvoRequestKind::Program, 5, Left::NoDateNoHeader,
+                   CycleErrorKind::Verify},
         CycleFault{"BusyForever", Fault::BusyForever, OrvoRequestKind::Program, 10, Left::NoDateNoHeader},
         CycleFault{"NoAnswerInReadBack", Fault::NoAnswer, OrvoRequestKind::Upload, U + 20, Left::NoDateNoHeader},
-        CycleFault{"JunkServerAnswer", Fault::JunkAnswer, OrvoRequestKind::Program, 0, Left::Untouched}),
+        CycleFault{"JunkServerAnswer", Fault::JunkAnswer, OrvoRequestKind::Program, 0, Left::Untouched,
+                   CycleErrorKind::Conversion}),
     [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace

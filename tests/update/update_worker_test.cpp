@@ -9,6 +9,7 @@
 
 #include "device/dfu_device.h"
 #include "fake_cycle_operations.h"
+#include "support/recording_events.h"
 #include "support/recording_ports.h"
 #include "simulated_view.h"
 #include "ui/resource_ids.h"
@@ -60,7 +61,22 @@ protected:
         return std::any_of(starts.begin(), starts.end(), [id](const auto& s) { return s.id == id; });
     }
 
+    // What the cycle published: the outcomes, and the kinds of its errors.
+    std::vector<CycleOutcome> Outcomes() const {
+        std::vector<CycleOutcome> outcomes;
+        for (const auto& ended : events.Of<CycleEvents::CycleEnded>())
+            outcomes.push_back(ended.outcome);
+        return outcomes;
+    }
+    std::vector<CycleErrorKind> ErrorKinds() const {
+        std::vector<CycleErrorKind> kinds;
+        for (const auto& error : events.Of<CycleEvents::Error>())
+            kinds.push_back(error.kind);
+        return kinds;
+    }
+
     CDfuDevice device{"/nonexistent/orvo-updater"};
+    RecordingEvents events{device.Events};
     CycleSignals signals;
     Resources resources;
     SimulatedView view;
@@ -74,6 +90,7 @@ protected:
 
 TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
     ops.Plug({"7654321"});
+    ops.downloadResult.bytes = 123456;
     StartWorker();
     ASSERT_TRUE(RunUntilSucceeded());
 
@@ -98,6 +115,33 @@ TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
     const std::vector<std::string> expected{"identify", "save",      "delete",  "download", "prepare", "identify",
                                             "upgrade",  "datestamp", "delete", "message"};
     EXPECT_EQ(order, expected);
+
+    std::vector<std::int32_t> states;
+    for (const auto& entered : events.Of<CycleEvents::StateEntered>())
+        states.push_back(entered.state);
+    EXPECT_EQ(states, (std::vector<std::int32_t>{0, 3, 1, 2, 4, 5, 6}));
+    EXPECT_EQ(events.PhasesStarted(), (std::vector<CyclePhase>{CyclePhase::Identify, CyclePhase::Download,
+                                                               CyclePhase::Convert, CyclePhase::Identify}));
+    const auto identified = events.Of<CycleEvents::DeviceIdentified>();
+    ASSERT_EQ(identified.size(), 2u);
+    EXPECT_EQ(identified[0].serial, "7654321");
+    EXPECT_TRUE(identified[0].accepted);
+    const auto notices = events.Of<CycleEvents::Notice>();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, "Upgrade successful !");
+    const auto ended = events.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].outcome, CycleOutcome::Succeeded);
+    EXPECT_EQ(ended[0].serial, "7654321");
+    EXPECT_EQ(ended[0].cause, "");
+    EXPECT_EQ(ended[0].bytesDownloaded, 123456u);
+    EXPECT_TRUE(events.Of<CycleEvents::Error>().empty());
+    // The outcome sums what each phase took, as its PhaseEnded said.
+    std::chrono::milliseconds identifying{0};
+    for (const auto& phase : events.Of<CycleEvents::PhaseEnded>())
+        if (phase.phase == CyclePhase::Identify)
+            identifying += phase.duration;
+    EXPECT_EQ(ended[0].durations[static_cast<std::size_t>(CyclePhase::Identify)], identifying);
 
     ops.Unplug();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
@@ -164,6 +208,11 @@ TEST_F(UpdateCycle, ARejectedDeviceIsWaitedOutAndTheNextOneIsUpdated) {
     view.RunFor(3000);
     EXPECT_EQ(ops.Count("download"), 0);
     EXPECT_EQ(ops.Count("identify"), 1);
+    const auto identified = events.Of<CycleEvents::DeviceIdentified>();
+    ASSERT_EQ(identified.size(), 1u);
+    EXPECT_FALSE(identified[0].accepted);
+    EXPECT_EQ(identified[0].serial, "");
+    EXPECT_TRUE(Outcomes().empty()) << "no cycle for a device that is not an Orvo";
 
     ops.Unplug();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
@@ -233,6 +282,13 @@ TEST_F(UpdateCycle, ADeviceSwappedWithoutBeingSeenToLeaveIsNotWrittenWithTheOldD
     ASSERT_TRUE(RunUntilSucceeded());
     EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7777777"});
     EXPECT_EQ(ops.Details("download"), (std::vector<std::string>{"1234567", "7777777"}));
+    const auto ended = events.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[0].serial, "1234567");
+    EXPECT_EQ(ended[0].outcome, CycleOutcome::Failed);
+    EXPECT_EQ(ErrorKinds(), std::vector<CycleErrorKind>{CycleErrorKind::Identity});
+    EXPECT_EQ(ended[1].serial, "7777777");
+    EXPECT_EQ(ended[1].outcome, CycleOutcome::Succeeded);
     // The identification before the write finds the other serial: the first
     // database goes at once, before anything else happens.
     std::vector<std::string> order;
@@ -330,6 +386,7 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
 struct ConversionFailure {
     const char* result;
     int boxTextId;
+    CycleErrorKind kind;
     const char* name;
 };
 
@@ -338,7 +395,7 @@ void PrintTo(const ConversionFailure& failure, std::ostream* out) { *out << fail
 class FailedConversion : public UpdateCycle, public ::testing::WithParamInterface<ConversionFailure> {};
 
 TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
-    const auto [result, textId, name] = GetParam();
+    const auto [result, textId, kind, name] = GetParam();
     ops.prepareResult = result;
     ops.Plug({});
     StartWorker();
@@ -355,6 +412,14 @@ TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
     EXPECT_FALSE(view.TimerArmed(ProgressTimer));
     EXPECT_EQ(ops.Count("upgrade"), 0);
     EXPECT_EQ(ops.Calls().back().name, "delete");
+    const auto errors = events.Of<CycleEvents::Error>();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].kind, kind);
+    EXPECT_EQ(errors[0].text, boxes[0].text);
+    const auto failed = events.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed[0].outcome, CycleOutcome::Failed);
+    EXPECT_EQ(failed[0].cause, boxes[0].text);
 
     // The failure text stays while the Orvo is attached and after it has
     // gone, until an Orvo is connected again.
@@ -372,13 +437,16 @@ TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
     EXPECT_EQ(ops.Count("identify"), 3) << "identified again, and once more before the write";
     EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7777777"});
     EXPECT_FALSE(worker.LastCycleFailed());
+    EXPECT_EQ(Outcomes(), (std::vector<CycleOutcome>{CycleOutcome::Failed, CycleOutcome::Succeeded}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
-                         ::testing::Values(ConversionFailure{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText, "Unreadable"},
-                                           ConversionFailure{"", ResourceId::DownloadErrorText, "NoValidRecord"},
+                         ::testing::Values(ConversionFailure{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText,
+                                                             CycleErrorKind::Download, "Unreadable"},
+                                           ConversionFailure{"", ResourceId::DownloadErrorText,
+                                                             CycleErrorKind::Conversion, "NoValidRecord"},
                                            ConversionFailure{"BIN FILE OPEN ERROR", ResourceId::WorkingFilesErrorText,
-                                                             "WorkingFilesNotWritable"}),
+                                                             CycleErrorKind::WorkingFiles, "WorkingFilesNotWritable"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // The box keeps text 113 and adds a line with what the download failed on;
@@ -404,7 +472,7 @@ TEST_F(UpdateCycle, AFailedDownloadsBoxAddsItsCause) {
 }
 
 TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
-    ops.upgradeSucceeds = false;
+    ops.upgradeResult = DatabaseWriteResult::Failed;
     ops.Plug({});
     StartWorker();
     ASSERT_TRUE(RunUntilFailed());
@@ -413,6 +481,10 @@ TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
     EXPECT_EQ(ops.Count("message"), 0);
     EXPECT_TRUE(view.Boxes().empty()) << "the operation shows its own error";
     EXPECT_EQ(ops.Calls().back().name, "delete");
+    const auto ended = events.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].outcome, CycleOutcome::Failed);
+    EXPECT_FALSE(ended[0].cause.empty()) << "a failure always says what failed";
 }
 
 TEST_F(UpdateCycle, AFailedDateStampEndsInFailedWithoutSuccess) {
@@ -422,10 +494,23 @@ TEST_F(UpdateCycle, AFailedDateStampEndsInFailedWithoutSuccess) {
     ASSERT_TRUE(RunUntilFailed());
     EXPECT_EQ(ops.Count("message"), 0);
     EXPECT_NE(Status(), Text(ResourceId::CompleteText));
+    EXPECT_EQ(Outcomes(), std::vector<CycleOutcome>{CycleOutcome::Failed});
+}
+
+// The Orvo held the database already: only its date is renewed, and the
+// outcome says so while the window shows an ordinary success.
+TEST_F(UpdateCycle, ADeviceThatHeldTheDatabaseGetsItsDateRenewedAndEndsAsAlreadyCurrent) {
+    ops.upgradeResult = DatabaseWriteResult::AlreadyOnDevice;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Count("datestamp"), 1);
+    EXPECT_EQ(bar.Text(), "Upgrade successful !");
+    EXPECT_EQ(Outcomes(), std::vector<CycleOutcome>{CycleOutcome::AlreadyCurrent});
 }
 
 TEST_F(UpdateCycle, AFailedWriteIsRetriedOnlyForTheSameOrvoAfterItWasReconnected) {
-    ops.upgradeSucceeds = false;
+    ops.upgradeResult = DatabaseWriteResult::Failed;
     ops.Plug({"1111111"});
     StartWorker();
     ASSERT_TRUE(RunUntilFailed());
@@ -436,7 +521,7 @@ TEST_F(UpdateCycle, AFailedWriteIsRetriedOnlyForTheSameOrvoAfterItWasReconnected
     EXPECT_EQ(ops.Count("upgrade"), 1);
     EXPECT_EQ(ops.Count("download"), 1);
 
-    ops.upgradeSucceeds = true;
+    ops.upgradeResult = DatabaseWriteResult::Written;
     ops.Unplug();
     view.RunFor(1000);
     ops.Plug({"1111111"});
@@ -480,6 +565,7 @@ TEST_F(StopRequest, EndsTheWaitForADevice) {
     StartWorker();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
     ExpectStopsPromptly();
+    EXPECT_TRUE(Outcomes().empty());
 }
 
 TEST_F(StopRequest, EndsTheWaitForTheUnplug) {
@@ -487,6 +573,7 @@ TEST_F(StopRequest, EndsTheWaitForTheUnplug) {
     StartWorker();
     ASSERT_TRUE(RunUntilSucceeded());
     ExpectStopsPromptly();
+    EXPECT_EQ(Outcomes(), std::vector<CycleOutcome>{CycleOutcome::Succeeded}) << "the cycle had ended already";
 }
 
 TEST_F(StopRequest, EndsTheWaitForTheOrvoToComeBackBeforeTheWrite) {
@@ -507,6 +594,11 @@ TEST_F(StopRequest, InterruptsADownloadAndRunsNothingAfterIt) {
     ASSERT_TRUE(view.RunUntil([this] { return ops.Count("download") == 1; }));
     ExpectStopsPromptly();
     EXPECT_EQ(ops.Count("prepare"), 0);
+    const auto ended = events.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].outcome, CycleOutcome::Interrupted);
+    EXPECT_TRUE(std::holds_alternative<CycleEvents::CycleEnded>(events.All().back()))
+        << "the interruption is the last thing said";
 }
 
 TEST_F(StopRequest, BeforeTheThreadRunsEndsItAtOnce) {

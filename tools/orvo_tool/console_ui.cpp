@@ -1,98 +1,155 @@
 #include "console_ui.h"
 
-#include <chrono>
-#include <cstdio>
+#include <unistd.h>
 
-#include "device/dfu_device.h"
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
 
 namespace {
 
-constexpr Colour kErrorColour = Rgb(255, 0, 0);
+// Wide enough for the longest phase name ("date stamp").
+constexpr int kPhaseColumn = 10;
 
-// "N%" captions, the running operation's progress; -1 for any other text.
-int PercentOf(const std::string& text) {
-    if (text.size() < 2 || text.size() > 4 || text.back() != '%')
-        return -1;
-    int value = 0;
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
+double Seconds(std::chrono::milliseconds duration) { return static_cast<double>(duration.count()) / 1000.0; }
 
 }  // namespace
 
-int ConsoleProgressBar::SetPos(int position) {
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+void ConsoleEvents::OnCycleEvent(const CycleEvent& event) {
     std::lock_guard lock(mutex_);
-    const int previous = pos_;
-    pos_ = position;
-    return previous;
+    std::visit(
+        [this](const auto& e) {
+            using Event = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<Event, CycleEvents::PhaseStarted>)
+                Started(e.phase);
+            else if constexpr (std::is_same_v<Event, CycleEvents::PhaseProgress>)
+                Progress(e.phase, e.fraction);
+            else if constexpr (std::is_same_v<Event, CycleEvents::PhaseEnded>)
+                Ended(e);
+            else if constexpr (std::is_same_v<Event, CycleEvents::Error>)
+                Error(e);
+            else if constexpr (std::is_same_v<Event, CycleEvents::Notice>)
+                Notice(e.text);
+        },
+        event);
 }
 
-void ConsoleProgressBar::SetText(const std::string& text) {
+void ConsoleEvents::EndLine() {
     std::lock_guard lock(mutex_);
-    if (text == text_ || text.empty()) {
-        text_ = text;
+    EndLineLocked();
+}
+
+void ConsoleEvents::EndLineLocked() {
+    if (!lineOpen_)
+        return;
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    lineOpen_ = false;
+}
+
+void ConsoleEvents::Started(CyclePhase phase) {
+    shownPercent_ = -1;
+    if (terminal_)
+        ShowPercent(phase, 0);
+}
+
+void ConsoleEvents::Progress(CyclePhase phase, double fraction) {
+    if (terminal_)
+        ShowPercent(phase, static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 100.0)));
+}
+
+void ConsoleEvents::ShowPercent(CyclePhase phase, int percent) {
+    if (percent == shownPercent_)
+        return;
+    shownPercent_ = percent;
+    std::printf("\r%-*s %3d%%", kPhaseColumn, PhaseName(phase), percent);
+    std::fflush(stdout);
+    lineOpen_ = true;
+}
+
+void ConsoleEvents::Ended(const CycleEvents::PhaseEnded& ended) {
+    if (terminal_) {
+        if (ended.succeeded)
+            ShowPercent(ended.phase, 100);
         return;
     }
-    text_ = text;
-    // Progress goes to the terminal in steps of ten, not once per block.
-    const int percent = PercentOf(text);
-    if (percent >= 0) {
-        if (percent / 10 == lastDecade_)
-            return;
-        lastDecade_ = percent / 10;
-    } else {
-        lastDecade_ = -1;
-    }
-    lastWasError_ = barColour_ == kErrorColour;
-    std::FILE* stream = lastWasError_ ? stderr : stdout;
-    // Captions may carry their own line break (the status report's).
-    std::fprintf(stream, "%s%s", text.c_str(), text.back() == '\n' ? "" : "\n");
-    std::fflush(stream);
+    std::printf("%s: %s %.1f s\n", PhaseName(ended.phase), ended.succeeded ? "done in" : "failed after",
+                Seconds(ended.duration));
+    std::fflush(stdout);
 }
 
-std::string ConsoleProgressBar::Text() const {
-    std::lock_guard lock(mutex_);
-    return text_;
-}
-
-void ConsoleProgressBar::SetShowText(bool) {}
-
-void ConsoleProgressBar::SetBarColour(Colour colour) {
-    std::lock_guard lock(mutex_);
-    barColour_ = colour;
-}
-
-bool ConsoleProgressBar::ShowedError() const {
-    std::lock_guard lock(mutex_);
-    return lastWasError_;
-}
-
-void ConsoleMessageBox::ShowMessageBox(const std::string& text) {
-    ++count_;
-    std::fprintf(stderr, "%s%s", text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
+void ConsoleEvents::Error(const CycleEvents::Error& error) {
+    EndLineLocked();
+    const auto line = [](const std::string& text) {
+        if (!text.empty())
+            std::fprintf(stderr, "%s%s", text.c_str(), text.back() == '\n' ? "" : "\n");
+    };
+    line(error.text);
+    line(error.statusReport);
     std::fflush(stderr);
 }
 
-MonitorTimer::MonitorTimer(CDfuDevice& device) : device_(device), thread_([this] { Run(); }) {}
+void ConsoleEvents::Notice(const std::string& text) {
+    EndLineLocked();
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+}
 
-MonitorTimer::~MonitorTimer() {
+ConsoleView::ConsoleView(std::function<void(int)> tick) : tick_(std::move(tick)), thread_([this] { Run(); }) {}
+
+ConsoleView::~ConsoleView() { Stop(); }
+
+void ConsoleView::Stop() {
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    wake_.notify_one();
-    thread_.join();
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
 }
 
-void MonitorTimer::Run() {
+void ConsoleView::StartTimer(int id, int periodMs) {
+    const auto period = std::chrono::milliseconds(std::max(periodMs, 1));
+    {
+        std::lock_guard lock(mutex_);
+        timers_[id] = Timer{period, std::chrono::steady_clock::now() + period};
+    }
+    changed_.notify_all();
+}
+
+void ConsoleView::StopTimer(int id) {
+    {
+        std::lock_guard lock(mutex_);
+        timers_.erase(id);
+    }
+    changed_.notify_all();
+}
+
+// The lock is never held while a tick runs: a tick stops timers, and the
+// worker starts them while a tick may wait for it.
+void ConsoleView::Run() {
     std::unique_lock lock(mutex_);
-    while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
+    while (!stop_) {
+        if (timers_.empty()) {
+            changed_.wait(lock);
+            continue;
+        }
+        auto next = timers_.begin();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (it->second.due < next->second.due)
+                next = it;
+        if (std::chrono::steady_clock::now() < next->second.due) {
+            changed_.wait_until(lock, next->second.due);
+            continue;
+        }
+        const int id = next->first;
+        // A late tick is not made up for: the next one is a period from now.
+        next->second.due = std::chrono::steady_clock::now() + next->second.period;
         lock.unlock();
-        device_.MonitorOperation();
+        tick_(id);
         lock.lock();
     }
 }

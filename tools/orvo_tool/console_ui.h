@@ -1,67 +1,77 @@
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <map>
 #include <mutex>
-#include <string>
 #include <thread>
 
-#include "common/message_box_port.h"
-#include "common/progress_bar_port.h"
+#include "common/cycle_events.h"
+#include "common/view_port.h"
 
-class CDfuDevice;
-
-// The progress bar of a command-line program: each new caption goes on a line
-// of its own, on stderr while the bar shows the error colours, on stdout
-// otherwise.
-class ConsoleProgressBar : public ProgressBarPort {
+// How a command-line program shows what a device's cycle does, from its
+// events alone. On a terminal one line rewrites itself with the running
+// phase and its percent; piped, each phase gets one line when it ends.
+// Errors go to stderr, each with the status report that came with it;
+// notices to stdout.
+class ConsoleEvents final : public CycleEventListener {
 public:
-    int SetPos(int position) override;
-    void SetText(const std::string& text) override;
-    std::string Text() const override;
-    void SetShowText(bool show) override;
-    void SetBarColour(Colour colour) override;
-    void SetBkColour(Colour) override {}
-    void SetTextColour(Colour) override {}
-    void SetTextBkColour(Colour) override {}
+    explicit ConsoleEvents(bool terminal) : terminal_(terminal) {}
 
-    // Whether the last caption shown was an error.
-    bool ShowedError() const;
+    void OnCycleEvent(const CycleEvent& event) override;
+    // Ends a progress line that the terminal still shows.
+    void EndLine();
 
 private:
-    mutable std::mutex mutex_;
-    int pos_ = 0;
-    std::string text_;
-    Colour barColour_ = 0;
-    bool lastWasError_ = false;
-    int lastDecade_ = -1;
+    void Started(CyclePhase phase);
+    void Progress(CyclePhase phase, double fraction);
+    void Ended(const CycleEvents::PhaseEnded& ended);
+    void Error(const CycleEvents::Error& error);
+    void Notice(const std::string& text);
+    void ShowPercent(CyclePhase phase, int percent);
+    void EndLineLocked();
+
+    std::mutex mutex_;
+    const bool terminal_;
+    bool lineOpen_ = false;
+    int shownPercent_ = -1;
 };
 
-// Message boxes become text on stderr; there is nobody to press OK.
-class ConsoleMessageBox : public MessageBoxPort {
+// Whether stdout is a terminal, where a progress line may rewrite itself.
+bool StdoutIsTerminal();
+
+// The main view's timers for a program without a window: each started timer
+// ticks `tick` with its id, every period, on a thread of its own, until it is
+// stopped or the view goes. A tick may start and stop timers. Message boxes
+// show nothing: what they would say arrives as an error event.
+class ConsoleView final : public ViewPort {
 public:
-    void ShowMessageBox(const std::string& text) override;
-    int Count() const { return count_; }
+    explicit ConsoleView(std::function<void(int timerId)> tick);
+    ~ConsoleView() override;
+    ConsoleView(const ConsoleView&) = delete;
+    ConsoleView& operator=(const ConsoleView&) = delete;
+
+    // Returns once no tick runs and none will any more.
+    void Stop();
+
+    void StartTimer(int id, int periodMs) override;
+    void StopTimer(int id) override;
+    void RepaintAll() override {}
+    void ShowMessageBox(const std::string&) override {}
 
 private:
-    std::atomic<int> count_{0};
-};
-
-// Timer 0 of the main view: ticks the device's operation monitor every
-// 100 ms on a thread of its own for as long as the object lives.
-class MonitorTimer {
-public:
-    explicit MonitorTimer(CDfuDevice& device);
-    ~MonitorTimer();
-    MonitorTimer(const MonitorTimer&) = delete;
-    MonitorTimer& operator=(const MonitorTimer&) = delete;
-
-private:
+    struct Timer {
+        std::chrono::milliseconds period;
+        std::chrono::steady_clock::time_point due;
+    };
     void Run();
 
-    CDfuDevice& device_;
+    const std::function<void(int)> tick_;
     std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable changed_;
+    std::map<int, Timer> timers_;
     bool stop_ = false;
     std::thread thread_;
 };

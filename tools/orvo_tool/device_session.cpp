@@ -1,13 +1,29 @@
 #include "device_session.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
 #include <filesystem>
+
+#include "database/dfu_preparation.h"
+#include "device/usb/usb_backend.h"
+#include "tool_support/printable_text.h"
+#include "update/view_timer_rules.h"
 
 namespace fs = std::filesystem;
 
 DeviceSession::DeviceSession() = default;
 
 DeviceSession::~DeviceSession() {
-    monitor_.reset();  // no tick may run once the device object goes
+    // No tick may run once the device object goes.
+    if (view_)
+        view_->Stop();
+    view_.reset();
+    if (device_)
+        device_->Events.Unsubscribe(console_);
+    console_.EndLine();
 }
 
 bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
@@ -18,17 +34,59 @@ bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
     // The device's working files ("connectTest", "Date") go into the folder.
     device_ = std::make_unique<CDfuDevice>((fs::path(folder_.Path()) / "orvo-tool").string(), usb_.Library(),
                                            usb_.Backend());
-    device_->AttachUi(&bar_, &box_, &signals_);
+    device_->AttachUi(&bar_, nullptr, &signals_);
+    device_->Events.Subscribe(console_);
     signals_.ShowProgress = 1;
-    monitor_ = std::make_unique<MonitorTimer>(*device_);
+    view_ = std::make_unique<ConsoleView>([this](int timerId) { OnTimer(timerId); });
+    view_->StartTimer(MonitorTimer, 100);
     return true;
 }
 
 bool DeviceSession::PickDevice(std::vector<std::string>& args, std::string& error) {
+    const bool requested = std::find(args.begin(), args.end(), "--device") != args.end();
     std::string path;
     if (!::PickDevice(usb_.Backend(), args, path, error))
         return false;
+    std::transform(path.begin(), path.end(), path.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (requested)
+        requestedPath_ = path;
     device_->DevicePath.Set(path);
     return true;
 }
 
+bool DeviceSession::FindDevice() {
+    if (requestedPath_.empty())
+        return device_->FindDevice();
+    for (const DfuInterfaceInfo& info : usb_.Backend().EnumerateDfuInterfaces()) {
+        std::string path = info.path;
+        std::transform(path.begin(), path.end(), path.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        if (path == requestedPath_ && info.description) {
+            device_->DevicePath.Set(path);
+            return true;
+        }
+    }
+    return false;
+}
+
+void DeviceSession::OnTimer(int timerId) {
+    ViewTimerRules rules({*view_, bar_, signals_, device_->ProgressCounter, [this] { return FindDevice(); },
+                          [this] { device_->MonitorOperation(); }});
+    rules.OnTimer(timerId);
+}
+
+bool DeviceHoldsTodaysDate(CDfuDevice& device, std::string& read) {
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    const std::string expected = localtime_r(&now, &today) != nullptr ? DfuPreparation::DateStampBytes(today) : "";
+    std::vector<std::uint8_t> bytes;
+    if (expected.empty() || !device.ReadRegion({DfuPreparation::DateStampAddress,
+                                                static_cast<std::uint32_t>(expected.size())}, bytes)) {
+        read = "(unreadable)";
+        return false;
+    }
+    const std::string held(bytes.begin(), bytes.end());
+    read = PrintableText(held.substr(0, 8));
+    return held == expected;
+}

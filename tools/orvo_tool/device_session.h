@@ -4,17 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "common/cycle_signals.h"
+#include "common/silent_ports.h"
 #include "console_ui.h"
 #include "device/dfu_device.h"
-#include "common/cycle_signals.h"
 #include "tool_support/private_folder.h"
 #include "usb_session.h"
 
 // What a command needs to run the updater's own device operations from a
 // terminal: the USB session (--virtual, --capture, ...), a CDfuDevice whose
-// working files go to a private temporary folder (PrivateTempFolder), console stand-ins for the
-// progress bar and the message box, and timer 0 ticking the operation
-// monitor while the session lives.
+// working files go to a private temporary folder, the device's events shown
+// on the console, and the main view's timers ticking on a thread while the
+// session lives (timer 0, the operation monitor, from the start).
 class DeviceSession {
 public:
     DeviceSession();
@@ -33,20 +34,35 @@ public:
     // Saves the virtual Orvo's flash to its file, if it has one.
     bool Finish(std::string& error) { return usb_.Finish(error); }
 
+    // Whether the picked device is attached now: with --device, that path
+    // among the DFU-mode interfaces; otherwise the updater's own search.
+    bool FindDevice();
+
     // After a successful Open.
     CDfuDevice& Device() { return *device_; }
     DfuProtocolEngine& Engine() { return usb_.Engine(); }
     CycleSignals& Signals() { return signals_; }
+    ViewPort& View() { return *view_; }
+    ProgressBarPort& Bar() { return bar_; }
+    ConsoleEvents& Console() { return console_; }
     const std::string& Folder() const { return folder_.Path(); }
 
 private:
-    // Declared first: removed after the device and its monitor are gone.
+    void OnTimer(int timerId);
+
+    // Declared first: removed after the device and its timers are gone.
     PrivateTempFolder folder_;
-    ConsoleProgressBar bar_;
-    ConsoleMessageBox box_;
+    // The window's bar and boxes show nothing here: the console listens to
+    // the device's events instead.
+    SilentProgressBar bar_;
     CycleSignals signals_;
+    ConsoleEvents console_{StdoutIsTerminal()};
     UsbSession usb_;
     std::unique_ptr<CDfuDevice> device_;
-    std::unique_ptr<MonitorTimer> monitor_;
+    std::string requestedPath_;  // --device PATH, upper case
+    std::unique_ptr<ConsoleView> view_;
 };
 
+// Reads the device's date stamp back and says whether it is today's, as the
+// updater writes it; `read` gets what the device holds, printable.
+bool DeviceHoldsTodaysDate(CDfuDevice& device, std::string& read);

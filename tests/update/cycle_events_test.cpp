@@ -1,0 +1,107 @@
+// The event channel that the worker and the device publish on, and the phase
+// timer that brackets each phase on it.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "common/auto_reset_event.h"
+#include "common/cycle_events.h"
+#include "common/phase_timer.h"
+#include "support/recording_events.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class NamedListener final : public CycleEventListener {
+public:
+    NamedListener(std::string name, std::string& log) : name_(std::move(name)), log_(log) {}
+    void OnCycleEvent(const CycleEvent&) override { log_ += name_; }
+
+private:
+    std::string name_;
+    std::string& log_;
+};
+
+TEST(CycleEventChannel, CallsListenersInTheOrderTheySubscribedUntilTheyUnsubscribe) {
+    CycleEventChannel channel;
+    std::string log;
+    NamedListener a("a", log);
+    NamedListener b("b", log);
+    channel.Publish(CycleEvents::Notice{"nobody hears this"});
+    channel.Subscribe(b);
+    channel.Subscribe(a);
+    channel.Publish(CycleEvents::StateEntered{3});
+    channel.Unsubscribe(b);
+    channel.Publish(CycleEvents::StateEntered{4});
+    EXPECT_EQ(log, "baa");
+}
+
+// A listener that blocks its publisher (a modal box does) holds no lock:
+// another thread publishes, subscribes and unsubscribes meanwhile.
+class BlockingListener final : public CycleEventListener {
+public:
+    void OnCycleEvent(const CycleEvent& event) override {
+        if (!std::holds_alternative<CycleEvents::Error>(event))
+            return;
+        entered.Set();
+        release.Wait();
+    }
+    AutoResetEvent entered;
+    AutoResetEvent release;
+};
+
+TEST(CycleEventChannel, AListenerThatBlocksItsPublisherBlocksNoOtherPublisher) {
+    CycleEventChannel channel;
+    BlockingListener blocking;
+    channel.Subscribe(blocking);
+    std::thread monitor([&] { channel.Publish(CycleEvents::Error{CycleErrorKind::Device, "report", "lines"}); });
+    blocking.entered.Wait();
+
+    auto other = std::async(std::launch::async, [&] {
+        RecordingEvents late(channel);
+        channel.Publish(CycleEvents::PhaseStarted{CyclePhase::Write});
+        return late.PhasesStarted();
+    });
+    const bool returned = other.wait_for(30s) == std::future_status::ready;
+    blocking.release.Set();
+    monitor.join();
+    ASSERT_TRUE(returned) << "the second publisher waited for the blocked one";
+    EXPECT_EQ(other.get(), std::vector<CyclePhase>{CyclePhase::Write});
+}
+
+TEST(PhaseTimer, BracketsItsPhaseOnceAndNamesItWhileItRuns) {
+    CycleEventChannel channel;
+    RecordingEvents events(channel);
+    std::atomic<int> running{PhaseTimer::NoPhase};
+    {
+        PhaseTimer write(channel, running, CyclePhase::Write);
+        EXPECT_EQ(running.load(), static_cast<int>(CyclePhase::Write));
+        {
+            PhaseTimer verify(channel, running, CyclePhase::Verify);
+            std::this_thread::sleep_for(20ms);
+            EXPECT_TRUE(verify.End(true));
+            EXPECT_FALSE(verify.End(false)) << "returns what it is given";
+            EXPECT_EQ(running.load(), static_cast<int>(CyclePhase::Write)) << "the outer phase runs again";
+        }
+        // Left without End: the phase failed.
+    }
+    EXPECT_EQ(running.load(), PhaseTimer::NoPhase);
+
+    EXPECT_EQ(events.PhasesStarted(), (std::vector<CyclePhase>{CyclePhase::Write, CyclePhase::Verify}));
+    const auto ended = events.Of<CycleEvents::PhaseEnded>();
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[0].phase, CyclePhase::Verify);
+    EXPECT_TRUE(ended[0].succeeded);
+    EXPECT_GE(ended[0].duration, 20ms) << "measured on the steady clock";
+    EXPECT_EQ(ended[1].phase, CyclePhase::Write);
+    EXPECT_FALSE(ended[1].succeeded);
+    EXPECT_GE(ended[1].duration, ended[0].duration);
+}
+
+}  // namespace

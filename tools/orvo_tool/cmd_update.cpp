@@ -1,0 +1,216 @@
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+
+#include "common/program_folder.h"
+#include "device_session.h"
+#include "tool_support/command_registry.h"
+#include "tool_support/printable_text.h"
+#include "ui/resources.h"
+#include "ui/shared_settings.h"
+#include "update/dfu_device_cycle_operations.h"
+#include "update/update_worker.h"
+
+// update: one update of the attached Orvo by the updater's own worker and
+// operations (identify, download, convert, compare, verified write, date
+// stamp), the cycle's events shown on the console. The worker is stopped once
+// the first cycle has an outcome: nobody waits for the unplug here.
+
+namespace {
+
+// The first cycle's outcome, or the refusal of the device before any cycle.
+class FirstOutcome final : public CycleEventListener {
+public:
+    void OnCycleEvent(const CycleEvent& event) override {
+        std::lock_guard lock(mutex_);
+        if (ended_ || refused_)
+            return;
+        if (const auto* ended = std::get_if<CycleEvents::CycleEnded>(&event))
+            ended_ = *ended;
+        else if (const auto* identified = std::get_if<CycleEvents::DeviceIdentified>(&event);
+                 identified != nullptr && !identified->accepted)
+            refused_ = *identified;
+        else
+            return;
+        changed_.notify_all();
+    }
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return ended_ || refused_; });
+    }
+    std::optional<CycleEvents::CycleEnded> Ended() const {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+    std::optional<CycleEvents::DeviceIdentified> Refused() const {
+        std::lock_guard lock(mutex_);
+        return refused_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<CycleEvents::CycleEnded> ended_;
+    std::optional<CycleEvents::DeviceIdentified> refused_;
+};
+
+// The updater's operations, but the device is the session's pick: with
+// --device PATH that path, not whichever the updater's search would choose.
+class SessionCycleOperations final : public CycleOperations {
+public:
+    SessionCycleOperations(DeviceSession& session, DfuDeviceCycleOperations& updater)
+        : session_(session), updater_(updater) {}
+
+    // Before the write the worker waits for an Orvo that went away, as the
+    // window does; here the console says so once rather than hang silently.
+    bool FindDevice() override {
+        const bool found = session_.FindDevice();
+        if (!found && !saidGone_.exchange(true)) {
+            session_.Console().EndLine();
+            std::fprintf(stderr, "%sthe Orvo is gone: plug it in again to go on (Ctrl-C ends)\n",
+                         CommandPrefix().c_str());
+        }
+        return found;
+    }
+    IdentifyResult IdentifyDevice() override { return updater_.IdentifyDevice(); }
+    void SaveSettings() override { updater_.SaveSettings(); }
+    DownloadResult DownloadDatabase() override { return updater_.DownloadDatabase(); }
+    std::string PrepareDatabase(const std::string& base) override { return updater_.PrepareDatabase(base); }
+    DatabaseWriteResult UpgradeDevice(const std::string& base) override { return updater_.UpgradeDevice(base); }
+    bool WriteDateStamp() override { return updater_.WriteDateStamp(); }
+    void ShowMessage(const std::string& text) override { updater_.ShowMessage(text); }
+    void DeleteWorkingFiles() override { updater_.DeleteWorkingFiles(); }
+    void Interrupt() override { updater_.Interrupt(); }
+
+private:
+    DeviceSession& session_;
+    DfuDeviceCycleOperations& updater_;
+    std::atomic<bool> saidGone_{false};
+};
+
+struct FirstResult {
+    std::optional<CycleEvents::CycleEnded> ended;
+    std::optional<CycleEvents::DeviceIdentified> refused;
+};
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str());
+    return ExitFailure;
+}
+
+// The updater's settings file, from where the updater beside this program
+// keeps it (its data folder, or a file prepared beside the program), read
+// and never written; the defaults when there is none. The regions chosen
+// there pace the download's progress as in the window.
+void TakeUpdaterSettings(CDfuDevice& device) {
+    const std::string programFolder = ProgramFolderOf(ResolveProgramPath(""));
+    const FileLocations locations = ChooseFileLocations(programFolder, FolderIsWritable(programFolder),
+                                                        UserDataFolder(UserEnvironment::Current()), {});
+    CDfuDevice updater(locations);
+    SharedSettings settings;
+    settings.LoadSettings(updater, {});
+    settings.TakeLanguageIndexFromFragment(updater);
+    settings.LoadRegionSelection(updater);
+    device.LanguageIndex = updater.LanguageIndex.load();
+    device.LanguageFragment = updater.LanguageFragment;
+    device.RegionFragment = updater.RegionFragment;
+    device.DownloadSizeKb = settings.ComputeDownloadSize(updater);
+}
+
+// Runs the worker until the first outcome and stops it.
+FirstResult RunOneCycle(DeviceSession& session) {
+    CDfuDevice& device = session.Device();
+    DfuDeviceCycleOperations::Hooks hooks;
+    hooks.interrupt = [&device] {
+        device.StopOperation();
+        device.ShuttingDown = true;
+    };
+    DfuDeviceCycleOperations updater(device, std::move(hooks));
+    SessionCycleOperations operations(session, updater);
+    Resources resources;
+    FirstOutcome outcome;
+    device.Events.Subscribe(outcome);
+    {
+        UpdateWorker worker(device, operations, session.View(), session.Bar(), session.Signals(), resources);
+        worker.Start();
+        outcome.Wait();
+        worker.RequestStop();
+        worker.Join();
+    }
+    device.Events.Unsubscribe(outcome);
+    // The stop ended nothing that ran; the device serves the checks below.
+    device.ShuttingDown = false;
+    session.Console().EndLine();
+    return {outcome.Ended(), outcome.Refused()};
+}
+
+int Update(DeviceSession& session, std::vector<std::string>& args) {
+    std::string host;
+    const bool hostGiven = TakeOption(args, "--host", host);
+    std::string error;
+    const bool picked = session.PickDevice(args, error);
+    if (!args.empty())
+        return RejectLeftovers(args);
+    if (hostGiven && host.empty())
+        return UsageError("--host needs HOST[:PORT]");
+    if (!picked)
+        return Fail(error);
+    if (!session.FindDevice())
+        return Fail(PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description "
+                    "cannot be read");
+
+    CDfuDevice& device = session.Device();
+    if (hostGiven)
+        device.ServerHost = host;
+    TakeUpdaterSettings(device);
+
+    const FirstResult outcome = RunOneCycle(session);
+    if (outcome.refused)
+        return Fail(PrintableText(outcome.refused->path) + " is not an Orvo the updater accepts "
+                    "(a foreign device, or its identity block could not be read)");
+    const CycleEvents::CycleEnded& ended = *outcome.ended;
+    const std::string serial = PrintableText(ended.serial);
+    if (ended.outcome != CycleOutcome::Succeeded && ended.outcome != CycleOutcome::AlreadyCurrent)
+        return Fail("the update of " + serial + " " + OutcomeName(ended.outcome) + ": " + ended.cause);
+
+    std::string date;
+    if (!DeviceHoldsTodaysDate(device, date))
+        return Fail("the date stamp of " + serial + " reads back as " + date + ", not today's");
+    if (ended.outcome == CycleOutcome::AlreadyCurrent)
+        std::printf("%s already held this database; date stamp renewed: %s\n", serial.c_str(), date.c_str());
+    else
+        std::printf("updated %s: %llu bytes downloaded, date stamp %s\n", serial.c_str(),
+                    static_cast<unsigned long long>(ended.bytesDownloaded), date.c_str());
+    return ExitSuccess;
+}
+
+int RunUpdate(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = arguments;
+    DeviceSession session;
+    std::string error;
+    if (!session.Open(args, error))
+        return SessionStartFailure(session.OpenFailedOnUsage(), error);
+    int result = Update(session, args);
+    if (!session.Finish(error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        if (result == ExitSuccess)
+            result = ExitFailure;
+    }
+    return result;
+}
+
+const CommandRegistration registration{
+    "update", std::string("[--host HOST[:PORT]] [--device PATH] ") + UsbSession::OptionsUsage(),
+    "update the attached Orvo as the updater does: identify, download, convert, write, date stamp",
+    &RunUpdate,
+    "  --host HOST[:PORT]     the update server (plain http); the build's server by default\n" +
+        DeviceOptionHelp() + DeviceSession::OptionsHelp() +
+        "The updater's settings file is read (never written) from where the updater keeps it; without one\n"
+        "the defaults apply. On a terminal one line shows the running phase and its percent; piped, each\n"
+        "phase gets a line when it ends. Exit code 0 when the Orvo holds the new database and today's date\n"
+        "(or already held the database, which is said); 1 with the cause on stderr otherwise.",
+    "orvo-tool update --host 127.0.0.1:8080 --virtual=flash.bin"};
+
+}  // namespace
