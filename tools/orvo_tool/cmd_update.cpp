@@ -74,6 +74,7 @@ public:
         }
         return found;
     }
+    bool IsAttached(const std::string& path) override { return updater_.IsAttached(path); }
     IdentifyResult IdentifyDevice() override { return updater_.IdentifyDevice(); }
     void SaveSettings() override { updater_.SaveSettings(); }
     DownloadResult DownloadDatabase() override { return updater_.DownloadDatabase(); }

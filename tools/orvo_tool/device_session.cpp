@@ -72,7 +72,8 @@ bool DeviceSession::FindDevice() {
 
 void DeviceSession::OnTimer(int timerId) {
     ViewTimerRules rules({*view_, bar_, signals_, device_->ProgressCounter, [this] { return FindDevice(); },
-                          [this] { device_->MonitorOperation(); }});
+                          [this] { device_->MonitorOperation(); },
+                          [this](const std::string& path) { return device_->IsAttached(path); }});
     rules.OnTimer(timerId);
 }
 
