@@ -158,8 +158,11 @@ private:
     struct Region {
         std::uint32_t start;
         std::uint32_t size;
-        unsigned properties;  // 1 readable, 2 erasable, 4 writable
+        unsigned properties;  // kReadable | kErasable | kWritable
     };
+    static constexpr unsigned kReadable = 1;
+    static constexpr unsigned kErasable = 2;
+    static constexpr unsigned kWritable = 4;
     enum class Pending { None, SetPointer, Erase, MassErase, Program, Manifest };
     enum class Verdict { Ok, Stall, Unplug };
 
