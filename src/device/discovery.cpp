@@ -21,11 +21,19 @@ DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces)
     return choice;
 }
 
-// A search that enumerates nothing keeps the previous path. The backend opens
-// each device only to read its product string, with a short timeout, so this
-// is cheap enough for the 500 ms presence timers.
+// The presence timers ask every 500 ms on the UI thread: enumerating there,
+// opening each device and reading its product string, would freeze the
+// window whenever a device answers slowly. The watcher does that on its own
+// thread.
 bool CDfuDevice::FindDevice() {
-    const std::vector<DfuInterfaceInfo> interfaces = backend_.EnumerateDfuInterfaces();
+    watcher_.Start();
+    return ChooseFrom(watcher_.Latest().interfaces);
+}
+
+bool CDfuDevice::FindDeviceNow() { return ChooseFrom(watcher_.Rescan().interfaces); }
+
+// A search that enumerates nothing keeps the previous path.
+bool CDfuDevice::ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces) {
     const DfuDeviceChoice choice = ChooseDfuDevice(interfaces);
     if (!interfaces.empty())
         DevicePath.Set(choice.path);
