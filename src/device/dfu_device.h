@@ -209,6 +209,9 @@ private:
     SilentMessageBox silentBox_;
     CycleSignals unmonitoredSignals_;
 
+    // Set while a tick of the monitor runs (see MonitorOperation).
+    bool monitoring_ = false;
+
     void ReportAccessProblem(const std::string& deniedPath);
     GuardedText barTextBeforeAccessProblem_;
 
