@@ -52,6 +52,7 @@ std::vector<std::uint8_t> VirtualOrvo::ConfigurationDescriptor() const {
 }
 
 std::optional<std::string> VirtualOrvo::StringDescriptor(std::uint8_t index) const {
+    DelayDescriptorRead();
     switch (index) {
     case kStringManufacturer: return std::string("Orvo");
     case kStringProduct: return config_.usbProduct;

@@ -117,6 +117,11 @@ public:
     void UnplugAt(OrvoRequestKind kind, unsigned index);
     // The next `count` requests are answered only after `delayMs`.
     void SlowAnswers(unsigned delayMs, unsigned count);
+    // Every string descriptor read (the product name discovery reads, the
+    // memory maps the engine reads) takes `delayMs` from now on; 0 ends it.
+    // Device and configuration descriptors come from the host's copy and
+    // stay quick. A standing condition, like the timing: ClearFaults keeps it.
+    void SlowDescriptors(unsigned delayMs);
     void ClearFaults();
     void SetTiming(const OrvoTiming& timing);
 
@@ -184,7 +189,7 @@ private:
 
     VirtualOrvoConfig config_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    mutable std::condition_variable wake_;
     std::atomic<bool> detached_{false};
 
     std::vector<std::uint8_t> flash_;
@@ -205,6 +210,8 @@ private:
     unsigned kindCounts_[5] = {};
     unsigned slowCount_ = 0;
     unsigned slowDelayMs_ = 0;
+    std::atomic<unsigned> descriptorDelayMs_{0};
+    void DelayDescriptorRead() const;
 
     // --- hangs
     struct Hang {

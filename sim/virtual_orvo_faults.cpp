@@ -47,6 +47,17 @@ void VirtualOrvo::SlowAnswers(unsigned delayMs, unsigned count) {
     slowCount_ = count;
 }
 
+void VirtualOrvo::SlowDescriptors(unsigned delayMs) { descriptorDelayMs_ = delayMs; }
+
+// An unplug ends the wait, as it ends a transfer under way.
+void VirtualOrvo::DelayDescriptorRead() const {
+    const unsigned delayMs = descriptorDelayMs_;
+    if (delayMs == 0)
+        return;
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, std::chrono::milliseconds(delayMs), [this] { return detached_.load(); });
+}
+
 void VirtualOrvo::ClearFaults() {
     std::lock_guard lock(mutex_);
     faults_.clear();
