@@ -124,6 +124,11 @@ public:
     void UnplugAt(OrvoRequestKind kind, unsigned index);
     // The next `count` requests are answered only after `delayMs`.
     void SlowAnswers(unsigned delayMs, unsigned count);
+    // Every string descriptor read (the product name discovery reads, the
+    // memory maps the engine reads) takes `delayMs` from now on; 0 ends it.
+    // Device and configuration descriptors come from the host's copy and
+    // stay quick. A standing condition, like the timing: ClearFaults keeps it.
+    void SlowDescriptors(unsigned delayMs);
     void ClearFaults();
     void SetTiming(const OrvoTiming& timing);
 
@@ -165,8 +170,11 @@ private:
     struct Region {
         std::uint32_t start;
         std::uint32_t size;
-        unsigned properties;  // 1 readable, 2 erasable, 4 writable
+        unsigned properties;  // kReadable | kErasable | kWritable
     };
+    static constexpr unsigned kReadable = 1;
+    static constexpr unsigned kErasable = 2;
+    static constexpr unsigned kWritable = 4;
     enum class Pending { None, SetPointer, Erase, MassErase, Program, Manifest };
     enum class Verdict { Ok, Stall, Unplug };
 
@@ -188,7 +196,7 @@ private:
 
     VirtualOrvoConfig config_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    mutable std::condition_variable wake_;
     std::atomic<bool> detached_{false};
     // How long the model meant the last control transfer to take.
     std::atomic<std::int64_t> lastAnswerUs_{0};
@@ -211,6 +219,8 @@ private:
     unsigned kindCounts_[5] = {};
     unsigned slowCount_ = 0;
     unsigned slowDelayMs_ = 0;
+    std::atomic<unsigned> descriptorDelayMs_{0};
+    void DelayDescriptorRead() const;
 
     // --- hangs
     struct Hang {

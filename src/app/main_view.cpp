@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "app/picture_file.h"
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
@@ -118,7 +119,9 @@ CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl
       progressBar_(progressBar),
       services_(services),
       resources_(resources),
+      picture_(new PictureFile(device.ResourceFolders, this)),
       invoker_(this) {
+    connect(picture_, &PictureFile::changed, this, [this] { update(); });
     setFixedSize(ViewWidth, ViewHeight);
     // The background is black before every paint.
     QPalette black = palette();
@@ -272,8 +275,7 @@ void CDFUpdate_tesselView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
-    // Read at every repaint so the picture can be exchanged while running.
-    const QImage picture(QString::fromStdString(PictureFilePath(device_.ResourceFolders)));
+    const QImage& picture = picture_->Current();
     if (!picture.isNull()) {
         // Stretched in the screen's own pixels: at a scale of 2 the picture
         // gets twice the pixels instead of being enlarged afterwards.

@@ -16,6 +16,7 @@
 
 class CDfuDevice;
 class CSkinProgressCtrl;
+class PictureFile;
 class QMessageBox;
 class QTimer;
 class Resources;
@@ -68,6 +69,8 @@ public:
 
     // Paints what OnDraw paints, for tests and screenshots.
     void OnDraw(QPainter& painter);
+    // The background picture as the view paints it.
+    PictureFile& Picture() { return *picture_; }
 
 Q_SIGNALS:
     // Emitted on the worker's thread each time it asks for a repaint after a
@@ -92,6 +95,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     std::map<int, QTimer*> timers_;
+    PictureFile* picture_;
     QPointer<QMessageBox> openMessageBox_;
     std::unique_ptr<RunningWorker> worker_;
     UiInvoker invoker_;

@@ -19,7 +19,10 @@ CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library, UsbB
 // Releases what the object itself holds. The DFU operations' map and kept
 // image go with it unless an operation still runs (the program ending while
 // the worker waits): the transfer may still be using them.
-CDfuDevice::~CDfuDevice() { ReleaseOperationResources(); }
+CDfuDevice::~CDfuDevice() {
+    watcher_.Stop();
+    ReleaseOperationResources();
+}
 
 void CDfuDevice::AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals) {
     progressBar_ = progressBar != nullptr ? progressBar : &silentBar_;

@@ -8,6 +8,7 @@
 
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
+#include "device/device_watcher.h"
 #include "device/usb/default_usb_backend.h"
 #include "common/cycle_events.h"
 #include "common/cycle_signals.h"
@@ -82,11 +83,21 @@ public:
     void AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
-    // Also keeps DeviceAccessProblem and shows it on the progress bar.
+    // Reads the device watcher's latest list: no USB access, so the view's
+    // presence timers call it on the UI thread; the first call starts the
+    // watcher. Also keeps DeviceAccessProblem and shows it on the progress
+    // bar.
     bool FindDevice();
     // Whether a DFU-mode interface with this path (as DevicePath holds it) is
-    // enumerated now. Changes neither DevicePath nor the access problem.
+    // in the device watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.
     bool IsAttached(const std::string& path);
+    // The same after a fresh look at the bus (DeviceWatcher::Rescan): waits
+    // for a scan, so for the worker thread, the tools and tests, never the UI
+    // thread.
+    bool FindDeviceNow();
+    // What FindDevice reads. Started by the first search, stopped when the
+    // device ends (the backend it scans outlives the device).
+    DeviceWatcher& Watcher() { return watcher_; }
 
     // --- DFU operations and monitor (device/dfu_operations.cpp)
     // Each returns whether it succeeded; the texts the user sees stay those of
@@ -209,6 +220,9 @@ private:
     SilentMessageBox silentBox_;
     CycleSignals unmonitoredSignals_;
 
+    // Set while a tick of the monitor runs (see MonitorOperation).
+    bool monitoring_ = false;
+
     void ReportAccessProblem(const std::string& deniedPath);
     GuardedText barTextBeforeAccessProblem_;
 
@@ -217,6 +231,8 @@ private:
     DfuLibrary& library_;
     // device/discovery.cpp: where FindDevice looks.
     UsbBackend& backend_;
+    DeviceWatcher watcher_{backend_};
+    bool ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces);
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.
     std::atomic<bool> operationSucceeded_{false};

@@ -704,7 +704,19 @@ bool CDfuDevice::DataFlashLayout(std::uint32_t address, std::uint32_t& transferS
     return DfuOperations(*this).Layout(address, transferSize, sector);
 }
 
-void CDfuDevice::MonitorOperation() { DfuOperations(*this).Monitor(); }
+// What the monitor raises (a status report, a modal box) may run an event
+// loop of its own, in which the monitor's timer fires again: such a tick
+// leaves the operation to the tick already handling it. UI thread only.
+void CDfuDevice::MonitorOperation() {
+    if (monitoring_)
+        return;
+    monitoring_ = true;
+    struct EndOfTick {
+        bool& monitoring;
+        ~EndOfTick() { monitoring = false; }
+    } endOfTick{monitoring_};
+    DfuOperations(*this).Monitor();
+}
 
 void CDfuDevice::ShowError(const std::string& text, CycleErrorKind kind) {
     BarColours::Apply(*progressBar_, BarColours::Error);

@@ -27,11 +27,19 @@ DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces)
     return choice;
 }
 
-// A search that enumerates nothing keeps the previous path. The backend opens
-// each device only to read its product string, with a short timeout, so this
-// is cheap enough for the 500 ms presence timers.
+// The presence timers ask every 500 ms on the UI thread: enumerating there,
+// opening each device and reading its product string, would freeze the
+// window whenever a device answers slowly. The watcher does that on its own
+// thread.
 bool CDfuDevice::FindDevice() {
-    const std::vector<DfuInterfaceInfo> interfaces = backend_.EnumerateDfuInterfaces();
+    watcher_.Start();
+    return ChooseFrom(watcher_.Latest().interfaces);
+}
+
+bool CDfuDevice::FindDeviceNow() { return ChooseFrom(watcher_.Rescan().interfaces); }
+
+// A search that enumerates nothing keeps the previous path.
+bool CDfuDevice::ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces) {
     const DfuDeviceChoice choice = ChooseDfuDevice(interfaces);
     if (!interfaces.empty())
         DevicePath.Set(choice.path);
@@ -40,10 +48,12 @@ bool CDfuDevice::FindDevice() {
 }
 
 // Any interface with the path counts, readable description or not: a device
-// that is still plugged in has not been unplugged.
+// that is still plugged in has not been unplugged. The removal timer asks on
+// the UI thread, so this reads the watcher's list as FindDevice does.
 bool CDfuDevice::IsAttached(const std::string& path) {
     const std::string wanted = UpperCase(path);
-    const std::vector<DfuInterfaceInfo> interfaces = backend_.EnumerateDfuInterfaces();
+    watcher_.Start();
+    const std::vector<DfuInterfaceInfo> interfaces = watcher_.Latest().interfaces;
     return !wanted.empty() && std::any_of(interfaces.begin(), interfaces.end(), [&](const DfuInterfaceInfo& info) {
                return UpperCase(info.path) == wanted;
            });

@@ -8,13 +8,14 @@
 // The device and database operations one update cycle calls, in the order it
 // calls them. The application uses DfuDeviceCycleOperations; tests use a fake
 // so that the whole cycle runs without a device, a server or a disk.
-// Everything here runs on the worker thread except FindDevice (also called by
-// the view's timer ticks) and Interrupt.
+// Everything here runs on the worker thread except Interrupt.
 class CycleOperations {
 public:
     virtual ~CycleOperations() = default;
 
-    // True if a device is attached now; returns at once.
+    // True if a device is attached now, after a fresh look at the bus (a
+    // scan's time at most). The view's presence ticks read the device
+    // watcher's list instead (CDfuDevice::FindDevice).
     virtual bool FindDevice() = 0;
     // True while the device at `path` (a DevicePath) is attached, whatever
     // else is; returns at once and changes nothing.

@@ -10,7 +10,8 @@ constexpr const char* OrvoProductName = "Orvo";
 DfuDeviceCycleOperations::DfuDeviceCycleOperations(CDfuDevice& device, Hooks hooks)
     : device_(device), hooks_(std::move(hooks)) {}
 
-bool DfuDeviceCycleOperations::FindDevice() { return device_.FindDevice(); }
+// The worker may wait for the bus: its own look is as fresh as the bus.
+bool DfuDeviceCycleOperations::FindDevice() { return device_.FindDeviceNow(); }
 
 bool DfuDeviceCycleOperations::IsAttached(const std::string& path) { return device_.IsAttached(path); }
 

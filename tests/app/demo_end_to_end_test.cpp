@@ -177,3 +177,19 @@ TEST_F(DemoEndToEnd, AFailedCycleIsRetriedByReconnectingTheOrvo) {
         ExpectUpdated(flash, packed, before, after);
     }
 }
+
+// A slow Orvo (every descriptor read takes 200 ms) is found and updated while
+// the window keeps serving its events: one such read on the UI thread would
+// stall it for the read's whole 200 ms, far above what scheduling alone
+// costs. That no USB call happens on the UI thread at all is asserted
+// directly, with a bus that records threads (tests/device, Discovery).
+TEST_F(DemoEndToEnd, ASlowOrvoIsUpdatedWithoutStallingTheWindow) {
+    const DemoRun run = RunDemo("--fault slow-usb");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("bar: " + english_.String(ResourceId::UpgradeSuccessfulText)), std::string::npos);
+    const std::string stallLine = "UI thread longest stall: ";
+    const auto at = run.output.rfind(stallLine);
+    ASSERT_NE(at, std::string::npos) << run.output;
+    const long stallMs = std::stol(run.output.substr(at + stallLine.size()));
+    EXPECT_LT(stallMs, 200) << run.output.substr(at);
+}

@@ -18,6 +18,7 @@
 
 #include "app/main_frame.h"
 #include "app/main_view.h"
+#include "app/picture_file.h"
 #include "device/dfu_device.h"
 #include "qt_test_app.h"
 #include "ui/resource_ids.h"
@@ -233,6 +234,20 @@ TEST_F(MainWindow, PictureIsStretchedIntoItsRectangle) {
     EXPECT_EQ(shot.pixelColor(190, 75), picture);
     EXPECT_TRUE(IsBlack(shot.pixelColor(2, 1)));
     EXPECT_TRUE(IsBlack(shot.pixelColor(376, 149)));
+}
+
+// Read at the first paint and again only when the file changes, however
+// often the window is painted.
+TEST_F(MainWindow, PictureIsReadOnceAndAgainWhenItChangesOnDisk) {
+    WritePicture(QColor(200, 40, 10));
+    EXPECT_EQ(ViewShot().pixelColor(190, 75), QColor(200, 40, 10));
+    ViewShot();
+    PictureFile& picture = Frame().View().Picture();
+    EXPECT_EQ(picture.Reads(), 1);
+
+    WritePicture(QColor(10, 40, 200));
+    EXPECT_TRUE(SpinUntil([&] { return ViewShot().pixelColor(190, 75) == QColor(10, 40, 200); }));
+    EXPECT_EQ(picture.Reads(), 2);
 }
 
 // Stretched smoothly and in the screen's own pixels: a black and white

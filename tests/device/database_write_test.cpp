@@ -40,7 +40,7 @@ protected:
 
     void Plug() {
         bus.Plug(orvo);
-        ASSERT_TRUE(device.FindDevice());
+        ASSERT_TRUE(device.FindDeviceNow());
     }
 
     std::string Base() const { return folder.File("tesselDB"); }

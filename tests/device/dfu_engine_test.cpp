@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <thread>
 
 #include "device/dfu/dfu_config_descriptor.h"
@@ -538,9 +542,81 @@ TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
     DfuProtocolEngine engine(bus);
     EngineDfuLibrary library(engine);
     CDfuDevice device("/nowhere/orvo-updater", library, bus);
+    EXPECT_TRUE(device.FindDeviceNow());
+    EXPECT_EQ(device.DevicePath.Get(), path);
+    device.Watcher().Stop();
+    EXPECT_EQ(bus.OpenHandles(), 0u);
+}
+
+// The presence timers call FindDevice on the UI thread: it reads the
+// watcher's list, which the watcher's own scans keep current, and neither
+// touches the bus nor waits for a scan, however long one takes.
+TEST(Discovery, FindDeviceReadsTheWatchersListWithoutTouchingOrWaitingForTheBus) {
+    class GatedBus : public VirtualUsbBus {
+    public:
+        std::vector<DfuInterfaceInfo> EnumerateDfuInterfaces() override {
+            Record();
+            std::unique_lock lock(mutex_);
+            scanning_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return !held_; });
+            scanning_ = false;
+            lock.unlock();
+            return VirtualUsbBus::EnumerateDfuInterfaces();
+        }
+        std::unique_ptr<UsbDeviceHandle> Open(const std::string& path, UsbStatus& status) override {
+            Record();
+            return VirtualUsbBus::Open(path, status);
+        }
+        // While held, a scan stops at its start.
+        void Hold(bool held) {
+            std::lock_guard lock(mutex_);
+            held_ = held;
+            changed_.notify_all();
+        }
+        bool WaitUntilAScanIsHeld() {
+            std::unique_lock lock(mutex_);
+            return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return scanning_; });
+        }
+        bool CalledOn(std::thread::id thread) const {
+            std::lock_guard lock(mutex_);
+            return std::find(threads_.begin(), threads_.end(), thread) != threads_.end();
+        }
+
+    private:
+        void Record() {
+            std::lock_guard lock(mutex_);
+            threads_.push_back(std::this_thread::get_id());
+        }
+        mutable std::mutex mutex_;
+        std::condition_variable changed_;
+        bool held_ = false;
+        bool scanning_ = false;
+        std::vector<std::thread::id> threads_;
+    } bus;
+    DfuProtocolEngine engine(bus);
+    EngineDfuLibrary library(engine);
+    CDfuDevice device("/nowhere/orvo-updater", library, bus);
+    const std::string path = bus.Plug(std::make_shared<VirtualOrvo>());
+
+    device.FindDevice();  // starts the watcher
+    // Its periodic scans find the Orvo without being asked.
+    const std::uint64_t started = device.Watcher().Latest().number;
+    ASSERT_TRUE(device.Watcher().WaitForScan(started + 2, std::chrono::seconds(30)));
     EXPECT_TRUE(device.FindDevice());
     EXPECT_EQ(device.DevicePath.Get(), path);
-    EXPECT_EQ(bus.OpenHandles(), 0u);
+
+    bus.Unplug(path);
+    bus.Hold(true);
+    ASSERT_TRUE(bus.WaitUntilAScanIsHeld());
+    auto found = std::async(std::launch::async, [&device] { return device.FindDevice(); });
+    const bool answered = found.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    bus.Hold(false);
+    EXPECT_TRUE(answered) << "FindDevice waited for the bus";
+    found.get();
+    device.Watcher().Rescan();
+    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(bus.CalledOn(std::this_thread::get_id()));
 }
 
 // The rule the updater and the tools share: the last interface enumerated is

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "device/dfu_device.h"
@@ -346,6 +347,51 @@ TEST_F(DeviceOperations, UnsupportedFeatureGivesThePlainMessageBox) {
     library.failure[OPERATION_UPLOAD] = {50, STDFU_UNSUPPORTED_FEATURE};
     EXPECT_FALSE(Upload());
     EXPECT_EQ(box.Messages().size(), 2u);
+}
+
+// What a tick of the monitor raises, a status text or a box, may run an event
+// loop of its own (a modal box does) in which the monitor's timer fires
+// again: such a tick leaves the operation to the tick already handling it.
+TEST_F(DeviceOperations, TicksFromInsideWhatTheMonitorRaisesDoNotReenterIt) {
+    const std::thread::id uiThread = std::this_thread::get_id();
+    int nestedTicks = 0;
+    int nestedPolls = 0;
+    bool nested = false;
+    const auto tickAgain = [&] {
+        if (std::this_thread::get_id() != uiThread || nested)
+            return;  // the worker's own texts; one level of nesting is enough to see
+        nested = true;
+        const int before = library.StatusQueries();
+        device.MonitorOperation();
+        ++nestedTicks;
+        nestedPolls += library.StatusQueries() - before;
+        nested = false;
+    };
+    struct TickingBar : RecordingProgressBar {
+        std::function<void()> tick;
+        void SetText(const std::string& text) override {
+            RecordingProgressBar::SetText(text);
+            tick();
+        }
+    } tickingBar;
+    struct TickingBox : RecordingMessageBox {
+        std::function<void()> tick;
+        void ShowMessageBox(const std::string& text) override {
+            RecordingMessageBox::ShowMessageBox(text);
+            tick();
+        }
+    } tickingBox;
+    tickingBar.tick = tickAgain;
+    tickingBox.tick = tickAgain;
+    device.AttachUi(&tickingBar, &tickingBox, &signals);
+
+    EXPECT_TRUE(Write());
+    library.failure[OPERATION_UPGRADE] = {50, STDFU_DFU_ERROR};
+    EXPECT_FALSE(Write());
+    EXPECT_GT(nestedTicks, 0);
+    EXPECT_EQ(nestedPolls, 0);
+    EXPECT_EQ(tickingBox.Messages().size(), 1u);
+    device.AttachUi(&bar, &box, &signals);
 }
 
 TEST_F(DeviceOperations, FailedRelaunchOfTheWritePassLeavesNoHandleAndNoImage) {

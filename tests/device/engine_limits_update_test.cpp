@@ -23,7 +23,7 @@ protected:
     EngineLimitsUpdate() : VirtualBusEngine(ShortBusyLimit()), OperationFixture(library, bus) {
         orvo = std::make_shared<VirtualOrvo>();
         bus.Plug(orvo);
-        EXPECT_TRUE(device.FindDevice());
+        EXPECT_TRUE(device.FindDeviceNow());
     }
     ~EngineLimitsUpdate() override {
         bus.UnplugAll();

@@ -29,7 +29,7 @@ protected:
     void Plug(VirtualOrvoConfig config = {}) {
         orvo = std::make_shared<VirtualOrvo>(std::move(config));
         path = bus.Plug(orvo);
-        ASSERT_TRUE(device.FindDevice());
+        ASSERT_TRUE(device.FindDeviceNow());
     }
 
     std::vector<std::uint8_t> ReadBack(std::uint32_t address, std::uint32_t length) {
@@ -85,7 +85,7 @@ TEST_F(VirtualOrvoUpdate, EachDeviceWorksOnlyOnTheOrvoOfItsOwnBus) {
     const std::string otherPath = other.bus.Plug(otherOrvo);
     CDfuDevice elsewhere(folder.File("orvo-updater"), other.library, other.bus);
     elsewhere.AttachUi(&bar, &box, &signals);
-    ASSERT_TRUE(elsewhere.FindDevice());
+    ASSERT_TRUE(elsewhere.FindDeviceNow());
     EXPECT_EQ(elsewhere.DevicePath.Get(), otherPath);
 
     EXPECT_EQ(Identify(), IdentifyResult::Accepted);

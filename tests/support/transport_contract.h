@@ -257,21 +257,21 @@ TEST_P(TransportContract, DiscoveryFollowsTheResultRules) {
     CDfuDevice device("/nowhere/orvo-updater", library, rig_->Backend());
     device.DevicePath.Set("USB\\VID_0000&PID_0000\\EARLIER");
 
-    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(device.FindDeviceNow());
     EXPECT_EQ(device.DevicePath.Get(), "USB\\VID_0000&PID_0000\\EARLIER");
 
     const std::string first = rig_->Plug(NewOrvo("OR00001"));
-    EXPECT_TRUE(device.FindDevice());
+    EXPECT_TRUE(device.FindDeviceNow());
     EXPECT_EQ(device.DevicePath.Get(), first);
 
     const std::string second = rig_->Plug(NewOrvo("OR00002"));
-    EXPECT_TRUE(device.FindDevice());
+    EXPECT_TRUE(device.FindDeviceNow());
     EXPECT_EQ(device.DevicePath.Get(), second);
     EXPECT_NE(first, second);
 
     rig_->Unplug(first);
     rig_->Unplug(second);
-    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(device.FindDeviceNow());
     EXPECT_EQ(device.DevicePath.Get(), second);
 }
 
@@ -281,7 +281,7 @@ TEST_P(TransportContract, DiscoveryDoesNotCountAnUnreadableDescription) {
     const std::string path = rig_->Plug(NewOrvo());
     if (!rig_->DenyAccess(path))
         GTEST_SKIP() << "this rig cannot deny access";
-    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(device.FindDeviceNow());
     EXPECT_EQ(device.DevicePath.Get(), path);
 }
 
@@ -298,7 +298,7 @@ TEST_P(TransportContract, DiscoveryNamesTheUdevRuleWhileADeviceMayNotBeOpened) {
     if (!rig_->DenyAccess(denied))
         GTEST_SKIP() << "this rig cannot deny access";
 
-    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(device.FindDeviceNow());
     const std::string problem = device.DeviceAccessProblem.Get();
     EXPECT_NE(problem.find(denied), std::string::npos) << problem;
     EXPECT_NE(problem.find("70-orvo-dfu.rules"), std::string::npos) << problem;
@@ -306,19 +306,19 @@ TEST_P(TransportContract, DiscoveryNamesTheUdevRuleWhileADeviceMayNotBeOpened) {
     EXPECT_EQ(bar.Text(), DeviceAccessBarText);
 
     const std::size_t textsShown = bar.Texts().size();
-    EXPECT_FALSE(device.FindDevice());  // the presence timer asks again: nothing new to show
+    EXPECT_FALSE(device.FindDevice());  // the presence timer reads the list again: nothing new to show
     EXPECT_EQ(bar.Texts().size(), textsShown);
 
     const std::string usable = rig_->Plug(NewOrvo("OR00002"));
-    EXPECT_TRUE(device.FindDevice());
+    EXPECT_TRUE(device.FindDeviceNow());
     EXPECT_TRUE(device.DeviceAccessProblem.Empty());
     EXPECT_EQ(bar.Text(), "Upgrade successful !");
 
     rig_->Unplug(usable);
-    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(device.FindDeviceNow());
     EXPECT_EQ(bar.Text(), DeviceAccessBarText);
     rig_->Unplug(denied);
-    EXPECT_FALSE(device.FindDevice());
+    EXPECT_FALSE(device.FindDeviceNow());
     EXPECT_TRUE(device.DeviceAccessProblem.Empty());
     EXPECT_EQ(bar.Text(), "Upgrade successful !");
 }

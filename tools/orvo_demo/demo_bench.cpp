@@ -24,6 +24,7 @@ const char* DemoFaultName(DemoFault fault) {
     case DemoFault::SilentCorruption: return "silent corruption mid-write";
     case DemoFault::JunkAnswer: return "random bytes instead of a database";
     case DemoFault::BusyForever: return "busy for ever mid-write";
+    case DemoFault::SlowUsb: return "slow USB (200 ms per descriptor read)";
     }
     return "?";
 }
@@ -38,6 +39,7 @@ std::span<const DemoFaultOption> DemoFaultOptions() {
         {"silent-corruption", DemoFault::SilentCorruption},
         {"junk", DemoFault::JunkAnswer},
         {"busy", DemoFault::BusyForever},
+        {"slow-usb", DemoFault::SlowUsb},
     };
     return options;
 }
@@ -51,6 +53,9 @@ constexpr const char* DeadServerHost = "127.0.0.1:1";
 // the database write, well inside it.
 constexpr unsigned MidWriteBlock = 20;
 constexpr std::uint8_t ErrorWriteStatus = 0x06;  // errPROG
+// What every string descriptor read of a slow Orvo takes: a window that read
+// one on its UI thread would freeze that long.
+constexpr unsigned SlowDescriptorMs = 200;
 
 const char* const HtmlAnswer =
     "<!DOCTYPE html>\r\n<html><head><title>Service unavailable</title></head>\r\n"
@@ -86,6 +91,8 @@ public:
             if (orvo->LoadFlash(flash, ignored))
                 orvo->WriteIdentityBlock();
         }
+        if (nextFault_ == DemoFault::SlowUsb)
+            orvo->SlowDescriptors(SlowDescriptorMs);
         const std::string path = bus_.Plug(orvo);
         plugged_[serial] = Plugged_{orvo, path};
         return true;
@@ -107,6 +114,9 @@ public:
     void SetNextFault(DemoFault fault) override {
         std::lock_guard lock(mutex_);
         nextFault_ = fault;
+        if (fault == DemoFault::SlowUsb)
+            for (auto& entry : plugged_)
+                entry.second.orvo->SlowDescriptors(SlowDescriptorMs);
     }
     DemoFault NextFault() const override {
         std::lock_guard lock(mutex_);

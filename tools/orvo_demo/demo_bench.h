@@ -20,6 +20,7 @@ enum class DemoFault {
     SilentCorruption,  // the Orvo stores one block of the database wrong and says nothing
     JunkAnswer,        // the server sends random bytes instead of a database
     BusyForever,       // the Orvo stays busy for ever in the middle of the write
+    SlowUsb,           // every descriptor read takes 200 ms; the cycle still succeeds
 };
 
 const char* DemoFaultName(DemoFault fault);
@@ -49,7 +50,9 @@ public:
     virtual void Unplug(const std::string& serial) = 0;
     virtual std::vector<std::string> Plugged() const = 0;
 
-    // The fault the next cycle meets; it is used up by that cycle.
+    // The fault the next cycle meets; it is used up by that cycle. Slow USB
+    // is the Orvo's: one plugged in (or already plugged) while it is chosen
+    // stays slow until it is unplugged.
     virtual void SetNextFault(DemoFault fault) = 0;
     virtual DemoFault NextFault() const = 0;
 

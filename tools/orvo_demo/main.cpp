@@ -18,6 +18,7 @@
 #include "orvo_demo/control_window.h"
 #include "orvo_demo/demo_bench.h"
 #include "orvo_demo/headless_run.h"
+#include "orvo_demo/ui_stall_meter.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "ui/widgets/skin_progress_ctrl.h"
@@ -80,12 +81,15 @@ void PrintHelp() {
         "options:\n"
         "  --headless           one unattended cycle on the offscreen platform: plugs in the virtual Orvo,\n"
         "                       prints every status and progress-bar text, unplugs it after the success\n"
-        "                       text and exits 0 once the cycle is back at waiting\n"
+        "                       text and exits 0 once the cycle is back at waiting; the last line,\n"
+        "                       'UI thread longest stall: N ms', is the longest the window went without\n"
+        "                       serving its events\n"
         "  --serial SSSSSSS     the virtual Orvo's serial: %zu letters or digits (default 0012345);\n"
         "                       windowed: the bench window's serial field\n"
         "  --fault FAULT        the fault the (first) cycle meets, one of:\n"
         "                       %s (default none);\n"
-        "                       headless: the run then ends non-zero; windowed: the bench's choice\n"
+        "                       headless: the run then ends non-zero (slow-usb only slows the Orvo's\n"
+        "                       descriptor reads: the cycle succeeds); windowed: the bench's choice\n"
         "  --flash FILE         keeps the virtual Orvo's flash in FILE (as orvo-tool --virtual=FILE)\n"
         "  --timeout SECONDS    (headless) ends the run with exit code 1 after SECONDS (default 240),\n"
         "                       in any state: a write under way is stopped without asking\n"
@@ -314,7 +318,10 @@ int main(int argc, char** argv) {
     QObject::connect(&frame->View(), &CDFUpdate_tesselView::statusShown, &run, &HeadlessRun::OnStatus);
     QObject::connect(&app.ProgressBar(), &CSkinProgressCtrl::textChanged, &run, &HeadlessRun::OnBarText);
     int exitCode = HeadlessRun::ExitFailed;
+    // From the plug to the verdict; the window's closing is not part of it.
+    UiStallMeter stallMeter;
     QObject::connect(&run, &HeadlessRun::finished, frame, [&](int code) {
+        stallMeter.Stop();
         exitCode = code;
         SaveScreenshot(frame, options.screenshot);
         frame->close();
@@ -326,7 +333,11 @@ int main(int argc, char** argv) {
             QTimer::singleShot(0, frame, [frame, path] { SaveScreenshot(frame, path); });
         });
     }
-    QTimer::singleShot(0, &run, [&] { run.Start(QString::fromStdString(app.Device().StatusText.Get())); });
+    QTimer::singleShot(0, &run, [&] {
+        stallMeter.Start();
+        run.Start(QString::fromStdString(app.Device().StatusText.Get()));
+    });
     app.Run();
+    std::printf("UI thread longest stall: %lld ms\n", stallMeter.LongestStallMs());
     return exitCode;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <mutex>
@@ -330,9 +331,66 @@ std::string FormatUsbDevicePath(unsigned vendorId, unsigned productId, unsigned 
     return path;
 }
 
+// Set from libusb's event handling, on whichever thread handles events (the
+// watcher's, or one waiting for a transfer), and taken by the watcher.
+struct LibusbBackend::Hotplug {
+    libusb_context* context = nullptr;
+    libusb_hotplug_callback_handle handle = 0;
+    std::atomic<bool> changed{false};
+
+    ~Hotplug() { libusb_hotplug_deregister_callback(context, handle); }
+
+    static int LIBUSB_CALL Noticed(libusb_context*, libusb_device*, libusb_hotplug_event, void* self) {
+        static_cast<Hotplug*>(self)->changed = true;
+        return 0;  // stay registered
+    }
+};
+
 LibusbBackend::LibusbBackend() : context_(std::make_shared<LibusbContext>()) {}
 
 LibusbBackend::~LibusbBackend() = default;
+
+bool LibusbBackend::WatchDeviceChanges() {
+    std::lock_guard lock(hotplugMutex_);
+    if (hotplug_)
+        return true;
+    libusb_context* context = context_->get();
+    if (context == nullptr || libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0)
+        return false;
+    auto hotplug = std::make_unique<Hotplug>();
+    hotplug->context = context;
+    const int events = LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT;
+    if (libusb_hotplug_register_callback(context, static_cast<libusb_hotplug_event>(events),
+                                         static_cast<libusb_hotplug_flag>(0), LIBUSB_HOTPLUG_MATCH_ANY,
+                                         LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, &Hotplug::Noticed,
+                                         hotplug.get(), &hotplug->handle) != LIBUSB_SUCCESS)
+        return false;
+    hotplug_ = std::move(hotplug);
+    return true;
+}
+
+bool LibusbBackend::WaitForDeviceChange(std::chrono::milliseconds timeout) {
+    Hotplug* hotplug = nullptr;
+    {
+        std::lock_guard lock(hotplugMutex_);
+        hotplug = hotplug_.get();
+    }
+    if (hotplug == nullptr)
+        return false;
+    if (!hotplug->changed.exchange(false)) {
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(timeout).count();
+        timeval wait{static_cast<time_t>(micros / 1'000'000), static_cast<suseconds_t>(micros % 1'000'000)};
+        libusb_handle_events_timeout_completed(hotplug->context, &wait, nullptr);
+        return hotplug->changed.exchange(false);
+    }
+    return true;
+}
+
+void LibusbBackend::WakeDeviceChangeWait() {
+    std::lock_guard lock(hotplugMutex_);
+    if (hotplug_)
+        libusb_interrupt_event_handler(hotplug_->context);
+}
 
 bool LibusbBackend::IsAvailable() const { return context_->get() != nullptr; }
 

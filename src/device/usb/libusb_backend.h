@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,8 @@ class LibusbContext;
 // context of its own, so several can coexist (tests create one per case).
 class LibusbBackend : public UsbBackend {
 public:
-    // Short enough that discovery, which runs on the UI thread every 500 ms,
-    // stays quick even when a device does not answer.
+    // Short enough that the device watcher's scans stay quick even when a
+    // device does not answer.
     static constexpr unsigned kDescriptionTimeoutMs = 200;
 
     LibusbBackend();
@@ -28,10 +29,20 @@ public:
     std::vector<DfuInterfaceInfo> EnumerateDfuInterfaces() override;
     std::unique_ptr<UsbDeviceHandle> Open(const std::string& path, UsbStatus& status) override;
 
+    // libusb's hotplug notice, where the platform has it. One watcher per
+    // backend: a change is reported to the first wait that sees it.
+    bool WatchDeviceChanges() override;
+    bool WaitForDeviceChange(std::chrono::milliseconds timeout) override;
+    void WakeDeviceChangeWait() override;
+
 private:
     // Shared with every handle this backend opened, so that a handle that
     // outlives the backend still closes on a live context.
     std::shared_ptr<LibusbContext> context_;
+    // The registered hotplug callback; deregistered before the context can go.
+    struct Hotplug;
+    std::unique_ptr<Hotplug> hotplug_;
+    std::mutex hotplugMutex_;
 };
 
 // libusb error code -> UsbStatus (LIBUSB_ERROR_PIPE is a stall, and so on).

@@ -72,6 +72,11 @@ public:
 
     std::vector<DfuInterfaceInfo> EnumerateDfuInterfaces() override;
     std::unique_ptr<UsbDeviceHandle> Open(const std::string& path, UsbStatus& status) override;
+    bool WatchDeviceChanges() override { return inner_.WatchDeviceChanges(); }
+    bool WaitForDeviceChange(std::chrono::milliseconds timeout) override {
+        return inner_.WaitForDeviceChange(timeout);
+    }
+    void WakeDeviceChangeWait() override { inner_.WakeDeviceChangeWait(); }
 
     const std::shared_ptr<UsbCaptureFile>& File() const { return file_; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -88,4 +89,16 @@ public:
 
     // Opens the device at a path from EnumerateDfuInterfaces.
     virtual std::unique_ptr<UsbDeviceHandle> Open(const std::string& path, UsbStatus& status) = 0;
+
+    // Arrivals and departures, for the device watcher. A backend that sees
+    // them (libusb's hotplug, where the platform has it) returns true here
+    // and reports them through WaitForDeviceChange; the others are scanned
+    // every so often instead.
+    virtual bool WatchDeviceChanges() { return false; }
+    // Waits at most `timeout` for some device to arrive or leave; true when
+    // one did.
+    virtual bool WaitForDeviceChange(std::chrono::milliseconds /*timeout*/) { return false; }
+    // Ends a WaitForDeviceChange under way on another thread early; harmless
+    // when none is.
+    virtual void WakeDeviceChangeWait() {}
 };
