@@ -57,7 +57,7 @@ bool DeviceSession::PickDevice(std::vector<std::string>& args, std::string& erro
 
 bool DeviceSession::FindDevice() {
     if (requestedPath_.empty())
-        return device_->FindDevice();
+        return device_->FindDeviceNow();  // not the UI thread: a fresh look at the bus
     for (const DfuInterfaceInfo& info : usb_.Backend().EnumerateDfuInterfaces()) {
         std::string path = info.path;
         std::transform(path.begin(), path.end(), path.begin(),
