@@ -1,6 +1,5 @@
 #include "device/dfu/dfu_engine.h"
 
-#include <array>
 #include <thread>
 #include <utility>
 
@@ -88,20 +87,4 @@ DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devic
     out.error = context.ErrorCode;
     out.finished = context.Percent == 100;
     return out;
-}
-
-const char* DfuStatusName(std::uint8_t status) {
-    static constexpr std::array<const char*, 16> names = {
-        "OK",         "errTARGET",  "errFILE",     "errWRITE",  "errERASE", "errCHECK_ERASED",
-        "errPROG",    "errVERIFY",  "errADDRESS",  "errNOTDONE", "errFIRMWARE", "errVENDOR",
-        "errUSBR",    "errPOR",     "errUNKNOWN",  "errSTALLEDPKT"};
-    return status < names.size() ? names[status] : "unknown";
-}
-
-const char* DfuStateName(std::uint8_t state) {
-    static constexpr std::array<const char*, 11> names = {
-        "appIDLE",          "appDETACH",   "dfuIDLE",           "dfuDNLOAD-SYNC",
-        "dfuDNBUSY",        "dfuDNLOAD-IDLE", "dfuMANIFEST-SYNC", "dfuMANIFEST",
-        "dfuMANIFEST-WAIT-RESET", "dfuUPLOAD-IDLE", "dfuERROR"};
-    return state < names.size() ? names[state] : "unknown";
 }

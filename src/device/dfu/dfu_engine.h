@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "device/dfu/dfu_names.h"  // the state and status names are part of this API
 #include "device/dfu/dfu_types.h"
 
 class DfuProtocolEngine;
@@ -65,8 +66,3 @@ struct DfuRunResult {
 // error, or when `options.stop` says so.
 DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
                              DfuHandle image, const DfuRunOptions& options = {});
-
-// USB DFU 1.1 names of a bStatus ("errTARGET") and a bState ("dfuIDLE");
-// "unknown" outside the standard's values.
-const char* DfuStatusName(std::uint8_t status);
-const char* DfuStateName(std::uint8_t state);
