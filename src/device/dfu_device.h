@@ -108,7 +108,7 @@ public:
     // sector that holds `address`. False when the map has neither.
     bool DataFlashLayout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector);
 
-    // --- the database write (device/database_write.cpp)
+    // --- the database write (database/database_write.cpp)
     // Writes the image of base + ".dfu" so that a write cut off anywhere never
     // looks complete: the date stamp is erased first, the block that holds the
     // database's header is written last, and everything is read back and
@@ -131,10 +131,12 @@ public:
     // --- conversion (database/database_conversion.cpp)
     std::string PrepareDatabase(const std::string& base);
 
-    // --- DFU file preparation (database/dfu_preparation.cpp)
+    // --- DFU file preparation (device/dfu_preparation.cpp)
     void AddElementFile(const std::string& fileName, std::uint32_t address);
     bool BuildImage(int alternateSetting);
     bool WriteDfuFile(const std::string& path);
+
+    // --- the date stamp (database/date_stamp.cpp)
     bool WriteDateStamp();
 
     // --- fields, in the order of the shared field table

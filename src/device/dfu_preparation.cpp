@@ -1,4 +1,4 @@
-#include "database/dfu_preparation.h"
+#include "device/dfu_preparation.h"
 
 #include <cerrno>
 #include <cstdio>
