@@ -47,6 +47,15 @@ enum class DatabaseWriteResult {
     Failed,           // the error has been shown; the device holds no date stamp and no header
 };
 
+// A plain file registered for the next DFU image (AddElementFile): the
+// address its bytes go to, its size when it was registered, and its path.
+struct DfuElementEntry {
+    std::uint32_t address = 0;
+    std::uint32_t size = 0;
+    std::string fileName;
+    bool operator==(const DfuElementEntry&) const = default;
+};
+
 // A range of the data flash.
 struct FlashRange {
     std::uint32_t address = 0;
@@ -155,7 +164,7 @@ public:
     GuardedText DeviceProductName;
     std::atomic<std::int32_t> ProgressCounter{0};
     const std::string ProgramFolder;
-    std::vector<std::string> ElementEntries;
+    std::vector<DfuElementEntry> ElementEntries;
     GuardedText DevicePath;
     DfuMapping* Mapping = nullptr;
     std::vector<DfuHandle> Images;
