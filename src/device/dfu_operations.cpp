@@ -35,14 +35,7 @@ constexpr const char* kNoMemoryMap = "Unable to read the memory map of the devic
 constexpr const char* kUnsupportedFeature = "This feature is not supported by this firmware.";
 constexpr const char* kNoElements = "Unable to get elements from read image...";
 constexpr const char* kNoElementData = "Unable to get data from read image...";
-constexpr const char* kNoUploadFile = "Unable to create a new DFU file...";
-constexpr const char* kAppendFailed = "Unable to append image to DFU file...";
-constexpr const char* kUploadSuccessful = "Upload successful !";
 constexpr const char* kVerifySuccessful = "Verify successful !";
-
-// Far more than the device's flash; a larger element length from the library
-// is nonsense and must not turn into an allocation.
-constexpr std::uint32_t kLargestElement = 64u << 20;
 
 bool Succeeded(DfuResult result) { return result == STDFU_NOERROR; }
 
@@ -76,17 +69,16 @@ private:
     bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
                        bool alwaysShowBar);
     void StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage);
-    DfuHandle MakeImage(std::uint32_t address, std::span<const std::uint8_t> data);
-    bool PrepareRegionImage(DfuHandle image, std::int32_t operation, DfuOperationContext& context);
+    DfuHandle RegionImage(std::int32_t operation, std::uint32_t address, std::span<const std::uint8_t> data,
+                          DfuOperationContext& context);
 
     // --- monitor steps, on the UI thread
-    void OnOperationFailed(DfuHandle handle, DfuOperationContext& context);
+    void OnOperationFailed(DfuOperationContext& context);
     void ChainUpgradeAfterErase(DfuOperationContext& context);
     bool ReadBack(DfuHandle image);
     bool ReadElement(DfuHandle image, std::uint32_t index);
     bool CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into);
     bool ElementBytes(DfuHandle image, std::uint32_t index, std::vector<std::uint8_t>& bytes);
-    bool AppendToUploadFile(DfuHandle image);
     void Release(std::int32_t operation, bool succeeded);
 
     // --- small helpers
@@ -224,10 +216,7 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
     done.Reset();
 
     DfuHandle handle = 0;
-    DfuResult launched = library_.LaunchOperation(&context, &handle);
-    if (Succeeded(launched) && handle == 0)
-        launched = STDFU_UNEXPECTED_ERROR;
-    if (!Succeeded(launched))
+    if (const DfuResult launched = LaunchDfuOperation(library_, context, handle); !Succeeded(launched))
         return FailBeforeLaunch(context, launched, context.Image, kept);
 
     // The bar is set up before the monitor can see the operation, so its
@@ -321,30 +310,17 @@ bool DfuOperations::Upload(const std::string& dfuPath) {
 // ---------------------------------------------------------------------------
 // Region operations of the database write
 
-// An image for alternate setting 1 with one element; 0 when the library
-// refuses it (shown as a failed preparation).
-DfuHandle DfuOperations::MakeImage(std::uint32_t address, std::span<const std::uint8_t> data) {
-    DfuHandle image = 0;
-    if (!Succeeded(library_.CreateImage(&image, kDataAlternateSetting)) || image == 0)
-        return 0;
-    DfuElement element{};
-    element.dwAddress = address;
-    element.dwDataLength = static_cast<std::uint32_t>(data.size());
-    element.Data = const_cast<std::uint8_t*>(data.data());  // the library only copies it
-    if (!Succeeded(library_.SetImageElement(image, 0, 1, element))) {
-        DestroyImage(image);
-        return 0;
+// The region's image for `operation` (the engine's one way to device
+// memory); 0 when it cannot be made, which is reported like a failed launch.
+DfuHandle DfuOperations::RegionImage(std::int32_t operation, std::uint32_t address,
+                                     std::span<const std::uint8_t> data, DfuOperationContext& context) {
+    DfuResult result = STDFU_NOERROR;
+    const DfuHandle image = MakeDfuRegionImage(library_, DataMapEntry(), operation, address, data, result);
+    if (image == 0) {
+        context.ErrorCode = result;
+        device_.ReportStatus(context);
     }
     return image;
-}
-
-bool DfuOperations::PrepareRegionImage(DfuHandle image, std::int32_t operation, DfuOperationContext& context) {
-    const DfuResult result = image == 0 ? STDFU_BAD_PARAMETER : FilterForDataFlash(image, operation);
-    if (Succeeded(result))
-        return true;
-    context.ErrorCode = result;
-    device_.ReportStatus(context);
-    return false;
 }
 
 // One operation: an erase of `erase` chained to a write of `data` at
@@ -365,11 +341,9 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
 
     DfuHandle program = 0;
     if (!data.empty()) {
-        program = MakeImage(address, data);
-        if (!PrepareRegionImage(program, OPERATION_UPGRADE, context)) {
-            DestroyImage(program);
+        program = RegionImage(OPERATION_UPGRADE, address, data, context);
+        if (program == 0)
             return false;
-        }
     }
     if (first == OPERATION_UPGRADE) {
         context.Image = program;
@@ -377,9 +351,8 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
     }
     // The erase image's bytes are never sent; only its range counts.
     const std::vector<std::uint8_t> range(erase.length, 0xFF);
-    const DfuHandle eraseImage = MakeImage(erase.address, range);
-    if (!PrepareRegionImage(eraseImage, OPERATION_ERASE, context)) {
-        DestroyImage(eraseImage);
+    const DfuHandle eraseImage = RegionImage(OPERATION_ERASE, erase.address, range, context);
+    if (eraseImage == 0) {
         DestroyImage(program);
         return false;
     }
@@ -389,7 +362,7 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
 
 bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
     data.clear();
-    if (!device_.MonitorAttached() || range.length == 0 || range.length > kLargestElement)
+    if (!device_.MonitorAttached() || range.length == 0 || range.length > kDfuLargestRegion)
         return false;
     device_.Target = 1;
     DfuOperationContext context{};
@@ -402,11 +375,9 @@ bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
     DestroyKeptImage();
 
     const std::vector<std::uint8_t> placeholder(range.length, 0xFF);
-    const DfuHandle image = MakeImage(range.address, placeholder);
-    if (!PrepareRegionImage(image, OPERATION_UPLOAD, context)) {
-        DestroyImage(image);
+    const DfuHandle image = RegionImage(OPERATION_UPLOAD, range.address, placeholder, context);
+    if (image == 0)
         return false;
-    }
     DfuHandle kept = 0;
     const DfuResult duplicated = library_.DuplicateImage(image, &kept);
     if (!Succeeded(duplicated))
@@ -464,9 +435,8 @@ void DfuOperations::Release(std::int32_t operation, bool succeeded) {
         device_.signals_->StepEvent.Set();
 }
 
-void DfuOperations::OnOperationFailed(DfuHandle handle, DfuOperationContext& context) {
+void DfuOperations::OnOperationFailed(DfuOperationContext& context) {
     const std::int32_t operation = context.Operation;
-    library_.StopOperation(handle, &context);
     if (operation == OPERATION_UPGRADE)
         device_.KeptImage.store(0);  // it is the context's image, destroyed just below
     else if (operation == OPERATION_UPLOAD)
@@ -489,9 +459,7 @@ void DfuOperations::ChainUpgradeAfterErase(DfuOperationContext& context) {
     device_.OperationHandle.store(0);  // the erase pass is stopped; never query it again
 
     DfuHandle next = 0;
-    DfuResult launched = library_.LaunchOperation(&context, &next);
-    if (Succeeded(launched) && next == 0)
-        launched = STDFU_UNEXPECTED_ERROR;
+    const DfuResult launched = LaunchDfuOperation(library_, context, next);
     if (Succeeded(launched)) {
         device_.OperationHandle.store(next);
         return;
@@ -506,7 +474,7 @@ void DfuOperations::ChainUpgradeAfterErase(DfuOperationContext& context) {
 // identity block.
 bool DfuOperations::ElementBytes(DfuHandle image, std::uint32_t index, std::vector<std::uint8_t>& bytes) {
     DfuElement element{};
-    if (!Succeeded(library_.GetImageElement(image, index, &element)) || element.dwDataLength > kLargestElement)
+    if (!Succeeded(library_.GetImageElement(image, index, &element)) || element.dwDataLength > kDfuLargestRegion)
         return false;
     const std::size_t length = element.dwDataLength;
     bytes.assign(length + 1, 0);
@@ -539,14 +507,9 @@ bool DfuOperations::CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& int
         device_.ShowError(kNoElements);
         return false;
     }
-    std::vector<std::uint8_t> bytes;
-    for (std::uint32_t index = 0; index < count; ++index) {
-        if (!ElementBytes(image, index, bytes) || into.size() + bytes.size() > kLargestElement) {
-            device_.ShowError(kNoElementData);
-            into.clear();
-            return false;
-        }
-        into.insert(into.end(), bytes.begin(), bytes.end());
+    if (!DfuRegionBytes(library_, image, into)) {
+        device_.ShowError(kNoElementData);
+        return false;
     }
     return true;
 }
@@ -575,31 +538,15 @@ bool DfuOperations::ReadBack(DfuHandle image) {
     return succeeded;
 }
 
-bool DfuOperations::AppendToUploadFile(DfuHandle image) {
-    DfuHandle file = 0;
-    if (!Succeeded(library_.OpenExistingDFUFile(WorkingFile::UploadAppendFile, &file, nullptr))) {
-        device_.ShowError(kNoUploadFile);
-        return false;
-    }
-    const bool appended = Succeeded(library_.AppendImageToDFUFile(file, image));
-    if (appended)
-        device_.ShowMessage(kUploadSuccessful);
-    else
-        device_.ShowError(kAppendFailed);
-    library_.CloseDFUFile(file);
-    return appended;
-}
-
 void DfuOperations::Monitor() {
     const DfuHandle handle = device_.OperationHandle.load();
     if (handle == 0)
         return;
 
-    // The query's own result says nothing; the record's error code does.
     DfuOperationContext context{};
-    library_.GetOperationStatus(handle, &context);
-    if (context.ErrorCode != STDFU_NOERROR) {
-        OnOperationFailed(handle, context);
+    const DfuPollState state = PollDfuOperation(library_, handle, context);
+    if (state == DfuPollState::Failed) {
+        OnOperationFailed(context);
         return;
     }
 
@@ -609,11 +556,10 @@ void DfuOperations::Monitor() {
         device_.progressBar_->SetText(percentText);
         device_.progressBar_->SetPos(context.Percent);
     }
-    if (context.Percent != 100)
+    if (state == DfuPollState::Running)
         return;
 
     const std::int32_t operation = context.Operation;
-    library_.StopOperation(handle, &context);
     // An erase without a kept copy to write is an erase of its own.
     if (operation == OPERATION_ERASE && device_.KeptImage.load() != 0) {
         ChainUpgradeAfterErase(context);
@@ -626,7 +572,8 @@ void DfuOperations::Monitor() {
 
     bool succeeded = false;
     if (operation == OPERATION_UPLOAD) {
-        succeeded = device_.KeptImage.load() != 0 ? ReadBack(context.Image) : AppendToUploadFile(context.Image);
+        // Every read keeps a copy of its image (Upload, Read): it is parsed.
+        succeeded = ReadBack(context.Image);
     } else if (operation == OPERATION_UPGRADE) {
         device_.ShowMessage("100%");
         device_.KeptImage.store(0);  // it is the context's image
