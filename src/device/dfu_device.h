@@ -94,7 +94,8 @@ public:
     // Also keeps DeviceAccessProblem and shows it on the progress bar.
     bool FindDevice();
 
-    // --- DFU operations and monitor (device/dfu_operations.cpp)
+    // --- DFU operations and monitor (device/dfu_operations.cpp and the files
+    // its header names: launching, region operations, the monitor)
     // Each returns whether it succeeded; the texts the user sees stay those of
     // the operation itself.
     bool UpgradeDevice(const std::string& base);
@@ -212,7 +213,7 @@ private:
     void ReportAccessProblem(const std::string& deniedPath);
     GuardedText barTextBeforeAccessProblem_;
 
-    // device/dfu_operations.cpp: the steps of the operations and the monitor.
+    // device/dfu_operations.h: the steps of the operations and the monitor.
     friend class DfuOperations;
     DfuLibrary& library_;
     // device/discovery.cpp: where FindDevice looks.
