@@ -60,36 +60,8 @@ void DfuOperations::ChainUpgradeAfterErase(DfuOperationContext& context) {
     Release(OPERATION_UPGRADE, false);
 }
 
-// The element's bytes, with one byte more (a NUL) for the last text of an
-// identity block.
-bool DfuOperations::ElementBytes(DfuHandle image, std::uint32_t index, std::vector<std::uint8_t>& bytes) {
-    DfuElement element{};
-    if (!Succeeded(library_.GetImageElement(image, index, &element)) || element.dwDataLength > kDfuLargestRegion)
-        return false;
-    const std::size_t length = element.dwDataLength;
-    bytes.assign(length + 1, 0);
-    element.Data = bytes.data();
-    if (!Succeeded(library_.GetImageElement(image, index, &element)))
-        return false;
-    bytes[length] = 0;
-    bytes.resize(length);
-    return true;
-}
-
-bool DfuOperations::ReadElement(DfuHandle image, std::uint32_t index) {
-    std::vector<std::uint8_t> buffer;
-    if (!ElementBytes(image, index, buffer))
-        return false;
-    const auto fields = ParseIdentityBlock(std::span<const std::uint8_t>(buffer.data(), buffer.size()));
-    if (!fields)
-        return false;  // too short to hold the identity block
-    device_.DeviceSerial.Set(fields->serial);
-    device_.DeviceIdText.Set(fields->idText);
-    device_.DeviceProductName.Set(fields->productName);
-    return true;
-}
-
-// A region read: the elements' bytes in order, nothing parsed.
+// A read's bytes: the elements' bytes in order, taken out of the read image
+// by the engine, as for every read of device memory.
 bool DfuOperations::CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into) {
     into.clear();
     std::uint32_t count = 0;
@@ -104,28 +76,34 @@ bool DfuOperations::CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& int
     return true;
 }
 
+// The identity read's bytes into the identity fields; false, with the fields
+// as they were, when they cannot hold an identity block.
+bool DfuOperations::StoreIdentity(std::span<const std::uint8_t> bytes) {
+    const auto fields = ParseIdentityBlock(bytes);
+    if (!fields)
+        return false;
+    device_.DeviceSerial.Set(fields->serial);
+    device_.DeviceIdText.Set(fields->idText);
+    device_.DeviceProductName.Set(fields->productName);
+    return true;
+}
+
+// A region read hands its bytes to the worker (readBackInto_); the identity
+// read has the monitor store the identity before the worker is released.
 bool DfuOperations::ReadBack(DfuHandle image) {
-    if (std::vector<std::uint8_t>* into = device_.readBackInto_.load()) {
-        const bool copied = CopyReadBack(image, *into);
-        DestroyKeptImage();
-        return copied;
-    }
-    bool succeeded = true;
-    std::uint32_t count = 0;
-    if (!Succeeded(library_.GetImageNbElement(image, &count)) || count == 0) {
-        device_.ShowError(kNoElements);
-        succeeded = false;
-    }
-    for (std::uint32_t index = 0; succeeded && index < count; ++index) {
-        if (!ReadElement(image, index)) {
-            device_.ShowError(kNoElementData);
-            succeeded = false;
-        }
-    }
+    std::vector<std::uint8_t> identity;
+    std::vector<std::uint8_t>* into = device_.readBackInto_.load();
+    const bool copied = CopyReadBack(image, into != nullptr ? *into : identity);
     DestroyKeptImage();
-    if (succeeded && ShowingProgress())
+    if (!copied || into != nullptr)
+        return copied;
+    if (!StoreIdentity(identity)) {
+        device_.ShowError(kNoElementData);
+        return false;
+    }
+    if (ShowingProgress())
         device_.ShowMessage(kVerifySuccessful);
-    return succeeded;
+    return true;
 }
 
 void DfuOperations::Monitor() {

@@ -75,9 +75,8 @@ private:
     void OnOperationFailed(DfuOperationContext& context);
     void ChainUpgradeAfterErase(DfuOperationContext& context);
     bool ReadBack(DfuHandle image);
-    bool ReadElement(DfuHandle image, std::uint32_t index);
     bool CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into);
-    bool ElementBytes(DfuHandle image, std::uint32_t index, std::vector<std::uint8_t>& bytes);
+    bool StoreIdentity(std::span<const std::uint8_t> bytes);
     void Release(std::int32_t operation, bool succeeded);
 
     // --- small helpers

@@ -106,7 +106,7 @@ bool DfuOperations::LoadElement(const std::string& dfuPath, std::uint32_t& addre
     bool loaded = Succeeded(library_.GetImageNbElement(image, &count)) && count == 1 &&
                   Succeeded(library_.GetImageElement(image, 0, &element));
     address = element.dwAddress;
-    loaded = loaded && ElementBytes(image, 0, data);
+    loaded = loaded && DfuRegionBytes(library_, image, data);
     DestroyImage(image);
     if (!loaded)
         device_.ShowError(kWriteNotFound);
