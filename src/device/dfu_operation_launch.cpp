@@ -4,8 +4,6 @@
 
 #include "device/dfu_operations.h"
 
-#include <cstring>
-
 #include "common/bar_colours.h"
 #include "common/progress_bar_port.h"
 #include "device/dfu/dfu_engine.h"
@@ -97,18 +95,10 @@ DfuHandle DfuOperations::SelectImage(const std::string& dfuPath, const char* not
     return selected;
 }
 
+// The launch record for the device found; false when its path does not fit
+// the record (a cut path would name another device, or none).
 bool DfuOperations::FillContext(DfuOperationContext& context, std::int32_t operation) {
-    context = DfuOperationContext{};
-    context.DfuInterfaceGuid = ::DfuInterfaceGuid;
-    context.SecondInterfaceGuid = ::SecondInterfaceGuid;
-    context.Operation = operation;
-    context.Flag = 0;
-    const std::string path = device_.DevicePath.Get();
-    // A cut path would name another device, or none.
-    if (path.size() >= sizeof context.DevicePath)
-        return false;
-    std::memcpy(context.DevicePath, path.c_str(), path.size() + 1);
-    return true;
+    return MakeDfuOperationContext(device_.DevicePath.Get(), operation, 0, context);
 }
 
 // A failure after the image was chosen but before anything was launched: shown
