@@ -20,6 +20,7 @@
 #include <mutex>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "common/cycle_events.h"
 #include "common/cycle_signals.h"
@@ -41,10 +42,19 @@ constexpr std::uint32_t kDatabaseAddress = 0x00510000;
 constexpr std::size_t kDatabaseSize = 2'100'000;
 
 // Polled faster than the monitor polls, so that the wall time is the device's.
-bool RunToEnd(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation, DfuHandle image) {
+DfuRunOptions Polled() {
     DfuRunOptions options;
     options.pollInterval = std::chrono::milliseconds(5);
-    return RunDfuOperation(engine, path, operation, image, options).error == STDFU_NOERROR;
+    return options;
+}
+
+bool Succeeded(const DfuRunResult& run) { return run.error == STDFU_NOERROR && run.finished; }
+
+std::vector<std::uint8_t> DatabaseBytes() {
+    std::vector<std::uint8_t> data(kDatabaseSize);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
+    return data;
 }
 
 void BM_WriteDatabase(benchmark::State& state) {
@@ -53,35 +63,19 @@ void BM_WriteDatabase(benchmark::State& state) {
     auto orvo = std::make_shared<VirtualOrvo>();
     const std::string path = bus.Plug(orvo);
     DfuProtocolEngine engine(bus);
-
-    std::vector<std::uint8_t> data(kDatabaseSize);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
-    DfuDeviceMap map;
-    DfuMapping* entry = map.Read(engine, path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
-    if (entry == nullptr) {
-        state.SkipWithError("no memory map");
-        return;
-    }
+    const std::vector<std::uint8_t> data = DatabaseBytes();
 
     double deviceSeconds = 0;
     double wallSeconds = 0;
     for (auto _ : state) {
-        DfuHandle erase = DfuImageStore::Create({1, "", {{kDatabaseAddress, data}}});
-        DfuHandle upgrade = DfuImageStore::Create({1, "", {{kDatabaseAddress, data}}});
-        STDFUFILES_FilterImageForOperation(erase, entry, OPERATION_ERASE, 0);
-        STDFUFILES_FilterImageForOperation(upgrade, entry, OPERATION_UPGRADE, 0);
         orvo->SetTiming(OrvoTiming::Scaled(scale));
         orvo->ResetStats();
 
         const auto start = std::chrono::steady_clock::now();
-        const bool ok =
-            RunToEnd(engine, path, OPERATION_ERASE, erase) && RunToEnd(engine, path, OPERATION_UPGRADE, upgrade);
+        const bool ok = Succeeded(WriteDfuRegion(engine, path, kDatabaseAddress, data, Polled()));
         const auto wall = std::chrono::steady_clock::now() - start;
 
         orvo->SetTiming(OrvoTiming::Instant());
-        STDFUFILES_DestroyImage(&erase);
-        STDFUFILES_DestroyImage(&upgrade);
         if (!ok) {
             state.SkipWithError("write failed");
             break;
@@ -112,41 +106,33 @@ void BM_ReadBackCost(benchmark::State& state) {
     auto orvo = std::make_shared<VirtualOrvo>();
     const std::string path = bus.Plug(orvo);
     DfuProtocolEngine engine(bus);
-    DfuDeviceMap map;
-    DfuMapping* entry = map.Read(engine, path) == STDFU_NOERROR ? map.EntryOf(1) : nullptr;
-    if (entry == nullptr) {
-        state.SkipWithError("no memory map");
-        return;
-    }
-    std::vector<std::uint8_t> data(kDatabaseSize);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
+    const std::vector<std::uint8_t> data = DatabaseBytes();
 
-    const auto timed = [&](std::int32_t operation, std::size_t length) {
-        DfuHandle image = DfuImageStore::Create(
-            {1, "", {{kDatabaseAddress, std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<long>(length))}}});
-        STDFUFILES_FilterImageForOperation(image, entry, operation, 0);
+    // Seconds the run took, or -1 when it failed.
+    const auto timed = [](const auto& run) {
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = RunToEnd(engine, path, operation, image);
+        const bool ok = Succeeded(run());
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        STDFUFILES_DestroyImage(&image);
         return ok ? seconds : -1.0;
+    };
+    std::vector<std::uint8_t> back;
+    const auto read = [&](std::uint32_t length) {
+        return timed([&] { return ReadDfuRegion(engine, path, kDatabaseAddress, length, back, Polled()); });
     };
 
     double write = 0, verify = 0, check = 0;
     for (auto _ : state) {
         orvo->SetTiming(OrvoTiming::Scaled(scale));
-        const double erase = timed(OPERATION_ERASE, kDatabaseSize);
-        const double upgrade = timed(OPERATION_UPGRADE, kDatabaseSize);
-        const double read = timed(OPERATION_UPLOAD, kDatabaseSize);
-        const double block = timed(OPERATION_UPLOAD, kVirtualOrvoTransferSize);
+        const double written = timed([&] { return WriteDfuRegion(engine, path, kDatabaseAddress, data, Polled()); });
+        const double whole = read(kDatabaseSize);
+        const double block = read(kVirtualOrvoTransferSize);
         orvo->SetTiming(OrvoTiming::Instant());
-        if (erase < 0 || upgrade < 0 || read < 0 || block < 0) {
+        if (written < 0 || whole < 0 || block < 0) {
             state.SkipWithError("transfer failed");
             break;
         }
-        write += erase + upgrade;
-        verify += read;
+        write += written;
+        verify += whole;
         check += block;
     }
     state.counters["write_s"] = write;

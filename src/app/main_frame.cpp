@@ -6,14 +6,13 @@
 #include <QMessageBox>
 
 #include "app/main_view.h"
+#include "common/version.h"
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/widgets/window_placement.h"
 
 namespace {
-
-constexpr const char* VersionSuffix = "(v1.0.7)";
 
 QString MenuText(const Resources& resources, int item) {
     return QString::fromStdString(resources.Text(ResourceKind::MenuItem, CMainFrame::MenuId, item));
@@ -38,7 +37,7 @@ CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const
 CMainFrame::~CMainFrame() = default;
 
 QString CMainFrame::TitleText() const {
-    return QString::fromStdString(resources_.String(ResourceId::FrameTitle) + VersionSuffix);
+    return QString::fromStdString(resources_.String(ResourceId::FrameTitle) + "(v" + OrvoVersion + ")");
 }
 
 void CMainFrame::BuildMenu() {

@@ -11,7 +11,6 @@ inline constexpr const char* DfuExt = ".dfu";
 inline constexpr const char* DateBase = "Date";
 inline constexpr const char* ConnectTestBase = "connectTest";
 inline constexpr const char* Picture = "Tessel.bmp";
-inline constexpr const char* UploadAppendFile = "upFile.dfu";  // current directory
 }  // namespace WorkingFile
 
 // "FileBuffer01" to "FileBuffer30" for index 1 to 30.

@@ -4,32 +4,16 @@
 #include <ctime>
 #include <string>
 
-#include "common/result_texts.h"
+#include "device/dfu_preparation.h"
 
-// Making DFU files from plain files (CDfuDevice::AddElementFile, BuildImage,
-// WriteDfuFile, WriteDateStamp): the fixed values and texts they use.
+// The database layer's DFU files: where the database and the date stamp go,
+// and the date file's bytes.
 
 namespace DfuPreparation {
 
 // Device addresses of the plain files the updater wraps.
 inline constexpr std::uint32_t DatabaseAddress = 0x00510000;
 inline constexpr std::uint32_t DateStampAddress = 0x004E0000;
-
-// The one alternate setting every image made here is for.
-inline constexpr int AlternateSetting = 1;
-
-// File names longer than this are cut when an image is built.
-inline constexpr std::size_t MaxEntryFileName = 1000;
-
-inline constexpr const char* CreateImageFailedText = "Unable to create image from this file...";
-inline constexpr const char* InsertElementFailedText = "Unable to insert one element in the image...";
-
-// "IoError %08xh" for an operating system error code.
-using ::IoErrorText;
-
-// "0x%08X-0x%08X\t%s": first address, last address (first + size - 1, modulo
-// 2^32, so an empty file shows one below its first), file name.
-std::string ElementEntryText(std::uint32_t address, std::uint64_t size, const std::string& fileName);
 
 // The bytes of the "Date" file for a local date: "%d.%m.%y", carriage return,
 // line feed; always 10 bytes.

@@ -48,6 +48,15 @@ enum class DatabaseWriteResult {
     Failed,           // the error has been shown; the device holds no date stamp and no header
 };
 
+// A plain file registered for the next DFU image (AddElementFile): the
+// address its bytes go to, its size when it was registered, and its path.
+struct DfuElementEntry {
+    std::uint32_t address = 0;
+    std::uint32_t size = 0;
+    std::string fileName;
+    bool operator==(const DfuElementEntry&) const = default;
+};
+
 // A range of the data flash.
 struct FlashRange {
     std::uint32_t address = 0;
@@ -99,7 +108,8 @@ public:
     // device ends (the backend it scans outlives the device).
     DeviceWatcher& Watcher() { return watcher_; }
 
-    // --- DFU operations and monitor (device/dfu_operations.cpp)
+    // --- DFU operations and monitor (device/dfu_operations.cpp and the files
+    // its header names: launching, region operations, the monitor)
     // Each returns whether it succeeded; the texts the user sees stay those of
     // the operation itself.
     bool UpgradeDevice(const std::string& base);
@@ -124,7 +134,7 @@ public:
     // sector that holds `address`. False when the map has neither.
     bool DataFlashLayout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector);
 
-    // --- the database write (device/database_write.cpp)
+    // --- the database write (database/database_write.cpp)
     // Writes the image of base + ".dfu" so that a write cut off anywhere never
     // looks complete: the date stamp is erased first, the block that holds the
     // database's header is written last, and everything is read back and
@@ -150,10 +160,12 @@ public:
     // code (ENOSPC, EACCES, ...), 0 when it wrote all it had to.
     int PrepareFileError = 0;
 
-    // --- DFU file preparation (database/dfu_preparation.cpp)
+    // --- DFU file preparation (device/dfu_preparation.cpp)
     void AddElementFile(const std::string& fileName, std::uint32_t address);
     bool BuildImage(int alternateSetting);
     bool WriteDfuFile(const std::string& path);
+
+    // --- the date stamp (database/date_stamp.cpp)
     bool WriteDateStamp();
 
     // --- fields, in the order of the shared field table
@@ -172,7 +184,7 @@ public:
     GuardedText DeviceProductName;
     std::atomic<std::int32_t> ProgressCounter{0};
     const std::string ProgramFolder;
-    std::vector<std::string> ElementEntries;
+    std::vector<DfuElementEntry> ElementEntries;
     GuardedText DevicePath;
     DfuMapping* Mapping = nullptr;
     std::vector<DfuHandle> Images;
@@ -226,7 +238,7 @@ private:
     void ReportAccessProblem(const std::string& deniedPath);
     GuardedText barTextBeforeAccessProblem_;
 
-    // device/dfu_operations.cpp: the steps of the operations and the monitor.
+    // device/dfu_operations.h: the steps of the operations and the monitor.
     friend class DfuOperations;
     DfuLibrary& library_;
     // device/discovery.cpp: where FindDevice looks.

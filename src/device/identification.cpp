@@ -4,6 +4,7 @@
 #include <string>
 
 #include "device/dfu_device.h"
+#include "device/dfu_preparation.h"
 #include "device/identity_block.h"
 #include "common/file_io.h"
 #include "common/message_box_port.h"
@@ -47,7 +48,7 @@ int CDfuDevice::ConnectTest() {
     AddElementFile(binPath, kIdentityBlockAddress);
     // WriteDfuFile runs even after a failed build: it empties the element and
     // image lists, which the next DFU file would otherwise be built from.
-    const bool built = BuildImage(1);
+    const bool built = BuildImage(DfuPreparation::AlternateSetting);
     bool read = WriteDfuFile(dfuPath) && built;
     if (read)
         read = UploadFromDevice(dfuPath);

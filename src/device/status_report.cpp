@@ -6,6 +6,7 @@
 
 #include "common/bar_colours.h"
 #include "device/dfu_device.h"
+#include "device/dfu/dfu_names.h"
 #include "common/message_box_port.h"
 
 namespace {
@@ -20,27 +21,6 @@ std::string Format(const char* format, ...) {
     va_end(args);
     return written < 0 ? std::string() : std::string(buffer.data());
 }
-
-constexpr std::array<const char*, 11> kStateNames = {
-    "STATE_IDLE",
-    "STATE_DETACH",
-    "STATE_DFU_IDLE",
-    "STATE_DFU_DOWNLOAD_SYNC",
-    "STATE_DFU_DOWNLOAD_BUSY",
-    "STATE_DFU_DOWNLOAD_IDLE",
-    "STATE_DFU_MANIFEST_SYNC",
-    "STATE_DFU_MANIFEST",
-    "STATE_DFU_MANIFEST_WAIT_RESET",
-    "STATE_DFU_UPLOAD_IDLE",
-    "STATE_DFU_ERROR",
-};
-
-constexpr std::array<const char*, 16> kStatusNames = {
-    "STATUS_OK",           "STATUS_errTARGET",  "STATUS_errFILE",     "STATUS_errWRITE",
-    "STATUS_errERASE",     "STATUS_errCHECK_ERASE", "STATUS_errPROG", "STATUS_errVERIFY",
-    "STATUS_errADDRESS",   "STATUS_errNOTDONE", "STATUS_errFIRMWARE", "STATUS_errVENDOR",
-    "STATUS_errUSBR",      "STATUS_errPOR",     "STATUS_errUNKNOWN",  "STATUS_errSTALLEDPKT",
-};
 
 // Requests are numbered 0x02000000 to 0x16000000 in steps of 0x01000000.
 constexpr std::array<const char*, 21> kRequestTexts = {
@@ -96,14 +76,14 @@ std::string OperationLine(std::int32_t operation) {
 }
 
 std::string DfuStateLine(std::uint8_t state) {
-    if (state < kStateNames.size())
-        return Format("DFU State: %s\n", kStateNames[state]);
+    if (const std::string name = DfuStateReportName(state); !name.empty())
+        return "DFU State: " + name + "\n";
     return Format("DFU State: (Unknown 0x%02X)\n", static_cast<unsigned>(state));
 }
 
 std::string DfuStatusLine(std::uint8_t status) {
-    if (status < kStatusNames.size())
-        return Format("DFU Status: %s\n", kStatusNames[status]);
+    if (const std::string name = DfuStatusReportName(status); !name.empty())
+        return "DFU Status: " + name + "\n";
     return Format("DFU Status: (Unknown 0x%02X)\n", static_cast<unsigned>(status));
 }
 

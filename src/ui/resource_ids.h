@@ -6,7 +6,7 @@ namespace ResourceId {
 
 // String table.
 inline constexpr int AppTitle = 57344;           // application title, message-box caption
-inline constexpr int FrameTitle = 104;           // main window title, before "(v1.0.7)"
+inline constexpr int FrameTitle = 104;           // main window title, before "(v" + OrvoVersion + ")"
 inline constexpr int ConnectDeviceText = 105;    // waiting for a device
 inline constexpr int ConnectingText = 106;       // device accepted
 inline constexpr int SerialPrefixText = 107;     // followed directly by the serial

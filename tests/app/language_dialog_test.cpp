@@ -21,9 +21,13 @@
 #include "ui/widgets/download_setting_dialog.h"
 #include "ui/widgets/language_dialog.h"
 #include "app/settings_services.h"
+#include "common/version.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {
+
+// The title as the frame shows it: the language's text and the build's version.
+QString Titled(const char* text) { return QString::fromUtf8(text) + "(v" + OrvoVersion + ")"; }
 
 class LanguageDialog : public ::testing::Test, protected DialogFixture {
 protected:
@@ -111,7 +115,7 @@ TEST_F(FirstStart, LanguageDialogComesBeforeTheMainWindowAndItsChoiceIsInForce) 
 
     CSkinProgressCtrl bar;
     CMainFrame frame(device, bar, services, resources);
-    EXPECT_EQ(frame.windowTitle(), "Orvo-Softwarekonfiguration(v1.0.7)");
+    EXPECT_EQ(frame.windowTitle(), Titled("Orvo-Softwarekonfiguration"));
 }
 
 TEST_F(FirstStart, LeavingTheDialogWritesNothingAndStartsInEnglish) {
@@ -136,7 +140,7 @@ TEST_F(FirstStart, FrameCommandsOpenBothDialogs) {
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(1)->click(); });
     EXPECT_TRUE(frame.OnCommand(32771));
     EXPECT_EQ(device.LanguageIndex, 1);
-    EXPECT_EQ(frame.windowTitle(), "Configuration du logiciel Orvo(v1.0.7)") << "the title changes at once";
+    EXPECT_EQ(frame.windowTitle(), Titled("Configuration du logiciel Orvo")) << "the title changes at once";
 }
 
 // The menu offers the download selection between the language and exit,
@@ -178,7 +182,7 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
     frame.OnCommand(32771);
     ASSERT_EQ(device.LanguageIndex, 8);
 
-    EXPECT_EQ(frame.windowTitle(), "Orvo-Softwarekonfiguration(v1.0.7)");
+    EXPECT_EQ(frame.windowTitle(), Titled("Orvo-Softwarekonfiguration"));
     EXPECT_EQ(menu->title(), QString::fromUtf8("&Menü"));
     for (int i = 0; i < 3; ++i) {
         const int command = std::array{32771, 32772, 57665}[static_cast<std::size_t>(i)];
@@ -195,7 +199,7 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(1)->click(); });  // French
     frame.OnCommand(32771);
     EXPECT_EQ(device.StatusText.Get(), "Upgrade 42");
-    EXPECT_EQ(frame.windowTitle(), "Configuration du logiciel Orvo(v1.0.7)");
+    EXPECT_EQ(frame.windowTitle(), Titled("Configuration du logiciel Orvo"));
     frame.View().OnDestroy();
 }
 

@@ -19,6 +19,7 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "app/picture_file.h"
+#include "common/version.h"
 #include "device/dfu_device.h"
 #include "qt_test_app.h"
 #include "ui/resource_ids.h"
@@ -117,7 +118,7 @@ TEST_F(MainWindow, InitialUpdateLaysOutTheViewAndStartsTheCycle) {
 
 TEST_F(MainWindow, FrameIsFixedWithTitleAndMenuAndNoBars) {
     CMainFrame& frame = Frame();
-    EXPECT_EQ(frame.windowTitle().toStdString(), resources_.String(104) + "(v1.0.7)");
+    EXPECT_EQ(frame.windowTitle().toStdString(), resources_.String(104) + "(v" + OrvoVersion + ")");
     EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
     EXPECT_FALSE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);

@@ -47,7 +47,7 @@ TEST_F(DfuPreparationTest, DatabaseFileBecomesOneImageWithOneElement) {
 
     device_.AddElementFile(bin, DfuPreparation::DatabaseAddress);
     ASSERT_EQ(device_.ElementEntries.size(), 1u);
-    EXPECT_EQ(device_.ElementEntries[0], "0x00510000-0x00521170\t" + bin);
+    EXPECT_EQ(device_.ElementEntries[0], (DfuElementEntry{0x00510000, 70001, bin}));
     EXPECT_TRUE(device_.BuildImage(1));
     EXPECT_EQ(device_.Images.size(), 1u);
     EXPECT_TRUE(device_.WriteDfuFile(dfu));
@@ -66,7 +66,7 @@ TEST_F(DfuPreparationTest, EmptyPlainFileGivesAnEmptyElement) {
     const std::string bin = MakePlainFile("empty.bin", {});
     device_.AddElementFile(bin, 0x00510000);
     ASSERT_EQ(device_.ElementEntries.size(), 1u);
-    EXPECT_EQ(device_.ElementEntries[0], "0x00510000-0x0050FFFF\t" + bin);
+    EXPECT_EQ(device_.ElementEntries[0], (DfuElementEntry{0x00510000, 0, bin}));
     EXPECT_TRUE(device_.BuildImage(1));
     EXPECT_TRUE(device_.WriteDfuFile(folder_.File("empty.dfu")));
     const DfuFileParse parsed = ParseFile(folder_.File("empty.dfu"));
@@ -108,7 +108,7 @@ TEST_F(DfuPreparationTest, PlainFileGoneBeforeTheImageIsBuiltDropsTheImage) {
 
 TEST_F(DfuPreparationTest, UnreadablePlainFileNeverGivesAnElement) {
     // A folder opens but cannot be read: a short read must not become data.
-    device_.ElementEntries.push_back("0x00510000-0x00510000\t" + folder_.Path().string());
+    device_.ElementEntries.push_back({0x00510000, 1, folder_.Path().string()});
     EXPECT_FALSE(device_.BuildImage(1));
     ASSERT_EQ(messages_.Messages().size(), 1u);
     EXPECT_EQ(messages_.Messages()[0].rfind("IoError ", 0), 0u);
@@ -116,21 +116,21 @@ TEST_F(DfuPreparationTest, UnreadablePlainFileNeverGivesAnElement) {
     device_.ElementEntries.clear();
 }
 
-TEST_F(DfuPreparationTest, FileNameIsCutTo1000Characters) {
-    // A real file whose path is exactly 1000 characters long, reached
-    // through nested folders (a single name may hold at most 255).
+TEST_F(DfuPreparationTest, LongFileNameIsTakenWhole) {
+    // A real file whose path is longer than 1000 characters, reached through
+    // nested folders (a single name may hold at most 255): the entry keeps
+    // its path as a value, so no cut makes it name another file.
     std::string path = folder_.Path().string();
-    while (path.size() < 1000 - 101) {
-        path += "/" + std::string(std::min<std::size_t>(100, 1000 - 101 - path.size()), 'd');
-    }
+    while (path.size() < 1100)
+        path += "/" + std::string(100, 'd');
     std::filesystem::create_directories(path);
-    path += "/" + std::string(1000 - path.size() - 1, 'f');
-    ASSERT_EQ(path.size(), 1000u);
+    path += "/" + std::string(100, 'f');
     WriteBytes(path, {42});
 
-    device_.ElementEntries.push_back("0x004F0000-0x004F0000\t" + path + "-ignored-tail");
+    device_.AddElementFile(path, 0x004F0000);
     EXPECT_TRUE(device_.BuildImage(1));
     EXPECT_TRUE(device_.WriteDfuFile(folder_.File("long.dfu")));
+    EXPECT_TRUE(messages_.Messages().empty());
     const DfuFileParse parsed = ParseFile(folder_.File("long.dfu"));
     ASSERT_TRUE(parsed.ok);
     EXPECT_EQ(parsed.contents.images.at(0).elements.at(0), (DfuImageElementData{0x004F0000, {42}}));
@@ -172,8 +172,6 @@ TEST(DateStamp, IsTheDateThenCarriageReturnAndLineFeed) {
     EXPECT_EQ(DfuPreparation::DateStampBytes(date).size(), 10u);
 }
 
-TEST(DfuPreparationTexts, IoErrorAndEntryFormats) {
+TEST(DfuPreparationTexts, IoErrorFormat) {
     EXPECT_EQ(DfuPreparation::IoErrorText(13), "IoError 0000000dh");
-    EXPECT_EQ(DfuPreparation::ElementEntryText(0x004E0000, 10, "Date.bin"), "0x004E0000-0x004E0009\tDate.bin");
-    EXPECT_EQ(DfuPreparation::ElementEntryText(0xFFFFFFFF, 2, "x"), "0xFFFFFFFF-0x00000000\tx");
 }

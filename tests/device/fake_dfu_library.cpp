@@ -248,15 +248,6 @@ DfuResult FakeDfuLibrary::ReadImageFromDFUFile(DfuHandle file, int imageIndex, D
     return STDFU_NOERROR;
 }
 
-DfuResult FakeDfuLibrary::AppendImageToDFUFile(DfuHandle file, DfuHandle image) {
-    std::lock_guard lock(mutex_);
-    auto open = openFiles_.find(file);
-    if (open == openFiles_.end() || !images_.count(image))
-        return STDFUFILES_BAD_HANDLE;
-    files_[open->second].push_back(images_[image]);
-    return STDFU_NOERROR;
-}
-
 DfuResult FakeDfuLibrary::CreateImage(DfuHandle* image, std::uint8_t alternateSetting) {
     std::lock_guard lock(mutex_);
     *image = NewImage(Image{alternateSetting, {}});

@@ -75,7 +75,6 @@ public:
     DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) override;
     DfuResult CloseDFUFile(DfuHandle file) override;
     DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) override;
-    DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) override;
     DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) override;
     DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) override;
     DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) override;

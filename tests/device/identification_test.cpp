@@ -171,7 +171,7 @@ TEST_F(DateStamp, DateFileThatCannotBeCreated) {
 // element list behind: every later DFU file (the next request, the database)
 // would be built from it too.
 TEST_F(DeviceIdentification, FailedRequestLeavesNothingForTheNextFile) {
-    device.ElementEntries.push_back(DfuPreparation::ElementEntryText(0x004F0000, 56, folder.File("gone.bin")));
+    device.ElementEntries.push_back({0x004F0000, 56, folder.File("gone.bin")});
     EXPECT_EQ(Identify(Block("plain text", Text("Orvo"))), IdentifyResult::Unreadable);
     EXPECT_TRUE(device.ElementEntries.empty());
     EXPECT_TRUE(device.Images.empty());

@@ -7,6 +7,7 @@
 #include "device/dfu/dfu_class.h"
 #include "device/dfu_device.h"
 #include "device/status_report.h"
+#include "device/dfu/dfu_names.h"
 #include "support/recording_ports.h"
 #include "common/cycle_signals.h"
 
@@ -36,6 +37,12 @@ TEST(StatusReport, StatesAndStatusesAreNamedAfterTheirWireValues) {
     EXPECT_EQ(DfuStatusLine(dfu::errCHECK_ERASED), "DFU Status: STATUS_errCHECK_ERASE\n");  // the report's spelling
     EXPECT_EQ(DfuStatusLine(dfu::errPROG), "DFU Status: STATUS_errPROG\n");
     EXPECT_EQ(DfuStatusLine(dfu::errSTALLEDPKT), "DFU Status: STATUS_errSTALLEDPKT\n");
+
+    // The same table gives the standard's names that the tools and the
+    // virtual Orvo print.
+    EXPECT_STREQ(DfuStatusName(dfu::errCHECK_ERASED), "errCHECK_ERASED");
+    EXPECT_STREQ(DfuStateName(dfu::dfuDNLOAD_SYNC), "dfuDNLOAD-SYNC");
+    EXPECT_STREQ(DfuStatusName(16), "unknown");
 }
 
 TEST(StatusReport, EveryStateAndStatusHasANameOfItsOwn) {

@@ -59,22 +59,35 @@ inline DfuOperationContext MakeContext(const std::string& path, std::int32_t ope
     return c;
 }
 
-// Launches, polls like the operation monitor does, and stops the operation
-// when it has finished, failed, or run past the limit.
-inline OperationOutcome RunOperation(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
-                                     DfuHandle image, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    OperationOutcome out;
-    const auto start = std::chrono::steady_clock::now();
+// Polls like the operation monitor does, only every millisecond, records the
+// percentages, and stops an operation that runs past the limit.
+inline DfuRunOptions RigRunOptions(OperationOutcome& out, std::chrono::milliseconds limit) {
     DfuRunOptions options;
     options.progress = [&out](int percent) { out.percents.push_back(percent); };
-    options.stop = [start, limit] { return std::chrono::steady_clock::now() - start > limit; };
+    options.stop = [start = std::chrono::steady_clock::now(), limit] {
+        return std::chrono::steady_clock::now() - start > limit;
+    };
     options.pollInterval = std::chrono::milliseconds(1);
-    const DfuRunResult run = RunDfuOperation(engine, path, operation, image, options);
-    out.context = run.context;
-    out.error = run.error;
-    out.finished = run.finished;
+    return options;
+}
+
+// Runs `run` (one of the engine's runs, given the options) and tells how it went.
+template <typename Run>
+OperationOutcome RunTimed(Run&& run, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    OperationOutcome out;
+    const auto start = std::chrono::steady_clock::now();
+    const DfuRunResult result = run(RigRunOptions(out, limit));
+    out.context = result.context;
+    out.error = result.error;
+    out.finished = result.finished;
     out.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     return out;
+}
+
+inline OperationOutcome RunOperation(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
+                                     DfuHandle image, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    return RunTimed([&](const DfuRunOptions& options) { return RunDfuOperation(engine, path, operation, image, options); },
+                    limit);
 }
 
 inline DfuHandle MakeImage(std::vector<DfuImageElementData> elements, std::uint8_t alternate = 1) {
@@ -87,48 +100,27 @@ inline DfuHandle MakeImage(std::vector<DfuImageElementData> elements, std::uint8
 // The map entry of alternate setting 1 inside a table.
 inline DfuMapping* EntryOfAlternate1(DfuMapping* table) { return DfuMapEntryOf(table, 1); }
 
-// A whole write as the updater does it: ERASE of the touched sectors, then
-// UPGRADE in wTransferSize blocks. Returns the first failure.
+// A whole write as the updater does it, through the engine's one way to
+// device memory: ERASE of the touched sectors, then UPGRADE in wTransferSize
+// blocks, element by element. Returns the first failure.
 inline OperationOutcome WriteElements(DfuProtocolEngine& engine, const std::string& path,
-                                      std::vector<DfuImageElementData> elements) {
+                                      const std::vector<DfuImageElementData>& elements) {
     OperationOutcome out;
-    DfuDeviceMap map;
-    out.error = map.Read(engine, path);
-    if (out.error != STDFU_NOERROR)
-        return out;
-    DfuHandle erase = MakeImage(elements);
-    DfuHandle upgrade = MakeImage(std::move(elements));
-    out.error = STDFUFILES_FilterImageForOperation(erase, map.EntryOf(1), OPERATION_ERASE, 0);
-    if (out.error == STDFU_NOERROR)
-        out.error = STDFUFILES_FilterImageForOperation(upgrade, map.EntryOf(1), OPERATION_UPGRADE, 0);
-    if (out.error == STDFU_NOERROR) {
-        out = RunOperation(engine, path, OPERATION_ERASE, erase);
-        if (out.error == STDFU_NOERROR && out.finished)
-            out = RunOperation(engine, path, OPERATION_UPGRADE, upgrade);
+    for (const DfuImageElementData& element : elements) {
+        out = RunTimed([&](const DfuRunOptions& options) {
+            return WriteDfuRegion(engine, path, element.address, element.data, options);
+        });
+        if (out.error != STDFU_NOERROR || !out.finished)
+            break;
     }
-    STDFUFILES_DestroyImage(&erase);
-    STDFUFILES_DestroyImage(&upgrade);
     return out;
 }
 
 inline OperationOutcome ReadRange(DfuProtocolEngine& engine, const std::string& path, std::uint32_t address,
                                   std::uint32_t length, std::vector<std::uint8_t>& data) {
-    OperationOutcome out;
-    DfuDeviceMap map;
-    out.error = map.Read(engine, path);
-    if (out.error != STDFU_NOERROR)
-        return out;
-    DfuHandle image = MakeImage({{address, std::vector<std::uint8_t>(length, 0)}});
-    out.error = STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_UPLOAD, 0);
-    if (out.error == STDFU_NOERROR)
-        out = RunOperation(engine, path, OPERATION_UPLOAD, image);
-    data.clear();
-    if (out.finished) {
-        if (const auto copy = DfuImageStore::Snapshot(image); copy && copy->elements.size() == 1)
-            data = copy->elements[0].data;
-    }
-    STDFUFILES_DestroyImage(&image);
-    return out;
+    return RunTimed([&](const DfuRunOptions& options) {
+        return ReadDfuRegion(engine, path, address, length, data, options);
+    });
 }
 
 inline std::vector<std::uint8_t> PatternBytes(std::size_t n, unsigned seed) {

@@ -1,11 +1,12 @@
 #include <cstdio>
 
+#include "common/version.h"
 #include "tool_support/command_registry.h"
 
 static int RunVersion(const std::vector<std::string>& args) {
     if (!args.empty())
         return RejectLeftovers(args);
-    std::puts("orvo-tool 1.0.7");
+    std::printf("orvo-tool %s\n", OrvoVersion);
     return ExitSuccess;
 }
 

@@ -1,9 +1,9 @@
 #include "device/dfu/dfu_engine.h"
 
-#include <array>
 #include <thread>
 #include <utility>
 
+#include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_mapping.h"
 #include "device/dfu/dfu_protocol_engine.h"
 
@@ -63,6 +63,72 @@ bool MakeDfuOperationContext(const std::string& devicePath, std::int32_t operati
     return true;
 }
 
+DfuResult LaunchDfuOperation(DfuLibrary& library, DfuOperationContext& context, DfuHandle& handle) {
+    handle = 0;
+    const DfuResult launched = library.LaunchOperation(&context, &handle);
+    if (launched == STDFU_NOERROR && handle == 0)
+        return STDFU_UNEXPECTED_ERROR;
+    return launched;
+}
+
+DfuPollState PollDfuOperation(DfuLibrary& library, DfuHandle handle, DfuOperationContext& context) {
+    // The query's own result says nothing; the record's error code does.
+    library.GetOperationStatus(handle, &context);
+    if (context.ErrorCode == STDFU_NOERROR && context.Percent != 100)
+        return DfuPollState::Running;
+    const bool failed = context.ErrorCode != STDFU_NOERROR;
+    library.StopOperation(handle, &context);
+    return failed ? DfuPollState::Failed : DfuPollState::Finished;
+}
+
+DfuHandle MakeDfuRegionImage(DfuLibrary& library, DfuMapping* entry, std::int32_t operation, std::uint32_t address,
+                             std::span<const std::uint8_t> data, DfuResult& result) {
+    result = STDFU_BAD_PARAMETER;
+    if (entry == nullptr || data.empty() || data.size() > kDfuLargestRegion)
+        return 0;
+    DfuHandle image = 0;
+    result = library.CreateImage(&image, 1);
+    if (result == STDFU_NOERROR && image == 0)
+        result = STDFU_UNEXPECTED_ERROR;
+    if (result != STDFU_NOERROR)
+        return 0;
+    DfuElement element{};
+    element.dwAddress = address;
+    element.dwDataLength = static_cast<std::uint32_t>(data.size());
+    element.Data = const_cast<std::uint8_t*>(data.data());  // the library only copies it
+    result = library.SetImageElement(image, 0, 1, element);
+    if (result == STDFU_NOERROR)
+        result = library.FilterImageForOperation(image, entry, operation, 0);
+    if (result != STDFU_NOERROR) {
+        library.DestroyImage(&image);
+        return 0;
+    }
+    return image;
+}
+
+bool DfuRegionBytes(DfuLibrary& library, DfuHandle image, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    std::uint32_t count = 0;
+    if (library.GetImageNbElement(image, &count) != STDFU_NOERROR || count == 0)
+        return false;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        DfuElement element{};
+        if (library.GetImageElement(image, index, &element) != STDFU_NOERROR ||
+            element.dwDataLength > kDfuLargestRegion - bytes.size()) {
+            bytes.clear();
+            return false;
+        }
+        const std::size_t start = bytes.size();
+        bytes.resize(start + element.dwDataLength);
+        element.Data = bytes.data() + start;
+        if (library.GetImageElement(image, index, &element) != STDFU_NOERROR) {
+            bytes.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
 DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
                              DfuHandle image, const DfuRunOptions& options) {
     DfuRunResult out;
@@ -71,37 +137,89 @@ DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devic
         out.error = STDFU_BAD_PARAMETER;
         return out;
     }
+    EngineDfuLibrary library(engine);
     DfuHandle handle = 0;
-    out.error = engine.LaunchOperation(&context, &handle);
+    out.error = LaunchDfuOperation(library, context, handle);
     if (out.error != STDFU_NOERROR)
         return out;
     for (;;) {
-        engine.GetOperationStatus(handle, &context);
+        const DfuPollState state = PollDfuOperation(library, handle, context);
         if (options.progress)
             options.progress(context.Percent);
-        if (context.ErrorCode != STDFU_NOERROR || context.Percent == 100 || (options.stop && options.stop()))
+        if (state != DfuPollState::Running)
             break;
+        if (options.stop && options.stop()) {
+            library.StopOperation(handle, &context);
+            break;
+        }
         std::this_thread::sleep_for(options.pollInterval);
     }
-    engine.StopOperation(handle, &context);
     out.context = context;
     out.error = context.ErrorCode;
     out.finished = context.Percent == 100;
     return out;
 }
 
-const char* DfuStatusName(std::uint8_t status) {
-    static constexpr std::array<const char*, 16> names = {
-        "OK",         "errTARGET",  "errFILE",     "errWRITE",  "errERASE", "errCHECK_ERASED",
-        "errPROG",    "errVERIFY",  "errADDRESS",  "errNOTDONE", "errFIRMWARE", "errVENDOR",
-        "errUSBR",    "errPOR",     "errUNKNOWN",  "errSTALLEDPKT"};
-    return status < names.size() ? names[status] : "unknown";
+namespace {
+
+// Runs one region image, its bytes copied into `readInto` when given and the
+// read finished, and releases it.
+DfuRunResult RunRegionImage(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
+                            DfuHandle image, const DfuRunOptions& options, std::vector<std::uint8_t>* readInto) {
+    EngineDfuLibrary library(engine);
+    DfuRunResult out = RunDfuOperation(engine, devicePath, operation, image, options);
+    if (readInto != nullptr && out.error == STDFU_NOERROR && out.finished && !DfuRegionBytes(library, image, *readInto))
+        out.error = STDFU_UNEXPECTED_ERROR;
+    library.DestroyImage(&image);
+    return out;
 }
 
-const char* DfuStateName(std::uint8_t state) {
-    static constexpr std::array<const char*, 11> names = {
-        "appIDLE",          "appDETACH",   "dfuIDLE",           "dfuDNLOAD-SYNC",
-        "dfuDNBUSY",        "dfuDNLOAD-IDLE", "dfuMANIFEST-SYNC", "dfuMANIFEST",
-        "dfuMANIFEST-WAIT-RESET", "dfuUPLOAD-IDLE", "dfuERROR"};
-    return state < names.size() ? names[state] : "unknown";
+}  // namespace
+
+DfuRunResult ReadDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
+                           std::uint32_t length, std::vector<std::uint8_t>& data, const DfuRunOptions& options) {
+    data.clear();
+    DfuRunResult out;
+    DfuDeviceMap map;
+    if (out.error = map.Read(engine, devicePath); out.error != STDFU_NOERROR)
+        return out;
+    if (length > kDfuLargestRegion) {
+        out.error = STDFU_BAD_PARAMETER;
+        return out;
+    }
+    // Only the range counts: the read replaces the bytes.
+    const std::vector<std::uint8_t> range(length, 0);
+    EngineDfuLibrary library(engine);
+    const DfuHandle image = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_UPLOAD, address, range, out.error);
+    if (image == 0)
+        return out;
+    std::vector<std::uint8_t> read;
+    out = RunRegionImage(engine, devicePath, OPERATION_UPLOAD, image, options, &read);
+    if (out.error == STDFU_NOERROR && out.finished)
+        data = std::move(read);
+    return out;
+}
+
+DfuRunResult WriteDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
+                            std::span<const std::uint8_t> data, const DfuRunOptions& options) {
+    DfuRunResult out;
+    DfuDeviceMap map;
+    if (out.error = map.Read(engine, devicePath); out.error != STDFU_NOERROR)
+        return out;
+    // Both passes are checked against the map before anything is erased.
+    EngineDfuLibrary library(engine);
+    const DfuHandle erase = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_ERASE, address, data, out.error);
+    if (erase == 0)
+        return out;
+    DfuHandle program = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_UPGRADE, address, data, out.error);
+    if (program == 0) {
+        DfuHandle unused = erase;
+        library.DestroyImage(&unused);
+        return out;
+    }
+    out = RunRegionImage(engine, devicePath, OPERATION_ERASE, erase, options, nullptr);
+    if (out.error == STDFU_NOERROR && out.finished)
+        return RunRegionImage(engine, devicePath, OPERATION_UPGRADE, program, options, nullptr);
+    library.DestroyImage(&program);
+    return out;
 }

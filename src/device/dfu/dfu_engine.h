@@ -3,16 +3,22 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "device/dfu/dfu_names.h"  // the state and status names are part of this API
 #include "device/dfu/dfu_types.h"
 
+class DfuLibrary;
 class DfuProtocolEngine;
 
-// The DFU engine for C++ callers (the tools, tests and benchmarks): a
-// DfuProtocolEngine's calls with the memory map owned by an object, the map
-// entry of an alternate setting looked up safely, and the launch, poll and
-// stop of an operation done once here.
+// The DFU engine for C++ callers: a DfuProtocolEngine's calls with the memory
+// map owned by an object, the map entry of an alternate setting looked up
+// safely, the launch, poll and stop of an operation, and the one way to reach
+// a region of device memory. The device's operations and their monitor use
+// the launch, the poll and the region images through their DfuLibrary; the
+// tools, tests and benchmarks the whole runs below.
 
 // A device's memory map, freed with the object.
 class DfuDeviceMap {
@@ -46,6 +52,36 @@ DfuMapping* DfuMapEntryOf(DfuMapping* table, std::uint8_t alternateSetting);
 bool MakeDfuOperationContext(const std::string& devicePath, std::int32_t operation, DfuHandle image,
                              DfuOperationContext& context);
 
+// --- One launch, poll and stop. The device's monitor polls once per tick of
+// the view's timer, RunDfuOperation in a loop on the caller's thread.
+
+// Launches the operation the record describes. A launch that reports success
+// without a handle is an unexpected error: there would be nothing to poll.
+DfuResult LaunchDfuOperation(DfuLibrary& library, DfuOperationContext& context, DfuHandle& handle);
+
+enum class DfuPollState { Running, Finished, Failed };
+// One look at the operation's record, into `context`. Once the record shows
+// an error or 100 % the operation is stopped (its transfer thread joined),
+// `context` holds the record as it ended, and the handle is spent.
+DfuPollState PollDfuOperation(DfuLibrary& library, DfuHandle handle, DfuOperationContext& context);
+
+// --- Device memory: a region of alternate setting 1, the data flash.
+
+// Far more than the device's flash; a longer region or element is nonsense
+// and must not turn into an allocation.
+inline constexpr std::uint32_t kDfuLargestRegion = 64u << 20;
+
+// The image of one operation on the region from `address` over `data`,
+// filtered for `operation` against the map entry of alternate setting 1:
+// the bytes to program, or for a read or an erase only their range. 0, with
+// the library's reason in `result`, when it cannot be made; a region the map
+// does not allow is refused here, before a byte goes out.
+DfuHandle MakeDfuRegionImage(DfuLibrary& library, DfuMapping* entry, std::int32_t operation, std::uint32_t address,
+                             std::span<const std::uint8_t> data, DfuResult& result);
+// What a finished read left in its image: the elements' bytes in order. False
+// when they cannot be had or would be longer than kDfuLargestRegion.
+bool DfuRegionBytes(DfuLibrary& library, DfuHandle image, std::vector<std::uint8_t>& bytes);
+
 struct DfuRunOptions {
     // Called after every status query with the record's percentage.
     std::function<void(int percent)> progress;
@@ -66,7 +102,11 @@ struct DfuRunResult {
 DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
                              DfuHandle image, const DfuRunOptions& options = {});
 
-// USB DFU 1.1 names of a bStatus ("errTARGET") and a bState ("dfuIDLE");
-// "unknown" outside the standard's values.
-const char* DfuStatusName(std::uint8_t status);
-const char* DfuStateName(std::uint8_t state);
+// The region operations for callers that wait (the tools, the tests, the
+// benchmarks), each run through RunDfuOperation. A read fills `data` only
+// when it finished; a write erases the sectors `data` touches, then programs
+// it, and reports the first pass that did not finish.
+DfuRunResult ReadDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
+                           std::uint32_t length, std::vector<std::uint8_t>& data, const DfuRunOptions& options = {});
+DfuRunResult WriteDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
+                            std::span<const std::uint8_t> data, const DfuRunOptions& options = {});

@@ -21,8 +21,6 @@ DfuHandle Create(DfuImageData image) { return Table().Add(std::move(image)); }
 
 bool Destroy(DfuHandle image) { return Table().Take(image) != nullptr; }
 
-bool Exists(DfuHandle image) { return Table().Find(image) != nullptr; }
-
 std::optional<DfuImageData> Snapshot(DfuHandle image) {
     std::optional<DfuImageData> copy;
     WithImage(image, [&](const DfuImageData& stored) { copy = stored; });

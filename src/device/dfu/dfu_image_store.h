@@ -41,8 +41,6 @@ DfuHandle Create(DfuImageData image);
 // Frees the image; false for an unknown handle.
 bool Destroy(DfuHandle image);
 
-bool Exists(DfuHandle image);
-
 // A copy of the image, or nothing for an unknown handle.
 std::optional<DfuImageData> Snapshot(DfuHandle image);
 

@@ -32,10 +32,6 @@ DfuResult EngineDfuLibrary::ReadImageFromDFUFile(DfuHandle file, int imageIndex,
     return STDFUFILES_ReadImageFromDFUFile(file, imageIndex, image);
 }
 
-DfuResult EngineDfuLibrary::AppendImageToDFUFile(DfuHandle file, DfuHandle image) {
-    return STDFUFILES_AppendImageToDFUFile(file, image);
-}
-
 DfuResult EngineDfuLibrary::CreateImage(DfuHandle* image, std::uint8_t alternateSetting) {
     return STDFUFILES_CreateImage(image, alternateSetting);
 }

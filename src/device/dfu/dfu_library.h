@@ -24,7 +24,6 @@ public:
     virtual DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) = 0;
     virtual DfuResult CloseDFUFile(DfuHandle file) = 0;
     virtual DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) = 0;
-    virtual DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) = 0;
     virtual DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) = 0;
     virtual DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) = 0;
     virtual DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) = 0;
@@ -55,7 +54,6 @@ public:
     DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) override;
     DfuResult CloseDFUFile(DfuHandle file) override;
     DfuResult ReadImageFromDFUFile(DfuHandle file, int imageIndex, DfuHandle* image) override;
-    DfuResult AppendImageToDFUFile(DfuHandle file, DfuHandle image) override;
     DfuResult CreateImage(DfuHandle* image, std::uint8_t alternateSetting) override;
     DfuResult SetImageElement(DfuHandle image, std::uint32_t index, int insert, DfuElement element) override;
     DfuResult DuplicateImage(DfuHandle source, DfuHandle* copy) override;

@@ -1,4 +1,4 @@
-#include "database/dfu_preparation.h"
+#include "device/dfu_preparation.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,54 +15,6 @@
 // one plain file as its element. Unlike a bare "did the calls succeed" the
 // operations here return whether the DFU file holds what was asked for, so
 // that a caller never hands an empty or incomplete file on to the device.
-
-namespace DfuPreparation {
-
-std::string ElementEntryText(std::uint32_t address, std::uint64_t size, const std::string& fileName) {
-    const auto last = static_cast<std::uint32_t>(address + size - 1);
-    char range[32];
-    std::snprintf(range, sizeof range, "0x%08X-0x%08X\t", static_cast<unsigned>(address),
-                  static_cast<unsigned>(last));
-    return range + fileName;
-}
-
-}  // namespace DfuPreparation
-
-namespace {
-
-struct ElementEntry {
-    std::uint32_t address = 0;
-    std::string fileName;
-};
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Reads an entry back: the address from the up to 8 hexadecimal digits after
-// the leading "0x", the file name from everything after the first tab, cut
-// to 1000 characters. The last address is not needed.
-ElementEntry ParseElementEntry(const std::string& entry) {
-    ElementEntry parsed;
-    for (std::size_t i = 2; i < 10 && i < entry.size(); ++i) {
-        const int digit = HexDigit(entry[i]);
-        if (digit < 0)
-            break;
-        parsed.address = (parsed.address << 4) | static_cast<std::uint32_t>(digit);
-    }
-    const auto tab = entry.find('\t');
-    if (tab != std::string::npos)
-        parsed.fileName = entry.substr(tab + 1, DfuPreparation::MaxEntryFileName);
-    return parsed;
-}
-
-}  // namespace
 
 void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t address) {
     errno = 0;
@@ -86,7 +38,7 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
         messageBox_->ShowMessageBox(DfuPreparation::IoErrorText(errorCode));
         return;
     }
-    ElementEntries.push_back(DfuPreparation::ElementEntryText(address, size, fileName));
+    ElementEntries.push_back(DfuElementEntry{address, static_cast<std::uint32_t>(size), fileName});
 }
 
 bool CDfuDevice::BuildImage(int alternateSetting) {
@@ -99,7 +51,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
     bool complete = STDFUFILES_SetImageName(image, "") == STDFU_NOERROR;
 
     for (std::size_t i = 0; i < ElementEntries.size(); ++i) {
-        const ElementEntry entry = ParseElementEntry(ElementEntries[i]);
+        const DfuElementEntry& entry = ElementEntries[i];
         std::vector<std::uint8_t> data;
         int errorCode = 0;
         if (!ReadWholeFile(entry.fileName, data, std::numeric_limits<std::uint32_t>::max(), errorCode)) {

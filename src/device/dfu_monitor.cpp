@@ -1,0 +1,180 @@
+// The operation monitor that the UI side ticks every 100 ms: one poll of the
+// running operation, the chained write pass after an erase, the read-back's
+// bytes or identity, and the release of the waiting worker.
+
+#include "device/dfu_operations.h"
+
+#include <cstdio>
+
+#include "common/cycle_signals.h"
+#include "common/message_box_port.h"
+#include "common/progress_bar_port.h"
+#include "device/dfu/dfu_engine.h"
+#include "device/identity_block.h"
+
+using namespace DfuOperationsShared;
+
+// ---------------------------------------------------------------------------
+// The monitor
+
+void DfuOperations::Release(std::int32_t operation, bool succeeded) {
+    device_.operationSucceeded_.store(succeeded);
+    if (operation == OPERATION_UPLOAD)
+        device_.signals_->UploadEvent.Set();
+    else if (IsWrite(operation))
+        device_.signals_->StepEvent.Set();
+}
+
+void DfuOperations::OnOperationFailed(DfuOperationContext& context) {
+    const std::int32_t operation = context.Operation;
+    if (operation == OPERATION_UPGRADE)
+        device_.KeptImage.store(0);  // it is the context's image, destroyed just below
+    else if (operation == OPERATION_UPLOAD)
+        DestroyKeptImage();
+    DestroyImage(context.Image);
+    device_.OperationHandle.store(0);
+
+    if (context.ErrorCode == STDFU_UNSUPPORTED_FEATURE) {
+        device_.Events.Publish(CycleEvents::Error{CycleErrorKind::Device, kUnsupportedFeature, {}});
+        device_.messageBox_->ShowMessageBox(kUnsupportedFeature);
+    } else {
+        device_.ReportStatus(context);
+    }
+    Release(operation, false);
+}
+
+void DfuOperations::ChainUpgradeAfterErase(DfuOperationContext& context) {
+    DestroyImage(context.Image);
+    context.Operation = OPERATION_UPGRADE;
+    context.Image = device_.KeptImage.load();
+    device_.OperationHandle.store(0);  // the erase pass is stopped; never query it again
+
+    DfuHandle next = 0;
+    const DfuResult launched = LaunchDfuOperation(library_, context, next);
+    if (Succeeded(launched)) {
+        device_.OperationHandle.store(next);
+        return;
+    }
+    DestroyKeptImage();
+    context.ErrorCode = launched;
+    device_.ReportStatus(context);
+    Release(OPERATION_UPGRADE, false);
+}
+
+// A read's bytes: the elements' bytes in order, taken out of the read image
+// by the engine, as for every read of device memory.
+bool DfuOperations::CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into) {
+    into.clear();
+    std::uint32_t count = 0;
+    if (!Succeeded(library_.GetImageNbElement(image, &count)) || count == 0) {
+        device_.ShowError(kNoElements);
+        return false;
+    }
+    if (!DfuRegionBytes(library_, image, into)) {
+        device_.ShowError(kNoElementData);
+        return false;
+    }
+    return true;
+}
+
+// The identity read's bytes into the identity fields; false, with the fields
+// as they were, when they cannot hold an identity block.
+bool DfuOperations::StoreIdentity(std::span<const std::uint8_t> bytes) {
+    const auto fields = ParseIdentityBlock(bytes);
+    if (!fields)
+        return false;
+    device_.DeviceSerial.Set(fields->serial);
+    device_.DeviceIdText.Set(fields->idText);
+    device_.DeviceProductName.Set(fields->productName);
+    return true;
+}
+
+// A region read hands its bytes to the worker (readBackInto_); the identity
+// read has the monitor store the identity before the worker is released.
+bool DfuOperations::ReadBack(DfuHandle image) {
+    std::vector<std::uint8_t> identity;
+    std::vector<std::uint8_t>* into = device_.readBackInto_.load();
+    const bool copied = CopyReadBack(image, into != nullptr ? *into : identity);
+    DestroyKeptImage();
+    if (!copied || into != nullptr)
+        return copied;
+    if (!StoreIdentity(identity)) {
+        device_.ShowError(kNoElementData);
+        return false;
+    }
+    if (ShowingProgress())
+        device_.ShowMessage(kVerifySuccessful);
+    return true;
+}
+
+void DfuOperations::Monitor() {
+    const DfuHandle handle = device_.OperationHandle.load();
+    if (handle == 0)
+        return;
+
+    DfuOperationContext context{};
+    const DfuPollState state = PollDfuOperation(library_, handle, context);
+    if (state == DfuPollState::Failed) {
+        OnOperationFailed(context);
+        return;
+    }
+
+    char percentText[16];
+    std::snprintf(percentText, sizeof percentText, "%i%%", static_cast<int>(context.Percent));
+    if (ShowingProgress()) {
+        device_.progressBar_->SetText(percentText);
+        device_.progressBar_->SetPos(context.Percent);
+    }
+    PublishProgress(context.Percent);
+    if (state == DfuPollState::Running)
+        return;
+
+    const std::int32_t operation = context.Operation;
+    // An erase without a kept copy to write is an erase of its own.
+    if (operation == OPERATION_ERASE && device_.KeptImage.load() != 0) {
+        ChainUpgradeAfterErase(context);
+        return;
+    }
+
+    if (ShowingProgress())
+        device_.progressBar_->SetPos(100);
+    device_.OperationHandle.store(0);
+
+    bool succeeded = false;
+    if (operation == OPERATION_UPLOAD) {
+        // Every read keeps a copy of its image (Upload, Read): it is parsed.
+        succeeded = ReadBack(context.Image);
+    } else if (operation == OPERATION_UPGRADE) {
+        device_.ShowMessage("100%");
+        device_.KeptImage.store(0);  // it is the context's image
+        succeeded = true;
+    } else if (operation == OPERATION_ERASE) {
+        device_.ShowMessage("100%");
+        succeeded = true;
+    }
+    DestroyImage(context.Image);
+    Release(operation, succeeded);
+}
+
+// The percent belongs to the phase that launched the operation; an
+// operation outside any phase has no progress to tell.
+void DfuOperations::PublishProgress(int percent) const {
+    const int phase = device_.RunningPhase.load();
+    if (phase < 0 || phase >= static_cast<int>(CyclePhaseCount))
+        return;
+    device_.Events.Publish(CycleEvents::PhaseProgress{static_cast<CyclePhase>(phase), percent / 100.0});
+}
+
+// What the monitor raises (a status report, a modal box) may run an event
+// loop of its own, in which the monitor's timer fires again: such a tick
+// leaves the operation to the tick already handling it. UI thread only.
+void CDfuDevice::MonitorOperation() {
+    if (monitoring_)
+        return;
+    monitoring_ = true;
+    struct EndOfTick {
+        bool& monitoring;
+        ~EndOfTick() { monitoring = false; }
+    } endOfTick{monitoring_};
+    DfuOperations(*this).Monitor();
+}

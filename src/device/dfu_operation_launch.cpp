@@ -1,0 +1,210 @@
+// Preparing and launching the write and the read-back of a DFU file: the
+// image of alternate setting 1, the device's map, the launch record, and the
+// worker's wait for the monitor's release.
+
+#include "device/dfu_operations.h"
+
+#include "common/bar_colours.h"
+#include "common/progress_bar_port.h"
+#include "device/dfu/dfu_engine.h"
+#include "device/dfu/dfu_mapping.h"
+
+using namespace DfuOperationsShared;
+
+// ---------------------------------------------------------------------------
+// Preparation
+
+bool DfuOperations::RebuildMap() {
+    if (device_.Mapping) {
+        library_.DestroyMapping(&device_.Mapping);
+        device_.Mapping = nullptr;
+    }
+    DfuMapping* mapping = nullptr;
+    const std::string path = device_.DevicePath.Get();
+    if (!Succeeded(library_.CreateMappingFromDevice(path.c_str(), &mapping)) || mapping == nullptr)
+        return false;
+    device_.Mapping = mapping;
+    return true;
+}
+
+// Both passes of a write and every upload use the data flash, alternate
+// setting 1. A DFU device whose map has a single entry (not an Orvo) has
+// none: null, never a pointer past the table.
+DfuMapping* DfuOperations::DataMapEntry() const {
+    return DfuMapEntryOf(device_.Mapping, 1);
+}
+
+DfuResult DfuOperations::FilterForDataFlash(DfuHandle image, std::int32_t operation) {
+    DfuMapping* entry = DataMapEntry();
+    if (entry == nullptr)
+        return STDFU_BAD_PARAMETER;
+    return library_.FilterImageForOperation(image, entry, operation, 0);
+}
+
+bool DfuOperations::HasElements(DfuHandle image) {
+    std::uint32_t count = 0;
+    return Succeeded(library_.GetImageNbElement(image, &count)) && count > 0;
+}
+
+// Returns the image of alternate setting 1 from the file, or 0 when the
+// operation ends here (what went wrong has been shown).
+DfuHandle DfuOperations::SelectImage(const std::string& dfuPath, const char* notFoundText,
+                                     std::int32_t operation) {
+    device_.Target = 1;
+    if (!RebuildMap()) {
+        device_.ShowError(kNoMemoryMap);
+        return 0;
+    }
+
+    DfuHandle file = 0;
+    std::uint8_t imageCount = 0;
+    const DfuResult opened = library_.OpenExistingDFUFile(dfuPath.c_str(), &file, &imageCount);
+    if (!Succeeded(opened)) {
+        // Nothing ran yet: the report carries only the operation and the
+        // file's error, not stale values from an earlier operation.
+        DfuOperationContext context{};
+        context.Operation = operation;
+        context.ErrorCode = opened;
+        device_.ReportStatus(context);
+        device_.ShowError(notFoundText);
+        return 0;
+    }
+
+    DfuHandle selected = 0;
+    for (int index = 0; index < imageCount && selected == 0; ++index) {
+        DfuHandle image = 0;
+        if (!Succeeded(library_.ReadImageFromDFUFile(file, index, &image)))
+            continue;
+        std::uint8_t alternateSetting = 0;
+        if (Succeeded(library_.GetImageAlternate(image, &alternateSetting)) &&
+            alternateSetting == kDataAlternateSetting)
+            selected = image;
+        else
+            DestroyImage(image);
+    }
+    library_.CloseDFUFile(file);
+
+    // An image without an element has nothing to transfer; launching it would
+    // report success for a transfer that never happened.
+    if (selected != 0 && !HasElements(selected)) {
+        DestroyImage(selected);
+        selected = 0;
+    }
+    if (selected == 0)
+        device_.ShowError(notFoundText);
+    return selected;
+}
+
+// The launch record for the device found; false when its path does not fit
+// the record (a cut path would name another device, or none).
+bool DfuOperations::FillContext(DfuOperationContext& context, std::int32_t operation) {
+    return MakeDfuOperationContext(device_.DevicePath.Get(), operation, 0, context);
+}
+
+// A failure after the image was chosen but before anything was launched: shown
+// like a failed launch, and the images go back to the library.
+bool DfuOperations::FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected,
+                                     DfuHandle kept) {
+    DestroyImage(selected);
+    DestroyImage(kept);
+    context.ErrorCode = result;
+    device_.ReportStatus(context);
+    return false;
+}
+
+bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done,
+                                  Colour scheme, bool alwaysShowBar) {
+    // Only a signal for this operation may release the wait.
+    done.Reset();
+
+    DfuHandle handle = 0;
+    if (const DfuResult launched = LaunchDfuOperation(library_, context, handle); !Succeeded(launched))
+        return FailBeforeLaunch(context, launched, context.Image, kept);
+
+    // The bar is set up before the monitor can see the operation, so its
+    // first percent is never overwritten by this reset.
+    if (alwaysShowBar || ShowingProgress()) {
+        device_.progressBar_->SetPos(0);
+        device_.progressBar_->SetText("");
+        device_.progressBar_->SetShowText(true);
+        BarColours::Apply(*device_.progressBar_, scheme);
+    }
+    // Only the monitor's release may report success, never an earlier operation's.
+    device_.operationSucceeded_.store(false);
+    device_.KeptImage.store(kept);
+    device_.OperationHandle.store(handle);  // from here on the monitor owns the operation
+
+    // A program end that came while this operation was prepared found nothing
+    // to stop, and the Reset above took its release: it is seen here instead.
+    if (!device_.ShuttingDown.load())
+        done.Wait();
+    StopIfNotReleasedByMonitor(handle, context.Image);
+    return device_.operationSucceeded_.load();
+}
+
+// The monitor clears OperationHandle before it releases the worker; a handle
+// still published means a program end released it. The operation is stopped
+// here (its transfer thread joined) rather than left running past the worker.
+void DfuOperations::StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage) {
+    const DfuHandle running = device_.StopOperation();
+    if (running == 0)
+        return;
+    // A chained write pass runs on the kept copy, which stays in KeptImage for
+    // ReleaseOperationResources; the launched pass runs on the image chosen here.
+    if (running == launched)
+        DestroyImage(launchedImage);
+}
+
+bool DfuOperations::Upgrade(const std::string& dfuPath) {
+    if (!device_.MonitorAttached())
+        return false;
+    const DfuHandle selected = SelectImage(dfuPath, kWriteNotFound, OPERATION_ERASE);
+    if (selected == 0)
+        return false;
+
+    DfuOperationContext context{};
+    if (!FillContext(context, OPERATION_ERASE))
+        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
+
+    // A copy left over from a write whose erase pass failed.
+    DestroyKeptImage();
+    DfuHandle kept = 0;
+    DfuResult result = library_.DuplicateImage(selected, &kept);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, 0);
+
+    result = FilterForDataFlash(kept, OPERATION_UPGRADE);
+    if (Succeeded(result))
+        result = FilterForDataFlash(selected, OPERATION_ERASE);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, kept);
+
+    context.Image = selected;
+    return LaunchAndWait(context, kept, device_.signals_->StepEvent, BarColours::Write, false);
+}
+
+bool DfuOperations::Upload(const std::string& dfuPath) {
+    if (!device_.MonitorAttached())
+        return false;
+    const DfuHandle selected = SelectImage(dfuPath, kUploadNotFound, OPERATION_UPLOAD);
+    if (selected == 0)
+        return false;
+
+    DfuOperationContext context{};
+    if (!FillContext(context, OPERATION_UPLOAD))
+        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
+
+    DestroyKeptImage();
+    DfuResult result = FilterForDataFlash(selected, OPERATION_UPLOAD);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, 0);
+    context.Image = selected;
+    // Without the kept copy the read-back would not be parsed but appended
+    // to a file: refuse rather than launch.
+    DfuHandle kept = 0;
+    result = library_.DuplicateImage(selected, &kept);
+    if (!Succeeded(result))
+        return FailBeforeLaunch(context, result, selected, 0);
+
+    return LaunchAndWait(context, kept, device_.signals_->UploadEvent, BarColours::Upload, true);
+}
