@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "update/cycle_request.h"
+
 class CDfuDevice;
 class ViewPort;
 class ProgressBarPort;
@@ -19,6 +21,12 @@ public:
     // True while the Orvo is being written: closing now would leave it
     // without a complete database.
     virtual bool IsWritingDevice() const = 0;
+    // The next cycle writes `request` instead of the server's database
+    // (UpdateWorker::RequestCycle); false when refused.
+    virtual bool RequestCycle(const CycleRequest& request) {
+        (void)request;
+        return false;
+    }
 };
 
 // What the application shell calls in the other subsystems (settings,

@@ -16,6 +16,13 @@ public:
         (void)caption;
         ShowMessageBox(text);
     }
+    // A modal question with Yes and No, No the default; returns once
+    // answered, true for Yes. With nobody to ask, the answer is No.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption) {
+        (void)text;
+        (void)caption;
+        return false;
+    }
 };
 
 // Logical timer ids of the main view.

@@ -55,6 +55,11 @@ void UpdateWorker::RequestStop() {
     signals_.UploadEvent.Set();
 }
 
+bool UpdateWorker::RequestCycle(CycleRequest request) {
+    (void)request;
+    return false;
+}
+
 void UpdateWorker::Join() {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
         thread_.join();

@@ -7,6 +7,7 @@
 
 #include "common/cycle_events.h"
 #include "database/http_download.h"
+#include "update/cycle_request.h"
 #include "update/update_state.h"
 
 class CDfuDevice;
@@ -47,6 +48,11 @@ public:
     // Any thread, never blocks: the worker ends at its next step or wait.
     // Also interrupts the running operation (CycleOperations::Interrupt).
     void RequestStop();
+    // Any thread. The next cycle that identifies an Orvo (the one waiting
+    // now, or the next after an unplug) writes `request` instead of the
+    // server's database; the cycle after it goes back to the server. False
+    // when refused: while a cycle is past its identification.
+    bool RequestCycle(CycleRequest request);
     void Join();
 
     // True from the start of the database write until the date stamp has
