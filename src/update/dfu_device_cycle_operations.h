@@ -4,6 +4,8 @@
 
 #include "update/cycle_operations.h"
 
+class HistoryStore;
+
 // The cycle's operations carried out by the program's CDfuDevice. Saving the
 // settings and interrupting a blocking step belong to other parts of the
 // program, which the application wires in here.
@@ -12,6 +14,9 @@ public:
     struct Hooks {
         std::function<void(CDfuDevice&)> saveSettings;  // rebuilds the region fragment, writes the file
         std::function<void()> interrupt;               // aborts a download / running DFU operation
+        // Keeps the database a write replaces and gives back kept ones for a
+        // restore; null: nothing is kept. Outlives the worker.
+        HistoryStore* history = nullptr;
     };
 
     DfuDeviceCycleOperations(CDfuDevice& device, Hooks hooks);
