@@ -5,14 +5,12 @@
 #include "orvo_demo/demo_bench.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
+#include "update/update_state.h"
 
 namespace {
 
-constexpr int WaitingStringId = ResourceId::ConnectDeviceText;
-constexpr int FailedStringId = ResourceId::FailedText;
 constexpr int SuccessStringId = ResourceId::UpgradeSuccessfulText;
 constexpr int WritingStringId = ResourceId::WritingText;
-constexpr int SerialStringId = ResourceId::SerialPrefixText;
 // Long enough for the updater's removal check (every 500 ms) to see the
 // change, as with a person handling the leads.
 constexpr int ReconnectDelayMs = 1500;
@@ -28,9 +26,33 @@ void PrintLine(const char* prefix, const QString& text) {
 
 }  // namespace
 
+void CycleOutcomeRelay::Attach(HeadlessRun* run) {
+    std::lock_guard lock(mutex_);
+    run_ = run;
+}
+
+// Queued to the run's thread; a call still queued when the run goes is
+// dropped with it.
+void CycleOutcomeRelay::OnCycleEvent(const CycleEvent& event) {
+    std::lock_guard lock(mutex_);
+    if (run_ == nullptr)
+        return;
+    HeadlessRun* run = run_;
+    if (const auto* ended = std::get_if<CycleEvents::CycleEnded>(&event)) {
+        QMetaObject::invokeMethod(
+            run, [run, serial = ended->serial, outcome = ended->outcome] { run->OnCycleEnded(serial, outcome); },
+            Qt::QueuedConnection);
+    } else if (const auto* state = std::get_if<CycleEvents::StateEntered>(&event);
+               state != nullptr && state->state == static_cast<std::int32_t>(UpdateState::WaitForDevice)) {
+        QMetaObject::invokeMethod(run, [run] { run->OnWaitingForDevice(); }, Qt::QueuedConnection);
+    }
+}
+
 HeadlessRun::HeadlessRun(DemoBench& bench, const Resources& resources, std::string serial, int timeoutMs,
-                         QObject* parent)
-    : QObject(parent), bench_(bench), resources_(resources), serial_(std::move(serial)), current_(serial_) {
+                         CycleOutcomeRelay& relay, QObject* parent)
+    : QObject(parent), relay_(relay), bench_(bench), resources_(resources), serial_(std::move(serial)),
+      current_(serial_) {
+    relay_.Attach(this);
     timeout_.setSingleShot(true);
     timeout_.setInterval(timeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] {
@@ -38,6 +60,8 @@ HeadlessRun::HeadlessRun(DemoBench& bench, const Resources& resources, std::stri
         Finish(ExitTimedOut);
     });
 }
+
+HeadlessRun::~HeadlessRun() { relay_.Attach(nullptr); }
 
 QString HeadlessRun::Text(int stringId) const { return QString::fromStdString(resources_.String(stringId)); }
 
@@ -64,16 +88,30 @@ void HeadlessRun::OnStatus(const QString& text) {
         return;
     lastStatus_ = text;
     PrintLine("status: ", text);
-    if (text.startsWith(Text(SerialStringId)))
-        statusSerial_ = text.mid(Text(SerialStringId).size()).toStdString();
-    if (text == Text(FailedStringId)) {
+    // The worker said it is back at waiting before it showed the waiting
+    // text: the output ends with that text.
+    if (idle_)
+        Finish(ExitSucceeded);
+}
+
+void HeadlessRun::OnCycleEnded(const std::string& serial, CycleOutcome outcome) {
+    if (done_)
+        return;
+    if (outcome == CycleOutcome::Failed) {
         if (retry_ && !retried_)
             Reconnect();
         else
             Finish(ExitFailed);
+    } else if (outcome != CycleOutcome::Interrupted && updated_.insert(serial).second) {
+        if (snapshot_ && updated_.size() == 1)
+            snapshot_("upgrade-successful");
+        OnUpdated();
     }
-    else if (AllUpdated() && text == Text(WaitingStringId))
-        Finish(ExitSucceeded);
+}
+
+void HeadlessRun::OnWaitingForDevice() {
+    if (!done_ && AllUpdated())
+        idle_ = true;
 }
 
 void HeadlessRun::OnBarText(const QString& text) {
@@ -84,11 +122,6 @@ void HeadlessRun::OnBarText(const QString& text) {
         text.chopped(1).toInt() >= 40) {
         writeShot_ = true;
         snapshot_("during-write");
-    }
-    if (text == Text(SuccessStringId) && updated_.insert(statusSerial_).second) {
-        if (snapshot_ && updated_.size() == 1)
-            snapshot_("upgrade-successful");
-        OnUpdated();
     }
 }
 

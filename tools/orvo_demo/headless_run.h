@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -8,13 +9,30 @@
 #include <QString>
 #include <QTimer>
 
+#include "common/cycle_events.h"
+
 class DemoBench;
+class HeadlessRun;
 class Resources;
 
+// Hands the cycle's outcomes from the worker's thread to the run on the UI
+// thread. It is subscribed to the device's events and must outlive the
+// worker; the run attaches itself while it lives.
+class CycleOutcomeRelay final : public CycleEventListener {
+public:
+    void Attach(HeadlessRun* run);
+    void OnCycleEvent(const CycleEvent& event) override;
+
+private:
+    std::mutex mutex_;
+    HeadlessRun* run_ = nullptr;
+};
+
 // The unattended run: one virtual Orvo is plugged in, every status text and
-// progress-bar text is printed as it changes, the Orvo is unplugged after
-// "Upgrade successful !", and the run ends once the cycle is back at the
-// waiting text (exit 0), on the failure text or on timeout (non-zero). With
+// progress-bar text is printed as it changes, the Orvo is unplugged once its
+// cycle has succeeded, and the run ends once the cycle is back at waiting
+// for a device (exit 0), on a failed cycle or on timeout (non-zero). What
+// happened comes from the cycle's events; the texts are only printed. With
 // the retry, a failure unplugs and replugs the Orvo, and the second cycle
 // decides. With a second Orvo, it is plugged in after the first one's success
 // and the first is pulled a little later; exit 0 needs both updated.
@@ -30,13 +48,17 @@ public:
 
     // `resources`: the ones the window shows its texts from.
     HeadlessRun(DemoBench& bench, const Resources& resources, std::string serial, int timeoutMs,
-                QObject* parent = nullptr);
+                CycleOutcomeRelay& relay, QObject* parent = nullptr);
+    ~HeadlessRun() override;
 
     // `currentStatus`: what the window shows already (the worker starts
     // before this run is connected).
     void Start(const QString& currentStatus);
     void OnStatus(const QString& text);
     void OnBarText(const QString& text);
+    // From the relay, on the UI thread.
+    void OnCycleEnded(const std::string& serial, CycleOutcome outcome);
+    void OnWaitingForDevice();
 
     // Called with "during-write" once the write is well under way and with
     // "upgrade-successful" when the success text shows (before the unplug).
@@ -59,6 +81,7 @@ private:
 
     QString Text(int stringId) const;
 
+    CycleOutcomeRelay& relay_;
     DemoBench& bench_;
     const Resources& resources_;
     std::string serial_;
@@ -66,11 +89,13 @@ private:
     // The Orvo the updater is expected to work on, and the serial the
     // status text named last.
     std::string current_;
-    std::string statusSerial_;
     std::set<std::string> updated_;
     QTimer timeout_;
     QString lastStatus_;
     bool writeShot_ = false;
+    // Every Orvo is updated and the worker is back at waiting: the run ends
+    // once the window has shown that.
+    bool idle_ = false;
     std::function<void(const char*)> snapshot_;
     bool done_ = false;
     bool retry_ = false;

@@ -295,6 +295,8 @@ int main(int argc, char** argv) {
         services.confirmCloseDuringWrite = [](QWidget*) { return true; };
     }
 
+    // Declared before the application: it outlives the worker that publishes to it.
+    CycleOutcomeRelay outcomes;
     CDFUpdate_tesselApp app(argc, argv, resources, std::move(services),
                             [&](const std::string&) { return bench->MakeDevice(programPath); });
     if (!app.InitInstance())
@@ -312,7 +314,8 @@ int main(int argc, char** argv) {
         return result;
     }
 
-    HeadlessRun run(*bench, resources, options.serial, options.timeoutSeconds * 1000);
+    HeadlessRun run(*bench, resources, options.serial, options.timeoutSeconds * 1000, outcomes);
+    app.Device().Events.Subscribe(outcomes);
     run.SetRetry(options.retry);
     run.SetSecond(options.then);
     QObject::connect(&frame->View(), &CDFUpdate_tesselView::statusShown, &run, &HeadlessRun::OnStatus);
