@@ -24,6 +24,7 @@ public:
     }
     void StopAndJoin() override { run_.StopAndJoin(); }
     bool IsWritingDevice() const override { return run_.IsWritingDevice(); }
+    bool RequestCycle(const CycleRequest& request) override { return run_.RequestCycle(request); }
 
 private:
     UpdateCycleRun run_;
@@ -67,6 +68,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
                                         ProgressBarPort& progressBar, CycleSignals& signals) {
         DfuDeviceCycleOperations::Hooks hooks;
         hooks.saveSettings = wired.saveSettings;
+        hooks.history = wired.history;
         hooks.interrupt = [&device] {
             StopRunningOperation(device);
             AbortDownload(device);
