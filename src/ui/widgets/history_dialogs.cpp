@@ -19,7 +19,7 @@ namespace {
 
 // Both dialogs in dialog units, as the templates are sized: wide enough for
 // the columns at the designed font in every language.
-constexpr DialogTemplate::UnitRect HistorySize{0, 0, 470, 220};
+constexpr DialogTemplate::UnitRect HistorySize{0, 0, 520, 220};
 constexpr DialogTemplate::UnitRect RestoreSize{0, 0, 260, 150};
 constexpr const char* Nothing = "\u2013";
 constexpr const char* Arrow = " \u2192 ";
@@ -76,7 +76,7 @@ QTableWidget* MakeTable(QWidget* parent, const Resources& resources, const std::
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setTabKeyNavigation(false);
-    table->setWordWrap(false);
+    table->setWordWrap(true);
     table->setAlternatingRowColors(true);
     return table;
 }
@@ -85,10 +85,12 @@ void SetCell(QTableWidget* table, int row, int column, const QString& text) {
     table->setItem(row, column, new QTableWidgetItem(text));
 }
 
-// Columns as wide as their contents, the last one taking the rest.
+// Columns as wide as their contents, the last one taking the rest and
+// wrapping what does not fit there; rows as high as their lines.
 void FitColumns(QTableWidget* table) {
     table->resizeColumnsToContents();
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(table->columnCount() - 1, QHeaderView::Stretch);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     if (table->rowCount() > 0)
         table->setCurrentCell(0, 0);
 }
