@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFileDialog>
 #include <QTableWidget>
 #include <QTest>
 #include <QFontMetrics>
@@ -22,6 +23,7 @@
 
 #include "app/main_frame.h"
 #include "app/main_view.h"
+#include "app/cycle_keeping.h"
 #include "app/logind_inhibitor.h"
 #include "app/sleep_guard.h"
 #include "app/picture_file.h"
@@ -326,6 +328,43 @@ TEST_F(MainWindow, RestoreOffersTheKeptDatabasesOfTheAttachedOrvo) {
     InDialogOf<CRestoreDlg>(CMainFrame::RestoreCommand, [](CRestoreDlg& dialog) { dialog.OkButton()->click(); });
     EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestRefusedText));
     writing_ = false;
+}
+
+TEST_F(MainWindow, UpdateFromAFileAsksTheWorkerForThatFile) {
+    services_.messageBox = [this](const std::string& text) { told_.push_back(text); };
+    const std::string path = folder_.path().toStdString() + "/cameras.txt";
+    std::ofstream(path) << "0,0,0\n";
+    InDialogOf<QFileDialog>(CMainFrame::UpdateFromFileCommand, [&](QFileDialog& dialog) {
+        dialog.selectFile(QString::fromStdString(path));
+        static_cast<QDialog&>(dialog).accept();  // the file dialog's own accept takes the selection
+    });
+    ASSERT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(requests_[0].source, CycleSource::File);
+    EXPECT_EQ(requests_[0].file, path);
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestTakenText));
+}
+
+TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsListeners) {
+    FileLocations locations = ProgramFolderLocations(folder_.path().toStdString() + "/");
+    std::ofstream(locations.historyFile) << "not a database, but long enough to be read as one's header....";
+    std::vector<QString> boxes;
+    QTimer closeBoxes;
+    QObject::connect(&closeBoxes, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes.push_back(box->text());
+            box->accept();
+        }
+    });
+    closeBoxes.start(10);
+    CycleKeeping keeping(locations, resources_);
+    keeping.Wire(services_);
+    EXPECT_EQ(keeping.History().Records().size(), 0u);
+    ASSERT_TRUE(SpinUntil([&] { return !boxes.empty(); }));
+    QApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].contains(QString::fromStdString(locations.historyFile)));
+    EXPECT_EQ(services_.history, &keeping.History());
+    EXPECT_EQ(services_.cycleListeners.size(), 3u) << "the history, the log and the sleep guard";
 }
 
 TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {
