@@ -6,12 +6,13 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "app/main_view.h"
+#include "app/user_notice.h"
 #include "common/version.h"
 #include "device/dfu_device.h"
 #include "history/history_store.h"
@@ -118,17 +119,6 @@ void CMainFrame::Tell(const std::string& text) {
                              QString::fromStdString(text));
 }
 
-namespace {
-
-std::string WithValue(const Resources& resources, int id, const std::string& value) {
-    std::string text = resources.String(id);
-    if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, value);
-    return text;
-}
-
-}  // namespace
-
 void CMainFrame::ShowHistory() {
     const std::vector<HistoryRecord> records =
         services_.history != nullptr ? services_.history->Records() : std::vector<HistoryRecord>{};
@@ -146,7 +136,7 @@ void CMainFrame::ChooseBackupToRestore() {
     const std::vector<BackupInfo> backups =
         services_.history != nullptr ? services_.history->ListBackups(serial) : std::vector<BackupInfo>{};
     if (backups.empty()) {
-        Tell(WithValue(resources_, ResourceId::NoBackupsText, serial));
+        Tell(TextWithValue(resources_, ResourceId::NoBackupsText, serial));
         return;
     }
     CRestoreDlg dialog(serial, backups, resources_, this);
@@ -156,9 +146,9 @@ void CMainFrame::ChooseBackupToRestore() {
 }
 
 void CMainFrame::ChooseFileToWrite() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QString::fromStdString(resources_.String(ResourceId::ChooseDatabaseFileCaption)),
-                                     QString(), QString::fromStdString(resources_.String(ResourceId::DatabaseFileFilter)));
+    const QString caption = QString::fromStdString(resources_.String(ResourceId::ChooseDatabaseFileCaption));
+    const QString filter = QString::fromStdString(resources_.String(ResourceId::DatabaseFileFilter));
+    const QString path = QFileDialog::getOpenFileName(this, caption, QString(), filter);
     if (path.isEmpty())
         return;
     RequestCycle(CycleRequest{CycleSource::File, path.toStdString(), 0});
@@ -177,7 +167,7 @@ void CMainFrame::OpenLogFolder() {
     if (!fs::exists(folder, error) && fs::create_directories(folder, error))
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))))
-        Tell(WithValue(resources_, ResourceId::LogFolderNotOpenedText, folder));
+        Tell(TextWithValue(resources_, ResourceId::LogFolderNotOpenedText, folder));
 }
 
 bool CMainFrame::ConfirmCloseDuringWrite() {

@@ -1,14 +1,10 @@
 #include "app/production_services.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
-#include <cstdio>
-
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
+#include "app/user_notice.h"
 #include "app/settings_services.h"
 #include "update/update_cycle_run.h"
 
@@ -30,23 +26,6 @@ private:
     UpdateCycleRun run_;
 };
 
-// Told once per run, from whichever thread saved: the box waits for the event
-// loop, so neither the worker nor a dialog holding the settings waits for it.
-void TellSettingsNotSaved(const Resources& resources, const std::string& path) {
-    std::string text = resources.String(ResourceId::SettingsNotSavedText);
-    if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, path);
-    std::fprintf(stderr, "orvo-updater: %s\n", text.c_str());
-    if (qApp == nullptr)
-        return;
-    const QString caption = QString::fromStdString(resources.String(ResourceId::AppTitle));
-    QMetaObject::invokeMethod(
-        qApp, [caption, message = QString::fromStdString(text)] {
-            QMessageBox::warning(QApplication::activeWindow(), caption, message);
-        },
-        Qt::QueuedConnection);
-}
-
 }  // namespace
 
 void StopRunningOperation(CDfuDevice& device) { device.StopOperation(); }
@@ -59,7 +38,12 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
     UpdaterServices services;
     WireSettingsAndLanguages(services, settings, resources);
     services.saveSettings = SaveSettingsHook(settings);
-    settings.SetSaveFailureListener([&resources](const std::string& path) { TellSettingsNotSaved(resources, path); });
+    // Told once per run, from whichever thread saved: the box waits for the
+    // event loop, so neither the worker nor a dialog holding the settings
+    // waits for it.
+    settings.SetSaveFailureListener([&resources](const std::string& path) {
+        TellUserLater(resources, TextWithValue(resources, ResourceId::SettingsNotSavedText, path));
+    });
     services.timerTick = &OnViewTimerTick;
     services.stopDeviceOperation = &StopRunningOperation;
     services.abortDownload = &AbortDownload;
