@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/cycle_keeping.h"
 #include "app/main_frame.h"
 #include "app/production_services.h"
 #include "app/single_instance.h"
@@ -176,6 +177,9 @@ int main(int argc, char** argv) {
     SharedSettings settings;
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
+    // The history and the log outlive the window, and with it the worker.
+    CycleKeeping keeping(InstalledLocations(programPath, true), resources);
+    keeping.Wire(services);
     if (options.firstStartLanguage) {
         // The option answers the first-start question in place of the dialog.
         const int languageIndex = *options.firstStartLanguage;

@@ -1,15 +1,24 @@
 #include "app/main_frame.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "app/main_view.h"
+#include "app/user_notice.h"
 #include "common/version.h"
 #include "device/dfu_device.h"
+#include "history/history_store.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
+#include "ui/widgets/history_dialogs.h"
 #include "ui/widgets/window_placement.h"
 
 namespace {
@@ -45,7 +54,13 @@ void CMainFrame::BuildMenu() {
     menu_->setObjectName(QStringLiteral("menu%1").arg(MenuId));
     // The shortcut texts after the tab are shown but deliberately not bound:
     // a bound Ctrl+X would quit in the middle of a write.
-    for (const int command : {LanguageCommand, DownloadSelectionCommand, ExitCommand}) {
+    // 0 stands for a separator.
+    for (const int command : {LanguageCommand, DownloadSelectionCommand, 0, UpdateFromFileCommand, RestoreCommand,
+                              HistoryCommand, OpenLogFolderCommand, 0, ExitCommand}) {
+        if (command == 0) {
+            menu_->addSeparator();
+            continue;
+        }
         QAction* item = menu_->addAction(MenuText(resources_, command));
         item->setObjectName(QStringLiteral("command%1").arg(command));
         item->setData(command);
@@ -57,6 +72,8 @@ void CMainFrame::ShowInLanguageInForce() {
     setWindowTitle(TitleText());
     menu_->setTitle(MenuText(resources_, ResourceId::MenuPopup));
     for (QAction* item : menu_->actions()) {
+        if (item->isSeparator())
+            continue;
         item->setText(MenuText(resources_, item->data().toInt()));
     }
     device_.StatusText.Reresolve(resources_.StringLookup());
@@ -76,9 +93,81 @@ bool CMainFrame::OnCommand(int commandId) {
     case ExitCommand:
         close();
         return true;
+    case HistoryCommand:
+        ShowHistory();
+        return true;
+    case RestoreCommand:
+        ChooseBackupToRestore();
+        return true;
+    case UpdateFromFileCommand:
+        ChooseFileToWrite();
+        return true;
+    case OpenLogFolderCommand:
+        OpenLogFolder();
+        return true;
     default:
         return false;
     }
+}
+
+void CMainFrame::Tell(const std::string& text) {
+    if (services_.messageBox) {
+        services_.messageBox(text);
+        return;
+    }
+    QMessageBox::information(this, QString::fromStdString(resources_.String(ResourceId::AppTitle)),
+                             QString::fromStdString(text));
+}
+
+void CMainFrame::ShowHistory() {
+    const std::vector<HistoryRecord> records =
+        services_.history != nullptr ? services_.history->Records() : std::vector<HistoryRecord>{};
+    CHistoryDlg dialog(records, resources_, this);
+    dialog.exec();
+}
+
+void CMainFrame::ChooseBackupToRestore() {
+    // The serial of the Orvo the worker identified; empty while none is.
+    const std::string serial = device_.DeviceSerial.Get();
+    if (serial.empty()) {
+        Tell(resources_.String(ResourceId::NoOrvoIdentifiedText));
+        return;
+    }
+    const std::vector<BackupInfo> backups =
+        services_.history != nullptr ? services_.history->ListBackups(serial) : std::vector<BackupInfo>{};
+    if (backups.empty()) {
+        Tell(TextWithValue(resources_, ResourceId::NoBackupsText, serial));
+        return;
+    }
+    CRestoreDlg dialog(serial, backups, resources_, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.ChosenBackupId() == 0)
+        return;
+    RequestCycle(CycleRequest{CycleSource::Restore, {}, dialog.ChosenBackupId()});
+}
+
+void CMainFrame::ChooseFileToWrite() {
+    const QString caption = QString::fromStdString(resources_.String(ResourceId::ChooseDatabaseFileCaption));
+    const QString filter = QString::fromStdString(resources_.String(ResourceId::DatabaseFileFilter));
+    const QString path = QFileDialog::getOpenFileName(this, caption, QString(), filter);
+    if (path.isEmpty())
+        return;
+    RequestCycle(CycleRequest{CycleSource::File, path.toStdString(), 0});
+}
+
+void CMainFrame::RequestCycle(const CycleRequest& request) {
+    Tell(resources_.String(view_->RequestCycle(request) ? ResourceId::CycleRequestTakenText
+                                                        : ResourceId::CycleRequestRefusedText));
+}
+
+void CMainFrame::OpenLogFolder() {
+    namespace fs = std::filesystem;
+    const std::string folder = services_.logFolder.empty() ? fs::current_path().string() : services_.logFolder;
+    // The log's own rule: a folder it makes is for the user alone.
+    std::error_code error;
+    if (!fs::exists(folder, error) && fs::create_directories(folder, error))
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))))
+        Tell(TextWithValue(resources_, ResourceId::LogFolderNotOpenedText, folder));
 }
 
 bool CMainFrame::ConfirmCloseDuringWrite() {

@@ -20,6 +20,10 @@ public:
     static constexpr int LanguageCommand = ResourceId::LanguageCommand;
     static constexpr int DownloadSelectionCommand = ResourceId::DownloadSettingsCommand;
     static constexpr int ExitCommand = ResourceId::ExitCommand;
+    static constexpr int HistoryCommand = ResourceId::HistoryCommand;
+    static constexpr int RestoreCommand = ResourceId::RestoreCommand;
+    static constexpr int UpdateFromFileCommand = ResourceId::UpdateFromFileCommand;
+    static constexpr int OpenLogFolderCommand = ResourceId::OpenLogFolderCommand;
     static constexpr int MenuId = ResourceId::MainMenu;
 
     CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
@@ -43,6 +47,14 @@ private:
     // language change shows at once, not only at the next start.
     void ShowInLanguageInForce();
     bool ConfirmCloseDuringWrite();
+    void ShowHistory();
+    void ChooseBackupToRestore();
+    void ChooseFileToWrite();
+    void OpenLogFolder();
+    // Hands the request to the worker and says what became of it.
+    void RequestCycle(const CycleRequest& request);
+    // A notice for the user, through the message-box seam when one is set.
+    void Tell(const std::string& text);
 
     CDfuDevice& device_;
     const UpdaterServices& services_;

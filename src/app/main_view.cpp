@@ -1,6 +1,8 @@
 #include "app/main_view.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <utility>
 
 #include <QFontInfo>
@@ -153,8 +155,26 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     // Set before the worker runs: afterwards it could undo the worker's own 0
     // before the identity read.
     signals_.ShowProgress = 1;
-    if (services_.startWorker)
+    if (services_.startWorker) {
+        SubscribeCycleListeners();
         worker_ = services_.startWorker(services_, device_, *this, progressBar_, signals_);
+    }
+}
+
+void CDFUpdate_tesselView::SubscribeCycleListeners() {
+    for (CycleEventListener* listener : services_.cycleListeners)
+        device_.Events.Subscribe(*listener);
+    listenersSubscribed_ = true;
+}
+
+// Only once nothing publishes any more: the device's operation stopped and
+// the worker joined.
+void CDFUpdate_tesselView::UnsubscribeCycleListeners() {
+    if (!listenersSubscribed_)
+        return;
+    for (CycleEventListener* listener : services_.cycleListeners)
+        device_.Events.Unsubscribe(*listener);
+    listenersSubscribed_ = false;
 }
 
 void CDFUpdate_tesselView::OnTimer(int timerId) {
@@ -180,6 +200,7 @@ void CDFUpdate_tesselView::OnDestroy() {
         worker_->StopAndJoin();
         worker_.reset();
     }
+    UnsubscribeCycleListeners();
     // Nothing may report into this view once it is gone.
     device_.AttachUi(nullptr, nullptr, nullptr);
     services_.releaseDevice(device_);
@@ -187,6 +208,10 @@ void CDFUpdate_tesselView::OnDestroy() {
 }
 
 bool CDFUpdate_tesselView::IsWritingDevice() const { return worker_ && worker_->IsWritingDevice(); }
+
+bool CDFUpdate_tesselView::RequestCycle(const CycleRequest& request) {
+    return worker_ != nullptr && !destroyed_ && worker_->RequestCycle(request);
+}
 
 void CDFUpdate_tesselView::StartTimer(int id, int periodMs) {
     invoker_.RunAndWait([this, id, periodMs] { StartTimerOnUiThread(id, periodMs); });
@@ -226,6 +251,31 @@ void CDFUpdate_tesselView::RunMessageBox(int icon, const std::string& text, cons
     openMessageBox_ = &box;
     box.exec();
     openMessageBox_ = nullptr;
+}
+
+bool CDFUpdate_tesselView::AskYesNo(const std::string& text, const std::string& caption) {
+    if (services_.askYesNo)
+        return services_.askYesNo(text);
+    // Blocks the calling worker until answered; a window that ends first
+    // leaves the answer No. The answer is shared: a shut-down releases the
+    // worker while the box may still be closing.
+    auto yes = std::make_shared<std::atomic<bool>>(false);
+    const bool answered = invoker_.RunAndWait([this, yes, text, caption] { *yes = RunQuestionBox(text, caption); });
+    return answered && yes->load();
+}
+
+bool CDFUpdate_tesselView::RunQuestionBox(const std::string& text, const std::string& caption) {
+    if (destroyed_)
+        return false;
+    const std::string title = caption.empty() ? resources_.String(AppTitleStringId) : caption;
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    openMessageBox_ = &box;
+    const int answer = box.exec();
+    openMessageBox_ = nullptr;
+    return answer == QMessageBox::Yes;
 }
 
 void CDFUpdate_tesselView::StartTimerOnUiThread(int id, int periodMs) {

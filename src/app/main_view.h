@@ -50,6 +50,9 @@ public:
     // True while the Orvo is being written (the write has begun and is not
     // waiting for the device to come back).
     bool IsWritingDevice() const;
+    // Hands a request for the next cycle to the running worker; false when it
+    // refuses it or no worker runs.
+    bool RequestCycle(const CycleRequest& request);
 
     // ViewPort, callable from any thread.
     void StartTimer(int id, int periodMs) override;
@@ -57,6 +60,9 @@ public:
     void RepaintAll() override;
     void ShowMessageBox(const std::string& text) override;
     void ShowErrorBox(const std::string& text, const std::string& caption) override;
+    // Blocks the calling worker until answered; No is the default button and
+    // the answer when the window ends first.
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
 
     const MainViewLayout& Layout() const { return layout_; }
     CycleSignals& Signals() { return signals_; }
@@ -85,6 +91,9 @@ private:
     void StopTimerOnUiThread(int id);
     void ShowBox(int icon, const std::string& text, const std::string& caption);
     void RunMessageBox(int icon, const std::string& text, const std::string& caption);
+    bool RunQuestionBox(const std::string& text, const std::string& caption);
+    void SubscribeCycleListeners();
+    void UnsubscribeCycleListeners();
 
     CDfuDevice& device_;
     CSkinProgressCtrl& progressBar_;
@@ -100,4 +109,5 @@ private:
     std::unique_ptr<RunningWorker> worker_;
     UiInvoker invoker_;
     bool destroyed_ = false;
+    bool listenersSubscribed_ = false;
 };

@@ -1,14 +1,10 @@
 #include "app/production_services.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
-#include <cstdio>
-
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
+#include "app/user_notice.h"
 #include "app/settings_services.h"
 #include "update/update_cycle_run.h"
 
@@ -24,27 +20,11 @@ public:
     }
     void StopAndJoin() override { run_.StopAndJoin(); }
     bool IsWritingDevice() const override { return run_.IsWritingDevice(); }
+    bool RequestCycle(const CycleRequest& request) override { return run_.RequestCycle(request); }
 
 private:
     UpdateCycleRun run_;
 };
-
-// Told once per run, from whichever thread saved: the box waits for the event
-// loop, so neither the worker nor a dialog holding the settings waits for it.
-void TellSettingsNotSaved(const Resources& resources, const std::string& path) {
-    std::string text = resources.String(ResourceId::SettingsNotSavedText);
-    if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, path);
-    std::fprintf(stderr, "orvo-updater: %s\n", text.c_str());
-    if (qApp == nullptr)
-        return;
-    const QString caption = QString::fromStdString(resources.String(ResourceId::AppTitle));
-    QMetaObject::invokeMethod(
-        qApp, [caption, message = QString::fromStdString(text)] {
-            QMessageBox::warning(QApplication::activeWindow(), caption, message);
-        },
-        Qt::QueuedConnection);
-}
 
 }  // namespace
 
@@ -58,7 +38,12 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
     UpdaterServices services;
     WireSettingsAndLanguages(services, settings, resources);
     services.saveSettings = SaveSettingsHook(settings);
-    settings.SetSaveFailureListener([&resources](const std::string& path) { TellSettingsNotSaved(resources, path); });
+    // Told once per run, from whichever thread saved: the box waits for the
+    // event loop, so neither the worker nor a dialog holding the settings
+    // waits for it.
+    settings.SetSaveFailureListener([&resources](const std::string& path) {
+        TellUserLater(resources, TextWithValue(resources, ResourceId::SettingsNotSavedText, path));
+    });
     services.timerTick = &OnViewTimerTick;
     services.stopDeviceOperation = &StopRunningOperation;
     services.abortDownload = &AbortDownload;
@@ -67,6 +52,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
                                         ProgressBarPort& progressBar, CycleSignals& signals) {
         DfuDeviceCycleOperations::Hooks hooks;
         hooks.saveSettings = wired.saveSettings;
+        hooks.history = wired.history;
         hooks.interrupt = [&device] {
             StopRunningOperation(device);
             AbortDownload(device);

@@ -3,10 +3,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "update/cycle_request.h"
 
 class CDfuDevice;
+class CycleEventListener;
+class HistoryStore;
 class ViewPort;
 class ProgressBarPort;
 struct CycleSignals;
@@ -72,4 +75,18 @@ struct UpdaterServices {
     // Null asks the user; an unattended run, with nobody to answer, decides
     // itself.
     std::function<bool(QWidget* parent)> confirmCloseDuringWrite;
+    // The worker's Yes/No questions (ViewPort::AskYesNo). Null asks the user
+    // in a modal box; the headless demo and tests answer themselves.
+    std::function<bool(const std::string& text)> askYesNo;
+
+    // What the program keeps of its cycles; all owned by the caller and alive
+    // until the window has ended. The history (null: none) goes to the
+    // worker's operations and the history and restore dialogs.
+    HistoryStore* history = nullptr;
+    // Subscribed to the device's events before the worker starts and
+    // unsubscribed once it has been joined: the history's recorder, the log,
+    // the sleep inhibitor.
+    std::vector<CycleEventListener*> cycleListeners;
+    // Where the log for support is written; "Open log folder" opens it.
+    std::string logFolder;
 };

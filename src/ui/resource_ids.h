@@ -33,6 +33,45 @@ inline constexpr int DownloadCauseDiskFull = 126;       // %1: the folder on the
 inline constexpr int DownloadCauseNotWritable = 127;    // %1: the folder that may not be written
 // %1: the settings file; told once per run.
 inline constexpr int SettingsNotSavedText = 129;
+// What the window keeps of its cycles. %1: the history's or the log's own
+// text, naming the file and the reason; told once per run.
+inline constexpr int HistoryNotUsableText = 140;
+inline constexpr int LogNotWritableText = 141;
+// The update history dialog: caption, column headings, the line shown when
+// nothing is recorded, and the Close button.
+inline constexpr int HistoryCaption = 142;
+inline constexpr int HistoryStartedColumn = 143;
+inline constexpr int HistorySerialColumn = 144;
+inline constexpr int HistorySourceColumn = 145;
+inline constexpr int HistoryOutcomeColumn = 146;
+inline constexpr int CamerasColumn = 147;  // also the restore dialog's
+inline constexpr int DatabaseDateColumn = 148;  // also the restore dialog's
+inline constexpr int HistoryCauseColumn = 149;
+inline constexpr int CloseButtonText = 150;
+inline constexpr int HistoryEmptyText = 151;
+// Where a cycle's database came from, and how the cycle ended.
+inline constexpr int SourceServerText = 152;
+inline constexpr int SourceFileText = 153;
+inline constexpr int SourceRestoreText = 154;
+inline constexpr int OutcomeSucceededText = 155;
+inline constexpr int OutcomeAlreadyCurrentText = 156;
+inline constexpr int OutcomeFailedText = 157;
+inline constexpr int OutcomeInterruptedText = 158;
+inline constexpr int OutcomeRunningText = 159;  // a cycle without an end yet
+// The restore dialog. %1: the Orvo's serial.
+inline constexpr int RestoreCaption = 160;
+inline constexpr int RestoreIntroText = 161;
+inline constexpr int KeptColumn = 162;
+inline constexpr int NoOrvoIdentifiedText = 163;
+inline constexpr int NoBackupsText = 164;  // %1: the serial
+// What a request for the next cycle got.
+inline constexpr int CycleRequestRefusedText = 165;
+inline constexpr int CycleRequestTakenText = 166;
+// Update from a file: the file chooser's caption and its filter.
+inline constexpr int ChooseDatabaseFileCaption = 167;
+inline constexpr int DatabaseFileFilter = 168;
+// The log folder could not be opened. %1: the folder.
+inline constexpr int LogFolderNotOpenedText = 169;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;
@@ -40,5 +79,9 @@ inline constexpr int MenuPopup = 0;
 inline constexpr int LanguageCommand = 32771;
 inline constexpr int DownloadSettingsCommand = 32772;  // the download selection dialog
 inline constexpr int ExitCommand = 57665;
+inline constexpr int HistoryCommand = 32780;         // "Update history…"
+inline constexpr int RestoreCommand = 32781;         // "Restore previous database…"
+inline constexpr int UpdateFromFileCommand = 32782;  // "Update from a file…"
+inline constexpr int OpenLogFolderCommand = 32783;
 
 }  // namespace ResourceId

@@ -150,11 +150,12 @@ TEST_F(FirstStart, MenuOffersTheDownloadSelectionBeforeExit) {
     CMainFrame frame(device, bar, services, resources);
     auto* menu = frame.findChild<QMenu*>("menu128");
     ASSERT_NE(menu, nullptr);
-    const auto items = menu->actions();
-    ASSERT_EQ(items.size(), 3);
+    auto items = menu->actions();
+    items.removeIf([](const QAction* item) { return item->isSeparator(); });
+    ASSERT_EQ(items.size(), 7);
     EXPECT_EQ(items[0]->objectName(), "command32771");
     EXPECT_EQ(items[1]->objectName(), "command32772");
-    EXPECT_EQ(items[2]->objectName(), "command57665");
+    EXPECT_EQ(items[6]->objectName(), "command57665");
     EXPECT_EQ(items[1]->text().toStdString(), resources.Text(ResourceKind::MenuItem, 128, 32772));
     EXPECT_FALSE(items[1]->text().isEmpty());
 
@@ -176,7 +177,10 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
     device.StatusText.Show(ResourceId::SerialPrefixText, "0012345", resources.StringLookup());
     auto* menu = frame.findChild<QMenu*>("menu128");
     ASSERT_NE(menu, nullptr);
-    const QString englishExit = menu->actions().at(2)->text();
+    auto items = menu->actions();
+    items.removeIf([](const QAction* item) { return item->isSeparator(); });
+    ASSERT_EQ(items.size(), 7);
+    const QString englishExit = items.at(6)->text();
 
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(4)->click(); });  // German
     frame.OnCommand(32771);
@@ -184,13 +188,13 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
 
     EXPECT_EQ(frame.windowTitle(), Titled("Orvo-Softwarekonfiguration"));
     EXPECT_EQ(menu->title(), QString::fromUtf8("&Menü"));
-    for (int i = 0; i < 3; ++i) {
-        const int command = std::array{32771, 32772, 57665}[static_cast<std::size_t>(i)];
-        const std::string text = menu->actions().at(i)->text().toStdString();
+    for (int i = 0; i < 7; ++i) {
+        const int command = std::array{32771, 32772, 32782, 32781, 32780, 32783, 57665}[static_cast<std::size_t>(i)];
+        const std::string text = items.at(i)->text().toStdString();
         EXPECT_EQ(text, resources.Text(ResourceKind::MenuItem, 128, command));
         EXPECT_NE(text, *BuiltInResources().Find(ResourceKind::MenuItem, 128, command)) << command;
     }
-    EXPECT_NE(menu->actions().at(2)->text(), englishExit);
+    EXPECT_NE(items.at(6)->text(), englishExit);
     EXPECT_EQ(device.StatusText.Get(), resources.String(ResourceId::SerialPrefixText) + "0012345");
     EXPECT_NE(device.StatusText.Get().rfind("Orvo s/n", 0), 0u) << "still the English prefix";
 

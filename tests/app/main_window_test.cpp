@@ -7,8 +7,13 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFileDialog>
+#include <QTableWidget>
+#include <QTest>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLabel>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -18,26 +23,38 @@
 
 #include "app/main_frame.h"
 #include "app/main_view.h"
+#include "app/cycle_keeping.h"
+#include "app/logind_inhibitor.h"
+#include "app/sleep_guard.h"
 #include "app/picture_file.h"
 #include "common/version.h"
 #include "device/dfu_device.h"
+#include "history/history_store.h"
 #include "qt_test_app.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/status_painting.h"
+#include "ui/widgets/history_dialogs.h"
 #include "ui/widgets/skin_progress_ctrl.h"
 
 namespace {
 
 class RecordingWorker : public RunningWorker {
 public:
-    RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing) : stopped_(stopped), writing_(writing) {}
+    RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing, std::vector<CycleRequest>& requests)
+        : stopped_(stopped), writing_(writing), requests_(requests) {}
     void StopAndJoin() override { stopped_ = true; }
     bool IsWritingDevice() const override { return writing_.load(); }
+    // Refused while writing, as the worker refuses a cycle past its identification.
+    bool RequestCycle(const CycleRequest& request) override {
+        requests_.push_back(request);
+        return !writing_.load();
+    }
 
 private:
     std::atomic<bool>& stopped_;
     std::atomic<bool>& writing_;
+    std::vector<CycleRequest>& requests_;
 };
 
 // Runs the UI loop until `done` holds or about two seconds have passed.
@@ -59,13 +76,27 @@ protected:
         services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
                                        CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
-            return std::make_unique<RecordingWorker>(workerStopped_, writing_);
+            return std::make_unique<RecordingWorker>(workerStopped_, writing_, requests_);
         };
         services_.timerTick = [this](int id, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {
             if (id != MonitorTimer)
                 ticks_.push_back(id);
         };
         services_.runDownloadSelectionDialog = [this](QWidget*, CDfuDevice&) { ++selectionDialogs_; };
+    }
+
+    // Runs `command` and, inside its modal dialog, `inside` on the dialog.
+    template <class Dialog, class Inside>
+    void InDialogOf(int command, Inside inside) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            seen = dialog != nullptr;
+            if (dialog != nullptr)
+                inside(*dialog);
+        });
+        EXPECT_TRUE(Frame().OnCommand(command));
+        EXPECT_TRUE(seen);
     }
 
     CMainFrame& Frame() {
@@ -97,7 +128,23 @@ protected:
     int showProgressAtWorkerStart_ = -1;
     std::vector<int> ticks_;
     int selectionDialogs_ = 0;
+    std::vector<CycleRequest> requests_;
+    std::vector<std::string> told_;
 };
+
+std::vector<std::uint8_t> PackedDatabase(std::uint32_t records) {
+    std::vector<std::uint8_t> bytes = {0, 0, static_cast<std::uint8_t>(records >> 8),
+                                       static_cast<std::uint8_t>(records), 0x01};
+    bytes.resize(5 + 14 * records, 0x20);
+    return bytes;
+}
+
+std::vector<std::string> Column(const QTableWidget& table, int column) {
+    std::vector<std::string> texts;
+    for (int row = 0; row < table.rowCount(); ++row)
+        texts.push_back(table.item(row, column)->text().toStdString());
+    return texts;
+}
 
 bool IsBlack(const QColor& c) { return c.red() == 0 && c.green() == 0 && c.blue() == 0; }
 
@@ -128,13 +175,16 @@ TEST_F(MainWindow, FrameIsFixedWithTitleAndMenuAndNoBars) {
     const QList<QAction*> menus = frame.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus[0]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 0));
-    const QList<QAction*> items = menus[0]->menu()->actions();
-    ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 32771));
-    EXPECT_EQ(items[1]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 32772));
-    EXPECT_EQ(items[2]->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, 57665));
-    for (const QAction* item : items)
+    QList<QAction*> items = menus[0]->menu()->actions();
+    items.removeIf([](const QAction* item) { return item->isSeparator(); });
+    const std::vector<int> commands = {32771, 32772, 32782, 32781, 32780, 32783, 57665};
+    ASSERT_EQ(items.size(), static_cast<qsizetype>(commands.size()));
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const QAction* item = items[static_cast<qsizetype>(i)];
+        EXPECT_EQ(item->text().toStdString(), resources_.Text(ResourceKind::MenuItem, 128, commands[i]));
+        EXPECT_EQ(item->data().toInt(), commands[i]);
         EXPECT_TRUE(item->shortcut().isEmpty()) << "shortcut texts are shown, not bound";
+    }
 
     EXPECT_TRUE(frame.OnCommand(CMainFrame::DownloadSelectionCommand));
     EXPECT_EQ(selectionDialogs_, 1);
@@ -181,6 +231,140 @@ TEST_F(MainWindow, MessageBoxFromTheWorkerWaitsUntilDismissed) {
     EXPECT_EQ(shownText, QStringLiteral("DB FILE OPEN ERROR"));
     EXPECT_EQ(shownCaption, QStringLiteral("Orvo Updater Error"));
     EXPECT_FALSE(returnedWhileOpen);
+}
+
+TEST_F(MainWindow, QuestionFromTheWorkerDefaultsToNo) {
+    CDFUpdate_tesselView& view = Frame().View();
+    std::atomic<bool> returned{false};
+    bool answer = true;
+    QString caption;
+    bool noIsDefault = false;
+    QTimer answerWithEnter;
+    QObject::connect(&answerWithEnter, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            caption = box->windowTitle();
+            noIsDefault = static_cast<QAbstractButton*>(box->defaultButton()) == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    answerWithEnter.start(20);
+    std::thread worker([&] {
+        answer = view.AskYesNo("Write 4,000 cameras over 20,000?", "");
+        returned = true;
+    });
+    ASSERT_TRUE(SpinUntil([&] { return returned.load(); }));
+    worker.join();
+    EXPECT_FALSE(answer) << "Enter answers No";
+    EXPECT_TRUE(noIsDefault);
+    EXPECT_EQ(caption.toStdString(), resources_.String(ResourceId::AppTitle));
+
+    // With nobody to ask, the seam answers.
+    services_.askYesNo = [](const std::string&) { return true; };
+    EXPECT_TRUE(view.AskYesNo("?", ""));
+}
+
+TEST_F(MainWindow, HistoryShowsEveryCycleNewestFirst) {
+    HistoryStore store(folder_.path().toStdString() + "/history.sqlite", nullptr);
+    HistoryRecord older;
+    older.startedMs = 1'700'000'000'000;
+    older.endedMs = older.startedMs + 60'000;
+    older.serial = "A123456";
+    older.outcome = CycleOutcome::Failed;
+    older.cause = "The download timed out.";
+    older.before = {true, true, "01.12.26", 18532};
+    HistoryRecord newer = older;
+    newer.startedMs += 86'400'000;
+    newer.endedMs += 86'400'000;
+    newer.source = CycleSource::Restore;
+    newer.outcome = CycleOutcome::Succeeded;
+    newer.cause.clear();
+    newer.after = {true, true, "24.11.26", 1000};
+    ASSERT_NE(store.Save(older), 0);
+    ASSERT_NE(store.Save(newer), 0);
+    services_.history = &store;
+
+    InDialogOf<CHistoryDlg>(CMainFrame::HistoryCommand, [&](CHistoryDlg& dialog) {
+        const QTableWidget& table = *dialog.Table();
+        EXPECT_EQ(table.rowCount(), 2);
+        EXPECT_EQ(Column(table, 3), (std::vector<std::string>{"Succeeded", "Failed"}));
+        EXPECT_EQ(Column(table, 2), (std::vector<std::string>{"Restore", "Update server"}));
+        EXPECT_EQ(Column(table, 4), (std::vector<std::string>{"18,532 \u2192 1,000", "18,532 \u2192 \u2013"}));
+        EXPECT_EQ(Column(table, 5)[0], "01.12.26 \u2192 24.11.26");
+        EXPECT_EQ(Column(table, 6)[1], "The download timed out.");
+        EXPECT_EQ(dialog.focusWidget(), dialog.Table()) << "the keyboard starts in the table";
+        EXPECT_FALSE(dialog.EmptyLabel()->isVisibleTo(&dialog));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+}
+
+TEST_F(MainWindow, RestoreOffersTheKeptDatabasesOfTheAttachedOrvo) {
+    HistoryStore store(folder_.path().toStdString() + "/history.sqlite", nullptr);
+    services_.history = &store;
+    services_.messageBox = [this](const std::string& text) { told_.push_back(text); };
+    EXPECT_TRUE(Frame().OnCommand(CMainFrame::RestoreCommand));
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::NoOrvoIdentifiedText));
+
+    device_->DeviceSerial.Set("A123456");
+    EXPECT_TRUE(Frame().OnCommand(CMainFrame::RestoreCommand));
+    EXPECT_NE(told_.back().find("A123456"), std::string::npos) << "no backups of this serial yet";
+
+    const std::int64_t first = store.KeepBackup("A123456", {}, PackedDatabase(3), 3, "01.11.26");
+    const std::int64_t second = store.KeepBackup("A123456", {}, PackedDatabase(2), 2, "01.12.26");
+    ASSERT_NE(store.KeepBackup("B000001", {}, PackedDatabase(1), 1, "05.12.26"), 0);
+    ASSERT_NE(first, 0);
+    ASSERT_NE(second, 0);
+    InDialogOf<CRestoreDlg>(CMainFrame::RestoreCommand, [&](CRestoreDlg& dialog) {
+        EXPECT_EQ(Column(*dialog.Table(), 0), (std::vector<std::string>{"01.12.26", "01.11.26"}));
+        EXPECT_EQ(dialog.ChosenBackupId(), second) << "the newest is chosen at first";
+        QTest::keyClick(dialog.Table(), Qt::Key_Down);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    });
+    ASSERT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(requests_[0].source, CycleSource::Restore);
+    EXPECT_EQ(requests_[0].backupId, first);
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestTakenText));
+
+    writing_ = true;
+    InDialogOf<CRestoreDlg>(CMainFrame::RestoreCommand, [](CRestoreDlg& dialog) { dialog.OkButton()->click(); });
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestRefusedText));
+    writing_ = false;
+}
+
+TEST_F(MainWindow, UpdateFromAFileAsksTheWorkerForThatFile) {
+    services_.messageBox = [this](const std::string& text) { told_.push_back(text); };
+    const std::string path = folder_.path().toStdString() + "/cameras.txt";
+    std::ofstream(path) << "0,0,0\n";
+    InDialogOf<QFileDialog>(CMainFrame::UpdateFromFileCommand, [&](QFileDialog& dialog) {
+        dialog.selectFile(QString::fromStdString(path));
+        static_cast<QDialog&>(dialog).accept();  // the file dialog's own accept takes the selection
+    });
+    ASSERT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(requests_[0].source, CycleSource::File);
+    EXPECT_EQ(requests_[0].file, path);
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestTakenText));
+}
+
+TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsListeners) {
+    FileLocations locations = ProgramFolderLocations(folder_.path().toStdString() + "/");
+    std::ofstream(locations.historyFile) << "not a database, but long enough to be read as one's header....";
+    std::vector<QString> boxes;
+    QTimer closeBoxes;
+    QObject::connect(&closeBoxes, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes.push_back(box->text());
+            box->accept();
+        }
+    });
+    closeBoxes.start(10);
+    CycleKeeping keeping(locations, resources_);
+    keeping.Wire(services_);
+    EXPECT_EQ(keeping.History().Records().size(), 0u);
+    ASSERT_TRUE(SpinUntil([&] { return !boxes.empty(); }));
+    QApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].contains(QString::fromStdString(locations.historyFile)));
+    EXPECT_EQ(services_.history, &keeping.History());
+    EXPECT_EQ(services_.cycleListeners.size(), 3u) << "the history, the log and the sleep guard";
 }
 
 TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {
@@ -330,4 +514,70 @@ TEST(ShippedPicture, IsABitmapOfThePictureAreasSize) {
     const QImage picture(QStringLiteral(ORVO_SOURCE_DIR "/res/Tessel.bmp"));
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), QSize(373, 147));
+}
+
+namespace {
+
+class FakeInhibitor : public SleepInhibitorPort {
+public:
+    void Hold() override { calls += 'H'; }
+    void Release() override { calls += 'R'; }
+    std::string calls;
+};
+
+CycleEvent Started(CyclePhase phase) { return CycleEvents::PhaseStarted{phase}; }
+CycleEvent Ended(CyclePhase phase) { return CycleEvents::PhaseEnded{phase, true, {}}; }
+
+}  // namespace
+
+TEST(SleepGuard, HoldsOnlyWhileTheOrvoIsWritten) {
+    using P = CyclePhase;
+    CycleEvents::CycleEnded failed;
+    failed.outcome = CycleOutcome::Failed;
+    CycleEvents::CycleEnded succeeded;
+    succeeded.outcome = CycleOutcome::Succeeded;
+    struct Case {
+        const char* name;
+        std::vector<CycleEvent> events;
+        std::string calls;
+    };
+    const std::vector<Case> cases = {
+        {"phases that leave the Orvo alone",
+         {Started(P::Identify), Started(P::Download), Ended(P::Download), Started(P::Backup), Ended(P::Backup),
+          Started(P::Read), Ended(P::Read)},
+         ""},
+        {"a whole write, each phase held",
+         {Started(P::Erase), Ended(P::Erase), Started(P::Write), Started(P::Verify), Ended(P::Write),
+          Ended(P::Verify), Started(P::DateStamp), Ended(P::DateStamp),
+          succeeded},
+         "HRHRHR"},
+        {"a write cut off ends with its cycle", {Started(P::Write), failed}, "HR"},
+    };
+    for (const Case& c : cases) {
+        FakeInhibitor port;
+        SleepGuard guard(port);
+        for (const CycleEvent& event : c.events)
+            guard.OnCycleEvent(event);
+        EXPECT_EQ(port.calls, c.calls) << c.name;
+        EXPECT_FALSE(guard.Holding()) << c.name;
+    }
+    FakeInhibitor port;
+    {
+        SleepGuard guard(port);
+        guard.OnCycleEvent(Started(P::Erase));
+        EXPECT_TRUE(guard.Holding());
+    }
+    EXPECT_EQ(port.calls, "HR") << "the end of the program releases a hold";
+}
+
+TEST(SleepGuard, WithoutASystemBusNothingHappens) {
+    TestApp();
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/orvo-test-bus");
+    LogindInhibitor inhibitor;
+    inhibitor.Hold();
+    QApplication::processEvents();
+    EXPECT_FALSE(inhibitor.HoldsLock());
+    inhibitor.Release();
+    QApplication::processEvents();
+    EXPECT_FALSE(inhibitor.HoldsLock());
 }

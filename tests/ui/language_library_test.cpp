@@ -42,7 +42,7 @@ bool MayMatchEnglish(const ResourceKey& key) {
 
 TEST(LanguageLibraries, EveryLibraryAnswersEveryBuiltInId) {
     const auto keys = BuiltInKeys();
-    ASSERT_EQ(keys.size(), 51u) << "strings 25, menu 4, dialog items 15, flags 7";
+    ASSERT_EQ(keys.size(), 85u) << "strings 55, menu 8, dialog items 15, flags 7";
     for (const auto& language : Languages) {
         if (language.libraryFile == nullptr)
             continue;
@@ -83,6 +83,10 @@ TEST(LanguageLibraries, KeepTheValueInTheDownloadCauseLines) {
             EXPECT_EQ(text.find("%1") != std::string::npos, englishHasValue) << language.name << " " << id;
             EXPECT_EQ(text.find('\n'), std::string::npos) << language.name << " " << id << " is one line";
         }
+        // The history's, the log's and the restore's texts name a file, a reason or a serial.
+        for (int id : {140, 141, 161, 164, 169})
+            EXPECT_NE(library->Find(ResourceKind::String, id, 0).value_or("").find("%1"), std::string::npos)
+                << language.name << " " << id;
     }
 }
 
@@ -283,7 +287,7 @@ TEST(LanguageLibraries, MenuMnemonicsAreDistinctInEveryLanguage) {
             source = ownLibrary.get();
         }
         std::set<std::string> mnemonics;
-        for (int command : {32771, 32772, 57665}) {
+        for (int command : {32771, 32772, 32780, 32781, 32782, 32783, 57665}) {
             const std::string text = *source->Find(ResourceKind::MenuItem, 128, command);
             const auto amp = text.find('&');
             ASSERT_NE(amp, std::string::npos) << language.name << " " << command;

@@ -10,6 +10,7 @@
 
 #include "tool_support/private_folder.h"
 #include "app/application.h"
+#include "app/cycle_keeping.h"
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "app/production_services.h"
@@ -284,6 +285,9 @@ int main(int argc, char** argv) {
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
     bench->Wire(services);
+    // The history and the log of the run stay in its temporary folder.
+    CycleKeeping keeping(ProgramFolderLocations(ProgramFolderOf(programPath)), resources);
+    keeping.Wire(services);
     if (options.headless) {
         // Nobody is there to press OK: print the box and go on.
         services.messageBox = [](const std::string& text) {
@@ -293,6 +297,12 @@ int main(int argc, char** argv) {
         // The run's own end (its time-out included) closes the window; with
         // nobody to answer the question, a write under way is stopped.
         services.confirmCloseDuringWrite = [](QWidget*) { return true; };
+        // A question is printed and answered No, the answer of nobody there.
+        services.askYesNo = [](const std::string& text) {
+            std::printf("question: %s\nanswer: No\n", text.c_str());
+            std::fflush(stdout);
+            return false;
+        };
     }
 
     // Declared before the application: it outlives the worker that publishes to it.

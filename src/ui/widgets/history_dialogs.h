@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+
+#include "history/history_store.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class Resources;
+
+// "Update history…": every recorded cycle, newest first, one row each:
+// started, serial, source, outcome, cameras before -> after, database dates
+// before -> after, cause. The table has the focus; Enter or Escape closes.
+class CHistoryDlg : public QDialog {
+    Q_OBJECT
+public:
+    CHistoryDlg(const std::vector<HistoryRecord>& records, const Resources& resources, QWidget* parent = nullptr);
+
+    QTableWidget* Table() const { return table_; }
+    QLabel* EmptyLabel() const { return empty_; }
+
+private:
+    QTableWidget* table_;
+    QLabel* empty_;
+};
+
+// "Restore previous database…": the databases kept from one Orvo, newest
+// first (date, cameras, when kept). The newest is chosen at first; OK (or
+// Enter, or a double click) takes the chosen one.
+class CRestoreDlg : public QDialog {
+    Q_OBJECT
+public:
+    CRestoreDlg(const std::string& serial, const std::vector<BackupInfo>& backups, const Resources& resources,
+                QWidget* parent = nullptr);
+
+    QTableWidget* Table() const { return table_; }
+    QPushButton* OkButton() const { return ok_; }
+    // The kept database of the chosen row, 0 when none is chosen.
+    std::int64_t ChosenBackupId() const;
+
+private:
+    std::vector<BackupInfo> backups_;
+    QTableWidget* table_;
+    QPushButton* ok_;
+};
+
+// How the history shows a count of cameras: digits grouped by threes with a
+// comma, "–" for a database that is not known or not there.
+std::string CamerasText(const DatabaseHoldings& holdings);
