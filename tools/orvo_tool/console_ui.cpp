@@ -141,8 +141,11 @@ void ConsoleView::Run() {
         for (auto it = timers_.begin(); it != timers_.end(); ++it)
             if (it->second.due < next->second.due)
                 next = it;
-        if (std::chrono::steady_clock::now() < next->second.due) {
-            changed_.wait_until(lock, next->second.due);
+        // A copy: while the wait has the lock released, the timer may be
+        // stopped and its entry erased.
+        const auto due = next->second.due;
+        if (std::chrono::steady_clock::now() < due) {
+            changed_.wait_until(lock, due);
             continue;
         }
         const int id = next->first;
