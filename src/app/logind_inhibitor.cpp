@@ -8,11 +8,35 @@
 LogindInhibitor::LogindInhibitor(QObject* parent) : QObject(parent) {}
 
 void LogindInhibitor::Hold() {
-    QMetaObject::invokeMethod(this, [this] { HoldOnUiThread(); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(mutex_);
+        requested_ = true;
+    }
+    QMetaObject::invokeMethod(this, "FollowRequest", Qt::QueuedConnection);
 }
 
 void LogindInhibitor::Release() {
-    QMetaObject::invokeMethod(this, [this] { ReleaseOnUiThread(); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(mutex_);
+        requested_ = false;
+    }
+    QMetaObject::invokeMethod(this, "FollowRequest", Qt::QueuedConnection);
+}
+
+// Only the latest request counts: a Hold and a Release queued together end
+// released.
+void LogindInhibitor::FollowRequest() {
+    bool requested = false;
+    {
+        std::lock_guard lock(mutex_);
+        requested = requested_;
+    }
+    if (requested == wanted_)
+        return;
+    if (requested)
+        HoldOnUiThread();
+    else
+        ReleaseOnUiThread();
 }
 
 void LogindInhibitor::HoldOnUiThread() {

@@ -3,6 +3,8 @@
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 
+#include <mutex>
+
 #include "app/sleep_guard.h"
 
 // The system's sleep inhibitor through logind on the system bus: Hold asks
@@ -25,9 +27,15 @@ public:
     bool HoldsLock() const { return lock_.isValid(); }
 
 private:
+    // Queued by name, so no functor crosses the threads: its release inside
+    // Qt would look like a race to ThreadSanitizer.
+    Q_INVOKABLE void FollowRequest();
     void HoldOnUiThread();
     void ReleaseOnUiThread();
 
+    // What the last Hold or Release asked for, from any thread.
+    std::mutex mutex_;
+    bool requested_ = false;
     bool wanted_ = false;
     // Counts the requests: an answer to one that was released since is dropped.
     unsigned request_ = 0;

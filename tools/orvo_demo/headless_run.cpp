@@ -1,6 +1,7 @@
 #include "orvo_demo/headless_run.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "orvo_demo/demo_bench.h"
 #include "ui/resource_ids.h"
@@ -31,21 +32,25 @@ void CycleOutcomeRelay::Attach(HeadlessRun* run) {
     run_ = run;
 }
 
-// Queued to the run's thread; a call still queued when the run goes is
-// dropped with it.
 void CycleOutcomeRelay::OnCycleEvent(const CycleEvent& event) {
+    if (const auto* ended = std::get_if<CycleEvents::CycleEnded>(&event))
+        Queue({false, ended->serial, ended->outcome});
+    else if (const auto* state = std::get_if<CycleEvents::StateEntered>(&event);
+             state != nullptr && state->state == static_cast<std::int32_t>(UpdateState::WaitForDevice))
+        Queue({true, {}, CycleOutcome::Succeeded});
+}
+
+void CycleOutcomeRelay::Queue(News news) {
     std::lock_guard lock(mutex_);
     if (run_ == nullptr)
         return;
-    HeadlessRun* run = run_;
-    if (const auto* ended = std::get_if<CycleEvents::CycleEnded>(&event)) {
-        QMetaObject::invokeMethod(
-            run, [run, serial = ended->serial, outcome = ended->outcome] { run->OnCycleEnded(serial, outcome); },
-            Qt::QueuedConnection);
-    } else if (const auto* state = std::get_if<CycleEvents::StateEntered>(&event);
-               state != nullptr && state->state == static_cast<std::int32_t>(UpdateState::WaitForDevice)) {
-        QMetaObject::invokeMethod(run, [run] { run->OnWaitingForDevice(); }, Qt::QueuedConnection);
-    }
+    news_.push_back(std::move(news));
+    QMetaObject::invokeMethod(run_, "TakeNews", Qt::QueuedConnection);
+}
+
+std::deque<CycleOutcomeRelay::News> CycleOutcomeRelay::Take() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(news_, {});
 }
 
 HeadlessRun::HeadlessRun(DemoBench& bench, const Resources& resources, std::string serial, int timeoutMs,
@@ -92,6 +97,15 @@ void HeadlessRun::OnStatus(const QString& text) {
     // text: the output ends with that text.
     if (idle_)
         Finish(ExitSucceeded);
+}
+
+void HeadlessRun::TakeNews() {
+    for (const CycleOutcomeRelay::News& news : relay_.Take()) {
+        if (news.waiting)
+            OnWaitingForDevice();
+        else
+            OnCycleEnded(news.serial, news.outcome);
+    }
 }
 
 void HeadlessRun::OnCycleEnded(const std::string& serial, CycleOutcome outcome) {

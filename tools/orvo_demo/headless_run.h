@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -20,12 +21,24 @@ class Resources;
 // worker; the run attaches itself while it lives.
 class CycleOutcomeRelay final : public CycleEventListener {
 public:
+    // What the run learns: a cycle's end, or the worker back at waiting.
+    struct News {
+        bool waiting = false;
+        std::string serial;
+        CycleOutcome outcome = CycleOutcome::Failed;
+    };
+
     void Attach(HeadlessRun* run);
     void OnCycleEvent(const CycleEvent& event) override;
+    // UI thread: the news queued since the last call.
+    std::deque<News> Take();
 
 private:
+    void Queue(News news);
+
     std::mutex mutex_;
     HeadlessRun* run_ = nullptr;
+    std::deque<News> news_;
 };
 
 // The unattended run: one virtual Orvo is plugged in, every status text and
@@ -56,9 +69,9 @@ public:
     void Start(const QString& currentStatus);
     void OnStatus(const QString& text);
     void OnBarText(const QString& text);
-    // From the relay, on the UI thread.
-    void OnCycleEnded(const std::string& serial, CycleOutcome outcome);
-    void OnWaitingForDevice();
+    // Queued by the relay by name (no functor crosses the threads, whose
+    // release inside Qt would look like a race to ThreadSanitizer).
+    Q_INVOKABLE void TakeNews();
 
     // Called with "during-write" once the write is well under way and with
     // "upgrade-successful" when the success text shows (before the unplug).
@@ -73,6 +86,8 @@ Q_SIGNALS:
     void finished(int exitCode);
 
 private:
+    void OnCycleEnded(const std::string& serial, CycleOutcome outcome);
+    void OnWaitingForDevice();
     void Finish(int exitCode);
     void Reconnect();
     void OnUpdated();
