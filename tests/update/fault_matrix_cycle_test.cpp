@@ -51,9 +51,10 @@ constexpr std::uint32_t kDate = DfuPreparation::DateStampAddress;
 const std::vector<std::uint8_t> kOldDate{'0', '1', '.', '0', '1', '.', '2', '0', '\r', '\n'};
 
 // The two identifications of a cycle (on arrival, and again before the
-// write) read the identity block with one upload each; the write's own
+// write) read the identity block with one upload each, and the first is
+// followed by the reads of the date stamp and the header; the write's own
 // uploads come after them.
-constexpr unsigned kIdentifyUploads = 2;
+constexpr unsigned kIdentifyUploads = 4;
 
 enum class Left { Untouched, NoDateNoHeader, OldDatabaseNoDate, NewDatabaseNoDate, Other };
 
@@ -334,11 +335,11 @@ TEST_F(TwoOrvos, TheSecondIsUpdatedAfterTheFirstIsPulled) {
     EXPECT_EQ(second->ReadFlash(kDatabase, static_cast<std::uint32_t>(newPacked_.size())), newPacked_);
 }
 
-// Requests of the cycle on a plugged Orvo: the two identifications read one
-// block each (Upload 0, 1); the write reads one block to compare (Upload 2),
-// erases the date's sector and the database's two (Erase 0, 1, 2), writes
-// blocks 2..42 (Program 0..40), reads them back (Upload 3..43), writes and
-// reads back the header block (Program 41, Upload 44); the date stamp erases
+// Requests of the cycle on a plugged Orvo: the identifications and what the
+// Orvo holds read one block each (Upload 0..3); the write reads one block
+// to compare (Upload 4), erases the date's sector and the database's two (Erase 0, 1, 2), writes
+// blocks 2..42 (Program 0..40), reads them back (Upload 5..45), writes and
+// reads back the header block (Program 41, Upload 46); the date stamp erases
 // its sector (Erase 3) and writes the date (Program 42).
 constexpr unsigned U = kIdentifyUploads;
 INSTANTIATE_TEST_SUITE_P(
