@@ -76,6 +76,12 @@ public:
     }
     bool IsAttached(const std::string& path) override { return updater_.IsAttached(path); }
     IdentifyResult IdentifyDevice() override { return updater_.IdentifyDevice(); }
+    DatabaseHoldings ReadHoldings() override { return updater_.ReadHoldings(); }
+    std::string BackupSerial(std::int64_t backupId) override { return updater_.BackupSerial(backupId); }
+    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override {
+        return updater_.PrepareRequest(request, base);
+    }
+    std::uint32_t PreparedRecords(const std::string& base) override { return updater_.PreparedRecords(base); }
     void SaveSettings() override { updater_.SaveSettings(); }
     DownloadResult DownloadDatabase() override { return updater_.DownloadDatabase(); }
     std::string PrepareDatabase(const std::string& base) override { return updater_.PrepareDatabase(base); }
