@@ -65,7 +65,8 @@ void HeadlessRun::OnStatus(const QString& text) {
     lastStatus_ = text;
     PrintLine("status: ", text);
     if (text.startsWith(Text(SerialStringId)))
-        statusSerial_ = text.mid(Text(SerialStringId).size()).toStdString();
+        // The serial ends its line; what the Orvo holds may follow below.
+        statusSerial_ = text.mid(Text(SerialStringId).size()).section(QLatin1Char('\n'), 0, 0).toStdString();
     if (text == Text(FailedStringId)) {
         if (retry_ && !retried_)
             Reconnect();
