@@ -37,6 +37,7 @@
 #include "update/dfu_device_cycle_operations.h"
 #include "update/simulated_view.h"
 #include "update/update_cycle_run.h"
+#include "history/history_store.h"
 #include "update/update_worker.h"
 #include "update_server.h"
 #include "virtual_orvo.h"
@@ -78,6 +79,7 @@ struct CycleFault {
     unsigned index;  // counted from the plug, identification included
     Left left;
     CycleErrorKind error = CycleErrorKind::Device;  // what the failed cycle's cause was about
+    bool keepsBackups = false;  // the cycle has a history that keeps the database it replaces
 };
 
 void PrintTo(const CycleFault& fault, std::ostream* out) { *out << fault.name; }
@@ -154,6 +156,8 @@ protected:
             device_.StopOperation();
             device_.ShuttingDown = true;
         };
+        if (GetParam().keepsBackups)
+            hooks.history = &history_;
         operations_ = std::make_unique<DfuDeviceCycleOperations>(device_, std::move(hooks));
         worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, bar_, signals_, resources_);
         // As the main view starts: the monitor timer, then the worker.
@@ -245,6 +249,7 @@ protected:
     RecordingMessageBox box_;
     CycleSignals signals_;
     Resources resources_;
+    HistoryStore history_{folder_.File("history.sqlite"), [](const std::string& text) { ADD_FAILURE() << text; }};
     std::unique_ptr<DfuDeviceCycleOperations> operations_;
     std::unique_ptr<UpdateWorker> worker_;
 };
@@ -298,6 +303,15 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
                                                                         : CycleOutcome::Succeeded);
     EXPECT_EQ(ended[1].serial, device_.DeviceSerial.Get());
     EXPECT_EQ(ended[1].bytesDownloaded, newText_.size());
+    if (fault.keepsBackups) {
+        // The retry kept the database it replaced, with its date stamp.
+        const auto kept = history_.ListBackups(device_.DeviceSerial.Get());
+        ASSERT_EQ(kept.size(), 1u);
+        const auto backup = history_.LoadBackup(kept[0].id);
+        ASSERT_TRUE(backup.has_value());
+        EXPECT_EQ(backup->database, oldPacked_);
+        EXPECT_EQ(backup->dateStamp, kOldDate);
+    }
     const auto answers = events_.Of<CycleEvents::DownloadAnswered>();
     ASSERT_FALSE(answers.empty());
     EXPECT_EQ(answers.back().httpStatus, 200);
@@ -359,6 +373,10 @@ INSTANTIATE_TEST_SUITE_P(
                    CycleErrorKind::Verify},
         CycleFault{"BusyForever", Fault::BusyForever, OrvoRequestKind::Program, 10, Left::NoDateNoHeader},
         CycleFault{"NoAnswerInReadBack", Fault::NoAnswer, OrvoRequestKind::Upload, U + 20, Left::NoDateNoHeader},
+        // With a history: the backup's first read (the date stamp) fails
+        // after the compare, before anything is erased.
+        CycleFault{"BackupReadError", Fault::Error, OrvoRequestKind::Upload, U + 1, Left::Untouched,
+                   CycleErrorKind::Device, true},
         CycleFault{"JunkServerAnswer", Fault::JunkAnswer, OrvoRequestKind::Program, 0, Left::Untouched,
                    CycleErrorKind::Conversion}),
     [](const auto& param) { return std::string(param.param.name); });
