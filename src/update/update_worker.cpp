@@ -68,6 +68,7 @@ bool UpdateWorker::RequestCycle(CycleRequest request) {
         pendingRequest_ = std::move(request);
     }
     // An Orvo waited out after its cycle gets a cycle of its own at once.
+    requestArrived_ = true;
     signals_.StepEvent.Set();
     return true;
 }
@@ -76,6 +77,7 @@ void UpdateWorker::TakeRequest() {
     std::lock_guard lock(requestMutex_);
     cycleRequest_ = pendingRequest_.value_or(CycleRequest{});
     pendingRequest_.reset();
+    requestArrived_ = false;
     requestTaken_ = true;
 }
 
@@ -317,8 +319,11 @@ UpdateState UpdateWorker::Succeeded() {
 // meanwhile is found by the next cycle, which begins once this one has gone.
 UpdateState UpdateWorker::WaitForUnplug() {
     signals_.UnplugPath.Set(cyclePath_);
-    if (operations_.IsAttached(cyclePath_) && !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
+    if (!requestArrived_.load() && operations_.IsAttached(cyclePath_) &&
+        !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
         return UpdateState::WaitForUnplug;
+    if (requestArrived_.exchange(false))
+        view_.StopTimer(RemovalTimer);
     return UpdateState::Restart;
 }
 
@@ -410,6 +415,9 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     signals_.StepEvent.Reset();
     if (Stopping())
         return false;
+    // A request whose wake-up the reset may have taken.
+    if (timerId == RemovalTimer && requestArrived_.load())
+        return true;
     view_.StartTimer(timerId, periodMs);
     signals_.StepEvent.Wait();
     return !Stopping();

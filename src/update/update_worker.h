@@ -154,6 +154,9 @@ private:
     std::mutex requestMutex_;
     std::optional<CycleRequest> pendingRequest_;
     bool requestTaken_ = false;
+    // A request came that no cycle has taken yet: the wait for an unplug
+    // ends, so that the Orvo still attached gets the requested cycle.
+    std::atomic<bool> requestArrived_{false};
 
     std::thread thread_;
     std::atomic<bool> started_{false};

@@ -554,9 +554,9 @@ TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOr
     EXPECT_EQ(ops.Count("request") + ops.Count("upgrade"), 0);
     EXPECT_EQ(events.Of<CycleEvents::CycleEnded>().back().source, CycleSource::Restore);
 
-    ASSERT_TRUE(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}));
     ops.Unplug();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    ASSERT_TRUE(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}));
     ops.Plug({});
     ASSERT_TRUE(RunUntilSucceeded());
     EXPECT_EQ(ops.Details("request"), std::vector<std::string>{"file"});
