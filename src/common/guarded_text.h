@@ -44,25 +44,32 @@ public:
     StatusTextHolder(const StatusTextHolder&) = delete;
     StatusTextHolder& operator=(const StatusTextHolder&) = delete;
 
-    // String `stringId` of the resources in force, followed by `tail`.
-    void Show(int stringId, std::string tail, const Lookup& lookup) {
+    // A line below the text, made again from the resources in force at each
+    // language change (it may hold several strings and numbers).
+    using LineComposer = std::function<std::string(const Lookup& lookup)>;
+
+    // String `stringId` of the resources in force, followed by `tail`, and
+    // `below` on a line of its own when there is one.
+    void Show(int stringId, std::string tail, const Lookup& lookup, LineComposer below = {}) {
         std::lock_guard lock(mutex_);
         stringId_ = stringId;
         tail_ = std::move(tail);
-        text_ = lookup(stringId_) + tail_;
+        below_ = std::move(below);
+        Compose(lookup);
     }
     // A text of no string id: it stays as it is when the language changes.
     void Set(std::string text) {
         std::lock_guard lock(mutex_);
         stringId_ = NoStringId;
         tail_.clear();
+        below_ = nullptr;
         text_ = std::move(text);
     }
     // Looks the current text up again, in the resources in force now.
     void Reresolve(const Lookup& lookup) {
         std::lock_guard lock(mutex_);
         if (stringId_ != NoStringId)
-            text_ = lookup(stringId_) + tail_;
+            Compose(lookup);
     }
     std::string Get() const {
         std::lock_guard lock(mutex_);
@@ -77,8 +84,15 @@ public:
 private:
     static constexpr int NoStringId = -1;
 
+    void Compose(const Lookup& lookup) {
+        text_ = lookup(stringId_) + tail_;
+        if (below_)
+            text_ += "\n" + below_(lookup);
+    }
+
     mutable std::mutex mutex_;
     int stringId_ = NoStringId;
     std::string tail_;
+    LineComposer below_;
     std::string text_;
 };

@@ -8,6 +8,8 @@
 namespace PrepareResult {
 inline constexpr const char* DatabaseFileOpenError = "DB FILE OPEN ERROR";
 inline constexpr const char* BinaryFileOpenError = "BIN FILE OPEN ERROR";
+// A restore's backup is not (or no longer) kept.
+inline constexpr const char* BackupUnavailable = "BACKUP UNAVAILABLE";
 }  // namespace PrepareResult
 
 // "IoError %08xh" for an operating system error code.

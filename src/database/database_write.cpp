@@ -55,7 +55,7 @@ class DatabaseWrite {
 public:
     DatabaseWrite(CDfuDevice& device, MessageBoxPort& messageBox) : device_(device), messageBox_(messageBox) {}
 
-    DatabaseWriteResult Run(const std::string& dfuPath);
+    DatabaseWriteResult Run(const std::string& dfuPath, const std::function<bool()>& beforeErase);
 
 private:
     enum class Comparison { Identical, Differs, Unreadable };
@@ -70,7 +70,7 @@ private:
     MessageBoxPort& messageBox_;
 };
 
-DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
+DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath, const std::function<bool()>& beforeErase) {
     PhaseTimer compare = Phase(CyclePhase::Compare);
     std::uint32_t address = 0;
     std::vector<std::uint8_t> database;
@@ -96,6 +96,8 @@ DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath) {
     case Comparison::Unreadable: return DatabaseWriteResult::Failed;
     case Comparison::Differs: compare.End(true); break;
     }
+    if (beforeErase && !beforeErase())
+        return DatabaseWriteResult::Failed;
 
     const std::span<const std::uint8_t> all(database);
     const std::span<const std::uint8_t> header = all.first(std::min<std::size_t>(blockSize, all.size()));
@@ -157,6 +159,6 @@ void DatabaseWrite::ReportMismatch(std::uint32_t address) {
 
 }  // namespace
 
-DatabaseWriteResult CDfuDevice::WriteDatabase(const std::string& base) {
-    return DatabaseWrite(*this, *messageBox_).Run(base + WorkingFile::DfuExt);
+DatabaseWriteResult CDfuDevice::WriteDatabase(const std::string& base, const std::function<bool()>& beforeErase) {
+    return DatabaseWrite(*this, *messageBox_).Run(base + WorkingFile::DfuExt, beforeErase);
 }

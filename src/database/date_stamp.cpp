@@ -42,15 +42,18 @@ bool WriteDateFile(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 bool CDfuDevice::WriteDateStamp() {
+    std::tm today{};
+    return WriteDateStamp(LocalToday(today) ? DfuPreparation::DateStampBytes(today) : std::string());
+}
+
+bool CDfuDevice::WriteDateStamp(const std::string& bytes) {
     PhaseTimer phase(Events, RunningPhase, CyclePhase::DateStamp);
     const std::string base = ProgramFolder + WorkingFile::DateBase;
     const std::string binPath = base + WorkingFile::BinExt;
     const std::string dfuPath = base + WorkingFile::DfuExt;
 
-    std::tm today{};
-    const std::string bytes = LocalToday(today) ? DfuPreparation::DateStampBytes(today) : std::string();
     if (bytes.size() != 10 || !WriteDateFile(binPath, bytes))
-        return false;
+        return phase.End(false);
 
     AddElementFile(binPath, DfuPreparation::DateStampAddress);
     const bool built = BuildImage(DfuPreparation::AlternateSetting);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -140,7 +141,20 @@ public:
     // database's header is written last, and everything is read back and
     // compared before the caller may stamp the date. A device that already
     // holds the database is left as it is.
-    DatabaseWriteResult WriteDatabase(const std::string& base);
+    // `beforeErase` runs once the compare has found that the device differs,
+    // before anything is erased; false ends the write as Failed, the device
+    // untouched.
+    DatabaseWriteResult WriteDatabase(const std::string& base, const std::function<bool()>& beforeErase = {});
+
+    // --- what the device holds (database/device_holdings.cpp)
+    // Reads the date stamp and the database's header; false when either
+    // cannot be read. The raw bytes go to `dateStamp` and `header` if given.
+    bool ReadHoldings(DatabaseHoldings& holdings, std::vector<std::uint8_t>* dateStamp = nullptr,
+                      std::vector<std::uint8_t>* header = nullptr);
+    // The same, and the whole packed database when there is one (`database`
+    // empty when there is none); false when something could not be read.
+    bool ReadHeldDatabase(DatabaseHoldings& holdings, std::vector<std::uint8_t>& dateStamp,
+                          std::vector<std::uint8_t>& database);
 
     // --- status texts (device/status_report.cpp)
     void ReportStatus(const DfuOperationContext& context);
@@ -167,6 +181,8 @@ public:
 
     // --- the date stamp (database/date_stamp.cpp)
     bool WriteDateStamp();
+    // Writes these 10 bytes as the date stamp (a restored database's own).
+    bool WriteDateStamp(const std::string& bytes);
 
     // --- fields, in the order of the shared field table
     std::atomic<DfuHandle> OperationHandle{0};

@@ -30,6 +30,9 @@ void HistoryRecorder::OnCycleEvent(const CycleEvent& event) {
 }
 
 void HistoryRecorder::Begin(const CycleEvents::DeviceIdentified& identified) {
+    // The worker identifies its Orvo again before the write: the same cycle.
+    if (open_ && open_->serial == identified.serial)
+        return;
     if (open_) {
         // A new cycle without the end of the last one: the last one was cut off.
         open_->outcome = CycleOutcome::Interrupted;

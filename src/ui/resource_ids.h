@@ -33,6 +33,14 @@ inline constexpr int DownloadCauseDiskFull = 126;       // %1: the folder on the
 inline constexpr int DownloadCauseNotWritable = 127;    // %1: the folder that may not be written
 // %1: the settings file; told once per run.
 inline constexpr int SettingsNotSavedText = 129;
+// What the Orvo holds, the line under the serial: %1 the date, %2 the
+// record count, grouped with DigitGroupSeparator.
+inline constexpr int HoldingsText = 130;
+inline constexpr int HoldingsUndatedText = 131;  // %2: the record count; the date stamp is erased
+inline constexpr int NoDatabaseText = 132;
+inline constexpr int DigitGroupSeparator = 133;  // between groups of three digits
+// %1: the new database's cameras, %2: the Orvo's now; Yes writes it.
+inline constexpr int SmallerDatabaseQuestion = 134;
 // What the window keeps of its cycles. %1: the history's or the log's own
 // text, naming the file and the reason; told once per run.
 inline constexpr int HistoryNotUsableText = 140;

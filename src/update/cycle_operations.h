@@ -4,6 +4,7 @@
 
 #include "database/http_download.h"
 #include "device/dfu_device.h"
+#include "update/cycle_request.h"
 
 // The device and database operations one update cycle calls, in the order it
 // calls them. The application uses DfuDeviceCycleOperations; tests use a fake
@@ -22,6 +23,8 @@ public:
     virtual bool IsAttached(const std::string& path) = 0;
     // Reads the identity block; on acceptance DeviceSerial holds the serial.
     virtual IdentifyResult IdentifyDevice() = 0;
+    // What the identified device holds now; not `known` when it cannot be read.
+    virtual DatabaseHoldings ReadHoldings() = 0;
     // Rebuilds the region fragment and writes the settings file.
     virtual void SaveSettings() = 0;
     // Leaves the server's answer (if any) in the working ".txt" file. Whether
@@ -30,9 +33,21 @@ public:
     virtual DownloadResult DownloadDatabase() = 0;
     // Returns `base` on success, otherwise a failure text (see PrepareResult).
     virtual std::string PrepareDatabase(const std::string& base) = 0;
+    // The serial of the device a kept backup was read from; empty when there
+    // is no such backup.
+    virtual std::string BackupSerial(std::int64_t backupId) = 0;
+    // Instead of the download and PrepareDatabase: leaves the requested
+    // database (a file's text converted, or a kept backup) in the working
+    // files as PrepareDatabase does, with the same result. A restore's date
+    // stamp is the backup's own from then until the next preparation.
+    virtual std::string PrepareRequest(const CycleRequest& request, const std::string& base) = 0;
+    // The record count of the database the last preparation left at `base`.
+    virtual std::uint32_t PreparedRecords(const std::string& base) = 0;
     // Each returns once its write has ended. The database write says whether
     // it wrote, found the database already there, or failed; the date stamp
-    // is true only if it really finished.
+    // is true only if it really finished. A database that is replaced is kept
+    // first (when there is somewhere to keep it); one that cannot be read
+    // fails the write before anything is erased.
     virtual DatabaseWriteResult UpgradeDevice(const std::string& base) = 0;
     virtual bool WriteDateStamp() = 0;
     // Shows a text on the progress bar.

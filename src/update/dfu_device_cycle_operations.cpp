@@ -1,11 +1,22 @@
 #include "update/dfu_device_cycle_operations.h"
 
+#include "common/file_io.h"
+#include "common/phase_timer.h"
+#include "common/result_texts.h"
 #include "common/working_files.h"
+#include "database/database_conversion.h"
+#include "database/database_holdings.h"
+#include "database/dfu_preparation.h"
 #include "database/download_request.h"
+#include "history/history_store.h"
 
 namespace {
 constexpr const char* OrvoProductName = "Orvo";
-}
+constexpr const char* kBackupUnreadable =
+    "The Orvo's database could not be read to keep a copy of it; nothing was erased.";
+// A user's database text larger than this is no database text.
+constexpr std::uint64_t MaxDatabaseTextBytes = 256ull * 1024 * 1024;
+}  // namespace
 
 DfuDeviceCycleOperations::DfuDeviceCycleOperations(CDfuDevice& device, Hooks hooks)
     : device_(device), hooks_(std::move(hooks)) {}
@@ -25,16 +36,108 @@ void DfuDeviceCycleOperations::SaveSettings() {
 DownloadResult DfuDeviceCycleOperations::DownloadDatabase() { return DownloadDatabaseWithDefaults(device_); }
 
 std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
+    restoredDateStamp_.clear();
     return device_.PrepareDatabase(base);
 }
+DatabaseHoldings DfuDeviceCycleOperations::ReadHoldings() {
+    DatabaseHoldings holdings;
+    if (!device_.ReadHoldings(holdings))
+        return {};
+    return holdings;
+}
+
+std::string DfuDeviceCycleOperations::BackupSerial(std::int64_t backupId) {
+    if (hooks_.history == nullptr)
+        return {};
+    const auto backup = hooks_.history->LoadBackup(backupId);
+    return backup ? backup->info.serial : std::string();
+}
+
+std::string DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& request, const std::string& base) {
+    restoredDateStamp_.clear();
+    switch (request.source) {
+    case CycleSource::File: return PrepareFile(request.file, base);
+    case CycleSource::Restore: return PrepareRestore(request.backupId, base);
+    case CycleSource::Server: break;
+    }
+    return PrepareDatabase(base);
+}
+
+// The user's file is only read: its copy is the working text the conversion
+// reads and the cycle deletes.
+std::string DfuDeviceCycleOperations::PrepareFile(const std::string& file, const std::string& base) {
+    std::vector<std::uint8_t> text;
+    int error = 0;
+    const std::string textPath = base + WorkingFile::TextExt;
+    RemoveRegularFile(textPath);
+    if (!ReadWholeFile(file, text, MaxDatabaseTextBytes, error))
+        return PrepareResult::DatabaseFileOpenError;
+    if (WriteWholeFile(textPath, text.data(), text.size()) != 0)
+        return PrepareResult::BinaryFileOpenError;
+    return device_.PrepareDatabase(base);
+}
+
+std::string DfuDeviceCycleOperations::PrepareRestore(std::int64_t backupId, const std::string& base) {
+    const std::string binPath = base + WorkingFile::BinExt;
+    const std::string dfuPath = base + WorkingFile::DfuExt;
+    RemoveRegularFile(binPath);
+    RemoveRegularFile(dfuPath);
+    const auto backup = hooks_.history != nullptr ? hooks_.history->LoadBackup(backupId) : std::nullopt;
+    if (!backup || backup->database.empty())
+        return PrepareResult::BackupUnavailable;
+    if (WriteWholeFile(binPath, backup->database.data(), backup->database.size()) != 0)
+        return PrepareResult::BinaryFileOpenError;
+    const std::size_t entriesBefore = device_.ElementEntries.size();
+    device_.AddElementFile(binPath, DfuPreparation::DatabaseAddress);
+    const bool registered = device_.ElementEntries.size() == entriesBefore + 1;
+    const bool built = device_.BuildImage(DfuPreparation::AlternateSetting);
+    if (!device_.WriteDfuFile(dfuPath) || !registered || !built) {
+        RemoveRegularFile(dfuPath);
+        return ConversionResult::DfuFileError;
+    }
+    restoredDateStamp_.assign(backup->dateStamp.begin(), backup->dateStamp.end());
+    return base;
+}
+
+std::uint32_t DfuDeviceCycleOperations::PreparedRecords(const std::string& base) {
+    std::vector<std::uint8_t> packed;
+    int error = 0;
+    if (!ReadWholeFile(base + WorkingFile::BinExt, packed, DatabaseRegion::PackedSize(DatabaseRegion::MaxRecords),
+                       error))
+        return 0;
+    return ReadDatabaseHoldings({}, packed).records;
+}
+
+// The backup is read only once the compare has found that the device
+// differs: nothing is kept when the write would change nothing.
+bool DfuDeviceCycleOperations::KeepReplacedDatabase() {
+    PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Backup);
+    DatabaseHoldings holdings;
+    std::vector<std::uint8_t> dateStamp;
+    std::vector<std::uint8_t> database;
+    if (!device_.ReadHeldDatabase(holdings, dateStamp, database)) {
+        device_.ShowError(kBackupUnreadable);
+        return phase.End(false);
+    }
+    // An erased or half-written device holds nothing worth keeping; a store
+    // that cannot keep it has said so and never stands in the way.
+    if (holdings.hasDatabase)
+        hooks_.history->KeepBackup(device_.DeviceSerial.Get(), dateStamp, database, holdings.records, holdings.date);
+    return phase.End(true);
+}
+
 
 // The safe database write; a device that already holds the database only
 // needs its date stamp renewed, which the cycle does next.
 DatabaseWriteResult DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) {
-    return device_.WriteDatabase(base);
+    if (hooks_.history == nullptr)
+        return device_.WriteDatabase(base);
+    return device_.WriteDatabase(base, [this] { return KeepReplacedDatabase(); });
 }
 
-bool DfuDeviceCycleOperations::WriteDateStamp() { return device_.WriteDateStamp(); }
+bool DfuDeviceCycleOperations::WriteDateStamp() {
+    return restoredDateStamp_.empty() ? device_.WriteDateStamp() : device_.WriteDateStamp(restoredDateStamp_);
+}
 
 void DfuDeviceCycleOperations::ShowMessage(const std::string& text) { device_.ShowMessage(text); }
 

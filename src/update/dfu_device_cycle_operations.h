@@ -26,7 +26,11 @@ public:
     IdentifyResult IdentifyDevice() override;
     void SaveSettings() override;
     DownloadResult DownloadDatabase() override;
+    DatabaseHoldings ReadHoldings() override;
     std::string PrepareDatabase(const std::string& base) override;
+    std::string BackupSerial(std::int64_t backupId) override;
+    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override;
+    std::uint32_t PreparedRecords(const std::string& base) override;
     DatabaseWriteResult UpgradeDevice(const std::string& base) override;
     bool WriteDateStamp() override;
     void ShowMessage(const std::string& text) override;
@@ -34,6 +38,14 @@ public:
     void Interrupt() override;
 
 private:
+    std::string PrepareFile(const std::string& file, const std::string& base);
+    std::string PrepareRestore(std::int64_t backupId, const std::string& base);
+    // Reads the database about to be replaced and keeps it; false when it
+    // cannot be read.
+    bool KeepReplacedDatabase();
+
     CDfuDevice& device_;
     Hooks hooks_;
+    // The date stamp a restore writes back; empty: today's.
+    std::string restoredDateStamp_;
 };

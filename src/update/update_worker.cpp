@@ -12,12 +12,17 @@
 #include "common/working_files.h"
 #include "update/download_failure_text.h"
 #include "common/phase_timer.h"
+#include "common/result_texts.h"
+#include "update/holdings_text.h"
 
 namespace {
 constexpr const char* kOtherDeviceCause = "another device was attached before the write";
 constexpr const char* kWriteFailedCause = "the database could not be written";
 constexpr const char* kDateStampFailedCause = "the date stamp could not be written";
 constexpr const char* kStoppedCause = "stopped before the cycle ended";
+constexpr const char* kOtherSerialCause = "the backup belongs to another Orvo; nothing was written";
+constexpr const char* kBackupGoneCause = "the backup to restore is no longer kept";
+constexpr const char* kFileUnreadableCause = "the database file could not be read";
 }  // namespace
 
 UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
@@ -56,8 +61,32 @@ void UpdateWorker::RequestStop() {
 }
 
 bool UpdateWorker::RequestCycle(CycleRequest request) {
-    (void)request;
-    return false;
+    {
+        std::lock_guard lock(requestMutex_);
+        if (requestTaken_)
+            return false;
+        pendingRequest_ = std::move(request);
+    }
+    // An Orvo waited out after its cycle gets a cycle of its own at once.
+    requestArrived_ = true;
+    signals_.StepEvent.Set();
+    return true;
+}
+
+void UpdateWorker::TakeRequest() {
+    std::lock_guard lock(requestMutex_);
+    cycleRequest_ = pendingRequest_.value_or(CycleRequest{});
+    pendingRequest_.reset();
+    requestArrived_ = false;
+    requestTaken_ = true;
+}
+
+void UpdateWorker::ReturnRequest() {
+    std::lock_guard lock(requestMutex_);
+    if (cycleRequest_.source != CycleSource::Server && !pendingRequest_)
+        pendingRequest_ = cycleRequest_;
+    cycleRequest_ = {};
+    requestTaken_ = false;
 }
 
 void UpdateWorker::Join() {
@@ -108,7 +137,10 @@ UpdateState UpdateWorker::WaitForDevice() {
     // Nothing of the identity read belongs on the progress bar.
     signals_.ShowProgress = 0;
     record_.Reset();
+    TakeRequest();
     const bool accepted = Identify();
+    if (Stopping() || !accepted)
+        ReturnRequest();
     if (Stopping())
         return UpdateState::WaitForDevice;
     // An unreadable identity block is treated like a foreign device: waited
@@ -118,11 +150,15 @@ UpdateState UpdateWorker::WaitForDevice() {
     cycleSerial_ = device_.DeviceSerial.Get();
     cycleOpen_ = true;
     alreadyCurrent_ = false;
+    lastDownload_ = {};
+    holdingsAfter_ = {};
+    holdingsBefore_ = operations_.ReadHoldings();
+    Publish(CycleEvents::HoldingsRead{cycleSerial_, holdingsBefore_});
 
     ShowStatus(ResourceId::ConnectingText);
     signals_.ShowProgress = 1;
     operations_.SaveSettings();
-    return UpdateState::Download;
+    return cycleRequest_.source == CycleSource::Server ? UpdateState::Download : UpdateState::Convert;
 }
 
 UpdateState UpdateWorker::Download() {
@@ -140,12 +176,13 @@ UpdateState UpdateWorker::Download() {
 }
 
 UpdateState UpdateWorker::Convert() {
-    ShowStatus(ResourceId::SerialPrefixText, device_.DeviceSerial.Get());
+    ShowSerialWithHoldings();
     // Replaces the download period; the counter goes on from where it stands.
     view_.StartTimer(ProgressTimer, CycleTiming::ConvertAnimationMs);
     const std::string base = DatabaseBase();
     PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Convert);
-    const std::string result = operations_.PrepareDatabase(base);
+    const std::string result = cycleRequest_.source == CycleSource::Server ? operations_.PrepareDatabase(base)
+                                                                           : PrepareRequested(base);
     phase.End(result == base);
     if (Stopping())
         return UpdateState::Convert;
@@ -153,7 +190,9 @@ UpdateState UpdateWorker::Convert() {
     progressBar_.SetText("100%");
     progressBar_.SetPos(100);
     if (result == base)
-        return UpdateState::Write;
+        return ConfirmSize(base) ? UpdateState::Write : UpdateState::Failed;
+    if (!failedCause_.empty())
+        return UpdateState::Failed;
 
     progressBar_.SetPos(0);
     if (Stopping())
@@ -199,11 +238,61 @@ UpdateState UpdateWorker::Write() {
     writing_ = false;
     if (Stopping())
         return UpdateState::Write;
-    if (stamped)
+    if (stamped) {
+        holdingsAfter_ = operations_.ReadHoldings();
         return UpdateState::Succeeded;
+    }
     // The failed operation has already shown its error on the progress bar.
     failedCause_ = written == DatabaseWriteResult::Failed ? kWriteFailedCause : kDateStampFailedCause;
     return UpdateState::Failed;
+}
+
+std::string UpdateWorker::PrepareRequested(const std::string& base) {
+    // A backup goes back only into the Orvo it was read from.
+    if (cycleRequest_.source == CycleSource::Restore) {
+        const std::string serial = operations_.BackupSerial(cycleRequest_.backupId);
+        if (serial != cycleSerial_) {
+            failedCause_ = serial.empty() ? kBackupGoneCause : kOtherSerialCause;
+            PublishError(serial.empty() ? CycleErrorKind::WorkingFiles : CycleErrorKind::Identity, failedCause_);
+            return {};
+        }
+    }
+    const std::string result = operations_.PrepareRequest(cycleRequest_, base);
+    if (result == PrepareResult::BackupUnavailable) {
+        failedCause_ = kBackupGoneCause;
+        PublishError(CycleErrorKind::WorkingFiles, failedCause_);
+    } else if (cycleRequest_.source == CycleSource::File && result == PrepareResult::DatabaseFileOpenError) {
+        failedCause_ = kFileUnreadableCause;
+        PublishError(CycleErrorKind::WorkingFiles, failedCause_ + (": " + cycleRequest_.file));
+    }
+    return result;
+}
+
+bool UpdateWorker::ConfirmSize(const std::string& base) {
+    // A restore writes the very backup the user chose, its size shown.
+    if (!holdingsBefore_.hasDatabase || cycleRequest_.source == CycleSource::Restore)
+        return true;
+    const std::uint32_t records = operations_.PreparedRecords(base);
+    if (std::uint64_t{records} * 2 >= holdingsBefore_.records)
+        return true;
+    const auto lookup = resources_.StringLookup();
+    const std::string question = FillValues(lookup, ResourceId::SmallerDatabaseQuestion,
+                                            GroupedCount(lookup, records), GroupedCount(lookup, holdingsBefore_.records));
+    if (!Stopping() && view_.AskYesNo(question, resources_.String(ResourceId::AppTitle)))
+        return true;
+    failedCause_ = "the new database holds " + std::to_string(records) + " records, fewer than half of the " +
+                   std::to_string(holdingsBefore_.records) + " on the Orvo, and was not written";
+    return false;
+}
+
+void UpdateWorker::ShowSerialWithHoldings() {
+    const DatabaseHoldings holdings = holdingsBefore_;
+    StatusTextHolder::LineComposer below;
+    if (holdings.known)
+        below = [holdings](const StatusTextHolder::Lookup& lookup) { return HoldingsLine(lookup, holdings); };
+    device_.StatusText.Show(ResourceId::SerialPrefixText, device_.DeviceSerial.Get(), resources_.StringLookup(),
+                            std::move(below));
+    view_.RepaintAll();
 }
 
 // The database was for the Orvo that has gone: its cycle ends here.
@@ -230,8 +319,11 @@ UpdateState UpdateWorker::Succeeded() {
 // meanwhile is found by the next cycle, which begins once this one has gone.
 UpdateState UpdateWorker::WaitForUnplug() {
     signals_.UnplugPath.Set(cyclePath_);
-    if (operations_.IsAttached(cyclePath_) && !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
+    if (!requestArrived_.load() && operations_.IsAttached(cyclePath_) &&
+        !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
         return UpdateState::WaitForUnplug;
+    if (requestArrived_.exchange(false))
+        view_.StopTimer(RemovalTimer);
     return UpdateState::Restart;
 }
 
@@ -254,7 +346,7 @@ bool UpdateWorker::Identify() {
     const bool accepted = phase.End(operations_.IdentifyDevice() == IdentifyResult::Accepted);
     if (!Stopping())
         Publish(CycleEvents::DeviceIdentified{device_.DevicePath.Get(), accepted ? device_.DeviceSerial.Get() : "",
-                                              accepted});
+                                              accepted, cycleRequest_.source});
     return accepted;
 }
 
@@ -270,14 +362,21 @@ void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCau
     cycleOpen_ = false;
     CycleEvents::CycleEnded ended;
     ended.outcome = outcome;
-    ended.source = CycleSource::Server;
+    ended.source = cycleRequest_.source;
     ended.serial = cycleSerial_;
+    ended.before = holdingsBefore_;
+    ended.after = holdingsAfter_;
     if (outcome != CycleOutcome::Succeeded && outcome != CycleOutcome::AlreadyCurrent) {
         const std::string error = record_.LastError();
         ended.cause = outcome == CycleOutcome::Failed && !error.empty() ? error : fallbackCause;
     }
     ended.bytesDownloaded = lastDownload_.bytes;
     ended.durations = record_.Durations();
+    {
+        std::lock_guard lock(requestMutex_);
+        cycleRequest_ = {};
+        requestTaken_ = false;
+    }
     Publish(ended);
 }
 
@@ -316,6 +415,9 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     signals_.StepEvent.Reset();
     if (Stopping())
         return false;
+    // A request whose wake-up the reset may have taken.
+    if (timerId == RemovalTimer && requestArrived_.load())
+        return true;
     view_.StartTimer(timerId, periodMs);
     signals_.StepEvent.Wait();
     return !Stopping();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -93,6 +94,18 @@ private:
 
     // Identifies the attached device; true when it is an Orvo.
     bool Identify();
+    // Takes the pending request (or the server's) for the cycle about to
+    // identify a device; puts it back when no Orvo was accepted.
+    void TakeRequest();
+    void ReturnRequest();
+    // For a source other than the server: the request's database in the
+    // working files, or a failure text.
+    std::string PrepareRequested(const std::string& base);
+    // Asks before a database with fewer than half the Orvo's records is
+    // written; false when the user said No.
+    bool ConfirmSize(const std::string& base);
+    // The line under the serial that says what the Orvo held at the start.
+    void ShowSerialWithHoldings();
     void Publish(const CycleEvent& event) const;
     void PublishError(CycleErrorKind kind, const std::string& text) const;
     // Publishes CycleEnded for the open cycle, if there is one, and closes it.
@@ -130,6 +143,20 @@ private:
     bool alreadyCurrent_ = false;
     std::string failedCause_;
     CycleRecord record_;
+    // What this cycle writes, and what the Orvo held before and after;
+    // worker thread only.
+    CycleRequest cycleRequest_;
+    DatabaseHoldings holdingsBefore_;
+    DatabaseHoldings holdingsAfter_;
+
+    // RequestCycle's request until a cycle takes it; `requestTaken_` from
+    // then until its cycle ends.
+    std::mutex requestMutex_;
+    std::optional<CycleRequest> pendingRequest_;
+    bool requestTaken_ = false;
+    // A request came that no cycle has taken yet: the wait for an unplug
+    // ends, so that the Orvo still attached gets the requested cycle.
+    std::atomic<bool> requestArrived_{false};
 
     std::thread thread_;
     std::atomic<bool> started_{false};

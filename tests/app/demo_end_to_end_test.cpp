@@ -111,8 +111,26 @@ TEST_F(DemoEndToEnd, OneCycleWritesTheDatabaseAndTheDateStamp) {
     const auto successAt = run.output.find(success);
     ASSERT_NE(successAt, std::string::npos) << run.output;
     EXPECT_NE(run.output.find(waiting, successAt), std::string::npos) << "back at the waiting text after unplugging";
+    const std::string serialLine = "status: " + english_.String(ResourceId::SerialPrefixText);
+    EXPECT_NE(run.output.find("\\n" + english_.String(ResourceId::NoDatabaseText) + "\n"), std::string::npos)
+        << run.output;
 
-    ExpectUpdated(flash, ExpectedPackedDatabase(folder_), before, after);
+    const auto packed = ExpectedPackedDatabase(folder_);
+    ExpectUpdated(flash, packed, before, after);
+
+    // Once more on the flash that now holds the database: the line under the
+    // serial says what it holds.
+    const DemoRun again = RunDemo("--flash " + flash.string());
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    std::string grouped = std::to_string((packed.size() - 5) / 14);
+    for (auto at = static_cast<std::ptrdiff_t>(grouped.size()) - 3; at > 0; at -= 3)
+        grouped.insert(static_cast<std::size_t>(at), ",");
+    const auto serialAt = again.output.find(serialLine);
+    ASSERT_NE(serialAt, std::string::npos) << again.output;
+    const auto lineEnd = again.output.find('\n', serialAt);
+    const std::string shown = again.output.substr(serialAt, lineEnd - serialAt);
+    EXPECT_NE(shown.find("\\nDatabase of " + after.substr(0, 8) + ", " + grouped + " cameras"), std::string::npos)
+        << shown;
 }
 
 // The second Orvo goes in while the first is still attached, which is

@@ -222,4 +222,96 @@ TEST_F(IdentifyWriteTool, UpdateWritesWhatDownloadAndConvertMakeAndTodaysDate) {
     EXPECT_EQ(RunTool("update --virtual --bogus").exitCode, 2);
 }
 
+// A far smaller database waits for --accept-smaller; the database it replaces
+// is kept, and restore brings it back with its own date stamp, byte for byte.
+TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
+    const ServerProcess big("--records 20000");
+    const ServerProcess small("--records 4000");
+    ASSERT_FALSE(big.host.empty() || small.host.empty()) << "orvo-sim server did not start";
+    const std::string flash = folder_.File("flash.bin");
+    const std::string history = " --history " + folder_.File("history.sqlite") + " --virtual=" + flash;
+    ASSERT_EQ(RunProgramBounded("orvo-tool", "update --host " + big.host + history, 120).exitCode, 0);
+    const std::string oldDate = folder_.File("date.dfu");
+    WriteDfu(oldDate, 1, 0x004E0000, {'0', '1', '.', '1', '2', '.', '2', '6', '\r', '\n'});
+    ASSERT_EQ(RunTool("write-raw " + oldDate + " --virtual=" + flash).exitCode, 0);
+    const ToolRun identify = RunTool("identify --virtual=" + flash);
+    EXPECT_NE(identify.output.find("database: Database of 01.12.26, 20,000 cameras"), std::string::npos)
+        << identify.output;
+    const auto first = ReadBytes(flash);
+    const std::string kept = folder_.File("kept.bin");
+    const std::string packed = std::to_string(5 + 20000 * 14);
+    ASSERT_EQ(RunTool("read 0x00510000 " + packed + " --out " + kept + " --virtual=" + flash).exitCode, 0);
+
+    const ToolRun refused = RunToolErrors("update --host " + small.host + history);
+    EXPECT_EQ(refused.exitCode, 1) << refused.output;
+    EXPECT_NE(refused.output.find("fewer than half"), std::string::npos) << refused.output;
+    EXPECT_EQ(ReadBytes(flash), first) << "nothing was erased";
+    ASSERT_EQ(RunProgramBounded("orvo-tool", "update --accept-smaller --host " + small.host + history, 120).exitCode,
+              0);
+
+    const ToolRun list = RunTool("restore --list" + history);
+    EXPECT_NE(list.output.find("1  Database of 01.12.26, 20,000 cameras"), std::string::npos) << list.output;
+    const ToolRun restore = RunProgramBounded("orvo-tool", "restore --pick 1" + history, 120);
+    ASSERT_EQ(restore.exitCode, 0) << restore.output;
+    const std::string back = folder_.File("back.bin");
+    ASSERT_EQ(RunTool("read 0x004E0000 10 --out " + back + " --virtual=" + flash).exitCode, 0);
+    EXPECT_EQ(Text(ReadBytes(back)), "01.12.26\r\n");
+    ASSERT_EQ(RunTool("read 0x00510000 " + packed + " --out " + back + " --virtual=" + flash).exitCode, 0);
+    EXPECT_EQ(ReadBytes(back), ReadBytes(kept));
+
+    // A file goes in as `convert` makes it, and stays as it was.
+    const std::string text = folder_.File("mine.txt");
+    ASSERT_EQ(RunProgram("orvo-sim", "gen-db --records 12000 --seed 3 -o " + text).exitCode, 0);
+    const auto original = ReadBytes(text);
+    WriteBytes(folder_.File("conv.txt"), original);
+    ASSERT_EQ(RunTool("convert " + folder_.File("conv")).exitCode, 0);
+    const auto converted = ReadBytes(folder_.File("conv.bin"));
+    const ToolRun fromFile = RunProgramBounded("orvo-tool", "update --from " + text + history, 120);
+    ASSERT_EQ(fromFile.exitCode, 0) << fromFile.output;
+    ASSERT_EQ(RunTool("read 0x00510000 " + std::to_string(converted.size()) + " --out " + back + " --virtual=" + flash)
+                  .exitCode,
+              0);
+    EXPECT_EQ(ReadBytes(back), converted);
+    EXPECT_EQ(ReadBytes(text), original);
+
+    const ToolRun records = RunTool("history --json --file " + folder_.File("history.sqlite"));
+    for (const char* expected : {"\"source\": \"restore\"", "\"outcome\": \"failed\"", "fewer than half",
+                                 "\"records_before\": 4000", "\"records_after\": 20000",
+                                 "\"source\": \"file\""})
+        EXPECT_NE(records.output.find(expected), std::string::npos) << expected << "\n" << records.output;
+}
+
+// A kill -9 in the middle of the write leaves that cycle running in the
+// history: the next run finds it interrupted, and its own update works.
+TEST_F(IdentifyWriteTool, AnUpdateKilledMidWriteIsInterruptedInTheHistory) {
+    const ServerProcess server("--records 20000");
+    ASSERT_FALSE(server.host.empty()) << "orvo-sim server did not start";
+    const std::string flash = folder_.File("flash.bin");
+    const std::string historyFile = folder_.File("history.sqlite");
+    const std::string options = " --host " + server.host + " --history " + historyFile + " --virtual=" + flash;
+    const std::string command = "echo $$; exec " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update" + options +
+                                " --virtual-timing=real 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[512];
+    int pid = 0;
+    if (std::fgets(line, sizeof line, pipe) != nullptr)
+        pid = std::atoi(line);
+    bool writing = false;
+    // Piped, a phase's line comes when it ends: after the date stamp's erase
+    // the database is being written.
+    while (!writing && std::fgets(line, sizeof line, pipe) != nullptr)
+        writing = std::string(line).find("erase: done") != std::string::npos;
+    if (pid > 0)
+        ::kill(pid, SIGKILL);
+    ::pclose(pipe);
+    ASSERT_TRUE(writing) << "the update never reached its write";
+
+    const ToolRun next = RunProgramBounded("orvo-tool", "update" + options, 120);
+    EXPECT_EQ(next.exitCode, 0) << next.output;
+    const ToolRun records = RunTool("history --json --file " + historyFile);
+    EXPECT_NE(records.output.find("\"outcome\": \"interrupted\""), std::string::npos) << records.output;
+    EXPECT_NE(records.output.find("\"outcome\": \"succeeded\""), std::string::npos) << records.output;
+}
+
 }  // namespace

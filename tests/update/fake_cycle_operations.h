@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ public:
     DownloadResult downloadResult = StoredDownload();
     DatabaseWriteResult upgradeResult = DatabaseWriteResult::Written;
     bool dateStampSucceeds = true;
+    DatabaseHoldings holdings;          // what ReadHoldings finds
+    std::uint32_t preparedRecords = 0;  // the prepared database's count
+    std::map<std::int64_t, std::string> backupSerials;
     // Runs on the worker thread at the start of each call, by name.
     std::function<void(const std::string&)> onCall;
 
@@ -101,6 +105,19 @@ public:
         device_.DeviceSerial.Set(orvo->serial);
         return IdentifyResult::Accepted;
     }
+    DatabaseHoldings ReadHoldings() override {
+        Log("holdings");
+        return holdings;
+    }
+    std::string BackupSerial(std::int64_t backupId) override {
+        const auto found = backupSerials.find(backupId);
+        return found == backupSerials.end() ? std::string() : found->second;
+    }
+    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override {
+        Log("request", SourceName(request.source));
+        return prepareResult.value_or(base);
+    }
+    std::uint32_t PreparedRecords(const std::string&) override { return preparedRecords; }
     void SaveSettings() override { Log("save"); }
     DownloadResult DownloadDatabase() override {
         Log("download", device_.DeviceSerial.Get());

@@ -37,6 +37,7 @@
 #include "update/dfu_device_cycle_operations.h"
 #include "update/simulated_view.h"
 #include "update/update_cycle_run.h"
+#include "history/history_store.h"
 #include "update/update_worker.h"
 #include "update_server.h"
 #include "virtual_orvo.h"
@@ -51,9 +52,10 @@ constexpr std::uint32_t kDate = DfuPreparation::DateStampAddress;
 const std::vector<std::uint8_t> kOldDate{'0', '1', '.', '0', '1', '.', '2', '0', '\r', '\n'};
 
 // The two identifications of a cycle (on arrival, and again before the
-// write) read the identity block with one upload each; the write's own
+// write) read the identity block with one upload each, and the first is
+// followed by the reads of the date stamp and the header; the write's own
 // uploads come after them.
-constexpr unsigned kIdentifyUploads = 2;
+constexpr unsigned kIdentifyUploads = 4;
 
 enum class Left { Untouched, NoDateNoHeader, OldDatabaseNoDate, NewDatabaseNoDate, Other };
 
@@ -77,6 +79,7 @@ struct CycleFault {
     unsigned index;  // counted from the plug, identification included
     Left left;
     CycleErrorKind error = CycleErrorKind::Device;  // what the failed cycle's cause was about
+    bool keepsBackups = false;  // the cycle has a history that keeps the database it replaces
 };
 
 void PrintTo(const CycleFault& fault, std::ostream* out) { *out << fault.name; }
@@ -153,6 +156,8 @@ protected:
             device_.StopOperation();
             device_.ShuttingDown = true;
         };
+        if (GetParam().keepsBackups)
+            hooks.history = &history_;
         operations_ = std::make_unique<DfuDeviceCycleOperations>(device_, std::move(hooks));
         worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, bar_, signals_, resources_);
         // As the main view starts: the monitor timer, then the worker.
@@ -244,6 +249,7 @@ protected:
     RecordingMessageBox box_;
     CycleSignals signals_;
     Resources resources_;
+    HistoryStore history_{folder_.File("history.sqlite"), [](const std::string& text) { ADD_FAILURE() << text; }};
     std::unique_ptr<DfuDeviceCycleOperations> operations_;
     std::unique_ptr<UpdateWorker> worker_;
 };
@@ -297,6 +303,15 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
                                                                         : CycleOutcome::Succeeded);
     EXPECT_EQ(ended[1].serial, device_.DeviceSerial.Get());
     EXPECT_EQ(ended[1].bytesDownloaded, newText_.size());
+    if (fault.keepsBackups) {
+        // The retry kept the database it replaced, with its date stamp.
+        const auto kept = history_.ListBackups(device_.DeviceSerial.Get());
+        ASSERT_EQ(kept.size(), 1u);
+        const auto backup = history_.LoadBackup(kept[0].id);
+        ASSERT_TRUE(backup.has_value());
+        EXPECT_EQ(backup->database, oldPacked_);
+        EXPECT_EQ(backup->dateStamp, kOldDate);
+    }
     const auto answers = events_.Of<CycleEvents::DownloadAnswered>();
     ASSERT_FALSE(answers.empty());
     EXPECT_EQ(answers.back().httpStatus, 200);
@@ -334,11 +349,11 @@ TEST_F(TwoOrvos, TheSecondIsUpdatedAfterTheFirstIsPulled) {
     EXPECT_EQ(second->ReadFlash(kDatabase, static_cast<std::uint32_t>(newPacked_.size())), newPacked_);
 }
 
-// Requests of the cycle on a plugged Orvo: the two identifications read one
-// block each (Upload 0, 1); the write reads one block to compare (Upload 2),
-// erases the date's sector and the database's two (Erase 0, 1, 2), writes
-// blocks 2..42 (Program 0..40), reads them back (Upload 3..43), writes and
-// reads back the header block (Program 41, Upload 44); the date stamp erases
+// Requests of the cycle on a plugged Orvo: the identifications and what the
+// Orvo holds read one block each (Upload 0..3); the write reads one block
+// to compare (Upload 4), erases the date's sector and the database's two (Erase 0, 1, 2), writes
+// blocks 2..42 (Program 0..40), reads them back (Upload 5..45), writes and
+// reads back the header block (Program 41, Upload 46); the date stamp erases
 // its sector (Erase 3) and writes the date (Program 42).
 constexpr unsigned U = kIdentifyUploads;
 INSTANTIATE_TEST_SUITE_P(
@@ -358,6 +373,10 @@ INSTANTIATE_TEST_SUITE_P(
                    CycleErrorKind::Verify},
         CycleFault{"BusyForever", Fault::BusyForever, OrvoRequestKind::Program, 10, Left::NoDateNoHeader},
         CycleFault{"NoAnswerInReadBack", Fault::NoAnswer, OrvoRequestKind::Upload, U + 20, Left::NoDateNoHeader},
+        // With a history: the backup's first read (the date stamp) fails
+        // after the compare, before anything is erased.
+        CycleFault{"BackupReadError", Fault::Error, OrvoRequestKind::Upload, U + 1, Left::Untouched,
+                   CycleErrorKind::Device, true},
         CycleFault{"JunkServerAnswer", Fault::JunkAnswer, OrvoRequestKind::Program, 0, Left::Untouched,
                    CycleErrorKind::Conversion}),
     [](const auto& param) { return std::string(param.param.name); });

@@ -51,6 +51,14 @@ public:
         ++repaints_;
     }
     void ShowMessageBox(const std::string& text) override { ShowErrorBox(text, {}); }
+    // Answers every question with `answerYes`, keeping its text.
+    bool AskYesNo(const std::string& text, const std::string&) override {
+        std::lock_guard lock(mutex_);
+        questions_.push_back(text);
+        return answerYes;
+    }
+    std::vector<std::string> Questions() const { return Locked(questions_); }
+    std::atomic<bool> answerYes{false};
     void ShowErrorBox(const std::string& text, const std::string& caption) override {
         std::lock_guard lock(mutex_);
         boxes_.push_back({text, caption});
@@ -184,5 +192,6 @@ private:
     bool hung_ = false;
     std::vector<TimerStart> starts_;
     std::vector<ErrorBox> boxes_;
+    std::vector<std::string> questions_;
     int repaints_ = 0;
 };

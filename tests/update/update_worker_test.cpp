@@ -112,8 +112,9 @@ TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
     std::vector<std::string> order;
     for (const auto& call : calls)
         order.push_back(call.name);
-    const std::vector<std::string> expected{"identify", "save",      "delete",  "download", "prepare", "identify",
-                                            "upgrade",  "datestamp", "delete", "message"};
+    const std::vector<std::string> expected{"identify", "holdings", "save",     "delete",   "download",
+                                            "prepare",  "identify", "upgrade",  "datestamp", "holdings",
+                                            "delete",   "message"};
     EXPECT_EQ(order, expected);
 
     std::vector<std::int32_t> states;
@@ -294,9 +295,10 @@ TEST_F(UpdateCycle, ADeviceSwappedWithoutBeingSeenToLeaveIsNotWrittenWithTheOldD
     std::vector<std::string> order;
     for (const auto& call : ops.Calls())
         order.push_back(call.name);
-    const std::vector<std::string> firstCycle{"identify", "save", "delete", "download", "prepare", "identify", "delete"};
+    const std::vector<std::string> firstCycle{"identify", "holdings", "save",     "delete",
+                                              "download", "prepare",  "identify", "delete"};
     ASSERT_GE(order.size(), firstCycle.size());
-    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 7), firstCycle);
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 8), firstCycle);
 }
 
 // A second Orvo is enumerated last, so discovery alone would pick it: the
@@ -507,6 +509,60 @@ TEST_F(UpdateCycle, ADeviceThatHeldTheDatabaseGetsItsDateRenewedAndEndsAsAlready
     EXPECT_EQ(ops.Count("datestamp"), 1);
     EXPECT_EQ(bar.Text(), "Upgrade successful !");
     EXPECT_EQ(Outcomes(), std::vector<CycleOutcome>{CycleOutcome::AlreadyCurrent});
+}
+
+// What the Orvo holds shows under its serial, follows a language change and
+// goes with the outcome; a database of fewer than half its records is the
+// user's call, and No erases nothing.
+TEST_F(UpdateCycle, ShowsTheHoldingsAndAsksBeforeWritingFarFewerRecords) {
+    ops.holdings = {true, true, "01.12.26", 18532};
+    ops.preparedRecords = 9265;
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(view.RunUntil([this] { return Status().rfind(Text(ResourceId::SerialPrefixText), 0) == 0; }));
+    EXPECT_EQ(Status(), Text(ResourceId::SerialPrefixText) + "1234567\nDatabase of 01.12.26, 18,532 cameras");
+    device.StatusText.Reresolve([this](int id) {
+        return id == ResourceId::DigitGroupSeparator ? std::string(".") : Text(id);
+    });
+    EXPECT_NE(Status().find("18.532 cameras"), std::string::npos) << Status();
+    ASSERT_TRUE(RunUntilFailed());
+    ASSERT_EQ(view.Questions().size(), 1u);
+    EXPECT_NE(view.Questions()[0].find("9,265"), std::string::npos);
+    EXPECT_NE(view.Questions()[0].find("18,532"), std::string::npos);
+    EXPECT_EQ(ops.Count("upgrade"), 0);
+    const auto ended = events.Of<CycleEvents::CycleEnded>();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_NE(ended[0].cause.find("fewer than half"), std::string::npos);
+    EXPECT_EQ(ended[0].before.records, 18532u);
+
+    view.answerYes = true;
+    ops.Unplug();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    ops.Plug({});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Count("upgrade"), 1);
+}
+
+// A restore goes only into the Orvo its backup was read from; a file is
+// prepared from the request, never downloaded.
+TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOrvo) {
+    ops.backupSerials[7] = "7654321";
+    ASSERT_TRUE(worker.RequestCycle({CycleSource::Restore, {}, 7}));
+    ops.Plug({});
+    StartWorker();
+    ASSERT_TRUE(RunUntilFailed());
+    EXPECT_EQ(ops.Count("request") + ops.Count("upgrade"), 0);
+    EXPECT_EQ(events.Of<CycleEvents::CycleEnded>().back().source, CycleSource::Restore);
+
+    ops.Unplug();
+    ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    ASSERT_TRUE(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}));
+    ops.Plug({});
+    ASSERT_TRUE(RunUntilSucceeded());
+    EXPECT_EQ(ops.Details("request"), std::vector<std::string>{"file"});
+    EXPECT_EQ(ops.Count("download"), 0);
+    EXPECT_EQ(events.Of<CycleEvents::DeviceIdentified>().back().source, CycleSource::File);
+    EXPECT_EQ(Outcomes().back(), CycleOutcome::Succeeded);
 }
 
 TEST_F(UpdateCycle, AFailedWriteIsRetriedOnlyForTheSameOrvoAfterItWasReconnected) {

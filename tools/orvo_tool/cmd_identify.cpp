@@ -3,6 +3,8 @@
 #include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"
 #include "device_session.h"
+#include "ui/resources.h"
+#include "update/holdings_text.h"
 
 // Reads the attached device's identity block the way the updater does before
 // a download and says whether the updater would accept it.
@@ -43,6 +45,11 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     std::printf("identity text: %s\n", PrintableText(device.DeviceIdText.Get()).c_str());
     std::printf("product name: %s\n", PrintableText(device.DeviceProductName.Get()).c_str());
     std::printf("verdict: %s\n", VerdictText(result));
+    if (result == IdentifyResult::Accepted) {
+        DatabaseHoldings holdings;
+        const bool read = device.ReadHoldings(holdings);
+        std::printf("database: %s\n", read ? HoldingsLine(Resources().StringLookup(), holdings).c_str() : "unreadable");
+    }
     if (!session.Finish(error)) {
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
         return ExitFailure;
@@ -54,7 +61,7 @@ int RunIdentify(const std::vector<std::string>& arguments) {
 
 static const CommandRegistration registration{
     "identify", std::string("[--device PATH] ") + UsbSession::OptionsUsage(),
-    "read the device's identity block: serial, identity text, product name and the verdict", &RunIdentify,
+    "read the device's identity block: serial, identity text, product name, the verdict and its database", &RunIdentify,
     DeviceOptionHelp() + UsbSession::OptionsHelp() +
         "Exit code 0 when the updater accepts the device; 1 when it rejects it, the block is unreadable or\n"
         "no device is found (the verdict line tells which).",

@@ -1,4 +1,6 @@
 #include <atomic>
+#include <cstdlib>
+#include <ctime>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -6,6 +8,10 @@
 
 #include "common/program_folder.h"
 #include "device_session.h"
+#include "history/cycle_log.h"
+#include "history/history_recorder.h"
+#include "history/history_store.h"
+#include "update/holdings_text.h"
 #include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"
 #include "ui/resources.h"
@@ -76,6 +82,12 @@ public:
     }
     bool IsAttached(const std::string& path) override { return updater_.IsAttached(path); }
     IdentifyResult IdentifyDevice() override { return updater_.IdentifyDevice(); }
+    DatabaseHoldings ReadHoldings() override { return updater_.ReadHoldings(); }
+    std::string BackupSerial(std::int64_t backupId) override { return updater_.BackupSerial(backupId); }
+    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override {
+        return updater_.PrepareRequest(request, base);
+    }
+    std::uint32_t PreparedRecords(const std::string& base) override { return updater_.PreparedRecords(base); }
     void SaveSettings() override { updater_.SaveSettings(); }
     DownloadResult DownloadDatabase() override { return updater_.DownloadDatabase(); }
     std::string PrepareDatabase(const std::string& base) override { return updater_.PrepareDatabase(base); }
@@ -120,44 +132,95 @@ void TakeUpdaterSettings(CDfuDevice& device) {
     device.DownloadSizeKb = settings.ComputeDownloadSize(updater);
 }
 
+// The updater's history file and log folder, as the updater beside this
+// program keeps them (--history FILE names another history).
+FileLocations UpdaterLocations() {
+    const std::string programFolder = ProgramFolderOf(ResolveProgramPath(""));
+    const UserEnvironment environment = UserEnvironment::Current();
+    return ChooseFileLocations(programFolder, FolderIsWritable(programFolder), UserDataFolder(environment), {},
+                               UserStateFolder(environment));
+}
+
+void SayProblem(const std::string& text) { std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str()); }
+
+// What the updater keeps of a cycle: the history (with the backups) and the log.
+struct Keeping {
+    explicit Keeping(const std::string& historyFile)
+        : store(historyFile, SayProblem), log(UpdaterLocations().logFolder, SayProblem) {}
+    HistoryStore store;
+    HistoryRecorder recorder{store};
+    CycleLog log;
+};
+
 // Runs the worker until the first outcome and stops it.
-FirstResult RunOneCycle(DeviceSession& session) {
+FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleRequest& request) {
     CDfuDevice& device = session.Device();
     DfuDeviceCycleOperations::Hooks hooks;
     hooks.interrupt = [&device] {
         device.StopOperation();
         device.ShuttingDown = true;
     };
+    hooks.history = &keeping.store;
     DfuDeviceCycleOperations updater(device, std::move(hooks));
     SessionCycleOperations operations(session, updater);
     Resources resources;
     FirstOutcome outcome;
+    device.Events.Subscribe(keeping.recorder);
+    device.Events.Subscribe(keeping.log);
     device.Events.Subscribe(outcome);
     {
         UpdateWorker worker(device, operations, session.View(), session.Bar(), session.Signals(), resources);
+        worker.RequestCycle(request);
         worker.Start();
         outcome.Wait();
         worker.RequestStop();
         worker.Join();
     }
     device.Events.Unsubscribe(outcome);
+    device.Events.Unsubscribe(keeping.log);
+    device.Events.Unsubscribe(keeping.recorder);
     // The stop ended nothing that ran; the device serves the checks below.
     device.ShuttingDown = false;
     session.Console().EndLine();
     return {outcome.Ended(), outcome.Refused()};
 }
 
+// --history FILE, or the updater's own history.
+bool TakeHistoryFile(std::vector<std::string>& args, std::string& file) {
+    if (!TakeOption(args, "--history", file)) {
+        file = UpdaterLocations().historyFile;
+        return true;
+    }
+    return !file.empty();
+}
+
+std::string HoldingsText(const DatabaseHoldings& holdings) {
+    return HoldingsLine(Resources().StringLookup(), holdings);
+}
+
 int Update(DeviceSession& session, std::vector<std::string>& args) {
     std::string host;
     const bool hostGiven = TakeOption(args, "--host", host);
+    CycleRequest request;
+    const bool fromFile = TakeOption(args, "--from", request.file);
+    const bool acceptSmaller = TakeFlag(args, "--accept-smaller");
+    std::string historyFile;
+    const bool historyGiven = TakeHistoryFile(args, historyFile);
     std::string error;
     const bool picked = session.PickDevice(args, error);
     if (!args.empty())
         return RejectLeftovers(args);
     if (hostGiven && host.empty())
         return UsageError("--host needs HOST[:PORT]");
+    if (fromFile && request.file.empty())
+        return UsageError("--from needs FILE");
+    if (!historyGiven)
+        return UsageError("--history needs FILE");
     if (!picked)
         return Fail(error);
+    if (fromFile)
+        request.source = CycleSource::File;
+    session.AnswerQuestions(acceptSmaller);
     if (!session.FindDevice())
         return Fail(PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description "
                     "cannot be read");
@@ -167,7 +230,8 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
         device.ServerHost = host;
     TakeUpdaterSettings(device);
 
-    const FirstResult outcome = RunOneCycle(session);
+    Keeping keeping(historyFile);
+    const FirstResult outcome = RunOneCycle(session, keeping, request);
     if (outcome.refused)
         return Fail(PrintableText(outcome.refused->path) + " is not an Orvo the updater accepts "
                     "(a foreign device, or its identity block could not be read)");
@@ -175,6 +239,7 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
     const std::string serial = PrintableText(ended.serial);
     if (ended.outcome != CycleOutcome::Succeeded && ended.outcome != CycleOutcome::AlreadyCurrent)
         return Fail("the update of " + serial + " " + OutcomeName(ended.outcome) + ": " + ended.cause);
+    std::printf("before: %s\nafter: %s\n", HoldingsText(ended.before).c_str(), HoldingsText(ended.after).c_str());
 
     std::string date;
     if (!DeviceHoldsTodaysDate(device, date))
@@ -202,12 +267,115 @@ int RunUpdate(const std::vector<std::string>& arguments) {
     return result;
 }
 
+std::string KeptText(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm parts{};
+    char text[32] = "?";
+    if (localtime_r(&seconds, &parts) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
+int Restore(DeviceSession& session, std::vector<std::string>& args) {
+    const bool list = TakeFlag(args, "--list");
+    std::string pickText;
+    const bool pickGiven = TakeOption(args, "--pick", pickText);
+    std::string historyFile;
+    const bool historyGiven = TakeHistoryFile(args, historyFile);
+    std::string error;
+    const bool picked = session.PickDevice(args, error);
+    if (!args.empty())
+        return RejectLeftovers(args);
+    std::size_t pick = 1;
+    if (pickGiven) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(pickText.c_str(), &end, 10);
+        if (pickText.empty() || *end != '\0' || value < 1 || value > HistoryStore::BackupsPerSerial)
+            return UsageError("--pick needs a number from 1 (the newest backup) to " +
+                              std::to_string(HistoryStore::BackupsPerSerial));
+        pick = value;
+    }
+    if (!historyGiven)
+        return UsageError("--history needs FILE");
+    if (!picked)
+        return Fail(error);
+    if (!session.FindDevice())
+        return Fail(PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description "
+                    "cannot be read");
+
+    CDfuDevice& device = session.Device();
+    session.Signals().ShowProgress = 0;
+    if (device.IdentifyDevice("Orvo") != IdentifyResult::Accepted)
+        return Fail(PrintableText(device.DevicePath.Get()) + " is not an Orvo the updater accepts");
+    const std::string serial = device.DeviceSerial.Get();
+    Keeping keeping(historyFile);
+    const std::vector<BackupInfo> backups = keeping.store.ListBackups(serial);
+    if (list) {
+        if (backups.empty())
+            std::printf("no backup kept of %s\n", PrintableText(serial).c_str());
+        for (std::size_t i = 0; i < backups.size(); ++i)
+            std::printf("%zu  %s  %s  kept %s\n", i + 1,
+                        HoldingsText({true, true, backups[i].date, backups[i].records}).c_str(),
+                        PrintableText(serial).c_str(), KeptText(backups[i].keptMs).c_str());
+        return ExitSuccess;
+    }
+    if (pick > backups.size())
+        return Fail("no backup " + std::to_string(pick) + " of " + PrintableText(serial) + ": " +
+                    std::to_string(backups.size()) + " kept");
+
+    TakeUpdaterSettings(device);
+    const FirstResult outcome = RunOneCycle(session, keeping, {CycleSource::Restore, {}, backups[pick - 1].id});
+    if (outcome.refused)
+        return Fail(PrintableText(outcome.refused->path) + " is not an Orvo the updater accepts");
+    const CycleEvents::CycleEnded& ended = *outcome.ended;
+    if (ended.outcome != CycleOutcome::Succeeded && ended.outcome != CycleOutcome::AlreadyCurrent)
+        return Fail("the restore of " + PrintableText(serial) + " " + OutcomeName(ended.outcome) + ": " + ended.cause);
+    std::printf("restored %s: %s\n", PrintableText(serial).c_str(), HoldingsText(ended.after).c_str());
+    return ExitSuccess;
+}
+
+int RunRestore(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = arguments;
+    DeviceSession session;
+    std::string error;
+    if (!session.Open(args, error))
+        return SessionStartFailure(session.OpenFailedOnUsage(), error);
+    int result = Restore(session, args);
+    if (!session.Finish(error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        if (result == ExitSuccess)
+            result = ExitFailure;
+    }
+    return result;
+}
+
+const std::string kHistoryHelp =
+    "  --history FILE         keep the history and the backups in FILE, not in the updater's own\n";
+
+const CommandRegistration restoreRegistration{
+    "restore", std::string("[--list] [--pick N] [--history FILE] [--device PATH] ") + UsbSession::OptionsUsage(),
+    "write a database the updater kept before it replaced it back into the same Orvo, with its own date stamp",
+    &RunRestore,
+    "  --list                 list the backups of the attached Orvo's serial, newest first: date, cameras, when\n"
+    "                         kept; nothing is written\n"
+    "  --pick N               restore backup N of that list (1, the newest, by default)\n" +
+        kHistoryHelp + DeviceOptionHelp() + DeviceSession::OptionsHelp() +
+        "The database it replaces is kept like any other, and the restore is a record of the history.\n"
+        "Exit code 0 when the Orvo holds the backup and its date stamp; 1 with the cause on stderr otherwise.",
+    "orvo-tool restore --list --virtual=flash.bin"};
+
 const CommandRegistration registration{
-    "update", std::string("[--host HOST[:PORT]] [--device PATH] ") + UsbSession::OptionsUsage(),
+    "update",
+    std::string("[--host HOST[:PORT]] [--from FILE] [--accept-smaller] [--history FILE] [--device PATH] ") +
+        UsbSession::OptionsUsage(),
     "update the attached Orvo as the updater does: identify, download, convert, write, date stamp",
     &RunUpdate,
-    "  --host HOST[:PORT]     the update server (plain http); the build's server by default\n" +
-        DeviceOptionHelp() + DeviceSession::OptionsHelp() +
+    "  --host HOST[:PORT]     the update server (plain http); the build's server by default\n"
+    "  --from FILE            write the database text in FILE (the server's answer format) instead of\n"
+    "                         downloading; FILE is only read\n"
+    "  --accept-smaller       write a database of fewer than half the Orvo's records (refused otherwise)\n" +
+        kHistoryHelp + DeviceOptionHelp() + DeviceSession::OptionsHelp() +
+        "The cycle is recorded in the updater's history and log; the database it replaces is kept there.\n"
         "The updater's settings file is read (never written) from where the updater keeps it; without one\n"
         "the defaults apply. On a terminal one line shows the running phase and its percent; piped, each\n"
         "phase gets a line when it ends. Exit code 0 when the Orvo holds the new database and today's date\n"

@@ -101,6 +101,12 @@ ConsoleView::ConsoleView(std::function<void(int)> tick) : tick_(std::move(tick))
 
 ConsoleView::~ConsoleView() { Stop(); }
 
+bool ConsoleView::AskYesNo(const std::string& text, const std::string&) {
+    const bool yes = answerYes_.load();
+    std::fprintf(stderr, "%s\n-> %s\n", text.c_str(), yes ? "Yes" : "No");
+    return yes;
+}
+
 void ConsoleView::Stop() {
     {
         std::lock_guard lock(mutex_);

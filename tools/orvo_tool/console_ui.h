@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -60,6 +61,10 @@ public:
     void StopTimer(int id) override;
     void RepaintAll() override {}
     void ShowMessageBox(const std::string&) override {}
+    // Says the question on stderr and answers it as AnswerQuestions chose
+    // (No unless told otherwise).
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    void AnswerQuestions(bool yes) { answerYes_ = yes; }
 
 private:
     struct Timer {
@@ -69,6 +74,7 @@ private:
     void Run();
 
     const std::function<void(int)> tick_;
+    std::atomic<bool> answerYes_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<int, Timer> timers_;

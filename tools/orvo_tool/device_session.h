@@ -43,6 +43,8 @@ public:
     DfuProtocolEngine& Engine() { return usb_.Engine(); }
     CycleSignals& Signals() { return signals_; }
     ViewPort& View() { return *view_; }
+    // How the view answers the cycle's questions (No by default).
+    void AnswerQuestions(bool yes) { view_->AnswerQuestions(yes); }
     ProgressBarPort& Bar() { return bar_; }
     ConsoleEvents& Console() { return console_; }
     const std::string& Folder() const { return folder_.Path(); }
