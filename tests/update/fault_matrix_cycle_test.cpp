@@ -149,14 +149,14 @@ protected:
         return ReadBytes(base + ".bin");
     }
 
-    void StartWorker() {
+    void StartWorker(bool keepBackups = false) {
         DfuDeviceCycleOperations::Hooks hooks;
         hooks.saveSettings = [](CDfuDevice&) {};
         hooks.interrupt = [this] {
             device_.StopOperation();
             device_.ShuttingDown = true;
         };
-        if (GetParam().keepsBackups)
+        if (keepBackups)
             hooks.history = &history_;
         operations_ = std::make_unique<DfuDeviceCycleOperations>(device_, std::move(hooks));
         worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, bar_, signals_, resources_);
@@ -258,7 +258,7 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
     const CycleFault fault = GetParam();
     bus_.Plug(orvo_);
     Arm(fault);
-    StartWorker();
+    StartWorker(fault.keepsBackups);
 
     ASSERT_TRUE(WaitForFailedCycle()) << "the faulty cycle did not end in Failed";
     const Left left = WhatTheFlashHolds();
