@@ -253,18 +253,7 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
 }
 
 int RunUpdate(const std::vector<std::string>& arguments) {
-    std::vector<std::string> args = arguments;
-    DeviceSession session;
-    std::string error;
-    if (!session.Open(args, error))
-        return SessionStartFailure(session.OpenFailedOnUsage(), error);
-    int result = Update(session, args);
-    if (!session.Finish(error)) {
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        if (result == ExitSuccess)
-            result = ExitFailure;
-    }
-    return result;
+    return RunInDeviceSession(arguments, Update);
 }
 
 std::string KeptText(std::int64_t ms) {
@@ -335,18 +324,7 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
 }
 
 int RunRestore(const std::vector<std::string>& arguments) {
-    std::vector<std::string> args = arguments;
-    DeviceSession session;
-    std::string error;
-    if (!session.Open(args, error))
-        return SessionStartFailure(session.OpenFailedOnUsage(), error);
-    int result = Restore(session, args);
-    if (!session.Finish(error)) {
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        if (result == ExitSuccess)
-            result = ExitFailure;
-    }
-    return result;
+    return RunInDeviceSession(arguments, Restore);
 }
 
 const std::string kHistoryHelp =

@@ -166,20 +166,9 @@ int Write(DeviceSession& session, std::vector<std::string>& args, bool raw) {
 }
 
 int RunWrite(const std::vector<std::string>& arguments, bool raw) {
-    std::vector<std::string> args = arguments;
-    DeviceSession session;
-    std::string error;
-    if (!session.Open(args, error))
-        return SessionStartFailure(session.OpenFailedOnUsage(), error);
-    int result = Write(session, args, raw);
-    // The virtual flash is kept whatever happened, so that what a failed
-    // write left can be inspected.
-    if (!session.Finish(error)) {
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
-        if (result == ExitSuccess)
-            result = ExitFailure;
-    }
-    return result;
+    return RunInDeviceSession(arguments, [raw](DeviceSession& session, std::vector<std::string>& args) {
+        return Write(session, args, raw);
+    });
 }
 
 const std::string kFileHelp =

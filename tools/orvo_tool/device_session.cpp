@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 
 #include "database/dfu_preparation.h"
 #include "device/usb/usb_backend.h"
+#include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"
 #include "update/view_timer_rules.h"
 
@@ -75,6 +77,22 @@ void DeviceSession::OnTimer(int timerId) {
                           [this] { device_->MonitorOperation(); },
                           [this](const std::string& path) { return device_->IsAttached(path); }});
     rules.OnTimer(timerId);
+}
+
+int RunInDeviceSession(const std::vector<std::string>& arguments,
+                       const std::function<int(DeviceSession&, std::vector<std::string>&)>& command) {
+    std::vector<std::string> args = arguments;
+    DeviceSession session;
+    std::string error;
+    if (!session.Open(args, error))
+        return SessionStartFailure(session.OpenFailedOnUsage(), error);
+    int result = command(session, args);
+    if (!session.Finish(error)) {
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
+        if (result == ExitSuccess)
+            result = ExitFailure;
+    }
+    return result;
 }
 
 bool DeviceHoldsTodaysDate(CDfuDevice& device, std::string& read) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,12 @@ private:
     std::string requestedPath_;  // --device PATH, upper case
     std::unique_ptr<ConsoleView> view_;
 };
+
+// Opens a session on `arguments` and runs `command` in it. The virtual flash
+// is saved whatever happened, so that what a failed write left can be
+// inspected; a flash that could not be saved turns success into failure.
+int RunInDeviceSession(const std::vector<std::string>& arguments,
+                       const std::function<int(DeviceSession&, std::vector<std::string>&)>& command);
 
 // Reads the device's date stamp back and says whether it is today's, as the
 // updater writes it; `read` gets what the device holds, printable.
