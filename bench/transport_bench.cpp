@@ -225,7 +225,7 @@ void BM_UpdaterWritePath(benchmark::State& state) {
     std::filesystem::create_directories(folder);
     CDfuDevice device((folder / "orvo-updater").string(), library, bus);
     CycleSignals signals;
-    device.AttachUi(nullptr, nullptr, &signals);
+    device.AttachSignals(&signals);
     device.DevicePath.Set(path);
     PhaseClock phases;
     device.Events.Subscribe(phases);
@@ -264,7 +264,7 @@ void BM_UpdaterWritePath(benchmark::State& state) {
         }
     }
     device.Events.Unsubscribe(phases);
-    device.AttachUi(nullptr, nullptr, nullptr);
+    device.AttachSignals(nullptr);
     device.ReleaseOperationResources();
     std::filesystem::remove_all(folder);
     state.counters["efficiency"] = wallSeconds > 0 ? deviceSeconds / wallSeconds : 0;

@@ -145,9 +145,16 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     if (services_.computeDownloadSize)
         device_.DownloadSizeKb = services_.computeDownloadSize(device_);
 
-    // The device reports to the same bar, box and events the worker uses;
-    // the monitor can run from the first tick of timer 0.
-    device_.AttachUi(&progressBar_, this, &signals_);
+    // The bar, the boxes and the status text show the device's events, the
+    // worker's and the operations' alike; they listen after the program's
+    // other listeners, so that a box does not keep an event from those. The
+    // monitor can run from the first tick of timer 0.
+    device_.AttachSignals(&signals_);
+    if (services_.startWorker)
+        SubscribeCycleListeners();
+    display_ = std::make_unique<CycleDisplay>(device_.Events, progressBar_, *this, signals_,
+                                              [this] { return resources_.String(ResourceId::ErrorCaption); });
+    statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, device_.StatusText, resources_, *this);
     StartTimer(MonitorTimer, MonitorPeriodMs);
 
     signals_.StepEvent.Reset();
@@ -155,10 +162,8 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     // Set before the worker runs: afterwards it could undo the worker's own 0
     // before the identity read.
     signals_.ShowProgress = 1;
-    if (services_.startWorker) {
-        SubscribeCycleListeners();
-        worker_ = services_.startWorker(services_, device_, *this, progressBar_, signals_);
-    }
+    if (services_.startWorker)
+        worker_ = services_.startWorker(services_, device_, *this, signals_);
 }
 
 void CDFUpdate_tesselView::SubscribeCycleListeners() {
@@ -202,7 +207,9 @@ void CDFUpdate_tesselView::OnDestroy() {
     }
     UnsubscribeCycleListeners();
     // Nothing may report into this view once it is gone.
-    device_.AttachUi(nullptr, nullptr, nullptr);
+    statusDisplay_.reset();
+    display_.reset();
+    device_.AttachSignals(nullptr);
     services_.releaseDevice(device_);
     progressBar_.Destroy();
 }

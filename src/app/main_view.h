@@ -12,7 +12,9 @@
 #include "ui/view_layout.h"
 #include "common/view_port.h"
 #include "ui/widgets/ui_invoker.h"
+#include "common/cycle_display.h"
 #include "common/cycle_signals.h"
+#include "update/status_text_display.h"
 
 class CDfuDevice;
 class CSkinProgressCtrl;
@@ -106,6 +108,9 @@ private:
     std::map<int, QTimer*> timers_;
     PictureFile* picture_;
     QPointer<QMessageBox> openMessageBox_;
+    // Listeners of the device's events from OnInitialUpdate to OnDestroy.
+    std::unique_ptr<CycleDisplay> display_;
+    std::unique_ptr<StatusTextDisplay> statusDisplay_;
     std::unique_ptr<RunningWorker> worker_;
     UiInvoker invoker_;
     bool destroyed_ = false;

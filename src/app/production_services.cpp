@@ -13,9 +13,9 @@ namespace {
 // The worker of the update cycle, started at once.
 class CycleWorker final : public RunningWorker {
 public:
-    CycleWorker(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar, CycleSignals& signals,
-                const Resources& resources, DfuDeviceCycleOperations::Hooks hooks)
-        : run_(device, view, progressBar, signals, resources, std::move(hooks)) {
+    CycleWorker(CDfuDevice& device, ViewPort& view, CycleSignals& signals, const Resources& resources,
+                DfuDeviceCycleOperations::Hooks hooks)
+        : run_(device, view, signals, resources, std::move(hooks)) {
         run_.Start();
     }
     void StopAndJoin() override { run_.StopAndJoin(); }
@@ -49,7 +49,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
     services.abortDownload = &AbortDownload;
     services.releaseDevice = &ReleaseDevice;
     services.startWorker = [&resources](const UpdaterServices& wired, CDfuDevice& device, ViewPort& view,
-                                        ProgressBarPort& progressBar, CycleSignals& signals) {
+                                        CycleSignals& signals) {
         DfuDeviceCycleOperations::Hooks hooks;
         hooks.saveSettings = wired.saveSettings;
         hooks.history = wired.history;
@@ -58,7 +58,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
             AbortDownload(device);
         };
         return std::unique_ptr<RunningWorker>(
-            std::make_unique<CycleWorker>(device, view, progressBar, signals, resources, std::move(hooks)));
+            std::make_unique<CycleWorker>(device, view, signals, resources, std::move(hooks)));
     };
     return services;
 }

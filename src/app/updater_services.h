@@ -48,8 +48,7 @@ struct UpdaterServices {
     // Null keeps the DownloadSizeKb that the settings gave.
     std::function<int(CDfuDevice&)> computeDownloadSize;
     // Null starts no worker. Gets these services for the worker's own hooks.
-    std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
-                                                 CycleSignals&)>
+    std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals&)>
         startWorker;
 
     // One tick of the view's timer with logical id `timerId`, on the UI thread.

@@ -81,6 +81,32 @@ struct DatabaseHoldings {
 
 using PhaseDurations = std::array<std::chrono::milliseconds, CyclePhaseCount>;
 
+// The DFU operations on the device, as the progress bar tells them apart: a
+// write (and the erase chained before it), an erase of its own, a read of a
+// region, and the read of the identity block.
+enum class DeviceOperation : std::uint8_t { Write, Erase, Read, IdentityRead };
+
+// How the window shows an error; the console, the history and the log take
+// only its kind and text.
+enum class ErrorShown : std::uint8_t {
+    OnBar,        // the bar in the error colours, with the text
+    OnBarAndBox,  // the same, and the status report (else the text) in a plain box
+    InBox,        // a plain box with the text
+    InErrorBox,   // the bar emptied, then a box with the error icon
+    NotShown,     // the cycle's outcome says it
+};
+
+// What the status text says about the cycle.
+enum class CycleStatus : std::uint8_t {
+    WaitingForOrvo,       // "Connect your Orvo"
+    Connecting,           // an Orvo was accepted
+    PreparingForSerial,   // the serial, and what the Orvo holds
+    WaitingForReconnect,  // the Orvo went before its write
+    Writing,
+    Complete,
+    Failed,               // stays until the next Orvo is found
+};
+
 namespace CycleEvents {
 
 // The worker entered a state (the value of UpdateState).
@@ -123,6 +149,35 @@ struct Error {
     CycleErrorKind kind{};
     std::string text;          // the fixed text shown to the user
     std::string statusReport;  // device errors: the operation's status report
+    ErrorShown shown = ErrorShown::OnBar;
+};
+// A DFU operation was launched on the device.
+struct OperationStarted {
+    DeviceOperation operation{};
+};
+// The running operation's percent, as each poll of the monitor reads it.
+struct OperationProgress {
+    DeviceOperation operation{};
+    int percent = 0;
+};
+// The operation ran to its end; `succeeded` is false when its result could
+// not be used (a read whose bytes were unreadable; the error came first). A
+// failed operation ends with an Error instead.
+struct OperationFinished {
+    DeviceOperation operation{};
+    bool succeeded = false;
+};
+// Discovery found a DFU-mode device this user may not open (`hint` says what
+// to do), or such a device has gone or become usable (`hint` empty).
+struct DeviceAccess {
+    std::string hint;
+};
+// What the status text says now; `serial` and `holdings` for
+// PreparingForSerial.
+struct StatusChanged {
+    CycleStatus status{};
+    std::string serial;
+    DatabaseHoldings holdings;
 };
 // A text for the user that is not an error ("Upgrade successful !").
 struct Notice {
@@ -145,7 +200,9 @@ struct CycleEnded {
 using CycleEvent = std::variant<CycleEvents::StateEntered, CycleEvents::DeviceIdentified, CycleEvents::HoldingsRead,
                                 CycleEvents::PhaseStarted, CycleEvents::PhaseProgress, CycleEvents::PhaseEnded,
                                 CycleEvents::DownloadAnswered, CycleEvents::Error, CycleEvents::Notice,
-                                CycleEvents::CycleEnded>;
+                                CycleEvents::CycleEnded, CycleEvents::OperationStarted,
+                                CycleEvents::OperationProgress, CycleEvents::OperationFinished,
+                                CycleEvents::DeviceAccess, CycleEvents::StatusChanged>;
 
 class CycleEventListener {
 public:

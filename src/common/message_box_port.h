@@ -9,4 +9,10 @@ class MessageBoxPort {
 public:
     virtual ~MessageBoxPort() = default;
     virtual void ShowMessageBox(const std::string& text) = 0;
+    // A modal box with the error icon, an OK button and `caption` as its
+    // title; returns once dismissed. Falls back to the plain box.
+    virtual void ShowErrorBox(const std::string& text, const std::string& caption) {
+        (void)caption;
+        ShowMessageBox(text);
+    }
 };

@@ -2,11 +2,10 @@
 
 #include <string>
 
-#include "common/message_box_port.h"
 #include "common/progress_bar_port.h"
 
-// Ports for a device object that no window shows: the reports go nowhere,
-// so the code that reports needs no check for a missing window.
+// A progress bar that no window shows, for a front end without one: the
+// view's timer rules draw on it without a check for a missing window.
 class SilentProgressBar final : public ProgressBarPort {
 public:
     int SetPos(int) override { return -1; }  // as a control without a window answers
@@ -17,9 +16,4 @@ public:
     void SetBkColour(Colour) override {}
     void SetTextColour(Colour) override {}
     void SetTextBkColour(Colour) override {}
-};
-
-class SilentMessageBox final : public MessageBoxPort {
-public:
-    void ShowMessageBox(const std::string&) override {}
 };

@@ -3,19 +3,13 @@
 #include "common/message_box_port.h"
 
 // What the worker asks of the main view's window: its timers by logical id,
-// repaints, and the modal error box.
+// repaints, the boxes and the Yes/No question.
 class ViewPort : public MessageBoxPort {
 public:
     virtual void StartTimer(int id, int periodMs) = 0;
     virtual void StopTimer(int id) = 0;
     // Repaint the whole client area, background erased.
     virtual void RepaintAll() = 0;
-    // A modal box with the error icon, an OK button and `caption` as its
-    // title; returns once dismissed. Falls back to the plain box.
-    virtual void ShowErrorBox(const std::string& text, const std::string& caption) {
-        (void)caption;
-        ShowMessageBox(text);
-    }
     // A modal question with Yes and No, No the default; returns once
     // answered, true for Yes. With nobody to ask, the answer is No.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) {

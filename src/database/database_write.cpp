@@ -20,7 +20,6 @@
 
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
-#include "common/message_box_port.h"
 #include "common/phase_timer.h"
 #include "common/working_files.h"
 
@@ -53,7 +52,7 @@ std::optional<std::size_t> FirstDifference(std::span<const std::uint8_t> read, s
 
 class DatabaseWrite {
 public:
-    DatabaseWrite(CDfuDevice& device, MessageBoxPort& messageBox) : device_(device), messageBox_(messageBox) {}
+    explicit DatabaseWrite(CDfuDevice& device) : device_(device) {}
 
     DatabaseWriteResult Run(const std::string& dfuPath, const std::function<bool()>& beforeErase);
 
@@ -67,7 +66,6 @@ private:
     PhaseTimer Phase(CyclePhase phase) { return PhaseTimer(device_.Events, device_.RunningPhase, phase); }
 
     CDfuDevice& device_;
-    MessageBoxPort& messageBox_;
 };
 
 DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath, const std::function<bool()>& beforeErase) {
@@ -153,12 +151,11 @@ bool DatabaseWrite::Verify(std::uint32_t address, std::span<const std::uint8_t> 
 
 void DatabaseWrite::ReportMismatch(std::uint32_t address) {
     const std::string text = MismatchText(address);
-    device_.ShowError(text, CycleErrorKind::Verify);
-    messageBox_.ShowMessageBox(text);
+    device_.ShowError(text, CycleErrorKind::Verify, ErrorShown::OnBarAndBox);
 }
 
 }  // namespace
 
 DatabaseWriteResult CDfuDevice::WriteDatabase(const std::string& base, const std::function<bool()>& beforeErase) {
-    return DatabaseWrite(*this, *messageBox_).Run(base + WorkingFile::DfuExt, beforeErase);
+    return DatabaseWrite(*this).Run(base + WorkingFile::DfuExt, beforeErase);
 }

@@ -24,8 +24,6 @@ CDfuDevice::~CDfuDevice() {
     ReleaseOperationResources();
 }
 
-void CDfuDevice::AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals) {
-    progressBar_ = progressBar != nullptr ? progressBar : &silentBar_;
-    messageBox_ = messageBox != nullptr ? messageBox : &silentBox_;
+void CDfuDevice::AttachSignals(CycleSignals* signals) {
     signals_ = signals != nullptr ? signals : &unmonitoredSignals_;
 }

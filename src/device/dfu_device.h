@@ -15,7 +15,6 @@
 #include "common/cycle_signals.h"
 #include "common/guarded_text.h"
 #include "common/program_folder.h"
-#include "common/silent_ports.h"
 
 struct DfuInterfaceInfo;
 class UsbBackend;
@@ -27,9 +26,7 @@ enum class IdentifyResult {
     Unreadable,  // the identity block could not be read back
 };
 
-// What the progress bar shows while a DFU-mode device is present that this
-// user may not open; DeviceAccessHint says the same at length.
-inline constexpr const char* DeviceAccessBarText = "No USB permission: install the udev rule 70-orvo-dfu.rules";
+// What to do about a DFU-mode device this user may not open.
 std::string DeviceAccessHint(const std::string& devicePath);
 
 // The updater's choice among the DFU-mode interfaces enumerated (the tools
@@ -86,17 +83,16 @@ public:
     CDfuDevice(const CDfuDevice&) = delete;
     CDfuDevice& operator=(const CDfuDevice&) = delete;
 
-    // The UI side the operations report to. Not owned; set once at start-up
-    // (or by a test) before any operation runs. A null port leaves reports
-    // to it unshown; without `signals` nobody monitors an operation, so none
-    // is launched.
-    void AttachUi(ProgressBarPort* progressBar, MessageBoxPort* messageBox, CycleSignals* signals);
+    // What the view's timers share with the operations: the monitor's
+    // releases. Not owned; set once at start-up (or by a test) before any
+    // operation runs. Without it nobody monitors an operation, so none is
+    // launched. What the operations show goes out on Events.
+    void AttachSignals(CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
     // Reads the device watcher's latest list: no USB access, so the view's
     // presence timers call it on the UI thread; the first call starts the
-    // watcher. Also keeps DeviceAccessProblem and shows it on the progress
-    // bar.
+    // watcher. Also keeps DeviceAccessProblem and publishes its changes.
     bool FindDevice();
     // Whether a DFU-mode interface with this path (as DevicePath holds it) is
     // in the device watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.
@@ -116,10 +112,10 @@ public:
     bool UpgradeDevice(const std::string& base);
     bool UploadFromDevice(const std::string& dfuPath);
     void MonitorOperation();
-    // Shows `text` on the bar in the error colours and publishes it as an
-    // error of `kind`.
-    void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device);
-    void ShowMessage(const std::string& text);
+    // Publishes `text` as an error of `kind`, shown as `shown` says (on the
+    // bar in the error colours, unless told otherwise).
+    void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device,
+                   ErrorShown shown = ErrorShown::OnBar);
 
     // One DFU operation each on the data flash, monitored like UpgradeDevice;
     // each returns whether it finished. EraseRegion erases every sector the
@@ -236,23 +232,18 @@ public:
     DfuHandle StopOperation();
 
 protected:
-    ProgressBarPort* progressBar_ = &silentBar_;
-    MessageBoxPort* messageBox_ = &silentBox_;
     CycleSignals* signals_ = &unmonitoredSignals_;
 
 private:
     // The view's timer drives MonitorOperation and releases the waiting
     // worker; without it an operation would wait for ever.
     bool MonitorAttached() const { return signals_ != &unmonitoredSignals_; }
-    SilentProgressBar silentBar_;
-    SilentMessageBox silentBox_;
     CycleSignals unmonitoredSignals_;
 
     // Set while a tick of the monitor runs (see MonitorOperation).
     bool monitoring_ = false;
 
     void ReportAccessProblem(const std::string& deniedPath);
-    GuardedText barTextBeforeAccessProblem_;
 
     // device/dfu_operations.h: the steps of the operations and the monitor.
     friend class DfuOperations;

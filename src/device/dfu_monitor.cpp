@@ -4,11 +4,8 @@
 
 #include "device/dfu_operations.h"
 
-#include <cstdio>
 
 #include "common/cycle_signals.h"
-#include "common/message_box_port.h"
-#include "common/progress_bar_port.h"
 #include "device/dfu/dfu_engine.h"
 #include "device/identity_block.h"
 
@@ -35,8 +32,7 @@ void DfuOperations::OnOperationFailed(DfuOperationContext& context) {
     device_.OperationHandle.store(0);
 
     if (context.ErrorCode == STDFU_UNSUPPORTED_FEATURE) {
-        device_.Events.Publish(CycleEvents::Error{CycleErrorKind::Device, kUnsupportedFeature, {}});
-        device_.messageBox_->ShowMessageBox(kUnsupportedFeature);
+        device_.ShowError(kUnsupportedFeature, CycleErrorKind::Device, ErrorShown::InBox);
     } else {
         device_.ReportStatus(context);
     }
@@ -102,8 +98,6 @@ bool DfuOperations::ReadBack(DfuHandle image) {
         device_.ShowError(kNoElementData);
         return false;
     }
-    if (ShowingProgress())
-        device_.ShowMessage(kVerifySuccessful);
     return true;
 }
 
@@ -119,13 +113,8 @@ void DfuOperations::Monitor() {
         return;
     }
 
-    char percentText[16];
-    std::snprintf(percentText, sizeof percentText, "%i%%", static_cast<int>(context.Percent));
-    if (ShowingProgress()) {
-        device_.progressBar_->SetText(percentText);
-        device_.progressBar_->SetPos(context.Percent);
-    }
-    PublishProgress(context.Percent);
+    const DeviceOperation shownAs = ShownAs(context.Operation);
+    PublishProgress(shownAs, static_cast<int>(context.Percent));
     if (state == DfuPollState::Running)
         return;
 
@@ -136,8 +125,6 @@ void DfuOperations::Monitor() {
         return;
     }
 
-    if (ShowingProgress())
-        device_.progressBar_->SetPos(100);
     device_.OperationHandle.store(0);
 
     bool succeeded = false;
@@ -145,20 +132,31 @@ void DfuOperations::Monitor() {
         // Every read keeps a copy of its image (Upload, Read): it is parsed.
         succeeded = ReadBack(context.Image);
     } else if (operation == OPERATION_UPGRADE) {
-        device_.ShowMessage("100%");
         device_.KeptImage.store(0);  // it is the context's image
         succeeded = true;
     } else if (operation == OPERATION_ERASE) {
-        device_.ShowMessage("100%");
         succeeded = true;
     }
     DestroyImage(context.Image);
+    // Before the release: the worker's next operation starts after this one
+    // has finished, on every listener.
+    device_.Events.Publish(CycleEvents::OperationFinished{shownAs, succeeded});
     Release(operation, succeeded);
 }
 
-// The percent belongs to the phase that launched the operation; an
-// operation outside any phase has no progress to tell.
-void DfuOperations::PublishProgress(int percent) const {
+DeviceOperation DfuOperations::ShownAs(std::int32_t operation) const {
+    if (operation == OPERATION_UPLOAD)
+        return device_.readBackInto_.load() != nullptr ? DeviceOperation::Read : DeviceOperation::IdentityRead;
+    if (operation == OPERATION_ERASE && device_.KeptImage.load() == 0)
+        return DeviceOperation::Erase;
+    return DeviceOperation::Write;
+}
+
+// The operation's percent for the window; the phase's, which belongs to the
+// phase that launched the operation, for the other listeners. An operation
+// outside any phase has no phase progress to tell.
+void DfuOperations::PublishProgress(DeviceOperation operation, int percent) const {
+    device_.Events.Publish(CycleEvents::OperationProgress{operation, percent});
     const int phase = device_.RunningPhase.load();
     if (phase < 0 || phase >= static_cast<int>(CyclePhaseCount))
         return;

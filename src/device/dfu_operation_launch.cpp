@@ -4,8 +4,6 @@
 
 #include "device/dfu_operations.h"
 
-#include "common/bar_colours.h"
-#include "common/progress_bar_port.h"
 #include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_mapping.h"
 
@@ -113,7 +111,7 @@ bool DfuOperations::FailBeforeLaunch(DfuOperationContext& context, DfuResult res
 }
 
 bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done,
-                                  Colour scheme, bool alwaysShowBar) {
+                                  DeviceOperation shownAs) {
     // Only a signal for this operation may release the wait.
     done.Reset();
 
@@ -121,14 +119,9 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
     if (const DfuResult launched = LaunchDfuOperation(library_, context, handle); !Succeeded(launched))
         return FailBeforeLaunch(context, launched, context.Image, kept);
 
-    // The bar is set up before the monitor can see the operation, so its
-    // first percent is never overwritten by this reset.
-    if (alwaysShowBar || ShowingProgress()) {
-        device_.progressBar_->SetPos(0);
-        device_.progressBar_->SetText("");
-        device_.progressBar_->SetShowText(true);
-        BarColours::Apply(*device_.progressBar_, scheme);
-    }
+    // Said before the monitor can see the operation, so that its first
+    // percent never comes before its start.
+    device_.Events.Publish(CycleEvents::OperationStarted{shownAs});
     // Only the monitor's release may report success, never an earlier operation's.
     device_.operationSucceeded_.store(false);
     device_.KeptImage.store(kept);
@@ -180,7 +173,7 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
         return FailBeforeLaunch(context, result, selected, kept);
 
     context.Image = selected;
-    return LaunchAndWait(context, kept, device_.signals_->StepEvent, BarColours::Write, false);
+    return LaunchAndWait(context, kept, device_.signals_->StepEvent, DeviceOperation::Write);
 }
 
 bool DfuOperations::Upload(const std::string& dfuPath) {
@@ -206,5 +199,5 @@ bool DfuOperations::Upload(const std::string& dfuPath) {
     if (!Succeeded(result))
         return FailBeforeLaunch(context, result, selected, 0);
 
-    return LaunchAndWait(context, kept, device_.signals_->UploadEvent, BarColours::Upload, true);
+    return LaunchAndWait(context, kept, device_.signals_->UploadEvent, DeviceOperation::IdentityRead);
 }

@@ -3,17 +3,11 @@
 
 #include "device/dfu_operations.h"
 
-#include "common/bar_colours.h"
 #include "common/cycle_signals.h"
-#include "common/progress_bar_port.h"
 #include "common/working_files.h"
 
 // ---------------------------------------------------------------------------
 // Helpers shared by the steps
-
-bool DfuOperations::ShowingProgress() const {
-    return device_.signals_->ShowProgress.load() == 1;
-}
 
 void DfuOperations::DestroyImage(DfuHandle image) {
     if (image != 0)
@@ -75,14 +69,6 @@ bool CDfuDevice::DataFlashLayout(std::uint32_t address, std::uint32_t& transferS
     return DfuOperations(*this).Layout(address, transferSize, sector);
 }
 
-void CDfuDevice::ShowError(const std::string& text, CycleErrorKind kind) {
-    BarColours::Apply(*progressBar_, BarColours::Error);
-    progressBar_->SetText(text);
-    progressBar_->SetShowText(true);
-    Events.Publish(CycleEvents::Error{kind, text, {}});
-}
-
-void CDfuDevice::ShowMessage(const std::string& text) {
-    progressBar_->SetText(text);
-    progressBar_->SetShowText(true);
+void CDfuDevice::ShowError(const std::string& text, CycleErrorKind kind, ErrorShown shown) {
+    Events.Publish(CycleEvents::Error{kind, text, {}, shown});
 }

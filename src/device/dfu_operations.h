@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "common/auto_reset_event.h"
-#include "common/colour.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_library.h"
 
@@ -34,7 +33,6 @@ inline constexpr const char* kNoMemoryMap = "Unable to read the memory map of th
 inline constexpr const char* kUnsupportedFeature = "This feature is not supported by this firmware.";
 inline constexpr const char* kNoElements = "Unable to get elements from read image...";
 inline constexpr const char* kNoElementData = "Unable to get data from read image...";
-inline constexpr const char* kVerifySuccessful = "Verify successful !";
 
 inline bool Succeeded(DfuResult result) { return result == STDFU_NOERROR; }
 
@@ -65,8 +63,8 @@ private:
     DfuResult FilterForDataFlash(DfuHandle image, std::int32_t operation);
     bool FillContext(DfuOperationContext& context, std::int32_t operation);
     bool FailBeforeLaunch(DfuOperationContext& context, DfuResult result, DfuHandle selected, DfuHandle kept);
-    bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, Colour scheme,
-                       bool alwaysShowBar);
+    // `shownAs` is what the operation is to the user (OperationStarted).
+    bool LaunchAndWait(DfuOperationContext& context, DfuHandle kept, AutoResetEvent& done, DeviceOperation shownAs);
     void StopIfNotReleasedByMonitor(DfuHandle launched, DfuHandle launchedImage);
     DfuHandle RegionImage(std::int32_t operation, std::uint32_t address, std::span<const std::uint8_t> data,
                           DfuOperationContext& context);
@@ -80,8 +78,9 @@ private:
     void Release(std::int32_t operation, bool succeeded);
 
     // --- small helpers
-    bool ShowingProgress() const;
-    void PublishProgress(int percent) const;
+    // What the completed or polled operation is to the user.
+    DeviceOperation ShownAs(std::int32_t operation) const;
+    void PublishProgress(DeviceOperation operation, int percent) const;
     void DestroyImage(DfuHandle image);
     void DestroyKeptImage();
 

@@ -4,7 +4,6 @@
 
 #include "device/dfu_operations.h"
 
-#include "common/bar_colours.h"
 #include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_mapping.h"
 
@@ -50,7 +49,7 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
     }
     if (first == OPERATION_UPGRADE) {
         context.Image = program;
-        return LaunchAndWait(context, 0, device_.signals_->StepEvent, BarColours::Write, false);
+        return LaunchAndWait(context, 0, device_.signals_->StepEvent, DeviceOperation::Write);
     }
     // The erase image's bytes are never sent; only its range counts.
     const std::vector<std::uint8_t> range(erase.length, 0xFF);
@@ -60,7 +59,8 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
         return false;
     }
     context.Image = eraseImage;
-    return LaunchAndWait(context, program, device_.signals_->StepEvent, BarColours::Write, false);
+    return LaunchAndWait(context, program, device_.signals_->StepEvent,
+                         program != 0 ? DeviceOperation::Write : DeviceOperation::Erase);
 }
 
 bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
@@ -89,7 +89,7 @@ bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
 
     std::vector<std::uint8_t> received;
     device_.readBackInto_.store(&received);
-    const bool read = LaunchAndWait(context, kept, device_.signals_->UploadEvent, BarColours::Upload, false);
+    const bool read = LaunchAndWait(context, kept, device_.signals_->UploadEvent, DeviceOperation::Read);
     device_.readBackInto_.store(nullptr);
     if (!read || received.size() != range.length)
         return false;

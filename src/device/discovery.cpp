@@ -4,7 +4,6 @@
 
 #include "device/dfu_device.h"
 #include "device/usb/usb_backend.h"
-#include "common/progress_bar_port.h"
 
 namespace {
 std::string UpperCase(std::string path) {
@@ -66,19 +65,13 @@ std::string DeviceAccessHint(const std::string& devicePath) {
 }
 
 // A device that is there but may not be opened would otherwise look like no
-// device at all: the bar says why while it lasts, and gets its text back
-// afterwards. The cycle itself goes on waiting as before.
+// device at all: the window says why while it lasts. The cycle itself goes on
+// waiting as before.
 void CDfuDevice::ReportAccessProblem(const std::string& deniedPath) {
     const std::string problem = deniedPath.empty() ? std::string() : DeviceAccessHint(deniedPath);
     const std::string previous = DeviceAccessProblem.Get();
     if (problem == previous)
         return;
     DeviceAccessProblem.Set(problem);
-    if (!problem.empty()) {
-        if (previous.empty())
-            barTextBeforeAccessProblem_.Set(progressBar_->Text());
-        progressBar_->SetText(DeviceAccessBarText);
-    } else if (progressBar_->Text() == DeviceAccessBarText) {
-        progressBar_->SetText(barTextBeforeAccessProblem_.Get());
-    }
+    Events.Publish(CycleEvents::DeviceAccess{problem});
 }

@@ -7,7 +7,6 @@
 #include "device/dfu_preparation.h"
 #include "device/identity_block.h"
 #include "common/file_io.h"
-#include "common/message_box_port.h"
 #include "common/result_texts.h"
 #include "common/working_files.h"
 
@@ -41,7 +40,7 @@ int CDfuDevice::ConnectTest() {
     const std::string dfuPath = base + WorkingFile::DfuExt;
 
     if (const int error = WriteRequestTemplate(binPath); error != 0) {
-        messageBox_->ShowMessageBox(IoErrorText(error));
+        ShowError(IoErrorText(error), CycleErrorKind::WorkingFiles, ErrorShown::InBox);
         return -1;
     }
 

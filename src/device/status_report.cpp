@@ -4,10 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "common/bar_colours.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_names.h"
-#include "common/message_box_port.h"
 
 namespace {
 
@@ -130,9 +128,6 @@ std::string StatusReport::MessageText() const {
 void CDfuDevice::ReportStatus(const DfuOperationContext& context) {
     const std::int32_t target = Target.load();
     const StatusReport report = FormatStatusReport(context, target);
-    BarColours::Apply(*progressBar_, BarColours::Error);
-    progressBar_->SetText(report.BarCaption(target));
-    progressBar_->SetShowText(true);
-    Events.Publish(CycleEvents::Error{CycleErrorKind::Device, report.BarCaption(target), report.MessageText()});
-    messageBox_->ShowMessageBox(report.MessageText());
+    Events.Publish(CycleEvents::Error{CycleErrorKind::Device, report.BarCaption(target), report.MessageText(),
+                                      ErrorShown::OnBarAndBox});
 }

@@ -50,8 +50,6 @@ public:
     // fails the write before anything is erased.
     virtual DatabaseWriteResult UpgradeDevice(const std::string& base) = 0;
     virtual bool WriteDateStamp() = 0;
-    // Shows a text on the progress bar.
-    virtual void ShowMessage(const std::string& text) = 0;
     virtual void DeleteWorkingFiles() = 0;
 
     // Called on the thread that asks the worker to stop, so that a blocking

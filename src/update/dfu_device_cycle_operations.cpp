@@ -139,7 +139,6 @@ bool DfuDeviceCycleOperations::WriteDateStamp() {
     return restoredDateStamp_.empty() ? device_.WriteDateStamp() : device_.WriteDateStamp(restoredDateStamp_);
 }
 
-void DfuDeviceCycleOperations::ShowMessage(const std::string& text) { device_.ShowMessage(text); }
 
 void DfuDeviceCycleOperations::DeleteWorkingFiles() { ::DeleteWorkingFiles(device_.ProgramFolder); }
 

@@ -33,7 +33,6 @@ public:
     std::uint32_t PreparedRecords(const std::string& base) override;
     DatabaseWriteResult UpgradeDevice(const std::string& base) override;
     bool WriteDateStamp() override;
-    void ShowMessage(const std::string& text) override;
     void DeleteWorkingFiles() override;
     void Interrupt() override;
 

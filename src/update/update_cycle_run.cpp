@@ -3,10 +3,9 @@
 #include "device/dfu_device.h"
 #include "update/view_timer_rules.h"
 
-UpdateCycleRun::UpdateCycleRun(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,
-                               CycleSignals& signals, const Resources& resources,
-                               DfuDeviceCycleOperations::Hooks hooks)
-    : operations_(device, std::move(hooks)), worker_(device, operations_, view, progressBar, signals, resources) {}
+UpdateCycleRun::UpdateCycleRun(CDfuDevice& device, ViewPort& view, CycleSignals& signals,
+                               const Resources& resources, DfuDeviceCycleOperations::Hooks hooks)
+    : operations_(device, std::move(hooks)), worker_(device, operations_, view, signals, resources) {}
 
 void UpdateCycleRun::StopAndJoin() {
     worker_.RequestStop();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/progress_bar_port.h"
 #include "update/dfu_device_cycle_operations.h"
 #include "update/update_worker.h"
 
@@ -7,8 +8,8 @@
 // with the operations it runs on the program's CDfuDevice.
 class UpdateCycleRun {
 public:
-    UpdateCycleRun(CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar, CycleSignals& signals,
-                   const Resources& resources, DfuDeviceCycleOperations::Hooks hooks);
+    UpdateCycleRun(CDfuDevice& device, ViewPort& view, CycleSignals& signals, const Resources& resources,
+                   DfuDeviceCycleOperations::Hooks hooks);
 
     void Start() { worker_.Start(); }
     // Returns once the worker's thread has ended. The caller makes sure the

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "device/dfu_device.h"
-#include "common/progress_bar_port.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "common/view_port.h"
@@ -26,11 +25,10 @@ constexpr const char* kFileUnreadableCause = "the database file could not be rea
 }  // namespace
 
 UpdateWorker::UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view,
-                           ProgressBarPort& progressBar, CycleSignals& signals, const Resources& resources)
+                           CycleSignals& signals, const Resources& resources)
     : device_(device),
       operations_(operations),
       view_(view),
-      progressBar_(progressBar),
       signals_(signals),
       resources_(resources) {
     device_.Events.Subscribe(record_);
@@ -128,7 +126,7 @@ UpdateState UpdateWorker::WaitForDevice() {
     // After a failure "Update Failed, Reconnect Orvo." stays until an Orvo
     // is connected again: it says what to do.
     if (!showFailedUntilArrival_)
-        ShowStatus(ResourceId::ConnectDeviceText);
+        ShowStatus(CycleStatus::WaitingForOrvo);
     if (!operations_.FindDevice() && !WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
         return UpdateState::WaitForDevice;
     showFailedUntilArrival_ = false;
@@ -155,7 +153,7 @@ UpdateState UpdateWorker::WaitForDevice() {
     holdingsBefore_ = operations_.ReadHoldings();
     Publish(CycleEvents::HoldingsRead{cycleSerial_, holdingsBefore_});
 
-    ShowStatus(ResourceId::ConnectingText);
+    ShowStatus(CycleStatus::Connecting);
     signals_.ShowProgress = 1;
     operations_.SaveSettings();
     return cycleRequest_.source == CycleSource::Server ? UpdateState::Download : UpdateState::Convert;
@@ -166,10 +164,9 @@ UpdateState UpdateWorker::Download() {
     // (perhaps another Orvo's) behind for the conversion to pick up.
     operations_.DeleteWorkingFiles();
     device_.ProgressCounter = 0;
-    progressBar_.SetText("0%");
-    progressBar_.SetPos(0);
-    view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, device_.DownloadSizeKb.load()));
+    // Started before the animation: the phase's start empties the bar.
     PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Download);
+    view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, device_.DownloadSizeKb.load()));
     lastDownload_ = operations_.DownloadDatabase();
     phase.End(lastDownload_.Stored());
     return UpdateState::Convert;
@@ -183,20 +180,17 @@ UpdateState UpdateWorker::Convert() {
     PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Convert);
     const std::string result = cycleRequest_.source == CycleSource::Server ? operations_.PrepareDatabase(base)
                                                                            : PrepareRequested(base);
+    // The animation stops before the phase's end fills the bar, so that no
+    // late tick of it overwrites the full bar.
+    if (!Stopping())
+        view_.StopTimer(ProgressTimer);
     phase.End(result == base);
     if (Stopping())
         return UpdateState::Convert;
-    view_.StopTimer(ProgressTimer);
-    progressBar_.SetText("100%");
-    progressBar_.SetPos(100);
     if (result == base)
         return ConfirmSize(base) ? UpdateState::Write : UpdateState::Failed;
     if (!failedCause_.empty())
         return UpdateState::Failed;
-
-    progressBar_.SetPos(0);
-    if (Stopping())
-        return UpdateState::Convert;
     // An empty result means the server sent no valid record: like a download
     // that could not be read, that is the network text's case.
     if (result == PrepareResult::DatabaseFileOpenError)
@@ -214,7 +208,7 @@ UpdateState UpdateWorker::Write() {
     if (operations_.IsAttached(cyclePath_)) {
         device_.DevicePath.Set(cyclePath_);
     } else if (!operations_.FindDevice()) {
-        ShowStatus(ResourceId::ReconnectText);
+        ShowStatus(CycleStatus::WaitingForReconnect);
         if (!WaitForView(ArrivalTimer, CycleTiming::PresencePollMs))
             return UpdateState::Write;
     }
@@ -229,7 +223,7 @@ UpdateState UpdateWorker::Write() {
     if (!accepted || device_.DeviceSerial.Get() != cycleSerial_)
         return StartFreshCycle();
 
-    ShowStatus(ResourceId::WritingText);
+    ShowStatus(CycleStatus::Writing);
     writing_ = true;
     const DatabaseWriteResult written = operations_.UpgradeDevice(DatabaseBase());
     alreadyCurrent_ = written == DatabaseWriteResult::AlreadyOnDevice;
@@ -286,13 +280,7 @@ bool UpdateWorker::ConfirmSize(const std::string& base) {
 }
 
 void UpdateWorker::ShowSerialWithHoldings() {
-    const DatabaseHoldings holdings = holdingsBefore_;
-    StatusTextHolder::LineComposer below;
-    if (holdings.known)
-        below = [holdings](const StatusTextHolder::Lookup& lookup) { return HoldingsLine(lookup, holdings); };
-    device_.StatusText.Show(ResourceId::SerialPrefixText, device_.DeviceSerial.Get(), resources_.StringLookup(),
-                            std::move(below));
-    view_.RepaintAll();
+    Publish(CycleEvents::StatusChanged{CycleStatus::PreparingForSerial, device_.DeviceSerial.Get(), holdingsBefore_});
 }
 
 // The database was for the Orvo that has gone: its cycle ends here.
@@ -306,11 +294,9 @@ UpdateState UpdateWorker::StartFreshCycle() {
 
 UpdateState UpdateWorker::Succeeded() {
     lastCycleFailed_ = false;
-    ShowStatus(ResourceId::CompleteText);
+    ShowStatus(CycleStatus::Complete);
     operations_.DeleteWorkingFiles();
-    const std::string notice = resources_.String(ResourceId::UpgradeSuccessfulText);
-    Publish(CycleEvents::Notice{notice});
-    operations_.ShowMessage(notice);
+    Publish(CycleEvents::Notice{resources_.String(ResourceId::UpgradeSuccessfulText)});
     EndCycle(alreadyCurrent_ ? CycleOutcome::AlreadyCurrent : CycleOutcome::Succeeded);
     return UpdateState::WaitForUnplug;
 }
@@ -332,9 +318,8 @@ UpdateState UpdateWorker::WaitForUnplug() {
 // checked again.
 UpdateState UpdateWorker::Fail() {
     lastCycleFailed_ = true;
-    device_.StatusText.Show(ResourceId::FailedText, {}, resources_.StringLookup());
+    ShowStatus(CycleStatus::Failed);
     operations_.DeleteWorkingFiles();
-    view_.RepaintAll();
     showFailedUntilArrival_ = true;
     EndCycle(CycleOutcome::Failed, failedCause_);
     failedCause_.clear();
@@ -353,7 +338,7 @@ bool UpdateWorker::Identify() {
 void UpdateWorker::Publish(const CycleEvent& event) const { device_.Events.Publish(event); }
 
 void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text) const {
-    Publish(CycleEvents::Error{kind, text, {}});
+    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::NotShown});
 }
 
 void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCause) {
@@ -423,16 +408,10 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     return !Stopping();
 }
 
-void UpdateWorker::ShowStatus(int stringId, std::string tail) {
-    // Kept by id, so a language change shows it again in the new language.
-    device_.StatusText.Show(stringId, std::move(tail), resources_.StringLookup());
-    view_.RepaintAll();
-}
+void UpdateWorker::ShowStatus(CycleStatus status) { Publish(CycleEvents::StatusChanged{status, {}, {}}); }
 
 void UpdateWorker::ShowErrorBox(CycleErrorKind kind, int stringId) {
-    const std::string text = resources_.String(stringId);
-    PublishError(kind, text);
-    view_.ShowErrorBox(text, resources_.String(ResourceId::ErrorCaption));
+    Publish(CycleEvents::Error{kind, resources_.String(stringId), {}, ErrorShown::InErrorBox});
 }
 
 // Text 113, then a line with what the download failed on, when it failed.
@@ -441,8 +420,7 @@ void UpdateWorker::ShowDownloadErrorBox(CycleErrorKind kind) {
     const std::string cause = DownloadFailureLine(resources_, lastDownload_);
     if (!cause.empty())
         text += "\n\n" + cause;
-    PublishError(kind, text);
-    view_.ShowErrorBox(text, resources_.String(ResourceId::ErrorCaption));
+    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::InErrorBox});
 }
 
 std::string UpdateWorker::DatabaseBase() const { return device_.ProgramFolder + WorkingFile::DatabaseBase; }

@@ -13,7 +13,6 @@
 
 class CDfuDevice;
 class CycleOperations;
-class ProgressBarPort;
 class Resources;
 class ViewPort;
 struct CycleSignals;
@@ -24,8 +23,10 @@ struct CycleSignals;
 // something the UI side watches it has the view start a timer and sleeps on
 // StepEvent until the view's tick sets it.
 //
-// The worker reaches the UI only through the ports, and after a stop request
-// it makes no further port call, so the UI thread may Join it safely.
+// It tells the UI what to show only through the device's event channel (the
+// status, the errors and the notice; the window's listeners draw them) and
+// reaches the view itself only for its timers and questions; after a stop
+// request it calls on the view no more, so the UI thread may Join it safely.
 //
 // It says what the cycle does on the device's event channel: each state it
 // enters, the identification, the phases it runs itself (identify, download,
@@ -37,8 +38,8 @@ class UpdateWorker {
 public:
     // Texts come from `resources`, which the UI thread may switch to another
     // language while the worker runs.
-    UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view, ProgressBarPort& progressBar,
-                 CycleSignals& signals, const Resources& resources);
+    UpdateWorker(CDfuDevice& device, CycleOperations& operations, ViewPort& view, CycleSignals& signals,
+                 const Resources& resources);
     // Stops and joins a worker that is still running.
     ~UpdateWorker();
     UpdateWorker(const UpdateWorker&) = delete;
@@ -113,9 +114,8 @@ private:
     void EndCycle(CycleOutcome outcome, const std::string& fallbackCause = {});
 
     bool WaitForView(int timerId, int periodMs);
-    // String `stringId`, followed by `tail`.
-    void ShowStatus(int stringId, std::string tail = {});
-    // Each publishes the box's text as an error of `kind` before it shows it.
+    void ShowStatus(CycleStatus status);
+    // Each publishes an error of `kind` for the window's error box.
     void ShowErrorBox(CycleErrorKind kind, int stringId);
     void ShowDownloadErrorBox(CycleErrorKind kind);
     bool Stopping() const { return stopRequested_.load(); }
@@ -124,7 +124,6 @@ private:
     CDfuDevice& device_;
     CycleOperations& operations_;
     ViewPort& view_;
-    ProgressBarPort& progressBar_;
     CycleSignals& signals_;
     const Resources& resources_;
 

@@ -59,12 +59,13 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     SharedSettings settings;
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
-    device.AttachUi(&bar, &box, &signals);
+    device.AttachSignals(&signals);
+    CycleDisplay display(device.Events, bar, box, signals);
 
     // As the main view starts: the monitor timer, then the worker.
     view.StartTimer(MonitorTimer, 100);
     signals.ShowProgress = 1;
-    std::unique_ptr<RunningWorker> worker = services.startWorker(services, device, view, bar, signals);
+    std::unique_ptr<RunningWorker> worker = services.startWorker(services, device, view, signals);
     ASSERT_TRUE(worker);
 
     // The UI thread's loop: every armed timer ticks, in real time, until the
@@ -83,7 +84,7 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     worker->StopAndJoin();
     const auto took = std::chrono::steady_clock::now() - closing;
     worker.reset();
-    device.AttachUi(nullptr, nullptr, nullptr);
+    device.AttachSignals(nullptr);
     services.releaseDevice(device);
 
     // Well below the 30 s stall limit: the stop, not the limit, ended it.

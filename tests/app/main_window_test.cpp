@@ -73,8 +73,7 @@ protected:
         TestApp();
         ASSERT_TRUE(folder_.isValid());
         device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
-        services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, ProgressBarPort&,
-                                       CycleSignals& signals) {
+        services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
             return std::make_unique<RecordingWorker>(workerStopped_, writing_, requests_);
         };

@@ -385,8 +385,7 @@ TEST_F(DatabaseDownload, DownloadThenConversionGivesThePackedDatabaseOfTheSameTe
     SimUpdateServer server(options);
     ASSERT_TRUE(server.Start());
     PointAt(server);
-    RecordingMessageBox messages;
-    device_->AttachUi(nullptr, &messages, nullptr);
+    RecordedBoxes messages{device_->Events};
 
     ASSERT_TRUE(device_->DownloadDatabase());
     const std::string base = device_->ProgramFolder + "tesselDB";
@@ -395,7 +394,7 @@ TEST_F(DatabaseDownload, DownloadThenConversionGivesThePackedDatabaseOfTheSameTe
     const fs::path otherFolder = folder_ / "from-disk";
     fs::create_directories(otherFolder);
     CDfuDevice fromDisk((otherFolder / "orvo-updater").string());
-    fromDisk.AttachUi(nullptr, &messages, nullptr);
+    RecordedBoxes fromDiskMessages{fromDisk.Events};
     const std::string otherBase = fromDisk.ProgramFolder + "tesselDB";
     std::ofstream(otherBase + ".txt", std::ios::binary) << server.DatabaseTextFor(kSerial);
     ASSERT_EQ(fromDisk.PrepareDatabase(otherBase), otherBase);
@@ -405,4 +404,5 @@ TEST_F(DatabaseDownload, DownloadThenConversionGivesThePackedDatabaseOfTheSameTe
     EXPECT_EQ(packed, ReadFile(otherBase + ".bin"));
     EXPECT_EQ(ReadFile(base + ".dfu"), ReadFile(otherBase + ".dfu"));
     EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_TRUE(fromDiskMessages.Messages().empty());
 }

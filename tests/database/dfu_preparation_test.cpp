@@ -14,7 +14,6 @@ namespace {
 class DfuPreparationTest : public ::testing::Test {
 protected:
     DfuPreparationTest() : folder_("dfu_preparation"), device_(folder_.File("orvo-updater")) {
-        device_.AttachUi(nullptr, &messages_, nullptr);
         liveImages_ = DfuImageStore::LiveCount();
     }
     ~DfuPreparationTest() override {
@@ -31,8 +30,8 @@ protected:
     DfuFileParse ParseFile(const std::string& path) { return DfuFileFormat::Parse(ReadBytes(path)); }
 
     ScratchFolder folder_;
-    RecordingMessageBox messages_;
     CDfuDevice device_;
+    RecordedBoxes messages_{device_.Events};
     std::size_t liveImages_ = 0;
 };
 

@@ -16,7 +16,7 @@ namespace {
 
 class PrepareDatabase : public ::testing::Test {
 protected:
-    PrepareDatabase() : device(folder.Path() + "orvo-updater") { device.AttachUi(nullptr, &messages, nullptr); }
+    PrepareDatabase() : device(folder.Path() + "orvo-updater") {}
     void TearDown() override { EXPECT_TRUE(BufferFilesIn(folder.Path()).empty()); }
 
     void WriteText(std::size_t records) {
@@ -31,8 +31,8 @@ protected:
     }
 
     TempFolder folder;
-    RecordingMessageBox messages;
     CDfuDevice device;
+    RecordedBoxes messages{device.Events};
     const std::string base = folder.Base();
 };
 

@@ -383,7 +383,7 @@ TEST_F(DeviceOperations, TicksFromInsideWhatTheMonitorRaisesDoNotReenterIt) {
     } tickingBox;
     tickingBar.tick = tickAgain;
     tickingBox.tick = tickAgain;
-    device.AttachUi(&tickingBar, &tickingBox, &signals);
+    CycleDisplay ticking(device.Events, tickingBar, tickingBox, signals);
 
     EXPECT_TRUE(Write());
     library.failure[OPERATION_UPGRADE] = {50, STDFU_DFU_ERROR};
@@ -391,7 +391,6 @@ TEST_F(DeviceOperations, TicksFromInsideWhatTheMonitorRaisesDoNotReenterIt) {
     EXPECT_GT(nestedTicks, 0);
     EXPECT_EQ(nestedPolls, 0);
     EXPECT_EQ(tickingBox.Messages().size(), 1u);
-    device.AttachUi(&bar, &box, &signals);
 }
 
 TEST_F(DeviceOperations, FailedRelaunchOfTheWritePassLeavesNoHandleAndNoImage) {
@@ -428,7 +427,8 @@ TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
     for (int failingCall : {1, 2}) {
         FakeDfuLibrary fresh;
         CDfuDevice onFresh(folder.File("orvo-updater"), fresh);
-        onFresh.AttachUi(&bar, &box, &signals);
+        onFresh.AttachSignals(&signals);
+        CycleDisplay freshDisplay(onFresh.Events, bar, box, signals);
         onFresh.DevicePath.Set(device.DevicePath.Get());
         fresh.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         fresh.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));

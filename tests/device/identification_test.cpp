@@ -111,7 +111,8 @@ TEST_F(DeviceIdentification, FailedReadNeverPassesOnTheLastIdentity) {
 
 TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
     CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
-    elsewhere.AttachUi(&bar, &box, &signals);
+    elsewhere.AttachSignals(&signals);
+    CycleDisplay elsewhereDisplay(elsewhere.Events, bar, box, signals);
     elsewhere.DeviceProductName.Set("Orvo");
     EXPECT_EQ(elsewhere.IdentifyDevice("Orvo"), IdentifyResult::Unreadable);
     EXPECT_EQ(elsewhere.ConnectTest(), -1);
@@ -153,7 +154,8 @@ TEST_F(DateStamp, FailedDeviceWriteIsReported) {
 
 TEST_F(DateStamp, DateFileThatCannotBeCreated) {
     CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
-    elsewhere.AttachUi(&bar, &box, &signals);
+    elsewhere.AttachSignals(&signals);
+    CycleDisplay elsewhereDisplay(elsewhere.Events, bar, box, signals);
     EXPECT_FALSE(elsewhere.WriteDateStamp());
     EXPECT_TRUE(library.Launched().empty());
 

@@ -12,7 +12,7 @@
 #include "support/scratch_files.h"
 #include "common/cycle_signals.h"
 
-// A device with recording UI ports, and a worker thread whose operation the
+// A device whose events the window's display draws on recording ports, and a worker thread whose operation the
 // test thread monitors the way the view's timer 0 does. A fixture that builds
 // the device on libraries of its own holds them in a base listed before this
 // one, so that they outlive the device.
@@ -20,7 +20,7 @@ class OperationFixture : public ::testing::Test {
 protected:
     explicit OperationFixture(DfuLibrary& library = VendorDfuLibrary(), UsbBackend& backend = DefaultUsbBackend())
         : folder("device_operations"), device(folder.File("orvo-updater"), library, backend) {
-        device.AttachUi(&bar, &box, &signals);
+        device.AttachSignals(&signals);
         device.DevicePath.Set("USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1");
         signals.ShowProgress = 1;
     }
@@ -78,4 +78,5 @@ protected:
     RecordingMessageBox box;
     CycleSignals signals;
     CDfuDevice device;
+    CycleDisplay display{device.Events, bar, box, signals};
 };

@@ -176,7 +176,8 @@ TEST(StatusReport, ReportColoursTheBarRedAndShowsTheBox) {
     RecordingMessageBox box;
     CycleSignals signals;
     CDfuDevice device("/opt/orvo/orvo-updater");
-    device.AttachUi(&bar, &box, &signals);
+    device.AttachSignals(&signals);
+    CycleDisplay display(device.Events, bar, box, signals);
     device.Target = 1;
 
     device.ReportStatus(Context(OPERATION_UPLOAD, 0x1234500C));
@@ -196,10 +197,11 @@ TEST(StatusReport, ErrorAndMessageOnTheBar) {
     RecordingMessageBox box;
     CycleSignals signals;
     CDfuDevice device("/opt/orvo/orvo-updater");
-    device.AttachUi(&bar, &box, &signals);
+    device.AttachSignals(&signals);
+    CycleDisplay display(device.Events, bar, box, signals);
 
     BarColours::Apply(bar, BarColours::Write);
-    device.ShowMessage("Upgrade successful !");
+    device.Events.Publish(CycleEvents::Notice{"Upgrade successful !"});
     EXPECT_EQ(bar.Text(), "Upgrade successful !");
     EXPECT_TRUE(bar.ShowText());
     EXPECT_EQ(bar.BarColour(), Rgb(0, 128, 0));  // colours stay

@@ -84,7 +84,8 @@ TEST_F(VirtualOrvoUpdate, EachDeviceWorksOnlyOnTheOrvoOfItsOwnBus) {
     auto otherOrvo = std::make_shared<VirtualOrvo>(config);
     const std::string otherPath = other.bus.Plug(otherOrvo);
     CDfuDevice elsewhere(folder.File("orvo-updater"), other.library, other.bus);
-    elsewhere.AttachUi(&bar, &box, &signals);
+    elsewhere.AttachSignals(&signals);
+    CycleDisplay elsewhereDisplay(elsewhere.Events, bar, box, signals);
     ASSERT_TRUE(elsewhere.FindDeviceNow());
     EXPECT_EQ(elsewhere.DevicePath.Get(), otherPath);
 
@@ -163,7 +164,8 @@ TEST_F(VirtualOrvoUpdate, PercentReachesTheBarOnlyWhenShown) {
     EXPECT_EQ(bar.BarColour(), Rgb(0, 128, 0));
 
     RecordingProgressBar quiet;
-    device.AttachUi(&quiet, &box, &signals);
+    device.Events.Unsubscribe(display);
+    CycleDisplay quietDisplay(device.Events, quiet, box, signals);
     signals.ShowProgress = 0;
     EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
     EXPECT_TRUE(quiet.Positions().empty());

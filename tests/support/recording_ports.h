@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/cycle_display.h"
+#include "common/cycle_signals.h"
 #include "common/message_box_port.h"
 #include "common/progress_bar_port.h"
 
@@ -79,4 +81,16 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> messages_;
+};
+
+// The boxes that a channel's events open in the window, recorded: the
+// window's display listening with a bar nobody looks at.
+class RecordedBoxes : public RecordingMessageBox {
+public:
+    explicit RecordedBoxes(CycleEventChannel& channel) : display_(channel, bar_, *this, signals_) {}
+
+private:
+    RecordingProgressBar bar_;
+    CycleSignals signals_;
+    CycleDisplay display_;
 };

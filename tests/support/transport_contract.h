@@ -292,7 +292,9 @@ TEST_P(TransportContract, DiscoveryNamesTheUdevRuleWhileADeviceMayNotBeOpened) {
     EngineDfuLibrary library(*engine_);
     CDfuDevice device("/nowhere/orvo-updater", library, rig_->Backend());
     RecordingProgressBar bar;
-    device.AttachUi(&bar, nullptr, nullptr);
+    RecordingMessageBox box;
+    CycleSignals signals;
+    CycleDisplay display(device.Events, bar, box, signals);
     bar.SetText("Upgrade successful !");
     const std::string denied = rig_->Plug(NewOrvo("OR00001"));
     if (!rig_->DenyAccess(denied))

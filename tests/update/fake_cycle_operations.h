@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "device/dfu_device.h"
-#include "common/progress_bar_port.h"
 #include "update/cycle_operations.h"
 #include "common/cycle_signals.h"
 #include "simulated_view.h"
@@ -33,8 +32,8 @@ public:
         std::string detail;
     };
 
-    FakeCycleOperations(CDfuDevice& device, SimulatedView& view, ProgressBarPort& progressBar, CycleSignals& signals)
-        : device_(device), view_(view), progressBar_(progressBar), signals_(signals) {}
+    FakeCycleOperations(CDfuDevice& device, SimulatedView& view, CycleSignals& signals)
+        : device_(device), view_(view), signals_(signals) {}
 
     // --- script (set before the worker starts, or from an OnCall hook)
     int downloadMs = 400;
@@ -141,10 +140,6 @@ public:
         Log("datestamp", orvo ? orvo->serial : "");
         return dateStampSucceeds;
     }
-    void ShowMessage(const std::string& text) override {
-        Log("message", text);
-        progressBar_.SetText(text);
-    }
     void DeleteWorkingFiles() override { Log("delete"); }
     void Interrupt() override {
         Log("interrupt", "", "", false);
@@ -178,7 +173,6 @@ private:
 
     CDfuDevice& device_;
     SimulatedView& view_;
-    ProgressBarPort& progressBar_;
     CycleSignals& signals_;
     mutable std::mutex mutex_;
     std::vector<FakeOrvo> attached_;

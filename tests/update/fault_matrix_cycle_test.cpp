@@ -124,7 +124,7 @@ protected:
             });
         ASSERT_TRUE(server_->Start());
         device_.ServerHost = server_->HostAndPort();
-        device_.AttachUi(&bar_, &box_, &signals_);
+        device_.AttachSignals(&signals_);
     }
 
     void TearDown() override {
@@ -134,7 +134,7 @@ protected:
         }
         worker_.reset();
         operations_.reset();
-        device_.AttachUi(nullptr, nullptr, nullptr);
+        device_.AttachSignals(nullptr);
         device_.ReleaseOperationResources();
         EXPECT_EQ(orvo_->ProtocolViolations(), 0u);
         if (server_)
@@ -159,7 +159,7 @@ protected:
         if (keepBackups)
             hooks.history = &history_;
         operations_ = std::make_unique<DfuDeviceCycleOperations>(device_, std::move(hooks));
-        worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, bar_, signals_, resources_);
+        worker_ = std::make_unique<UpdateWorker>(device_, *operations_, view_, signals_, resources_);
         // As the main view starts: the monitor timer, then the worker.
         view_.StartTimer(MonitorTimer, 100);
         signals_.ShowProgress = 1;
@@ -248,6 +248,8 @@ protected:
     RecordingProgressBar bar_;
     RecordingMessageBox box_;
     CycleSignals signals_;
+    // The window's bar and boxes, every box recorded in box_.
+    CycleDisplay display_{device_.Events, bar_, box_, signals_};
     Resources resources_;
     HistoryStore history_{folder_.File("history.sqlite"), [](const std::string& text) { ADD_FAILURE() << text; }};
     std::unique_ptr<DfuDeviceCycleOperations> operations_;

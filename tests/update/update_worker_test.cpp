@@ -15,6 +15,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "common/cycle_signals.h"
+#include "update/status_text_display.h"
 #include "update/update_worker.h"
 #include "update/view_timer_rules.h"
 
@@ -81,11 +82,15 @@ protected:
     Resources resources;
     SimulatedView view;
     RecordingProgressBar bar;
-    FakeCycleOperations ops{device, view, bar, signals};
+    FakeCycleOperations ops{device, view, signals};
     ViewTimerRules rules{{view, bar, signals, device.ProgressCounter, [this] { return ops.FindDevice(); }, {},
                           [this](const std::string& path) { return ops.IsAttached(path); }}};
     // Last, so that it is stopped and joined before anything it uses goes.
-    UpdateWorker worker{device, ops, view, bar, signals, resources};
+    // The window's listeners: the bar and boxes, and the status text.
+    CycleDisplay display{device.Events, bar, view, signals,
+                         [this] { return resources.String(ResourceId::ErrorCaption); }};
+    StatusTextDisplay status{device.Events, device.StatusText, resources, view};
+    UpdateWorker worker{device, ops, view, signals, resources};
 };
 
 TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
@@ -104,7 +109,6 @@ TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
     EXPECT_EQ(ops.Details("prepare"), std::vector<std::string>{"/nonexistent/tesselDB"});
     EXPECT_EQ(ops.Details("upgrade"), std::vector<std::string>{"7654321"});
     EXPECT_EQ(ops.Count("datestamp"), 1);
-    EXPECT_EQ(ops.Details("message"), std::vector<std::string>{"Upgrade successful !"});
     EXPECT_EQ(bar.Text(), "Upgrade successful !");
     EXPECT_EQ(signals.ShowProgress.load(), 1);
     EXPECT_EQ(signals.UpdateState.load(), 6);
@@ -114,7 +118,7 @@ TEST_F(UpdateCycle, DeviceAlreadyAttachedRunsAWholeCycleAndWaitsForTheUnplug) {
         order.push_back(call.name);
     const std::vector<std::string> expected{"identify", "holdings", "save",     "delete",   "download",
                                             "prepare",  "identify", "upgrade",  "datestamp", "holdings",
-                                            "delete",   "message"};
+                                            "delete"};
     EXPECT_EQ(order, expected);
 
     std::vector<std::int32_t> states;
@@ -371,11 +375,10 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
         CDfuDevice otherDevice{"/nonexistent/orvo-updater"};
         CycleSignals otherSignals;
         SimulatedView otherView;
-        RecordingProgressBar otherBar;
-        FakeCycleOperations otherOps{otherDevice, otherView, otherBar, otherSignals};
+        FakeCycleOperations otherOps{otherDevice, otherView, otherSignals};
         otherDevice.DownloadSizeKb = sizeKb;
         otherOps.Plug({});
-        UpdateWorker otherWorker{otherDevice, otherOps, otherView, otherBar, otherSignals, resources};
+        UpdateWorker otherWorker{otherDevice, otherOps, otherView, otherSignals, resources};
         otherView.SetWorkerFinished([&] { return otherWorker.Finished(); });
         otherWorker.Start();
         ASSERT_TRUE(otherView.RunUntil([&] { return otherOps.Count("download") == 1; }));
@@ -480,7 +483,7 @@ TEST_F(UpdateCycle, AFailedWriteEndsInFailedWithoutDateStampOrSuccess) {
     ASSERT_TRUE(RunUntilFailed());
     EXPECT_EQ(Status(), Text(ResourceId::FailedText));
     EXPECT_EQ(ops.Count("datestamp"), 0);
-    EXPECT_EQ(ops.Count("message"), 0);
+    EXPECT_TRUE(events.Of<CycleEvents::Notice>().empty());
     EXPECT_TRUE(view.Boxes().empty()) << "the operation shows its own error";
     EXPECT_EQ(ops.Calls().back().name, "delete");
     const auto ended = events.Of<CycleEvents::CycleEnded>();
@@ -494,7 +497,7 @@ TEST_F(UpdateCycle, AFailedDateStampEndsInFailedWithoutSuccess) {
     ops.Plug({});
     StartWorker();
     ASSERT_TRUE(RunUntilFailed());
-    EXPECT_EQ(ops.Count("message"), 0);
+    EXPECT_TRUE(events.Of<CycleEvents::Notice>().empty());
     EXPECT_NE(Status(), Text(ResourceId::CompleteText));
     EXPECT_EQ(Outcomes(), std::vector<CycleOutcome>{CycleOutcome::Failed});
 }

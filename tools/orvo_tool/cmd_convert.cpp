@@ -20,12 +20,13 @@ constexpr std::uint64_t kRecordLimit =
 // a longer text is reported with "at least".
 constexpr std::uint64_t kCountedBytes = 256ull * 1024 * 1024;
 
-// The DFU file preparation reports its failures in message boxes; on the
+// The DFU file preparation reports its failures as errors for a box; on the
 // command line they become lines on the error stream.
-class StderrMessageBox : public MessageBoxPort {
+class StderrErrors final : public CycleEventListener {
 public:
-    void ShowMessageBox(const std::string& text) override {
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str());
+    void OnCycleEvent(const CycleEvent& event) override {
+        if (const auto* error = std::get_if<CycleEvents::Error>(&event))
+            std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error->text.c_str());
     }
 };
 
@@ -89,9 +90,9 @@ int RunConvert(const std::vector<std::string>& args) {
     // The buffer files go where the updater would put them: beside the working
     // files. Built from BASE, the device object's program folder is BASE's
     // folder (the current directory for a bare name).
+    StderrErrors errors;  // outlives the device that it listens to
     CDfuDevice device(base);
-    StderrMessageBox messageBox;
-    device.AttachUi(nullptr, &messageBox, nullptr);
+    device.Events.Subscribe(errors);
 
     const std::string result = device.PrepareDatabase(base);
     std::printf("%s\n", result.c_str());

@@ -93,7 +93,6 @@ public:
     std::string PrepareDatabase(const std::string& base) override { return updater_.PrepareDatabase(base); }
     DatabaseWriteResult UpgradeDevice(const std::string& base) override { return updater_.UpgradeDevice(base); }
     bool WriteDateStamp() override { return updater_.WriteDateStamp(); }
-    void ShowMessage(const std::string& text) override { updater_.ShowMessage(text); }
     void DeleteWorkingFiles() override { updater_.DeleteWorkingFiles(); }
     void Interrupt() override { updater_.Interrupt(); }
 
@@ -169,7 +168,7 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
     device.Events.Subscribe(keeping.log);
     device.Events.Subscribe(outcome);
     {
-        UpdateWorker worker(device, operations, session.View(), session.Bar(), session.Signals(), resources);
+        UpdateWorker worker(device, operations, session.View(), session.Signals(), resources);
         worker.RequestCycle(request);
         worker.Start();
         outcome.Wait();

@@ -36,7 +36,7 @@ bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
     // The device's working files ("connectTest", "Date") go into the folder.
     device_ = std::make_unique<CDfuDevice>((fs::path(folder_.Path()) / "orvo-tool").string(), usb_.Library(),
                                            usb_.Backend());
-    device_->AttachUi(&bar_, nullptr, &signals_);
+    device_->AttachSignals(&signals_);
     device_->Events.Subscribe(console_);
     signals_.ShowProgress = 1;
     view_ = std::make_unique<ConsoleView>([this](int timerId) { OnTimer(timerId); });

@@ -46,7 +46,6 @@ public:
     ViewPort& View() { return *view_; }
     // How the view answers the cycle's questions (No by default).
     void AnswerQuestions(bool yes) { view_->AnswerQuestions(yes); }
-    ProgressBarPort& Bar() { return bar_; }
     ConsoleEvents& Console() { return console_; }
     const std::string& Folder() const { return folder_.Path(); }
 
@@ -55,8 +54,8 @@ private:
 
     // Declared first: removed after the device and its timers are gone.
     PrivateTempFolder folder_;
-    // The window's bar and boxes show nothing here: the console listens to
-    // the device's events instead.
+    // The window's bar shows nothing here, not even the download's animation:
+    // the console listens to the device's events instead.
     SilentProgressBar bar_;
     CycleSignals signals_;
     ConsoleEvents console_{StdoutIsTerminal()};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "common/cycle_events.h"
+
+class MessageBoxPort;
+class ProgressBarPort;
+struct CycleSignals;
+
+// What the progress bar shows while a DFU-mode device is present that this
+// user may not open; the DeviceAccess event's hint says the same at length.
+inline constexpr const char* DeviceAccessBarText = "No USB permission: install the udev rule 70-orvo-dfu.rules";
+// What the bar says when the identity read back is stored while progress shows.
+inline constexpr const char* VerifySuccessfulText = "Verify successful !";
+
+// Draws the channel's events on the window's progress bar and in its message
+// boxes: position, text and colours of the bar, and which box an error opens.
+// The window subscribes one with its own bar and view; tests use recording
+// ports. It listens on the publishing thread, as the ports allow, and a box
+// blocks that thread until dismissed, as a modal box does.
+//
+// Whether a running operation's progress shows is the worker's choice
+// (CycleSignals::ShowProgress): nothing of the identity read belongs on the
+// bar during a cycle, and the tools show everything.
+class CycleDisplay final : public CycleEventListener {
+public:
+    // `errorCaption` gives the title of an error box in the current
+    // language. Subscribes to `channel` until destroyed; destroy it only
+    // once nothing publishes on the channel any more.
+    CycleDisplay(CycleEventChannel& channel, ProgressBarPort& bar, MessageBoxPort& boxes,
+                 const CycleSignals& signals, std::function<std::string()> errorCaption = {});
+    ~CycleDisplay() override;
+    CycleDisplay(const CycleDisplay&) = delete;
+    CycleDisplay& operator=(const CycleDisplay&) = delete;
+
+    void OnCycleEvent(const CycleEvent& event) override;
+
+private:
+    bool ShowingProgress() const;
+    void Started(DeviceOperation operation);
+    void Progress(int percent);
+    void Finished(const CycleEvents::OperationFinished& finished);
+    void Error(const CycleEvents::Error& error);
+    void Access(const std::string& hint);
+    void ShowOnBar(const std::string& text);
+    void ShowBox(const std::string& text);
+
+    CycleEventChannel& channel_;
+    ProgressBarPort& bar_;
+    MessageBoxPort& boxes_;
+    const CycleSignals& signals_;
+    std::function<std::string()> errorCaption_;
+    // The bar's text from before an access problem covered it; the problem's
+    // own state, since discovery publishes from the UI thread only.
+    std::mutex accessMutex_;
+    bool accessProblemShown_ = false;
+    std::string textBeforeAccessProblem_;
+};
