@@ -110,6 +110,9 @@ public:
     // Each returns whether it succeeded; the texts the user sees stay those of
     // the operation itself.
     bool UpgradeDevice(const std::string& base);
+    // Reads the region that the DFU file's image for alternate setting 1
+    // names (as ReadRegion does) into DeviceSerial, DeviceIdText and
+    // DeviceProductName.
     bool UploadFromDevice(const std::string& dfuPath);
     void MonitorOperation();
     // Publishes `text` as an error of `kind`, shown as `shown` says (on the
@@ -255,8 +258,10 @@ private:
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.
     std::atomic<bool> operationSucceeded_{false};
-    // Where the monitor copies the bytes of a ReadRegion; null for the
-    // identity read. Set by the worker before the launch, read by the monitor
+    // Where the monitor copies the bytes of a read. Set by the worker before the launch, read by the monitor
     // while the operation runs, the result read by the worker once released.
     std::atomic<std::vector<std::uint8_t>*> readBackInto_{nullptr};
+    // What the launched operation is to the user, for the monitor's events;
+    // set by the worker before the monitor can see the operation.
+    std::atomic<DeviceOperation> launchedAs_{DeviceOperation::Write};
 };

@@ -7,7 +7,6 @@
 
 #include "common/cycle_signals.h"
 #include "device/dfu/dfu_engine.h"
-#include "device/identity_block.h"
 
 using namespace DfuOperationsShared;
 
@@ -73,32 +72,13 @@ bool DfuOperations::CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& int
     return true;
 }
 
-// The identity read's bytes into the identity fields; false, with the fields
-// as they were, when they cannot hold an identity block.
-bool DfuOperations::StoreIdentity(std::span<const std::uint8_t> bytes) {
-    const auto fields = ParseIdentityBlock(bytes);
-    if (!fields)
-        return false;
-    device_.DeviceSerial.Set(fields->serial);
-    device_.DeviceIdText.Set(fields->idText);
-    device_.DeviceProductName.Set(fields->productName);
-    return true;
-}
-
-// A region read hands its bytes to the worker (readBackInto_); the identity
-// read has the monitor store the identity before the worker is released.
+// A read hands its bytes to the worker that launched it (readBackInto_).
 bool DfuOperations::ReadBack(DfuHandle image) {
-    std::vector<std::uint8_t> identity;
+    std::vector<std::uint8_t> unclaimed;
     std::vector<std::uint8_t>* into = device_.readBackInto_.load();
-    const bool copied = CopyReadBack(image, into != nullptr ? *into : identity);
+    const bool copied = CopyReadBack(image, into != nullptr ? *into : unclaimed);
     DestroyKeptImage();
-    if (!copied || into != nullptr)
-        return copied;
-    if (!StoreIdentity(identity)) {
-        device_.ShowError(kNoElementData);
-        return false;
-    }
-    return true;
+    return copied;
 }
 
 void DfuOperations::Monitor() {
@@ -113,7 +93,7 @@ void DfuOperations::Monitor() {
         return;
     }
 
-    const DeviceOperation shownAs = ShownAs(context.Operation);
+    const DeviceOperation shownAs = device_.launchedAs_.load();
     PublishProgress(shownAs, static_cast<int>(context.Percent));
     if (state == DfuPollState::Running)
         return;
@@ -129,7 +109,7 @@ void DfuOperations::Monitor() {
 
     bool succeeded = false;
     if (operation == OPERATION_UPLOAD) {
-        // Every read keeps a copy of its image (Upload, Read): it is parsed.
+        // Every read keeps a copy of its image: the bytes come out of it.
         succeeded = ReadBack(context.Image);
     } else if (operation == OPERATION_UPGRADE) {
         device_.KeptImage.store(0);  // it is the context's image
@@ -142,14 +122,6 @@ void DfuOperations::Monitor() {
     // has finished, on every listener.
     device_.Events.Publish(CycleEvents::OperationFinished{shownAs, succeeded});
     Release(operation, succeeded);
-}
-
-DeviceOperation DfuOperations::ShownAs(std::int32_t operation) const {
-    if (operation == OPERATION_UPLOAD)
-        return device_.readBackInto_.load() != nullptr ? DeviceOperation::Read : DeviceOperation::IdentityRead;
-    if (operation == OPERATION_ERASE && device_.KeptImage.load() == 0)
-        return DeviceOperation::Erase;
-    return DeviceOperation::Write;
 }
 
 // The operation's percent for the window; the phase's, which belongs to the

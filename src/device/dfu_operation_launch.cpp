@@ -1,11 +1,12 @@
-// Preparing and launching the write and the read-back of a DFU file: the
-// image of alternate setting 1, the device's map, the launch record, and the
-// worker's wait for the monitor's release.
+// Preparing and launching the write of a DFU file and the identity read of
+// the region a DFU file names: the image of alternate setting 1, the device's
+// map, the launch record, and the worker's wait for the monitor's release.
 
 #include "device/dfu_operations.h"
 
 #include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_mapping.h"
+#include "device/identity_block.h"
 
 using namespace DfuOperationsShared;
 
@@ -53,7 +54,12 @@ DfuHandle DfuOperations::SelectImage(const std::string& dfuPath, const char* not
         device_.ShowError(kNoMemoryMap);
         return 0;
     }
+    return ImageOfFile(dfuPath, notFoundText, operation);
+}
 
+// The file's image of alternate setting 1 with at least one element, or 0
+// when there is none (what went wrong has been shown).
+DfuHandle DfuOperations::ImageOfFile(const std::string& dfuPath, const char* notFoundText, std::int32_t operation) {
     DfuHandle file = 0;
     std::uint8_t imageCount = 0;
     const DfuResult opened = library_.OpenExistingDFUFile(dfuPath.c_str(), &file, &imageCount);
@@ -121,6 +127,7 @@ bool DfuOperations::LaunchAndWait(DfuOperationContext& context, DfuHandle kept, 
 
     // Said before the monitor can see the operation, so that its first
     // percent never comes before its start.
+    device_.launchedAs_.store(shownAs);
     device_.Events.Publish(CycleEvents::OperationStarted{shownAs});
     // Only the monitor's release may report success, never an earlier operation's.
     device_.operationSucceeded_.store(false);
@@ -176,28 +183,50 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
     return LaunchAndWait(context, kept, device_.signals_->StepEvent, DeviceOperation::Write);
 }
 
+// The identity read: the region that the DFU file's image of alternate
+// setting 1 names, read like every region of device memory; its bytes become
+// the identity fields.
 bool DfuOperations::Upload(const std::string& dfuPath) {
     if (!device_.MonitorAttached())
         return false;
-    const DfuHandle selected = SelectImage(dfuPath, kUploadNotFound, OPERATION_UPLOAD);
-    if (selected == 0)
+    FlashRange named;
+    if (!RegionNamedBy(dfuPath, named))
         return false;
+    std::vector<std::uint8_t> bytes;
+    if (!Read(named, bytes, DeviceOperation::IdentityRead))
+        return false;
+    if (!StoreIdentity(bytes)) {
+        device_.ShowError(kNoElementData);
+        return false;
+    }
+    return true;
+}
 
-    DfuOperationContext context{};
-    if (!FillContext(context, OPERATION_UPLOAD))
-        return FailBeforeLaunch(context, STDFU_BAD_PARAMETER, selected, 0);
+// The address and length of the file's element for the data flash.
+bool DfuOperations::RegionNamedBy(const std::string& dfuPath, FlashRange& named) {
+    device_.Target = 1;
+    const DfuHandle image = ImageOfFile(dfuPath, kUploadNotFound, OPERATION_UPLOAD);
+    if (image == 0)
+        return false;
+    DfuElement element{};  // no data buffer: the library answers the length
+    const bool found = Succeeded(library_.GetImageElement(image, 0, &element)) && element.dwDataLength != 0;
+    DestroyImage(image);
+    if (!found) {
+        device_.ShowError(kUploadNotFound);
+        return false;
+    }
+    named = FlashRange{element.dwAddress, element.dwDataLength};
+    return true;
+}
 
-    DestroyKeptImage();
-    DfuResult result = FilterForDataFlash(selected, OPERATION_UPLOAD);
-    if (!Succeeded(result))
-        return FailBeforeLaunch(context, result, selected, 0);
-    context.Image = selected;
-    // Without the kept copy the read-back would not be parsed but appended
-    // to a file: refuse rather than launch.
-    DfuHandle kept = 0;
-    result = library_.DuplicateImage(selected, &kept);
-    if (!Succeeded(result))
-        return FailBeforeLaunch(context, result, selected, 0);
-
-    return LaunchAndWait(context, kept, device_.signals_->UploadEvent, DeviceOperation::IdentityRead);
+// The identity read's bytes into the identity fields; false, with the fields
+// as they were, when they cannot hold an identity block.
+bool DfuOperations::StoreIdentity(std::span<const std::uint8_t> bytes) {
+    const auto fields = ParseIdentityBlock(bytes);
+    if (!fields)
+        return false;
+    device_.DeviceSerial.Set(fields->serial);
+    device_.DeviceIdText.Set(fields->idText);
+    device_.DeviceProductName.Set(fields->productName);
+    return true;
 }

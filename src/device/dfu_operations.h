@@ -50,13 +50,16 @@ public:
     void Monitor();
 
     bool EraseAndProgram(FlashRange erase, std::uint32_t address, std::span<const std::uint8_t> data);
-    bool Read(FlashRange range, std::vector<std::uint8_t>& data);
+    bool Read(FlashRange range, std::vector<std::uint8_t>& data, DeviceOperation shownAs = DeviceOperation::Read);
     bool LoadElement(const std::string& dfuPath, std::uint32_t& address, std::vector<std::uint8_t>& data);
     bool Layout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector);
 
 private:
     // --- preparation, on the worker thread
     DfuHandle SelectImage(const std::string& dfuPath, const char* notFoundText, std::int32_t operation);
+    DfuHandle ImageOfFile(const std::string& dfuPath, const char* notFoundText, std::int32_t operation);
+    bool RegionNamedBy(const std::string& dfuPath, FlashRange& named);
+    bool StoreIdentity(std::span<const std::uint8_t> bytes);
     bool RebuildMap();
     bool HasElements(DfuHandle image);
     DfuMapping* DataMapEntry() const;
@@ -74,12 +77,9 @@ private:
     void ChainUpgradeAfterErase(DfuOperationContext& context);
     bool ReadBack(DfuHandle image);
     bool CopyReadBack(DfuHandle image, std::vector<std::uint8_t>& into);
-    bool StoreIdentity(std::span<const std::uint8_t> bytes);
     void Release(std::int32_t operation, bool succeeded);
 
     // --- small helpers
-    // What the completed or polled operation is to the user.
-    DeviceOperation ShownAs(std::int32_t operation) const;
     void PublishProgress(DeviceOperation operation, int percent) const;
     void DestroyImage(DfuHandle image);
     void DestroyKeptImage();

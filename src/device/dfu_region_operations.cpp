@@ -63,10 +63,14 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
                          program != 0 ? DeviceOperation::Write : DeviceOperation::Erase);
 }
 
-bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
+bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data, DeviceOperation shownAs) {
     data.clear();
-    if (!device_.MonitorAttached() || range.length == 0 || range.length > kDfuLargestRegion)
+    if (!device_.MonitorAttached())
         return false;
+    if (range.length == 0 || range.length > kDfuLargestRegion) {
+        device_.ShowError(kNoElementData);  // no device holds such a region
+        return false;
+    }
     device_.Target = 1;
     DfuOperationContext context{};
     if (!RebuildMap()) {
@@ -89,10 +93,14 @@ bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data) {
 
     std::vector<std::uint8_t> received;
     device_.readBackInto_.store(&received);
-    const bool read = LaunchAndWait(context, kept, device_.signals_->UploadEvent, DeviceOperation::Read);
+    const bool read = LaunchAndWait(context, kept, device_.signals_->UploadEvent, shownAs);
     device_.readBackInto_.store(nullptr);
-    if (!read || received.size() != range.length)
+    if (!read)
         return false;
+    if (received.size() != range.length) {
+        device_.ShowError(kNoElementData);
+        return false;
+    }
     data = std::move(received);
     return true;
 }

@@ -432,7 +432,8 @@ TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
         onFresh.DevicePath.Set(device.DevicePath.Get());
         fresh.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         fresh.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));
-        fresh.failElementCall = failingCall;
+        // The file's element is asked for its place once before the read.
+        fresh.failElementCall = 1 + failingCall;
         onFresh.DeviceProductName.Set("none");
         EXPECT_FALSE(RunMonitored(onFresh, [&] { return onFresh.UploadFromDevice(kIdentityDfu); }));
         EXPECT_EQ(bar.Text(), "Unable to get data from read image...");
