@@ -141,7 +141,8 @@ spdlog::logger* CycleLog::Logger() {
 }
 
 void CycleLog::OnCycleEvent(const CycleEvent& event) {
-    if (std::holds_alternative<CycleEvents::PhaseProgress>(event))
+    if (std::holds_alternative<CycleEvents::PhaseProgress>(event) ||
+        std::holds_alternative<CycleEvents::OperationProgress>(event))
         return;  // too many, and the phase's start and end say enough
     std::lock_guard lock(mutex_);
     spdlog::logger* log = Logger();
@@ -171,6 +172,11 @@ void CycleLog::OnCycleEvent(const CycleEvent& event) {
                 log->error("{} error: {}", ErrorKindName(e.kind), OneLine(e.text));
                 if (!e.statusReport.empty())
                     log->error("status report: {}", OneLine(e.statusReport));
+            } else if constexpr (std::is_same_v<Event, CycleEvents::DeviceAccess>) {
+                if (e.hint.empty())
+                    log->info("no DFU-mode device is refused to this user any more");
+                else
+                    log->warn("{}", OneLine(e.hint));
             } else if constexpr (std::is_same_v<Event, CycleEvents::Notice>) {
                 log->info("{}", OneLine(e.text));
             } else if constexpr (std::is_same_v<Event, CycleEvents::CycleEnded>) {

@@ -11,6 +11,7 @@
 #include "device/identity_block.h"
 #include "fake_dfu_library.h"
 #include "operation_fixture.h"
+#include "support/recording_events.h"
 #include "support/today.h"
 
 namespace {
@@ -113,11 +114,17 @@ TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
     CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
     elsewhere.AttachSignals(&signals);
     CycleDisplay elsewhereDisplay(elsewhere.Events, bar, box, signals);
+    RecordingEvents events(elsewhere.Events);
     elsewhere.DeviceProductName.Set("Orvo");
     EXPECT_EQ(elsewhere.IdentifyDevice("Orvo"), IdentifyResult::Unreadable);
     EXPECT_EQ(elsewhere.ConnectTest(), -1);
     EXPECT_TRUE(elsewhere.DeviceProductName.Empty());
     EXPECT_EQ(box.Messages(), (std::vector<std::string>(2, "IoError 00000002h")));
+    // The box is the window's view of an error every listener hears of.
+    const auto errors = events.Of<CycleEvents::Error>();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].kind, CycleErrorKind::WorkingFiles);
+    EXPECT_EQ(errors[0].shown, ErrorShown::InBox);
     EXPECT_TRUE(library.Launched().empty());
     EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 }

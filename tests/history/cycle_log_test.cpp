@@ -25,11 +25,13 @@ TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
     std::vector<std::string> reports;
     CycleLog log(folder, [&](const std::string& text) { reports.push_back(text); },
                  [](std::int32_t state) { return state == 1 ? std::string("Download") : std::to_string(state); });
-    EXPECT_FALSE(std::filesystem::exists(folder)) << "made at the first event, not before";
+    log.OnCycleEvent(CycleEvents::OperationProgress{DeviceOperation::Write, 42});
+    EXPECT_FALSE(std::filesystem::exists(folder)) << "made at the first event logged, not before: no line per percent";
 
     log.OnCycleEvent(CycleEvents::StateEntered{1});
     log.OnCycleEvent(CycleEvents::DownloadAnswered{"/OrvoDownload.aspx?z=0123456789ABCDEF&s=A123456", 200, 1234});
     log.OnCycleEvent(CycleEvents::Error{CycleErrorKind::Device, "Write error", "Error during transfer\r\nerrPROG"});
+    log.OnCycleEvent(CycleEvents::DeviceAccess{"/dev/bus/usb/001/004: no permission to open the device."});
     CycleEvents::CycleEnded ended;
     ended.outcome = CycleOutcome::Failed;
     ended.cause = "Write error";
@@ -46,6 +48,7 @@ TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
     EXPECT_EQ(text.find("0123456789ABCDEF"), std::string::npos);
     EXPECT_NE(text.find("status report: Error during transfer / errPROG\n"), std::string::npos);
     EXPECT_NE(text.find("cycle failed, Write error: s/n A123456"), std::string::npos);
+    EXPECT_NE(text.find("/dev/bus/usb/001/004: no permission to open the device.\n"), std::string::npos);
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(RequestWithoutSignature("/a?s=1&z=SIG"), "/a?s=1&z=(signature)");
     EXPECT_EQ(RequestWithoutSignature("/z=path?s=1"), "/z=path?s=1");
