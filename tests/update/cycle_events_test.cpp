@@ -1,5 +1,5 @@
-// The event channel that the worker and the device publish on, and the phase
-// timer that brackets each phase on it.
+// The event channel that the worker and the device publish on, the phase
+// timer that brackets each phase on it, and the window's display of it.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,9 @@
 #include "common/auto_reset_event.h"
 #include "common/cycle_events.h"
 #include "common/phase_timer.h"
+#include "simulated_view.h"
 #include "support/recording_events.h"
+#include "support/recording_ports.h"
 
 namespace {
 
@@ -102,6 +104,67 @@ TEST(PhaseTimer, BracketsItsPhaseOnceAndNamesItWhileItRuns) {
     EXPECT_EQ(ended[1].phase, CyclePhase::Write);
     EXPECT_FALSE(ended[1].succeeded);
     EXPECT_GE(ended[1].duration, ended[0].duration);
+}
+
+// How each error reaches the window: the bar, a plain box with the report,
+// the error box with its caption, or nothing but the outcome.
+TEST(CycleDisplay, ShowsEachErrorWhereItSaysAndNowhereElse) {
+    struct Case {
+        ErrorShown shown;
+        bool onBar;
+        std::string box;      // the box's text, empty for none
+        std::string caption;  // the error box's caption, empty for a plain box
+    };
+    const Case cases[] = {
+        {ErrorShown::OnBar, true, "", ""},
+        {ErrorShown::OnBarAndBox, true, "the report", ""},
+        {ErrorShown::InBox, false, "the text", ""},
+        {ErrorShown::InErrorBox, false, "the text", "Error caption"},
+        {ErrorShown::NotShown, false, "", ""},
+    };
+    for (const Case& expected : cases) {
+        SCOPED_TRACE(static_cast<int>(expected.shown));
+        CycleEventChannel channel;
+        RecordingProgressBar bar;
+        SimulatedView view;
+        CycleSignals signals;
+        CycleDisplay display(channel, bar, view, signals, [] { return std::string("Error caption"); });
+        bar.SetText("before");
+        bar.SetPos(60);
+
+        channel.Publish(CycleEvents::Error{CycleErrorKind::Device, "the text", "the report", expected.shown});
+
+        EXPECT_EQ(bar.Text(), expected.onBar ? "the text" : "before");
+        EXPECT_EQ(bar.BarColour(), expected.onBar ? Rgb(255, 0, 0) : Colour{0});
+        EXPECT_EQ(bar.Pos(), expected.caption.empty() ? 60 : 0) << "the error box empties the bar";
+        const auto boxes = view.Boxes();
+        ASSERT_EQ(boxes.size(), expected.box.empty() ? 0u : 1u);
+        if (!boxes.empty()) {
+            EXPECT_EQ(boxes[0].text, expected.box);
+            EXPECT_EQ(boxes[0].caption, expected.caption);
+        }
+    }
+}
+
+// The bar gets its text back when the access problem goes, unless something
+// else was shown over it meanwhile.
+TEST(CycleDisplay, AccessProblemGivesBackOnlyTheTextItCovered) {
+    CycleEventChannel channel;
+    RecordingProgressBar bar;
+    RecordingMessageBox box;
+    CycleSignals signals;
+    CycleDisplay display(channel, bar, box, signals);
+    bar.SetText("Upgrade successful !");
+    channel.Publish(CycleEvents::DeviceAccess{"no permission"});
+    channel.Publish(CycleEvents::DeviceAccess{"no permission, another device"});
+    EXPECT_EQ(bar.Text(), DeviceAccessBarText);
+    channel.Publish(CycleEvents::DeviceAccess{});
+    EXPECT_EQ(bar.Text(), "Upgrade successful !");
+
+    channel.Publish(CycleEvents::DeviceAccess{"no permission"});
+    channel.Publish(CycleEvents::OperationFinished{DeviceOperation::Write, true});
+    channel.Publish(CycleEvents::DeviceAccess{});
+    EXPECT_EQ(bar.Text(), "100%");
 }
 
 }  // namespace
