@@ -39,7 +39,6 @@ public:
     CDfuDevice& Device() { return *device_; }
     CSkinProgressCtrl& ProgressBar() { return *progressBar_; }
     CMainFrame* MainFrame() { return frame_.get(); }
-    UpdaterServices& Services() { return services_; }
 
 private:
     QApplication qtApp_;

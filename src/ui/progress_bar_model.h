@@ -56,7 +56,6 @@ public:
 
     void WindowCreated() { windowCreated_ = true; }
     void WindowDestroyed() { windowCreated_ = false; }
-    bool HasWindow() const { return windowCreated_; }
 
     void SetBarColour(Colour c) { barColour_ = c; }
     void SetBkColour(Colour c) { bkColour_ = c; }

@@ -21,7 +21,6 @@ public:
     COffscreenDC& operator=(const COffscreenDC&) = delete;
 
     QPainter& Painter() { return offscreen_ ? imagePainter_ : target_; }
-    bool IsOffscreen() const { return offscreen_; }
 
 private:
     QPainter& target_;
