@@ -1,9 +1,8 @@
 // The operation monitor that the UI side ticks every 100 ms: one poll of the
 // running operation, the chained write pass after an erase, the read-back's
-// bytes or identity, and the release of the waiting worker.
+// bytes, and the release of the waiting worker.
 
 #include "device/dfu_operations.h"
-
 
 #include "common/cycle_signals.h"
 #include "device/dfu/dfu_engine.h"

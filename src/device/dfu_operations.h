@@ -8,7 +8,7 @@
 // Hand-over between the threads: the worker prepares the images and launches
 // the operation, and only then publishes its handle in OperationHandle; from
 // that moment the monitor alone touches the operation, KeptImage and the
-// identity fields, until it clears OperationHandle and releases the worker
+// read's bytes (readBackInto_), until it clears OperationHandle and releases the worker
 // through StepEvent (write) or UploadEvent (read-back). Releasing is always
 // the last thing a tick does, so the worker never meets an image the monitor
 // is still using.
