@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -57,6 +58,31 @@ std::vector<std::uint8_t> DatabaseBytes() {
     return data;
 }
 
+// The device model's busy and transfer time and the wall time of the writes
+// measured; the efficiency is the one over the other.
+struct WriteTimes {
+    double deviceSeconds = 0;
+    double wallSeconds = 0;
+
+    // Runs `write` with the Orvo's timing scaled to `scale` (instant again
+    // afterwards) and adds its times; false when the write failed.
+    bool Add(VirtualOrvo& orvo, double scale, const std::function<bool()>& write) {
+        orvo.SetTiming(OrvoTiming::Scaled(scale));
+        orvo.ResetStats();
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = write();
+        const auto wall = std::chrono::steady_clock::now() - start;
+        orvo.SetTiming(OrvoTiming::Instant());
+        if (!ok)
+            return false;
+        const OrvoStats stats = orvo.Stats();
+        deviceSeconds += static_cast<double>(stats.busyUs + stats.transferUs) / 1e6;
+        wallSeconds += std::chrono::duration<double>(wall).count();
+        return true;
+    }
+    double Efficiency() const { return wallSeconds > 0 ? deviceSeconds / wallSeconds : 0; }
+};
+
 void BM_WriteDatabase(benchmark::State& state) {
     const double scale = static_cast<double>(state.range(0)) / 100.0;
     VirtualUsbBus bus;
@@ -65,30 +91,19 @@ void BM_WriteDatabase(benchmark::State& state) {
     DfuProtocolEngine engine(bus);
     const std::vector<std::uint8_t> data = DatabaseBytes();
 
-    double deviceSeconds = 0;
-    double wallSeconds = 0;
+    WriteTimes times;
     for (auto _ : state) {
-        orvo->SetTiming(OrvoTiming::Scaled(scale));
-        orvo->ResetStats();
-
-        const auto start = std::chrono::steady_clock::now();
-        const bool ok = Succeeded(WriteDfuRegion(engine, path, kDatabaseAddress, data, Polled()));
-        const auto wall = std::chrono::steady_clock::now() - start;
-
-        orvo->SetTiming(OrvoTiming::Instant());
-        if (!ok) {
+        if (!times.Add(*orvo, scale,
+                       [&] { return Succeeded(WriteDfuRegion(engine, path, kDatabaseAddress, data, Polled())); })) {
             state.SkipWithError("write failed");
             break;
         }
-        const OrvoStats stats = orvo->Stats();
-        deviceSeconds += static_cast<double>(stats.busyUs + stats.transferUs) / 1e6;
-        wallSeconds += std::chrono::duration<double>(wall).count();
         if (orvo->ProtocolViolations() != 0)
             state.SkipWithError("protocol violations");
     }
-    state.counters["efficiency"] = wallSeconds > 0 ? deviceSeconds / wallSeconds : 0;
-    state.counters["device_s"] = deviceSeconds;
-    state.counters["wall_s"] = wallSeconds;
+    state.counters["efficiency"] = times.Efficiency();
+    state.counters["device_s"] = times.deviceSeconds;
+    state.counters["wall_s"] = times.wallSeconds;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kDatabaseSize));
 }
 
@@ -230,45 +245,34 @@ void BM_UpdaterWritePath(benchmark::State& state) {
     PhaseClock phases;
     device.Events.Subscribe(phases);
 
-    std::vector<std::uint8_t> data(kDatabaseSize);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
     DfuFileContents contents;
-    contents.images.push_back({DfuPreparation::AlternateSetting, "", {{kDatabaseAddress, data}}});
+    contents.images.push_back({DfuPreparation::AlternateSetting, "", {{kDatabaseAddress, DatabaseBytes()}}});
     std::vector<std::uint8_t> file;
     const std::string base = (folder / "tesselDB").string();
     DfuFileFormat::Serialize(contents, file);
     std::ofstream(base + ".dfu", std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
                                                           static_cast<std::streamsize>(file.size()));
 
-    double deviceSeconds = 0;
-    double wallSeconds = 0;
+    WriteTimes times;
     {
         MonitorTicks monitor(device);
         for (auto _ : state) {
             // A device whose first block differs: the whole database is written.
             orvo->WriteFlash(kDatabaseAddress, std::vector<std::uint8_t>(16, 0x00));
-            orvo->SetTiming(OrvoTiming::Scaled(scale));
-            orvo->ResetStats();
-            const auto start = std::chrono::steady_clock::now();
-            const bool ok = device.WriteDatabase(base) == DatabaseWriteResult::Written && device.WriteDateStamp();
-            const auto wall = std::chrono::steady_clock::now() - start;
-            orvo->SetTiming(OrvoTiming::Instant());
-            if (!ok) {
+            if (!times.Add(*orvo, scale, [&] {
+                    return device.WriteDatabase(base) == DatabaseWriteResult::Written && device.WriteDateStamp();
+                })) {
                 state.SkipWithError("write failed");
                 break;
             }
-            const OrvoStats stats = orvo->Stats();
-            deviceSeconds += static_cast<double>(stats.busyUs + stats.transferUs) / 1e6;
-            wallSeconds += std::chrono::duration<double>(wall).count();
         }
     }
     device.Events.Unsubscribe(phases);
     device.AttachSignals(nullptr);
     device.ReleaseOperationResources();
     std::filesystem::remove_all(folder);
-    state.counters["efficiency"] = wallSeconds > 0 ? deviceSeconds / wallSeconds : 0;
-    state.counters["wall_s"] = wallSeconds;
+    state.counters["efficiency"] = times.Efficiency();
+    state.counters["wall_s"] = times.wallSeconds;
     state.counters["verify_of_write"] = phases.WriteSeconds() > 0 ? phases.VerifySeconds() / phases.WriteSeconds() : 0;
 }
 

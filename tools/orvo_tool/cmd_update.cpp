@@ -193,6 +193,11 @@ bool TakeHistoryFile(std::vector<std::string>& args, std::string& file) {
     return !file.empty();
 }
 
+// Why a command found no device to work on.
+std::string NotAttachedText(DeviceSession& session) {
+    return PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description cannot be read";
+}
+
 std::string HoldingsText(const DatabaseHoldings& holdings) {
     return HoldingsLine(Resources().StringLookup(), holdings);
 }
@@ -221,8 +226,7 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
         request.source = CycleSource::File;
     session.AnswerQuestions(acceptSmaller);
     if (!session.FindDevice())
-        return Fail(PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description "
-                    "cannot be read");
+        return Fail(NotAttachedText(session));
 
     CDfuDevice& device = session.Device();
     if (hostGiven)
@@ -288,8 +292,7 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
     if (!picked)
         return Fail(error);
     if (!session.FindDevice())
-        return Fail(PrintableText(session.Device().DevicePath.Get()) + " is not attached, or its description "
-                    "cannot be read");
+        return Fail(NotAttachedText(session));
 
     CDfuDevice& device = session.Device();
     session.Signals().ShowProgress = 0;
