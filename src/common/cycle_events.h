@@ -50,13 +50,16 @@ inline const char* SourceName(CycleSource source) {
     return "unknown";
 }
 
-enum class CycleOutcome : std::uint8_t { Succeeded, AlreadyCurrent, Failed, Interrupted };
+// Kept: the user chose to keep the database the Orvo holds (the smaller
+// database was declined); nothing was written.
+enum class CycleOutcome : std::uint8_t { Succeeded, AlreadyCurrent, Failed, Interrupted, Kept };
 inline const char* OutcomeName(CycleOutcome outcome) {
     switch (outcome) {
     case CycleOutcome::Succeeded: return "succeeded";
     case CycleOutcome::AlreadyCurrent: return "already current";
     case CycleOutcome::Failed: return "failed";
     case CycleOutcome::Interrupted: return "interrupted";
+    case CycleOutcome::Kept: return "kept";
     }
     return "unknown";
 }
@@ -148,6 +151,10 @@ struct DownloadAnswered {
 struct Error {
     CycleErrorKind kind{};
     std::string text;          // the fixed text shown to the user
+    // The string id of `text` (0: none) and the values it is formatted
+    // with, so that a window renders it in the language in force.
+    std::uint16_t textId = 0;
+    std::vector<std::string> args;
     std::string statusReport;  // device errors: the operation's status report
     ErrorShown shown = ErrorShown::OnBar;
 };
@@ -188,7 +195,11 @@ struct CycleEnded {
     CycleOutcome outcome = CycleOutcome::Failed;
     CycleSource source = CycleSource::Server;
     std::string serial;
-    std::string cause;  // empty on success
+    std::string cause;  // empty on success; stable English text
+    // The cause as a string id with its values (0: none), for rendering in
+    // the language in force.
+    std::uint16_t causeId = 0;
+    std::vector<std::string> causeArgs;
     DatabaseHoldings before;
     DatabaseHoldings after;
     std::uint64_t bytesDownloaded = 0;

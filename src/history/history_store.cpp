@@ -379,7 +379,7 @@ std::vector<HistoryRecord> HistoryStore::Records(const std::string& serial) cons
             record.serial = rows.Text(3);
             record.source = FromName<CycleSource, 3>(rows.Text(4), &SourceName).value_or(CycleSource::Server);
             if (!rows.IsNull(5))
-                record.outcome = FromName<CycleOutcome, 4>(rows.Text(5), &OutcomeName).value_or(CycleOutcome::Failed);
+                record.outcome = FromName<CycleOutcome, 5>(rows.Text(5), &OutcomeName).value_or(CycleOutcome::Failed);
             record.cause = rows.Text(6);
             record.before = ReadHoldings(rows, 7);
             record.after = ReadHoldings(rows, 10);

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "common/bar_colours.h"
+#include "ui/bar_colours.h"
 #include "device/dfu/dfu_class.h"
 #include "device/dfu_device.h"
 #include "device/status_report.h"

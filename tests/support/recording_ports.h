@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/cycle_display.h"
+#include "ui/cycle_display.h"
 #include "common/cycle_signals.h"
 #include "common/message_box_port.h"
 #include "common/progress_bar_port.h"

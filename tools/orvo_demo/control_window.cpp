@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "orvo_demo/demo_bench.h"
-#include "ui/widgets/window_placement.h"
+#include "qt/window_placement.h"
 
 DemoControlWindow::DemoControlWindow(DemoBench& bench, const QString& serial, QWidget* parent)
     : QWidget(parent),

@@ -5,7 +5,7 @@
 #include <map>
 #include <mutex>
 
-#include "app/production_services.h"
+#include "qt/production_services.h"
 #include "database_generator.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_library.h"

@@ -9,11 +9,11 @@
 #include <QTimer>
 
 #include "tool_support/private_folder.h"
-#include "app/application.h"
-#include "app/cycle_keeping.h"
-#include "app/main_frame.h"
-#include "app/main_view.h"
-#include "app/production_services.h"
+#include "qt/application.h"
+#include "qt/cycle_keeping.h"
+#include "qt/main_frame.h"
+#include "qt/main_view.h"
+#include "qt/production_services.h"
 #include "tool_support/input_file.h"
 #include "device/dfu_device.h"
 #include "orvo_demo/control_window.h"
@@ -22,8 +22,8 @@
 #include "orvo_demo/ui_stall_meter.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
-#include "ui/widgets/skin_progress_ctrl.h"
-#include "ui/widgets/window_placement.h"
+#include "qt/skin_progress_ctrl.h"
+#include "qt/window_placement.h"
 #include "common/program_folder.h"
 #include "common/working_files.h"
 

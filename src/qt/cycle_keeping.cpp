@@ -1,0 +1,21 @@
+#include "qt/cycle_keeping.h"
+
+#include "qt/user_notice.h"
+#include "ui/resource_ids.h"
+
+CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& resources)
+    : logFolder_(locations.logFolder),
+      store_(locations.historyFile,
+             [&resources](const std::string& text) {
+                 TellUserLater(resources, TextWithValue(resources, ResourceId::HistoryNotUsableText, text));
+             }),
+      recorder_(store_),
+      log_(locations.logFolder, [&resources](const std::string& text) {
+          TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, text));
+      }) {}
+
+void CycleKeeping::Wire(UpdaterServices& services) {
+    services.history = &store_;
+    services.logFolder = logFolder_;
+    services.cycleListeners = {&recorder_, &log_, &sleepGuard_};
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "qt/logind_inhibitor.h"
+#include "qt/sleep_guard.h"
+#include "qt/updater_services.h"
+#include "common/program_folder.h"
+#include "history/cycle_log.h"
+#include "history/history_recorder.h"
+#include "history/history_store.h"
+
+class Resources;
+
+// What the window keeps of its cycles: the history with its backups, fed by
+// a recorder, and the log for support; and, while the Orvo is written, a
+// sleep inhibitor. Made before the window and ended after
+// it, so both outlive the worker. A history or log that cannot be used is told
+// once (a message box naming the file) and never stops an update.
+class CycleKeeping {
+public:
+    CycleKeeping(const FileLocations& locations, const Resources& resources);
+    CycleKeeping(const CycleKeeping&) = delete;
+    CycleKeeping& operator=(const CycleKeeping&) = delete;
+
+    HistoryStore& History() { return store_; }
+    const std::string& LogFolder() const { return logFolder_; }
+
+    // Hands the history, the listeners and the log folder to the window.
+    void Wire(UpdaterServices& services);
+
+private:
+    std::string logFolder_;
+    HistoryStore store_;
+    HistoryRecorder recorder_;
+    CycleLog log_;
+    LogindInhibitor inhibitor_;
+    SleepGuard sleepGuard_{inhibitor_};  // after the inhibitor: it releases it at its end
+};

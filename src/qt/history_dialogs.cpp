@@ -1,0 +1,212 @@
+#include "qt/history_dialogs.h"
+
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "ui/dialog_templates.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "qt/dialog_colours.h"
+#include "qt/dialog_units.h"
+#include "qt/window_placement.h"
+
+namespace {
+
+// Both dialogs in dialog units, as the templates are sized: wide enough for
+// the columns at the designed font in every language.
+constexpr DialogTemplate::UnitRect HistorySize{0, 0, 520, 220};
+constexpr DialogTemplate::UnitRect RestoreSize{0, 0, 260, 150};
+constexpr const char* Nothing = "\u2013";
+constexpr const char* Arrow = " \u2192 ";
+
+QString Text(const Resources& resources, int id) { return QString::fromStdString(resources.String(id)); }
+
+QString WithValue(const Resources& resources, int id, const std::string& value) {
+    return Text(resources, id).replace(QStringLiteral("%1"), QString::fromStdString(value));
+}
+
+QString WhenText(std::int64_t ms) {
+    if (ms <= 0)
+        return QString::fromUtf8(Nothing);
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+
+QString DateText(const DatabaseHoldings& holdings) {
+    return QString::fromStdString(holdings.known && holdings.hasDatabase && !holdings.date.empty() ? holdings.date
+                                                                                                    : Nothing);
+}
+
+QString BeforeAfter(const QString& before, const QString& after) { return before + QString::fromUtf8(Arrow) + after; }
+
+int SourceTextId(CycleSource source) {
+    switch (source) {
+    case CycleSource::File: return ResourceId::SourceFileText;
+    case CycleSource::Restore: return ResourceId::SourceRestoreText;
+    case CycleSource::Server: break;
+    }
+    return ResourceId::SourceServerText;
+}
+
+int OutcomeTextId(const std::optional<CycleOutcome>& outcome) {
+    if (!outcome)
+        return ResourceId::OutcomeRunningText;
+    switch (*outcome) {
+    case CycleOutcome::Succeeded: return ResourceId::OutcomeSucceededText;
+    case CycleOutcome::AlreadyCurrent: return ResourceId::OutcomeAlreadyCurrentText;
+    case CycleOutcome::Interrupted: return ResourceId::OutcomeInterruptedText;
+    case CycleOutcome::Failed: break;
+    }
+    return ResourceId::OutcomeFailedText;
+}
+
+// A read-only table that is walked row by row with the keyboard.
+QTableWidget* MakeTable(QWidget* parent, const Resources& resources, const std::vector<int>& columnIds, int rows) {
+    auto* table = new QTableWidget(rows, static_cast<int>(columnIds.size()), parent);
+    QStringList headings;
+    for (const int id : columnIds)
+        headings << Text(resources, id);
+    table->setHorizontalHeaderLabels(headings);
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setTabKeyNavigation(false);
+    table->setWordWrap(true);
+    table->setAlternatingRowColors(true);
+    return table;
+}
+
+void SetCell(QTableWidget* table, int row, int column, const QString& text) {
+    table->setItem(row, column, new QTableWidgetItem(text));
+}
+
+// Columns as wide as their contents, the last one taking the rest and
+// wrapping what does not fit there; rows as high as their lines.
+void FitColumns(QTableWidget* table) {
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setSectionResizeMode(table->columnCount() - 1, QHeaderView::Stretch);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    if (table->rowCount() > 0)
+        table->setCurrentCell(0, 0);
+}
+
+void SetUpDialog(QDialog* dialog, const Resources& resources, int captionId, const DialogTemplate::UnitRect& size) {
+    dialog->setFont(DialogTemplateFont());
+    dialog->setFixedSize(DialogUnits(dialog->font()).SizeToPixels(size));
+    dialog->setWindowTitle(Text(resources, captionId));
+}
+
+}  // namespace
+
+std::string CamerasText(const DatabaseHoldings& holdings) {
+    if (!holdings.known || !holdings.hasDatabase)
+        return Nothing;
+    const std::string digits = std::to_string(holdings.records);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+CHistoryDlg::CHistoryDlg(const std::vector<HistoryRecord>& records, const Resources& resources, QWidget* parent)
+    : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)) {
+    using namespace ResourceId;
+    setObjectName(QStringLiteral("historyDialog"));
+    SetUpDialog(this, resources, HistoryCaption, HistorySize);
+
+    table_ = MakeTable(this, resources,
+                       {HistoryStartedColumn, HistorySerialColumn, HistorySourceColumn, HistoryOutcomeColumn,
+                        CamerasColumn, DatabaseDateColumn, HistoryCauseColumn},
+                       static_cast<int>(records.size()));
+    table_->setAccessibleName(Text(resources, HistoryCaption));
+    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+        const HistoryRecord& record = records[static_cast<std::size_t>(row)];
+        SetCell(table_, row, 0, WhenText(record.startedMs));
+        SetCell(table_, row, 1, QString::fromStdString(record.serial));
+        SetCell(table_, row, 2, Text(resources, SourceTextId(record.source)));
+        SetCell(table_, row, 3, Text(resources, OutcomeTextId(record.outcome)));
+        SetCell(table_, row, 4,
+                BeforeAfter(QString::fromStdString(CamerasText(record.before)),
+                            QString::fromStdString(CamerasText(record.after))));
+        SetCell(table_, row, 5, BeforeAfter(DateText(record.before), DateText(record.after)));
+        SetCell(table_, row, 6, QString::fromStdString(record.cause));
+        // A long cause is read in full where the column cuts it.
+        table_->item(row, 6)->setToolTip(QString::fromStdString(record.cause));
+    }
+    FitColumns(table_);
+
+    empty_ = new QLabel(Text(resources, HistoryEmptyText), this);
+    empty_->setVisible(records.empty());
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* close = buttons->addButton(Text(resources, CloseButtonText), QDialogButtonBox::RejectRole);
+    close->setDefault(true);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(empty_);
+    layout->addWidget(table_);
+    layout->addWidget(buttons);
+    ApplyDialogColours(this);
+    table_->setFocus(Qt::OtherFocusReason);
+}
+
+CRestoreDlg::CRestoreDlg(const std::string& serial, const std::vector<BackupInfo>& backups,
+                         const Resources& resources, QWidget* parent)
+    : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)), backups_(backups) {
+    using namespace ResourceId;
+    setObjectName(QStringLiteral("restoreDialog"));
+    SetUpDialog(this, resources, RestoreCaption, RestoreSize);
+
+    auto* intro = new QLabel(WithValue(resources, RestoreIntroText, serial), this);
+    intro->setWordWrap(true);
+
+    table_ = MakeTable(this, resources, {DatabaseDateColumn, CamerasColumn, KeptColumn},
+                       static_cast<int>(backups_.size()));
+    table_->setAccessibleName(Text(resources, RestoreCaption));
+    intro->setBuddy(table_);
+    for (int row = 0; row < static_cast<int>(backups_.size()); ++row) {
+        const BackupInfo& backup = backups_[static_cast<std::size_t>(row)];
+        SetCell(table_, row, 0, QString::fromStdString(backup.date.empty() ? Nothing : backup.date));
+        SetCell(table_, row, 1,
+                QString::fromStdString(CamerasText(DatabaseHoldings{true, true, backup.date, backup.records})));
+        SetCell(table_, row, 2, WhenText(backup.keptMs));
+    }
+    FitColumns(table_);
+    connect(table_, &QTableWidget::cellDoubleClicked, this, &QDialog::accept);
+
+    // OK and Cancel as the language dialog names them.
+    auto* buttons = new QDialogButtonBox(this);
+    ok_ = buttons->addButton(
+        QString::fromStdString(resources.Text(ResourceKind::DialogItem, DialogTemplate::Language,
+                                              DialogTemplate::OkButton)),
+        QDialogButtonBox::AcceptRole);
+    buttons->addButton(QString::fromStdString(resources.Text(ResourceKind::DialogItem, DialogTemplate::Language,
+                                                             DialogTemplate::CancelButton)),
+                       QDialogButtonBox::RejectRole);
+    ok_->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(table_);
+    layout->addWidget(buttons);
+    ApplyDialogColours(this);
+    table_->setFocus(Qt::OtherFocusReason);
+}
+
+std::int64_t CRestoreDlg::ChosenBackupId() const {
+    const int row = table_->currentRow();
+    if (row < 0 || row >= static_cast<int>(backups_.size()))
+        return 0;
+    return backups_[static_cast<std::size_t>(row)].id;
+}

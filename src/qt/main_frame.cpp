@@ -1,0 +1,189 @@
+#include "qt/main_frame.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "qt/main_view.h"
+#include "qt/user_notice.h"
+#include "common/version.h"
+#include "device/dfu_device.h"
+#include "history/history_store.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "qt/history_dialogs.h"
+#include "qt/window_placement.h"
+
+namespace {
+
+QString MenuText(const Resources& resources, int item) {
+    return QString::fromStdString(resources.Text(ResourceKind::MenuItem, CMainFrame::MenuId, item));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CDfuDevice& device, CSkinProgressCtrl& progressBar, const UpdaterServices& services,
+                       const Resources& resources)
+    : QMainWindow(nullptr, FixedSizeWindowFlags(Qt::Window)),
+      device_(device),
+      services_(services),
+      resources_(resources),
+      view_(new CDFUpdate_tesselView(device, progressBar, services, resources, this)) {
+    setWindowTitle(TitleText());
+    BuildMenu();
+    setCentralWidget(view_);
+    // Fixed size: the view keeps 382 x 277 so its layout numbers hold.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QString CMainFrame::TitleText() const {
+    return QString::fromStdString(resources_.String(ResourceId::FrameTitle) + "(v" + OrvoVersion + ")");
+}
+
+void CMainFrame::BuildMenu() {
+    menu_ = menuBar()->addMenu(MenuText(resources_, ResourceId::MenuPopup));
+    menu_->setObjectName(QStringLiteral("menu%1").arg(MenuId));
+    // The shortcut texts after the tab are shown but deliberately not bound:
+    // a bound Ctrl+X would quit in the middle of a write.
+    // 0 stands for a separator.
+    for (const int command : {LanguageCommand, DownloadSelectionCommand, 0, UpdateFromFileCommand, RestoreCommand,
+                              HistoryCommand, OpenLogFolderCommand, 0, ExitCommand}) {
+        if (command == 0) {
+            menu_->addSeparator();
+            continue;
+        }
+        QAction* item = menu_->addAction(MenuText(resources_, command));
+        item->setObjectName(QStringLiteral("command%1").arg(command));
+        item->setData(command);
+        connect(item, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+}
+
+void CMainFrame::ShowInLanguageInForce() {
+    setWindowTitle(TitleText());
+    menu_->setTitle(MenuText(resources_, ResourceId::MenuPopup));
+    for (QAction* item : menu_->actions()) {
+        if (item->isSeparator())
+            continue;
+        item->setText(MenuText(resources_, item->data().toInt()));
+    }
+    device_.StatusText.Reresolve(resources_.StringLookup());
+}
+
+bool CMainFrame::OnCommand(int commandId) {
+    switch (commandId) {
+    case LanguageCommand:
+        services_.runLanguageDialog(this, device_);
+        ShowInLanguageInForce();
+        update();
+        view_->RepaintAll();
+        return true;
+    case DownloadSelectionCommand:
+        services_.runDownloadSelectionDialog(this, device_);
+        return true;
+    case ExitCommand:
+        close();
+        return true;
+    case HistoryCommand:
+        ShowHistory();
+        return true;
+    case RestoreCommand:
+        ChooseBackupToRestore();
+        return true;
+    case UpdateFromFileCommand:
+        ChooseFileToWrite();
+        return true;
+    case OpenLogFolderCommand:
+        OpenLogFolder();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::Tell(const std::string& text) {
+    if (services_.messageBox) {
+        services_.messageBox(text);
+        return;
+    }
+    QMessageBox::information(this, QString::fromStdString(resources_.String(ResourceId::AppTitle)),
+                             QString::fromStdString(text));
+}
+
+void CMainFrame::ShowHistory() {
+    const std::vector<HistoryRecord> records =
+        services_.history != nullptr ? services_.history->Records() : std::vector<HistoryRecord>{};
+    CHistoryDlg dialog(records, resources_, this);
+    dialog.exec();
+}
+
+void CMainFrame::ChooseBackupToRestore() {
+    // The serial of the Orvo the worker identified; empty while none is.
+    const std::string serial = device_.DeviceSerial.Get();
+    if (serial.empty()) {
+        Tell(resources_.String(ResourceId::NoOrvoIdentifiedText));
+        return;
+    }
+    const std::vector<BackupInfo> backups =
+        services_.history != nullptr ? services_.history->ListBackups(serial) : std::vector<BackupInfo>{};
+    if (backups.empty()) {
+        Tell(TextWithValue(resources_, ResourceId::NoBackupsText, serial));
+        return;
+    }
+    CRestoreDlg dialog(serial, backups, resources_, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.ChosenBackupId() == 0)
+        return;
+    RequestCycle(CycleRequest{CycleSource::Restore, {}, dialog.ChosenBackupId()});
+}
+
+void CMainFrame::ChooseFileToWrite() {
+    const QString caption = QString::fromStdString(resources_.String(ResourceId::ChooseDatabaseFileCaption));
+    const QString filter = QString::fromStdString(resources_.String(ResourceId::DatabaseFileFilter));
+    const QString path = QFileDialog::getOpenFileName(this, caption, QString(), filter);
+    if (path.isEmpty())
+        return;
+    RequestCycle(CycleRequest{CycleSource::File, path.toStdString(), 0});
+}
+
+void CMainFrame::RequestCycle(const CycleRequest& request) {
+    Tell(resources_.String(view_->RequestCycle(request) ? ResourceId::CycleRequestTakenText
+                                                        : ResourceId::CycleRequestRefusedText));
+}
+
+void CMainFrame::OpenLogFolder() {
+    namespace fs = std::filesystem;
+    const std::string folder = services_.logFolder.empty() ? fs::current_path().string() : services_.logFolder;
+    // The log's own rule: a folder it makes is for the user alone.
+    std::error_code error;
+    if (!fs::exists(folder, error) && fs::create_directories(folder, error))
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))))
+        Tell(TextWithValue(resources_, ResourceId::LogFolderNotOpenedText, folder));
+}
+
+bool CMainFrame::ConfirmCloseDuringWrite() {
+    if (services_.confirmCloseDuringWrite)
+        return services_.confirmCloseDuringWrite(this);
+    const QString caption = QString::fromStdString(resources_.String(ResourceId::AppTitle));
+    const QString question = QString::fromStdString(resources_.String(ResourceId::ConfirmCloseWhileWriting));
+    return QMessageBox::warning(this, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (view_->IsWritingDevice() && !ConfirmCloseDuringWrite()) {
+        event->ignore();
+        return;
+    }
+    view_->OnDestroy();
+    event->accept();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "qt/updater_services.h"
+
+class CDfuDevice;
+class Resources;
+class SharedSettings;
+
+// The services of the real program: settings file, languages, dialogs, the
+// update worker and its timer rules, wired to the real device access. The
+// settings and resources are the program's own and must outlive the services.
+UpdaterServices ProductionServices(SharedSettings& settings, Resources& resources);
+
+// Shut-down helpers, also used by the demo: end a running DFU operation
+// (its transfer thread joined) and a download in flight.
+void StopRunningOperation(CDfuDevice& device);
+void AbortDownload(CDfuDevice& device);
+// Once the worker has ended: frees the device's memory map.
+void ReleaseDevice(CDfuDevice& device);

@@ -1,0 +1,124 @@
+#include "ui/cycle_display.h"
+
+#include <type_traits>
+
+#include "ui/bar_colours.h"
+#include "common/cycle_signals.h"
+#include "common/message_box_port.h"
+#include "common/progress_bar_port.h"
+
+CycleDisplay::CycleDisplay(CycleEventChannel& channel, ProgressBarPort& bar, MessageBoxPort& boxes,
+                           const CycleSignals& signals, std::function<std::string()> errorCaption)
+    : channel_(channel), bar_(bar), boxes_(boxes), signals_(signals), errorCaption_(std::move(errorCaption)) {
+    channel_.Subscribe(*this);
+}
+
+CycleDisplay::~CycleDisplay() { channel_.Unsubscribe(*this); }
+
+void CycleDisplay::OnCycleEvent(const CycleEvent& event) {
+    std::visit(
+        [this](const auto& e) {
+            using Event = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<Event, CycleEvents::OperationStarted>) {
+                Started(e.operation);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::OperationProgress>) {
+                Progress(e.percent);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::OperationFinished>) {
+                Finished(e);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::Error>) {
+                Error(e);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::DeviceAccess>) {
+                Access(e.hint);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::Notice>) {
+                ShowOnBar(e.text);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseStarted>) {
+                // The download's animation starts from an empty bar.
+                if (e.phase == CyclePhase::Download) {
+                    bar_.SetText("0%");
+                    bar_.SetPos(0);
+                }
+            } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseEnded>) {
+                // The conversion ends the animation full, whatever it came to.
+                if (e.phase == CyclePhase::Convert) {
+                    bar_.SetText("100%");
+                    bar_.SetPos(100);
+                }
+            }
+        },
+        event);
+}
+
+bool CycleDisplay::ShowingProgress() const { return signals_.ShowProgress.load() == 1; }
+
+// The bar is set up before the monitor can see the operation, so its first
+// percent is never overwritten by this reset. The identity read shows its
+// colours even when its progress does not.
+void CycleDisplay::Started(DeviceOperation operation) {
+    if (operation != DeviceOperation::IdentityRead && !ShowingProgress())
+        return;
+    bar_.SetPos(0);
+    bar_.SetText("");
+    bar_.SetShowText(true);
+    const bool read = operation == DeviceOperation::Read || operation == DeviceOperation::IdentityRead;
+    BarColours::Apply(bar_, read ? BarColours::Upload : BarColours::Write);
+}
+
+void CycleDisplay::Progress(int percent) {
+    if (!ShowingProgress())
+        return;
+    bar_.SetText(std::to_string(percent) + "%");
+    bar_.SetPos(percent);
+}
+
+void CycleDisplay::Finished(const CycleEvents::OperationFinished& finished) {
+    if (ShowingProgress())
+        bar_.SetPos(100);
+    if (!finished.succeeded)
+        return;
+    if (finished.operation == DeviceOperation::Write || finished.operation == DeviceOperation::Erase)
+        ShowOnBar("100%");
+    else if (finished.operation == DeviceOperation::IdentityRead && ShowingProgress())
+        ShowOnBar(VerifySuccessfulText);
+}
+
+void CycleDisplay::Error(const CycleEvents::Error& error) {
+    switch (error.shown) {
+    case ErrorShown::OnBar:
+    case ErrorShown::OnBarAndBox:
+        BarColours::Apply(bar_, BarColours::Error);
+        ShowOnBar(error.text);
+        if (error.shown == ErrorShown::OnBarAndBox)
+            ShowBox(error.statusReport.empty() ? error.text : error.statusReport);
+        break;
+    case ErrorShown::InBox: ShowBox(error.text); break;
+    case ErrorShown::InErrorBox:
+        bar_.SetPos(0);
+        boxes_.ShowErrorBox(error.text, errorCaption_ ? errorCaption_() : std::string());
+        break;
+    case ErrorShown::NotShown: break;
+    }
+}
+
+// A device that is there but may not be opened would otherwise look like no
+// device at all: the bar says why while it lasts, and gets its text back
+// afterwards, unless something else has written over it meanwhile.
+void CycleDisplay::Access(const std::string& hint) {
+    std::lock_guard lock(accessMutex_);
+    if (!hint.empty()) {
+        if (!accessProblemShown_)
+            textBeforeAccessProblem_ = bar_.Text();
+        accessProblemShown_ = true;
+        bar_.SetText(DeviceAccessBarText);
+    } else if (accessProblemShown_) {
+        accessProblemShown_ = false;
+        if (bar_.Text() == DeviceAccessBarText)
+            bar_.SetText(textBeforeAccessProblem_);
+    }
+}
+
+void CycleDisplay::ShowOnBar(const std::string& text) {
+    bar_.SetText(text);
+    bar_.SetShowText(true);
+}
+
+void CycleDisplay::ShowBox(const std::string& text) { boxes_.ShowMessageBox(text); }
