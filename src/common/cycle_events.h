@@ -151,12 +151,12 @@ struct DownloadAnswered {
 struct Error {
     CycleErrorKind kind{};
     std::string text;          // the fixed text shown to the user
+    std::string statusReport;  // device errors: the operation's status report
+    ErrorShown shown = ErrorShown::OnBar;
     // The string id of `text` (0: none) and the values it is formatted
     // with, so that a window renders it in the language in force.
     std::uint16_t textId = 0;
-    std::vector<std::string> args;
-    std::string statusReport;  // device errors: the operation's status report
-    ErrorShown shown = ErrorShown::OnBar;
+    std::vector<std::string> args{};
 };
 // A DFU operation was launched on the device.
 struct OperationStarted {
@@ -196,14 +196,14 @@ struct CycleEnded {
     CycleSource source = CycleSource::Server;
     std::string serial;
     std::string cause;  // empty on success; stable English text
-    // The cause as a string id with its values (0: none), for rendering in
-    // the language in force.
-    std::uint16_t causeId = 0;
-    std::vector<std::string> causeArgs;
     DatabaseHoldings before;
     DatabaseHoldings after;
     std::uint64_t bytesDownloaded = 0;
     PhaseDurations durations{};
+    // The cause as a string id with its values (0: none), for rendering in
+    // the language in force.
+    std::uint16_t causeId = 0;
+    std::vector<std::string> causeArgs{};
 };
 
 }  // namespace CycleEvents

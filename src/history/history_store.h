@@ -21,14 +21,14 @@ struct HistoryRecord {
     CycleSource source = CycleSource::Server;
     std::optional<CycleOutcome> outcome;  // none while the cycle runs
     std::string cause;  // stable English text
-    // The cause as a string id and its values (0: none stored), rendered in
-    // the language in force where it is shown.
-    std::uint16_t causeId = 0;
-    std::vector<std::string> causeArgs;
     DatabaseHoldings before;
     DatabaseHoldings after;
     std::uint64_t bytesDownloaded = 0;
     PhaseDurations durations{};  // zero: the phase did not run
+    // The cause as a string id and its values (0: none stored), rendered in
+    // the language in force where it is shown.
+    std::uint16_t causeId = 0;
+    std::vector<std::string> causeArgs{};
 };
 
 // A device's database as it was before it was replaced.

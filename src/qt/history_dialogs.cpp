@@ -59,6 +59,7 @@ int OutcomeTextId(const std::optional<CycleOutcome>& outcome) {
     case CycleOutcome::Succeeded: return ResourceId::OutcomeSucceededText;
     case CycleOutcome::AlreadyCurrent: return ResourceId::OutcomeAlreadyCurrentText;
     case CycleOutcome::Interrupted: return ResourceId::OutcomeInterruptedText;
+    case CycleOutcome::Kept:  // nothing publishes it yet; its own text comes with it
     case CycleOutcome::Failed: break;
     }
     return ResourceId::OutcomeFailedText;
