@@ -108,6 +108,7 @@ enum class CycleStatus : std::uint8_t {
     Writing,
     Complete,
     Failed,               // stays until the next Orvo is found
+    Kept,                 // the user kept the Orvo's database
 };
 
 namespace CycleEvents {

@@ -154,9 +154,14 @@ void CMainFrame::ChooseFileToWrite() {
     RequestCycle(CycleRequest{CycleSource::File, path.toStdString(), 0});
 }
 
+// A cycle that starts now shows itself in the window: a box over it would
+// only hide the write.
 void CMainFrame::RequestCycle(const CycleRequest& request) {
-    Tell(resources_.String(view_->RequestCycle(request) ? ResourceId::CycleRequestTakenText
-                                                        : ResourceId::CycleRequestRefusedText));
+    switch (view_->RequestCycle(request)) {
+    case CycleRequestAnswer::Refused: Tell(resources_.String(ResourceId::CycleRequestRefusedText)); break;
+    case CycleRequestAnswer::AtConnection: Tell(resources_.String(ResourceId::WrittenOnConnectionText)); break;
+    case CycleRequestAnswer::StartsNow: break;
+    }
 }
 
 void CMainFrame::OpenLogFolder() {

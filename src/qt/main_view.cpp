@@ -216,8 +216,10 @@ void CDFUpdate_tesselView::OnDestroy() {
 
 bool CDFUpdate_tesselView::IsWritingDevice() const { return worker_ && worker_->IsWritingDevice(); }
 
-bool CDFUpdate_tesselView::RequestCycle(const CycleRequest& request) {
-    return worker_ != nullptr && !destroyed_ && worker_->RequestCycle(request);
+CycleRequestAnswer CDFUpdate_tesselView::RequestCycle(const CycleRequest& request) {
+    if (worker_ == nullptr || destroyed_)
+        return CycleRequestAnswer::Refused;
+    return worker_->RequestCycle(request);
 }
 
 void CDFUpdate_tesselView::StartTimer(int id, int periodMs) {

@@ -52,9 +52,9 @@ public:
     // True while the Orvo is being written (the write has begun and is not
     // waiting for the device to come back).
     bool IsWritingDevice() const;
-    // Hands a request for the next cycle to the running worker; false when it
-    // refuses it or no worker runs.
-    bool RequestCycle(const CycleRequest& request);
+    // Hands a request for the next cycle to the running worker; refused when
+    // no worker runs.
+    CycleRequestAnswer RequestCycle(const CycleRequest& request);
 
     // ViewPort, callable from any thread.
     void StartTimer(int id, int periodMs) override;

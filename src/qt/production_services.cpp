@@ -20,7 +20,7 @@ public:
     }
     void StopAndJoin() override { run_.StopAndJoin(); }
     bool IsWritingDevice() const override { return run_.IsWritingDevice(); }
-    bool RequestCycle(const CycleRequest& request) override { return run_.RequestCycle(request); }
+    CycleRequestAnswer RequestCycle(const CycleRequest& request) override { return run_.RequestCycle(request); }
 
 private:
     UpdateCycleRun run_;

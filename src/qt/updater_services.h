@@ -25,10 +25,10 @@ public:
     // without a complete database.
     virtual bool IsWritingDevice() const = 0;
     // The next cycle writes `request` instead of the server's database
-    // (UpdateWorker::RequestCycle); false when refused.
-    virtual bool RequestCycle(const CycleRequest& request) {
+    // (UpdateWorker::RequestCycle).
+    virtual CycleRequestAnswer RequestCycle(const CycleRequest& request) {
         (void)request;
-        return false;
+        return CycleRequestAnswer::Refused;
     }
 };
 

@@ -31,6 +31,8 @@ void CycleDisplay::OnCycleEvent(const CycleEvent& event) {
                 Access(e.hint);
             } else if constexpr (std::is_same_v<Event, CycleEvents::Notice>) {
                 ShowOnBar(e.text);
+            } else if constexpr (std::is_same_v<Event, CycleEvents::StatusChanged>) {
+                cycleWriting_ = e.status == CycleStatus::Writing;
             } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseStarted>) {
                 // The download's animation starts from an empty bar.
                 if (e.phase == CyclePhase::Download) {
@@ -60,7 +62,7 @@ void CycleDisplay::Started(DeviceOperation operation) {
     bar_.SetText("");
     bar_.SetShowText(true);
     const bool read = operation == DeviceOperation::Read || operation == DeviceOperation::IdentityRead;
-    BarColours::Apply(bar_, read ? BarColours::Upload : BarColours::Write);
+    BarColours::Apply(bar_, read && !cycleWriting_.load() ? BarColours::Upload : BarColours::Write);
 }
 
 void CycleDisplay::Progress(int percent) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -53,6 +54,10 @@ private:
     MessageBoxPort& boxes_;
     const CycleSignals& signals_;
     std::function<std::string()> errorCaption_;
+    // From "Downloading data" until the cycle's end: the bar keeps the
+    // write's colours through the reads the write makes (compare, backup,
+    // verify, what the Orvo holds afterwards), so that it ends green.
+    std::atomic<bool> cycleWriting_{false};
     // The bar's text from before an access problem covered it; the problem's
     // own state, since discovery publishes from the UI thread only.
     std::mutex accessMutex_;

@@ -80,6 +80,13 @@ inline constexpr int ChooseDatabaseFileCaption = 167;
 inline constexpr int DatabaseFileFilter = 168;
 // The log folder could not be opened. %1: the folder.
 inline constexpr int LogFolderNotOpenedText = 169;
+// The cycle's own ends and answers, numbered apart from the texts above.
+// The status after "No" to the smaller database: the Orvo keeps its own.
+inline constexpr int DatabaseKeptText = 200;
+// A requested database waits for an Orvo (none is attached now).
+inline constexpr int WrittenOnConnectionText = 201;
+// The bar's notice after a restore, instead of text 115.
+inline constexpr int RestoreSuccessfulText = 202;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

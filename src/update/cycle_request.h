@@ -17,3 +17,10 @@ struct CycleRequest {
     // with its own date stamp, only into the Orvo whose serial it came from.
     std::int64_t backupId = 0;
 };
+
+// What RequestCycle did with a request.
+enum class CycleRequestAnswer : std::uint8_t {
+    Refused,       // a cycle is under way: ask again once it has ended
+    StartsNow,     // the attached Orvo's cycle begins at once
+    AtConnection,  // no Orvo is attached: the next one connected gets it
+};

@@ -23,6 +23,7 @@ int StatusTextDisplay::StringId(CycleStatus status) {
     case CycleStatus::Writing: return ResourceId::WritingText;
     case CycleStatus::Complete: return ResourceId::CompleteText;
     case CycleStatus::Failed: return ResourceId::FailedText;
+    case CycleStatus::Kept: return ResourceId::DatabaseKeptText;
     }
     return ResourceId::ConnectDeviceText;
 }

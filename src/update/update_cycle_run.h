@@ -17,7 +17,7 @@ public:
     void StopAndJoin();
     bool IsWritingDevice() const { return worker_.IsWritingDevice(); }
     bool Finished() const { return worker_.Finished(); }
-    bool RequestCycle(const CycleRequest& request) { return worker_.RequestCycle(request); }
+    CycleRequestAnswer RequestCycle(const CycleRequest& request) { return worker_.RequestCycle(request); }
 
 private:
     DfuDeviceCycleOperations operations_;

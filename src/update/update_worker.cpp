@@ -58,17 +58,18 @@ void UpdateWorker::RequestStop() {
     signals_.UploadEvent.Set();
 }
 
-bool UpdateWorker::RequestCycle(CycleRequest request) {
+CycleRequestAnswer UpdateWorker::RequestCycle(CycleRequest request) {
     {
         std::lock_guard lock(requestMutex_);
         if (requestTaken_)
-            return false;
+            return CycleRequestAnswer::Refused;
         pendingRequest_ = std::move(request);
     }
     // An Orvo waited out after its cycle gets a cycle of its own at once.
+    const bool startsNow = waitingOnAttachedOrvo_.load();
     requestArrived_ = true;
     signals_.StepEvent.Set();
-    return true;
+    return startsNow ? CycleRequestAnswer::StartsNow : CycleRequestAnswer::AtConnection;
 }
 
 void UpdateWorker::TakeRequest() {
@@ -188,7 +189,7 @@ UpdateState UpdateWorker::Convert() {
     if (Stopping())
         return UpdateState::Convert;
     if (result == base)
-        return ConfirmSize(base) ? UpdateState::Write : UpdateState::Failed;
+        return ConfirmSize(base) ? UpdateState::Write : KeepDatabase();
     if (!failedCause_.empty())
         return UpdateState::Failed;
     // An empty result means the server sent no valid record: like a download
@@ -296,7 +297,9 @@ UpdateState UpdateWorker::Succeeded() {
     lastCycleFailed_ = false;
     ShowStatus(CycleStatus::Complete);
     operations_.DeleteWorkingFiles();
-    Publish(CycleEvents::Notice{resources_.String(ResourceId::UpgradeSuccessfulText)});
+    Publish(CycleEvents::Notice{resources_.String(cycleRequest_.source == CycleSource::Restore
+                                                      ? ResourceId::RestoreSuccessfulText
+                                                      : ResourceId::UpgradeSuccessfulText)});
     EndCycle(alreadyCurrent_ ? CycleOutcome::AlreadyCurrent : CycleOutcome::Succeeded);
     return UpdateState::WaitForUnplug;
 }
@@ -305,8 +308,11 @@ UpdateState UpdateWorker::Succeeded() {
 // meanwhile is found by the next cycle, which begins once this one has gone.
 UpdateState UpdateWorker::WaitForUnplug() {
     signals_.UnplugPath.Set(cyclePath_);
-    if (!requestArrived_.load() && operations_.IsAttached(cyclePath_) &&
-        !WaitForView(RemovalTimer, CycleTiming::PresencePollMs))
+    waitingOnAttachedOrvo_ = operations_.IsAttached(cyclePath_);
+    const bool stillAttached = !requestArrived_.load() && waitingOnAttachedOrvo_.load();
+    const bool released = !stillAttached || WaitForView(RemovalTimer, CycleTiming::PresencePollMs);
+    waitingOnAttachedOrvo_ = false;
+    if (!released)
         return UpdateState::WaitForUnplug;
     if (requestArrived_.exchange(false))
         view_.StopTimer(RemovalTimer);
@@ -322,6 +328,18 @@ UpdateState UpdateWorker::Fail() {
     operations_.DeleteWorkingFiles();
     showFailedUntilArrival_ = true;
     EndCycle(CycleOutcome::Failed, failedCause_);
+    failedCause_.clear();
+    return UpdateState::WaitForUnplug;
+}
+
+// Nothing was written and nothing failed: what the Orvo held before, it holds
+// after.
+UpdateState UpdateWorker::KeepDatabase() {
+    lastCycleFailed_ = false;
+    ShowStatus(CycleStatus::Kept);
+    operations_.DeleteWorkingFiles();
+    holdingsAfter_ = holdingsBefore_;
+    EndCycle(CycleOutcome::Kept, failedCause_);
     failedCause_.clear();
     return UpdateState::WaitForUnplug;
 }

@@ -52,9 +52,10 @@ public:
     void RequestStop();
     // Any thread. The next cycle that identifies an Orvo (the one waiting
     // now, or the next after an unplug) writes `request` instead of the
-    // server's database; the cycle after it goes back to the server. False
-    // when refused: while a cycle is past its identification.
-    bool RequestCycle(CycleRequest request);
+    // server's database; the cycle after it goes back to the server. Refused
+    // while a cycle is past its identification; starts now when the cycle
+    // before has ended and its Orvo is still attached.
+    CycleRequestAnswer RequestCycle(CycleRequest request);
     void Join();
 
     // True from the start of the database write until the date stamp has
@@ -92,6 +93,8 @@ private:
     UpdateState WaitForUnplug();
     UpdateState StartFreshCycle();
     UpdateState Fail();
+    // "No" to the smaller database: the Orvo keeps what it holds.
+    UpdateState KeepDatabase();
 
     // Identifies the attached device; true when it is an Orvo.
     bool Identify();
@@ -156,6 +159,9 @@ private:
     // A request came that no cycle has taken yet: the wait for an unplug
     // ends, so that the Orvo still attached gets the requested cycle.
     std::atomic<bool> requestArrived_{false};
+    // While the worker waits for an ended cycle's Orvo to go, that Orvo
+    // still attached: a request starts its cycle at once.
+    std::atomic<bool> waitingOnAttachedOrvo_{false};
 
     std::thread thread_;
     std::atomic<bool> started_{false};

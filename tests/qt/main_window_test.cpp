@@ -41,19 +41,23 @@ namespace {
 
 class RecordingWorker : public RunningWorker {
 public:
-    RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing, std::vector<CycleRequest>& requests)
-        : stopped_(stopped), writing_(writing), requests_(requests) {}
+    RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing, std::atomic<bool>& idleOrvo,
+                    std::vector<CycleRequest>& requests)
+        : stopped_(stopped), writing_(writing), idleOrvo_(idleOrvo), requests_(requests) {}
     void StopAndJoin() override { stopped_ = true; }
     bool IsWritingDevice() const override { return writing_.load(); }
     // Refused while writing, as the worker refuses a cycle past its identification.
-    bool RequestCycle(const CycleRequest& request) override {
+    CycleRequestAnswer RequestCycle(const CycleRequest& request) override {
         requests_.push_back(request);
-        return !writing_.load();
+        if (writing_.load())
+            return CycleRequestAnswer::Refused;
+        return idleOrvo_.load() ? CycleRequestAnswer::StartsNow : CycleRequestAnswer::AtConnection;
     }
 
 private:
     std::atomic<bool>& stopped_;
     std::atomic<bool>& writing_;
+    std::atomic<bool>& idleOrvo_;
     std::vector<CycleRequest>& requests_;
 };
 
@@ -75,7 +79,7 @@ protected:
         device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
         services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
-            return std::make_unique<RecordingWorker>(workerStopped_, writing_, requests_);
+            return std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_);
         };
         services_.timerTick = [this](int id, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {
             if (id != MonitorTimer)
@@ -124,6 +128,7 @@ protected:
     std::unique_ptr<CMainFrame> frame_;
     std::atomic<bool> workerStopped_{false};
     std::atomic<bool> writing_{false};
+    std::atomic<bool> idleOrvo_{false};  // an Orvo attached whose cycle has ended
     int showProgressAtWorkerStart_ = -1;
     std::vector<int> ticks_;
     int selectionDialogs_ = 0;
@@ -321,7 +326,7 @@ TEST_F(MainWindow, RestoreOffersTheKeptDatabasesOfTheAttachedOrvo) {
     ASSERT_EQ(requests_.size(), 1u);
     EXPECT_EQ(requests_[0].source, CycleSource::Restore);
     EXPECT_EQ(requests_[0].backupId, first);
-    EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestTakenText));
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::WrittenOnConnectionText));
 
     writing_ = true;
     InDialogOf<CRestoreDlg>(CMainFrame::RestoreCommand, [](CRestoreDlg& dialog) { dialog.OkButton()->click(); });
@@ -340,7 +345,18 @@ TEST_F(MainWindow, UpdateFromAFileAsksTheWorkerForThatFile) {
     ASSERT_EQ(requests_.size(), 1u);
     EXPECT_EQ(requests_[0].source, CycleSource::File);
     EXPECT_EQ(requests_[0].file, path);
-    EXPECT_EQ(told_.back(), resources_.String(ResourceId::CycleRequestTakenText));
+    EXPECT_EQ(told_.back(), resources_.String(ResourceId::WrittenOnConnectionText));
+
+    // With the Orvo attached and idle the write starts now, and no box
+    // stands over it telling the user to reconnect.
+    idleOrvo_ = true;
+    const std::size_t toldBefore = told_.size();
+    InDialogOf<QFileDialog>(CMainFrame::UpdateFromFileCommand, [&](QFileDialog& dialog) {
+        dialog.selectFile(QString::fromStdString(path));
+        static_cast<QDialog&>(dialog).accept();
+    });
+    ASSERT_EQ(requests_.size(), 2u);
+    EXPECT_EQ(told_.size(), toldBefore);
 }
 
 TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsListeners) {

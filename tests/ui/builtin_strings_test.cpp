@@ -47,8 +47,9 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
                                 OutcomeAlreadyCurrentText, OutcomeFailedText, OutcomeInterruptedText,
                                 OutcomeRunningText, RestoreCaption, RestoreIntroText, KeptColumn,
                                 NoOrvoIdentifiedText, NoBackupsText, CycleRequestRefusedText, CycleRequestTakenText,
-                                ChooseDatabaseFileCaption, DatabaseFileFilter, LogFolderNotOpenedText};
-    ASSERT_EQ(used.size(), 60u);
+                                ChooseDatabaseFileCaption, DatabaseFileFilter, LogFolderNotOpenedText,
+                                DatabaseKeptText, WrittenOnConnectionText, RestoreSuccessfulText};
+    ASSERT_EQ(used.size(), 63u);
     std::set<std::string> texts;
     for (int id : used) {
         const std::string text = resources.String(id);
@@ -64,7 +65,7 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
         ++strings;
         EXPECT_TRUE(used.count(id)) << "unused string " << id;
     }
-    EXPECT_EQ(strings, 60);
+    EXPECT_EQ(strings, 63);
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {

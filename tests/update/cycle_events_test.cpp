@@ -167,4 +167,29 @@ TEST(CycleDisplay, AccessProblemGivesBackOnlyTheTextItCovered) {
     EXPECT_EQ(bar.Text(), "100%");
 }
 
+// A read inside the write (compare, backup, verify, the holdings after the
+// date stamp) keeps the write's green; outside it a read shows teal.
+TEST(CycleDisplay, ReadsDuringTheWriteKeepTheWritesColours) {
+    CycleEventChannel channel;
+    RecordingProgressBar bar;
+    RecordingMessageBox box;
+    CycleSignals signals;
+    signals.ShowProgress = 1;
+    CycleDisplay display(channel, bar, box, signals);
+    const auto colourAfter = [&](DeviceOperation operation) {
+        channel.Publish(CycleEvents::OperationStarted{operation});
+        return bar.BarColour();
+    };
+    const Colour teal = Rgb(0, 128, 128);
+    const Colour green = Rgb(0, 128, 0);
+    EXPECT_EQ(colourAfter(DeviceOperation::IdentityRead), teal);
+    channel.Publish(CycleEvents::StatusChanged{CycleStatus::Writing, {}, {}});
+    for (const DeviceOperation operation :
+         {DeviceOperation::Read, DeviceOperation::Erase, DeviceOperation::Write, DeviceOperation::Read})
+        EXPECT_EQ(colourAfter(operation), green) << static_cast<int>(operation);
+    channel.Publish(CycleEvents::StatusChanged{CycleStatus::Complete, {}, {}});
+    EXPECT_EQ(bar.BarColour(), green) << "the cycle ends on the write's colours";
+    EXPECT_EQ(colourAfter(DeviceOperation::Read), teal);
+}
+
 }  // namespace

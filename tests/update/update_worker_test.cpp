@@ -516,7 +516,8 @@ TEST_F(UpdateCycle, ADeviceThatHeldTheDatabaseGetsItsDateRenewedAndEndsAsAlready
 
 // What the Orvo holds shows under its serial, follows a language change and
 // goes with the outcome; a database of fewer than half its records is the
-// user's call, and No erases nothing.
+// user's call, and No erases nothing: the Orvo keeps its database, which is
+// no failure.
 TEST_F(UpdateCycle, ShowsTheHoldingsAndAsksBeforeWritingFarFewerRecords) {
     ops.holdings = {true, true, "01.12.26", 18532};
     ops.preparedRecords = 9265;
@@ -528,15 +529,20 @@ TEST_F(UpdateCycle, ShowsTheHoldingsAndAsksBeforeWritingFarFewerRecords) {
         return id == ResourceId::DigitGroupSeparator ? std::string(".") : Text(id);
     });
     EXPECT_NE(Status().find("18.532 cameras"), std::string::npos) << Status();
-    ASSERT_TRUE(RunUntilFailed());
+    ASSERT_TRUE(view.RunUntil([this] { return Status() == Text(ResourceId::DatabaseKeptText) && view.TimerArmed(RemovalTimer); }));
     ASSERT_EQ(view.Questions().size(), 1u);
     EXPECT_NE(view.Questions()[0].find("9,265"), std::string::npos);
     EXPECT_NE(view.Questions()[0].find("18,532"), std::string::npos);
     EXPECT_EQ(ops.Count("upgrade"), 0);
+    EXPECT_FALSE(worker.LastCycleFailed());
+    EXPECT_TRUE(events.Of<CycleEvents::Error>().empty());
     const auto ended = events.Of<CycleEvents::CycleEnded>();
     ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].outcome, CycleOutcome::Kept);
     EXPECT_NE(ended[0].cause.find("fewer than half"), std::string::npos);
     EXPECT_EQ(ended[0].before.records, 18532u);
+    EXPECT_EQ(ended[0].after.records, 18532u);
+    EXPECT_EQ(ended[0].after.date, "01.12.26");
 
     view.answerYes = true;
     ops.Unplug();
@@ -550,7 +556,7 @@ TEST_F(UpdateCycle, ShowsTheHoldingsAndAsksBeforeWritingFarFewerRecords) {
 // prepared from the request, never downloaded.
 TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOrvo) {
     ops.backupSerials[7] = "7654321";
-    ASSERT_TRUE(worker.RequestCycle({CycleSource::Restore, {}, 7}));
+    EXPECT_EQ(worker.RequestCycle({CycleSource::Restore, {}, 7}), CycleRequestAnswer::AtConnection);
     ops.Plug({});
     StartWorker();
     ASSERT_TRUE(RunUntilFailed());
@@ -559,13 +565,24 @@ TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOr
 
     ops.Unplug();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
-    ASSERT_TRUE(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}));
+    EXPECT_EQ(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}), CycleRequestAnswer::AtConnection);
     ops.Plug({});
     ASSERT_TRUE(RunUntilSucceeded());
     EXPECT_EQ(ops.Details("request"), std::vector<std::string>{"file"});
     EXPECT_EQ(ops.Count("download"), 0);
     EXPECT_EQ(events.Of<CycleEvents::DeviceIdentified>().back().source, CycleSource::File);
     EXPECT_EQ(Outcomes().back(), CycleOutcome::Succeeded);
+    EXPECT_EQ(bar.Text(), Text(ResourceId::UpgradeSuccessfulText));
+
+    // The Orvo stays attached after its cycle: a restore starts at once and
+    // ends with its own notice.
+    const auto cyclesBefore = Outcomes().size();
+    ops.backupSerials[8] = "1234567";
+    EXPECT_EQ(worker.RequestCycle({CycleSource::Restore, {}, 8}), CycleRequestAnswer::StartsNow);
+    ASSERT_TRUE(view.RunUntil([&] { return Outcomes().size() > cyclesBefore && view.TimerArmed(RemovalTimer); }));
+    EXPECT_EQ(Outcomes().back(), CycleOutcome::Succeeded);
+    EXPECT_EQ(events.Of<CycleEvents::CycleEnded>().back().source, CycleSource::Restore);
+    EXPECT_EQ(bar.Text(), Text(ResourceId::RestoreSuccessfulText));
 }
 
 TEST_F(UpdateCycle, AFailedWriteIsRetriedOnlyForTheSameOrvoAfterItWasReconnected) {
