@@ -115,6 +115,9 @@ public:
     // DeviceProductName.
     bool UploadFromDevice(const std::string& dfuPath);
     void MonitorOperation();
+    // Called from another thread as each launched operation ends (null:
+    // nobody), so that the monitor can run at once instead of at its next tick.
+    void ListenForOperationEnds(std::function<void()> listener);
     // Publishes `text` as an error of `kind`, shown as `shown` says (on the
     // bar in the error colours, unless told otherwise).
     void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device,

@@ -1,4 +1,5 @@
-// The operation monitor that the UI side ticks every 100 ms: one poll of the
+// The operation monitor that the engine's clock ticks every 100 ms, and at
+// once when a transfer says its operation has ended: one poll of the
 // running operation, the chained write pass after an erase, the read-back's
 // bytes, and the release of the waiting worker.
 
@@ -134,9 +135,14 @@ void DfuOperations::PublishProgress(DeviceOperation operation, int percent) cons
     device_.Events.Publish(CycleEvents::PhaseProgress{static_cast<CyclePhase>(phase), percent / 100.0});
 }
 
+void CDfuDevice::ListenForOperationEnds(std::function<void()> listener) {
+    library_.ListenForOperationEnds(std::move(listener));
+}
+
 // What the monitor raises (a status report, a modal box) may run an event
 // loop of its own, in which the monitor's timer fires again: such a tick
-// leaves the operation to the tick already handling it. UI thread only.
+// leaves the operation to the tick already handling it. One thread only:
+// the clock's (or a tool's or test's own).
 void CDfuDevice::MonitorOperation() {
     if (monitoring_)
         return;

@@ -148,14 +148,14 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     // The bar, the boxes and the status text show the device's events, the
     // worker's and the operations' alike; they listen after the program's
     // other listeners, so that a box does not keep an event from those. The
-    // monitor can run from the first tick of timer 0.
+    // worker's own clock runs the monitor and the presence checks; the view
+    // only draws the download's animation.
     device_.AttachSignals(&signals_);
     if (services_.startWorker)
         SubscribeCycleListeners();
     display_ = std::make_unique<CycleDisplay>(device_.Events, progressBar_, *this, signals_,
                                               [this] { return resources_.String(ResourceId::ErrorCaption); });
     statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, device_.StatusText, resources_, *this);
-    StartTimer(MonitorTimer, MonitorPeriodMs);
 
     signals_.StepEvent.Reset();
     signals_.UploadEvent.Reset();
@@ -199,12 +199,15 @@ void CDFUpdate_tesselView::OnDestroy() {
         openMessageBox_->reject();
     for (const int id : {MonitorTimer, ArrivalTimer, ProgressTimer, RemovalTimer})
         StopTimerOnUiThread(id);
-    services_.stopDeviceOperation(device_);
-    services_.abortDownload(device_);
+    // The worker's clock ends before the running operation is stopped: the
+    // monitor it ticks and the stop must not meet. Without a worker this
+    // still ends an operation and a download.
     if (worker_) {
         worker_->StopAndJoin();
         worker_.reset();
     }
+    services_.stopDeviceOperation(device_);
+    services_.abortDownload(device_);
     UnsubscribeCycleListeners();
     // Nothing may report into this view once it is gone.
     statusDisplay_.reset();
@@ -246,8 +249,10 @@ void CDFUpdate_tesselView::ShowErrorBox(const std::string& text, const std::stri
 }
 
 void CDFUpdate_tesselView::ShowBox(int icon, const std::string& text, const std::string& caption) {
+    // A box that answers itself still comes on the UI thread, in order with
+    // what the bar shows before it, as a real box would.
     if (services_.messageBox) {
-        services_.messageBox(text);
+        invoker_.RunAndWait([this, text] { services_.messageBox(text); });
         return;
     }
     // Blocks the calling worker until the box is dismissed (or the program ends).
@@ -263,8 +268,11 @@ void CDFUpdate_tesselView::RunMessageBox(int icon, const std::string& text, cons
 }
 
 bool CDFUpdate_tesselView::AskYesNo(const std::string& text, const std::string& caption) {
-    if (services_.askYesNo)
-        return services_.askYesNo(text);
+    if (services_.askYesNo) {
+        auto yes = std::make_shared<std::atomic<bool>>(false);
+        const bool answered = invoker_.RunAndWait([this, yes, text] { *yes = services_.askYesNo(text); });
+        return answered && yes->load();
+    }
     // Blocks the calling worker until answered; a window that ends first
     // leaves the answer No. The answer is shared: a shut-down releases the
     // worker while the box may still be closing.

@@ -32,7 +32,6 @@ class CDFUpdate_tesselView : public QWidget, public ViewPort {
 public:
     static constexpr int ViewWidth = 382;
     static constexpr int ViewHeight = 277;
-    static constexpr int MonitorPeriodMs = 100;
     // No timer runs faster than this, whatever period a caller asks for: a
     // DownloadSizeKb of 0 must not turn into a busy loop.
     static constexpr int MinimumTimerPeriodMs = 10;

@@ -62,8 +62,7 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     device.AttachSignals(&signals);
     CycleDisplay display(device.Events, bar, box, signals);
 
-    // As the main view starts: the monitor timer, then the worker.
-    view.StartTimer(MonitorTimer, 100);
+    // As the main view starts the worker, whose own clock runs the monitor.
     signals.ShowProgress = 1;
     std::unique_ptr<RunningWorker> worker = services.startWorker(services, device, view, signals);
     ASSERT_TRUE(worker);

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
 
 #include "support/recording_ports.h"
 #include "simulated_view.h"
 #include "common/cycle_signals.h"
+#include "update/engine_clock.h"
 #include "update/view_timer_rules.h"
 
 namespace {
@@ -81,6 +87,86 @@ TEST_F(ViewTimers, MonitorTimerPollsTheOperationAndOtherIdsDoNothing) {
     EXPECT_EQ(monitorCalls, 1);
     EXPECT_FALSE(signals.StepEvent.IsSet());
     EXPECT_TRUE(bar.Texts().empty());
+}
+
+// --- the engine's clock: the monitor and the presence checks on a thread of
+// its own; the drawing timers stay with the view.
+
+class ClockTicks {
+public:
+    void Add(int id) {
+        {
+            std::lock_guard lock(mutex_);
+            ids_.push_back(id);
+        }
+        added_.notify_all();
+    }
+    // Runs `action` and waits for the tick of `id` that follows it: true
+    // when it came within a minute.
+    template <class Action>
+    bool AwaitTickAfter(int id, Action action) {
+        const int before = Count(id);
+        action();
+        return AwaitCount(id, before + 1);
+    }
+    bool AwaitCount(int id, int count) {
+        std::unique_lock lock(mutex_);
+        return added_.wait_for(lock, std::chrono::minutes(1), [&] { return CountLocked(id) >= count; });
+    }
+    int Count(int id) const {
+        std::lock_guard lock(mutex_);
+        return CountLocked(id);
+    }
+
+private:
+    int CountLocked(int id) const { return static_cast<int>(std::count(ids_.begin(), ids_.end(), id)); }
+
+    mutable std::mutex mutex_;
+    std::condition_variable added_;
+    std::vector<int> ids_;
+};
+
+// With an hour between the monitor's ticks only a wake-up can tick it: the
+// end of an operation is seen at once, not at the next period.
+TEST(EngineClock, AWakeUpTicksTheMonitorAtOnceAndTheViewKeepsTheDrawingTimers) {
+    SimulatedView view;
+    ClockTicks ticks;
+    EngineClock clock(view, [&](int id) { ticks.Add(id); });
+    clock.Start(60 * 60 * 1000);
+    EXPECT_TRUE(ticks.AwaitTickAfter(MonitorTimer, [&] { clock.Wake(); }));
+    EXPECT_TRUE(ticks.AwaitTickAfter(MonitorTimer, [&] { clock.Wake(); }));
+
+    clock.StartTimer(ProgressTimer, 80);
+    EXPECT_TRUE(view.TimerArmed(ProgressTimer));
+    EXPECT_EQ(view.TimerPeriod(ProgressTimer), 80);
+    clock.StopTimer(ProgressTimer);
+    EXPECT_FALSE(view.TimerArmed(ProgressTimer));
+    clock.Stop();
+    EXPECT_EQ(ticks.Count(MonitorTimer), 2);
+    EXPECT_EQ(ticks.Count(ProgressTimer), 0);
+}
+
+// The presence checks tick on the clock's thread; a tick that releases the
+// worker stops its timer, and no tick of it follows.
+TEST(EngineClock, APresenceTimerTicksUntilItsTickStopsIt) {
+    SimulatedView view;
+    ClockTicks ticks;
+    EngineClock* running = nullptr;
+    int arrivals = 0;
+    EngineClock clock(view, [&](int id) {
+        if (id == ArrivalTimer && ++arrivals == 3)
+            running->StopTimer(ArrivalTimer);
+        ticks.Add(id);
+    });
+    running = &clock;
+    clock.Start(60 * 60 * 1000);
+    clock.StartTimer(ArrivalTimer, 1);
+    ASSERT_TRUE(ticks.AwaitCount(ArrivalTimer, 3));
+    // A round of the clock after the stop: the arrival timer is gone from it.
+    EXPECT_TRUE(ticks.AwaitTickAfter(MonitorTimer, [&] { clock.Wake(); }));
+    clock.Stop();
+    EXPECT_EQ(ticks.Count(ArrivalTimer), 3);
+    EXPECT_FALSE(view.TimerArmed(ArrivalTimer)) << "the view never ran it";
 }
 
 }  // namespace

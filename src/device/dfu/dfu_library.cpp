@@ -22,6 +22,10 @@ DfuResult EngineDfuLibrary::StopOperation(DfuHandle operation, DfuOperationConte
     return engine_.StopOperation(operation, context);
 }
 
+void EngineDfuLibrary::ListenForOperationEnds(std::function<void()> listener) {
+    engine_.ListenForOperationEnds(std::move(listener));
+}
+
 DfuResult EngineDfuLibrary::OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) {
     return STDFUFILES_OpenExistingDFUFile(path, file, nullptr, nullptr, nullptr, imageCount);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "device/dfu/dfu_types.h"
 
@@ -19,6 +20,10 @@ public:
     virtual DfuResult LaunchOperation(DfuOperationContext* context, DfuHandle* operation) = 0;
     virtual DfuResult GetOperationStatus(DfuHandle operation, DfuOperationContext* context) = 0;
     virtual DfuResult StopOperation(DfuHandle operation, DfuOperationContext* context) = 0;
+    // Called from another thread as each launched operation ends, so that its
+    // monitor need not wait for the next poll; null: nobody. A library that
+    // cannot tell leaves its operations to the monitor's polls.
+    virtual void ListenForOperationEnds(std::function<void()> listener) { (void)listener; }
 
     // File library.
     virtual DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) = 0;
@@ -50,6 +55,7 @@ public:
     DfuResult LaunchOperation(DfuOperationContext* context, DfuHandle* operation) override;
     DfuResult GetOperationStatus(DfuHandle operation, DfuOperationContext* context) override;
     DfuResult StopOperation(DfuHandle operation, DfuOperationContext* context) override;
+    void ListenForOperationEnds(std::function<void()> listener) override;
 
     DfuResult OpenExistingDFUFile(const char* path, DfuHandle* file, std::uint8_t* imageCount) override;
     DfuResult CloseDFUFile(DfuHandle file) override;

@@ -72,7 +72,12 @@ bool PathIsTerminated(const DfuOperationContext& context) {
 }  // namespace
 
 DfuProtocolEngine::DfuProtocolEngine(UsbBackend& backend, const DfuEngineSettings& settings)
-    : backend_(backend), settings_(settings), operations_(std::make_unique<DfuOperationRegistry>()) {}
+    : backend_(backend),
+      settings_(settings),
+      ended_(std::make_unique<DfuOperationEndSignal>()),
+      operations_(std::make_unique<DfuOperationRegistry>()) {}
+
+void DfuProtocolEngine::ListenForOperationEnds(std::function<void()> listener) { ended_->Listen(std::move(listener)); }
 
 DfuProtocolEngine::~DfuProtocolEngine() = default;
 
@@ -139,7 +144,7 @@ DfuResult DfuProtocolEngine::LaunchOperation(DfuOperationContext* context, DfuHa
     // tell the caller a write happened that never did.
     if (std::none_of(blocks.begin(), blocks.end(), [](const ImageBlock& b) { return !b.data.empty(); }))
         return STDFU_BAD_PARAMETER;
-    auto op = std::make_unique<DfuTransfer>(*context, backend_, settings_, alternate, std::move(blocks));
+    auto op = std::make_unique<DfuTransfer>(*context, backend_, settings_, alternate, std::move(blocks), ended_.get());
     return operations_->Add(std::move(op), *operation);
 }
 

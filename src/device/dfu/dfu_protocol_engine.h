@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "device/dfu/dfu_engine_settings.h"
@@ -8,6 +9,7 @@
 
 class UsbBackend;
 class DfuOperationRegistry;
+class DfuOperationEndSignal;
 
 // The DFU protocol engine: reads a device's memory map and runs operations,
 // each on a transfer thread of its own, over one USB backend with one set of
@@ -32,10 +34,16 @@ public:
     DfuResult LaunchOperation(DfuOperationContext* context, DfuHandle* operation);
     DfuResult GetOperationStatus(DfuHandle operation, DfuOperationContext* context);
     DfuResult StopOperation(DfuHandle operation, DfuOperationContext* context);
+    // Called on the transfer thread as each operation ends (not when it is
+    // stopped); null: nobody. Once this returns, the earlier listener is
+    // called no more.
+    void ListenForOperationEnds(std::function<void()> listener);
 
 private:
     UsbBackend& backend_;
     const DfuEngineSettings settings_;
+    // Before the registry: its transfers raise it until they are joined.
+    const std::unique_ptr<DfuOperationEndSignal> ended_;
     const std::unique_ptr<DfuOperationRegistry> operations_;
 };
 

@@ -25,7 +25,7 @@ constexpr std::uint32_t kLastBlock = 0xFFFF;
 
 DfuTransfer::DfuTransfer(const DfuOperationContext& context, UsbBackend& backend,
                            const DfuEngineSettings& settings, std::uint8_t alternateSetting,
-                           std::vector<ImageBlock> blocks)
+                           std::vector<ImageBlock> blocks, DfuOperationEndSignal* ended)
     : backend_(backend),
       settings_(settings),
       alternate_(alternateSetting),
@@ -33,7 +33,8 @@ DfuTransfer::DfuTransfer(const DfuOperationContext& context, UsbBackend& backend
       image_(context.Image),
       devicePath_(PathOf(context)),
       blocks_(std::move(blocks)),
-      record_(context) {
+      record_(context),
+      ended_(ended) {
     record_.Percent = 0;
     record_.TransferSize = 0;
     std::memset(record_.LastDfuStatus, 0, sizeof record_.LastDfuStatus);
@@ -78,11 +79,16 @@ void DfuTransfer::Run() {
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
     const DfuResult result = Execute();
-    std::lock_guard lock(mutex_);
-    if (result == STDFU_NOERROR)
-        record_.Percent = 100;
-    else if (result != DfuWire::kStopped)
-        record_.ErrorCode = result;
+    {
+        std::lock_guard lock(mutex_);
+        if (result == STDFU_NOERROR)
+            record_.Percent = 100;
+        else if (result != DfuWire::kStopped)
+            record_.ErrorCode = result;
+    }
+    // A stopped operation's end is its stopper's business.
+    if (result != DfuWire::kStopped && ended_ != nullptr)
+        ended_->Raise();
 }
 
 DfuResult DfuTransfer::Execute() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,13 +15,35 @@
 class UsbBackend;
 class DfuWire;
 
+// Told by a transfer thread the moment its operation has ended, so that
+// whoever monitors the operation need not wait for its next poll. Any thread.
+class DfuOperationEndSignal {
+public:
+    // Null: nobody is told. Once this returns, the earlier listener is
+    // called no more.
+    void Listen(std::function<void()> listener) {
+        std::lock_guard lock(mutex_);
+        listener_ = std::move(listener);
+    }
+    void Raise() {
+        std::lock_guard lock(mutex_);
+        if (listener_)
+            listener_();
+    }
+
+private:
+    std::mutex mutex_;
+    std::function<void()> listener_;
+};
+
 // One ERASE, UPGRADE or UPLOAD on a transfer thread of its own. The record is
 // rewritten under a lock as the transfer goes on; Stop interrupts any wait,
 // ends the thread and leaves the record as it stood.
 class DfuTransfer {
 public:
     DfuTransfer(const DfuOperationContext& context, UsbBackend& backend, const DfuEngineSettings& settings,
-                 std::uint8_t alternateSetting, std::vector<ImageBlock> blocks);
+                 std::uint8_t alternateSetting, std::vector<ImageBlock> blocks,
+                 DfuOperationEndSignal* ended = nullptr);
     ~DfuTransfer();
     DfuTransfer(const DfuTransfer&) = delete;
     DfuTransfer& operator=(const DfuTransfer&) = delete;
@@ -50,5 +73,6 @@ private:
     mutable std::mutex mutex_;
     DfuOperationContext record_;
     DfuStopSignal stop_;
+    DfuOperationEndSignal* const ended_;
     std::thread thread_;
 };
