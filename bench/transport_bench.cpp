@@ -34,6 +34,8 @@
 #include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_mapping.h"
 #include "device/dfu/dfu_protocol_engine.h"
+#include "common/silent_ports.h"
+#include "update/engine_clock.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
 
@@ -170,7 +172,8 @@ BENCHMARK(BM_ReadBackCost)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond
 // The updater's own write, as the window and `orvo-tool update` run it:
 // CDfuDevice::WriteDatabase (compare, date stamp erased, body written and
 // read back, header last) and WriteDateStamp, each operation launched by the
-// device and polled by the monitor every 100 ms, as the view's timer 0 does.
+// device and polled by the monitor on the engine's clock, every 100 ms and at
+// once when its transfer has ended.
 // The efficiency counts the device's time (reads included) against the wall
 // time of the whole write; the monitor's period is part of that wall time,
 // which is why it is also measured at the real part's timing (about 29 s).
@@ -199,33 +202,27 @@ private:
     std::chrono::milliseconds verify_{0};
 };
 
-// Timer 0 of the main view, on a thread.
-class MonitorTicks {
+// The cycle's clock as the updater runs it: the monitor every 100 ms, and at
+// once when a transfer says its operation has ended.
+class UpdaterClock {
 public:
-    explicit MonitorTicks(CDfuDevice& device) : device_(device), thread_([this] { Run(); }) {}
-    ~MonitorTicks() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
+    explicit UpdaterClock(CDfuDevice& device)
+        : device_(device), clock_(view_, [&device](int id) {
+              if (id == MonitorTimer)
+                  device.MonitorOperation();
+          }) {
+        device_.ListenForOperationEnds([this] { clock_.Wake(); });
+        clock_.Start();
+    }
+    ~UpdaterClock() {
+        device_.ListenForOperationEnds(nullptr);
+        clock_.Stop();
     }
 
 private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return stop_; })) {
-            lock.unlock();
-            device_.MonitorOperation();
-            lock.lock();
-        }
-    }
     CDfuDevice& device_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    std::thread thread_;
+    SilentView view_;
+    EngineClock clock_;
 };
 
 void BM_UpdaterWritePath(benchmark::State& state) {
@@ -255,7 +252,7 @@ void BM_UpdaterWritePath(benchmark::State& state) {
 
     WriteTimes times;
     {
-        MonitorTicks monitor(device);
+        UpdaterClock clock(device);
         for (auto _ : state) {
             // A device whose first block differs: the whole database is written.
             orvo->WriteFlash(kDatabaseAddress, std::vector<std::uint8_t>(16, 0x00));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/progress_bar_port.h"
+#include "common/view_port.h"
 
 // A progress bar that no window shows, for a front end without one: the
 // view's timer rules draw on it without a check for a missing window.
@@ -16,4 +17,14 @@ public:
     void SetBkColour(Colour) override {}
     void SetTextColour(Colour) override {}
     void SetTextBkColour(Colour) override {}
+};
+
+// A view no window shows, for what runs without a front end: its timers
+// never tick, its boxes go nowhere and its questions are answered No.
+class SilentView final : public ViewPort {
+public:
+    void StartTimer(int, int) override {}
+    void StopTimer(int) override {}
+    void RepaintAll() override {}
+    void ShowMessageBox(const std::string&) override {}
 };
