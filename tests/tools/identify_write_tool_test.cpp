@@ -275,7 +275,7 @@ TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
     EXPECT_EQ(ReadBytes(text), original);
 
     const ToolRun records = RunTool("history --json --file " + folder_.File("history.sqlite"));
-    for (const char* expected : {"\"source\": \"restore\"", "\"outcome\": \"failed\"", "fewer than half",
+    for (const char* expected : {"\"source\": \"restore\"", "\"outcome\": \"kept\"", "fewer than half",
                                  "\"records_before\": 4000", "\"records_after\": 20000",
                                  "\"source\": \"file\""})
         EXPECT_NE(records.output.find(expected), std::string::npos) << expected << "\n" << records.output;

@@ -116,10 +116,12 @@ TEST(DemoHeadless, EndsWithinItsTimeoutWhateverTheCycleIsDoing) {
         GTEST_SKIP() << "built without the Qt front end";
     // Each time-out falls somewhere in the cycle (download, erase, write,
     // depending on the machine); none may leave the run waiting for an answer
-    // to the close-during-write question. The outer bound turns a hang into
-    // exit code 124.
+    // to the close-during-write question. A busy Orvo keeps the write going
+    // for a minute, so that no machine is fast enough to finish the cycle
+    // first. The outer bound turns a hang into exit code 124.
     for (const int seconds : {1, 2}) {
-        const ToolRun run = RunProgramBounded("orvo-demo", "--headless --timeout " + std::to_string(seconds), 90);
+        const ToolRun run =
+            RunProgramBounded("orvo-demo", "--headless --fault busy --timeout " + std::to_string(seconds), 90);
         EXPECT_EQ(run.exitCode, 1) << seconds << "\n" << run.output;
         EXPECT_TRUE(Has(run.output, "did not finish within --timeout")) << run.output;
     }

@@ -97,68 +97,8 @@ void ConsoleEvents::Notice(const std::string& text) {
     std::fflush(stdout);
 }
 
-ConsoleView::ConsoleView(std::function<void(int)> tick) : tick_(std::move(tick)), thread_([this] { Run(); }) {}
-
-ConsoleView::~ConsoleView() { Stop(); }
-
 bool ConsoleView::AskYesNo(const std::string& text, const std::string&) {
     const bool yes = answerYes_.load();
     std::fprintf(stderr, "%s\n-> %s\n", text.c_str(), yes ? "Yes" : "No");
     return yes;
-}
-
-void ConsoleView::Stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void ConsoleView::StartTimer(int id, int periodMs) {
-    const auto period = std::chrono::milliseconds(std::max(periodMs, 1));
-    {
-        std::lock_guard lock(mutex_);
-        timers_[id] = Timer{period, std::chrono::steady_clock::now() + period};
-    }
-    changed_.notify_all();
-}
-
-void ConsoleView::StopTimer(int id) {
-    {
-        std::lock_guard lock(mutex_);
-        timers_.erase(id);
-    }
-    changed_.notify_all();
-}
-
-// The lock is never held while a tick runs: a tick stops timers, and the
-// worker starts them while a tick may wait for it.
-void ConsoleView::Run() {
-    std::unique_lock lock(mutex_);
-    while (!stop_) {
-        if (timers_.empty()) {
-            changed_.wait(lock);
-            continue;
-        }
-        auto next = timers_.begin();
-        for (auto it = timers_.begin(); it != timers_.end(); ++it)
-            if (it->second.due < next->second.due)
-                next = it;
-        // A copy: while the wait has the lock released, the timer may be
-        // stopped and its entry erased.
-        const auto due = next->second.due;
-        if (std::chrono::steady_clock::now() < due) {
-            changed_.wait_until(lock, due);
-            continue;
-        }
-        const int id = next->first;
-        // A late tick is not made up for: the next one is a period from now.
-        next->second.due = std::chrono::steady_clock::now() + next->second.period;
-        lock.unlock();
-        tick_(id);
-        lock.lock();
-    }
 }

@@ -1,13 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <functional>
-#include <map>
 #include <mutex>
-#include <thread>
 
 #include "common/cycle_events.h"
 #include "common/view_port.h"
@@ -43,41 +38,21 @@ private:
 // Whether stdout is a terminal, where a progress line may rewrite itself.
 bool StdoutIsTerminal();
 
-// The main view's timers for a program without a window: each started timer
-// ticks `tick` with its id, every period, on a thread of its own, until it is
-// stopped or the view goes. A tick may start and stop timers. Message boxes
-// show nothing: what they would say arrives as an error event.
+// The view of a program without a window: nothing is drawn, a box shows
+// nothing (what it would say arrives as an error event), a question is said
+// on stderr and answered as AnswerQuestions chose (No unless told
+// otherwise). Its timers belong to the engine's clock (EngineClock), which
+// runs the monitor and the presence checks; the animation it would draw has
+// no place here.
 class ConsoleView final : public ViewPort {
 public:
-    explicit ConsoleView(std::function<void(int timerId)> tick);
-    ~ConsoleView() override;
-    ConsoleView(const ConsoleView&) = delete;
-    ConsoleView& operator=(const ConsoleView&) = delete;
-
-    // Returns once no tick runs and none will any more.
-    void Stop();
-
-    void StartTimer(int id, int periodMs) override;
-    void StopTimer(int id) override;
+    void StartTimer(int, int) override {}
+    void StopTimer(int) override {}
     void RepaintAll() override {}
     void ShowMessageBox(const std::string&) override {}
-    // Says the question on stderr and answers it as AnswerQuestions chose
-    // (No unless told otherwise).
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     void AnswerQuestions(bool yes) { answerYes_ = yes; }
 
 private:
-    struct Timer {
-        std::chrono::milliseconds period;
-        std::chrono::steady_clock::time_point due;
-    };
-    void Run();
-
-    const std::function<void(int)> tick_;
     std::atomic<bool> answerYes_{false};
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<int, Timer> timers_;
-    bool stop_ = false;
-    std::thread thread_;
 };

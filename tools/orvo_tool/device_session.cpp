@@ -20,9 +20,11 @@ DeviceSession::DeviceSession() = default;
 
 DeviceSession::~DeviceSession() {
     // No tick may run once the device object goes.
-    if (view_)
-        view_->Stop();
-    view_.reset();
+    if (clock_) {
+        device_->ListenForOperationEnds(nullptr);
+        clock_->Stop();
+    }
+    clock_.reset();
     if (device_)
         device_->Events.Unsubscribe(console_);
     console_.EndLine();
@@ -39,8 +41,13 @@ bool DeviceSession::Open(std::vector<std::string>& args, std::string& error) {
     device_->AttachSignals(&signals_);
     device_->Events.Subscribe(console_);
     signals_.ShowProgress = 1;
-    view_ = std::make_unique<ConsoleView>([this](int timerId) { OnTimer(timerId); });
-    view_->StartTimer(MonitorTimer, 100);
+    clock_ = std::make_unique<EngineClock>(view_, [this](int timerId) { rules_->OnTimer(timerId); });
+    rules_ = std::make_unique<ViewTimerRules>(ViewTimerRules::Targets{
+        *clock_, bar_, signals_, device_->ProgressCounter, [this] { return FindDevice(); },
+        [this] { device_->MonitorOperation(); },
+        [this](const std::string& path) { return device_->IsAttached(path); }});
+    device_->ListenForOperationEnds([this] { clock_->Wake(); });
+    clock_->Start();
     return true;
 }
 
@@ -70,13 +77,6 @@ bool DeviceSession::FindDevice() {
         }
     }
     return false;
-}
-
-void DeviceSession::OnTimer(int timerId) {
-    ViewTimerRules rules({*view_, bar_, signals_, device_->ProgressCounter, [this] { return FindDevice(); },
-                          [this] { device_->MonitorOperation(); },
-                          [this](const std::string& path) { return device_->IsAttached(path); }});
-    rules.OnTimer(timerId);
 }
 
 int RunInDeviceSession(const std::vector<std::string>& arguments,

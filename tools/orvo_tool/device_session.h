@@ -9,14 +9,17 @@
 #include "common/silent_ports.h"
 #include "console_ui.h"
 #include "device/dfu_device.h"
+#include "update/engine_clock.h"
+#include "update/view_timer_rules.h"
 #include "tool_support/private_folder.h"
 #include "usb_session.h"
 
 // What a command needs to run the updater's own device operations from a
 // terminal: the USB session (--virtual, --capture, ...), a CDfuDevice whose
 // working files go to a private temporary folder, the device's events shown
-// on the console, and the main view's timers ticking on a thread while the
-// session lives (timer 0, the operation monitor, from the start).
+// on the console, and the engine's clock while the session lives: the
+// operation monitor from the start (woken at once when an operation ends)
+// and the worker's presence checks.
 class DeviceSession {
 public:
     DeviceSession();
@@ -43,14 +46,15 @@ public:
     CDfuDevice& Device() { return *device_; }
     DfuProtocolEngine& Engine() { return usb_.Engine(); }
     CycleSignals& Signals() { return signals_; }
-    ViewPort& View() { return *view_; }
+    // What the worker takes for its view: the clock, which hands questions
+    // on to the console.
+    ViewPort& View() { return *clock_; }
     // How the view answers the cycle's questions (No by default).
-    void AnswerQuestions(bool yes) { view_->AnswerQuestions(yes); }
+    void AnswerQuestions(bool yes) { view_.AnswerQuestions(yes); }
     ConsoleEvents& Console() { return console_; }
     const std::string& Folder() const { return folder_.Path(); }
 
 private:
-    void OnTimer(int timerId);
 
     // Declared first: removed after the device and its timers are gone.
     PrivateTempFolder folder_;
@@ -62,7 +66,9 @@ private:
     UsbSession usb_;
     std::unique_ptr<CDfuDevice> device_;
     std::string requestedPath_;  // --device PATH, upper case
-    std::unique_ptr<ConsoleView> view_;
+    ConsoleView view_;
+    std::unique_ptr<ViewTimerRules> rules_;
+    std::unique_ptr<EngineClock> clock_;
 };
 
 // Opens a session on `arguments` and runs `command` in it. The virtual flash
