@@ -309,6 +309,46 @@ TEST_F(EngineTest, RecordIsRewrittenWholeAndPercentReaches100OnlyAtTheEnd) {
     STDFUFILES_DestroyImage(&image);
 }
 
+// The monitor is told the moment an operation ends, its record final by
+// then; an operation that is stopped is its stopper's business, and a
+// listener taken back is told nothing more.
+TEST_F(EngineTest, TellsItsListenerWhenAnOperationEndsButNotWhenItIsStopped) {
+    std::mutex mutex;
+    std::condition_variable told;
+    int ends = 0;
+    engine_->ListenForOperationEnds([&] {
+        std::lock_guard lock(mutex);
+        ++ends;
+        told.notify_all();
+    });
+    orvo_->SetTiming(OrvoTiming::Scaled(0.02));
+    DfuHandle image = MakeImage({{0x00600000, PatternBytes(8 * 1024, 5)}});
+    DfuOperationContext c = MakeContext(path_, OPERATION_UPGRADE, image);
+    DfuHandle handle = 0;
+    ASSERT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_NOERROR);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(told.wait_for(lock, std::chrono::minutes(1), [&] { return ends == 1; }));
+    }
+    DfuOperationContext record{};
+    ASSERT_EQ(engine_->GetOperationStatus(handle, &record), STDFU_NOERROR);
+    EXPECT_EQ(+record.Percent, 100u);
+    engine_->StopOperation(handle, &record);
+
+    orvo_->SetTiming(OrvoTiming::Scaled(1.0));  // seconds for the whole erase
+    DfuHandle erase = MakeImage({{0x00600000, std::vector<std::uint8_t>(16 * 65536, 0xFF)}});
+    c = MakeContext(path_, OPERATION_ERASE, erase);
+    ASSERT_EQ(engine_->LaunchOperation(&c, &handle), STDFU_NOERROR);
+    engine_->StopOperation(handle, &record);  // returns once its thread has ended
+    engine_->ListenForOperationEnds(nullptr);
+    orvo_->SetTiming(OrvoTiming::Instant());
+    ASSERT_EQ(RunOperation(*engine_, path_, OPERATION_UPGRADE, image).error, STDFU_NOERROR);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(ends, 1);
+    STDFUFILES_DestroyImage(&image);
+    STDFUFILES_DestroyImage(&erase);
+}
+
 TEST_F(EngineTest, WaitsExactlyThePollTimeoutWithoutViolationsUnderScaledTiming) {
     // The full transfer timeout: a late answer on a busy machine must not
     // turn into a retry and change the count of requests below.
