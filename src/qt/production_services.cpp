@@ -6,24 +6,20 @@
 #include "ui/shared_settings.h"
 #include "qt/user_notice.h"
 #include "qt/settings_services.h"
-#include "update/update_cycle_run.h"
+#include "update/update_engine.h"
 
 namespace {
 
-// The worker of the update cycle, started at once.
+// The update engine, started at once.
 class CycleWorker final : public RunningWorker {
 public:
-    CycleWorker(CDfuDevice& device, ViewPort& view, CycleSignals& signals, const Resources& resources,
-                DfuDeviceCycleOperations::Hooks hooks)
-        : run_(device, view, signals, resources, std::move(hooks)) {
-        run_.Start();
-    }
-    void StopAndJoin() override { run_.StopAndJoin(); }
-    bool IsWritingDevice() const override { return run_.IsWritingDevice(); }
-    CycleRequestAnswer RequestCycle(const CycleRequest& request) override { return run_.RequestCycle(request); }
+    explicit CycleWorker(std::unique_ptr<UpdateEngine> engine) : engine_(std::move(engine)) { engine_->Start(); }
+    void StopAndJoin() override { engine_->StopAndJoin(); }
+    bool IsWritingDevice() const override { return engine_->IsWritingDevice(); }
+    CycleRequestAnswer RequestCycle(const CycleRequest& request) override { return engine_->RequestCycle(request); }
 
 private:
-    UpdateCycleRun run_;
+    std::unique_ptr<UpdateEngine> engine_;
 };
 
 }  // namespace
@@ -48,17 +44,21 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
     services.stopDeviceOperation = &StopRunningOperation;
     services.abortDownload = &AbortDownload;
     services.releaseDevice = &ReleaseDevice;
+    // The window subscribes the program's listeners itself, before its own
+    // displays, so that a box never keeps an event from them.
     services.startWorker = [&resources](const UpdaterServices& wired, CDfuDevice& device, ViewPort& view,
-                                        CycleSignals& signals) {
-        DfuDeviceCycleOperations::Hooks hooks;
-        hooks.saveSettings = wired.saveSettings;
-        hooks.history = wired.history;
-        hooks.interrupt = [&device] {
-            StopRunningOperation(device);
-            AbortDownload(device);
-        };
-        return std::unique_ptr<RunningWorker>(
-            std::make_unique<CycleWorker>(device, view, signals, resources, std::move(hooks)));
+                                        CycleSignals& signals) -> std::unique_ptr<RunningWorker> {
+        EngineSetup setup(device, view, signals, resources);
+        setup.saveSettings = wired.saveSettings;
+        setup.findDevice = [&device] { return device.FindDeviceNow(); };
+        setup.history = wired.history;
+        std::string error;
+        std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);
+        if (!engine) {
+            TellUserLater(resources, error);
+            return nullptr;
+        }
+        return std::make_unique<CycleWorker>(std::move(engine));
     };
     return services;
 }

@@ -22,7 +22,7 @@ DfuDeviceCycleOperations::DfuDeviceCycleOperations(CDfuDevice& device, Hooks hoo
     : device_(device), hooks_(std::move(hooks)) {}
 
 // The worker may wait for the bus: its own look is as fresh as the bus.
-bool DfuDeviceCycleOperations::FindDevice() { return device_.FindDeviceNow(); }
+bool DfuDeviceCycleOperations::FindDevice() { return hooks_.findDevice ? hooks_.findDevice() : device_.FindDeviceNow(); }
 
 bool DfuDeviceCycleOperations::IsAttached(const std::string& path) { return device_.IsAttached(path); }
 

@@ -14,6 +14,7 @@ public:
     struct Hooks {
         std::function<void(CDfuDevice&)> saveSettings;  // rebuilds the region fragment, writes the file
         std::function<void()> interrupt;               // aborts a download / running DFU operation
+        std::function<bool()> findDevice;              // a fresh look for the device; null: FindDeviceNow
         // Keeps the database a write replaces and gives back kept ones for a
         // restore; null: nothing is kept. Outlives the worker.
         HistoryStore* history = nullptr;

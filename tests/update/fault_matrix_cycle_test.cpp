@@ -36,7 +36,7 @@
 #include "ui/resources.h"
 #include "update/dfu_device_cycle_operations.h"
 #include "update/simulated_view.h"
-#include "update/update_cycle_run.h"
+#include "update/update_engine.h"
 #include "history/history_store.h"
 #include "update/update_worker.h"
 #include "update_server.h"

@@ -16,6 +16,7 @@
 #include "ui/resources.h"
 #include "common/cycle_signals.h"
 #include "update/status_text_display.h"
+#include "update/update_engine.h"
 #include "update/update_worker.h"
 #include "update/view_timer_rules.h"
 
@@ -616,6 +617,22 @@ TEST_F(UpdateCycle, ReportsWritingOnlyWhileTheDeviceIsBeingWritten) {
     for (const auto& [name, writing] : seen)
         EXPECT_EQ(writing, name == "upgrade" || name == "datestamp") << name;
     EXPECT_FALSE(worker.IsWritingDevice());
+}
+
+// Wiring left out is one clear error at the start, never a default that
+// does nothing.
+TEST_F(UpdateCycle, AnEngineSetUpWithoutItsWiringIsRefusedWithOneError) {
+    EngineSetup setup(device, view, signals, resources);
+    std::string error;
+    EXPECT_EQ(UpdateEngine::Make(setup, error), nullptr);
+    EXPECT_NE(error.find("save the settings"), std::string::npos) << error;
+    setup.saveSettings = [](CDfuDevice&) {};
+    EXPECT_NE(UpdateEngine::Check(setup).find("look for the device"), std::string::npos);
+    setup.findDevice = [] { return false; };
+    setup.listeners = {nullptr};
+    EXPECT_NE(UpdateEngine::Check(setup).find("listener"), std::string::npos);
+    setup.listeners.clear();
+    EXPECT_EQ(UpdateEngine::Check(setup), "");
 }
 
 // --- stopping: the window closes while the worker waits or works.

@@ -16,13 +16,12 @@
 #include "tool_support/printable_text.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
-#include "update/dfu_device_cycle_operations.h"
-#include "update/update_worker.h"
+#include "update/update_engine.h"
 
-// update: one update of the attached Orvo by the updater's own worker and
-// operations (identify, download, convert, compare, verified write, date
-// stamp), the cycle's events shown on the console. The worker is stopped once
-// the first cycle has an outcome: nobody waits for the unplug here.
+// update: one update of the attached Orvo by the updater's own engine
+// (identify, download, convert, compare, verified write, date stamp), the
+// cycle's events shown on the console. The engine is stopped once the first
+// cycle has an outcome: nobody waits for the unplug here.
 
 namespace {
 
@@ -60,46 +59,6 @@ private:
     std::condition_variable changed_;
     std::optional<CycleEvents::CycleEnded> ended_;
     std::optional<CycleEvents::DeviceIdentified> refused_;
-};
-
-// The updater's operations, but the device is the session's pick: with
-// --device PATH that path, not whichever the updater's search would choose.
-class SessionCycleOperations final : public CycleOperations {
-public:
-    SessionCycleOperations(DeviceSession& session, DfuDeviceCycleOperations& updater)
-        : session_(session), updater_(updater) {}
-
-    // Before the write the worker waits for an Orvo that went away, as the
-    // window does; here the console says so once rather than hang silently.
-    bool FindDevice() override {
-        const bool found = session_.FindDevice();
-        if (!found && !saidGone_.exchange(true)) {
-            session_.Console().EndLine();
-            std::fprintf(stderr, "%sthe Orvo is gone: plug it in again to go on (Ctrl-C ends)\n",
-                         CommandPrefix().c_str());
-        }
-        return found;
-    }
-    bool IsAttached(const std::string& path) override { return updater_.IsAttached(path); }
-    IdentifyResult IdentifyDevice() override { return updater_.IdentifyDevice(); }
-    DatabaseHoldings ReadHoldings() override { return updater_.ReadHoldings(); }
-    std::string BackupSerial(std::int64_t backupId) override { return updater_.BackupSerial(backupId); }
-    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override {
-        return updater_.PrepareRequest(request, base);
-    }
-    std::uint32_t PreparedRecords(const std::string& base) override { return updater_.PreparedRecords(base); }
-    void SaveSettings() override { updater_.SaveSettings(); }
-    DownloadResult DownloadDatabase() override { return updater_.DownloadDatabase(); }
-    std::string PrepareDatabase(const std::string& base) override { return updater_.PrepareDatabase(base); }
-    DatabaseWriteResult UpgradeDevice(const std::string& base) override { return updater_.UpgradeDevice(base); }
-    bool WriteDateStamp() override { return updater_.WriteDateStamp(); }
-    void DeleteWorkingFiles() override { updater_.DeleteWorkingFiles(); }
-    void Interrupt() override { updater_.Interrupt(); }
-
-private:
-    DeviceSession& session_;
-    DfuDeviceCycleOperations& updater_;
-    std::atomic<bool> saidGone_{false};
 };
 
 struct FirstResult {
@@ -151,33 +110,41 @@ struct Keeping {
     CycleLog log;
 };
 
-// Runs the worker until the first outcome and stops it.
+// Runs the update engine until the first outcome and stops it.
 FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleRequest& request) {
     CDfuDevice& device = session.Device();
-    DfuDeviceCycleOperations::Hooks hooks;
-    hooks.interrupt = [&device] {
-        device.StopOperation();
-        device.ShuttingDown = true;
-    };
-    hooks.history = &keeping.store;
-    DfuDeviceCycleOperations updater(device, std::move(hooks));
-    SessionCycleOperations operations(session, updater);
     Resources resources;
     FirstOutcome outcome;
-    device.Events.Subscribe(keeping.recorder);
-    device.Events.Subscribe(keeping.log);
-    device.Events.Subscribe(outcome);
-    {
-        UpdateWorker worker(device, operations, session.View(), session.Signals(), resources);
-        worker.RequestCycle(request);
-        worker.Start();
-        outcome.Wait();
-        worker.RequestStop();
-        worker.Join();
+    std::atomic<bool> saidGone{false};
+    EngineSetup setup(device, session.View(), session.Signals(), resources);
+    // The updater's settings are read (TakeUpdaterSettings), never written.
+    setup.saveSettings = [](CDfuDevice&) {};
+    // The device is the session's pick: with --device PATH that path. Before
+    // the write the worker waits for an Orvo that went away, as the window
+    // does; here the console says so once rather than hang silently.
+    setup.findDevice = [&session, &saidGone] {
+        const bool found = session.FindDevice();
+        if (!found && !saidGone.exchange(true)) {
+            session.Console().EndLine();
+            std::fprintf(stderr, "%sthe Orvo is gone: plug it in again to go on (Ctrl-C ends)\n",
+                         CommandPrefix().c_str());
+        }
+        return found;
+    };
+    setup.history = &keeping.store;
+    setup.listeners = {&keeping.recorder, &keeping.log, &outcome};
+    setup.clock = &session.Clock();
+    std::string error;
+    std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);
+    if (!engine) {
+        SayProblem(error);
+        return {};
     }
-    device.Events.Unsubscribe(outcome);
-    device.Events.Unsubscribe(keeping.log);
-    device.Events.Unsubscribe(keeping.recorder);
+    engine->RequestCycle(request);
+    engine->Start();
+    outcome.Wait();
+    engine->StopAndJoin();
+    engine.reset();
     // The stop ended nothing that ran; the device serves the checks below.
     device.ShuttingDown = false;
     session.Console().EndLine();

@@ -49,6 +49,8 @@ public:
     // What the worker takes for its view: the clock, which hands questions
     // on to the console.
     ViewPort& View() { return *clock_; }
+    // The session's clock, for the update engine to run on.
+    EngineClock& Clock() { return *clock_; }
     // How the view answers the cycle's questions (No by default).
     void AnswerQuestions(bool yes) { view_.AnswerQuestions(yes); }
     ConsoleEvents& Console() { return console_; }

@@ -1,0 +1,90 @@
+#include "update/update_engine.h"
+
+#include "common/cycle_events.h"
+#include "device/dfu_device.h"
+
+std::string UpdateEngine::Check(const EngineSetup& setup) {
+    if (!setup.saveSettings)
+        return "the update engine was set up without a way to save the settings";
+    if (!setup.findDevice)
+        return "the update engine was set up without a way to look for the device";
+    for (const CycleEventListener* listener : setup.listeners)
+        if (listener == nullptr)
+            return "the update engine was set up with a listener that is missing";
+    return {};
+}
+
+std::unique_ptr<UpdateEngine> UpdateEngine::Make(EngineSetup setup, std::string& error) {
+    error = Check(setup);
+    if (!error.empty())
+        return nullptr;
+    return std::unique_ptr<UpdateEngine>(new UpdateEngine(std::move(setup)));
+}
+
+DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) {
+    DfuDeviceCycleOperations::Hooks hooks;
+    hooks.saveSettings = setup.saveSettings;
+    hooks.findDevice = setup.findDevice;
+    hooks.history = setup.history;
+    // A stop ends a running DFU operation (its transfer thread joined) and a
+    // download in flight.
+    hooks.interrupt = [&device = setup.device] {
+        device.StopOperation();
+        device.ShuttingDown = true;
+    };
+    return hooks;
+}
+
+UpdateEngine::UpdateEngine(EngineSetup setup)
+    : setup_(std::move(setup)),
+      ownClock_(setup_.clock == nullptr
+                    ? std::make_unique<EngineClock>(setup_.view, [this](int timerId) { rules_.OnTimer(timerId); })
+                    : nullptr),
+      clock_(setup_.clock != nullptr ? *setup_.clock : *ownClock_),
+      rules_({clock_, noBar_, setup_.signals, setup_.device.ProgressCounter,
+              [&device = setup_.device] { return device.FindDevice(); },
+              [&device = setup_.device] { device.MonitorOperation(); },
+              [&device = setup_.device](const std::string& path) { return device.IsAttached(path); }}),
+      operations_(setup_.device, HooksOf(setup_)),
+      worker_(setup_.device, operations_, clock_, setup_.signals, setup_.resources) {}
+
+UpdateEngine::~UpdateEngine() { StopAndJoin(); }
+
+void UpdateEngine::Start() {
+    if (started_)
+        return;
+    started_ = true;
+    for (CycleEventListener* listener : setup_.listeners)
+        setup_.device.Events.Subscribe(*listener);
+    if (ownClock_) {
+        setup_.device.ListenForOperationEnds([this] { clock_.Wake(); });
+        ownClock_->Start();
+    }
+    worker_.Start();
+}
+
+// The clock first: the monitor and the stop of the running operation that
+// the worker's interruption makes must not meet. The listeners go once
+// nothing publishes any more.
+void UpdateEngine::StopAndJoin() {
+    if (stopped_)
+        return;
+    stopped_ = true;
+    if (ownClock_) {
+        setup_.device.ListenForOperationEnds(nullptr);
+        ownClock_->Stop();
+    }
+    worker_.RequestStop();
+    worker_.Join();
+    if (started_)
+        for (CycleEventListener* listener : setup_.listeners)
+            setup_.device.Events.Unsubscribe(*listener);
+}
+
+void OnViewTimerTick(int timerId, CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,
+                     CycleSignals& signals) {
+    ViewTimerRules rules({view, progressBar, signals, device.ProgressCounter, [&device] { return device.FindDevice(); },
+                          [&device] { device.MonitorOperation(); },
+                          [&device](const std::string& path) { return device.IsAttached(path); }});
+    rules.OnTimer(timerId);
+}
