@@ -199,15 +199,12 @@ void CDFUpdate_tesselView::OnDestroy() {
         openMessageBox_->reject();
     for (const int id : {MonitorTimer, ArrivalTimer, ProgressTimer, RemovalTimer})
         StopTimerOnUiThread(id);
-    // The worker's clock ends before the running operation is stopped: the
-    // monitor it ticks and the stop must not meet. Without a worker this
-    // still ends an operation and a download.
+    // The engine ends its clock, then the running operation and a download
+    // in flight, then its worker.
     if (worker_) {
         worker_->StopAndJoin();
         worker_.reset();
     }
-    services_.stopDeviceOperation(device_);
-    services_.abortDownload(device_);
     UnsubscribeCycleListeners();
     // Nothing may report into this view once it is gone.
     statusDisplay_.reset();

@@ -24,10 +24,6 @@ private:
 
 }  // namespace
 
-void StopRunningOperation(CDfuDevice& device) { device.StopOperation(); }
-
-void AbortDownload(CDfuDevice& device) { device.ShuttingDown = true; }
-
 void ReleaseDevice(CDfuDevice& device) { device.ReleaseOperationResources(); }
 
 UpdaterServices ProductionServices(SharedSettings& settings, Resources& resources) {
@@ -41,8 +37,6 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
         TellUserLater(resources, TextWithValue(resources, ResourceId::SettingsNotSavedText, path));
     });
     services.timerTick = &OnViewTimerTick;
-    services.stopDeviceOperation = &StopRunningOperation;
-    services.abortDownload = &AbortDownload;
     services.releaseDevice = &ReleaseDevice;
     // The window subscribes the program's listeners itself, before its own
     // displays, so that a box never keeps an event from them.

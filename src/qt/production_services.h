@@ -11,9 +11,5 @@ class SharedSettings;
 // settings and resources are the program's own and must outlive the services.
 UpdaterServices ProductionServices(SharedSettings& settings, Resources& resources);
 
-// Shut-down helpers, also used by the demo: end a running DFU operation
-// (its transfer thread joined) and a download in flight.
-void StopRunningOperation(CDfuDevice& device);
-void AbortDownload(CDfuDevice& device);
 // Once the worker has ended: frees the device's memory map.
 void ReleaseDevice(CDfuDevice& device);

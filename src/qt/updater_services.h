@@ -33,15 +33,18 @@ public:
 };
 
 // What the application shell calls in the other subsystems (settings,
-// languages, dialogs, the worker, the view's timer rules). Every entry has a
-// harmless default, so the window also runs with only some of them wired:
-// in tests, and in the demo where the device and server are simulated.
+// languages, dialogs, the worker, the view's timer rules). The window's own
+// entries have harmless defaults, so it also runs with only some of them
+// wired (in tests, and in the demo where the device and server are
+// simulated); what the update engine needs has none: the engine refuses to
+// start without it (UpdateEngine::Check).
 struct UpdaterServices {
     // Start-up, before the main window exists.
     std::function<void(CDfuDevice&)> loadSettings = [](CDfuDevice&) {};
     std::function<void(CDfuDevice&)> loadLanguageLibrary = [](CDfuDevice&) {};
-    // The worker's step after identification: region fragment and settings file.
-    std::function<void(CDfuDevice&)> saveSettings = [](CDfuDevice&) {};
+    // The worker's step after identification: region fragment and settings
+    // file. No default: an engine started without it refuses to start.
+    std::function<void(CDfuDevice&)> saveSettings;
 
     // The view's initial update.
     std::function<void(CDfuDevice&)> loadRegionSelection = [](CDfuDevice&) {};
@@ -59,10 +62,6 @@ struct UpdaterServices {
     std::function<void(QWidget* parent, CDfuDevice&)> runLanguageDialog = [](QWidget*, CDfuDevice&) {};
     std::function<void(QWidget* parent, CDfuDevice&)> runDownloadSelectionDialog = [](QWidget*, CDfuDevice&) {};
 
-    // Shut-down: end a running DFU operation (its transfer thread joined) and
-    // a download in flight, before the worker is stopped.
-    std::function<void(CDfuDevice&)> stopDeviceOperation = [](CDfuDevice&) {};
-    std::function<void(CDfuDevice&)> abortDownload = [](CDfuDevice&) {};
     // After the worker has ended: what the device operations left with the
     // device (its memory map) goes before the device object does.
     std::function<void(CDfuDevice&)> releaseDevice = [](CDfuDevice&) {};
