@@ -90,9 +90,10 @@ public:
     void AttachSignals(CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
-    // Reads the device watcher's latest list: no USB access, so the view's
-    // presence timers call it on the UI thread; the first call starts the
-    // watcher. Also keeps DeviceAccessProblem and publishes its changes.
+    // Reads the device watcher's latest list: no USB access, so the presence
+    // timers call it on the clock's thread, which must not block; the first
+    // call starts the watcher. Also keeps DeviceAccessProblem and publishes
+    // its changes.
     bool FindDevice();
     // Whether a DFU-mode interface with this path (as DevicePath holds it) is
     // in the device watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.

@@ -26,9 +26,9 @@ DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces)
     return choice;
 }
 
-// The presence timers ask every 500 ms on the UI thread: enumerating there,
-// opening each device and reading its product string, would freeze the
-// window whenever a device answers slowly. The watcher does that on its own
+// The presence timers ask every 500 ms: enumerating in their tick, opening
+// each device and reading its product string, would hold up the clock (and
+// with it the operation monitor) whenever a device answers slowly. The watcher does that on its own
 // thread.
 bool CDfuDevice::FindDevice() {
     watcher_.Start();
@@ -48,7 +48,7 @@ bool CDfuDevice::ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces) {
 
 // Any interface with the path counts, readable description or not: a device
 // that is still plugged in has not been unplugged. The removal timer asks on
-// the UI thread, so this reads the watcher's list as FindDevice does.
+// the clock's thread, so this reads the watcher's list as FindDevice does.
 bool CDfuDevice::IsAttached(const std::string& path) {
     const std::string wanted = UpperCase(path);
     watcher_.Start();

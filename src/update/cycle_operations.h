@@ -15,7 +15,7 @@ public:
     virtual ~CycleOperations() = default;
 
     // True if a device is attached now, after a fresh look at the bus (a
-    // scan's time at most). The view's presence ticks read the device
+    // scan's time at most). The clock's presence ticks read the device
     // watcher's list instead (CDfuDevice::FindDevice).
     virtual bool FindDevice() = 0;
     // True while the device at `path` (a DevicePath) is attached, whatever

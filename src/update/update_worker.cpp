@@ -410,7 +410,7 @@ std::string UpdateWorker::CycleRecord::LastError() const {
     return lastError_;
 }
 
-// Returns false when a stop ended the wait instead of the view's tick.
+// Returns false when a stop ended the wait instead of the timer's tick.
 bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     // Cleared before the timer starts, so that a first tick that already finds
     // the condition cannot be lost; checked after, so that a stop whose Set

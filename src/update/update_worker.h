@@ -20,8 +20,8 @@ struct CycleSignals;
 // Runs update cycles one after another on a thread of its own: wait for an
 // Orvo, identify it, download and convert its database, write it and a date
 // stamp, report, wait for the unplug, start again. It never polls: to wait for
-// something the UI side watches it has the view start a timer and sleeps on
-// StepEvent until the view's tick sets it.
+// a device to come or go it has its view (the engine's clock) start a timer
+// and sleeps on StepEvent until that timer's tick sets it.
 //
 // It tells the UI what to show only through the device's event channel (the
 // status, the errors and the notice; the window's listeners draw them) and

@@ -9,9 +9,10 @@ class ProgressBarPort;
 class ViewPort;
 struct CycleSignals;
 
-// What the main view does on each tick of its timers, without the toolkit:
-// the Qt view and the tests' simulated view both call OnTimer with the
-// logical id. Runs on the UI thread.
+// What each tick of the cycle's timers does, without the toolkit: the
+// engine's clock calls OnTimer with the logical id of the monitor and the
+// presence checks, the Qt view with the animation's, the tests' simulated
+// view with all of them. One thread at a time.
 class ViewTimerRules {
 public:
     struct Targets {
