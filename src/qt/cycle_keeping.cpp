@@ -17,5 +17,6 @@ CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& reso
 void CycleKeeping::Wire(UpdaterServices& services) {
     services.history = &store_;
     services.logFolder = logFolder_;
-    services.cycleListeners = {&recorder_, &log_, &sleepGuard_};
+    services.cycleListeners = {&recorder_, &log_};
+    services.sleepInhibitor = &inhibitor_;
 }

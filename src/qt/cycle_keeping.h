@@ -4,7 +4,7 @@
 #include <string>
 
 #include "qt/logind_inhibitor.h"
-#include "qt/sleep_guard.h"
+#include "update/sleep_guard.h"
 #include "qt/updater_services.h"
 #include "common/program_folder.h"
 #include "history/cycle_log.h"
@@ -14,8 +14,8 @@
 class Resources;
 
 // What the window keeps of its cycles: the history with its backups, fed by
-// a recorder, and the log for support; and, while the Orvo is written, a
-// sleep inhibitor. Made before the window and ended after
+// a recorder, and the log for support; and the sleep inhibitor that the
+// engine's sleep guard holds while the Orvo is written. Made before the window and ended after
 // it, so both outlive the worker. A history or log that cannot be used is told
 // once (a message box naming the file) and never stops an update.
 class CycleKeeping {
@@ -36,5 +36,4 @@ private:
     HistoryRecorder recorder_;
     CycleLog log_;
     LogindInhibitor inhibitor_;
-    SleepGuard sleepGuard_{inhibitor_};  // after the inhibitor: it releases it at its end
 };

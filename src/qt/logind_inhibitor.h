@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "qt/sleep_guard.h"
+#include "update/sleep_guard.h"
 
 // The system's sleep inhibitor through logind on the system bus: Hold asks
 // for a "sleep" lock in "block" mode and keeps the descriptor it returns;

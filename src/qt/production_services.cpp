@@ -46,6 +46,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
         setup.saveSettings = wired.saveSettings;
         setup.findDevice = [&device] { return device.FindDeviceNow(); };
         setup.history = wired.history;
+        setup.sleepInhibitor = wired.sleepInhibitor;
         std::string error;
         std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);
         if (!engine) {

@@ -10,6 +10,7 @@
 class CDfuDevice;
 class CycleEventListener;
 class HistoryStore;
+class SleepInhibitorPort;
 class ViewPort;
 class ProgressBarPort;
 struct CycleSignals;
@@ -85,6 +86,9 @@ struct UpdaterServices {
     // unsubscribed once it has been joined: the history's recorder, the log,
     // the sleep inhibitor.
     std::vector<CycleEventListener*> cycleListeners;
+    // What the engine's sleep guard holds while the Orvo is written; the
+    // engine refuses to start without one. Outlives the window.
+    SleepInhibitorPort* sleepInhibitor = nullptr;
     // Where the log for support is written; "Open log folder" opens it.
     std::string logFolder;
 };

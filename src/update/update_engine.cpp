@@ -8,6 +8,8 @@ std::string UpdateEngine::Check(const EngineSetup& setup) {
         return "the update engine was set up without a way to save the settings";
     if (!setup.findDevice)
         return "the update engine was set up without a way to look for the device";
+    if (setup.sleepInhibitor == nullptr)
+        return "the update engine was set up without a sleep inhibitor";
     for (const CycleEventListener* listener : setup.listeners)
         if (listener == nullptr)
             return "the update engine was set up with a listener that is missing";
@@ -46,6 +48,7 @@ UpdateEngine::UpdateEngine(EngineSetup setup)
               [&device = setup_.device] { device.MonitorOperation(); },
               [&device = setup_.device](const std::string& path) { return device.IsAttached(path); }}),
       operations_(setup_.device, HooksOf(setup_)),
+      sleepGuard_(std::make_unique<SleepGuard>(*setup_.sleepInhibitor)),
       worker_(setup_.device, operations_, clock_, setup_.signals, setup_.resources) {}
 
 UpdateEngine::~UpdateEngine() { StopAndJoin(); }
@@ -56,6 +59,7 @@ void UpdateEngine::Start() {
     started_ = true;
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Subscribe(*listener);
+    setup_.device.Events.Subscribe(*sleepGuard_);
     if (ownClock_) {
         setup_.device.ListenForOperationEnds([this] { clock_.Wake(); });
         ownClock_->Start();
@@ -76,9 +80,11 @@ void UpdateEngine::StopAndJoin() {
     }
     worker_.RequestStop();
     worker_.Join();
-    if (started_)
-        for (CycleEventListener* listener : setup_.listeners)
-            setup_.device.Events.Unsubscribe(*listener);
+    if (!started_)
+        return;
+    setup_.device.Events.Unsubscribe(*sleepGuard_);
+    for (CycleEventListener* listener : setup_.listeners)
+        setup_.device.Events.Unsubscribe(*listener);
 }
 
 void OnViewTimerTick(int timerId, CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,

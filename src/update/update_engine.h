@@ -9,6 +9,7 @@
 #include "common/silent_ports.h"
 #include "update/dfu_device_cycle_operations.h"
 #include "update/engine_clock.h"
+#include "update/sleep_guard.h"
 #include "update/update_worker.h"
 #include "update/view_timer_rules.h"
 
@@ -43,6 +44,9 @@ struct EngineSetup {
     // Subscribed from the engine's start until it has ended: the history's
     // recorder, the log, the sleep guard, a console. Outlive the engine.
     std::vector<CycleEventListener*> listeners;
+    // What holds the system awake while the Orvo is written: the platform's
+    // inhibitor (logind here), or NoSleepInhibitor where there is none.
+    SleepInhibitorPort* sleepInhibitor = nullptr;
     // The clock to run on when the front end has one already (a tool's
     // device session); null: the engine's own.
     EngineClock* clock = nullptr;
@@ -83,6 +87,7 @@ private:
     EngineClock& clock_;
     ViewTimerRules rules_;
     DfuDeviceCycleOperations operations_;
+    std::unique_ptr<SleepGuard> sleepGuard_;
     UpdateWorker worker_;  // after what it uses, so it goes first
     bool started_ = false;
     bool stopped_ = false;

@@ -24,6 +24,7 @@
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "update/simulated_view.h"
+#include "update/sleep_guard.h"
 #include "update_server.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
@@ -59,6 +60,8 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     SharedSettings settings;
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
+    NoSleepInhibitor noInhibitor;
+    services.sleepInhibitor = &noInhibitor;
     device.AttachSignals(&signals);
     CycleDisplay display(device.Events, bar, box, signals);
 

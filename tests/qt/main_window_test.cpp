@@ -25,7 +25,7 @@
 #include "qt/main_view.h"
 #include "qt/cycle_keeping.h"
 #include "qt/logind_inhibitor.h"
-#include "qt/sleep_guard.h"
+#include "update/sleep_guard.h"
 #include "qt/picture_file.h"
 #include "common/version.h"
 #include "device/dfu_device.h"
@@ -379,7 +379,8 @@ TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsIt
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].contains(QString::fromStdString(locations.historyFile)));
     EXPECT_EQ(services_.history, &keeping.History());
-    EXPECT_EQ(services_.cycleListeners.size(), 3u) << "the history, the log and the sleep guard";
+    EXPECT_EQ(services_.cycleListeners.size(), 2u) << "the history and the log";
+    EXPECT_NE(services_.sleepInhibitor, nullptr) << "for the engine's sleep guard";
 }
 
 TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {

@@ -629,6 +629,9 @@ TEST_F(UpdateCycle, AnEngineSetUpWithoutItsWiringIsRefusedWithOneError) {
     setup.saveSettings = [](CDfuDevice&) {};
     EXPECT_NE(UpdateEngine::Check(setup).find("look for the device"), std::string::npos);
     setup.findDevice = [] { return false; };
+    EXPECT_NE(UpdateEngine::Check(setup).find("sleep inhibitor"), std::string::npos);
+    NoSleepInhibitor noInhibitor;
+    setup.sleepInhibitor = &noInhibitor;
     setup.listeners = {nullptr};
     EXPECT_NE(UpdateEngine::Check(setup).find("listener"), std::string::npos);
     setup.listeners.clear();

@@ -134,6 +134,9 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
     setup.history = &keeping.store;
     setup.listeners = {&keeping.recorder, &keeping.log, &outcome};
     setup.clock = &session.Clock();
+    // No system-bus client here: the window alone holds logind's lock.
+    NoSleepInhibitor noInhibitor;
+    setup.sleepInhibitor = &noInhibitor;
     std::string error;
     std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);
     if (!engine) {

@@ -15,6 +15,14 @@ public:
     virtual void Release() = 0;
 };
 
+// For a front end whose platform offers no inhibitor it can reach: nothing
+// is held. Passing it says so; leaving the inhibitor out is refused.
+class NoSleepInhibitor final : public SleepInhibitorPort {
+public:
+    void Hold() override {}
+    void Release() override {}
+};
+
 // Keeps the computer from sleeping while the Orvo is being erased, written,
 // verified or date-stamped: a sleeping host would leave it half written. The
 // hold begins with the first of those phases and ends when the last one open

@@ -1,4 +1,4 @@
-#include "qt/sleep_guard.h"
+#include "update/sleep_guard.h"
 
 #include <type_traits>
 
