@@ -1,4 +1,5 @@
 #include "qt/main_view.h"
+#include "qt/toolkit_language.h"
 
 #include <algorithm>
 #include <atomic>
@@ -154,6 +155,7 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
         SubscribeCycleListeners();
     display_ = std::make_unique<CycleDisplay>(device_.Events, progressBar_, *this, signals_,
                                               [this] { return resources_.String(ResourceId::ErrorCaption); });
+    display_->ShowTextsWith(resources_.StringLookup());
     statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, device_.StatusText, resources_, *this);
     StartTimer(MonitorTimer, MonitorPeriodMs);
 
@@ -279,6 +281,7 @@ bool CDFUpdate_tesselView::RunQuestionBox(const std::string& text, const std::st
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    NameYesNoButtons(box, resources_);
     openMessageBox_ = &box;
     const int answer = box.exec();
     openMessageBox_ = nullptr;

@@ -37,6 +37,9 @@ public:
     CycleDisplay& operator=(const CycleDisplay&) = delete;
 
     void OnCycleEvent(const CycleEvent& event) override;
+    // Looks up the string ids errors carry, so that bar and box show them in
+    // the language in force; without it they show the published text.
+    void ShowTextsWith(std::function<std::string(int stringId)> lookup);
 
 private:
     bool ShowingProgress() const;
@@ -44,7 +47,9 @@ private:
     void Progress(int percent);
     void Finished(const CycleEvents::OperationFinished& finished);
     void Error(const CycleEvents::Error& error);
+    std::string TextOf(const CycleEvents::Error& error) const;
     void Access(const std::string& hint);
+    std::string AccessBarText() const;
     void ShowOnBar(const std::string& text);
     void ShowBox(const std::string& text);
 
@@ -53,6 +58,7 @@ private:
     MessageBoxPort& boxes_;
     const CycleSignals& signals_;
     std::function<std::string()> errorCaption_;
+    std::function<std::string(int)> lookup_;
     // The bar's text from before an access problem covered it; the problem's
     // own state, since discovery publishes from the UI thread only.
     std::mutex accessMutex_;
