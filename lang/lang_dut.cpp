@@ -93,6 +93,7 @@ const ModuleText ModuleTexts[] = {
     {String, 176, 0, "Vóór het schrijven werd een ander apparaat aangesloten."},
     {String, 177, 0, "Geen verbinding met de updateserver."},
     {String, 178, 0, "nl"},
+    {String, 179, 0, "Het programma werd beëindigd voordat de update klaar was."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Taal\tCtrl+L"},
     {Menu, Menu128, 32772, "Orvo-flitspaal&downloads instellen"},

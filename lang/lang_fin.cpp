@@ -92,6 +92,7 @@ const ModuleText ModuleTexts[] = {
     {String, 176, 0, "Toinen laite liitettiin ennen kirjoitusta."},
     {String, 177, 0, "Ei yhteyttä päivityspalvelimeen."},
     {String, 178, 0, "fi"},
+    {String, 179, 0, "Ohjelma päättyi ennen kuin päivitys valmistui."},
     {Menu, Menu128, 0, "&Valikko"},
     {Menu, Menu128, 32771, "&Kieli\tCtrl+L"},
     {Menu, Menu128, 32772, "Kameratietojen la&taukset"},

@@ -93,6 +93,7 @@ const ModuleText ModuleTexts[] = {
     {String, 176, 0, "Un autre appareil a été branché avant l'écriture."},
     {String, 177, 0, "Pas de connexion au serveur de mise à jour."},
     {String, 178, 0, "fr"},
+    {String, 179, 0, "Le programme s'est terminé avant la fin de la mise à jour."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Langue\tCtrl+L"},
     {Menu, Menu128, 32772, "&Téléchargements de radars Orvo"},

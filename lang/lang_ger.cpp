@@ -93,6 +93,7 @@ const ModuleText ModuleTexts[] = {
     {String, 176, 0, "Vor dem Schreiben wurde ein anderes Gerät angeschlossen."},
     {String, 177, 0, "Keine Verbindung zum Update-Server."},
     {String, 178, 0, "de"},
+    {String, 179, 0, "Das Programm wurde vor dem Ende des Updates beendet."},
     {Menu, Menu128, 0, "&Menü"},
     {Menu, Menu128, 32771, "&Sprache\tStrg+L"},
     {Menu, Menu128, 32772, "Blitzer-&Downloads einstellen"},

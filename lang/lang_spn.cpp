@@ -93,6 +93,7 @@ const ModuleText ModuleTexts[] = {
     {String, 176, 0, "Se conectó otro dispositivo antes de la escritura."},
     {String, 177, 0, "Sin conexión con el servidor de actualizaciones."},
     {String, 178, 0, "es"},
+    {String, 179, 0, "El programa terminó antes que la actualización."},
     {Menu, Menu128, 0, "&Menú"},
     {Menu, Menu128, 32771, "&Idioma\tCtrl+L"},
     {Menu, Menu128, 32772, "&Descargas de radares Orvo"},

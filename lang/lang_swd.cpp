@@ -93,6 +93,7 @@ const ModuleText ModuleTexts[] = {
     {String, 176, 0, "En annan enhet anslöts före skrivningen."},
     {String, 177, 0, "Ingen anslutning till uppdateringsservern."},
     {String, 178, 0, "sv"},
+    {String, 179, 0, "Programmet avslutades innan uppdateringen var klar."},
     {Menu, Menu128, 0, "&Meny"},
     {Menu, Menu128, 32771, "&Språk\tCtrl+L"},
     {Menu, Menu128, 32772, "&Hämtning av kameradata"},

@@ -116,6 +116,15 @@ void SetUpDialog(QDialog* dialog, const Resources& resources, int captionId, con
     dialog->setWindowTitle(Text(resources, captionId));
 }
 
+// The cause as kept: a code with values in the language in force; the
+// store's own English note of a cut-off cycle in that language too; else the
+// stored text (rows kept before causes had codes).
+std::string CauseText(const HistoryRecord& record, const Resources& resources) {
+    if (record.causeId == 0 && record.cause == HistoryStore::InterruptedCause)
+        return resources.String(ResourceId::InterruptedCauseText);
+    return TextInForce(resources, record.causeId, record.causeArgs, record.cause);
+}
+
 }  // namespace
 
 std::string CamerasText(const DatabaseHoldings& holdings, const Resources& resources) {
@@ -154,8 +163,7 @@ CHistoryDlg::CHistoryDlg(const std::vector<HistoryRecord>& records, const Resour
                 BeforeAfter(QString::fromStdString(CamerasText(record.before, resources)),
                             QString::fromStdString(CamerasText(record.after, resources))));
         SetCell(table_, row, 5, BeforeAfter(DateText(record.before), DateText(record.after)));
-        const QString cause =
-            QString::fromStdString(TextInForce(resources, record.causeId, record.causeArgs, record.cause));
+        const QString cause = QString::fromStdString(CauseText(record, resources));
         SetCell(table_, row, 6, cause);
         // A long cause is read in full where the column cuts it.
         table_->item(row, 6)->setToolTip(cause);

@@ -100,6 +100,7 @@ const ResourceTable& BuiltInStringTable() {
         {String(OtherDeviceAttachedText), "Another device was attached before the write."},
         {String(DownloadCauseNoServerText), "No connection to the update server."},
         {String(ToolkitLocaleName), "en"},
+        {String(InterruptedCauseText), "The program ended before the update did."},
         {MenuItem(MenuPopup), "&Menu"},
         {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
         {MenuItem(DownloadSettingsCommand), "Orvo Safety Camera &Download Setting"},

@@ -96,6 +96,8 @@ inline constexpr int DownloadCauseNoServerText = 177;
 // The locale name of the toolkit's own translations for this language
 // ("de", "fi" …), not shown.
 inline constexpr int ToolkitLocaleName = 178;
+// The history's cause of a cycle the program's end cut off.
+inline constexpr int InterruptedCauseText = 179;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

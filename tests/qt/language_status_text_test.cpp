@@ -64,9 +64,13 @@ TEST(LanguageHistory, ShowsCausesAndCountsInTheLanguageInForce) {
     older.causeId = 0;
     older.causeArgs.clear();
     older.cause = "stored English text";
-    CHistoryDlg history({failed, older}, fixture.resources);
+    HistoryRecord cutOff = older;
+    cutOff.outcome = CycleOutcome::Interrupted;
+    cutOff.cause = HistoryStore::InterruptedCause;
+    CHistoryDlg history({failed, older, cutOff}, fixture.resources);
     EXPECT_EQ(history.Table()->item(0, 6)->text(), "Der Server antwortete mit dem HTTP-Status 503.");
     EXPECT_EQ(history.Table()->item(1, 6)->text(), "stored English text");
+    EXPECT_EQ(history.Table()->item(2, 6)->text(), "Das Programm wurde vor dem Ende des Updates beendet.");
     EXPECT_TRUE(history.Table()->item(0, 4)->text().startsWith("20.000")) << history.Table()->item(0, 4)->text().toStdString();
     // One date format in a row: the start as the database's date is written.
     EXPECT_TRUE(history.Table()->item(0, 0)->text().startsWith("0")) << history.Table()->item(0, 0)->text().toStdString();

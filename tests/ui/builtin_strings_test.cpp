@@ -57,8 +57,8 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
                                 ChooseDatabaseFileCaption, DatabaseFileFilter, LogFolderNotOpenedText,
                                 YesButtonText, NoButtonText, VerifyFailedText, BackupUnreadableText,
                                 NoMemoryMapText, NoUsbPermissionText, OtherDeviceAttachedText,
-                                DownloadCauseNoServerText, ToolkitLocaleName};
-    ASSERT_EQ(used.size(), 69u);
+                                DownloadCauseNoServerText, ToolkitLocaleName, InterruptedCauseText};
+    ASSERT_EQ(used.size(), 70u);
     std::set<std::string> texts;
     for (int id : used) {
         const std::string text = resources.String(id);
@@ -74,7 +74,7 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
         ++strings;
         EXPECT_TRUE(used.count(id)) << "unused string " << id;
     }
-    EXPECT_EQ(strings, 69);
+    EXPECT_EQ(strings, 70);
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {
