@@ -39,6 +39,8 @@ std::vector<HistoryRecord> SampleHistory() {
     restored.source = CycleSource::Restore;
     restored.outcome = CycleOutcome::Succeeded;
     restored.cause.clear();
+    restored.causeId = 0;
+    restored.causeArgs.clear();
     restored.before = {true, true, "05.12.26", 15000};
     restored.after = {true, true, "01.12.26", 18532};
     HistoryRecord updated = restored;
@@ -130,7 +132,7 @@ TEST(LanguageScreenshots, DialogsOfTheNewSurfacesInGermanAndFinnish) {
         ASSERT_TRUE(box.grab().save(file("question")));
 
         QFileDialog chooser(nullptr, QString::fromStdString(texts.String(ResourceId::ChooseDatabaseFileCaption)),
-                            QString::fromUtf8(ORVO_SOURCE_DIR "/docs"),
+                            QStringLiteral("/usr/share"),
                             QString::fromStdString(texts.String(ResourceId::DatabaseFileFilter)));
         chooser.setOption(QFileDialog::DontUseNativeDialog);
         chooser.resize(chooser.sizeHint());
