@@ -154,8 +154,8 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     if (services_.startWorker)
         SubscribeCycleListeners();
     display_ = std::make_unique<CycleDisplay>(device_.Events, progressBar_, *this, signals_,
-                                              [this] { return resources_.String(ResourceId::ErrorCaption); });
-    display_->ShowTextsWith(resources_.StringLookup());
+                                              [this] { return resources_.String(ResourceId::ErrorCaption); },
+                                              resources_.StringLookup());
     statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, device_.StatusText, resources_, *this);
     StartTimer(MonitorTimer, MonitorPeriodMs);
 

@@ -11,8 +11,14 @@
 #include "common/progress_bar_port.h"
 
 CycleDisplay::CycleDisplay(CycleEventChannel& channel, ProgressBarPort& bar, MessageBoxPort& boxes,
-                           const CycleSignals& signals, std::function<std::string()> errorCaption)
-    : channel_(channel), bar_(bar), boxes_(boxes), signals_(signals), errorCaption_(std::move(errorCaption)) {
+                           const CycleSignals& signals, std::function<std::string()> errorCaption,
+                           std::function<std::string(int stringId)> lookup)
+    : channel_(channel),
+      bar_(bar),
+      boxes_(boxes),
+      signals_(signals),
+      errorCaption_(std::move(errorCaption)),
+      lookup_(std::move(lookup)) {
     channel_.Subscribe(*this);
 }
 
@@ -83,8 +89,6 @@ void CycleDisplay::Finished(const CycleEvents::OperationFinished& finished) {
     else if (finished.operation == DeviceOperation::IdentityRead && ShowingProgress())
         ShowOnBar(VerifySuccessfulText);
 }
-
-void CycleDisplay::ShowTextsWith(std::function<std::string(int stringId)> lookup) { lookup_ = std::move(lookup); }
 
 // An error box's text is the worker's own, written whole in the language in
 // force (its id names only the cause); texts from the device's layers come in

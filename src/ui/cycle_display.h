@@ -28,18 +28,18 @@ inline constexpr const char* VerifySuccessfulText = "Verify successful !";
 class CycleDisplay final : public CycleEventListener {
 public:
     // `errorCaption` gives the title of an error box in the current
-    // language. Subscribes to `channel` until destroyed; destroy it only
-    // once nothing publishes on the channel any more.
+    // language; `lookup` the texts of the string ids errors carry, so that
+    // bar and box show them in the language in force (without it they show
+    // the published text). Subscribes to `channel` until destroyed; destroy
+    // it only once nothing publishes on the channel any more.
     CycleDisplay(CycleEventChannel& channel, ProgressBarPort& bar, MessageBoxPort& boxes,
-                 const CycleSignals& signals, std::function<std::string()> errorCaption = {});
+                 const CycleSignals& signals, std::function<std::string()> errorCaption = {},
+                 std::function<std::string(int stringId)> lookup = {});
     ~CycleDisplay() override;
     CycleDisplay(const CycleDisplay&) = delete;
     CycleDisplay& operator=(const CycleDisplay&) = delete;
 
     void OnCycleEvent(const CycleEvent& event) override;
-    // Looks up the string ids errors carry, so that bar and box show them in
-    // the language in force; without it they show the published text.
-    void ShowTextsWith(std::function<std::string(int stringId)> lookup);
 
 private:
     bool ShowingProgress() const;

@@ -161,8 +161,7 @@ TEST(CycleDisplay, ShowsErrorsWithAnIdInTheLanguageInForce) {
     RecordingProgressBar bar;
     SimulatedView view;
     CycleSignals signals;
-    CycleDisplay display(channel, bar, view, signals);
-    display.ShowTextsWith(resources.StringLookup());
+    CycleDisplay display(channel, bar, view, signals, {}, resources.StringLookup());
 
     channel.Publish(CycleEvents::Error{CycleErrorKind::Verify, "Verify failed: … 0x00010000.", {},
                                        ErrorShown::OnBarAndBox, TextId::VerifyFailed, {"0x00010000"}});
