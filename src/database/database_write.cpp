@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "database/dfu_preparation.h"
+#include "common/text_ids.h"
 #include "device/dfu_device.h"
 #include "common/phase_timer.h"
 #include "common/working_files.h"
@@ -35,11 +36,14 @@ constexpr std::uint32_t kLargestCheckRead = 512u * 1024;
 
 constexpr const char* kNoLayout = "Unable to read the memory map of the device...";
 
-std::string MismatchText(std::uint32_t address) {
-    char text[96];
-    std::snprintf(text, sizeof text, "Verify failed: the device differs from the database at address 0x%08X.",
-                  static_cast<unsigned>(address));
+std::string AddressText(std::uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(address));
     return text;
+}
+
+std::string MismatchText(std::uint32_t address) {
+    return "Verify failed: the device differs from the database at address " + AddressText(address) + ".";
 }
 
 // The offset of the first byte where `read` differs from `expected`, if any.
@@ -81,7 +85,7 @@ DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath, const std::fu
     const std::uint64_t end = std::uint64_t{address} + database.size();
     if (end > 0x100000000ull || !device_.DataFlashLayout(address, blockSize, firstSector) ||
         !device_.DataFlashLayout(static_cast<std::uint32_t>(end - 1), blockSize, lastSector)) {
-        device_.ShowError(kNoLayout);
+        device_.ShowError(kNoLayout, CycleErrorKind::Device, ErrorShown::OnBar, TextId::NoMemoryMap);
         return DatabaseWriteResult::Failed;
     }
 
@@ -151,7 +155,8 @@ bool DatabaseWrite::Verify(std::uint32_t address, std::span<const std::uint8_t> 
 
 void DatabaseWrite::ReportMismatch(std::uint32_t address) {
     const std::string text = MismatchText(address);
-    device_.ShowError(text, CycleErrorKind::Verify, ErrorShown::OnBarAndBox);
+    device_.ShowError(text, CycleErrorKind::Verify, ErrorShown::OnBarAndBox, TextId::VerifyFailed,
+                      {AddressText(address)});
 }
 
 }  // namespace

@@ -121,8 +121,11 @@ public:
     void ListenForOperationEnds(std::function<void()> listener);
     // Publishes `text` as an error of `kind`, shown as `shown` says (on the
     // bar in the error colours, unless told otherwise).
+    // `textId` (a TextId, 0: none) and `values` let a window show it in the
+    // user's language; `text` stays the stable English one.
     void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device,
-                   ErrorShown shown = ErrorShown::OnBar);
+                   ErrorShown shown = ErrorShown::OnBar, std::uint16_t textId = 0,
+                   std::vector<std::string> values = {});
 
     // One DFU operation each on the data flash, monitored like UpgradeDevice;
     // each returns whether it finished. EraseRegion erases every sector the

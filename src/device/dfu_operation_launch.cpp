@@ -3,6 +3,7 @@
 // map, the launch record, and the worker's wait for the monitor's release.
 
 #include "device/dfu_operations.h"
+#include "common/text_ids.h"
 
 #include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_mapping.h"
@@ -51,7 +52,7 @@ DfuHandle DfuOperations::SelectImage(const std::string& dfuPath, const char* not
                                      std::int32_t operation) {
     device_.Target = 1;
     if (!RebuildMap()) {
-        device_.ShowError(kNoMemoryMap);
+        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorShown::OnBar, TextId::NoMemoryMap);
         return 0;
     }
     return ImageOfFile(dfuPath, notFoundText, operation);

@@ -2,6 +2,7 @@
 
 #include "qt/main_frame.h"
 #include "qt/main_view.h"
+#include "qt/toolkit_language.h"
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
@@ -37,6 +38,7 @@ bool CDFUpdate_tesselApp::InitInstance() {
     QApplication::setApplicationName(QString::fromStdString(resources_.String(AppTitleStringId)));
     services_.loadSettings(*device_);
     services_.loadLanguageLibrary(*device_);
+    FollowLanguageInToolkit(resources_);
 
     document_ = std::make_unique<CDFUpdate_tesselDoc>();
     if (!document_->OnNewDocument())

@@ -5,10 +5,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "ui/dialog_templates.h"
+#include "ui/localised_text.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "qt/dialog_colours.h"
@@ -30,10 +34,12 @@ QString WithValue(const Resources& resources, int id, const std::string& value) 
     return Text(resources, id).replace(QStringLiteral("%1"), QString::fromStdString(value));
 }
 
+// The date written as the Orvo's date stamp writes it ("08.12.26"), so that
+// a row holds one date format.
 QString WhenText(std::int64_t ms) {
     if (ms <= 0)
         return QString::fromUtf8(Nothing);
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yy HH:mm"));
 }
 
 QString DateText(const DatabaseHoldings& holdings) {
@@ -59,7 +65,7 @@ int OutcomeTextId(const std::optional<CycleOutcome>& outcome) {
     case CycleOutcome::Succeeded: return ResourceId::OutcomeSucceededText;
     case CycleOutcome::AlreadyCurrent: return ResourceId::OutcomeAlreadyCurrentText;
     case CycleOutcome::Interrupted: return ResourceId::OutcomeInterruptedText;
-    case CycleOutcome::Kept:  // nothing publishes it yet; its own text comes with it
+    case CycleOutcome::Kept: return ResourceId::OutcomeKeptText;
     case CycleOutcome::Failed: break;
     }
     return ResourceId::OutcomeFailedText;
@@ -96,25 +102,44 @@ void FitColumns(QTableWidget* table) {
         table->setCurrentCell(0, 0);
 }
 
+// The designed size, but never larger than the screen the dialog opens on:
+// the table scrolls and wraps what no longer fits.
 void SetUpDialog(QDialog* dialog, const Resources& resources, int captionId, const DialogTemplate::UnitRect& size) {
     dialog->setFont(DialogTemplateFont());
-    dialog->setFixedSize(DialogUnits(dialog->font()).SizeToPixels(size));
+    const QSize designed = DialogUnits(dialog->font()).SizeToPixels(size);
+    const QWidget* anchor = dialog->parentWidget() != nullptr ? dialog->parentWidget() : dialog;
+    const QScreen* screen = anchor->screen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+    const DialogFit fit = FitDialogToScreen({designed.width(), designed.height()},
+                                            {available.width(), available.height()});
+    dialog->setFixedSize(fit.width, fit.height);
     dialog->setWindowTitle(Text(resources, captionId));
+}
+
+// The cause as kept: a code with values in the language in force; the
+// store's own English note of a cut-off cycle in that language too; else the
+// stored text (rows kept before causes had codes).
+std::string CauseText(const HistoryRecord& record, const Resources& resources) {
+    if (record.causeId == 0 && record.cause == HistoryStore::InterruptedCause)
+        return resources.String(ResourceId::InterruptedCauseText);
+    return TextInForce(resources, record.causeId, record.causeArgs, record.cause);
 }
 
 }  // namespace
 
-std::string CamerasText(const DatabaseHoldings& holdings) {
+std::string CamerasText(const DatabaseHoldings& holdings, const Resources& resources) {
     if (!holdings.known || !holdings.hasDatabase)
         return Nothing;
-    const std::string digits = std::to_string(holdings.records);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += ',';
-        grouped += digits[i];
-    }
-    return grouped;
+    return GroupedNumber(resources, holdings.records);
+}
+
+DialogFit FitDialogToScreen(DialogFit designed, DialogFit available) {
+    // A frame and a title bar still have to fit around the dialog.
+    constexpr int kFrameAllowance = 48;
+    if (available.width <= 0 || available.height <= 0)
+        return designed;
+    return {std::max(1, std::min(designed.width, available.width - kFrameAllowance)),
+            std::max(1, std::min(designed.height, available.height - kFrameAllowance))};
 }
 
 CHistoryDlg::CHistoryDlg(const std::vector<HistoryRecord>& records, const Resources& resources, QWidget* parent)
@@ -135,12 +160,13 @@ CHistoryDlg::CHistoryDlg(const std::vector<HistoryRecord>& records, const Resour
         SetCell(table_, row, 2, Text(resources, SourceTextId(record.source)));
         SetCell(table_, row, 3, Text(resources, OutcomeTextId(record.outcome)));
         SetCell(table_, row, 4,
-                BeforeAfter(QString::fromStdString(CamerasText(record.before)),
-                            QString::fromStdString(CamerasText(record.after))));
+                BeforeAfter(QString::fromStdString(CamerasText(record.before, resources)),
+                            QString::fromStdString(CamerasText(record.after, resources))));
         SetCell(table_, row, 5, BeforeAfter(DateText(record.before), DateText(record.after)));
-        SetCell(table_, row, 6, QString::fromStdString(record.cause));
+        const QString cause = QString::fromStdString(CauseText(record, resources));
+        SetCell(table_, row, 6, cause);
         // A long cause is read in full where the column cuts it.
-        table_->item(row, 6)->setToolTip(QString::fromStdString(record.cause));
+        table_->item(row, 6)->setToolTip(cause);
     }
     FitColumns(table_);
 
@@ -178,7 +204,8 @@ CRestoreDlg::CRestoreDlg(const std::string& serial, const std::vector<BackupInfo
         const BackupInfo& backup = backups_[static_cast<std::size_t>(row)];
         SetCell(table_, row, 0, QString::fromStdString(backup.date.empty() ? Nothing : backup.date));
         SetCell(table_, row, 1,
-                QString::fromStdString(CamerasText(DatabaseHoldings{true, true, backup.date, backup.records})));
+                QString::fromStdString(
+                    CamerasText(DatabaseHoldings{true, true, backup.date, backup.records}, resources)));
         SetCell(table_, row, 2, WhenText(backup.keptMs));
     }
     FitColumns(table_);

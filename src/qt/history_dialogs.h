@@ -49,6 +49,14 @@ private:
     QPushButton* ok_;
 };
 
-// How the history shows a count of cameras: digits grouped by threes with a
-// comma, "–" for a database that is not known or not there.
-std::string CamerasText(const DatabaseHoldings& holdings);
+// How the history shows a count of cameras: digits grouped as the language
+// of `resources` groups them, "–" for a database that is not known or not there.
+std::string CamerasText(const DatabaseHoldings& holdings, const Resources& resources);
+
+// A dialog's size in pixels, bounded by the screen's available area so that
+// its buttons stay on the screen; an unknown area (0) bounds nothing.
+struct DialogFit {
+    int width = 0;
+    int height = 0;
+};
+DialogFit FitDialogToScreen(DialogFit designed, DialogFit available);

@@ -19,6 +19,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "qt/history_dialogs.h"
+#include "qt/toolkit_language.h"
 #include "qt/window_placement.h"
 
 namespace {
@@ -83,6 +84,7 @@ bool CMainFrame::OnCommand(int commandId) {
     switch (commandId) {
     case LanguageCommand:
         services_.runLanguageDialog(this, device_);
+        FollowLanguageInToolkit(resources_);
         ShowInLanguageInForce();
         update();
         view_->RepaintAll();
@@ -148,7 +150,10 @@ void CMainFrame::ChooseBackupToRestore() {
 void CMainFrame::ChooseFileToWrite() {
     const QString caption = QString::fromStdString(resources_.String(ResourceId::ChooseDatabaseFileCaption));
     const QString filter = QString::fromStdString(resources_.String(ResourceId::DatabaseFileFilter));
-    const QString path = QFileDialog::getOpenFileName(this, caption, QString(), filter);
+    // The toolkit's own chooser, whose buttons and labels follow its
+    // translation; the desktop's would speak the desktop's language.
+    const QString path =
+        QFileDialog::getOpenFileName(this, caption, QString(), filter, nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
         return;
     RequestCycle(CycleRequest{CycleSource::File, path.toStdString(), 0});
@@ -180,8 +185,10 @@ bool CMainFrame::ConfirmCloseDuringWrite() {
         return services_.confirmCloseDuringWrite(this);
     const QString caption = QString::fromStdString(resources_.String(ResourceId::AppTitle));
     const QString question = QString::fromStdString(resources_.String(ResourceId::ConfirmCloseWhileWriting));
-    return QMessageBox::warning(this, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Warning, caption, question, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    NameYesNoButtons(box, resources_);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -1,4 +1,5 @@
 #include "qt/main_view.h"
+#include "qt/toolkit_language.h"
 
 #include <algorithm>
 #include <atomic>
@@ -154,7 +155,8 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     if (services_.startWorker)
         SubscribeCycleListeners();
     display_ = std::make_unique<CycleDisplay>(device_.Events, progressBar_, *this, signals_,
-                                              [this] { return resources_.String(ResourceId::ErrorCaption); });
+                                              [this] { return resources_.String(ResourceId::ErrorCaption); },
+                                              resources_.StringLookup());
     statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, device_.StatusText, resources_, *this);
 
     signals_.StepEvent.Reset();
@@ -286,6 +288,7 @@ bool CDFUpdate_tesselView::RunQuestionBox(const std::string& text, const std::st
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    NameYesNoButtons(box, resources_);
     openMessageBox_ = &box;
     const int answer = box.exec();
     openMessageBox_ = nullptr;

@@ -1,5 +1,8 @@
 #include "ui/cycle_display.h"
 
+#include "common/text_ids.h"
+#include "ui/localised_text.h"
+
 #include <type_traits>
 
 #include "ui/bar_colours.h"
@@ -8,8 +11,14 @@
 #include "common/progress_bar_port.h"
 
 CycleDisplay::CycleDisplay(CycleEventChannel& channel, ProgressBarPort& bar, MessageBoxPort& boxes,
-                           const CycleSignals& signals, std::function<std::string()> errorCaption)
-    : channel_(channel), bar_(bar), boxes_(boxes), signals_(signals), errorCaption_(std::move(errorCaption)) {
+                           const CycleSignals& signals, std::function<std::string()> errorCaption,
+                           std::function<std::string(int stringId)> lookup)
+    : channel_(channel),
+      bar_(bar),
+      boxes_(boxes),
+      signals_(signals),
+      errorCaption_(std::move(errorCaption)),
+      lookup_(std::move(lookup)) {
     channel_.Subscribe(*this);
 }
 
@@ -83,16 +92,27 @@ void CycleDisplay::Finished(const CycleEvents::OperationFinished& finished) {
         ShowOnBar(VerifySuccessfulText);
 }
 
+// An error box's text is the worker's own, written whole in the language in
+// force (its id names only the cause); texts from the device's layers come in
+// English with an id.
+std::string CycleDisplay::TextOf(const CycleEvents::Error& error) const {
+    if (!lookup_ || error.textId == 0 || error.shown == ErrorShown::InErrorBox)
+        return error.text;
+    const std::string text = lookup_(error.textId);
+    return text.empty() ? error.text : WithValues(text, error.args);
+}
+
 void CycleDisplay::Error(const CycleEvents::Error& error) {
+    const std::string text = TextOf(error);
     switch (error.shown) {
     case ErrorShown::OnBar:
     case ErrorShown::OnBarAndBox:
         BarColours::Apply(bar_, BarColours::Error);
-        ShowOnBar(error.text);
+        ShowOnBar(text);
         if (error.shown == ErrorShown::OnBarAndBox)
-            ShowBox(error.statusReport.empty() ? error.text : error.statusReport);
+            ShowBox(error.statusReport.empty() ? text : error.statusReport);
         break;
-    case ErrorShown::InBox: ShowBox(error.text); break;
+    case ErrorShown::InBox: ShowBox(text); break;
     case ErrorShown::InErrorBox:
         bar_.SetPos(0);
         boxes_.ShowErrorBox(error.text, errorCaption_ ? errorCaption_() : std::string());
@@ -110,12 +130,17 @@ void CycleDisplay::Access(const std::string& hint) {
         if (!accessProblemShown_)
             textBeforeAccessProblem_ = bar_.Text();
         accessProblemShown_ = true;
-        bar_.SetText(DeviceAccessBarText);
+        bar_.SetText(AccessBarText());
     } else if (accessProblemShown_) {
         accessProblemShown_ = false;
-        if (bar_.Text() == DeviceAccessBarText)
+        if (bar_.Text() == AccessBarText())
             bar_.SetText(textBeforeAccessProblem_);
     }
+}
+
+std::string CycleDisplay::AccessBarText() const {
+    const std::string text = lookup_ ? lookup_(TextId::NoUsbPermission) : std::string();
+    return text.empty() ? DeviceAccessBarText : text;
 }
 
 void CycleDisplay::ShowOnBar(const std::string& text) {

@@ -29,10 +29,13 @@ inline constexpr const char* VerifySuccessfulText = "Verify successful !";
 class CycleDisplay final : public CycleEventListener {
 public:
     // `errorCaption` gives the title of an error box in the current
-    // language. Subscribes to `channel` until destroyed; destroy it only
-    // once nothing publishes on the channel any more.
+    // language; `lookup` the texts of the string ids errors carry, so that
+    // bar and box show them in the language in force (without it they show
+    // the published text). Subscribes to `channel` until destroyed; destroy
+    // it only once nothing publishes on the channel any more.
     CycleDisplay(CycleEventChannel& channel, ProgressBarPort& bar, MessageBoxPort& boxes,
-                 const CycleSignals& signals, std::function<std::string()> errorCaption = {});
+                 const CycleSignals& signals, std::function<std::string()> errorCaption = {},
+                 std::function<std::string(int stringId)> lookup = {});
     ~CycleDisplay() override;
     CycleDisplay(const CycleDisplay&) = delete;
     CycleDisplay& operator=(const CycleDisplay&) = delete;
@@ -45,7 +48,9 @@ private:
     void Progress(int percent);
     void Finished(const CycleEvents::OperationFinished& finished);
     void Error(const CycleEvents::Error& error);
+    std::string TextOf(const CycleEvents::Error& error) const;
     void Access(const std::string& hint);
+    std::string AccessBarText() const;
     void ShowOnBar(const std::string& text);
     void ShowBox(const std::string& text);
 
@@ -58,6 +63,7 @@ private:
     // write's colours through the reads the write makes (compare, backup,
     // verify, what the Orvo holds afterwards), so that it ends green.
     std::atomic<bool> cycleWriting_{false};
+    std::function<std::string(int)> lookup_;
     // The bar's text from before an access problem covered it; the problem's
     // own state, since discovery publishes from the UI thread only.
     std::mutex accessMutex_;

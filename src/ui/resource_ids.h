@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/text_ids.h"
+
 // Numeric ids of the built-in resources. Language libraries answer the same
 // ids, so these numbers are fixed for good.
 namespace ResourceId {
@@ -80,6 +82,22 @@ inline constexpr int ChooseDatabaseFileCaption = 167;
 inline constexpr int DatabaseFileFilter = 168;
 // The log folder could not be opened. %1: the folder.
 inline constexpr int LogFolderNotOpenedText = 169;
+// The buttons of the questions.
+inline constexpr int YesButtonText = 170;
+inline constexpr int NoButtonText = 171;
+// Errors published below the language resources, with their values.
+inline constexpr int VerifyFailedText = TextId::VerifyFailed;
+inline constexpr int BackupUnreadableText = TextId::BackupUnreadable;
+inline constexpr int NoMemoryMapText = TextId::NoMemoryMap;
+inline constexpr int NoUsbPermissionText = TextId::NoUsbPermission;
+inline constexpr int OtherDeviceAttachedText = TextId::OtherDeviceAttached;
+// A download's cause in the history: no connection to the update server.
+inline constexpr int DownloadCauseNoServerText = 177;
+// The locale name of the toolkit's own translations for this language
+// ("de", "fi" …), not shown.
+inline constexpr int ToolkitLocaleName = 178;
+// The history's cause of a cycle the program's end cut off.
+inline constexpr int InterruptedCauseText = 179;
 // The cycle's own ends and answers, numbered apart from the texts above.
 // The status after "No" to the smaller database: the Orvo keeps its own.
 inline constexpr int DatabaseKeptText = 200;
@@ -87,6 +105,8 @@ inline constexpr int DatabaseKeptText = 200;
 inline constexpr int WrittenOnConnectionText = 201;
 // The bar's notice after a restore, instead of text 115.
 inline constexpr int RestoreSuccessfulText = 202;
+// The history's outcome of a cycle that kept the Orvo's database.
+inline constexpr int OutcomeKeptText = 203;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

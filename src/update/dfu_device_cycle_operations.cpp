@@ -1,4 +1,5 @@
 #include "update/dfu_device_cycle_operations.h"
+#include "common/text_ids.h"
 
 #include "common/file_io.h"
 #include "common/phase_timer.h"
@@ -116,7 +117,7 @@ bool DfuDeviceCycleOperations::KeepReplacedDatabase() {
     std::vector<std::uint8_t> dateStamp;
     std::vector<std::uint8_t> database;
     if (!device_.ReadHeldDatabase(holdings, dateStamp, database)) {
-        device_.ShowError(kBackupUnreadable);
+        device_.ShowError(kBackupUnreadable, CycleErrorKind::Device, ErrorShown::OnBar, TextId::BackupUnreadable);
         return phase.End(false);
     }
     // An erased or half-written device holds nothing worth keeping; a store

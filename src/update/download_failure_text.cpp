@@ -31,6 +31,23 @@ int FileCause(int error) {
 
 }  // namespace
 
+DownloadCause DownloadFailureCause(const DownloadResult& download) {
+    using namespace ResourceId;
+    switch (download.outcome) {
+    case DownloadOutcome::Stored: return {};
+    case DownloadOutcome::HttpError: return {DownloadCauseHttpStatus, {std::to_string(download.httpStatus)}};
+    case DownloadOutcome::FileError: return {FileCause(download.fileError), {download.folder}};
+    case DownloadOutcome::NotConnected: return {DownloadCauseNoServerText, {}};
+    case DownloadOutcome::Stalled:
+    case DownloadOutcome::TimedOut: return {DownloadCauseTimedOut, {}};
+    case DownloadOutcome::Truncated: return {DownloadCauseTruncated, {}};
+    case DownloadOutcome::Unframed: return {DownloadCauseNoLength, {}};
+    case DownloadOutcome::TooLarge: return {DownloadCauseTooLarge, {}};
+    case DownloadOutcome::TransferFailed: break;
+    }
+    return {DownloadCauseTransferFailed, {}};
+}
+
 std::string DownloadFailureLine(const Resources& resources, const DownloadResult& download) {
     using namespace ResourceId;
     switch (download.outcome) {

@@ -1,5 +1,6 @@
 #include "update/holdings_text.h"
 
+#include "ui/localised_text.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -31,15 +32,7 @@ std::string FillValues(const StringLookupFn& lookup, int stringId, const std::st
 }
 
 std::string GroupedCount(const StringLookupFn& lookup, std::uint64_t count) {
-    const std::string digits = std::to_string(count);
-    const std::string separator = lookup(ResourceId::DigitGroupSeparator);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += separator;
-        grouped += digits[i];
-    }
-    return grouped;
+    return GroupDigits(count, lookup(ResourceId::DigitGroupSeparator));
 }
 
 std::string HoldingsLine(const StringLookupFn& lookup, const DatabaseHoldings& holdings) {

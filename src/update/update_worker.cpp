@@ -12,6 +12,7 @@
 #include "update/download_failure_text.h"
 #include "common/phase_timer.h"
 #include "common/result_texts.h"
+#include "common/text_ids.h"
 #include "update/holdings_text.h"
 
 namespace {
@@ -287,7 +288,7 @@ void UpdateWorker::ShowSerialWithHoldings() {
 // The database was for the Orvo that has gone: its cycle ends here.
 UpdateState UpdateWorker::StartFreshCycle() {
     if (cycleOpen_)
-        PublishError(CycleErrorKind::Identity, kOtherDeviceCause);
+        PublishError(CycleErrorKind::Identity, kOtherDeviceCause, TextId::OtherDeviceAttached);
     EndCycle(CycleOutcome::Failed);
     operations_.DeleteWorkingFiles();
     return UpdateState::Restart;
@@ -355,8 +356,8 @@ bool UpdateWorker::Identify() {
 
 void UpdateWorker::Publish(const CycleEvent& event) const { device_.Events.Publish(event); }
 
-void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text) const {
-    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::NotShown});
+void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId) const {
+    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::NotShown, textId});
 }
 
 void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCause) {
@@ -371,7 +372,10 @@ void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCau
     ended.after = holdingsAfter_;
     if (outcome != CycleOutcome::Succeeded && outcome != CycleOutcome::AlreadyCurrent) {
         const std::string error = record_.LastError();
-        ended.cause = outcome == CycleOutcome::Failed && !error.empty() ? error : fallbackCause;
+        const bool fromError = outcome == CycleOutcome::Failed && !error.empty();
+        ended.cause = fromError ? error : fallbackCause;
+        if (fromError)
+            record_.LastErrorCause(ended.causeId, ended.causeArgs);
     }
     ended.bytesDownloaded = lastDownload_.bytes;
     ended.durations = record_.Durations();
@@ -391,6 +395,8 @@ void UpdateWorker::CycleRecord::OnCycleEvent(const CycleEvent& event) {
             durations_[index] += ended->duration;
     } else if (const auto* error = std::get_if<CycleEvents::Error>(&event)) {
         lastError_ = error->text;
+        lastErrorId_ = error->textId;
+        lastErrorArgs_ = error->args;
     }
 }
 
@@ -398,6 +404,8 @@ void UpdateWorker::CycleRecord::Reset() {
     std::lock_guard lock(mutex_);
     durations_ = {};
     lastError_.clear();
+    lastErrorId_ = 0;
+    lastErrorArgs_.clear();
 }
 
 PhaseDurations UpdateWorker::CycleRecord::Durations() const {
@@ -408,6 +416,12 @@ PhaseDurations UpdateWorker::CycleRecord::Durations() const {
 std::string UpdateWorker::CycleRecord::LastError() const {
     std::lock_guard lock(mutex_);
     return lastError_;
+}
+
+void UpdateWorker::CycleRecord::LastErrorCause(std::uint16_t& id, std::vector<std::string>& args) const {
+    std::lock_guard lock(mutex_);
+    id = lastErrorId_;
+    args = lastErrorArgs_;
 }
 
 // Returns false when a stop ended the wait instead of the timer's tick.
@@ -429,7 +443,8 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
 void UpdateWorker::ShowStatus(CycleStatus status) { Publish(CycleEvents::StatusChanged{status, {}, {}}); }
 
 void UpdateWorker::ShowErrorBox(CycleErrorKind kind, int stringId) {
-    Publish(CycleEvents::Error{kind, resources_.String(stringId), {}, ErrorShown::InErrorBox});
+    Publish(CycleEvents::Error{kind, resources_.String(stringId), {}, ErrorShown::InErrorBox,
+                               static_cast<std::uint16_t>(stringId)});
 }
 
 // Text 113, then a line with what the download failed on, when it failed.
@@ -438,7 +453,13 @@ void UpdateWorker::ShowDownloadErrorBox(CycleErrorKind kind) {
     const std::string cause = DownloadFailureLine(resources_, lastDownload_);
     if (!cause.empty())
         text += "\n\n" + cause;
-    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::InErrorBox});
+    // The box says it all in the language in force; the history keeps the
+    // short cause as a code, or the general text when nothing failed on a line.
+    DownloadCause code = DownloadFailureCause(lastDownload_);
+    if (code.textId == 0)
+        code.textId = ResourceId::DownloadErrorText;
+    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::InErrorBox, static_cast<std::uint16_t>(code.textId),
+                               std::move(code.values)});
 }
 
 std::string UpdateWorker::DatabaseBase() const { return device_.ProgramFolder + WorkingFile::DatabaseBase; }

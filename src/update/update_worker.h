@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/cycle_events.h"
 #include "database/http_download.h"
@@ -76,11 +77,15 @@ private:
         void Reset();
         PhaseDurations Durations() const;
         std::string LastError() const;
+        // The last error's string id and values (0: none).
+        void LastErrorCause(std::uint16_t& id, std::vector<std::string>& args) const;
 
     private:
         mutable std::mutex mutex_;
         PhaseDurations durations_{};
         std::string lastError_;
+        std::uint16_t lastErrorId_ = 0;
+        std::vector<std::string> lastErrorArgs_;
     };
 
     void Run();
@@ -111,7 +116,7 @@ private:
     // The line under the serial that says what the Orvo held at the start.
     void ShowSerialWithHoldings();
     void Publish(const CycleEvent& event) const;
-    void PublishError(CycleErrorKind kind, const std::string& text) const;
+    void PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId = 0) const;
     // Publishes CycleEnded for the open cycle, if there is one, and closes it.
     // `fallbackCause` stands in when no error said what went wrong.
     void EndCycle(CycleOutcome outcome, const std::string& fallbackCause = {});

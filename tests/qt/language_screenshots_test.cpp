@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QImage>
 #include <QPainter>
 
@@ -15,6 +17,9 @@
 #include "qt/history_dialogs.h"
 #include "qt/language_dialog.h"
 #include "qt/skin_progress_ctrl.h"
+#include "qt/toolkit_language.h"
+#include "ui/localised_text.h"
+#include "ui/resource_ids.h"
 
 namespace {
 
@@ -26,12 +31,16 @@ std::vector<HistoryRecord> SampleHistory() {
     failed.serial = "A123456";
     failed.outcome = CycleOutcome::Failed;
     failed.cause = "The server answered with HTTP status 503.";
+    failed.causeId = ResourceId::DownloadCauseHttpStatus;
+    failed.causeArgs = {"503"};
     failed.before = {true, true, "01.12.26", 18532};
     HistoryRecord restored = failed;
     restored.startedMs -= day;
     restored.source = CycleSource::Restore;
     restored.outcome = CycleOutcome::Succeeded;
     restored.cause.clear();
+    restored.causeId = 0;
+    restored.causeArgs.clear();
     restored.before = {true, true, "05.12.26", 15000};
     restored.after = {true, true, "01.12.26", 18532};
     HistoryRecord updated = restored;
@@ -91,6 +100,54 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
         ASSERT_TRUE(restore.grab().save(QStringLiteral("%1/restore-%2.png").arg(target, name)));
         frame.View().OnDestroy();
     }
+}
+
+// The question, the file chooser, the history and the restore dialog in two
+// languages, for checking by eye that no English word is left and numbers
+// are grouped as the language groups them. Run once at scale 1 and once with
+// QT_SCALE_FACTOR=2 (the files get "@2x"). Only with ORVO_SCREENSHOT_DIR.
+TEST(LanguageScreenshots, DialogsOfTheNewSurfacesInGermanAndFinnish) {
+    const char* target = std::getenv("ORVO_SCREENSHOT_DIR");
+    if (target == nullptr)
+        GTEST_SKIP() << "set ORVO_SCREENSHOT_DIR to write the screenshots";
+    const char* scale = std::getenv("QT_SCALE_FACTOR");
+    const QString suffix = scale != nullptr && std::string(scale) == "2" ? QStringLiteral("@2x") : QString();
+    DialogFixture fixture("surface_screenshots");
+    QDir().mkpath(target);
+    for (const char* name : {"german", "finnish"}) {
+        const int index = std::string(name) == "german" ? 8 : 3;
+        ApplyLanguage(fixture.settings, fixture.resources, fixture.device, index);
+        FollowLanguageInToolkit(fixture.resources);
+        const auto file = [&](const char* what) {
+            return QStringLiteral("%1/%2-%3%4.png").arg(target, what, name, suffix);
+        };
+        const Resources& texts = fixture.resources;
+
+        const std::string question = WithValues(texts.String(ResourceId::SmallerDatabaseQuestion),
+                                                {GroupedNumber(texts, 9000), GroupedNumber(texts, 20000)});
+        QMessageBox box(QMessageBox::Question, QString::fromStdString(texts.String(ResourceId::AppTitle)),
+                        QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No);
+        NameYesNoButtons(box, texts);
+        box.show();
+        ASSERT_TRUE(box.grab().save(file("question")));
+
+        QFileDialog chooser(nullptr, QString::fromStdString(texts.String(ResourceId::ChooseDatabaseFileCaption)),
+                            QStringLiteral("/usr/share"),
+                            QString::fromStdString(texts.String(ResourceId::DatabaseFileFilter)));
+        chooser.setOption(QFileDialog::DontUseNativeDialog);
+        chooser.resize(chooser.sizeHint());
+        chooser.show();
+        ASSERT_TRUE(chooser.grab().save(file("file-chooser")));
+
+        CHistoryDlg history(SampleHistory(), texts);
+        history.show();
+        ASSERT_TRUE(history.grab().save(file("history")));
+        CRestoreDlg restore("A123456", SampleBackups(), texts);
+        restore.show();
+        ASSERT_TRUE(restore.grab().save(file("restore")));
+    }
+    ApplyLanguage(fixture.settings, fixture.resources, fixture.device, 0);
+    FollowLanguageInToolkit(fixture.resources);
 }
 
 }  // namespace

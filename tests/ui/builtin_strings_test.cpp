@@ -24,6 +24,13 @@ TEST(BuiltInStrings, HoldTheCycleTextsExactly) {
     EXPECT_EQ(resources.String(114), "Orvo Updater Error");
     EXPECT_EQ(resources.String(115), "Upgrade successful !");
     EXPECT_EQ(resources.String(113).rfind("An error has occurred whilst downloading", 0), 0u);
+    // The texts the device's and the backup's errors keep in the log and the
+    // history, now looked up by id.
+    EXPECT_EQ(resources.String(ResourceId::NoMemoryMapText), "Unable to read the memory map of the device...");
+    EXPECT_EQ(resources.String(ResourceId::BackupUnreadableText),
+              "The Orvo's database could not be read to keep a copy of it; nothing was erased.");
+    EXPECT_EQ(resources.String(ResourceId::NoUsbPermissionText),
+              "No USB permission: install the udev rule 70-orvo-dfu.rules");
 }
 
 // Coverage both ways: every string id the program looks up has a text of its
@@ -48,8 +55,11 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
                                 OutcomeRunningText, RestoreCaption, RestoreIntroText, KeptColumn,
                                 NoOrvoIdentifiedText, NoBackupsText, CycleRequestRefusedText, CycleRequestTakenText,
                                 ChooseDatabaseFileCaption, DatabaseFileFilter, LogFolderNotOpenedText,
-                                DatabaseKeptText, WrittenOnConnectionText, RestoreSuccessfulText};
-    ASSERT_EQ(used.size(), 63u);
+                                YesButtonText, NoButtonText, VerifyFailedText, BackupUnreadableText,
+                                NoMemoryMapText, NoUsbPermissionText, OtherDeviceAttachedText,
+                                DownloadCauseNoServerText, ToolkitLocaleName, InterruptedCauseText,
+                                DatabaseKeptText, WrittenOnConnectionText, RestoreSuccessfulText, OutcomeKeptText};
+    ASSERT_EQ(used.size(), 74u);
     std::set<std::string> texts;
     for (int id : used) {
         const std::string text = resources.String(id);
@@ -65,7 +75,7 @@ TEST(BuiltInStrings, EveryIdTheProgramUsesHasATextOfItsOwn) {
         ++strings;
         EXPECT_TRUE(used.count(id)) << "unused string " << id;
     }
-    EXPECT_EQ(strings, 63);
+    EXPECT_EQ(strings, 74);
 }
 
 TEST(BuiltInStrings, InventNoTextForTheEmptyIds) {

@@ -36,13 +36,13 @@ std::uint32_t Read32(const std::string& bytes, std::size_t at) {
 bool MayMatchEnglish(const ResourceKey& key) {
     const auto& [kind, id, item] = key;
     return kind == ResourceKind::Bitmap || id == 57344 || (kind == ResourceKind::DialogItem && item == 1) ||
-           (kind == ResourceKind::MenuItem && item == 0) ||
+           (kind == ResourceKind::MenuItem && item == 0) || (kind == ResourceKind::String && id == 171) ||
            (kind == ResourceKind::DialogItem && (item == 1001 || item == 1003 || item == 1004 || item == 1005));
 }
 
 TEST(LanguageLibraries, EveryLibraryAnswersEveryBuiltInId) {
     const auto keys = BuiltInKeys();
-    ASSERT_EQ(keys.size(), 93u) << "strings 63, menu 8, dialog items 15, flags 7";
+    ASSERT_EQ(keys.size(), 104u) << "strings 74, menu 8, dialog items 15, flags 7";
     for (const auto& language : Languages) {
         if (language.libraryFile == nullptr)
             continue;
@@ -84,9 +84,32 @@ TEST(LanguageLibraries, KeepTheValueInTheDownloadCauseLines) {
             EXPECT_EQ(text.find('\n'), std::string::npos) << language.name << " " << id << " is one line";
         }
         // The history's, the log's and the restore's texts name a file, a reason or a serial.
-        for (int id : {140, 141, 161, 164, 169})
+        for (int id : {140, 141, 161, 164, 169, 172})
             EXPECT_NE(library->Find(ResourceKind::String, id, 0).value_or("").find("%1"), std::string::npos)
                 << language.name << " " << id;
+    }
+}
+
+// Digits are grouped as each language groups them; a language that groups
+// with a space uses a no-break one, so that a wrapped line never splits a
+// number. The toolkit's translation is named by the language's own code.
+TEST(LanguageLibraries, GroupDigitsAndNameTheToolkitLocaleAsTheLanguageDoes) {
+    const struct {
+        const char* file;
+        const char* separator;
+        const char* locale;
+    } cases[] = {{"Lang_GER.Dll", ".", "de"},         {"Lang_DUT.Dll", ".", "nl"},
+                 {"Lang_SPN.Dll", ".", "es"},         {"Lang_FRA.Dll", "\u00A0", "fr"},
+                 {"Lang_FIN.Dll", "\u00A0", "fi"}, {"Lang_SWD.Dll", "\u00A0", "sv"}};
+    for (const auto& language : cases) {
+        const auto library = LanguageLibrary::Load(BinDir, language.file);
+        ASSERT_NE(library, nullptr) << language.file;
+        EXPECT_EQ(library->Find(ResourceKind::String, 133, 0), language.separator) << language.file;
+        EXPECT_EQ(library->Find(ResourceKind::String, 178, 0), language.locale) << language.file;
+        // The questions' buttons keep an access key.
+        for (int id : {170, 171})
+            EXPECT_NE(library->Find(ResourceKind::String, id, 0).value_or("").find('&'), std::string::npos)
+                << language.file << " " << id;
     }
 }
 

@@ -12,6 +12,10 @@
 #include "common/auto_reset_event.h"
 #include "common/cycle_events.h"
 #include "common/phase_timer.h"
+#include "common/text_ids.h"
+#include "ui/language_library.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 #include "simulated_view.h"
 #include "support/recording_events.h"
 #include "support/recording_ports.h"
@@ -144,6 +148,38 @@ TEST(CycleDisplay, ShowsEachErrorWhereItSaysAndNowhereElse) {
             EXPECT_EQ(boxes[0].caption, expected.caption);
         }
     }
+}
+
+// Errors from below the language resources come in English with an id: the
+// window shows them in the language in force, with their values; an error
+// box keeps the worker's own text, already in that language.
+TEST(CycleDisplay, ShowsErrorsWithAnIdInTheLanguageInForce) {
+    Resources resources;
+    resources.Switch(LanguageLibrary::Load(std::string(ORVO_TEST_BIN_DIR) + "/", "Lang_GER.Dll"));
+    ASSERT_NE(resources.InForce(), nullptr);
+    CycleEventChannel channel;
+    RecordingProgressBar bar;
+    SimulatedView view;
+    CycleSignals signals;
+    CycleDisplay display(channel, bar, view, signals, {}, resources.StringLookup());
+
+    channel.Publish(CycleEvents::Error{CycleErrorKind::Verify, "Verify failed: … 0x00010000.", {},
+                                       ErrorShown::OnBarAndBox, TextId::VerifyFailed, {"0x00010000"}});
+    EXPECT_EQ(bar.Text(), "Überprüfung fehlgeschlagen: Der Orvo weicht an Adresse 0x00010000 von der Datenbank ab.");
+    ASSERT_EQ(view.Boxes().size(), 1u);
+    EXPECT_EQ(view.Boxes()[0].text, bar.Text());
+
+    channel.Publish(CycleEvents::Error{CycleErrorKind::Download, "Der ganze Text", {}, ErrorShown::InErrorBox,
+                                       ResourceId::DownloadCauseTimedOut});
+    ASSERT_EQ(view.Boxes().size(), 2u);
+    EXPECT_EQ(view.Boxes()[1].text, "Der ganze Text");
+
+    bar.SetText("vorher");
+    channel.Publish(CycleEvents::DeviceAccess{"no permission"});
+    EXPECT_EQ(bar.Text(), resources.String(ResourceId::NoUsbPermissionText));
+    EXPECT_NE(bar.Text(), DeviceAccessBarText);
+    channel.Publish(CycleEvents::DeviceAccess{});
+    EXPECT_EQ(bar.Text(), "vorher");
 }
 
 // The bar gets its text back when the access problem goes, unless something

@@ -73,6 +73,9 @@ TEST_F(DownloadFailureLineTest, NamesTheServersStatus) {
         ASSERT_EQ(result.outcome, DownloadOutcome::HttpError) << result.detail;
         const std::string line = DownloadFailureLine(resources_, result);
         EXPECT_NE(line.find("HTTP status " + std::to_string(status)), std::string::npos) << line;
+        const DownloadCause cause = DownloadFailureCause(result);
+        EXPECT_EQ(cause.textId, ResourceId::DownloadCauseHttpStatus);
+        EXPECT_EQ(cause.values, std::vector<std::string>{std::to_string(status)});
     }
 }
 
@@ -86,6 +89,10 @@ TEST_F(DownloadFailureLineTest, NamesTheHostThatRefusedTheConnection) {
     const DownloadResult result = Download(host, folder_);
     ASSERT_EQ(result.outcome, DownloadOutcome::NotConnected) << result.detail;
     EXPECT_EQ(DownloadFailureLine(resources_, result), "No connection to " + host + ".");
+    // The history's cause names the update server, not a host the user never sees.
+    const DownloadCause cause = DownloadFailureCause(result);
+    EXPECT_EQ(cause.textId, ResourceId::DownloadCauseNoServerText);
+    EXPECT_TRUE(cause.values.empty());
 }
 
 TEST_F(DownloadFailureLineTest, NamesTheFolderThatCannotBeWritten) {

@@ -276,6 +276,8 @@ TEST_P(FaultMatrixCycle, LeavesAnAllowedFlashAndAReconnectCompletesTheUpdate) {
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(failed[0].outcome, CycleOutcome::Failed);
     EXPECT_EQ(failed[0].cause, errors.back().text);
+    EXPECT_EQ(failed[0].causeId, errors.back().textId);
+    EXPECT_EQ(failed[0].causeArgs, errors.back().args);
     EXPECT_EQ(errors.back().kind, fault.error) << errors.back().text;
     if (errors.back().text.find("Error Code:") != std::string::npos) {
         EXPECT_NE(errors.back().statusReport.find("DFU Status:"), std::string::npos) << "the report travels with it";

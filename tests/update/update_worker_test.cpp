@@ -426,6 +426,7 @@ TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_EQ(failed[0].outcome, CycleOutcome::Failed);
     EXPECT_EQ(failed[0].cause, boxes[0].text);
+    EXPECT_EQ(failed[0].causeId, textId) << "the history shows the cause in the language in force";
 
     // The failure text stays while the Orvo is attached and after it has
     // gone, until an Orvo is connected again.
