@@ -5,10 +5,10 @@
 #include <system_error>
 
 #include "tool_support/command_registry.h"
-#include "tool_support/json_text.h"
 #include "tool_support/printable_text.h"
 #include "common/program_folder.h"
 #include "history/history_store.h"
+#include "cycle_json.h"
 
 // Prints the update history that the updater keeps beside its settings,
 // newest first.
@@ -25,13 +25,13 @@ std::string UpdaterHistoryFile() {
         .historyFile;
 }
 
-std::string TimeText(std::int64_t ms, bool utc) {
+std::string LocalTimeText(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm parts{};
-    if ((utc ? ::gmtime_r(&seconds, &parts) : ::localtime_r(&seconds, &parts)) == nullptr)
+    if (::localtime_r(&seconds, &parts) == nullptr)
         return "?";
     char text[32];
-    std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", &parts);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;
 }
 
@@ -51,41 +51,17 @@ void PrintTable(const std::vector<HistoryRecord>& records) {
     std::printf("%-19s  %-8s %-8s %-16s %-20s %-20s %s\n", "started", "serial", "source", "outcome", "before",
                 "after", "cause");
     for (const HistoryRecord& record : records)
-        std::printf("%-19s  %-8s %-8s %-16s %-20s %-20s %s\n", TimeText(record.startedMs, false).c_str(),
+        std::printf("%-19s  %-8s %-8s %-16s %-20s %-20s %s\n", LocalTimeText(record.startedMs).c_str(),
                     PrintableText(record.serial).c_str(), SourceName(record.source), Outcome(record),
                     HoldingsText(record.before).c_str(), HoldingsText(record.after).c_str(),
                     PrintableText(record.cause).c_str());
 }
 
-std::string JsonRecords(const DatabaseHoldings& holdings) {
-    if (!holdings.known)
-        return "null";
-    return std::to_string(holdings.hasDatabase ? holdings.records : 0);
-}
-
-std::string JsonDate(const DatabaseHoldings& holdings) { return holdings.known ? JsonString(holdings.date) : "null"; }
-
 void PrintJson(const std::vector<HistoryRecord>& records) {
-    std::printf("[");
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord& r = records[i];
-        std::string phases;
-        for (std::size_t p = 0; p < CyclePhaseCount; ++p)
-            if (r.durations[p].count() != 0)
-                phases += std::string(phases.empty() ? "" : ", ") + JsonString(PhaseName(static_cast<CyclePhase>(p))) +
-                          ": " + std::to_string(r.durations[p].count());
-        std::printf("%s\n  {\"id\": %lld, \"serial\": %s, \"started\": %s, \"ended\": %s, \"source\": %s, "
-                    "\"outcome\": %s, \"cause\": %s, \"date_before\": %s, \"records_before\": %s, "
-                    "\"date_after\": %s, \"records_after\": %s, \"bytes_downloaded\": %llu, \"phases_ms\": {%s}}",
-                    i == 0 ? "" : ",", static_cast<long long>(r.id), JsonString(r.serial).c_str(),
-                    JsonString(TimeText(r.startedMs, true)).c_str(),
-                    r.endedMs != 0 ? JsonString(TimeText(r.endedMs, true)).c_str() : "null",
-                    JsonString(SourceName(r.source)).c_str(), JsonString(Outcome(r)).c_str(),
-                    JsonString(r.cause).c_str(), JsonDate(r.before).c_str(), JsonRecords(r.before).c_str(),
-                    JsonDate(r.after).c_str(), JsonRecords(r.after).c_str(),
-                    static_cast<unsigned long long>(r.bytesDownloaded), phases.c_str());
-    }
-    std::printf("%s]\n", records.empty() ? "" : "\n");
+    std::vector<std::string> items;
+    for (const HistoryRecord& record : records)
+        items.push_back(HistoryRecordJson(record));
+    std::printf("%s\n", JsonList(items).c_str());
 }
 
 int RunHistory(const std::vector<std::string>& arguments) {
@@ -134,8 +110,9 @@ const CommandRegistration registration{
     "--serial S   only the cycles of the Orvo with serial S\n"
     "--json       a JSON list of objects: id, serial, started and ended (UTC, ISO 8601; ended is null\n"
     "             while running or when cut off), source, outcome (\"running\" while the cycle runs),\n"
-    "             cause, date_before, records_before,\n"
-    "             date_after, records_after (null when not read; records 0 for no database),\n"
+    "             cause (stable English), cause_id and cause_values (the cause's string id and values),\n"
+    "             database_before, date_before, records_before and the same _after (all null when\n"
+    "             not read; database false, records 0, date null for no database; date as 2026-12-01),\n"
     "             bytes_downloaded, phases_ms\n"
     "--file FILE  read FILE instead of the history of the updater beside this program\n"
     "A missing history is an empty one. Exit code 1 for a file that cannot be read.",

@@ -6,8 +6,14 @@
 #include <mutex>
 #include <optional>
 
+#include <unistd.h>
+
+#include <chrono>
+
 #include "common/program_folder.h"
+#include "cycle_json.h"
 #include "device_session.h"
+#include "interrupt_signal.h"
 #include "history/cycle_log.h"
 #include "history/history_recorder.h"
 #include "history/history_store.h"
@@ -17,6 +23,7 @@
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "update/update_engine.h"
+#include "update/update_state.h"
 
 // update: one update of the attached Orvo by the updater's own engine
 // (identify, download, convert, compare, verified write, date stamp), the
@@ -43,7 +50,13 @@ public:
     }
     void Wait() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return ended_ || refused_; });
+        changed_.wait(lock, [this] { return ended_ || refused_ || givenUp_; });
+    }
+    // Wait returns now: the engine is being stopped.
+    void GiveUp() {
+        std::lock_guard lock(mutex_);
+        givenUp_ = true;
+        changed_.notify_all();
     }
     std::optional<CycleEvents::CycleEnded> Ended() const {
         std::lock_guard lock(mutex_);
@@ -59,11 +72,16 @@ private:
     std::condition_variable changed_;
     std::optional<CycleEvents::CycleEnded> ended_;
     std::optional<CycleEvents::DeviceIdentified> refused_;
+    bool givenUp_ = false;
 };
 
 struct FirstResult {
     std::optional<CycleEvents::CycleEnded> ended;
     std::optional<CycleEvents::DeviceIdentified> refused;
+    int signal = 0;                // the signal that stopped the cycle, 0 for none
+    std::string left;              // what that left in the Orvo
+    std::int64_t startedMs = 0;
+    std::int64_t endedMs = 0;
 };
 
 int Fail(const std::string& text) {
@@ -104,17 +122,25 @@ void SayProblem(const std::string& text) { std::fprintf(stderr, "%s%s\n", Comman
 // What the updater keeps of a cycle: the history (with the backups) and the log.
 struct Keeping {
     explicit Keeping(const std::string& historyFile)
-        : store(historyFile, SayProblem), log(UpdaterLocations().logFolder, SayProblem) {}
+        : store(historyFile, SayProblem),
+          log(UpdaterLocations().logFolder, SayProblem,
+              [](std::int32_t state) { return UpdateStateName(state); }) {}
     HistoryStore store;
     HistoryRecorder recorder{store};
     CycleLog log;
 };
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 // Runs the update engine until the first outcome and stops it.
 FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleRequest& request) {
     CDfuDevice& device = session.Device();
     Resources resources;
     FirstOutcome outcome;
+    FlashWitness flash;
     std::atomic<bool> saidGone{false};
     EngineSetup setup(device, session.View(), session.Signals(), resources);
     // The updater's settings are read (TakeUpdaterSettings), never written.
@@ -132,7 +158,7 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         return found;
     };
     setup.history = &keeping.store;
-    setup.listeners = {&keeping.recorder, &keeping.log, &outcome};
+    setup.listeners = {&keeping.recorder, &keeping.log, &flash, &outcome};
     setup.clock = &session.Clock();
     // No system-bus client here: the window alone holds logind's lock.
     NoSleepInhibitor noInhibitor;
@@ -143,15 +169,72 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         SayProblem(error);
         return {};
     }
+    FirstResult result;
+    result.startedMs = NowMs();
     engine->RequestCycle(request);
-    engine->Start();
-    outcome.Wait();
-    engine->StopAndJoin();
+    {
+        // A stop request ends the cycle as interrupted, as closing the window
+        // does; the recorder keeps that at once.
+        UpdateEngine& running = *engine;
+        InterruptWatch interrupts([&running, &outcome](int) {
+            running.RequestStop();
+            outcome.GiveUp();
+        });
+        engine->Start();
+        outcome.Wait();
+        engine->StopAndJoin();
+        result.signal = interrupts.Signal();
+    }
     engine.reset();
+    result.endedMs = NowMs();
     // The stop ended nothing that ran; the device serves the checks below.
     device.ShuttingDown = false;
     session.Console().EndLine();
-    return {outcome.Ended(), outcome.Refused()};
+    result.ended = outcome.Ended();
+    result.refused = outcome.Refused();
+    result.left = flash.LeftText();
+    return result;
+}
+
+// Says what a signal left and how the program ends.
+int Interrupted(const FirstResult& result) {
+    std::fprintf(stderr, "%sinterrupted: %s\n", CommandPrefix().c_str(), result.left.c_str());
+    return ExitCodeOfSignal(result.signal);
+}
+
+// "failed: CAUSE", or only "failed" when the cause is on stderr already.
+std::string OutcomeWithCause(ConsoleEvents& console, const CycleEvents::CycleEnded& ended) {
+    std::string text = OutcomeName(ended.outcome);
+    if (!ended.cause.empty() && !console.SaidAlready(ended.cause))
+        text += ": " + ended.cause;
+    else if (!ended.cause.empty())
+        text += " (the cause is above)";
+    if (ended.outcome == CycleOutcome::Kept)
+        text += "; --accept-smaller (or -y) writes it";
+    return text;
+}
+
+// The cycle as `history --json` has it: read back from the history, or made
+// from the outcome when the history could not keep it.
+std::string CycleRecordJson(Keeping& keeping, const FirstResult& result) {
+    const CycleEvents::CycleEnded& ended = *result.ended;
+    const std::vector<HistoryRecord> kept = keeping.store.Records(ended.serial);
+    if (!kept.empty() && kept.front().startedMs >= result.startedMs - 1000)
+        return HistoryRecordJson(kept.front());
+    HistoryRecord record;
+    record.startedMs = result.startedMs;
+    record.endedMs = ended.outcome == CycleOutcome::Interrupted ? 0 : result.endedMs;
+    record.serial = ended.serial;
+    record.source = ended.source;
+    record.outcome = ended.outcome;
+    record.cause = ended.cause;
+    record.before = ended.before;
+    record.after = ended.after;
+    record.bytesDownloaded = ended.bytesDownloaded;
+    record.durations = ended.durations;
+    record.causeId = ended.causeId;
+    record.causeArgs = ended.causeArgs;
+    return HistoryRecordJson(record);
 }
 
 // --history FILE, or the updater's own history.
@@ -172,12 +255,32 @@ std::string HoldingsText(const DatabaseHoldings& holdings) {
     return HoldingsLine(Resources().StringLookup(), holdings);
 }
 
+// -y, --assume-yes and the older --accept-smaller: Yes to every question.
+bool TakeAssumeYes(std::vector<std::string>& args) {
+    bool yes = false;
+    for (const char* name : {"-y", "--assume-yes", "--accept-smaller"})
+        yes = TakeFlag(args, name) || yes;
+    return yes;
+}
+
+// With --json stdout carries the JSON alone: the progress goes to stderr.
+void ProgressBesideJson(DeviceSession& session) {
+    session.Console().SendProgressTo(stderr, ::isatty(STDERR_FILENO) == 1);
+}
+
+// Whether a signal cut the cycle short; one that came after its end changed
+// nothing.
+bool CutShort(const FirstResult& result) {
+    return result.signal != 0 && (!result.ended || result.ended->outcome == CycleOutcome::Interrupted);
+}
+
 int Update(DeviceSession& session, std::vector<std::string>& args) {
     std::string host;
     const bool hostGiven = TakeOption(args, "--host", host);
     CycleRequest request;
     const bool fromFile = TakeOption(args, "--from", request.file);
-    const bool acceptSmaller = TakeFlag(args, "--accept-smaller");
+    const bool assumeYes = TakeAssumeYes(args);
+    const bool json = TakeFlag(args, "--json");
     std::string historyFile;
     const bool historyGiven = TakeHistoryFile(args, historyFile);
     std::string error;
@@ -194,7 +297,10 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
         return Fail(error);
     if (fromFile)
         request.source = CycleSource::File;
-    session.AnswerQuestions(acceptSmaller);
+    session.AnswerQuestions(assumeYes);
+    session.Console().PlanSteps(request.source);
+    if (json)
+        ProgressBesideJson(session);
     if (!session.FindDevice())
         return Fail(NotAttachedText(session));
 
@@ -205,18 +311,27 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
 
     Keeping keeping(historyFile);
     const FirstResult outcome = RunOneCycle(session, keeping, request);
+    if (json && outcome.ended)
+        std::printf("%s\n", CycleRecordJson(keeping, outcome).c_str());
+    if (CutShort(outcome))
+        return Interrupted(outcome);
     if (outcome.refused)
         return Fail(PrintableText(outcome.refused->path) + " is not an Orvo the updater accepts "
                     "(a foreign device, or its identity block could not be read)");
+    if (!outcome.ended)
+        return ExitFailure;  // the engine could not start; it said why
     const CycleEvents::CycleEnded& ended = *outcome.ended;
     const std::string serial = PrintableText(ended.serial);
     if (ended.outcome != CycleOutcome::Succeeded && ended.outcome != CycleOutcome::AlreadyCurrent)
-        return Fail("the update of " + serial + " " + OutcomeName(ended.outcome) + ": " + ended.cause);
-    std::printf("before: %s\nafter: %s\n", HoldingsText(ended.before).c_str(), HoldingsText(ended.after).c_str());
+        return Fail("the update of " + serial + " " + OutcomeWithCause(session.Console(), ended));
+    if (!json)
+        std::printf("before: %s\nafter: %s\n", HoldingsText(ended.before).c_str(), HoldingsText(ended.after).c_str());
 
     std::string date;
     if (!DeviceHoldsTodaysDate(device, date))
         return Fail("the date stamp of " + serial + " reads back as " + date + ", not today's");
+    if (json)
+        return ExitSuccess;
     if (ended.outcome == CycleOutcome::AlreadyCurrent)
         std::printf("%s already held this database; date stamp renewed: %s\n", serial.c_str(), date.c_str());
     else
@@ -240,6 +355,8 @@ std::string KeptText(std::int64_t ms) {
 
 int Restore(DeviceSession& session, std::vector<std::string>& args) {
     const bool list = TakeFlag(args, "--list");
+    const bool json = TakeFlag(args, "--json");
+    const bool assumeYes = TakeAssumeYes(args);
     std::string pickText;
     const bool pickGiven = TakeOption(args, "--pick", pickText);
     std::string historyFile;
@@ -250,13 +367,14 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
         return RejectLeftovers(args);
     std::size_t pick = 1;
     if (pickGiven) {
-        char* end = nullptr;
-        const unsigned long value = std::strtoul(pickText.c_str(), &end, 10);
-        if (pickText.empty() || *end != '\0' || value < 1 || value > HistoryStore::BackupsPerSerial)
+        std::uint64_t value = 0;
+        if (!ParseWholeNumber(pickText, value) || value < 1 || value > HistoryStore::BackupsPerSerial)
             return UsageError("--pick needs a number from 1 (the newest backup) to " +
                               std::to_string(HistoryStore::BackupsPerSerial));
-        pick = value;
+        pick = static_cast<std::size_t>(value);
     }
+    if (json && !list)
+        return UsageError("--json goes with --list");
     if (!historyGiven)
         return UsageError("--history needs FILE");
     if (!picked)
@@ -271,6 +389,13 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
     const std::string serial = device.DeviceSerial.Get();
     Keeping keeping(historyFile);
     const std::vector<BackupInfo> backups = keeping.store.ListBackups(serial);
+    if (list && json) {
+        std::vector<std::string> items;
+        for (std::size_t i = 0; i < backups.size(); ++i)
+            items.push_back(BackupJson(i + 1, backups[i]));
+        std::printf("%s\n", JsonList(items).c_str());
+        return ExitSuccess;
+    }
     if (list) {
         if (backups.empty())
             std::printf("no backup kept of %s\n", PrintableText(serial).c_str());
@@ -285,12 +410,18 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
                     std::to_string(backups.size()) + " kept");
 
     TakeUpdaterSettings(device);
+    session.AnswerQuestions(assumeYes);
+    session.Console().PlanSteps(CycleSource::Restore);
     const FirstResult outcome = RunOneCycle(session, keeping, {CycleSource::Restore, {}, backups[pick - 1].id});
+    if (CutShort(outcome))
+        return Interrupted(outcome);
     if (outcome.refused)
         return Fail(PrintableText(outcome.refused->path) + " is not an Orvo the updater accepts");
+    if (!outcome.ended)
+        return ExitFailure;
     const CycleEvents::CycleEnded& ended = *outcome.ended;
     if (ended.outcome != CycleOutcome::Succeeded && ended.outcome != CycleOutcome::AlreadyCurrent)
-        return Fail("the restore of " + PrintableText(serial) + " " + OutcomeName(ended.outcome) + ": " + ended.cause);
+        return Fail("the restore of " + PrintableText(serial) + " " + OutcomeWithCause(session.Console(), ended));
     std::printf("restored %s: %s\n", PrintableText(serial).c_str(), HoldingsText(ended.after).c_str());
     return ExitSuccess;
 }
@@ -303,33 +434,45 @@ const std::string kHistoryHelp =
     "  --history FILE         keep the history and the backups in FILE, not in the updater's own\n";
 
 const CommandRegistration restoreRegistration{
-    "restore", std::string("[--list] [--pick N] [--history FILE] [--device PATH] ") + UsbSession::OptionsUsage(),
+    "restore",
+    std::string("[--list [--json]] [--pick N] [-y] [--history FILE] [--device PATH] ") + UsbSession::OptionsUsage(),
     "write a database the updater kept before it replaced it back into the same Orvo, with its own date stamp",
     &RunRestore,
     "  --list                 list the backups of the attached Orvo's serial, newest first: date, cameras, when\n"
     "                         kept; nothing is written\n"
-    "  --pick N               restore backup N of that list (1, the newest, by default)\n" +
+    "  --json                 with --list: a JSON list of objects: number, serial, database, date\n"
+    "                         (2026-12-01, null when it had no date stamp), records, kept (UTC, ISO 8601)\n"
+    "  --pick N               restore backup N of that list (1, the newest, by default)\n"
+    "  -y, --assume-yes       answer Yes to the questions of the cycle\n" +
         kHistoryHelp + DeviceOptionHelp() + DeviceSession::OptionsHelp() +
         "The database it replaces is kept like any other, and the restore is a record of the history.\n"
-        "Exit code 0 when the Orvo holds the backup and its date stamp; 1 with the cause on stderr otherwise.",
+        "Exit code 0 when the Orvo holds the backup and its date stamp; 1 with the cause on stderr otherwise;\n"
+        "130 (143 for SIGTERM) after Ctrl-C, which stops the write, records the cycle as interrupted and says\n"
+        "on stderr what the Orvo is left with.",
     "orvo-tool restore --list --virtual=flash.bin"};
 
 const CommandRegistration registration{
     "update",
-    std::string("[--host HOST[:PORT]] [--from FILE] [--accept-smaller] [--history FILE] [--device PATH] ") +
+    std::string("[--host HOST[:PORT]] [--from FILE] [-y] [--json] [--history FILE] [--device PATH] ") +
         UsbSession::OptionsUsage(),
     "update the attached Orvo as the updater does: identify, download, convert, write, date stamp",
     &RunUpdate,
     "  --host HOST[:PORT]     the update server (plain http); the build's server by default\n"
     "  --from FILE            write the database text in FILE (the server's answer format) instead of\n"
     "                         downloading; FILE is only read\n"
-    "  --accept-smaller       write a database of fewer than half the Orvo's records (refused otherwise)\n" +
+    "  -y, --assume-yes       answer Yes to the questions of the cycle: a database of fewer than half the\n"
+    "                         Orvo's records is written (refused otherwise)\n"
+    "  --accept-smaller       the same as -y\n"
+    "  --json                 print the cycle's record as `history --json` has it (stdout holds only that;\n"
+    "                         the progress goes to stderr)\n" +
         kHistoryHelp + DeviceOptionHelp() + DeviceSession::OptionsHelp() +
         "The cycle is recorded in the updater's history and log; the database it replaces is kept there.\n"
         "The updater's settings file is read (never written) from where the updater keeps it; without one\n"
-        "the defaults apply. On a terminal one line shows the running phase and its percent; piped, each\n"
-        "phase gets a line when it ends. Exit code 0 when the Orvo holds the new database and today's date\n"
-        "(or already held the database, which is said); 1 with the cause on stderr otherwise.",
+        "the defaults apply. On a terminal one line shows the running step and a bar with its percent\n"
+        "(write 7/9  [##########          ]  50%); piped, each phase gets a line when it ends. Exit code 0\n"
+        "when the Orvo holds the new database and today's date (or already held the database, which is\n"
+        "said); 1 with the cause on stderr otherwise; 130 (143 for SIGTERM) after Ctrl-C, which stops the\n"
+        "write, records the cycle as interrupted and says on stderr what the Orvo is left with.",
     "orvo-tool update --host 127.0.0.1:8080 --virtual=flash.bin"};
 
 }  // namespace

@@ -8,9 +8,6 @@
 
 namespace {
 
-// Wide enough for the longest phase name ("date stamp").
-constexpr int kPhaseColumn = 10;
-
 double Seconds(std::chrono::milliseconds duration) { return static_cast<double>(duration.count()) / 1000.0; }
 
 }  // namespace
@@ -41,22 +38,52 @@ void ConsoleEvents::EndLine() {
     EndLineLocked();
 }
 
+void ConsoleEvents::PlanSteps(CycleSource source) {
+    std::lock_guard lock(mutex_);
+    steps_.Plan(source);
+}
+
+void ConsoleEvents::SendProgressTo(std::FILE* out, bool terminal) {
+    std::lock_guard lock(mutex_);
+    EndLineLocked();
+    out_ = out;
+    terminal_ = terminal;
+}
+
+bool ConsoleEvents::SaidAlready(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    bool any = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (!line.empty()) {
+            if (errorLines_.count(line) == 0)
+                return false;
+            any = true;
+        }
+        start = end + 1;
+    }
+    return any;
+}
+
 void ConsoleEvents::EndLineLocked() {
     if (!lineOpen_)
         return;
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputc('\n', out_);
+    std::fflush(out_);
     lineOpen_ = false;
+    shownWidth_ = 0;
 }
 
 void ConsoleEvents::Started(CyclePhase phase) {
     shownPercent_ = -1;
-    if (terminal_)
+    if (terminal_ && !steps_.Hidden(phase))
         ShowPercent(phase, 0);
 }
 
 void ConsoleEvents::Progress(CyclePhase phase, double fraction) {
-    if (terminal_)
+    if (terminal_ && !steps_.Hidden(phase))
         ShowPercent(phase, static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 100.0)));
 }
 
@@ -64,37 +91,50 @@ void ConsoleEvents::ShowPercent(CyclePhase phase, int percent) {
     if (percent == shownPercent_)
         return;
     shownPercent_ = percent;
-    std::printf("\r%-*s %3d%%", kPhaseColumn, PhaseName(phase), percent);
-    std::fflush(stdout);
+    const std::string line = ProgressLine(phase, steps_.StepOf(phase), percent);
+    // Spaces over what a longer line before left on the terminal.
+    const std::size_t pad = shownWidth_ > line.size() ? shownWidth_ - line.size() : 0;
+    std::fprintf(out_, "\r%s%s", line.c_str(), std::string(pad, ' ').c_str());
+    std::fflush(out_);
+    shownWidth_ = line.size();
     lineOpen_ = true;
 }
 
 void ConsoleEvents::Ended(const CycleEvents::PhaseEnded& ended) {
+    const bool show = steps_.ShowEnd(ended);
     if (terminal_) {
-        if (ended.succeeded)
+        if (ended.succeeded && !steps_.Hidden(ended.phase))
             ShowPercent(ended.phase, 100);
         return;
     }
-    std::printf("%s: %s %.1f s\n", PhaseName(ended.phase), ended.succeeded ? "done in" : "failed after",
-                Seconds(ended.duration));
-    std::fflush(stdout);
+    if (!show)
+        return;
+    std::fprintf(out_, "%s: %s %.1f s\n", PhaseName(ended.phase), ended.succeeded ? "done in" : "failed after",
+                 Seconds(ended.duration));
+    std::fflush(out_);
 }
 
 void ConsoleEvents::Error(const CycleEvents::Error& error) {
     EndLineLocked();
-    const auto line = [](const std::string& text) {
-        if (!text.empty())
-            std::fprintf(stderr, "%s%s", text.c_str(), text.back() == '\n' ? "" : "\n");
+    const auto say = [this](const std::string& text) {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            const std::string line = text.substr(start, end - start);
+            std::fprintf(stderr, "%s\n", line.c_str());
+            errorLines_.insert(line);
+            start = end + 1;
+        }
     };
-    line(error.text);
-    line(error.statusReport);
+    say(error.text);
+    say(error.statusReport);
     std::fflush(stderr);
 }
 
 void ConsoleEvents::Notice(const std::string& text) {
     EndLineLocked();
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
 }
 
 bool ConsoleView::AskYesNo(const std::string& text, const std::string&) {

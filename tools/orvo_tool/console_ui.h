@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <mutex>
 
+#include <set>
+#include <string>
+
 #include "common/cycle_events.h"
 #include "common/view_port.h"
+#include "console_progress.h"
 
 // How a command-line program shows what a device's cycle does, from its
 // events alone. On a terminal one line rewrites itself with the running
-// phase and its percent; piped, each phase gets one line when it ends.
-// Errors go to stderr, each with the status report that came with it;
-// notices to stdout.
+// phase, its step and a bar with its percent; piped, each phase gets one
+// line when it first ends. Errors go to stderr, each with the status report
+// that came with it; notices with the progress (stdout unless told).
 class ConsoleEvents final : public CycleEventListener {
 public:
     explicit ConsoleEvents(bool terminal) : terminal_(terminal) {}
@@ -19,6 +23,13 @@ public:
     void OnCycleEvent(const CycleEvent& event) override;
     // Ends a progress line that the terminal still shows.
     void EndLine();
+    // Numbers the phases as steps of a cycle of `source`.
+    void PlanSteps(CycleSource source);
+    // Progress and notices go to `out` (stderr when stdout carries JSON),
+    // drawn as a bar when `terminal`.
+    void SendProgressTo(std::FILE* out, bool terminal);
+    // Whether every line of `text` was said on stderr already.
+    bool SaidAlready(const std::string& text);
 
 private:
     void Started(CyclePhase phase);
@@ -30,9 +41,13 @@ private:
     void EndLineLocked();
 
     std::mutex mutex_;
-    const bool terminal_;
+    bool terminal_;
+    std::FILE* out_ = stdout;
     bool lineOpen_ = false;
     int shownPercent_ = -1;
+    std::size_t shownWidth_ = 0;
+    PhaseSteps steps_;
+    std::set<std::string> errorLines_;
 };
 
 // Whether stdout is a terminal, where a progress line may rewrite itself.

@@ -8,6 +8,9 @@ namespace {
 struct Running {
     std::string program;
     const Command* command = nullptr;
+    // The options the command asked for a value: one of them left over
+    // without its value is named as such, not as an unknown option.
+    std::vector<std::string> valueOptions;
 };
 
 Running& Current() {
@@ -82,8 +85,10 @@ int RunCommandLine(const std::string& program, int argc, char** argv) {
         PrintProgramHelp(program, stderr);
         return ExitUsage;
     }
-    const std::string name = argv[1];
+    std::string name = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
+    if (name == "--version" && FindCommand("version") != nullptr)
+        name = "version";
     if (IsHelpOption(name) || name == "help") {
         if (args.empty()) {
             PrintProgramHelp(program, stdout);
@@ -102,7 +107,7 @@ int RunCommandLine(const std::string& program, int argc, char** argv) {
         PrintCommandHelp(program, *command);
         return ExitSuccess;
     }
-    Current() = {program, command};
+    Current() = {program, command, {}};
     return command->run(args);
 }
 
@@ -126,12 +131,16 @@ int RejectLeftovers(const std::vector<std::string>& args) {
     if (args.empty())
         return ExitSuccess;
     const std::string& first = args.front();
+    const auto& valueOptions = Current().valueOptions;
+    if (std::find(valueOptions.begin(), valueOptions.end(), first) != valueOptions.end())
+        return UsageError(first + " needs a value");
     if (first.size() > 1 && first[0] == '-')
         return UsageError("unknown option '" + first + "'");
     return UsageError("unexpected argument '" + first + "'");
 }
 
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value) {
+    Current().valueOptions.push_back(name);
     for (auto it = args.begin(); it != args.end(); ++it) {
         if (*it == name && it + 1 != args.end()) {
             value = *(it + 1);
@@ -152,5 +161,18 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
     if (it == args.end())
         return false;
     args.erase(it);
+    return true;
+}
+
+bool ParseWholeNumber(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 19)
+        return false;
+    std::uint64_t parsed = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        parsed = parsed * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    value = parsed;
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,7 +34,8 @@ inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitFailure = 1;  // the operation failed
 inline constexpr int ExitUsage = 2;    // the command line was wrong
 
-// Dispatches argv[1] to its command. `PROGRAM --help`, `PROGRAM help` and
+// Dispatches argv[1] to its command. `PROGRAM --version` is the `version`
+// command. `PROGRAM --help`, `PROGRAM help` and
 // `PROGRAM help COMMAND` / `PROGRAM COMMAND --help` print help on stdout and
 // exit 0; a missing or unknown command or option is a usage error (exit 2).
 int RunCommandLine(const std::string& program, int argc, char** argv);
@@ -42,7 +44,8 @@ int RunCommandLine(const std::string& program, int argc, char** argv);
 // and where the help is, on stderr. Returns ExitUsage.
 int UsageError(const std::string& problem);
 // A usage error naming the first argument left over after parsing (an
-// unknown option or an unexpected argument); ExitSuccess when none is left.
+// option given without its value, an unknown option or an unexpected
+// argument); ExitSuccess when none is left.
 int RejectLeftovers(const std::vector<std::string>& args);
 // "PROGRAM COMMAND: " for messages of the running command.
 std::string CommandPrefix();
@@ -50,3 +53,5 @@ std::string CommandPrefix();
 // Small argument helpers shared by the commands.
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string& value);
 bool TakeFlag(std::vector<std::string>& args, const std::string& name);
+// Decimal digits only: no sign, no space, no base prefix, at most 19 digits.
+bool ParseWholeNumber(const std::string& text, std::uint64_t& value);

@@ -1,0 +1,104 @@
+#include "interrupt_signal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// The write end of the watch's pipe, for the handler.
+std::atomic<int> signalPipe{-1};
+
+extern "C" void OnTerminatingSignal(int number) {
+    const int savedErrno = errno;
+    // The next one is not caught: a user who presses Ctrl-C twice means it.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigaction(number, &fallback, nullptr);
+    const int fd = signalPipe.load();
+    if (fd >= 0) {
+        const unsigned char byte = static_cast<unsigned char>(number);
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+constexpr int kWatchedSignals[] = {SIGINT, SIGTERM};
+
+}  // namespace
+
+InterruptWatch::InterruptWatch(std::function<void(int)> onSignal) : onSignal_(std::move(onSignal)) {
+    if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;  // no watch: the signals keep their default action
+    signalPipe = pipe_[1];
+    watcher_ = std::thread([this] { Watch(); });
+    struct sigaction action {};
+    action.sa_handler = OnTerminatingSignal;
+    ::sigemptyset(&action.sa_mask);
+    for (const int number : kWatchedSignals)
+        ::sigaction(number, &action, nullptr);
+}
+
+InterruptWatch::~InterruptWatch() {
+    if (pipe_[1] < 0)
+        return;
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    for (const int number : kWatchedSignals)
+        ::sigaction(number, &fallback, nullptr);
+    signalPipe = -1;
+    const unsigned char end = 0;
+    [[maybe_unused]] const ssize_t written = ::write(pipe_[1], &end, 1);
+    watcher_.join();
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+}
+
+void InterruptWatch::Watch() {
+    for (;;) {
+        pollfd readable{pipe_[0], POLLIN, 0};
+        if (::poll(&readable, 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        unsigned char byte = 0;
+        const ssize_t got = ::read(pipe_[0], &byte, 1);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (got != 1 || byte == 0)
+            return;
+        int none = 0;
+        if (signal_.compare_exchange_strong(none, byte) && onSignal_)
+            onSignal_(byte);
+    }
+}
+
+void FlashWitness::OnCycleEvent(const CycleEvent& event) {
+    std::lock_guard lock(mutex_);
+    if (const auto* started = std::get_if<CycleEvents::PhaseStarted>(&event)) {
+        // The date stamp comes only after a whole, verified database (or
+        // none was needed): from here only the stamp may be missing.
+        if (started->phase == CyclePhase::DateStamp)
+            stamping_ = true;
+        else if (started->phase == CyclePhase::Erase || started->phase == CyclePhase::Write)
+            erased_ = true;
+    } else if (const auto* ended = std::get_if<CycleEvents::PhaseEnded>(&event);
+               ended != nullptr && ended->phase == CyclePhase::DateStamp && ended->succeeded) {
+        erased_ = stamping_ = false;
+    }
+}
+
+std::string FlashWitness::LeftText() const {
+    std::lock_guard lock(mutex_);
+    if (stamping_)
+        return "the Orvo holds its database, but perhaps without a date stamp: run the update again before "
+               "using it";
+    if (erased_)
+        return "the Orvo was being written: its database is incomplete and it has no date stamp; run the "
+               "update (or a restore) again before using it";
+    return "nothing was erased: the Orvo holds the database it held before";
+}
