@@ -84,6 +84,23 @@ std::string UsageText(const std::string& programName) {
            "                        installation)\n";
 }
 
+std::string LocationLines(const std::vector<std::pair<std::string, std::string>>& rows) {
+    std::size_t width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size() + 1);
+    std::string lines;
+    for (const auto& [label, place] : rows)
+        lines += label + ":" + std::string(width - label.size() - 1 + 2, ' ') + place + "\n";
+    return lines;
+}
+
+std::string LanguageNameOfIndex(int languageIndex) {
+    for (const LanguageInfo& language : Languages)
+        if (language.languageIndex == languageIndex)
+            return std::string(language.name) + " (" + std::to_string(languageIndex) + ")";
+    return "unknown (" + std::to_string(languageIndex) + ")";
+}
+
 std::string VersionText() { return std::string("orvo-updater ") + ORVO_VERSION; }
 
 bool DisplayLikelyAvailable(const std::vector<std::string>& arguments, const char* qpaPlatform,

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The updater's own command-line options. Everything else on the command line
@@ -31,6 +32,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 std::optional<int> LanguageIndexFromName(const std::string& name);
 
 std::string UsageText(const std::string& programName);
+// What --locations prints: one "label: place" line a row, the places
+// aligned after the longest label.
+std::string LocationLines(const std::vector<std::pair<std::string, std::string>>& rows);
+// "German (8)"; "unknown (12)" for an index no language has.
+std::string LanguageNameOfIndex(int languageIndex);
 std::string VersionText();
 
 // Whether the toolkit is likely to find a display: a platform named by the

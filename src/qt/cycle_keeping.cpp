@@ -2,6 +2,7 @@
 
 #include "qt/user_notice.h"
 #include "ui/resource_ids.h"
+#include "update/update_state.h"
 
 CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& resources)
     : logFolder_(locations.logFolder),
@@ -10,9 +11,12 @@ CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& reso
                  TellUserLater(resources, TextWithValue(resources, ResourceId::HistoryNotUsableText, text));
              }),
       recorder_(store_),
-      log_(locations.logFolder, [&resources](const std::string& text) {
-          TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, text));
-      }) {}
+      log_(
+          locations.logFolder,
+          [&resources](const std::string& text) {
+              TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, text));
+          },
+          [](std::int32_t state) { return UpdateStateName(state); }) {}
 
 void CycleKeeping::Wire(UpdaterServices& services) {
     services.history = &store_;

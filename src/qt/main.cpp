@@ -79,20 +79,23 @@ int PrintLocations(const std::string& programPath) {
     settings.LoadSettings(*device, [] {});
     LoadLanguageLibrary(settings, resources, *device);
 
-    std::printf("settings file:  %s\n", settings.SettingsPath(*device).c_str());
-    std::printf("working files:  %s\n", device->ProgramFolder.empty() ? "./" : device->ProgramFolder.c_str());
-    std::printf("lock file:      %s\n", InstanceLockPath(device->ProgramFolder).c_str());
-    std::printf("history file:   %s\n", locations.historyFile.c_str());
-    std::printf("picture:        %s\n", FoundOrMissing(FindResourceFile(device->ResourceFolders, WorkingFile::Picture)).c_str());
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"settings file", settings.SettingsPath(*device)},
+        {"working files", device->ProgramFolder.empty() ? "./" : device->ProgramFolder},
+        {"lock file", InstanceLockPath(device->ProgramFolder)},
+        {"history file", locations.historyFile},
+        {"log", (locations.logFolder.empty() ? "./" : "") + locations.logFolder + CycleLog::FileName},
+        {"picture", FoundOrMissing(FindResourceFile(device->ResourceFolders, WorkingFile::Picture))},
+    };
     for (const LanguageInfo& language : Languages) {
         if (language.libraryFile != nullptr)
-            std::printf("%-15s %s\n", (std::string(language.name) + ":").c_str(),
-                        FoundOrMissing(FindResourceFile(device->ResourceFolders, language.libraryFile)).c_str());
+            rows.emplace_back(language.name,
+                              FoundOrMissing(FindResourceFile(device->ResourceFolders, language.libraryFile)));
     }
     const auto* library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
-    std::printf("language:       %d, %s\n", device->LanguageIndex.load(),
-                library != nullptr ? library->Path().c_str() : "built in");
-    std::printf("log: %s%s\n", locations.logFolder.empty() ? "./" : "", (locations.logFolder + CycleLog::FileName).c_str());
+    rows.emplace_back("language", LanguageNameOfIndex(device->LanguageIndex.load()) + ", " +
+                                      (library != nullptr ? library->Path() : std::string("built in")));
+    std::fputs(LocationLines(rows).c_str(), stdout);
     return 0;
 }
 

@@ -81,7 +81,7 @@ settings=$home/.local/share/orvo-updater/tessell
 "${as_user[@]}" "$updater" --locations | tee "$work/locations"
 grep -qx "settings file:  $settings" "$work/locations" || fail "--locations names another settings file"
 grep -qx "picture:        $root/usr/share/orvo-updater/Tessel.bmp" "$work/locations" || fail "the picture was not found"
-grep -qx "language:       8, $root/usr/lib/orvo-updater/Lang_GER.Dll" "$work/locations" ||
+grep -qx "language:       German (8), $root/usr/lib/orvo-updater/Lang_GER.Dll" "$work/locations" ||
   fail "the German library was not loaded from the package's folder"
 if grep -q '(not found)' "$work/locations"; then fail "a resource was not found"; fi
 

@@ -1,5 +1,9 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "tool_support/command_registry.h"
 #include "database/download_request.h"
@@ -7,6 +11,36 @@
 #include "common/working_files.h"
 
 namespace {
+
+// A folder of its own beside the target, where the download lands before it
+// replaces the target by a rename: a failed download leaves the file that
+// was there as it was. Removed with what it holds.
+class LandingFolder {
+public:
+    explicit LandingFolder(const std::filesystem::path& beside) {
+        std::string pattern = (beside / ".tesselDB-XXXXXX").string();
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data()) != nullptr)
+            path_ = name.data();
+        else
+            error_ = std::strerror(errno);
+    }
+    ~LandingFolder() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    LandingFolder(const LandingFolder&) = delete;
+    LandingFolder& operator=(const LandingFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    std::string path_;
+    std::string error_;
+};
 
 int RunDownload(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
@@ -25,19 +59,33 @@ int RunDownload(const std::vector<std::string>& arguments) {
         return ExitFailure;
     }
 
+    const LandingFolder landing(folder);
+    if (landing.Path().empty()) {
+        std::fprintf(stderr, "%scannot write in %s: %s\n", CommandPrefix().c_str(), folder.c_str(),
+                     landing.Error().c_str());
+        return ExitFailure;
+    }
     // The device object takes its working folder from a program path, as the
     // updater does at start-up.
-    CDfuDevice device((std::filesystem::path(folder) / "orvo-tool").string());
+    CDfuDevice device((std::filesystem::path(landing.Path()) / "orvo-tool").string());
     device.ServerHost = host;
     device.DeviceSerial.Set(args.front());
-    const std::string target = device.ProgramFolder + WorkingFile::DatabaseBase + WorkingFile::TextExt;
+    const std::string fileName = std::string(WorkingFile::DatabaseBase) + WorkingFile::TextExt;
+    const std::string landed = device.ProgramFolder + fileName;
+    const std::string target = (std::filesystem::path(folder) / fileName).string();
 
     std::printf("GET %s\n", DownloadUrl(device.ServerHost, device.BuildDownloadQuery()).c_str());
     const DownloadResult result = DownloadDatabaseWith(device, HttpDownload{});
     std::error_code ec;
-    if (!result.Stored() || !std::filesystem::is_regular_file(target, ec)) {
+    if (!result.Stored() || !std::filesystem::is_regular_file(landed, ec)) {
         std::fprintf(stderr, "%s%s: %s\n", CommandPrefix().c_str(), DownloadOutcomeName(result.outcome),
                      result.detail.c_str());
+        return ExitFailure;
+    }
+    std::filesystem::rename(landed, target, ec);
+    if (ec) {
+        std::fprintf(stderr, "%scannot replace %s: %s\n", CommandPrefix().c_str(), target.c_str(),
+                     ec.message().c_str());
         return ExitFailure;
     }
     std::printf("%s: %s\n", DownloadOutcomeName(result.outcome), result.detail.c_str());
@@ -50,8 +98,10 @@ const CommandRegistration registration{"download", "SERIAL --host HOST[:PORT] --
                                        &RunDownload,
                                        "  --host HOST[:PORT]     the update server (plain http)\n"
                                        "  --folder DIR           an existing folder for tesselDB.txt\n"
-                                       "Exit code 1, with the reason on stderr, when the download did not store a database: an\n"
-                                       "answer with neither a length nor chunked framing is refused (it may be cut off).",
+                                       "The answer lands under a temporary name in DIR and replaces DIR/tesselDB.txt only once\n"
+                                       "it is whole. Exit code 1, with the reason on stderr, when the download did not store a\n"
+                                       "database (the tesselDB.txt already in DIR stays as it was): an answer with neither a\n"
+                                       "length nor chunked framing is refused (it may be cut off).",
                                        "orvo-tool download 1234567 --host 127.0.0.1:8080 --folder work"};
 
 }  // namespace

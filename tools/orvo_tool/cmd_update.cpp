@@ -210,7 +210,7 @@ std::string OutcomeWithCause(ConsoleEvents& console, const CycleEvents::CycleEnd
     else if (!ended.cause.empty())
         text += " (the cause is above)";
     if (ended.outcome == CycleOutcome::Kept)
-        text += "; --accept-smaller (or -y) writes it";
+        text += "; run again with -y (or --accept-smaller) to write it";
     return text;
 }
 

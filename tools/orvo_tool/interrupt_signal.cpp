@@ -9,15 +9,21 @@
 
 namespace {
 
-// The write end of the watch's pipe, for the handler.
+constexpr int kWatchedSignals[] = {SIGINT, SIGTERM};
+constexpr std::size_t kWatched = sizeof kWatchedSignals / sizeof kWatchedSignals[0];
+
+// The write end of the watch's pipe, and what each signal did before the
+// watch (the private folder's clean-up, or the default), for the handler.
 std::atomic<int> signalPipe{-1};
+struct sigaction previousActions[kWatched];
 
 extern "C" void OnTerminatingSignal(int number) {
     const int savedErrno = errno;
-    // The next one is not caught: a user who presses Ctrl-C twice means it.
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigaction(number, &fallback, nullptr);
+    // The next one is not caught here: a user who presses Ctrl-C twice
+    // means it, and what was in force before ends the program.
+    for (std::size_t i = 0; i < kWatched; ++i)
+        if (kWatchedSignals[i] == number)
+            ::sigaction(number, &previousActions[i], nullptr);
     const int fd = signalPipe.load();
     if (fd >= 0) {
         const unsigned char byte = static_cast<unsigned char>(number);
@@ -25,8 +31,6 @@ extern "C" void OnTerminatingSignal(int number) {
     }
     errno = savedErrno;
 }
-
-constexpr int kWatchedSignals[] = {SIGINT, SIGTERM};
 
 }  // namespace
 
@@ -38,17 +42,15 @@ InterruptWatch::InterruptWatch(std::function<void(int)> onSignal) : onSignal_(st
     struct sigaction action {};
     action.sa_handler = OnTerminatingSignal;
     ::sigemptyset(&action.sa_mask);
-    for (const int number : kWatchedSignals)
-        ::sigaction(number, &action, nullptr);
+    for (std::size_t i = 0; i < kWatched; ++i)
+        ::sigaction(kWatchedSignals[i], &action, &previousActions[i]);
 }
 
 InterruptWatch::~InterruptWatch() {
     if (pipe_[1] < 0)
         return;
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    for (const int number : kWatchedSignals)
-        ::sigaction(number, &fallback, nullptr);
+    for (std::size_t i = 0; i < kWatched; ++i)
+        ::sigaction(kWatchedSignals[i], &previousActions[i], nullptr);
     signalPipe = -1;
     const unsigned char end = 0;
     [[maybe_unused]] const ssize_t written = ::write(pipe_[1], &end, 1);

@@ -46,6 +46,8 @@ void PrintProgramHelp(const std::string& program, std::FILE* out) {
                  program.c_str(), program.c_str(), program.c_str());
     for (const auto& c : SortedCommands())
         std::fprintf(out, "  %s\n      %s\n", Synopsis(c).c_str(), c.summary.c_str());
+    if (FindCommand("version") != nullptr)
+        std::fprintf(out, "  --version\n      the same as the version command\n");
     std::fputc('\n', out);
     PrintExitCodes(out);
 }
