@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "qt/command_line.h"
@@ -69,5 +70,14 @@ TEST(CommandLine, LocationsNameTheHistoryAndTheLogBesideAPortableCopy) {
         output += buffer;
     EXPECT_EQ(::pclose(pipe), 0) << output;
     EXPECT_NE(output.find("\nhistory file:   " + bin + "/history.sqlite\n"), std::string::npos) << output;
-    EXPECT_NE(output.find("\nlog: " + bin + "/orvo-updater.log\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("\nlog:            " + bin + "/orvo-updater.log\n"), std::string::npos) << output;
+    // The language by name, and every place in one column.
+    EXPECT_NE(output.find("\nlanguage:       English (0), built in\n"), std::string::npos) << output;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto colon = line.find(':');
+        ASSERT_NE(colon, std::string::npos) << line;
+        EXPECT_EQ(line.find_first_not_of(' ', colon + 1), 16u) << line;
+    }
 }
