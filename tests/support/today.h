@@ -16,3 +16,13 @@ inline std::string TodayStamp() {
     std::snprintf(text, sizeof text, "%02d.%02d.%02d\r\n", today.tm_mday, today.tm_mon + 1, today.tm_year % 100);
     return text;
 }
+
+// Today's local date as the JSON outputs give a date stamp's day: "yyyy-mm-dd".
+inline std::string TodayIso() {
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    return text;
+}

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "history/history_store.h"
+#include "support/json_check.h"
 #include "support/scratch_files.h"
 #include "support/tool_run.h"
 
@@ -39,11 +40,13 @@ TEST(HistoryTool, PrintsThePreparedHistoryAsJsonNewestFirst) {
     EXPECT_EQ(run.output.find("0099999"), std::string::npos);
     const auto newer = run.output.find(
         "\"serial\": \"0012345\", \"started\": \"2026-12-07T19:00:00Z\", \"ended\": \"2026-12-07T19:01:30Z\", "
-        "\"source\": \"restore\", \"outcome\": \"succeeded\", \"cause\": \"\", \"date_before\": \"01.12.26\", "
-        "\"records_before\": 20000, \"date_after\": \"07.12.26\", \"records_after\": 15000");
+        "\"source\": \"restore\", \"outcome\": \"succeeded\", \"cause\": \"\", \"cause_id\": null, "
+        "\"cause_values\": [], \"database_before\": true, \"date_before\": \"2026-12-01\", \"records_before\": 20000, "
+        "\"database_after\": true, \"date_after\": \"2026-12-07\", \"records_after\": 15000");
     const auto older = run.output.find(
         "\"source\": \"server\", \"outcome\": \"failed\", \"cause\": \"Verify \\\"error\\\"\\u000a\\u0001\xC3\xA9\\ufffd\", "
-        "\"date_before\": \"01.12.26\", \"records_before\": 20000, \"date_after\": \"\", \"records_after\": 0");
+        "\"cause_id\": null, \"cause_values\": [], \"database_before\": true, \"date_before\": \"2026-12-01\", "
+        "\"records_before\": 20000, \"database_after\": false, \"date_after\": null, \"records_after\": 0");
     ASSERT_NE(newer, std::string::npos) << run.output;
     ASSERT_NE(older, std::string::npos) << run.output;
     EXPECT_LT(newer, older);
@@ -52,7 +55,9 @@ TEST(HistoryTool, PrintsThePreparedHistoryAsJsonNewestFirst) {
 
     const ToolRun all = RunProgram("orvo-tool", "history --json --file " + path, "2>/dev/null");
     EXPECT_NE(all.output.find("\"serial\": \"0099999\""), std::string::npos);
-    EXPECT_NE(all.output.find("\"date_before\": null, \"records_before\": null"), std::string::npos);
+    EXPECT_NE(all.output.find("\"database_before\": null, \"date_before\": null, \"records_before\": null"),
+              std::string::npos);
+    EXPECT_TRUE(IsValidJson(all.output)) << all.output;
 
     EXPECT_EQ(RunProgram("orvo-tool", "history --json --file " + folder.File("none.sqlite")).output, "[]\n");
     WriteBytes(folder.File("junk.sqlite"), std::vector<std::uint8_t>(2048, 'j'));

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "device/dfu/dfu_files_format.h"
+#include "support/json_check.h"
 #include "support/scratch_files.h"
 #include "support/today.h"
 #include "support/tool_run.h"
@@ -83,6 +84,23 @@ TEST_F(IdentifyWriteTool, IdentifiesAFreshVirtualOrvo) {
     EXPECT_NE(run.output.find("identity text: H2026010100000000001\n"), std::string::npos);
     EXPECT_NE(run.output.find("product name: Orvo\n"), std::string::npos);
     EXPECT_NE(run.output.find("verdict: accepted\n"), std::string::npos);
+
+    // The same as JSON; a fresh Orvo holds no database, which is not the
+    // same as one that was not read.
+    const ToolRun json = RunProgram("orvo-tool", "identify --json --virtual", "2>/dev/null");
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_TRUE(IsValidJson(json.output)) << json.output;
+    EXPECT_NE(json.output.find("\"serial\": \"OR12345\", \"identity_text\": \"H2026010100000000001\", "
+                               "\"product_name\": \"Orvo\", \"verdict\": \"accepted\", \"database\": false, "
+                               "\"date\": null, \"records\": 0}"),
+              std::string::npos)
+        << json.output;
+    const ToolRun devices = RunProgram("orvo-tool", "devices --json --virtual", "2>/dev/null");
+    EXPECT_EQ(devices.exitCode, 0);
+    EXPECT_TRUE(IsValidJson(devices.output)) << devices.output;
+    EXPECT_NE(devices.output.find("\"description\": \"Orvo in DFU mode\", \"access\": \"usable\""),
+              std::string::npos)
+        << devices.output;
 }
 
 TEST_F(IdentifyWriteTool, WrittenIdentityIsWhatTheNextRunJudges) {
@@ -208,15 +226,23 @@ TEST_F(IdentifyWriteTool, UpdateWritesWhatDownloadAndConvertMakeAndTodaysDate) {
     EXPECT_EQ(again.exitCode, 0) << again.output;
     EXPECT_NE(again.output.find("OR12345 already held this database"), std::string::npos) << again.output;
 
-    // An HTML page instead of a database: nothing is written, and stderr says why.
+    // An HTML page instead of a database, and no server at all: nothing is
+    // written, and the cause is said once. The page is converted (into no
+    // record); no conversion is shown for a download that brought nothing.
     const ServerProcess html("--fault html");
     ASSERT_FALSE(html.host.empty());
     const auto before = ReadBytes(flash);
-    const ToolRun refused = RunToolErrors("update --host " + html.host + " --virtual=" + flash);
-    EXPECT_EQ(refused.exitCode, 1) << refused.output;
-    EXPECT_NE(refused.output.find("failed: " + Resources().String(ResourceId::DownloadErrorText)), std::string::npos)
-        << refused.output;
-    EXPECT_EQ(ReadBytes(flash), before) << "the flash is left as it was";
+    for (const std::string& host : {html.host, std::string("127.0.0.1:1")}) {
+        const ToolRun refused = RunProgramBounded("orvo-tool", "update --host " + host + " --virtual=" + flash, 120);
+        EXPECT_EQ(refused.exitCode, 1) << refused.output;
+        const std::string cause = Resources().String(ResourceId::DownloadErrorText);
+        const auto first = refused.output.find(cause);
+        EXPECT_NE(first, std::string::npos) << refused.output;
+        EXPECT_EQ(refused.output.find(cause, first + 1), std::string::npos) << refused.output;
+        EXPECT_NE(refused.output.find("the update of OR12345 failed"), std::string::npos) << refused.output;
+        EXPECT_EQ(refused.output.find("convert: failed") == std::string::npos, host != html.host) << refused.output;
+        EXPECT_EQ(ReadBytes(flash), before) << "the flash is left as it was";
+    }
 
     EXPECT_EQ(RunTool("update --host").exitCode, 2);
     EXPECT_EQ(RunTool("update --virtual --bogus").exitCode, 2);
@@ -245,12 +271,30 @@ TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
     const ToolRun refused = RunToolErrors("update --host " + small.host + history);
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
     EXPECT_NE(refused.output.find("fewer than half"), std::string::npos) << refused.output;
+    EXPECT_NE(refused.output.find("run again with -y (or --accept-smaller) to write it"), std::string::npos)
+        << refused.output;
     EXPECT_EQ(ReadBytes(flash), first) << "nothing was erased";
-    ASSERT_EQ(RunProgramBounded("orvo-tool", "update --accept-smaller --host " + small.host + history, 120).exitCode,
-              0);
+    // -y answers the question; with --json stdout holds the cycle's record alone.
+    const ToolRun accepted =
+        RunShellCommand("timeout 120 " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update -y --json --host " +
+                        small.host + history + " 2>/dev/null");
+    ASSERT_EQ(accepted.exitCode, 0) << accepted.output;
+    EXPECT_TRUE(IsValidJson(accepted.output)) << accepted.output;
+    EXPECT_NE(accepted.output.find("\"outcome\": \"succeeded\""), std::string::npos) << accepted.output;
+    EXPECT_NE(accepted.output.find("\"database_before\": true, \"date_before\": \"2026-12-01\", "
+                                   "\"records_before\": 20000, \"database_after\": true, \"date_after\": \"" +
+                                   TodayIso() + "\", \"records_after\": 4000"),
+              std::string::npos)
+        << accepted.output;
 
     const ToolRun list = RunTool("restore --list" + history);
     EXPECT_NE(list.output.find("1  Database of 01.12.26, 20,000 cameras"), std::string::npos) << list.output;
+    const ToolRun listJson = RunProgram("orvo-tool", "restore --list --json" + history, "2>/dev/null");
+    EXPECT_TRUE(IsValidJson(listJson.output)) << listJson.output;
+    EXPECT_NE(listJson.output.find("{\"number\": 1, \"serial\": \"OR12345\", \"database\": true, "
+                                   "\"date\": \"2026-12-01\", \"records\": 20000, \"kept\": \"20"),
+              std::string::npos)
+        << listJson.output;
     const ToolRun restore = RunProgramBounded("orvo-tool", "restore --pick 1" + history, 120);
     ASSERT_EQ(restore.exitCode, 0) << restore.output;
     const std::string back = folder_.File("back.bin");
@@ -281,6 +325,37 @@ TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
         EXPECT_NE(records.output.find(expected), std::string::npos) << expected << "\n" << records.output;
 }
 
+// `orvo-tool update` with its output piped, running until the database is
+// being written (piped, a phase's line comes when it ends: after the erase
+// the database is being written); then `signal` goes to it. What it said
+// and its exit code.
+ToolRun SignalUpdateMidWrite(const std::string& options, int signal) {
+    const std::string command = "echo $$; exec " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update" + options +
+                                " --virtual-timing=real 2>&1";
+    ToolRun run;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char line[512];
+    int pid = 0;
+    if (std::fgets(line, sizeof line, pipe) != nullptr)
+        pid = std::atoi(line);
+    bool writing = false;
+    while (!writing && std::fgets(line, sizeof line, pipe) != nullptr) {
+        run.output += line;
+        writing = std::string(line).find("erase: done") != std::string::npos;
+    }
+    if (pid > 0)
+        ::kill(pid, writing ? signal : SIGKILL);
+    while (std::fgets(line, sizeof line, pipe) != nullptr)
+        run.output += line;
+    const int status = ::pclose(pipe);
+    if (!writing)
+        run.output += "\n(the update never reached its write)";
+    run.exitCode = writing && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 // A kill -9 in the middle of the write leaves that cycle running in the
 // history: the next run finds it interrupted, and its own update works.
 TEST_F(IdentifyWriteTool, AnUpdateKilledMidWriteIsInterruptedInTheHistory) {
@@ -289,29 +364,36 @@ TEST_F(IdentifyWriteTool, AnUpdateKilledMidWriteIsInterruptedInTheHistory) {
     const std::string flash = folder_.File("flash.bin");
     const std::string historyFile = folder_.File("history.sqlite");
     const std::string options = " --host " + server.host + " --history " + historyFile + " --virtual=" + flash;
-    const std::string command = "echo $$; exec " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update" + options +
-                                " --virtual-timing=real 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char line[512];
-    int pid = 0;
-    if (std::fgets(line, sizeof line, pipe) != nullptr)
-        pid = std::atoi(line);
-    bool writing = false;
-    // Piped, a phase's line comes when it ends: after the date stamp's erase
-    // the database is being written.
-    while (!writing && std::fgets(line, sizeof line, pipe) != nullptr)
-        writing = std::string(line).find("erase: done") != std::string::npos;
-    if (pid > 0)
-        ::kill(pid, SIGKILL);
-    ::pclose(pipe);
-    ASSERT_TRUE(writing) << "the update never reached its write";
+    const ToolRun killed = SignalUpdateMidWrite(options, SIGKILL);
+    ASSERT_EQ(killed.output.find("never reached"), std::string::npos) << killed.output;
 
     const ToolRun next = RunProgramBounded("orvo-tool", "update" + options, 120);
     EXPECT_EQ(next.exitCode, 0) << next.output;
     const ToolRun records = RunTool("history --json --file " + historyFile);
     EXPECT_NE(records.output.find("\"outcome\": \"interrupted\""), std::string::npos) << records.output;
     EXPECT_NE(records.output.find("\"outcome\": \"succeeded\""), std::string::npos) << records.output;
+}
+
+// Ctrl-C (and SIGTERM) mid-write stop the cycle as closing the window does:
+// the history has it interrupted at once, stderr says what the Orvo is left
+// with, and the exit code is the signal's.
+TEST_F(IdentifyWriteTool, CtrlCMidWriteSaysWhatTheOrvoHoldsAndRecordsTheCycleAtOnce) {
+    const ServerProcess server("--records 20000");
+    ASSERT_FALSE(server.host.empty()) << "orvo-sim server did not start";
+    const std::string historyFile = folder_.File("history.sqlite");
+    const std::string options =
+        " --host " + server.host + " --history " + historyFile + " --virtual=" + folder_.File("flash.bin");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const ToolRun stopped = SignalUpdateMidWrite(options, signal);
+        EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.output;
+        EXPECT_NE(stopped.output.find("orvo-tool update: interrupted: the Orvo was being written: its database is "
+                                      "incomplete and it has no date stamp"),
+                  std::string::npos)
+            << stopped.output;
+        const ToolRun records = RunTool("history --json --file " + historyFile);
+        EXPECT_EQ(records.output.find("\"outcome\": \"running\""), std::string::npos) << records.output;
+        EXPECT_NE(records.output.find("\"outcome\": \"interrupted\""), std::string::npos) << records.output;
+    }
 }
 
 }  // namespace

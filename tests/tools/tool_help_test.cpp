@@ -25,6 +25,10 @@ TEST(ToolHelp, EveryWayToAskForHelpAnswersOnStdoutWithExitZero) {
             EXPECT_TRUE(Has(run.output, "exit codes: 0 success, 1")) << run.output;
         }
     }
+    const ToolRun version = RunProgram("orvo-tool", "--version", "2>/dev/null");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, RunProgram("orvo-tool", "version", "2>/dev/null").output);
+    EXPECT_EQ(version.output.rfind("orvo-tool ", 0), 0u) << version.output;
     // A command's help shows its options and an example, however asked.
     const ToolRun help = RunProgram("orvo-tool", "help write", "2>/dev/null");
     EXPECT_EQ(help.exitCode, 0);
@@ -56,6 +60,12 @@ TEST(ToolHelp, WrongCommandLinesNameTheirFaultAndTheHelp) {
         {"orvo-tool", "devices --virtual-timing=real", "--virtual-timing needs --virtual"},
         {"orvo-sim", "gen-db --records 10 --colour -o x", "unknown option '--colour'"},
         {"orvo-sim", "server --port 99999", "--port needs a number"},
+        // An option at the end without its value is not an unknown one.
+        {"orvo-tool", "update --virtual --host", "--host needs a value"},
+        {"orvo-tool", "identify --virtual --device", "--device needs a value"},
+        {"orvo-tool", "restore --virtual --pick ' 1'", "--pick needs a number from 1"},
+        {"orvo-tool", "restore --virtual --pick +2", "--pick needs a number from 1"},
+        {"orvo-tool", "restore --virtual --json", "--json goes with --list"},
     };
     for (const Case& c : cases) {
         const ToolRun run = RunProgram(c.program, c.arguments);

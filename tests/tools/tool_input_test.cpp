@@ -121,11 +121,14 @@ TEST_F(ToolInput, DemoRefusesAFlashFileItCouldNotKeep) {
 }
 
 // An answer that ends only when the connection closes may have been cut off:
-// nothing is stored and the reason goes to stderr. The same text with its
-// length is stored.
+// nothing is stored and the reason goes to stderr; the file an earlier
+// download left stays as it was, also when no server answers. The same text
+// with its length replaces it.
 TEST_F(ToolInput, DownloadStoresOnlyAnAnswerWhoseEndIsKnown) {
     const std::string folder = folder_.File("download");
     std::filesystem::create_directory(folder);
+    const std::string earlier = folder + "/tesselDB.txt";
+    WriteBytes(earlier, {'e', 'a', 'r', 'l', 'i', 'e', 'r'});
     const std::string command = "download 1234567 --folder '" + folder + "' --host ";
     UpdateServerOptions options;
     options.fault = ServerFault::NoLength;
@@ -134,7 +137,10 @@ TEST_F(ToolInput, DownloadStoresOnlyAnAnswerWhoseEndIsKnown) {
     const ToolRun refused = RunProgram("orvo-tool", command + unframed.HostAndPort(), "2>&1 >/dev/null");
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
     EXPECT_TRUE(Has(refused.output, "orvo-tool download: no length: ")) << refused.output;
-    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(RunProgram("orvo-tool", command + "127.0.0.1:1").exitCode, 1);
+    EXPECT_EQ(ReadBytes(earlier), (std::vector<std::uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1)
+        << "nothing else is left behind";
 
     SimUpdateServer framed;
     ASSERT_TRUE(framed.Start());
