@@ -205,8 +205,24 @@ TEST_F(IdentifyWriteTool, UpdateWritesWhatDownloadAndConvertMakeAndTodaysDate) {
     const ToolRun update = RunProgramBounded("orvo-tool", "update --host " + server.host + " --virtual=" + flash, 120);
     ASSERT_EQ(update.exitCode, 0) << update.output;
     EXPECT_NE(update.output.find("updated OR12345"), std::string::npos) << update.output;
-    for (const char* phase : {"identify: done", "download: done", "convert: done", "date stamp: done"})
-        EXPECT_NE(update.output.find(phase), std::string::npos) << phase << "\n" << update.output;
+    // Piped, one line a phase, though the write and its read-back run twice
+    // (the header block goes last).
+    for (const std::string phase : {"identify", "download", "convert", "compare", "erase", "write", "verify",
+                                    "date stamp"}) {
+        const std::string lines = "\n" + update.output;
+        const auto line = lines.find("\n" + phase + ": done");
+        EXPECT_NE(line, std::string::npos) << phase << "\n" << update.output;
+        EXPECT_EQ(lines.find("\n" + phase + ": ", line + 1), std::string::npos) << phase << "\n" << update.output;
+    }
+    // On a terminal one line rewrites itself: the step and its bar.
+    const ToolRun terminal = RunShellCommand("script -qec 'timeout 120 " + std::string(ORVO_TEST_BIN_DIR) +
+                                             "/orvo-tool update --host " + server.host +
+                                             " --virtual=" + folder_.File("terminal.bin") + "' /dev/null");
+    EXPECT_EQ(terminal.exitCode, 0) << terminal.output;
+    EXPECT_NE(terminal.output.find("\rwrite 7/9  ["), std::string::npos) << terminal.output;
+    EXPECT_NE(terminal.output.find("\rdate stamp 9/9  [####################] 100%"), std::string::npos)
+        << terminal.output;
+    EXPECT_EQ(terminal.output.find("write: done"), std::string::npos) << terminal.output;
 
     // The same bytes as the tool's own download and conversion.
     ASSERT_EQ(RunTool("download OR12345 --host " + server.host + " --folder " + folder_.Path().string()).exitCode, 0);

@@ -139,6 +139,6 @@ void ConsoleEvents::Notice(const std::string& text) {
 
 bool ConsoleView::AskYesNo(const std::string& text, const std::string&) {
     const bool yes = answerYes_.load();
-    std::fprintf(stderr, "%s\n-> %s\n", text.c_str(), yes ? "Yes" : "No");
+    std::fprintf(stderr, "%s\n-> %s\n", text.c_str(), yes ? "Yes" : "No (-y answers Yes)");
     return yes;
 }
