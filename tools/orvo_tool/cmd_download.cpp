@@ -93,15 +93,15 @@ int RunDownload(const std::vector<std::string>& arguments) {
     return ExitSuccess;
 }
 
-const CommandRegistration registration{"download", "SERIAL --host HOST[:PORT] --folder DIR",
-                                       "download the database for a serial number into DIR/tesselDB.txt",
-                                       &RunDownload,
-                                       "  --host HOST[:PORT]     the update server (plain http)\n"
-                                       "  --folder DIR           an existing folder for tesselDB.txt\n"
-                                       "The answer lands under a temporary name in DIR and replaces DIR/tesselDB.txt only once\n"
-                                       "it is whole. Exit code 1, with the reason on stderr, when the download did not store a\n"
-                                       "database (the tesselDB.txt already in DIR stays as it was): an answer with neither a\n"
-                                       "length nor chunked framing is refused (it may be cut off).",
-                                       "orvo-tool download 1234567 --host 127.0.0.1:8080 --folder work"};
+const CommandRegistration registration{
+    "download", "SERIAL --host HOST[:PORT] --folder DIR",
+    "download the database for a serial number into DIR/tesselDB.txt", &RunDownload,
+    "  --host HOST[:PORT]     the update server (plain http)\n"
+    "  --folder DIR           an existing folder for tesselDB.txt\n"
+    "The answer lands under a temporary name in DIR and replaces DIR/tesselDB.txt only once it is\n"
+    "whole. Exit code 1, with the reason on stderr, when the download did not store a database (the\n"
+    "tesselDB.txt already in DIR stays as it was): an answer with neither a length nor chunked\n"
+    "framing is refused (it may be cut off).",
+    "orvo-tool download 1234567 --host 127.0.0.1:8080 --folder work"};
 
 }  // namespace

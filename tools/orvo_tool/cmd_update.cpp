@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
@@ -5,9 +7,6 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
-
-#include <unistd.h>
-
 #include <chrono>
 
 #include "common/program_folder.h"
@@ -202,7 +201,8 @@ int Interrupted(const FirstResult& result) {
     return ExitCodeOfSignal(result.signal);
 }
 
-// "failed: CAUSE", or only "failed" when the cause is on stderr already.
+// "failed: CAUSE", or the outcome alone when the console said the cause
+// already; a kept database says how to write it after all.
 std::string OutcomeWithCause(ConsoleEvents& console, const CycleEvents::CycleEnded& ended) {
     std::string text = OutcomeName(ended.outcome);
     if (!ended.cause.empty() && !console.SaidAlready(ended.cause))
