@@ -335,7 +335,10 @@ TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
     EXPECT_EQ(ReadBytes(text), original);
 
     const ToolRun records = RunTool("history --json --file " + folder_.File("history.sqlite"));
+    // The refused database left the Orvo as it was, and the record says so.
     for (const char* expected : {"\"source\": \"restore\"", "\"outcome\": \"kept\"", "fewer than half",
+                                 "\"records_before\": 20000, \"database_after\": true, "
+                                 "\"date_after\": \"2026-12-01\", \"records_after\": 20000",
                                  "\"records_before\": 4000", "\"records_after\": 20000",
                                  "\"source\": \"file\""})
         EXPECT_NE(records.output.find(expected), std::string::npos) << expected << "\n" << records.output;
