@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include <QAbstractButton>
@@ -34,6 +35,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/status_painting.h"
+#include "update/update_state.h"
 #include "qt/history_dialogs.h"
 #include "qt/skin_progress_ctrl.h"
 
@@ -381,6 +383,12 @@ TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsIt
     EXPECT_EQ(services_.history, &keeping.History());
     EXPECT_EQ(services_.cycleListeners.size(), 2u) << "the history and the log";
     EXPECT_NE(services_.sleepInhibitor, nullptr) << "for the engine's sleep guard";
+    // The log names the worker's states.
+    for (CycleEventListener* listener : services_.cycleListeners)
+        listener->OnCycleEvent(CycleEvents::StateEntered{static_cast<std::int32_t>(UpdateState::WaitForDevice)});
+    std::ifstream log(locations.logFolder + CycleLog::FileName);
+    const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(logged.find("state wait for device\n"), std::string::npos) << logged;
 }
 
 TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {
