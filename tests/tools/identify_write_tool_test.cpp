@@ -405,6 +405,7 @@ TEST_F(IdentifyWriteTool, CtrlCMidWriteSaysWhatTheOrvoHoldsAndRecordsTheCycleAtO
     for (const int signal : {SIGINT, SIGTERM}) {
         const ToolRun stopped = SignalUpdateMidWrite(options, signal);
         EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.output;
+        EXPECT_EQ(stopped.output.find("failed"), std::string::npos) << stopped.output;
         EXPECT_NE(stopped.output.find("orvo-tool update: interrupted: the Orvo was being written: its database is "
                                       "incomplete and it has no date stamp"),
                   std::string::npos)

@@ -175,7 +175,9 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         // A stop request ends the cycle as interrupted, as closing the window
         // does; the recorder keeps that at once.
         UpdateEngine& running = *engine;
-        InterruptWatch interrupts([&running, &outcome](int) {
+        ConsoleEvents& console = session.Console();
+        InterruptWatch interrupts([&running, &outcome, &console](int) {
+            console.NoteStop();
             running.RequestStop();
             outcome.GiveUp();
         });

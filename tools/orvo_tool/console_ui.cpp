@@ -67,6 +67,11 @@ bool ConsoleEvents::SaidAlready(const std::string& text) {
     return any;
 }
 
+void ConsoleEvents::NoteStop() {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+}
+
 void ConsoleEvents::EndLineLocked() {
     if (!lineOpen_)
         return;
@@ -109,8 +114,8 @@ void ConsoleEvents::Ended(const CycleEvents::PhaseEnded& ended) {
     }
     if (!show)
         return;
-    std::fprintf(out_, "%s: %s %.1f s\n", PhaseName(ended.phase), ended.succeeded ? "done in" : "failed after",
-                 Seconds(ended.duration));
+    const char* how = ended.succeeded ? "done in" : stopping_ ? "stopped after" : "failed after";
+    std::fprintf(out_, "%s: %s %.1f s\n", PhaseName(ended.phase), how, Seconds(ended.duration));
     std::fflush(out_);
 }
 

@@ -30,6 +30,9 @@ public:
     void SendProgressTo(std::FILE* out, bool terminal);
     // Whether every line of `text` was said on stderr already.
     bool SaidAlready(const std::string& text);
+    // The cycle is being stopped (Ctrl-C): a phase cut short from here on
+    // was stopped, not failed. Any thread.
+    void NoteStop();
 
 private:
     void Started(CyclePhase phase);
@@ -48,6 +51,7 @@ private:
     std::size_t shownWidth_ = 0;
     PhaseSteps steps_;
     std::set<std::string> errorLines_;
+    bool stopping_ = false;
 };
 
 // Whether stdout is a terminal, where a progress line may rewrite itself.
