@@ -109,7 +109,7 @@ int RunHistory(const std::vector<std::string>& arguments) {
     }
     std::string problem;
     const HistoryStore store(file, [&problem](const std::string& text) { problem = text; },
-                             HistoryStore::Open::ExistingOnly);
+                             HistoryStore::Open::ReadOnly);
     if (!problem.empty()) {
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), problem.c_str());
         return ExitFailure;
