@@ -48,4 +48,8 @@ private:
     Hooks hooks_;
     // The date stamp a restore writes back; empty: today's.
     std::string restoredDateStamp_;
+    std::string requestProblem_;
+
+public:
+    std::string RequestProblem() const override { return requestProblem_; }
 };

@@ -21,8 +21,7 @@ namespace {
 ToolRun RunTool(const std::string& arguments) { return RunProgram("orvo-tool", arguments); }
 // Only what the command says on stderr; a hang ends as exit code 124.
 ToolRun RunToolErrors(const std::string& arguments) {
-    return RunShellCommand("timeout 120 " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool " + arguments +
-                           " 2>&1 >/dev/null");
+    return RunShellCommand("timeout 120 " + TestProgram("orvo-tool") + " " + arguments + " 2>&1 >/dev/null");
 }
 
 // `orvo-sim server` in the background for as long as the object lives.
@@ -289,7 +288,7 @@ TEST_F(IdentifyWriteTool, AnUpdateKilledMidWriteIsInterruptedInTheHistory) {
     const std::string flash = folder_.File("flash.bin");
     const std::string historyFile = folder_.File("history.sqlite");
     const std::string options = " --host " + server.host + " --history " + historyFile + " --virtual=" + flash;
-    const std::string command = "echo $$; exec " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update" + options +
+    const std::string command = "echo $$; exec " + TestProgram("orvo-tool") + " update" + options +
                                 " --virtual-timing=real 2>&1";
     std::FILE* pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
