@@ -315,7 +315,7 @@ TEST_F(IdentifyWriteTool, UpdateAndRestoreRefuseUnusableInputsWithoutTouchingThe
     const auto replaced = ReadBytes(flash);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(historyFile.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "UPDATE backups SET database = substr(database, 1, 999) || X'00' || "
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE backups SET database = substr(database, 1, 999) || X'A5' || "
                                "substr(database, 1001)",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
