@@ -305,7 +305,7 @@ void HistoryStore::RepairJournalModes() const {
         const std::string journal = path_ + suffix;
         if (!MakeOwnJournalWritable(journal))
             throw SqlError{"its journal file " + journal +
-                           " cannot be written by this user; remove it while no updater runs"};
+                           " is read-only for this user or not a regular file; remove it while no updater runs"};
     }
 }
 
