@@ -107,6 +107,15 @@ bool IsLink(const std::string& path) {
     return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
 }
 
+// A FIFO or device in a log file's place would hold the writer or take the
+// lines elsewhere.
+bool IsSpecial(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_symlink(status);
+}
+
 }  // namespace
 
 std::string RequestWithoutSignature(const std::string& request) {
@@ -156,8 +165,8 @@ spdlog::logger* CycleLog::Logger() {
     const std::string path = FilePath();
     for (std::size_t i = 0; i <= OlderFiles; ++i) {
         const std::string name = i == 0 ? path : spdlog::sinks::rotating_file_sink_mt::calc_filename(path, i);
-        if (IsLink(name)) {
-            Fail(name + " is a link");
+        if (IsLink(name) || IsSpecial(name)) {
+            Fail(name + (IsLink(name) ? " is a link" : " is not a regular file"));
             return nullptr;
         }
     }
@@ -166,7 +175,7 @@ spdlog::logger* CycleLog::Logger() {
         // read, from the first byte, also after each rotation.
         spdlog::file_event_handlers handlers;
         handlers.before_open = [](const spdlog::filename_t& name) {
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
             if (fd >= 0)
                 ::close(fd);
         };

@@ -106,6 +106,15 @@ TEST(CycleLog, KeepsThreeFilesAndReportsAnUnwritableFolderOnce) {
     blocked.OnCycleEvent(CycleEvents::Notice{"one"});
     blocked.OnCycleEvent(CycleEvents::Notice{"two"});
     EXPECT_EQ(reports.size(), 1u);
+
+    // A FIFO in the log's place neither holds the writer nor takes the lines.
+    const std::string fifoFolder = scratch.File("fifo/");
+    std::filesystem::create_directories(fifoFolder);
+    ASSERT_EQ(::mkfifo((fifoFolder + "orvo-updater.log").c_str(), 0600), 0);
+    CycleLog fifo(fifoFolder, [&](const std::string& text) { reports.push_back(text); });
+    fifo.OnCycleEvent(CycleEvents::Notice{"one"});
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[1].find("is not a regular file"), std::string::npos) << reports[1];
 }
 
 }  // namespace
