@@ -1,10 +1,12 @@
 # The test run's fixture around every test (tests/CMakeLists.txt):
 #   -DMODE=record   before the first test: notes what the build's program
-#                   folder holds and makes the run's temporary root;
+#                   folder holds and makes the run's roots for the test
+#                   programs' private folders;
 #   -DMODE=compare  after the last: fails when a test added, removed or
-#                   changed a file there, and removes the temporary root with
-#                   whatever a killed program left in it.
-# Also given: -DPROGRAMS=<folder> -DSTATE=<file> -DTEMPORARY=<folder>.
+#                   changed a file there, and removes the roots with whatever
+#                   a killed program left in them.
+# Also given: -DPROGRAMS=<folder> -DSTATE=<file> and the two roots,
+# -DTEMPORARY=<folder> -DPROGRAM_LINKS=<folder>.
 
 function(describe_folder folder out)
   file(GLOB entries LIST_DIRECTORIES true RELATIVE "${folder}" "${folder}/*" "${folder}/.*")
@@ -26,10 +28,10 @@ endfunction()
 describe_folder("${PROGRAMS}" now)
 if(MODE STREQUAL "record")
   file(WRITE "${STATE}" "${now}")
-  file(REMOVE_RECURSE "${TEMPORARY}")
-  file(MAKE_DIRECTORY "${TEMPORARY}")
+  file(REMOVE_RECURSE "${TEMPORARY}" "${PROGRAM_LINKS}")
+  file(MAKE_DIRECTORY "${TEMPORARY}" "${PROGRAM_LINKS}")
 elseif(MODE STREQUAL "compare")
-  file(REMOVE_RECURSE "${TEMPORARY}")
+  file(REMOVE_RECURSE "${TEMPORARY}" "${PROGRAM_LINKS}")
   if(NOT EXISTS "${STATE}")
     message(FATAL_ERROR "nothing was recorded before the tests")
   endif()

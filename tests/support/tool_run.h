@@ -3,10 +3,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <mutex>
 #include <string>
-#include <system_error>
+
+#include "support/private_folders.h"
 
 // Runs one of the project's command-line programs through the shell and
 // collects what it printed and how it exited.
@@ -27,34 +26,7 @@ inline bool ProgramInThisBuild(const std::string& program) {
 #endif
 }
 
-// The build's programs as the tests run them: hard links (copies across file
-// systems) to the programs and resources of the build's program folder, in
-// a folder of the test's private temporary folder. A program that keeps files
-// beside itself, as a portable copy does (orvo-tool's history and log), keeps
-// them there, and the build's program folder stays as the build made it.
-inline std::string TestProgramFolder() {
-    static std::mutex mutex;
-    static std::string folder;
-    std::lock_guard lock(mutex);
-    if (!folder.empty())
-        return folder;
-    const std::filesystem::path made = std::filesystem::temp_directory_path() / "programs";
-    std::filesystem::create_directories(made);
-    for (const auto& entry : std::filesystem::directory_iterator(ORVO_TEST_BIN_DIR)) {
-        const std::string name = entry.path().filename().string();
-        const bool resource = name.ends_with(".Dll") || name.ends_with(".bmp");
-        const bool program = name.rfind("orvo-", 0) == 0 && name.find('.') == std::string::npos;
-        if (!entry.is_regular_file() || !(resource || program))
-            continue;
-        std::error_code linked;
-        std::filesystem::create_hard_link(entry.path(), made / name, linked);
-        if (linked)
-            std::filesystem::copy_file(entry.path(), made / name, std::filesystem::copy_options::overwrite_existing);
-    }
-    folder = made.string();
-    return folder;
-}
-
+// A program of the build, run from the test's own program folder.
 inline std::string TestProgram(const std::string& program) { return TestProgramFolder() + "/" + program; }
 
 // Runs a shell command line and collects its standard output.
