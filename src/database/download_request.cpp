@@ -72,8 +72,9 @@ DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& clie
     // history) needs the serial and the server, not the key to ask again.
     CycleEvents::DownloadAnswered answered{DownloadUrl(device.ServerHost, device.QuerySerial.substr(1)),
                                            result.httpStatus, result.bytes};
+    const std::string signature = device.QueryHash.substr(std::strlen(DownloadRequest::HashKey));
     if (!result.lastUrl.empty() && result.lastUrl != url)
-        answered.redirectedTo = WithoutSignature(result.lastUrl, device.QueryHash.substr(std::strlen(DownloadRequest::HashKey)));
+        answered.redirectedTo = WithoutSignature(result.lastUrl, signature);
     device.Events.Publish(answered);
     return result;
 }

@@ -441,7 +441,10 @@ std::int64_t HistoryStore::Save(const HistoryRecord& record) {
                 .Bind(3, static_cast<std::int64_t>(record.durations[i].count()))
                 .Run();
         }
-        Statement(db_, "UPDATE cycles SET cause_id = ? WHERE id = ?").Bind(1, std::int64_t{record.causeId}).Bind(2, id).Run();
+        Statement(db_, "UPDATE cycles SET cause_id = ? WHERE id = ?")
+            .Bind(1, std::int64_t{record.causeId})
+            .Bind(2, id)
+            .Run();
         Statement(db_, "DELETE FROM cycle_cause_args WHERE cycle = ?").Bind(1, id).Run();
         for (std::size_t i = 0; i < record.causeArgs.size(); ++i)
             Statement(db_, "INSERT INTO cycle_cause_args (cycle, position, value) VALUES (?, ?, ?)")

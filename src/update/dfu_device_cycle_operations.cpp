@@ -87,7 +87,8 @@ std::string DfuDeviceCycleOperations::PrepareRestore(std::int64_t backupId, cons
     const std::string dfuPath = base + WorkingFile::DfuExt;
     RemoveRegularFile(binPath);
     RemoveRegularFile(dfuPath);
-    const auto backup = hooks_.history != nullptr ? hooks_.history->LoadBackup(backupId, &requestProblem_) : std::nullopt;
+    const auto backup =
+        hooks_.history != nullptr ? hooks_.history->LoadBackup(backupId, &requestProblem_) : std::nullopt;
     if (!backup || backup->database.empty())
         return PrepareResult::BackupUnavailable;
     if (WriteWholeFile(binPath, backup->database.data(), backup->database.size()) != 0)
