@@ -40,6 +40,12 @@ target_compile_definitions(orvo-updater PRIVATE
 if(TARGET orvo_gui)
   target_compile_definitions(orvo_gui PRIVATE ORVO_VERSION="${PROJECT_VERSION}")
 endif()
+# orvo-tool keeps the updater's history and log where the updater keeps them:
+# never beside a program in the package's bin folder.
+if(TARGET orvo-tool)
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/tools/orvo_tool/updater_locations.cpp TARGET_DIRECTORY orvo-tool
+    APPEND PROPERTY COMPILE_DEFINITIONS ORVO_INSTALLED_PROGRAM_DIR="${ORVO_PACKAGE_PREFIX}/bin")
+endif()
 
 install(TARGETS orvo-updater RUNTIME DESTINATION bin)
 

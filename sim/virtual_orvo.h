@@ -95,6 +95,7 @@ struct OrvoStats {
 class VirtualOrvo : public VirtualUsbDevice {
 public:
     explicit VirtualOrvo(VirtualOrvoConfig config = {});
+    ~VirtualOrvo();
 
     // --- VirtualUsbDevice
     std::vector<std::uint8_t> DeviceDescriptor() const override;
@@ -116,6 +117,11 @@ public:
     // The 8 MiB data flash as a raw file.
     bool LoadFlash(const std::string& path, std::string& error);
     bool SaveFlash(const std::string& path, std::string& error) const;
+    // From now on every change to the data flash (an erase, a block, a test's
+    // WriteFlash) reaches the file at `path` as it is made, so that what a
+    // cut-off write leaves is in the file even when the program is killed.
+    // The file is made (as SaveFlash makes it) from the flash as it stands.
+    bool KeepFlashIn(const std::string& path, std::string& error);
     void WriteIdentityBlock();
 
     // --- faults (index counts requests of that kind from now on, from 0)
@@ -203,6 +209,11 @@ private:
 
     std::vector<std::uint8_t> flash_;
     std::vector<std::uint8_t> firmware_;
+    // The file the flash is kept in (KeepFlashIn), -1 when none; written
+    // under mutex_.
+    int flashFile_ = -1;
+    void FlashChanged(std::uint32_t address, std::size_t length);
+    void SaveFlashRange(std::uint32_t address, std::size_t length);
     std::uint8_t alternate_ = 0;
     std::uint8_t state_ = dfu::dfuIDLE;
     std::uint8_t status_ = dfu::OK;

@@ -2,7 +2,13 @@
 
 #include "common/file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 // The memory behind the alternate settings, the identity block, and the data
@@ -36,8 +42,62 @@ std::vector<std::uint8_t> VirtualOrvo::ReadFlash(std::uint32_t address, std::uin
 
 void VirtualOrvo::WriteFlash(std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
     std::lock_guard lock(mutex_);
-    for (std::size_t i = 0; i < bytes.size() && address + i < flash_.size(); ++i)
+    std::size_t i = 0;
+    for (; i < bytes.size() && address + i < flash_.size(); ++i)
         flash_[address + i] = bytes[i];
+    SaveFlashRange(address, i);
+}
+
+VirtualOrvo::~VirtualOrvo() {
+    if (flashFile_ >= 0)
+        ::close(flashFile_);
+}
+
+// Only the data flash is kept; the firmware is made afresh each run.
+void VirtualOrvo::FlashChanged(std::uint32_t address, std::size_t length) {
+    if (alternate_ == 1)
+        SaveFlashRange(address - kOrvoDataFlashStart, length);
+}
+
+// One pwrite per change: a block is 2 KiB, an erase 64 KiB, into the page
+// cache. A file that can no longer be written stops being kept.
+void VirtualOrvo::SaveFlashRange(std::uint32_t offset, std::size_t length) {
+    if (flashFile_ < 0 || offset >= flash_.size())
+        return;
+    length = std::min(length, flash_.size() - offset);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t wrote = ::pwrite(flashFile_, flash_.data() + offset + done, length - done,
+                                       static_cast<off_t>(offset + done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            ::close(flashFile_);
+            flashFile_ = -1;
+            return;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+bool VirtualOrvo::KeepFlashIn(const std::string& path, std::string& error) {
+    if (!SaveFlash(path, error))
+        return false;
+    // SaveFlash refused a link or special file; this opens the file it made.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) != kOrvoDataFlashSize) {
+        error = "cannot keep the flash in " + path + (fd < 0 ? std::string(": ") + std::strerror(errno) : "");
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    if (flashFile_ >= 0)
+        ::close(flashFile_);
+    flashFile_ = fd;
+    return true;
 }
 
 void VirtualOrvo::WriteIdentityBlock() {

@@ -299,13 +299,15 @@ std::uint32_t VirtualOrvo::ExecutePendingUs() {
             const Region& r = CurrentRegion();
             const std::uint32_t start = pendingAddress_ - (pendingAddress_ - r.start) % kOrvoSectorSize;
             std::fill_n(MemoryAt(start), kOrvoSectorSize, std::uint8_t{0xFF});
+            FlashChanged(start, kOrvoSectorSize);
             erasedSectors_.push_back(start);
         }
         return ScaledUs(t.sectorEraseUs);
     case Pending::MassErase:
-        if (alternate_ == 1)
+        if (alternate_ == 1) {
             std::fill(flash_.begin(), flash_.end(), std::uint8_t{0xFF});
-        else
+            SaveFlashRange(0, flash_.size());
+        } else
             pendingResult_ = dfu::errTARGET;
         return ScaledUs(t.massEraseUs);
     case Pending::Program: {
@@ -325,6 +327,7 @@ std::uint32_t VirtualOrvo::ExecutePendingUs() {
                 pendingResult_ = dfu::errPROG;
             else if (pendingCorrupt_ && length > 0)
                 cell[length / 2] ^= 0x01;  // acknowledged all the same
+            FlashChanged(pendingAddress_, length);
         }
         return ScaledUs(static_cast<std::uint64_t>(t.programUsPerKiB) * length / 1024);
     }

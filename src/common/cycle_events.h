@@ -117,6 +117,15 @@ namespace CycleEvents {
 struct StateEntered {
     std::int32_t state = 0;
 };
+// The names of the worker's states by their values, for the log and the
+// console; "state N" for a value without a name.
+inline std::string CycleStateName(std::int32_t state) {
+    static constexpr std::array<const char*, 8> names = {
+        "restart", "download", "convert", "wait for device", "write", "succeeded", "wait for unplug", "failed",
+    };
+    return state >= 0 && static_cast<std::size_t>(state) < names.size() ? names[static_cast<std::size_t>(state)]
+                                                                         : "state " + std::to_string(state);
+}
 // An attached device was identified (or refused).
 struct DeviceIdentified {
     std::string path;
@@ -148,6 +157,9 @@ struct DownloadAnswered {
     std::string request;
     long httpStatus = 0;
     std::uint64_t bytes = 0;
+    // Where a redirect led: the address that answered, without the
+    // signature; empty when the request was answered where it was sent.
+    std::string redirectedTo{};
 };
 struct Error {
     CycleErrorKind kind{};

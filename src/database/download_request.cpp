@@ -1,5 +1,7 @@
 #include "database/download_request.h"
 
+#include <cstring>
+
 #include "database/md5.h"
 #include "device/dfu_device.h"
 #include "common/working_files.h"
@@ -48,6 +50,19 @@ std::string CDfuDevice::BuildDownloadQuery() {
     return QueryHash + QuerySerial;
 }
 
+namespace {
+
+// A redirect may carry the request's query on: its signature is left out.
+std::string WithoutSignature(std::string address, const std::string& signature) {
+    if (signature.empty())
+        return address;
+    for (std::size_t at = address.find(signature); at != std::string::npos; at = address.find(signature, at))
+        address.replace(at, signature.size(), "(signature)");
+    return address;
+}
+
+}  // namespace
+
 DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& client) {
     const std::string localFile =
         device.ProgramFolder + WorkingFile::DatabaseBase + WorkingFile::TextExt;
@@ -55,8 +70,12 @@ DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& clie
     DownloadResult result = client.Fetch(url, localFile);
     // The signature is left out: whoever keeps the request (a log, the
     // history) needs the serial and the server, not the key to ask again.
-    device.Events.Publish(CycleEvents::DownloadAnswered{DownloadUrl(device.ServerHost, device.QuerySerial.substr(1)),
-                                                        result.httpStatus, result.bytes});
+    CycleEvents::DownloadAnswered answered{DownloadUrl(device.ServerHost, device.QuerySerial.substr(1)),
+                                           result.httpStatus, result.bytes};
+    const std::string signature = device.QueryHash.substr(std::strlen(DownloadRequest::HashKey));
+    if (!result.lastUrl.empty() && result.lastUrl != url)
+        answered.redirectedTo = WithoutSignature(result.lastUrl, signature);
+    device.Events.Publish(answered);
     return result;
 }
 

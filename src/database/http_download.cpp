@@ -175,8 +175,10 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
     result.bytes = sink.written;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     const char* lastUrl = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &lastUrl) == CURLE_OK && lastUrl != nullptr)
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &lastUrl) == CURLE_OK && lastUrl != nullptr) {
         result.host = HostOf(lastUrl);
+        result.lastUrl = lastUrl;
+    }
     result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
 
     switch (code) {

@@ -30,6 +30,7 @@ struct DownloadResult {
     std::string host;         // host[:port] of the last URL tried, for "no connection to HOST"
     std::string folder;       // the folder the answer was to be stored in
     int fileError = 0;        // for FileError: the system's error code (ENOSPC, EACCES, ...), 0 when unknown
+    std::string lastUrl{};    // the URL last tried: after redirects, the one that answered
 
     bool Stored() const { return outcome == DownloadOutcome::Stored; }
 };

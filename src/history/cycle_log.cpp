@@ -6,6 +6,10 @@
 #include <type_traits>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <spdlog/logger.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 
@@ -23,8 +27,37 @@ const char* ErrorKindName(CycleErrorKind kind) {
     return "unknown";
 }
 
-// Texts that came from a device or a server stay on their line: line breaks
-// become " / ", other control characters \xNN.
+void Escape(std::string& line, const unsigned char* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", bytes[i]);
+        line += escaped;
+    }
+}
+
+// The length of the well-formed UTF-8 sequence at `text[i]`, 0 when there is
+// none (a stray continuation byte, an overlong form, a surrogate, a cut-off
+// sequence).
+std::size_t Utf8Length(const std::string& text, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    const unsigned char second = at(i + 1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// Texts that came from a device or a server stay on their line and cannot
+// steer a terminal that shows the log: line breaks become " / ", control
+// characters (C0, DEL and C1, U+0080 to U+009F) and bytes that are no UTF-8
+// become \xNN, byte by byte.
 std::string OneLine(const std::string& text) {
     std::string line;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -35,11 +68,19 @@ std::string OneLine(const std::string& text) {
             if (i + 1 < text.size())
                 line += " / ";
         } else if (c < 0x20 || c == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            line += escaped;
-        } else {
+            Escape(line, &c, 1);
+        } else if (c < 0x80) {
             line += static_cast<char>(c);
+        } else if (const std::size_t length = Utf8Length(text, i); length == 0) {
+            Escape(line, &c, 1);
+        } else {
+            const auto* sequence = reinterpret_cast<const unsigned char*>(text.data() + i);
+            const bool c1 = c == 0xC2 && sequence[1] < 0xA0;
+            if (c1)
+                Escape(line, sequence, length);
+            else
+                line.append(text, i, length);
+            i += length - 1;
         }
     }
     return line;
@@ -64,6 +105,15 @@ std::string Durations(const PhaseDurations& durations) {
 bool IsLink(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+}
+
+// A FIFO or device in a log file's place would hold the writer or take the
+// lines elsewhere.
+bool IsSpecial(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_symlink(status);
 }
 
 }  // namespace
@@ -115,13 +165,23 @@ spdlog::logger* CycleLog::Logger() {
     const std::string path = FilePath();
     for (std::size_t i = 0; i <= OlderFiles; ++i) {
         const std::string name = i == 0 ? path : spdlog::sinks::rotating_file_sink_mt::calc_filename(path, i);
-        if (IsLink(name)) {
-            Fail(name + " is a link");
+        if (IsLink(name) || IsSpecial(name)) {
+            Fail(name + (IsLink(name) ? " is a link" : " is not a regular file"));
             return nullptr;
         }
     }
     try {
-        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, maxFileBytes_, OlderFiles);
+        // The log names the user's devices and requests: theirs alone to
+        // read, from the first byte, also after each rotation.
+        spdlog::file_event_handlers handlers;
+        handlers.before_open = [](const spdlog::filename_t& name) {
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+            if (fd >= 0)
+                ::close(fd);
+        };
+        handlers.after_open = [](const spdlog::filename_t&, std::FILE* file) { ::fchmod(::fileno(file), 0600); };
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, maxFileBytes_, OlderFiles, false,
+                                                                           handlers);
         logger_ = std::make_shared<spdlog::logger>("cycle", std::move(sink));
         logger_->set_pattern("%Y-%m-%d %H:%M:%S.%e %-7l %v");
         // Each line reaches the file at once: the last lines before a crash
@@ -152,7 +212,7 @@ void CycleLog::OnCycleEvent(const CycleEvent& event) {
         [&](const auto& e) {
             using Event = std::decay_t<decltype(e)>;
             if constexpr (std::is_same_v<Event, CycleEvents::StateEntered>) {
-                log->info("state {}", stateName_ ? stateName_(e.state) : std::to_string(e.state));
+                log->info("state {}", stateName_ ? stateName_(e.state) : CycleEvents::CycleStateName(e.state));
             } else if constexpr (std::is_same_v<Event, CycleEvents::DeviceIdentified>) {
                 if (e.accepted)
                     log->info("device {}: Orvo s/n {}, database from the {}", OneLine(e.path), OneLine(e.serial),
@@ -166,8 +226,13 @@ void CycleLog::OnCycleEvent(const CycleEvent& event) {
             } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseEnded>) {
                 log->info("{} {} after {} ms", PhaseName(e.phase), e.succeeded ? "done" : "failed", e.duration.count());
             } else if constexpr (std::is_same_v<Event, CycleEvents::DownloadAnswered>) {
-                log->info("download {}: HTTP {}, {} bytes", OneLine(RequestWithoutSignature(e.request)), e.httpStatus,
-                          e.bytes);
+                if (e.redirectedTo.empty())
+                    log->info("download {}: HTTP {}, {} bytes", OneLine(RequestWithoutSignature(e.request)),
+                              e.httpStatus, e.bytes);
+                else
+                    log->info("download {} (redirected from {}): HTTP {}, {} bytes",
+                              OneLine(RequestWithoutSignature(e.redirectedTo)),
+                              OneLine(RequestWithoutSignature(e.request)), e.httpStatus, e.bytes);
             } else if constexpr (std::is_same_v<Event, CycleEvents::Error>) {
                 log->error("{} error: {}", ErrorKindName(e.kind), OneLine(e.text));
                 if (!e.statusReport.empty())

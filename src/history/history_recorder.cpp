@@ -63,6 +63,8 @@ void HistoryRecorder::End(const CycleEvents::CycleEnded& ended) {
     record.source = ended.source;
     record.outcome = ended.outcome;
     record.cause = ended.cause;
+    record.causeId = ended.causeId;
+    record.causeArgs = ended.causeArgs;
     if (ended.before.known)
         record.before = ended.before;
     record.after = ended.after;

@@ -1,6 +1,7 @@
 #include "history/history_store.h"
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -10,10 +11,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include "database/database_holdings.h"
+#include "database/md5.h"
 
 namespace {
 
@@ -148,6 +151,16 @@ constexpr const char* MigrationSteps[] = {
     "  database BLOB NOT NULL"
     ");"
     "CREATE INDEX backups_by_serial ON backups (serial, id);",
+    // 1 -> 2: the cause as a string id with its values; a digest with each
+    // backup, filled in for the backups already kept (FillBackupDigests).
+    "ALTER TABLE cycles ADD COLUMN cause_id INTEGER NOT NULL DEFAULT 0;"
+    "CREATE TABLE cycle_cause_args ("
+    "  cycle INTEGER NOT NULL REFERENCES cycles (id) ON DELETE CASCADE,"
+    "  position INTEGER NOT NULL,"
+    "  value TEXT NOT NULL,"
+    "  PRIMARY KEY (cycle, position)"
+    ");"
+    "ALTER TABLE backups ADD COLUMN digest TEXT;",
 };
 static_assert(std::size(MigrationSteps) == HistoryStore::SchemaVersion);
 
@@ -195,6 +208,32 @@ DatabaseHoldings ReadHoldings(const Statement& row, int first) {
     return holdings;
 }
 
+// The digest kept with a backup finds what went wrong with its bytes at
+// rest (a flipped bit, a torn page, a careless edit) before they go back
+// into an Orvo. MD5 is enough for that and already ours; it is no guard
+// against someone who can rewrite the history, who could rewrite the digest.
+std::string BackupDigest(const std::vector<std::uint8_t>& dateStamp, const std::vector<std::uint8_t>& database) {
+    Md5 md5;
+    md5.Update(dateStamp.data(), dateStamp.size());
+    md5.Update(database.data(), database.size());
+    return ToUpperHex(md5.Final());
+}
+
+void FillBackupDigests(sqlite3* db) {
+    std::vector<std::pair<std::int64_t, std::string>> digests;
+    Statement rows(db, "SELECT id, date_stamp, database FROM backups WHERE digest IS NULL");
+    while (rows.Step())
+        digests.emplace_back(rows.Int(0), BackupDigest(rows.Blob(1), rows.Blob(2)));
+    for (const auto& [id, digest] : digests)
+        Statement(db, "UPDATE backups SET digest = ? WHERE id = ?").Bind(1, digest).Bind(2, id).Run();
+}
+
+bool TableExists(sqlite3* db, const char* name) {
+    Statement query(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+    query.Bind(1, std::string(name));
+    return query.Step();
+}
+
 bool IsWholeDatabase(const std::vector<std::uint8_t>& database, std::uint32_t records) {
     const DatabaseHoldings holdings = ReadDatabaseHoldings({}, database);
     return holdings.hasDatabase && holdings.records == records &&
@@ -210,12 +249,16 @@ std::int64_t HistoryNowMs() {
 }
 
 HistoryStore::HistoryStore(std::string path, Report report, Open open)
-    : path_(std::move(path)), report_(std::move(report)) {
+    : path_(std::move(path)), report_(std::move(report)), readOnly_(open == Open::ReadOnly) {
     std::lock_guard lock(mutex_);
     try {
         OpenFile(open);
         if (db_ == nullptr)
             return;
+        if (readOnly_) {
+            CheckReadableHistory();
+            return;
+        }
         Migrate();
         MarkAbandonedCycles();
     } catch (const SqlError& error) {
@@ -233,10 +276,43 @@ bool HistoryStore::Usable() const {
     return db_ != nullptr;
 }
 
+namespace {
+
+// A journal file (-wal, -shm) that SQLite made while the history was
+// read-only has the file's mode then, without write permission, and would
+// keep the history unusable once the file is writable again.
+bool MakeOwnJournalWritable(const std::string& journal) {
+    const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT;
+    struct stat info {};
+    bool writable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (writable && (info.st_mode & S_IWUSR) == 0)
+        writable = info.st_uid == ::geteuid() && ::fchmod(fd, 0600) == 0;
+    ::close(fd);
+    return writable;
+}
+
+}  // namespace
+
+void HistoryStore::RepairJournalModes() const {
+    if (::access(path_.c_str(), W_OK) != 0) {
+        if (errno == EACCES || errno == EROFS || errno == EPERM)
+            throw SqlError{std::string("the file is read-only for this user: ") + std::strerror(errno)};
+        return;  // SQLite says what else is wrong
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string journal = path_ + suffix;
+        if (!MakeOwnJournalWritable(journal))
+            throw SqlError{"its journal file " + journal +
+                           " is read-only for this user or not a regular file; remove it while no updater runs"};
+    }
+}
+
 void HistoryStore::OpenFile(Open open) {
     std::error_code error;
     if (!std::filesystem::exists(std::filesystem::symlink_status(path_, error))) {
-        if (open == Open::ExistingOnly)
+        if (open != Open::CreateIfMissing)
             return;
         // The history names the user's devices: theirs alone to read. SQLite
         // gives its journal files the same mode.
@@ -244,19 +320,40 @@ void HistoryStore::OpenFile(Open open) {
         if (fd >= 0)
             ::close(fd);
     }
+    if (!readOnly_)
+        RepairJournalModes();
     // Never through a link someone else planted.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW;
+    const int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX |
+                      SQLITE_OPEN_NOFOLLOW;
     if (sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr) != SQLITE_OK)
         Throw(db_, "open");
     sqlite3_busy_timeout(db_, BusyTimeoutMs);
     sqlite3_extended_result_codes(db_, 1);
+}
+
+// A reader takes the file as it is: an earlier schema is read as far as it
+// goes, anything else is refused without a change.
+void HistoryStore::CheckReadableHistory() {
+    Statement query(db_, "PRAGMA user_version");
+    schemaVersion_ = query.Step() ? query.Int(0) : 0;
+    if (schemaVersion_ > SchemaVersion)
+        throw SqlError{"written by a newer version (schema " + std::to_string(schemaVersion_) + ")"};
+    if (schemaVersion_ < 1 || !TableExists(db_, "cycles") || !TableExists(db_, "backups"))
+        throw SqlError{"not an update history"};
+}
+
+void HistoryStore::Migrate() {
+    // Another program's database is not made into a history.
+    {
+        Statement version(db_, "PRAGMA user_version");
+        Statement anything(db_, "SELECT 1 FROM sqlite_master");
+        if (version.Step() && version.Int(0) == 0 && anything.Step())
+            throw SqlError{"not an update history"};
+    }
     // A file system without shared memory cannot give WAL; the default
     // journal is as safe, only slower.
     Exec(db_, "PRAGMA journal_mode = WAL");
     Exec(db_, "PRAGMA foreign_keys = ON");
-}
-
-void HistoryStore::Migrate() {
     Transaction transaction(db_);
     Statement query(db_, "PRAGMA user_version");
     const std::int64_t version = query.Step() ? query.Int(0) : 0;
@@ -266,6 +363,7 @@ void HistoryStore::Migrate() {
         return;
     for (std::int64_t step = version; step < SchemaVersion; ++step)
         Exec(db_, MigrationSteps[step]);
+    FillBackupDigests(db_);
     Exec(db_, ("PRAGMA user_version = " + std::to_string(SchemaVersion)).c_str());
     transaction.Commit();
 }
@@ -300,7 +398,7 @@ void HistoryStore::Fail(const std::string& what) const {
 
 std::int64_t HistoryStore::Save(const HistoryRecord& record) {
     std::lock_guard lock(mutex_);
-    if (db_ == nullptr)
+    if (db_ == nullptr || readOnly_)
         return 0;
     try {
         Transaction transaction(db_);
@@ -343,6 +441,17 @@ std::int64_t HistoryStore::Save(const HistoryRecord& record) {
                 .Bind(3, static_cast<std::int64_t>(record.durations[i].count()))
                 .Run();
         }
+        Statement(db_, "UPDATE cycles SET cause_id = ? WHERE id = ?")
+            .Bind(1, std::int64_t{record.causeId})
+            .Bind(2, id)
+            .Run();
+        Statement(db_, "DELETE FROM cycle_cause_args WHERE cycle = ?").Bind(1, id).Run();
+        for (std::size_t i = 0; i < record.causeArgs.size(); ++i)
+            Statement(db_, "INSERT INTO cycle_cause_args (cycle, position, value) VALUES (?, ?, ?)")
+                .Bind(1, id)
+                .Bind(2, static_cast<std::int64_t>(i))
+                .Bind(3, record.causeArgs[i])
+                .Run();
         transaction.Commit();
         return id;
     } catch (const SqlError& error) {
@@ -366,10 +475,24 @@ std::vector<HistoryRecord> HistoryStore::Records(const std::string& serial) cons
                 phases[phaseRows.Int(0)][static_cast<std::size_t>(*phase)] =
                     std::chrono::milliseconds(phaseRows.Int(2));
         }
-        Statement rows(db_, "SELECT id, started_ms, ended_ms, serial, source, outcome, cause,"
-                            " before_known, before_records, before_date, after_known, after_records, after_date,"
-                            " bytes_downloaded FROM cycles WHERE ?1 = '' OR serial = ?1"
-                            " ORDER BY started_ms DESC, id DESC");
+        // Schema 1 kept no cause ids; a reader takes it as it is.
+        std::map<std::int64_t, std::vector<std::string>> causeArgs;
+        if (schemaVersion_ >= 2) {
+            Statement argRows(db_, "SELECT a.cycle, a.value FROM cycle_cause_args a JOIN cycles c ON c.id = a.cycle"
+                                   " WHERE ?1 = '' OR c.serial = ?1 ORDER BY a.cycle, a.position");
+            argRows.Bind(1, serial);
+            while (argRows.Step())
+                causeArgs[argRows.Int(0)].push_back(argRows.Text(1));
+        }
+        Statement rows(db_, schemaVersion_ >= 2
+                                ? "SELECT id, started_ms, ended_ms, serial, source, outcome, cause,"
+                                  " before_known, before_records, before_date, after_known, after_records, after_date,"
+                                  " bytes_downloaded, owner_pid, owner_boot, cause_id FROM cycles"
+                                  " WHERE ?1 = '' OR serial = ?1 ORDER BY started_ms DESC, id DESC"
+                                : "SELECT id, started_ms, ended_ms, serial, source, outcome, cause,"
+                                  " before_known, before_records, before_date, after_known, after_records, after_date,"
+                                  " bytes_downloaded, owner_pid, owner_boot, 0 FROM cycles"
+                                  " WHERE ?1 = '' OR serial = ?1 ORDER BY started_ms DESC, id DESC");
         rows.Bind(1, serial);
         while (rows.Step()) {
             HistoryRecord& record = records.emplace_back();
@@ -386,6 +509,14 @@ std::vector<HistoryRecord> HistoryStore::Records(const std::string& serial) cons
             record.bytesDownloaded = static_cast<std::uint64_t>(rows.Int(13));
             if (const auto found = phases.find(record.id); found != phases.end())
                 record.durations = found->second;
+            record.causeId = static_cast<std::uint16_t>(rows.Int(16));
+            if (const auto found = causeArgs.find(record.id); found != causeArgs.end())
+                record.causeArgs = found->second;
+            // A reader marks nothing, but tells a cut-off cycle as it is.
+            if (readOnly_ && !record.outcome && !OwnerRuns(rows.Int(14), rows.Text(15))) {
+                record.outcome = CycleOutcome::Interrupted;
+                record.cause = InterruptedCause;
+            }
         }
     } catch (const SqlError& error) {
         Fail(error.text);
@@ -399,19 +530,28 @@ std::int64_t HistoryStore::KeepBackup(const std::string& serial, const std::vect
                                       const std::string& date) {
     if (!IsWholeDatabase(database, records))
         return 0;
+    const std::string digest = BackupDigest(dateStamp, database);
     std::lock_guard lock(mutex_);
-    if (db_ == nullptr)
+    if (db_ == nullptr || readOnly_)
         return 0;
     try {
         Transaction transaction(db_);
-        Statement(db_, "INSERT INTO backups (serial, kept_ms, date, records, date_stamp, database)"
-                       " VALUES (?, ?, ?, ?, ?, ?)")
+        // Retries of an interrupted write read the same database again: one
+        // copy of it is enough, and the older, different ones stay.
+        Statement newest(db_, "SELECT id, digest, date_stamp, database FROM backups WHERE serial = ?"
+                              " ORDER BY id DESC LIMIT 1");
+        newest.Bind(1, serial);
+        if (newest.Step() && newest.Text(1) == digest && newest.Blob(2) == dateStamp && newest.Blob(3) == database)
+            return newest.Int(0);
+        Statement(db_, "INSERT INTO backups (serial, kept_ms, date, records, date_stamp, database, digest)"
+                       " VALUES (?, ?, ?, ?, ?, ?, ?)")
             .Bind(1, serial)
             .Bind(2, HistoryNowMs())
             .Bind(3, date)
             .Bind(4, std::int64_t{records})
             .Bind(5, dateStamp)
             .Bind(6, database)
+            .Bind(7, digest)
             .Run();
         const std::int64_t id = sqlite3_last_insert_rowid(db_);
         Statement(db_, "DELETE FROM backups WHERE serial = ?1 AND id NOT IN"
@@ -419,11 +559,49 @@ std::int64_t HistoryStore::KeepBackup(const std::string& serial, const std::vect
             .Bind(1, serial)
             .Bind(2, static_cast<std::int64_t>(BackupsPerSerial))
             .Run();
+        TrimBackups();
         transaction.Commit();
         return id;
     } catch (const SqlError& error) {
         Fail(error.text);
         return 0;
+    }
+}
+
+// Keeps all backups within the bound. A serial is seen when a cycle starts
+// with it or a backup of it is kept; the serials not seen for longest lose
+// their oldest backups first. The only backup of a serial seen within
+// ProtectedDays stays even beyond the bound: it may be needed this month.
+void HistoryStore::TrimBackups() {
+    struct Candidate {
+        std::int64_t id;
+        std::uint64_t bytes;
+        std::string serial;
+        std::int64_t seenMs;
+    };
+    std::vector<Candidate> candidates;
+    std::map<std::string, std::size_t> perSerial;
+    std::uint64_t total = 0;
+    Statement rows(db_, "SELECT b.id, LENGTH(b.database) + LENGTH(b.date_stamp), b.serial, s.seen FROM backups b"
+                        " JOIN (SELECT serial, MAX(seen) AS seen FROM"
+                        "   (SELECT serial, started_ms AS seen FROM cycles UNION ALL"
+                        "    SELECT serial, kept_ms FROM backups) GROUP BY serial) s ON s.serial = b.serial"
+                        " ORDER BY s.seen, b.serial, b.id");
+    while (rows.Step()) {
+        candidates.push_back({rows.Int(0), static_cast<std::uint64_t>(rows.Int(1)), rows.Text(2), rows.Int(3)});
+        total += candidates.back().bytes;
+        ++perSerial[candidates.back().serial];
+    }
+    const std::int64_t protectedSince = HistoryNowMs() - std::int64_t{ProtectedDays} * 24 * 3600 * 1000;
+    for (const Candidate& candidate : candidates) {
+        if (total <= backupBytesBound_)
+            break;
+        std::size_t& left = perSerial[candidate.serial];
+        if (left == 1 && candidate.seenMs >= protectedSince)
+            continue;
+        Statement(db_, "DELETE FROM backups WHERE id = ?").Bind(1, candidate.id).Run();
+        total -= candidate.bytes;
+        --left;
     }
 }
 
@@ -446,21 +624,35 @@ std::vector<BackupInfo> HistoryStore::ListBackups(const std::string& serial) con
     return backups;
 }
 
-std::optional<Backup> HistoryStore::LoadBackup(std::int64_t id) const {
+std::optional<Backup> HistoryStore::LoadBackup(std::int64_t id, std::string* problem) const {
     std::lock_guard lock(mutex_);
     if (db_ == nullptr)
         return std::nullopt;
+    const auto refuse = [problem](const char* why) -> std::optional<Backup> {
+        if (problem != nullptr)
+            *problem = why;
+        return std::nullopt;
+    };
     try {
-        Statement row(db_, "SELECT id, serial, kept_ms, date, records, date_stamp, database FROM backups WHERE id = ?");
+        Statement row(db_, schemaVersion_ >= 2 ? "SELECT id, serial, kept_ms, date, records, date_stamp, database,"
+                                                 " digest FROM backups WHERE id = ?"
+                                               : "SELECT id, serial, kept_ms, date, records, date_stamp, database,"
+                                                 " NULL FROM backups WHERE id = ?");
         row.Bind(1, id);
         if (!row.Step())
-            return std::nullopt;
+            return refuse("the backup is no longer kept");
         Backup backup{{row.Int(0), row.Text(1), row.Int(2), row.Text(3), static_cast<std::uint32_t>(row.Int(4))},
                       row.Blob(5),
                       row.Blob(6)};
-        // Never hand out for writing what is not the database that was kept.
+        // Never hand out for writing what is not the database that was kept:
+        // everything is checked here, before the Orvo's database is erased.
+        if (row.IsNull(7) || row.Text(7) != BackupDigest(backup.dateStamp, backup.database))
+            return refuse("the backup is damaged: its bytes no longer match their digest");
         if (!IsWholeDatabase(backup.database, backup.info.records))
-            return std::nullopt;
+            return refuse("the backup is damaged: it is not a whole database");
+        if (backup.dateStamp.size() != DatabaseRegion::DateStampSize ||
+            ReadDatabaseHoldings(backup.dateStamp, backup.database).date != backup.info.date)
+            return refuse("the backup is damaged: its date stamp is not the date it was kept with");
         return backup;
     } catch (const SqlError& error) {
         Fail(error.text);

@@ -53,13 +53,21 @@ struct Backup {
 // from any thread.
 class HistoryStore {
 public:
-    enum class Open { CreateIfMissing, ExistingOnly };
+    // ReadOnly reads an existing file as it stands: nothing is created,
+    // migrated or marked, so a file of an earlier version, one that another
+    // process is writing, or a file that is no history at all is not changed.
+    enum class Open { CreateIfMissing, ExistingOnly, ReadOnly };
     // Called at most once, on the thread that met the failure, with a text
     // that names the file and the reason. It must not call the store.
     using Report = std::function<void(const std::string& text)>;
 
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
     static constexpr std::size_t BackupsPerSerial = 3;
+    // All backups together stay below this many bytes: the oldest backups of
+    // the serials not seen for longest go first, but never the only backup
+    // of a serial seen within ProtectedDays.
+    static constexpr std::uint64_t BackupBytesBound = 300ull * 1000 * 1000;
+    static constexpr int ProtectedDays = 30;
     static constexpr const char* InterruptedCause = "the program ended before the cycle did";
 
     // Opening marks the cycles left running by a process that no longer
@@ -81,19 +89,30 @@ public:
     std::vector<HistoryRecord> Records(const std::string& serial = {}) const;
 
     // Keeps a database about to be replaced, and only the newest
-    // BackupsPerSerial of that serial. Refuses (returns 0) bytes that are not
-    // a whole packed database of `records` records.
+    // BackupsPerSerial of that serial, within BackupBytesBound in all.
+    // Refuses (returns 0) bytes that are not a whole packed database of
+    // `records` records. A copy identical to the serial's newest backup is
+    // not kept again: its id is returned.
     std::int64_t KeepBackup(const std::string& serial, const std::vector<std::uint8_t>& dateStamp,
                             const std::vector<std::uint8_t>& database, std::uint32_t records,
                             const std::string& date);
     // Newest first.
     std::vector<BackupInfo> ListBackups(const std::string& serial) const;
-    std::optional<Backup> LoadBackup(std::int64_t id) const;
+    // None when the backup is gone or damaged: its bytes no longer match the
+    // digest kept with them, or its date stamp does not read as the date it
+    // was kept with. `problem` then says which.
+    std::optional<Backup> LoadBackup(std::int64_t id, std::string* problem = nullptr) const;
+
+    // The bound on all backups together; tests make it small.
+    void SetBackupBytesBound(std::uint64_t bytes) { backupBytesBound_ = bytes; }
 
 private:
     void OpenFile(Open open);
+    void RepairJournalModes() const;
+    void CheckReadableHistory();
     void Migrate();
     void MarkAbandonedCycles();
+    void TrimBackups();
     // Reports the first failure and closes the file.
     void Fail(const std::string& what) const;
 
@@ -101,6 +120,9 @@ private:
     mutable Report report_;
     mutable std::mutex mutex_;
     mutable sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
+    std::int64_t schemaVersion_ = SchemaVersion;
+    std::uint64_t backupBytesBound_ = BackupBytesBound;
 };
 
 // The current time in the history's unit.

@@ -2,7 +2,6 @@
 
 #include "qt/user_notice.h"
 #include "ui/resource_ids.h"
-#include "update/update_state.h"
 
 CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& resources)
     : logFolder_(locations.logFolder),
@@ -15,8 +14,7 @@ CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& reso
           locations.logFolder,
           [&resources](const std::string& text) {
               TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, text));
-          },
-          [](std::int32_t state) { return UpdateStateName(state); }) {}
+          }) {}
 
 void CycleKeeping::Wire(UpdaterServices& services) {
     services.history = &store_;

@@ -55,4 +55,9 @@ public:
     // Called on the thread that asks the worker to stop, so that a blocking
     // step (a download, a running DFU operation) can return early.
     virtual void Interrupt() {}
+
+    // Why the last PrepareRequest or BackupSerial found the user's file or
+    // the backup unusable ("is a FIFO, not a regular file", "the backup is
+    // damaged: …"); empty when it did not say.
+    virtual std::string RequestProblem() const { return {}; }
 };

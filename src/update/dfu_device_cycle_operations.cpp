@@ -2,6 +2,7 @@
 #include "common/text_ids.h"
 
 #include "common/file_io.h"
+#include "common/input_file.h"
 #include "common/phase_timer.h"
 #include "common/result_texts.h"
 #include "common/working_files.h"
@@ -48,14 +49,16 @@ DatabaseHoldings DfuDeviceCycleOperations::ReadHoldings() {
 }
 
 std::string DfuDeviceCycleOperations::BackupSerial(std::int64_t backupId) {
+    requestProblem_.clear();
     if (hooks_.history == nullptr)
         return {};
-    const auto backup = hooks_.history->LoadBackup(backupId);
+    const auto backup = hooks_.history->LoadBackup(backupId, &requestProblem_);
     return backup ? backup->info.serial : std::string();
 }
 
 std::string DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& request, const std::string& base) {
     restoredDateStamp_.clear();
+    requestProblem_.clear();
     switch (request.source) {
     case CycleSource::File: return PrepareFile(request.file, base);
     case CycleSource::Restore: return PrepareRestore(request.backupId, base);
@@ -68,11 +71,12 @@ std::string DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& request
 // reads and the cycle deletes.
 std::string DfuDeviceCycleOperations::PrepareFile(const std::string& file, const std::string& base) {
     std::vector<std::uint8_t> text;
-    int error = 0;
     const std::string textPath = base + WorkingFile::TextExt;
     RemoveRegularFile(textPath);
-    if (!ReadWholeFile(file, text, MaxDatabaseTextBytes, error))
+    if (const InputFileRead read = ReadInputFile(file, MaxDatabaseTextBytes, text); !read.ok) {
+        requestProblem_ = read.reason;
         return PrepareResult::DatabaseFileOpenError;
+    }
     if (WriteWholeFile(textPath, text.data(), text.size()) != 0)
         return PrepareResult::BinaryFileOpenError;
     return device_.PrepareDatabase(base);
@@ -83,7 +87,8 @@ std::string DfuDeviceCycleOperations::PrepareRestore(std::int64_t backupId, cons
     const std::string dfuPath = base + WorkingFile::DfuExt;
     RemoveRegularFile(binPath);
     RemoveRegularFile(dfuPath);
-    const auto backup = hooks_.history != nullptr ? hooks_.history->LoadBackup(backupId) : std::nullopt;
+    const auto backup =
+        hooks_.history != nullptr ? hooks_.history->LoadBackup(backupId, &requestProblem_) : std::nullopt;
     if (!backup || backup->database.empty())
         return PrepareResult::BackupUnavailable;
     if (WriteWholeFile(binPath, backup->database.data(), backup->database.size()) != 0)

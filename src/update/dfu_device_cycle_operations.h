@@ -36,6 +36,7 @@ public:
     bool WriteDateStamp() override;
     void DeleteWorkingFiles() override;
     void Interrupt() override;
+    std::string RequestProblem() const override { return requestProblem_; }
 
 private:
     std::string PrepareFile(const std::string& file, const std::string& base);
@@ -48,4 +49,6 @@ private:
     Hooks hooks_;
     // The date stamp a restore writes back; empty: today's.
     std::string restoredDateStamp_;
+    // Why the user's file or the backup was refused.
+    std::string requestProblem_;
 };

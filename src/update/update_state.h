@@ -26,12 +26,3 @@ inline constexpr int ConvertAnimationMs = 80;  // timer 2 during the conversion
 inline constexpr int MinAnimationMs = 10;
 }  // namespace CycleTiming
 
-// Stable lower-case names of the worker's states, for the log; a value out
-// of range is named by its number.
-inline std::string UpdateStateName(std::int32_t state) {
-    static constexpr const char* names[] = {"restart", "download",  "convert",         "wait for device",
-                                            "write",   "succeeded", "wait for unplug", "failed"};
-    if (state >= 0 && state < static_cast<std::int32_t>(sizeof names / sizeof names[0]))
-        return names[state];
-    return "state " + std::to_string(state);
-}

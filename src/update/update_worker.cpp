@@ -248,18 +248,27 @@ std::string UpdateWorker::PrepareRequested(const std::string& base) {
     if (cycleRequest_.source == CycleSource::Restore) {
         const std::string serial = operations_.BackupSerial(cycleRequest_.backupId);
         if (serial != cycleSerial_) {
-            failedCause_ = serial.empty() ? kBackupGoneCause : kOtherSerialCause;
+            const std::string problem = operations_.RequestProblem();
+            failedCause_ = !serial.empty() ? kOtherSerialCause
+                           : problem.empty() ? kBackupGoneCause
+                                             : problem + "; nothing was written";
             PublishError(serial.empty() ? CycleErrorKind::WorkingFiles : CycleErrorKind::Identity, failedCause_);
             return {};
         }
     }
     const std::string result = operations_.PrepareRequest(cycleRequest_, base);
+    const std::string problem = operations_.RequestProblem();
     if (result == PrepareResult::BackupUnavailable) {
-        failedCause_ = kBackupGoneCause;
+        failedCause_ = problem.empty() ? kBackupGoneCause : problem + "; nothing was written";
         PublishError(CycleErrorKind::WorkingFiles, failedCause_);
     } else if (cycleRequest_.source == CycleSource::File && result == PrepareResult::DatabaseFileOpenError) {
-        failedCause_ = kFileUnreadableCause;
-        PublishError(CycleErrorKind::WorkingFiles, failedCause_ + (": " + cycleRequest_.file));
+        failedCause_ = problem.empty() ? kFileUnreadableCause + (": " + cycleRequest_.file)
+                                       : "the database file " + cycleRequest_.file + " " + problem;
+        PublishError(CycleErrorKind::WorkingFiles, failedCause_);
+    } else if (cycleRequest_.source == CycleSource::File && result.empty()) {
+        // The user's own file: neither the connection nor the server is to blame.
+        failedCause_ = "the file " + cycleRequest_.file + " holds no camera record: it is not a database text";
+        PublishError(CycleErrorKind::Conversion, failedCause_);
     }
     return result;
 }

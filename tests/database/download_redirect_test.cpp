@@ -68,12 +68,14 @@ protected:
 TEST_F(DownloadRedirects, FollowsAPlainHttpRedirect) {
     SimUpdateServer server;
     ASSERT_TRUE(server.Start());
-    Redirector redirector("http://" + server.HostAndPort() +
-                          "/OrvoDownload.aspx?z=E8D4068713DE76FA85BD06F6AAB33CC5&s=1234567");
+    const std::string target =
+        "http://" + server.HostAndPort() + "/OrvoDownload.aspx?z=E8D4068713DE76FA85BD06F6AAB33CC5&s=1234567";
+    Redirector redirector(target);
 
     const DownloadResult result = client_.Fetch(redirector.Url(), Destination());
 
     EXPECT_TRUE(result.Stored()) << result.detail;
+    EXPECT_EQ(result.lastUrl, target) << "the log names the address that answered";
     std::ifstream in(Destination(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), server.DatabaseTextFor("1234567"));
 }

@@ -51,6 +51,34 @@ TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
     EXPECT_NE(text.find("/dev/bus/usb/001/004: no permission to open the device.\n"), std::string::npos);
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(RequestWithoutSignature("/a?s=1&z=SIG"), "/a?s=1&z=(signature)");
+    ASSERT_EQ(::stat(log.FilePath().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the log is the user's alone, like the history";
+}
+
+// Whatever a device or a server sends cannot steer the terminal that shows
+// the log; the program's own states and a redirect's target are named.
+TEST(CycleLog, NamesStatesAndRedirectsAndEscapesEveryControlCharacter) {
+    ScratchFolder scratch("cycle_log_escapes");
+    CycleLog log(scratch.File(""), nullptr);
+    log.OnCycleEvent(CycleEvents::StateEntered{3});
+    log.OnCycleEvent(CycleEvents::StateEntered{7});
+    CycleEvents::DownloadAnswered redirected{"http://a.invalid/OrvoDownload.aspx?s=A1", 200, 10};
+    redirected.redirectedTo = "http://mirror.invalid/db?z=SIG&s=A1";
+    log.OnCycleEvent(redirected);
+    // CSI as a C1 byte alone and as U+009B, a stray continuation byte, a
+    // cut-off sequence; then text that must stay as it is.
+    const std::string kept = "|\xC3\xA4\xC4\x80\xE2\x82\xAC\xF0\x9F\x98\x80|";  // ä, Ā, €, an emoji
+    log.OnCycleEvent(CycleEvents::Notice{"a\x9B" "31mb \xC2\x9B" "31m \x80 \xE2\x82 \x1B[0m" + kept});
+    const std::string text = ReadText(log.FilePath());
+    EXPECT_NE(text.find("state wait for device\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("state failed\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("download http://mirror.invalid/db?z=(signature)&s=A1 (redirected from "
+                        "http://a.invalid/OrvoDownload.aspx?s=A1): HTTP 200, 10 bytes"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("a\\x9B31mb \\xC2\\x9B31m \\x80 \\xE2\\x82 \\x1B[0m" + kept + "\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(RequestWithoutSignature("/z=path?s=1"), "/z=path?s=1");
 }
 
@@ -67,6 +95,11 @@ TEST(CycleLog, KeepsThreeFilesAndReportsAnUnwritableFolderOnce) {
     EXPECT_TRUE(std::filesystem::exists(folder + "orvo-updater.2.log"));
     EXPECT_FALSE(std::filesystem::exists(folder + "orvo-updater.3.log"));
     EXPECT_NE(ReadText(folder + "orvo-updater.log").find("line 99"), std::string::npos);
+    for (const char* name : {"orvo-updater.log", "orvo-updater.1.log", "orvo-updater.2.log"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat((folder + name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+    }
 
     WriteBytes(scratch.File("plain-file"), {'x'});
     std::vector<std::string> reports;
@@ -74,6 +107,15 @@ TEST(CycleLog, KeepsThreeFilesAndReportsAnUnwritableFolderOnce) {
     blocked.OnCycleEvent(CycleEvents::Notice{"one"});
     blocked.OnCycleEvent(CycleEvents::Notice{"two"});
     EXPECT_EQ(reports.size(), 1u);
+
+    // A FIFO in the log's place neither holds the writer nor takes the lines.
+    const std::string fifoFolder = scratch.File("fifo/");
+    std::filesystem::create_directories(fifoFolder);
+    ASSERT_EQ(::mkfifo((fifoFolder + "orvo-updater.log").c_str(), 0600), 0);
+    CycleLog fifo(fifoFolder, [&](const std::string& text) { reports.push_back(text); });
+    fifo.OnCycleEvent(CycleEvents::Notice{"one"});
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[1].find("is not a regular file"), std::string::npos) << reports[1];
 }
 
 }  // namespace

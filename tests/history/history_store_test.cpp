@@ -58,10 +58,12 @@ TEST(HistoryStore, KeepsRecordsAcrossOpeningsNewestFirst) {
     failed.bytesDownloaded = 260'000;
     failed.durations[static_cast<std::size_t>(CyclePhase::Download)] = 300ms;
     failed.durations[static_cast<std::size_t>(CyclePhase::Verify)] = 1200ms;
+    failed.causeId = 171;
+    failed.causeArgs = {"2 048", "", "a\x1F|b"};
     HistoryRecord other;
     other.startedMs = 2'000'000;
     other.serial = "B000001";
-    other.outcome = CycleOutcome::AlreadyCurrent;
+    other.outcome = CycleOutcome::Kept;
     {
         HistoryStore store(path, reports.Sink());
         ASSERT_TRUE(store.Usable());
@@ -77,7 +79,10 @@ TEST(HistoryStore, KeepsRecordsAcrossOpeningsNewestFirst) {
     const auto all = reopened.Records();
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0].serial, "B000001");
+    EXPECT_EQ(all[0].outcome, CycleOutcome::Kept);
     EXPECT_FALSE(all[0].before.known);
+    EXPECT_EQ(all[0].causeId, 0);
+    EXPECT_TRUE(all[0].causeArgs.empty());
     const HistoryRecord& back = all[1];
     EXPECT_EQ(back.id, failed.id);
     EXPECT_EQ(back.startedMs, failed.startedMs);
@@ -85,6 +90,8 @@ TEST(HistoryStore, KeepsRecordsAcrossOpeningsNewestFirst) {
     EXPECT_EQ(back.source, CycleSource::File);
     EXPECT_EQ(back.outcome, CycleOutcome::Failed);
     EXPECT_EQ(back.cause, failed.cause);
+    EXPECT_EQ(back.causeId, failed.causeId);
+    EXPECT_EQ(back.causeArgs, failed.causeArgs);
     EXPECT_TRUE(back.before.known && back.before.hasDatabase);
     EXPECT_EQ(back.before.records, 18532u);
     EXPECT_EQ(back.before.date, "01.12.26");
@@ -195,6 +202,202 @@ TEST(HistoryStore, KeepsTheNewestThreeWholeBackupsOfEachSerial) {
     EXPECT_EQ(store.ListBackups("B000001").size(), 1u);
 }
 
+std::vector<std::uint8_t> Stamp(const std::string& date) {
+    std::vector<std::uint8_t> bytes(date.begin(), date.end());
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+    return bytes;
+}
+
+std::int64_t Count(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::int64_t value = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            value = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return value;
+}
+
+// Whatever changed a kept backup after it was kept, it never goes back into
+// an Orvo: the restore stops before anything is erased.
+TEST(HistoryStore, ABackupChangedAfterItWasKeptIsNotHandedOut) {
+    ScratchFolder folder("history_damaged");
+    const std::string path = folder.File("history.sqlite");
+    const struct {
+        const char* change;
+        const char* sql;
+    } changes[] = {
+        {"one byte of the database", "UPDATE backups SET database = substr(database, 1, 20) || X'A5' || "
+                                     "substr(database, 22)"},
+        {"one byte of the date stamp", "UPDATE backups SET date_stamp = X'30322E31322E32360D0A'"},
+        {"the date it was kept with", "UPDATE backups SET date = '09.12.26'"},
+        {"no digest", "UPDATE backups SET digest = NULL"},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.change);
+        std::filesystem::remove(path);
+        std::int64_t id = 0;
+        {
+            HistoryStore store(path, nullptr);
+            id = store.KeepBackup("A123456", Stamp("01.12.26"), PackedDatabase(40, 7), 40, "01.12.26");
+            ASSERT_TRUE(store.LoadBackup(id).has_value());
+        }
+        RunSql(path, change.sql);
+        const HistoryStore store(path, nullptr);
+        std::string problem;
+        EXPECT_FALSE(store.LoadBackup(id, &problem).has_value());
+        EXPECT_NE(problem.find("damaged"), std::string::npos) << problem;
+        EXPECT_EQ(store.ListBackups("A123456").size(), 1u) << "the damaged backup stays for support to look at";
+    }
+}
+
+// Interrupted retries read the same database again and again; the older,
+// different backups must not be pushed out by copies of it.
+TEST(HistoryStore, ACopyIdenticalToTheNewestBackupIsNotKeptAgain) {
+    ScratchFolder folder("history_identical");
+    HistoryStore store(folder.File("history.sqlite"), nullptr);
+    const std::int64_t first = store.KeepBackup("A123456", Stamp("01.12.26"), PackedDatabase(20, 1), 20, "01.12.26");
+    const std::int64_t second = store.KeepBackup("A123456", Stamp("02.12.26"), PackedDatabase(18, 2), 18, "02.12.26");
+    const std::int64_t third = store.KeepBackup("A123456", Stamp("03.12.26"), PackedDatabase(19, 3), 19, "03.12.26");
+    for (int retry = 0; retry < 3; ++retry)
+        EXPECT_EQ(store.KeepBackup("A123456", Stamp("03.12.26"), PackedDatabase(19, 3), 19, "03.12.26"), third);
+    // The same database under another date stamp is another backup.
+    const std::int64_t restamped =
+        store.KeepBackup("A123456", Stamp("04.12.26"), PackedDatabase(19, 3), 19, "04.12.26");
+    EXPECT_NE(restamped, third);
+    const auto kept = store.ListBackups("A123456");
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].id, restamped);
+    EXPECT_EQ(kept[1].id, third);
+    EXPECT_EQ(kept[2].id, second);
+    EXPECT_FALSE(store.LoadBackup(first).has_value());
+}
+
+TEST(HistoryStore, BackupsStayWithinTheirBoundLongestUnseenSerialsFirst) {
+    ScratchFolder folder("history_bound");
+    const std::string path = folder.File("history.sqlite");
+    HistoryStore store(path, nullptr);
+    const std::uint64_t one = 5 + 14 * 10 + 10;  // a backup of 10 records with its stamp
+    const std::int64_t day = 24 * 3600 * 1000;
+    const auto keepAt = [&](const std::string& serial, std::uint8_t fill, std::int64_t ageDays) {
+        const std::int64_t id = store.KeepBackup(serial, Stamp("01.12.26"), PackedDatabase(10, fill), 10, "01.12.26");
+        RunSql(path, ("UPDATE backups SET kept_ms = " + std::to_string(HistoryNowMs() - ageDays * day) +
+                      " WHERE id = " + std::to_string(id))
+                         .c_str());
+        return id;
+    };
+    const std::int64_t oldest = keepAt("OLD0001", 1, 200);
+    const std::int64_t older = keepAt("OLD0001", 2, 100);
+    const std::int64_t lone = keepAt("OLD0002", 3, 60);
+    // Seen in a cycle only days ago, its backup kept long before.
+    const std::int64_t recentLone = keepAt("NEW0001", 4, 90);
+    HistoryRecord seen;
+    seen.startedMs = HistoryNowMs() - 2 * day;
+    seen.serial = "NEW0001";
+    seen.outcome = CycleOutcome::Succeeded;
+    store.Save(seen);
+
+    store.SetBackupBytesBound(3 * one);
+    const std::int64_t newest = store.KeepBackup("NEW0002", Stamp("01.12.26"), PackedDatabase(10, 5), 10, "01.12.26");
+    EXPECT_FALSE(store.LoadBackup(oldest).has_value());
+    EXPECT_FALSE(store.LoadBackup(older).has_value()) << "all of the longest unseen serial's backups go first";
+    EXPECT_TRUE(store.LoadBackup(lone).has_value()) << "removed beyond the bound";
+    EXPECT_EQ(Count(path, "SELECT SUM(LENGTH(database) + LENGTH(date_stamp)) FROM backups"),
+              static_cast<std::int64_t>(3 * one));
+
+    // Beyond the bound only the lone backups of serials seen this month stay.
+    store.SetBackupBytesBound(one);
+    EXPECT_NE(store.KeepBackup("NEW0002", Stamp("02.12.26"), PackedDatabase(10, 6), 10, "02.12.26"), 0);
+    EXPECT_FALSE(store.LoadBackup(lone).has_value()) << "not seen for 60 days";
+    EXPECT_TRUE(store.LoadBackup(recentLone).has_value()) << "the only backup of a serial updated 2 days ago";
+    EXPECT_FALSE(store.LoadBackup(newest).has_value()) << "not the only backup of its serial";
+    EXPECT_EQ(store.ListBackups("NEW0002").size(), 1u);
+}
+
+// Reading the history (orvo-tool history) leaves every file as it found it:
+// another program's database, a history of an earlier version, a history
+// that another process is writing.
+TEST(HistoryStore, AReaderChangesNothingItReads) {
+    ScratchFolder folder("history_reader");
+    Reports reports;
+    const std::string foreign = folder.File("foreign.sqlite");
+    RunSql(foreign, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')");
+    const auto foreignBytes = ReadBytes(foreign);
+    for (const HistoryStore::Open mode : {HistoryStore::Open::ReadOnly, HistoryStore::Open::CreateIfMissing}) {
+        const HistoryStore store(foreign, reports.Sink(), mode);
+        EXPECT_FALSE(store.Usable());
+    }
+    ASSERT_EQ(reports.texts.size(), 2u);
+    EXPECT_NE(reports.texts[0].find("not an update history"), std::string::npos) << reports.texts[0];
+    EXPECT_EQ(ReadBytes(foreign), foreignBytes);
+    EXPECT_FALSE(std::filesystem::exists(foreign + "-wal"));
+
+    // A history of schema 1, as the first release wrote it.
+    const std::string earlier = folder.File("earlier.sqlite");
+    std::int64_t backup = 0;
+    {
+        HistoryStore store(earlier, nullptr);
+        HistoryRecord record;
+        record.startedMs = 1'000;
+        record.serial = "A123456";
+        record.outcome = CycleOutcome::Failed;
+        record.cause = "Verify error";
+        store.Save(record);
+        backup = store.KeepBackup("A123456", Stamp("01.12.26"), PackedDatabase(3, 9), 3, "01.12.26");
+    }
+    RunSql(earlier, "DROP TABLE cycle_cause_args; ALTER TABLE cycles DROP COLUMN cause_id;"
+                    " ALTER TABLE backups DROP COLUMN digest; PRAGMA user_version = 1");
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(earlier.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; UPDATE cycles SET cause = 'being written'", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    {
+        HistoryStore reader(earlier, reports.Sink(), HistoryStore::Open::ReadOnly);
+        const auto records = reader.Records();
+        ASSERT_EQ(records.size(), 1u) << "read while another process holds the write lock";
+        EXPECT_EQ(records[0].cause, "Verify error");
+        EXPECT_EQ(reader.ListBackups("A123456").size(), 1u);
+        EXPECT_EQ(reader.Save(records[0]), 0);
+    }
+    sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    EXPECT_EQ(Count(earlier, "PRAGMA user_version"), 1);
+    EXPECT_EQ(reports.texts.size(), 2u);
+
+    // The updater migrates it, and the backups kept before have their digest.
+    const HistoryStore migrated(earlier, reports.Sink());
+    EXPECT_EQ(Count(earlier, "PRAGMA user_version"), HistoryStore::SchemaVersion);
+    EXPECT_TRUE(migrated.LoadBackup(backup).has_value());
+    EXPECT_EQ(migrated.Records().size(), 1u);
+    EXPECT_EQ(reports.texts.size(), 2u);
+}
+
+// A journal file made while the history was read-only keeps that mode; it
+// must not keep the history unusable once the file is writable again.
+TEST(HistoryStore, ReadOnlyJournalLeftBehindIsMadeWritableAgain) {
+    ScratchFolder folder("history_journal");
+    const std::string path = folder.File("history.sqlite");
+    { HistoryStore made(path, nullptr); }
+    WriteBytes(path + "-shm", {});
+    ASSERT_EQ(::chmod((path + "-shm").c_str(), 0400), 0);
+    Reports reports;
+    HistoryStore store(path, reports.Sink());
+    ASSERT_TRUE(store.Usable()) << (reports.texts.empty() ? "" : reports.texts[0]);
+    HistoryRecord record;
+    record.serial = "A123456";
+    record.outcome = CycleOutcome::Succeeded;
+    EXPECT_NE(store.Save(record), 0);
+    struct stat info {};
+    ASSERT_EQ(::stat((path + "-shm").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
 TEST(HistoryRecorder, TurnsACycleIntoOneRecord) {
     ScratchFolder folder("history_recorder");
     HistoryStore store(folder.File("history.sqlite"), nullptr);
@@ -222,6 +425,8 @@ TEST(HistoryRecorder, TurnsACycleIntoOneRecord) {
     ended.source = CycleSource::Restore;
     ended.serial = "A123456";
     ended.after = Holding("07.12.26", 15000);
+    ended.causeId = 202;
+    ended.causeArgs = {"A123456"};
     ended.durations[static_cast<std::size_t>(CyclePhase::Verify)] = 70ms;
     channel.Publish(ended);
 
@@ -236,6 +441,8 @@ TEST(HistoryRecorder, TurnsACycleIntoOneRecord) {
     EXPECT_EQ(done.source, CycleSource::Restore);
     EXPECT_EQ(done.before.records, 20000u);
     EXPECT_EQ(done.after.records, 15000u);
+    EXPECT_EQ(done.causeId, 202);
+    EXPECT_EQ(done.causeArgs, std::vector<std::string>{"A123456"});
     EXPECT_EQ(done.bytesDownloaded, 50u);
     EXPECT_EQ(done.durations[static_cast<std::size_t>(CyclePhase::Write)], 500ms);
     EXPECT_EQ(done.durations[static_cast<std::size_t>(CyclePhase::Verify)], 70ms);

@@ -312,6 +312,36 @@ TEST(VirtualOrvoFlash, PersistsToAFileAndRefusesAWrongSize) {
     std::filesystem::remove(path);
 }
 
+// A program killed in the middle of a write leaves in the file what the
+// flash held at that moment: each erase and block reaches it as it is made.
+TEST_F(VirtualOrvoTest, KeptFlashFileFollowsEveryEraseAndBlock) {
+    const auto path =
+        std::filesystem::temp_directory_path() / ("orvo_kept_flash_" + std::to_string(::getpid()) + ".bin");
+    std::string error;
+    orvo.WriteFlash(0x00600000, {0x11, 0x22});
+    ASSERT_TRUE(orvo.KeepFlashIn(path.string(), error)) << error;
+    const auto fileAt = [&path](std::uint32_t address, std::size_t length) {
+        std::vector<std::uint8_t> bytes(length);
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr)
+            return std::vector<std::uint8_t>{};
+        std::fseek(file, static_cast<long>(address), SEEK_SET);
+        bytes.resize(std::fread(bytes.data(), 1, length, file));
+        std::fclose(file);
+        return bytes;
+    };
+    EXPECT_EQ(fileAt(0x00600000, 2), (std::vector<std::uint8_t>{0x11, 0x22})) << "the flash as it stood";
+    EXPECT_EQ(std::filesystem::file_size(path), kOrvoDataFlashSize);
+
+    host.Download(0, Host::Command(dfu::kCommandErase, 0x00600000));
+    EXPECT_EQ(fileAt(0x00600000, 2), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+    host.Download(0, Host::Command(dfu::kCommandSetAddressPointer, 0x00600000));
+    host.Download(3, {1, 2, 3, 4});
+    EXPECT_EQ(fileAt(0x00600800, 4), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(fileAt(0x00600000, 2), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+    std::filesystem::remove(path);
+}
+
 // --- the bus
 
 TEST(VirtualUsbBus, GivesEachDeviceItsOwnStablePath) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "support/private_folders.h"
+
 // Runs one of the project's command-line programs through the shell and
 // collects what it printed and how it exited.
 struct ToolRun {
@@ -23,6 +25,9 @@ inline bool ProgramInThisBuild(const std::string& program) {
     return program != "orvo-demo" && program != "orvo-updater";
 #endif
 }
+
+// A program of the build, run from the test's own program folder.
+inline std::string TestProgram(const std::string& program) { return TestProgramFolder() + "/" + program; }
 
 // Runs a shell command line and collects its standard output.
 inline ToolRun RunShellCommand(const std::string& command) {
@@ -43,12 +48,12 @@ inline ToolRun RunShellCommand(const std::string& command) {
 // "2>/dev/null".
 inline ToolRun RunProgram(const std::string& program, const std::string& arguments,
                           const std::string& redirection = "2>&1") {
-    return RunShellCommand(std::string(ORVO_TEST_BIN_DIR) + "/" + program + " " + arguments + " " + redirection);
+    return RunShellCommand(TestProgram(program) + " " + arguments + " " + redirection);
 }
 
 // As RunProgram, but a program still running after `seconds` is ended
 // (exit code 124): a hang fails its test instead of the whole run.
 inline ToolRun RunProgramBounded(const std::string& program, const std::string& arguments, int seconds = 60) {
-    return RunShellCommand("timeout " + std::to_string(seconds) + " " + std::string(ORVO_TEST_BIN_DIR) + "/" +
-                           program + " " + arguments + " 2>&1");
+    return RunShellCommand("timeout " + std::to_string(seconds) + " " + TestProgram(program) + " " + arguments +
+                           " 2>&1");
 }

@@ -3,6 +3,8 @@
 // console and the view's timers ticking on a thread.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <csignal>
@@ -22,8 +24,7 @@ namespace {
 ToolRun RunTool(const std::string& arguments) { return RunProgram("orvo-tool", arguments); }
 // Only what the command says on stderr; a hang ends as exit code 124.
 ToolRun RunToolErrors(const std::string& arguments) {
-    return RunShellCommand("timeout 120 " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool " + arguments +
-                           " 2>&1 >/dev/null");
+    return RunShellCommand("timeout 120 " + TestProgram("orvo-tool") + " " + arguments + " 2>&1 >/dev/null");
 }
 
 // `orvo-sim server` in the background for as long as the object lives.
@@ -215,8 +216,8 @@ TEST_F(IdentifyWriteTool, UpdateWritesWhatDownloadAndConvertMakeAndTodaysDate) {
         EXPECT_EQ(lines.find("\n" + phase + ": ", line + 1), std::string::npos) << phase << "\n" << update.output;
     }
     // On a terminal one line rewrites itself: the step and its bar.
-    const ToolRun terminal = RunShellCommand("script -qec 'timeout 120 " + std::string(ORVO_TEST_BIN_DIR) +
-                                             "/orvo-tool update --host " + server.host +
+    const ToolRun terminal = RunShellCommand("script -qec 'timeout 120 " + TestProgram("orvo-tool") +
+                                             " update --host " + server.host +
                                              " --virtual=" + folder_.File("terminal.bin") + "' /dev/null");
     EXPECT_EQ(terminal.exitCode, 0) << terminal.output;
     EXPECT_NE(terminal.output.find("\rwrite 7/9  ["), std::string::npos) << terminal.output;
@@ -292,7 +293,7 @@ TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
     EXPECT_EQ(ReadBytes(flash), first) << "nothing was erased";
     // -y answers the question; with --json stdout holds the cycle's record alone.
     const ToolRun accepted =
-        RunShellCommand("timeout 120 " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update -y --json --host " +
+        RunShellCommand("timeout 120 " + TestProgram("orvo-tool") + " update -y --json --host " +
                         small.host + history + " 2>/dev/null");
     ASSERT_EQ(accepted.exitCode, 0) << accepted.output;
     EXPECT_TRUE(IsValidJson(accepted.output)) << accepted.output;
@@ -349,7 +350,7 @@ TEST_F(IdentifyWriteTool, UpdateKeepsWhatItReplacesAndRestoreBringsItBack) {
 // the database is being written); then `signal` goes to it. What it said
 // and its exit code.
 ToolRun SignalUpdateMidWrite(const std::string& options, int signal) {
-    const std::string command = "echo $$; exec " + std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool update" + options +
+    const std::string command = "echo $$; exec " + TestProgram("orvo-tool") + " update" + options +
                                 " --virtual-timing=real 2>&1";
     ToolRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
@@ -373,6 +374,51 @@ ToolRun SignalUpdateMidWrite(const std::string& options, int signal) {
         run.output += "\n(the update never reached its write)";
     run.exitCode = writing && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// What comes in from files is checked before anything is erased: a FIFO,
+// a text without a camera record, a kept backup changed since it was kept.
+TEST_F(IdentifyWriteTool, UpdateAndRestoreRefuseUnusableInputsWithoutTouchingTheOrvo) {
+    const ServerProcess server("--records 3000");
+    ASSERT_FALSE(server.host.empty()) << "orvo-sim server did not start";
+    const std::string flash = folder_.File("flash.bin");
+    const std::string historyFile = folder_.File("history.sqlite");
+    const std::string history = " --history " + historyFile + " --virtual=" + flash;
+    ASSERT_EQ(RunProgramBounded("orvo-tool", "update --host " + server.host + history, 120).exitCode, 0);
+    const auto written = ReadBytes(flash);
+
+    const std::string fifo = folder_.File("fifo.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const ToolRun fromFifo = RunToolErrors("update --from " + fifo + history);
+    EXPECT_EQ(fromFifo.exitCode, 1) << fromFifo.output;
+    EXPECT_NE(fromFifo.output.find(fifo + " is a FIFO, not a regular file"), std::string::npos) << fromFifo.output;
+
+    const std::string junk = folder_.File("junk.txt");
+    WriteBytes(junk, {'n', 'o', ' ', 'd', 'b', '\n'});
+    const ToolRun fromJunk = RunToolErrors("update --from " + junk + history);
+    EXPECT_EQ(fromJunk.exitCode, 1) << fromJunk.output;
+    EXPECT_NE(fromJunk.output.find("it is not a database text"), std::string::npos) << fromJunk.output;
+    EXPECT_EQ(fromJunk.output.find(Resources().String(ResourceId::DownloadErrorText)), std::string::npos)
+        << "a local file is not the connection's fault";
+    EXPECT_EQ(ReadBytes(flash), written);
+
+    // A backup to restore, then one byte of it changed in the history file.
+    const ServerProcess other("--records 2000");
+    ASSERT_EQ(RunProgramBounded("orvo-tool", "update --accept-smaller --host " + other.host + history, 120).exitCode,
+              0);
+    const auto replaced = ReadBytes(flash);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(historyFile.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE backups SET database = substr(database, 1, 999) || X'A5' || "
+                               "substr(database, 1001)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+    const ToolRun restore = RunToolErrors("restore --pick 1" + history);
+    EXPECT_EQ(restore.exitCode, 1) << restore.output;
+    EXPECT_NE(restore.output.find("damaged"), std::string::npos) << restore.output;
+    EXPECT_EQ(ReadBytes(flash), replaced) << "the Orvo keeps its database";
 }
 
 // A kill -9 in the middle of the write leaves that cycle running in the

@@ -75,7 +75,7 @@ std::vector<std::string> TestedCommands(const std::string& readme) {
     return commands;
 }
 
-std::string BinDir() { return ORVO_TEST_BIN_DIR; }
+std::string BinDir() { return TestProgramFolder(); }
 
 bool Built(const std::string& program) { return ProgramInThisBuild(program); }
 

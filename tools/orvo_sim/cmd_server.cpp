@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tool_support/command_registry.h"
+#include "tool_support/printable_text.h"
 #include "update_server.h"
 
 namespace {
@@ -47,9 +48,10 @@ int RunServer(const std::vector<std::string>& arguments) {
     // Line by line, so a script reading our output sees the port at once.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     SimUpdateServer server(options);
+    // A request may carry anything; the terminal shows it escaped.
     server.SetRequestObserver([](const ServedRequest& request) {
-        std::printf("GET %s -> %d, %zu bytes (%s)\n", request.target.c_str(), request.status, request.bytes,
-                    request.note.c_str());
+        std::printf("GET %s -> %d, %zu bytes (%s)\n", PrintableText(request.target).c_str(), request.status,
+                    request.bytes, PrintableText(request.note).c_str());
     });
     if (!server.Start(static_cast<int>(portNumber))) {
         std::fprintf(stderr, "%scannot listen on 127.0.0.1:%llu\n", CommandPrefix().c_str(), portNumber);

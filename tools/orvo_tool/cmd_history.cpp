@@ -9,6 +9,7 @@
 #include "common/program_folder.h"
 #include "history/history_store.h"
 #include "cycle_json.h"
+#include "updater_locations.h"
 
 // Prints the update history that the updater keeps beside its settings,
 // newest first.
@@ -17,13 +18,7 @@ namespace {
 
 // The history file the updater beside this program uses; found without
 // making any folder.
-std::string UpdaterHistoryFile() {
-    const std::string programFolder = ProgramFolderOf(ResolveProgramPath(""));
-    const UserEnvironment environment = UserEnvironment::Current();
-    return ChooseFileLocations(programFolder, FolderIsWritable(programFolder), UserDataFolder(environment), {},
-                               UserStateFolder(environment))
-        .historyFile;
-}
+std::string UpdaterHistoryFile() { return UpdaterLocations(false).historyFile; }
 
 std::string LocalTimeText(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
@@ -85,7 +80,7 @@ int RunHistory(const std::vector<std::string>& arguments) {
     }
     std::string problem;
     const HistoryStore store(file, [&problem](const std::string& text) { problem = text; },
-                             HistoryStore::Open::ExistingOnly);
+                             HistoryStore::Open::ReadOnly);
     if (!problem.empty()) {
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), problem.c_str());
         return ExitFailure;

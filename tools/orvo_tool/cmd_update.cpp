@@ -22,7 +22,7 @@
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 #include "update/update_engine.h"
-#include "update/update_state.h"
+#include "updater_locations.h"
 
 // update: one update of the attached Orvo by the updater's own engine
 // (identify, download, convert, compare, verified write, date stamp), the
@@ -93,10 +93,7 @@ int Fail(const std::string& text) {
 // and never written; the defaults when there is none. The regions chosen
 // there pace the download's progress as in the window.
 void TakeUpdaterSettings(CDfuDevice& device) {
-    const std::string programFolder = ProgramFolderOf(ResolveProgramPath(""));
-    const FileLocations locations = ChooseFileLocations(programFolder, FolderIsWritable(programFolder),
-                                                        UserDataFolder(UserEnvironment::Current()), {});
-    CDfuDevice updater(locations);
+    CDfuDevice updater(UpdaterLocations(false));
     SharedSettings settings;
     settings.LoadSettings(updater, {});
     settings.TakeLanguageIndexFromFragment(updater);
@@ -107,23 +104,15 @@ void TakeUpdaterSettings(CDfuDevice& device) {
     device.DownloadSizeKb = settings.ComputeDownloadSize(updater);
 }
 
-// The updater's history file and log folder, as the updater beside this
-// program keeps them (--history FILE names another history).
-FileLocations UpdaterLocations() {
-    const std::string programFolder = ProgramFolderOf(ResolveProgramPath(""));
-    const UserEnvironment environment = UserEnvironment::Current();
-    return ChooseFileLocations(programFolder, FolderIsWritable(programFolder), UserDataFolder(environment), {},
-                               UserStateFolder(environment));
-}
-
 void SayProblem(const std::string& text) { std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str()); }
 
 // What the updater keeps of a cycle: the history (with the backups) and the log.
 struct Keeping {
+    // The first run on an account where the window never ran makes the data
+    // folder, so that the history and its backups are kept from the start.
     explicit Keeping(const std::string& historyFile)
-        : store(historyFile, SayProblem),
-          log(UpdaterLocations().logFolder, SayProblem,
-              [](std::int32_t state) { return UpdateStateName(state); }) {}
+        : locations(UpdaterLocations(true)), store(historyFile, SayProblem), log(locations.logFolder, SayProblem) {}
+    FileLocations locations;
     HistoryStore store;
     HistoryRecorder recorder{store};
     CycleLog log;
@@ -242,7 +231,7 @@ std::string CycleRecordJson(Keeping& keeping, const FirstResult& result) {
 // --history FILE, or the updater's own history.
 bool TakeHistoryFile(std::vector<std::string>& args, std::string& file) {
     if (!TakeOption(args, "--history", file)) {
-        file = UpdaterLocations().historyFile;
+        file = UpdaterLocations(false).historyFile;
         return true;
     }
     return !file.empty();

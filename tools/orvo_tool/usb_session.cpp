@@ -83,6 +83,11 @@ bool UsbSession::Start(std::vector<std::string>& args, std::string& error) {
             orvo_.reset();  // nothing of a refused file is saved over it
             return false;
         }
+        // Kept current from here on: a cut-off write shows in the file.
+        if (!flashFile_.empty() && !orvo_->KeepFlashIn(flashFile_, error)) {
+            orvo_.reset();
+            return false;
+        }
         bus_ = std::make_unique<VirtualUsbBus>();
         bus_->Plug(orvo_);
     }
