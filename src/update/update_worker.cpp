@@ -60,17 +60,21 @@ void UpdateWorker::RequestStop() {
 }
 
 CycleRequestAnswer UpdateWorker::RequestCycle(CycleRequest request) {
-    {
-        std::lock_guard lock(requestMutex_);
-        if (requestTaken_)
-            return CycleRequestAnswer::Refused;
-        pendingRequest_ = std::move(request);
-    }
-    // An Orvo waited out after its cycle gets a cycle of its own at once.
-    const bool startsNow = waitingOnAttachedOrvo_.load();
+    std::lock_guard lock(requestMutex_);
+    if (requestTaken_)
+        return CycleRequestAnswer::Refused;
+    pendingRequest_ = std::move(request);
     requestArrived_ = true;
+    if (!waitingOnAttachedOrvo_ || Stopping())
+        return CycleRequestAnswer::AtConnection;
+    // An Orvo waited out after its cycle gets a cycle of its own at once.
+    // The wait is released as its tick releases it, the timer stopped before
+    // the worker goes on; any other wait (for an Orvo to arrive, above all)
+    // is left alone: the request waits for the cycle that takes it.
+    waitingOnAttachedOrvo_ = false;
+    view_.StopTimer(RemovalTimer);
     signals_.StepEvent.Set();
-    return startsNow ? CycleRequestAnswer::StartsNow : CycleRequestAnswer::AtConnection;
+    return CycleRequestAnswer::StartsNow;
 }
 
 void UpdateWorker::TakeRequest() {
@@ -309,15 +313,29 @@ UpdateState UpdateWorker::Succeeded() {
 // meanwhile is found by the next cycle, which begins once this one has gone.
 UpdateState UpdateWorker::WaitForUnplug() {
     signals_.UnplugPath.Set(cyclePath_);
-    waitingOnAttachedOrvo_ = operations_.IsAttached(cyclePath_);
-    const bool stillAttached = !requestArrived_.load() && waitingOnAttachedOrvo_.load();
-    const bool released = !stillAttached || WaitForView(RemovalTimer, CycleTiming::PresencePollMs);
-    waitingOnAttachedOrvo_ = false;
-    if (!released)
-        return UpdateState::WaitForUnplug;
-    if (requestArrived_.exchange(false))
-        view_.StopTimer(RemovalTimer);
-    return UpdateState::Restart;
+    const bool attached = operations_.IsAttached(cyclePath_);
+    {
+        // Under the request lock: a request either comes before, and the
+        // cycle it asks for starts now, or finds the removal timer running
+        // and releases the wait itself.
+        std::lock_guard lock(requestMutex_);
+        signals_.StepEvent.Reset();
+        if (Stopping())
+            return UpdateState::WaitForUnplug;
+        if (!attached || requestArrived_) {
+            requestArrived_ = false;
+            return UpdateState::Restart;
+        }
+        waitingOnAttachedOrvo_ = true;
+        view_.StartTimer(RemovalTimer, CycleTiming::PresencePollMs);
+    }
+    signals_.StepEvent.Wait();
+    {
+        std::lock_guard lock(requestMutex_);
+        waitingOnAttachedOrvo_ = false;
+        requestArrived_ = false;
+    }
+    return Stopping() ? UpdateState::WaitForUnplug : UpdateState::Restart;
 }
 
 // The status says "Reconnect Orvo", and so it is: the cycle waits for the
@@ -432,9 +450,6 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     signals_.StepEvent.Reset();
     if (Stopping())
         return false;
-    // A request whose wake-up the reset may have taken.
-    if (timerId == RemovalTimer && requestArrived_.load())
-        return true;
     view_.StartTimer(timerId, periodMs);
     signals_.StepEvent.Wait();
     return !Stopping();

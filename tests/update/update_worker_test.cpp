@@ -567,7 +567,10 @@ TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOr
 
     ops.Unplug();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    const int identified = ops.Count("identify");
     EXPECT_EQ(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}), CycleRequestAnswer::AtConnection);
+    view.RunFor(1000);
+    EXPECT_EQ(ops.Count("identify"), identified) << "a request is no arrival";
     ops.Plug({});
     ASSERT_TRUE(RunUntilSucceeded());
     EXPECT_EQ(ops.Details("request"), std::vector<std::string>{"file"});

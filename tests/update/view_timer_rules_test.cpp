@@ -53,6 +53,32 @@ TEST_F(ViewTimers, RemovalReleasesTheWorkerOnceTheAwaitedDeviceIsGone) {
     EXPECT_FALSE(view.TimerArmed(RemovalTimer));
 }
 
+// The worker may start the same timer again as soon as it is woken: the
+// release stops it first, or it would stop the next wait's timer.
+TEST(ViewTimerRelease, StopsTheTimerBeforeWakingTheWorker) {
+    struct StopRecordingView : ViewPort {
+        explicit StopRecordingView(CycleSignals& s) : signals(s) {}
+        void StartTimer(int, int) override {}
+        void StopTimer(int) override { wokenAtStop.push_back(signals.StepEvent.IsSet()); }
+        void RepaintAll() override {}
+        void ShowMessageBox(const std::string&) override {}
+        void ShowErrorBox(const std::string&, const std::string&) override {}
+        bool AskYesNo(const std::string&, const std::string&) override { return false; }
+        CycleSignals& signals;
+        std::vector<bool> wokenAtStop;
+    };
+    CycleSignals signals;
+    StopRecordingView view(signals);
+    RecordingProgressBar bar;
+    std::atomic<std::int32_t> counter{0};
+    ViewTimerRules rules{{view, bar, signals, counter, [] { return true; }, {}, [](const std::string&) { return false; }}};
+    rules.OnTimer(ArrivalTimer);
+    signals.StepEvent.Reset();
+    rules.OnTimer(RemovalTimer);
+    EXPECT_EQ(view.wokenAtStop, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(signals.StepEvent.IsSet());
+}
+
 TEST_F(ViewTimers, AnimationWrapsAfter99) {
     signals.ShowProgress = 1;
     counter = 98;
