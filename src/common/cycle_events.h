@@ -236,6 +236,15 @@ public:
         next->push_back(&listener);
         listeners_ = std::move(next);
     }
+    // Ahead of every listener already there: what keeps a record of the
+    // cycle hears each event before a display that may hold it in a box.
+    void SubscribeFirst(CycleEventListener& listener) {
+        std::lock_guard lock(mutex_);
+        auto next = std::make_shared<std::vector<CycleEventListener*>>();
+        next->push_back(&listener);
+        next->insert(next->end(), listeners_->begin(), listeners_->end());
+        listeners_ = std::move(next);
+    }
     void Unsubscribe(CycleEventListener& listener) {
         std::lock_guard lock(mutex_);
         auto next = std::make_shared<std::vector<CycleEventListener*>>();

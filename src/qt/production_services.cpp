@@ -46,6 +46,10 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
         setup.saveSettings = wired.saveSettings;
         setup.findDevice = [&device] { return device.FindDeviceNow(); };
         setup.history = wired.history;
+        setup.logFolder = wired.logFolder;
+        setup.logNotWritable = [&resources](const std::string& problem) {
+            TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, problem));
+        };
         setup.sleepInhibitor = wired.sleepInhibitor;
         std::string error;
         std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);

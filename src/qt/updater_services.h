@@ -83,12 +83,12 @@ struct UpdaterServices {
     // worker's operations and the history and restore dialogs.
     HistoryStore* history = nullptr;
     // Subscribed to the device's events before the worker starts and
-    // unsubscribed once it has been joined: the history's recorder, the log,
-    // the sleep inhibitor.
+    // unsubscribed once it has been joined, besides the engine's own
+    // recorder, log and sleep guard (a front end's extra listeners).
     std::vector<CycleEventListener*> cycleListeners;
     // What the engine's sleep guard holds while the Orvo is written; the
     // engine refuses to start without one. Outlives the window.
     SleepInhibitorPort* sleepInhibitor = nullptr;
-    // Where the log for support is written; "Open log folder" opens it.
+    // Where the engine writes the log for support; "Open log folder" opens it.
     std::string logFolder;
 };

@@ -62,6 +62,8 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     UpdaterServices services = ProductionServices(settings, resources);
     NoSleepInhibitor noInhibitor;
     services.sleepInhibitor = &noInhibitor;
+    ScratchFolder logs("exit_download_log");
+    services.logFolder = logs.File("");
     device.AttachSignals(&signals);
     CycleDisplay display(device.Events, bar, box, signals);
 

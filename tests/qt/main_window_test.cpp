@@ -359,7 +359,7 @@ TEST_F(MainWindow, UpdateFromAFileAsksTheWorkerForThatFile) {
     EXPECT_EQ(told_.size(), toldBefore);
 }
 
-TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsListeners) {
+TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsKeeping) {
     FileLocations locations = ProgramFolderLocations(folder_.path().toStdString() + "/");
     std::ofstream(locations.historyFile) << "not a database, but long enough to be read as one's header....";
     std::vector<QString> boxes;
@@ -379,7 +379,7 @@ TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsIt
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].contains(QString::fromStdString(locations.historyFile)));
     EXPECT_EQ(services_.history, &keeping.History());
-    EXPECT_EQ(services_.cycleListeners.size(), 2u) << "the history and the log";
+    EXPECT_EQ(services_.logFolder, locations.logFolder) << "for the engine's log";
     EXPECT_NE(services_.sleepInhibitor, nullptr) << "for the engine's sleep guard";
 }
 

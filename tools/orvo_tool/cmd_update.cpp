@@ -8,9 +8,8 @@
 
 #include "common/program_folder.h"
 #include "device_session.h"
-#include "history/cycle_log.h"
-#include "history/history_recorder.h"
 #include "history/history_store.h"
+#include "system_sleep_inhibitor.h"
 #include "update/holdings_text.h"
 #include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"
@@ -101,13 +100,11 @@ FileLocations UpdaterLocations() {
 
 void SayProblem(const std::string& text) { std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str()); }
 
-// What the updater keeps of a cycle: the history (with the backups) and the log.
+// What the updater keeps of a cycle: the history (with the backups); the
+// engine records each cycle in it and writes the updater's log.
 struct Keeping {
-    explicit Keeping(const std::string& historyFile)
-        : store(historyFile, SayProblem), log(UpdaterLocations().logFolder, SayProblem) {}
+    explicit Keeping(const std::string& historyFile) : store(historyFile, SayProblem) {}
     HistoryStore store;
-    HistoryRecorder recorder{store};
-    CycleLog log;
 };
 
 // Runs the update engine until the first outcome and stops it.
@@ -132,11 +129,12 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         return found;
     };
     setup.history = &keeping.store;
-    setup.listeners = {&keeping.recorder, &keeping.log, &outcome};
+    setup.logFolder = UpdaterLocations().logFolder;
+    setup.logNotWritable = SayProblem;
+    setup.listeners = {&outcome};
     setup.clock = &session.Clock();
-    // No system-bus client here: the window alone holds logind's lock.
-    NoSleepInhibitor noInhibitor;
-    setup.sleepInhibitor = &noInhibitor;
+    const std::unique_ptr<SleepInhibitorPort> inhibitor = SystemSleepInhibitor();
+    setup.sleepInhibitor = inhibitor.get();
     std::string error;
     std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);
     if (!engine) {
