@@ -10,13 +10,16 @@
 
 namespace {
 
-// The update engine, started at once.
+// The update engine.
 class CycleWorker final : public RunningWorker {
 public:
-    explicit CycleWorker(std::unique_ptr<UpdateEngine> engine) : engine_(std::move(engine)) { engine_->Start(); }
+    explicit CycleWorker(std::unique_ptr<UpdateEngine> engine) : engine_(std::move(engine)) {}
+    void Start() override { engine_->Start(); }
     void StopAndJoin() override { engine_->StopAndJoin(); }
     bool IsWritingDevice() const override { return engine_->IsWritingDevice(); }
     CycleRequestAnswer RequestCycle(const CycleRequest& request) override { return engine_->RequestCycle(request); }
+    MessageBoxPort* Boxes() override { return &engine_->Boxes(); }
+    void Answer(std::uint64_t requestId, bool yes) override { engine_->Answer(requestId, yes); }
 
 private:
     std::unique_ptr<UpdateEngine> engine_;

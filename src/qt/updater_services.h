@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 class CDfuDevice;
 class CycleEventListener;
 class HistoryStore;
+class MessageBoxPort;
 class SleepInhibitorPort;
 class ViewPort;
 class ProgressBarPort;
@@ -31,6 +33,17 @@ public:
         (void)request;
         return CycleRequestAnswer::Refused;
     }
+    // Starts it, once whoever answers its requests listens.
+    virtual void Start() {}
+    // Where the window's display sends the cycle's error boxes: requests of
+    // the worker's, like its own boxes and questions (null: none, the view
+    // shows them itself).
+    virtual MessageBoxPort* Boxes() { return nullptr; }
+    // The answer to a CycleEvents::Request of the worker's.
+    virtual void Answer(std::uint64_t requestId, bool yes) {
+        (void)requestId;
+        (void)yes;
+    }
 };
 
 // What the application shell calls in the other subsystems (settings,
@@ -51,7 +64,8 @@ struct UpdaterServices {
     std::function<void(CDfuDevice&)> loadRegionSelection = [](CDfuDevice&) {};
     // Null keeps the DownloadSizeKb that the settings gave.
     std::function<int(CDfuDevice&)> computeDownloadSize;
-    // Null starts no worker. Gets these services for the worker's own hooks.
+    // Null makes no worker. Gets these services for the worker's own hooks;
+    // the view starts the worker once it listens to its requests.
     std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals&)>
         startWorker;
 

@@ -43,6 +43,7 @@ DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) 
 
 UpdateEngine::UpdateEngine(EngineSetup setup)
     : setup_(std::move(setup)),
+      requests_(setup_.device.Events),
       ownClock_(setup_.clock == nullptr
                     ? std::make_unique<EngineClock>(setup_.view, [this](int timerId) { rules_.OnTimer(timerId); })
                     : nullptr),
@@ -72,6 +73,7 @@ void UpdateEngine::Start() {
         setup_.device.Events.SubscribeFirst(*recorder_);
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Subscribe(*listener);
+    clock_.AskThrough(&requests_);
     if (ownClock_) {
         setup_.device.ListenForOperationEnds([this] { clock_.Wake(); });
         ownClock_->Start();
@@ -79,19 +81,23 @@ void UpdateEngine::Start() {
     worker_.Start();
 }
 
-// The clock first: the monitor and the stop of the running operation that
-// the worker's interruption makes must not meet. The listeners go once
+// The requests first, then the clock: the monitor and the stop of the
+// running operation that the worker's interruption makes must not meet. The listeners go once
 // nothing publishes any more.
 void UpdateEngine::StopAndJoin() {
     if (stopped_)
         return;
     stopped_ = true;
+    // A box or question the clock's thread or the worker waits on ends first:
+    // nobody would answer it now.
+    requests_.Cancel();
     if (ownClock_) {
         setup_.device.ListenForOperationEnds(nullptr);
         ownClock_->Stop();
     }
-    worker_.RequestStop();
+    RequestStop();
     worker_.Join();
+    clock_.AskThrough(nullptr);
     if (!started_)
         return;
     for (CycleEventListener* listener : setup_.listeners)
@@ -100,6 +106,11 @@ void UpdateEngine::StopAndJoin() {
         setup_.device.Events.Unsubscribe(*recorder_);
     setup_.device.Events.Unsubscribe(log_);
     setup_.device.Events.Unsubscribe(*sleepGuard_);
+}
+
+void UpdateEngine::RequestStop() {
+    requests_.Cancel();
+    worker_.RequestStop();
 }
 
 void OnViewTimerTick(int timerId, CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,

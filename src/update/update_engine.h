@@ -9,6 +9,7 @@
 #include "common/silent_ports.h"
 #include "history/cycle_log.h"
 #include "history/history_recorder.h"
+#include "update/cycle_requests.h"
 #include "update/dfu_device_cycle_operations.h"
 #include "update/engine_clock.h"
 #include "update/sleep_guard.h"
@@ -81,13 +82,21 @@ public:
     bool IsWritingDevice() const { return worker_.IsWritingDevice(); }
     bool Finished() const { return worker_.Finished(); }
     CycleRequestAnswer RequestCycle(const CycleRequest& request) { return worker_.RequestCycle(request); }
-    void RequestStop() { worker_.RequestStop(); }
+    // A stop ends a wait for an answer too (No).
+    void RequestStop();
+    // Any thread: the answer to the CycleEvents::Request `id` (Yes or No to
+    // a question; a box's answer is only that it was dismissed).
+    void Answer(std::uint64_t requestId, bool yes) { requests_.Answer(requestId, yes); }
+    // The engine's boxes as requests, for a display that shows the cycle's
+    // errors: it holds the cycle no more than the worker's own boxes do.
+    MessageBoxPort& Boxes() { return requests_; }
 
 private:
     explicit UpdateEngine(EngineSetup setup);
     static DfuDeviceCycleOperations::Hooks HooksOf(const EngineSetup& setup);
 
     EngineSetup setup_;
+    CycleRequests requests_;
     // The clock's ticks never reach the animation: nothing is drawn here.
     SilentProgressBar noBar_;
     std::unique_ptr<EngineClock> ownClock_;

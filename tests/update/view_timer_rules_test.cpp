@@ -4,12 +4,16 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <future>
+#include <thread>
 #include <mutex>
 #include <vector>
 
 #include "support/recording_ports.h"
 #include "simulated_view.h"
 #include "common/cycle_signals.h"
+#include "update/cycle_requests.h"
 #include "update/engine_clock.h"
 #include "update/view_timer_rules.h"
 
@@ -193,6 +197,58 @@ TEST(EngineClock, APresenceTimerTicksUntilItsTickStopsIt) {
     clock.Stop();
     EXPECT_EQ(ticks.Count(ArrivalTimer), 3);
     EXPECT_FALSE(view.TimerArmed(ArrivalTimer)) << "the view never ran it";
+}
+
+}  // namespace
+
+namespace {
+
+// The worker's boxes and questions, asked on the engine's clock, go out as
+// requests and hold the asking thread until a front end answers by id,
+// whenever and from wherever it likes; a stop ends every wait.
+TEST(EngineRequests, HoldTheAskerUntilAnsweredByIdAndAStopEndsEveryWait) {
+    CycleEventChannel channel;
+    CycleRequests requests(channel);
+    SimulatedView view;
+    EngineClock clock(view, [](int) {});
+    clock.AskThrough(&requests);
+    struct Answerer final : CycleEventListener {
+        void OnCycleEvent(const CycleEvent& event) override {
+            if (const auto* request = std::get_if<CycleEvents::Request>(&event))
+                on(*request);
+        }
+        std::function<void(const CycleEvents::Request&)> on;
+    } answerer;
+    channel.Subscribe(answerer);
+    std::vector<CycleEvents::Request> seen;
+    answerer.on = [&](const CycleEvents::Request& request) {
+        seen.push_back(request);
+        requests.Answer(request.id + 1, false);  // no such request: ignored
+        requests.Answer(request.id, true);
+    };
+    EXPECT_TRUE(clock.AskYesNo("Write it?", "Orvo"));
+    clock.ShowErrorBox("It failed.", "Error");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].kind, CycleRequestKind::YesNo);
+    EXPECT_EQ(seen[0].text, "Write it?");
+    EXPECT_EQ(seen[0].caption, "Orvo");
+    EXPECT_EQ(seen[1].kind, CycleRequestKind::ErrorBox);
+    EXPECT_NE(seen[0].id, seen[1].id);
+    EXPECT_TRUE(view.Questions().empty() && view.Boxes().empty()) << "nothing is called on the front end's view";
+
+    std::promise<void> asked;
+    answerer.on = [&](const CycleEvents::Request& request) {
+        seen.push_back(request);
+        asked.set_value();
+    };
+    std::thread stopper([&] {
+        asked.get_future().wait();
+        requests.Cancel();
+    });
+    EXPECT_FALSE(clock.AskYesNo("Nobody answers this.", {}));
+    stopper.join();
+    EXPECT_FALSE(clock.AskYesNo("Asked after the stop.", {}));
+    EXPECT_EQ(seen.size(), 3u) << "a stopped engine asks nothing more";
 }
 
 }  // namespace

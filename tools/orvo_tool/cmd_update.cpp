@@ -131,7 +131,7 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
     setup.history = &keeping.store;
     setup.logFolder = UpdaterLocations().logFolder;
     setup.logNotWritable = SayProblem;
-    setup.listeners = {&outcome};
+    setup.listeners = {&outcome, &session.Answers()};
     setup.clock = &session.Clock();
     const std::unique_ptr<SleepInhibitorPort> inhibitor = SystemSleepInhibitor();
     setup.sleepInhibitor = inhibitor.get();
@@ -141,10 +141,12 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         SayProblem(error);
         return {};
     }
+    session.Answers().AnswerThrough([&engine](std::uint64_t id, bool yes) { engine->Answer(id, yes); });
     engine->RequestCycle(request);
     engine->Start();
     outcome.Wait();
     engine->StopAndJoin();
+    session.Answers().AnswerThrough(nullptr);
     engine.reset();
     // The stop ended nothing that ran; the device serves the checks below.
     device.ShuttingDown = false;
