@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include <QFontInfo>
@@ -124,6 +125,8 @@ CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl
       resources_(resources),
       picture_(new PictureFile(device.ResourceFolders, this)),
       invoker_(this) {
+    if (const std::string missing = MissingWiring(services); !missing.empty())
+        throw std::invalid_argument(missing);
     connect(picture_, &PictureFile::changed, this, [this] { update(); });
     setFixedSize(ViewWidth, ViewHeight);
     // The background is black before every paint.

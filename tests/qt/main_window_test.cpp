@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -123,7 +125,7 @@ protected:
     QTemporaryDir folder_;
     std::unique_ptr<CDfuDevice> device_;
     CSkinProgressCtrl bar_;
-    UpdaterServices services_;
+    UpdaterServices services_ = WindowServicesWithNothingWired();
     Resources resources_;
     std::unique_ptr<CMainFrame> frame_;
     std::atomic<bool> workerStopped_{false};
@@ -153,6 +155,20 @@ std::vector<std::string> Column(const QTableWidget& table, int column) {
 bool IsBlack(const QColor& c) { return c.red() == 0 && c.green() == 0 && c.blue() == 0; }
 
 }  // namespace
+
+// Wiring left out is one clear error when the window is made, never a
+// default that does nothing.
+TEST_F(MainWindow, AWindowSetUpWithoutItsWiringIsRefusedWithOneError) {
+    EXPECT_EQ(MissingWiring(UpdaterServices{}), "the window was set up without a way to load the settings");
+    EXPECT_EQ(MissingWiring(services_), "");
+    services_.releaseDevice = nullptr;
+    try {
+        CMainFrame frame(*device_, bar_, services_, resources_);
+        ADD_FAILURE() << "made without a way to release the device";
+    } catch (const std::invalid_argument& refused) {
+        EXPECT_STREQ(refused.what(), "the window was set up without a way to release the device");
+    }
+}
 
 TEST_F(MainWindow, InitialUpdateLaysOutTheViewAndStartsTheCycle) {
     CDFUpdate_tesselView& view = Frame().View();
