@@ -48,6 +48,8 @@ public:
         : stopped_(stopped), writing_(writing), idleOrvo_(idleOrvo), requests_(requests) {}
     void StopAndJoin() override { stopped_ = true; }
     bool IsWritingDevice() const override { return writing_.load(); }
+    void Answer(std::uint64_t requestId, bool yes) override { answers.emplace_back(requestId, yes); }
+    std::vector<std::pair<std::uint64_t, bool>> answers;  // UI thread only
     // Refused while writing, as the worker refuses a cycle past its identification.
     CycleRequestAnswer RequestCycle(const CycleRequest& request) override {
         requests_.push_back(request);
@@ -81,7 +83,9 @@ protected:
         device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
         services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
-            return std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_);
+            auto worker = std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_);
+            worker_ = worker.get();
+            return worker;
         };
         services_.timerTick = [this](int id, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {
             if (id != MonitorTimer)
@@ -135,6 +139,7 @@ protected:
     std::vector<int> ticks_;
     int selectionDialogs_ = 0;
     std::vector<CycleRequest> requests_;
+    RecordingWorker* worker_ = nullptr;  // the view's, once started
     std::vector<std::string> told_;
 };
 
@@ -281,6 +286,29 @@ TEST_F(MainWindow, QuestionFromTheWorkerDefaultsToNo) {
     // With nobody to ask, the seam answers.
     services_.askYesNo = [](const std::string&) { return true; };
     EXPECT_TRUE(view.AskYesNo("?", ""));
+}
+
+// The worker's boxes and questions come as requests: published without
+// waiting for the UI thread, shown there, answered by id.
+TEST_F(MainWindow, TheWorkersRequestsAreShownOnTheUiThreadAndAnsweredById) {
+    Frame();
+    ASSERT_NE(worker_, nullptr);
+    std::atomic<bool> published{false};
+    std::vector<std::pair<std::string, bool>> shown;  // text, published before
+    services_.askYesNo = [&](const std::string& text) {
+        shown.emplace_back(text, published.load());
+        return true;
+    };
+    services_.messageBox = [&](const std::string& text) { shown.emplace_back(text, published.load()); };
+    std::thread publisher([&] {
+        device_->Events.Publish(CycleEvents::Request{7, CycleRequestKind::YesNo, "Write it?", ""});
+        device_->Events.Publish(CycleEvents::Request{8, CycleRequestKind::ErrorBox, "It failed.", "Error"});
+        published = true;
+    });
+    publisher.join();
+    ASSERT_TRUE(SpinUntil([&] { return worker_->answers.size() == 2; }));
+    EXPECT_EQ(worker_->answers, (std::vector<std::pair<std::uint64_t, bool>>{{7, true}, {8, false}}));
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{"Write it?", true}, {"It failed.", true}}));
 }
 
 TEST_F(MainWindow, HistoryShowsEveryCycleNewestFirst) {
