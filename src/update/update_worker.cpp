@@ -11,7 +11,6 @@
 #include "common/working_files.h"
 #include "update/download_failure_text.h"
 #include "common/phase_timer.h"
-#include "common/result_texts.h"
 #include "common/text_ids.h"
 #include "update/holdings_text.h"
 
@@ -184,24 +183,24 @@ UpdateState UpdateWorker::Convert() {
     view_.StartTimer(ProgressTimer, CycleTiming::ConvertAnimationMs);
     const std::string base = DatabaseBase();
     PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Convert);
-    const std::string result = cycleRequest_.source == CycleSource::Server ? operations_.PrepareDatabase(base)
-                                                                           : PrepareRequested(base);
+    const PrepareOutcome result = cycleRequest_.source == CycleSource::Server ? operations_.PrepareDatabase(base)
+                                                                              : PrepareRequested(base);
     // The animation stops before the phase's end fills the bar, so that no
     // late tick of it overwrites the full bar.
     if (!Stopping())
         view_.StopTimer(ProgressTimer);
-    phase.End(result == base);
+    phase.End(result == PrepareOutcome::Ready);
     if (Stopping())
         return UpdateState::Convert;
-    if (result == base)
+    if (result == PrepareOutcome::Ready)
         return ConfirmSize(base) ? UpdateState::Write : KeepDatabase();
     if (!failedCause_.empty())
         return UpdateState::Failed;
-    // An empty result means the server sent no valid record: like a download
-    // that could not be read, that is the network text's case.
-    if (result == PrepareResult::DatabaseFileOpenError)
+    // No valid record from the server is, like a download that could not be
+    // read, the network text's case.
+    if (result == PrepareOutcome::TextUnreadable)
         ShowDownloadErrorBox(CycleErrorKind::Download);
-    else if (result.empty())
+    else if (result == PrepareOutcome::NoValidRecord)
         ShowDownloadErrorBox(CycleErrorKind::Conversion);
     else
         ShowErrorBox(CycleErrorKind::WorkingFiles, ResourceId::WorkingFilesErrorText);
@@ -247,21 +246,21 @@ UpdateState UpdateWorker::Write() {
     return UpdateState::Failed;
 }
 
-std::string UpdateWorker::PrepareRequested(const std::string& base) {
+PrepareOutcome UpdateWorker::PrepareRequested(const std::string& base) {
     // A backup goes back only into the Orvo it was read from.
     if (cycleRequest_.source == CycleSource::Restore) {
         const std::string serial = operations_.BackupSerial(cycleRequest_.backupId);
         if (serial != cycleSerial_) {
             failedCause_ = serial.empty() ? kBackupGoneCause : kOtherSerialCause;
             PublishError(serial.empty() ? CycleErrorKind::WorkingFiles : CycleErrorKind::Identity, failedCause_);
-            return {};
+            return PrepareOutcome::Refused;
         }
     }
-    const std::string result = operations_.PrepareRequest(cycleRequest_, base);
-    if (result == PrepareResult::BackupUnavailable) {
+    const PrepareOutcome result = operations_.PrepareRequest(cycleRequest_, base);
+    if (result == PrepareOutcome::BackupUnavailable) {
         failedCause_ = kBackupGoneCause;
         PublishError(CycleErrorKind::WorkingFiles, failedCause_);
-    } else if (cycleRequest_.source == CycleSource::File && result == PrepareResult::DatabaseFileOpenError) {
+    } else if (cycleRequest_.source == CycleSource::File && result == PrepareOutcome::TextUnreadable) {
         failedCause_ = kFileUnreadableCause;
         PublishError(CycleErrorKind::WorkingFiles, failedCause_ + (": " + cycleRequest_.file));
     }

@@ -9,11 +9,11 @@
 
 #include "common/cycle_events.h"
 #include "database/http_download.h"
+#include "update/cycle_operations.h"
 #include "update/cycle_request.h"
 #include "update/update_state.h"
 
 class CDfuDevice;
-class CycleOperations;
 class Resources;
 class ViewPort;
 struct CycleSignals;
@@ -109,7 +109,7 @@ private:
     void ReturnRequest();
     // For a source other than the server: the request's database in the
     // working files, or a failure text.
-    std::string PrepareRequested(const std::string& base);
+    PrepareOutcome PrepareRequested(const std::string& base);
     // Asks before a database with fewer than half the Orvo's records is
     // written; false when the user said No.
     bool ConfirmSize(const std::string& base);

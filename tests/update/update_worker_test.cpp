@@ -397,7 +397,7 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
 }
 
 struct ConversionFailure {
-    const char* result;
+    PrepareOutcome result;
     int boxTextId;
     CycleErrorKind kind;
     const char* name;
@@ -455,11 +455,12 @@ TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
-                         ::testing::Values(ConversionFailure{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText,
+                         ::testing::Values(ConversionFailure{PrepareOutcome::TextUnreadable, ResourceId::DownloadErrorText,
                                                              CycleErrorKind::Download, "Unreadable"},
-                                           ConversionFailure{"", ResourceId::DownloadErrorText,
+                                           ConversionFailure{PrepareOutcome::NoValidRecord, ResourceId::DownloadErrorText,
                                                              CycleErrorKind::Conversion, "NoValidRecord"},
-                                           ConversionFailure{"BIN FILE OPEN ERROR", ResourceId::WorkingFilesErrorText,
+                                           ConversionFailure{PrepareOutcome::WorkingFilesFailed,
+                                                             ResourceId::WorkingFilesErrorText,
                                                              CycleErrorKind::WorkingFiles, "WorkingFilesNotWritable"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
@@ -468,7 +469,7 @@ INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
 TEST_F(UpdateCycle, AFailedDownloadsBoxAddsItsCause) {
     ops.downloadResult.outcome = DownloadOutcome::HttpError;
     ops.downloadResult.httpStatus = 503;
-    ops.prepareResult = "DB FILE OPEN ERROR";
+    ops.prepareResult = PrepareOutcome::TextUnreadable;
     ops.Plug({});
     StartWorker();
     ASSERT_TRUE(RunUntilFailed());
