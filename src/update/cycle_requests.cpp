@@ -36,8 +36,3 @@ void CycleRequests::Cancel() {
     }
     answered_.notify_all();
 }
-
-void CycleRequests::Reopen() {
-    std::lock_guard lock(mutex_);
-    cancelled_ = false;
-}

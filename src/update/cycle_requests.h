@@ -35,8 +35,6 @@ public:
     // An id that is not waiting (answered, cancelled, never asked) is ignored.
     void Answer(std::uint64_t id, bool yes);
     void Cancel();
-    // Takes requests again after a Cancel, for an engine started anew.
-    void Reopen();
 
 private:
     bool Ask(CycleRequestKind kind, const std::string& text, const std::string& caption);
