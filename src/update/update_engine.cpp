@@ -82,8 +82,8 @@ void UpdateEngine::Start() {
 }
 
 // The requests first, then the clock: the monitor and the stop of the
-// running operation that the worker's interruption makes must not meet. The listeners go once
-// nothing publishes any more.
+// running operation that the worker's interruption makes must not meet. The
+// listeners go once nothing publishes any more.
 void UpdateEngine::StopAndJoin() {
     if (stopped_)
         return;
