@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-liberation2 qt6-translations-l10n
-  libusb-1.0-0-dev libcurl4-openssl-dev libcpp-httplib-dev
+  libusb-1.0-0-dev libsystemd-dev libcurl4-openssl-dev libcpp-httplib-dev
   libsqlite3-dev libspdlog-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -221,12 +221,28 @@ struct CycleEnded {
 
 }  // namespace CycleEvents
 
+// What a request asks of the front end: a box to dismiss, an error box to
+// dismiss, or a question answered Yes or No.
+enum class CycleRequestKind : std::uint8_t { Box, ErrorBox, YesNo };
+
+namespace CycleEvents {
+// The cycle waits until a front end answers this request by its id (through
+// the engine), or until it is stopped: the modal box or question of a front
+// end, asked without calling into it. `caption` empty: the program's title.
+struct Request {
+    std::uint64_t id = 0;
+    CycleRequestKind kind = CycleRequestKind::Box;
+    std::string text;
+    std::string caption;
+};
+}  // namespace CycleEvents
+
 using CycleEvent = std::variant<CycleEvents::StateEntered, CycleEvents::DeviceIdentified, CycleEvents::HoldingsRead,
                                 CycleEvents::PhaseStarted, CycleEvents::PhaseProgress, CycleEvents::PhaseEnded,
                                 CycleEvents::DownloadAnswered, CycleEvents::Error, CycleEvents::Notice,
                                 CycleEvents::CycleEnded, CycleEvents::OperationStarted,
                                 CycleEvents::OperationProgress, CycleEvents::OperationFinished,
-                                CycleEvents::DeviceAccess, CycleEvents::StatusChanged>;
+                                CycleEvents::DeviceAccess, CycleEvents::StatusChanged, CycleEvents::Request>;
 
 class CycleEventListener {
 public:
@@ -246,6 +262,15 @@ public:
         std::lock_guard lock(mutex_);
         auto next = std::make_shared<std::vector<CycleEventListener*>>(*listeners_);
         next->push_back(&listener);
+        listeners_ = std::move(next);
+    }
+    // Ahead of every listener already there: what keeps a record of the
+    // cycle hears each event before a display that may hold it in a box.
+    void SubscribeFirst(CycleEventListener& listener) {
+        std::lock_guard lock(mutex_);
+        auto next = std::make_shared<std::vector<CycleEventListener*>>();
+        next->push_back(&listener);
+        next->insert(next->end(), listeners_->begin(), listeners_->end());
         listeners_ = std::move(next);
     }
     void Unsubscribe(CycleEventListener& listener) {

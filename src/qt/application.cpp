@@ -1,5 +1,7 @@
 #include "qt/application.h"
 
+#include <cstdio>
+
 #include "qt/main_frame.h"
 #include "qt/main_view.h"
 #include "qt/toolkit_language.h"
@@ -36,6 +38,10 @@ CDFUpdate_tesselApp::~CDFUpdate_tesselApp() {
 
 bool CDFUpdate_tesselApp::InitInstance() {
     QApplication::setApplicationName(QString::fromStdString(resources_.String(AppTitleStringId)));
+    if (const std::string missing = MissingWiring(services_); !missing.empty()) {
+        std::fprintf(stderr, "%s\n", missing.c_str());
+        return false;
+    }
     services_.loadSettings(*device_);
     services_.loadLanguageLibrary(*device_);
     FollowLanguageInToolkit(resources_);

@@ -5,20 +5,12 @@
 
 CycleKeeping::CycleKeeping(const FileLocations& locations, const Resources& resources)
     : logFolder_(locations.logFolder),
-      store_(locations.historyFile,
-             [&resources](const std::string& text) {
-                 TellUserLater(resources, TextWithValue(resources, ResourceId::HistoryNotUsableText, text));
-             }),
-      recorder_(store_),
-      log_(
-          locations.logFolder,
-          [&resources](const std::string& text) {
-              TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, text));
-          }) {}
+      store_(locations.historyFile, [&resources](const std::string& text) {
+          TellUserLater(resources, TextWithValue(resources, ResourceId::HistoryNotUsableText, text));
+      }) {}
 
 void CycleKeeping::Wire(UpdaterServices& services) {
     services.history = &store_;
     services.logFolder = logFolder_;
-    services.cycleListeners = {&recorder_, &log_};
     services.sleepInhibitor = &inhibitor_;
 }

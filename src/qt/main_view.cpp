@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include <QFontInfo>
@@ -124,6 +125,8 @@ CDFUpdate_tesselView::CDFUpdate_tesselView(CDfuDevice& device, CSkinProgressCtrl
       resources_(resources),
       picture_(new PictureFile(device.ResourceFolders, this)),
       invoker_(this) {
+    if (const std::string missing = MissingWiring(services); !missing.empty())
+        throw std::invalid_argument(missing);
     connect(picture_, &PictureFile::changed, this, [this] { update(); });
     setFixedSize(ViewWidth, ViewHeight);
     // The background is black before every paint.
@@ -166,6 +169,43 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     signals_.ShowProgress = 1;
     if (services_.startWorker)
         worker_ = services_.startWorker(services_, device_, *this, signals_);
+    if (worker_) {
+        // The worker's boxes and questions come as requests, which this view
+        // answers later on the UI thread; so do the boxes the display shows.
+        device_.Events.Subscribe(requestListener_);
+        boxRequests_ = worker_->Boxes();
+        worker_->Start();
+    }
+}
+
+void CDFUpdate_tesselView::RequestListener::OnCycleEvent(const CycleEvent& event) {
+    if (const auto* request = std::get_if<CycleEvents::Request>(&event))
+        view_.invoker_.Post([view = &view_, request = *request] { view->AnswerRequest(request); });
+}
+
+void CDFUpdate_tesselView::AnswerRequest(const CycleEvents::Request& request) {
+    if (destroyed_ || !worker_)
+        return;
+    bool yes = false;
+    switch (request.kind) {
+    case CycleRequestKind::YesNo:
+        yes = services_.askYesNo ? services_.askYesNo(request.text) : RunQuestionBox(request.text, request.caption);
+        break;
+    case CycleRequestKind::ErrorBox:
+    case CycleRequestKind::Box:
+        // A plain box carries the application's title and, as such boxes
+        // always have, the exclamation icon.
+        if (services_.messageBox)
+            services_.messageBox(request.text);
+        else if (request.kind == CycleRequestKind::ErrorBox)
+            RunMessageBox(QMessageBox::Critical, request.text, request.caption);
+        else
+            RunMessageBox(QMessageBox::Warning, request.text, resources_.String(AppTitleStringId));
+        break;
+    }
+    // The window may have ended while the box was open: the stop answered.
+    if (!destroyed_ && worker_)
+        worker_->Answer(request.id, yes);
 }
 
 void CDFUpdate_tesselView::SubscribeCycleListeners() {
@@ -203,9 +243,11 @@ void CDFUpdate_tesselView::OnDestroy() {
         StopTimerOnUiThread(id);
     // The engine ends its clock, then the running operation and a download
     // in flight, then its worker.
+    boxRequests_ = nullptr;
     if (worker_) {
         worker_->StopAndJoin();
         worker_.reset();
+        device_.Events.Unsubscribe(requestListener_);
     }
     UnsubscribeCycleListeners();
     // Nothing may report into this view once it is gone.
@@ -238,12 +280,20 @@ void CDFUpdate_tesselView::RepaintAll() {
 }
 
 void CDFUpdate_tesselView::ShowMessageBox(const std::string& text) {
+    if (MessageBoxPort* requests = boxRequests_.load()) {
+        requests->ShowMessageBox(text);
+        return;
+    }
     // A plain box carries the application's title and, as such boxes always
     // have, the exclamation icon.
     ShowBox(QMessageBox::Warning, text, resources_.String(AppTitleStringId));
 }
 
 void CDFUpdate_tesselView::ShowErrorBox(const std::string& text, const std::string& caption) {
+    if (MessageBoxPort* requests = boxRequests_.load()) {
+        requests->ShowErrorBox(text, caption);
+        return;
+    }
     ShowBox(QMessageBox::Critical, text, caption);
 }
 

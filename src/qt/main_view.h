@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -95,6 +96,18 @@ private:
     bool RunQuestionBox(const std::string& text, const std::string& caption);
     void SubscribeCycleListeners();
     void UnsubscribeCycleListeners();
+    // UI thread: shows what the worker's request asks, then answers it.
+    void AnswerRequest(const CycleEvents::Request& request);
+
+    // Hands each of the worker's requests to the UI thread, without waiting.
+    class RequestListener final : public CycleEventListener {
+    public:
+        explicit RequestListener(CDFUpdate_tesselView& view) : view_(view) {}
+        void OnCycleEvent(const CycleEvent& event) override;
+
+    private:
+        CDFUpdate_tesselView& view_;
+    };
 
     CDfuDevice& device_;
     CSkinProgressCtrl& progressBar_;
@@ -111,6 +124,10 @@ private:
     std::unique_ptr<CycleDisplay> display_;
     std::unique_ptr<StatusTextDisplay> statusDisplay_;
     std::unique_ptr<RunningWorker> worker_;
+    RequestListener requestListener_{*this};
+    // The worker's requests, for the boxes the display shows; set before it
+    // starts.
+    std::atomic<MessageBoxPort*> boxRequests_{nullptr};
     UiInvoker invoker_;
     bool destroyed_ = false;
     bool listenersSubscribed_ = false;

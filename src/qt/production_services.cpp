@@ -10,13 +10,16 @@
 
 namespace {
 
-// The update engine, started at once.
+// The update engine.
 class CycleWorker final : public RunningWorker {
 public:
-    explicit CycleWorker(std::unique_ptr<UpdateEngine> engine) : engine_(std::move(engine)) { engine_->Start(); }
+    explicit CycleWorker(std::unique_ptr<UpdateEngine> engine) : engine_(std::move(engine)) {}
+    void Start() override { engine_->Start(); }
     void StopAndJoin() override { engine_->StopAndJoin(); }
     bool IsWritingDevice() const override { return engine_->IsWritingDevice(); }
     CycleRequestAnswer RequestCycle(const CycleRequest& request) override { return engine_->RequestCycle(request); }
+    MessageBoxPort* Boxes() override { return &engine_->Boxes(); }
+    void Answer(std::uint64_t requestId, bool yes) override { engine_->Answer(requestId, yes); }
 
 private:
     std::unique_ptr<UpdateEngine> engine_;
@@ -46,6 +49,10 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
         setup.saveSettings = wired.saveSettings;
         setup.findDevice = [&device] { return device.FindDeviceNow(); };
         setup.history = wired.history;
+        setup.logFolder = wired.logFolder;
+        setup.logNotWritable = [&resources](const std::string& problem) {
+            TellUserLater(resources, TextWithValue(resources, ResourceId::LogNotWritableText, problem));
+        };
         setup.sleepInhibitor = wired.sleepInhibitor;
         std::string error;
         std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "update/cycle_request.h"
@@ -10,6 +12,7 @@
 class CDfuDevice;
 class CycleEventListener;
 class HistoryStore;
+class MessageBoxPort;
 class SleepInhibitorPort;
 class ViewPort;
 class ProgressBarPort;
@@ -31,41 +34,52 @@ public:
         (void)request;
         return CycleRequestAnswer::Refused;
     }
+    // Starts it, once whoever answers its requests listens.
+    virtual void Start() {}
+    // Where the window's display sends the cycle's error boxes: requests of
+    // the worker's, like its own boxes and questions (null: none, the view
+    // shows them itself).
+    virtual MessageBoxPort* Boxes() { return nullptr; }
+    // The answer to a CycleEvents::Request of the worker's.
+    virtual void Answer(std::uint64_t requestId, bool yes) {
+        (void)requestId;
+        (void)yes;
+    }
 };
 
 // What the application shell calls in the other subsystems (settings,
-// languages, dialogs, the worker, the view's timer rules). The window's own
-// entries have harmless defaults, so it also runs with only some of them
-// wired (in tests, and in the demo where the device and server are
-// simulated); what the update engine needs has none: the engine refuses to
-// start without it (UpdateEngine::Check).
+// languages, dialogs, the worker, the view's timer rules). None has a
+// default that does nothing: the window refuses to start with one left out
+// (MissingWiring), as the engine does (UpdateEngine::Check); a window that
+// loads or keeps nothing says so with functions that do nothing. The entries
+// that may be null say what null means.
 struct UpdaterServices {
     // Start-up, before the main window exists.
-    std::function<void(CDfuDevice&)> loadSettings = [](CDfuDevice&) {};
-    std::function<void(CDfuDevice&)> loadLanguageLibrary = [](CDfuDevice&) {};
+    std::function<void(CDfuDevice&)> loadSettings;
+    std::function<void(CDfuDevice&)> loadLanguageLibrary;
     // The worker's step after identification: region fragment and settings
     // file. No default: an engine started without it refuses to start.
     std::function<void(CDfuDevice&)> saveSettings;
 
     // The view's initial update.
-    std::function<void(CDfuDevice&)> loadRegionSelection = [](CDfuDevice&) {};
+    std::function<void(CDfuDevice&)> loadRegionSelection;
     // Null keeps the DownloadSizeKb that the settings gave.
     std::function<int(CDfuDevice&)> computeDownloadSize;
-    // Null starts no worker. Gets these services for the worker's own hooks.
+    // Null makes no worker. Gets these services for the worker's own hooks;
+    // the view starts the worker once it listens to its requests.
     std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals&)>
         startWorker;
 
     // One tick of the view's timer with logical id `timerId`, on the UI thread.
-    std::function<void(int timerId, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&)> timerTick =
-        [](int, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {};
+    std::function<void(int timerId, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&)> timerTick;
 
     // Commands of the main frame, run modally on the UI thread.
-    std::function<void(QWidget* parent, CDfuDevice&)> runLanguageDialog = [](QWidget*, CDfuDevice&) {};
-    std::function<void(QWidget* parent, CDfuDevice&)> runDownloadSelectionDialog = [](QWidget*, CDfuDevice&) {};
+    std::function<void(QWidget* parent, CDfuDevice&)> runLanguageDialog;
+    std::function<void(QWidget* parent, CDfuDevice&)> runDownloadSelectionDialog;
 
     // After the worker has ended: what the device operations left with the
     // device (its memory map) goes before the device object does.
-    std::function<void(CDfuDevice&)> releaseDevice = [](CDfuDevice&) {};
+    std::function<void(CDfuDevice&)> releaseDevice;
 
     // Null opens a real modal message box; the headless demo and tests
     // answer it themselves.
@@ -83,12 +97,30 @@ struct UpdaterServices {
     // worker's operations and the history and restore dialogs.
     HistoryStore* history = nullptr;
     // Subscribed to the device's events before the worker starts and
-    // unsubscribed once it has been joined: the history's recorder, the log,
-    // the sleep inhibitor.
+    // unsubscribed once it has been joined, besides the engine's own
+    // recorder, log and sleep guard (a front end's extra listeners).
     std::vector<CycleEventListener*> cycleListeners;
     // What the engine's sleep guard holds while the Orvo is written; the
     // engine refuses to start without one. Outlives the window.
     SleepInhibitorPort* sleepInhibitor = nullptr;
-    // Where the log for support is written; "Open log folder" opens it.
+    // Where the engine writes the log for support; "Open log folder" opens it.
     std::string logFolder;
 };
+
+// Empty when the window can start with `services`; otherwise the entry left
+// out, said in one line.
+inline std::string MissingWiring(const UpdaterServices& services) {
+    const std::pair<bool, const char*> entries[] = {
+        {static_cast<bool>(services.loadSettings), "a way to load the settings"},
+        {static_cast<bool>(services.loadLanguageLibrary), "a way to load the language"},
+        {static_cast<bool>(services.loadRegionSelection), "a way to load the region selection"},
+        {static_cast<bool>(services.timerTick), "the view's timer tick"},
+        {static_cast<bool>(services.runLanguageDialog), "the language dialog"},
+        {static_cast<bool>(services.runDownloadSelectionDialog), "the download selection dialog"},
+        {static_cast<bool>(services.releaseDevice), "a way to release the device"},
+    };
+    for (const auto& [wired, what] : entries)
+        if (!wired)
+            return std::string("the window was set up without ") + what;
+    return {};
+}

@@ -1,10 +1,27 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "database/http_download.h"
 #include "device/dfu_device.h"
 #include "update/cycle_request.h"
+
+// What a preparation of the database to write came to; the cycle looks up
+// the texts it shows for each.
+enum class PrepareOutcome : std::uint8_t {
+    Ready,
+    // The text (downloaded, or the user's file) held no record to write.
+    NoValidRecord,
+    // The text could not be read.
+    TextUnreadable,
+    // A working file could not be written.
+    WorkingFilesFailed,
+    // The restore's backup is no longer kept.
+    BackupUnavailable,
+    // The cycle refused the request before anything was prepared.
+    Refused,
+};
 
 // The device and database operations one update cycle calls, in the order it
 // calls them. The application uses DfuDeviceCycleOperations; tests use a fake
@@ -31,8 +48,8 @@ public:
     // the cycle goes on is judged by PrepareDatabase, which must read that
     // file; the result only says what a failed download failed on.
     virtual DownloadResult DownloadDatabase() = 0;
-    // Returns `base` on success, otherwise a failure text (see PrepareResult).
-    virtual std::string PrepareDatabase(const std::string& base) = 0;
+    // Ready when the packed database and its DFU file are at `base`.
+    virtual PrepareOutcome PrepareDatabase(const std::string& base) = 0;
     // The serial of the device a kept backup was read from; empty when there
     // is no such backup.
     virtual std::string BackupSerial(std::int64_t backupId) = 0;
@@ -40,7 +57,7 @@ public:
     // database (a file's text converted, or a kept backup) in the working
     // files as PrepareDatabase does, with the same result. A restore's date
     // stamp is the backup's own from then until the next preparation.
-    virtual std::string PrepareRequest(const CycleRequest& request, const std::string& base) = 0;
+    virtual PrepareOutcome PrepareRequest(const CycleRequest& request, const std::string& base) = 0;
     // The record count of the database the last preparation left at `base`.
     virtual std::uint32_t PreparedRecords(const std::string& base) = 0;
     // Each returns once its write has ended. The database write says whether

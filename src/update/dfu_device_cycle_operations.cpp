@@ -37,9 +37,27 @@ void DfuDeviceCycleOperations::SaveSettings() {
 
 DownloadResult DfuDeviceCycleOperations::DownloadDatabase() { return DownloadDatabaseWithDefaults(device_); }
 
-std::string DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
+namespace {
+
+// The device's preparation answers with `base` or a failure text: the one
+// place those texts are read.
+PrepareOutcome OutcomeOf(const std::string& result, const std::string& base) {
+    if (result == base)
+        return PrepareOutcome::Ready;
+    if (result.empty())
+        return PrepareOutcome::NoValidRecord;
+    if (result == PrepareResult::DatabaseFileOpenError)
+        return PrepareOutcome::TextUnreadable;
+    if (result == PrepareResult::BackupUnavailable)
+        return PrepareOutcome::BackupUnavailable;
+    return PrepareOutcome::WorkingFilesFailed;
+}
+
+}  // namespace
+
+PrepareOutcome DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
     restoredDateStamp_.clear();
-    return device_.PrepareDatabase(base);
+    return OutcomeOf(device_.PrepareDatabase(base), base);
 }
 DatabaseHoldings DfuDeviceCycleOperations::ReadHoldings() {
     DatabaseHoldings holdings;
@@ -56,12 +74,12 @@ std::string DfuDeviceCycleOperations::BackupSerial(std::int64_t backupId) {
     return backup ? backup->info.serial : std::string();
 }
 
-std::string DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& request, const std::string& base) {
+PrepareOutcome DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& request, const std::string& base) {
     restoredDateStamp_.clear();
     requestProblem_.clear();
     switch (request.source) {
-    case CycleSource::File: return PrepareFile(request.file, base);
-    case CycleSource::Restore: return PrepareRestore(request.backupId, base);
+    case CycleSource::File: return OutcomeOf(PrepareFile(request.file, base), base);
+    case CycleSource::Restore: return OutcomeOf(PrepareRestore(request.backupId, base), base);
     case CycleSource::Server: break;
     }
     return PrepareDatabase(base);

@@ -28,9 +28,9 @@ public:
     void SaveSettings() override;
     DownloadResult DownloadDatabase() override;
     DatabaseHoldings ReadHoldings() override;
-    std::string PrepareDatabase(const std::string& base) override;
+    PrepareOutcome PrepareDatabase(const std::string& base) override;
     std::string BackupSerial(std::int64_t backupId) override;
-    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override;
+    PrepareOutcome PrepareRequest(const CycleRequest& request, const std::string& base) override;
     std::uint32_t PreparedRecords(const std::string& base) override;
     DatabaseWriteResult UpgradeDevice(const std::string& base) override;
     bool WriteDateStamp() override;

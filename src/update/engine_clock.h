@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "common/view_port.h"
+#include "update/cycle_requests.h"
 
 // The cycle's own clock: a thread that ticks the operation monitor every
 // 100 ms and the worker's presence and removal checks at the periods the
@@ -17,8 +19,9 @@
 // goes on without waiting for the next tick.
 //
 // To the worker it is its view: the timers it runs itself are the monitor's,
-// the arrival's and the removal's; everything else (the download animation,
-// repaints, boxes, questions) goes on to the front end's view.
+// the arrival's and the removal's; the boxes and questions are the engine's
+// requests; everything else (the download animation, repaints) goes on to
+// the front end's view.
 class EngineClock final : public ViewPort {
 public:
     // `tick` runs on the clock's thread, one tick at a time, with the
@@ -38,11 +41,24 @@ public:
     void StartTimer(int id, int periodMs) override;
     void StopTimer(int id) override;
     void RepaintAll() override { view_.RepaintAll(); }
-    void ShowMessageBox(const std::string& text) override { view_.ShowMessageBox(text); }
+    // While an engine runs on the clock, its boxes and questions are its
+    // requests (null: the view's own, as before an engine).
+    void AskThrough(CycleRequests* requests) { requests_ = requests; }
+    void ShowMessageBox(const std::string& text) override {
+        if (CycleRequests* requests = requests_.load())
+            requests->ShowMessageBox(text);
+        else
+            view_.ShowMessageBox(text);
+    }
     void ShowErrorBox(const std::string& text, const std::string& caption) override {
-        view_.ShowErrorBox(text, caption);
+        if (CycleRequests* requests = requests_.load())
+            requests->ShowErrorBox(text, caption);
+        else
+            view_.ShowErrorBox(text, caption);
     }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
+        if (CycleRequests* requests = requests_.load())
+            return requests->AskYesNo(text, caption);
         return view_.AskYesNo(text, caption);
     }
 
@@ -64,6 +80,7 @@ private:
     std::vector<int> TakeDue(Clock::time_point now);
 
     ViewPort& view_;
+    std::atomic<CycleRequests*> requests_{nullptr};
     const std::function<void(int)> tick_;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -8,6 +8,10 @@ std::string UpdateEngine::Check(const EngineSetup& setup) {
         return "the update engine was set up without a way to save the settings";
     if (!setup.findDevice)
         return "the update engine was set up without a way to look for the device";
+    if (setup.logFolder.empty())
+        return "the update engine was set up without a folder for its log";
+    if (!setup.logNotWritable)
+        return "the update engine was set up without a way to tell that its log cannot be written";
     if (setup.sleepInhibitor == nullptr)
         return "the update engine was set up without a sleep inhibitor";
     for (const CycleEventListener* listener : setup.listeners)
@@ -39,6 +43,7 @@ DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) 
 
 UpdateEngine::UpdateEngine(EngineSetup setup)
     : setup_(std::move(setup)),
+      requests_(setup_.device.Events),
       ownClock_(setup_.clock == nullptr
                     ? std::make_unique<EngineClock>(setup_.view, [this](int timerId) { rules_.OnTimer(timerId); })
                     : nullptr),
@@ -49,6 +54,8 @@ UpdateEngine::UpdateEngine(EngineSetup setup)
               [&device = setup_.device](const std::string& path) { return device.IsAttached(path); }}),
       operations_(setup_.device, HooksOf(setup_)),
       sleepGuard_(std::make_unique<SleepGuard>(*setup_.sleepInhibitor)),
+      recorder_(setup_.history != nullptr ? std::make_unique<HistoryRecorder>(*setup_.history) : nullptr),
+      log_(setup_.logFolder, setup_.logNotWritable),
       worker_(setup_.device, operations_, clock_, setup_.signals, setup_.resources) {}
 
 UpdateEngine::~UpdateEngine() { StopAndJoin(); }
@@ -57,9 +64,16 @@ void UpdateEngine::Start() {
     if (started_)
         return;
     started_ = true;
+    // What keeps a record of the cycle, and the guard, hear each event
+    // before any display that may hold it in a box: every front end's log and
+    // history say the same, in the same order.
+    setup_.device.Events.SubscribeFirst(*sleepGuard_);
+    setup_.device.Events.SubscribeFirst(log_);
+    if (recorder_)
+        setup_.device.Events.SubscribeFirst(*recorder_);
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Subscribe(*listener);
-    setup_.device.Events.Subscribe(*sleepGuard_);
+    clock_.AskThrough(&requests_);
     if (ownClock_) {
         setup_.device.ListenForOperationEnds([this] { clock_.Wake(); });
         ownClock_->Start();
@@ -67,24 +81,36 @@ void UpdateEngine::Start() {
     worker_.Start();
 }
 
-// The clock first: the monitor and the stop of the running operation that
-// the worker's interruption makes must not meet. The listeners go once
-// nothing publishes any more.
+// The requests first, then the clock: the monitor and the stop of the
+// running operation that the worker's interruption makes must not meet. The
+// listeners go once nothing publishes any more.
 void UpdateEngine::StopAndJoin() {
     if (stopped_)
         return;
     stopped_ = true;
+    // A box or question the clock's thread or the worker waits on ends first:
+    // nobody would answer it now.
+    requests_.Cancel();
     if (ownClock_) {
         setup_.device.ListenForOperationEnds(nullptr);
         ownClock_->Stop();
     }
-    worker_.RequestStop();
+    RequestStop();
     worker_.Join();
+    clock_.AskThrough(nullptr);
     if (!started_)
         return;
-    setup_.device.Events.Unsubscribe(*sleepGuard_);
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Unsubscribe(*listener);
+    if (recorder_)
+        setup_.device.Events.Unsubscribe(*recorder_);
+    setup_.device.Events.Unsubscribe(log_);
+    setup_.device.Events.Unsubscribe(*sleepGuard_);
+}
+
+void UpdateEngine::RequestStop() {
+    requests_.Cancel();
+    worker_.RequestStop();
 }
 
 void OnViewTimerTick(int timerId, CDfuDevice& device, ViewPort& view, ProgressBarPort& progressBar,

@@ -7,6 +7,9 @@
 
 #include "common/progress_bar_port.h"
 #include "common/silent_ports.h"
+#include "history/cycle_log.h"
+#include "history/history_recorder.h"
+#include "update/cycle_requests.h"
 #include "update/dfu_device_cycle_operations.h"
 #include "update/engine_clock.h"
 #include "update/sleep_guard.h"
@@ -14,7 +17,6 @@
 #include "update/view_timer_rules.h"
 
 class CycleEventListener;
-class HistoryStore;
 
 // Everything an update engine is made from. The references cannot be left
 // out; what the functions leave out is refused at the start with one clear
@@ -38,11 +40,17 @@ struct EngineSetup {
     // How the cycle looks afresh for its device (CDfuDevice::FindDeviceNow,
     // or a tool's --device pick).
     std::function<bool()> findDevice;
-    // Where a replaced database is kept and a restore comes from; null:
-    // nothing is kept. Outlives the engine.
+    // Where a replaced database is kept and a restore comes from, and where
+    // the engine's recorder writes each cycle; null: nothing is kept.
+    // Outlives the engine.
     HistoryStore* history = nullptr;
-    // Subscribed from the engine's start until it has ended: the history's
-    // recorder, the log, the sleep guard, a console. Outlive the engine.
+    // Where the engine writes the log for support (CycleLog), and how a log
+    // that cannot be written is told, once, with what failed.
+    std::string logFolder;
+    std::function<void(const std::string& problem)> logNotWritable;
+    // Subscribed from the engine's start until it has ended, after the
+    // engine's own recorder, log and sleep guard: a console, a display.
+    // Outlive the engine.
     std::vector<CycleEventListener*> listeners;
     // What holds the system awake while the Orvo is written: the platform's
     // inhibitor (logind here), or NoSleepInhibitor where there is none.
@@ -74,13 +82,21 @@ public:
     bool IsWritingDevice() const { return worker_.IsWritingDevice(); }
     bool Finished() const { return worker_.Finished(); }
     CycleRequestAnswer RequestCycle(const CycleRequest& request) { return worker_.RequestCycle(request); }
-    void RequestStop() { worker_.RequestStop(); }
+    // A stop ends a wait for an answer too (No).
+    void RequestStop();
+    // Any thread: the answer to the CycleEvents::Request `id` (Yes or No to
+    // a question; a box's answer is only that it was dismissed).
+    void Answer(std::uint64_t requestId, bool yes) { requests_.Answer(requestId, yes); }
+    // The engine's boxes as requests, for a display that shows the cycle's
+    // errors: it holds the cycle no more than the worker's own boxes do.
+    MessageBoxPort& Boxes() { return requests_; }
 
 private:
     explicit UpdateEngine(EngineSetup setup);
     static DfuDeviceCycleOperations::Hooks HooksOf(const EngineSetup& setup);
 
     EngineSetup setup_;
+    CycleRequests requests_;
     // The clock's ticks never reach the animation: nothing is drawn here.
     SilentProgressBar noBar_;
     std::unique_ptr<EngineClock> ownClock_;
@@ -88,6 +104,8 @@ private:
     ViewTimerRules rules_;
     DfuDeviceCycleOperations operations_;
     std::unique_ptr<SleepGuard> sleepGuard_;
+    std::unique_ptr<HistoryRecorder> recorder_;
+    CycleLog log_;
     UpdateWorker worker_;  // after what it uses, so it goes first
     bool started_ = false;
     bool stopped_ = false;

@@ -11,7 +11,6 @@
 #include "common/working_files.h"
 #include "update/download_failure_text.h"
 #include "common/phase_timer.h"
-#include "common/result_texts.h"
 #include "common/text_ids.h"
 #include "update/holdings_text.h"
 
@@ -60,17 +59,21 @@ void UpdateWorker::RequestStop() {
 }
 
 CycleRequestAnswer UpdateWorker::RequestCycle(CycleRequest request) {
-    {
-        std::lock_guard lock(requestMutex_);
-        if (requestTaken_)
-            return CycleRequestAnswer::Refused;
-        pendingRequest_ = std::move(request);
-    }
-    // An Orvo waited out after its cycle gets a cycle of its own at once.
-    const bool startsNow = waitingOnAttachedOrvo_.load();
+    std::lock_guard lock(requestMutex_);
+    if (requestTaken_)
+        return CycleRequestAnswer::Refused;
+    pendingRequest_ = std::move(request);
     requestArrived_ = true;
+    if (!waitingOnAttachedOrvo_ || Stopping())
+        return CycleRequestAnswer::AtConnection;
+    // An Orvo waited out after its cycle gets a cycle of its own at once.
+    // The wait is released as its tick releases it, the timer stopped before
+    // the worker goes on; any other wait (for an Orvo to arrive, above all)
+    // is left alone: the request waits for the cycle that takes it.
+    waitingOnAttachedOrvo_ = false;
+    view_.StopTimer(RemovalTimer);
     signals_.StepEvent.Set();
-    return startsNow ? CycleRequestAnswer::StartsNow : CycleRequestAnswer::AtConnection;
+    return CycleRequestAnswer::StartsNow;
 }
 
 void UpdateWorker::TakeRequest() {
@@ -180,24 +183,24 @@ UpdateState UpdateWorker::Convert() {
     view_.StartTimer(ProgressTimer, CycleTiming::ConvertAnimationMs);
     const std::string base = DatabaseBase();
     PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Convert);
-    const std::string result = cycleRequest_.source == CycleSource::Server ? operations_.PrepareDatabase(base)
-                                                                           : PrepareRequested(base);
+    const PrepareOutcome result = cycleRequest_.source == CycleSource::Server ? operations_.PrepareDatabase(base)
+                                                                              : PrepareRequested(base);
     // The animation stops before the phase's end fills the bar, so that no
     // late tick of it overwrites the full bar.
     if (!Stopping())
         view_.StopTimer(ProgressTimer);
-    phase.End(result == base);
+    phase.End(result == PrepareOutcome::Ready);
     if (Stopping())
         return UpdateState::Convert;
-    if (result == base)
+    if (result == PrepareOutcome::Ready)
         return ConfirmSize(base) ? UpdateState::Write : KeepDatabase();
     if (!failedCause_.empty())
         return UpdateState::Failed;
-    // An empty result means the server sent no valid record: like a download
-    // that could not be read, that is the network text's case.
-    if (result == PrepareResult::DatabaseFileOpenError)
+    // No valid record from the server is, like a download that could not be
+    // read, the network text's case.
+    if (result == PrepareOutcome::TextUnreadable)
         ShowDownloadErrorBox(CycleErrorKind::Download);
-    else if (result.empty())
+    else if (result == PrepareOutcome::NoValidRecord)
         ShowDownloadErrorBox(CycleErrorKind::Conversion);
     else
         ShowErrorBox(CycleErrorKind::WorkingFiles, ResourceId::WorkingFilesErrorText);
@@ -243,7 +246,7 @@ UpdateState UpdateWorker::Write() {
     return UpdateState::Failed;
 }
 
-std::string UpdateWorker::PrepareRequested(const std::string& base) {
+PrepareOutcome UpdateWorker::PrepareRequested(const std::string& base) {
     // A backup goes back only into the Orvo it was read from.
     if (cycleRequest_.source == CycleSource::Restore) {
         const std::string serial = operations_.BackupSerial(cycleRequest_.backupId);
@@ -253,19 +256,19 @@ std::string UpdateWorker::PrepareRequested(const std::string& base) {
                            : problem.empty() ? kBackupGoneCause
                                              : problem + "; nothing was written";
             PublishError(serial.empty() ? CycleErrorKind::WorkingFiles : CycleErrorKind::Identity, failedCause_);
-            return {};
+            return PrepareOutcome::Refused;
         }
     }
-    const std::string result = operations_.PrepareRequest(cycleRequest_, base);
+    const PrepareOutcome result = operations_.PrepareRequest(cycleRequest_, base);
     const std::string problem = operations_.RequestProblem();
-    if (result == PrepareResult::BackupUnavailable) {
+    if (result == PrepareOutcome::BackupUnavailable) {
         failedCause_ = problem.empty() ? kBackupGoneCause : problem + "; nothing was written";
         PublishError(CycleErrorKind::WorkingFiles, failedCause_);
-    } else if (cycleRequest_.source == CycleSource::File && result == PrepareResult::DatabaseFileOpenError) {
+    } else if (cycleRequest_.source == CycleSource::File && result == PrepareOutcome::TextUnreadable) {
         failedCause_ = problem.empty() ? kFileUnreadableCause + (": " + cycleRequest_.file)
                                        : "the database file " + cycleRequest_.file + " " + problem;
         PublishError(CycleErrorKind::WorkingFiles, failedCause_);
-    } else if (cycleRequest_.source == CycleSource::File && result.empty()) {
+    } else if (cycleRequest_.source == CycleSource::File && result == PrepareOutcome::NoValidRecord) {
         // The user's own file: neither the connection nor the server is to blame.
         failedCause_ = "the file " + cycleRequest_.file + " holds no camera record: it is not a database text";
         PublishError(CycleErrorKind::Conversion, failedCause_);
@@ -318,15 +321,29 @@ UpdateState UpdateWorker::Succeeded() {
 // meanwhile is found by the next cycle, which begins once this one has gone.
 UpdateState UpdateWorker::WaitForUnplug() {
     signals_.UnplugPath.Set(cyclePath_);
-    waitingOnAttachedOrvo_ = operations_.IsAttached(cyclePath_);
-    const bool stillAttached = !requestArrived_.load() && waitingOnAttachedOrvo_.load();
-    const bool released = !stillAttached || WaitForView(RemovalTimer, CycleTiming::PresencePollMs);
-    waitingOnAttachedOrvo_ = false;
-    if (!released)
-        return UpdateState::WaitForUnplug;
-    if (requestArrived_.exchange(false))
-        view_.StopTimer(RemovalTimer);
-    return UpdateState::Restart;
+    const bool attached = operations_.IsAttached(cyclePath_);
+    {
+        // Under the request lock: a request either comes before, and the
+        // cycle it asks for starts now, or finds the removal timer running
+        // and releases the wait itself.
+        std::lock_guard lock(requestMutex_);
+        signals_.StepEvent.Reset();
+        if (Stopping())
+            return UpdateState::WaitForUnplug;
+        if (!attached || requestArrived_) {
+            requestArrived_ = false;
+            return UpdateState::Restart;
+        }
+        waitingOnAttachedOrvo_ = true;
+        view_.StartTimer(RemovalTimer, CycleTiming::PresencePollMs);
+    }
+    signals_.StepEvent.Wait();
+    {
+        std::lock_guard lock(requestMutex_);
+        waitingOnAttachedOrvo_ = false;
+        requestArrived_ = false;
+    }
+    return Stopping() ? UpdateState::WaitForUnplug : UpdateState::Restart;
 }
 
 // The status says "Reconnect Orvo", and so it is: the cycle waits for the
@@ -441,9 +458,6 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
     signals_.StepEvent.Reset();
     if (Stopping())
         return false;
-    // A request whose wake-up the reset may have taken.
-    if (timerId == RemovalTimer && requestArrived_.load())
-        return true;
     view_.StartTimer(timerId, periodMs);
     signals_.StepEvent.Wait();
     return !Stopping();

@@ -9,11 +9,11 @@
 
 #include "common/cycle_events.h"
 #include "database/http_download.h"
+#include "update/cycle_operations.h"
 #include "update/cycle_request.h"
 #include "update/update_state.h"
 
 class CDfuDevice;
-class CycleOperations;
 class Resources;
 class ViewPort;
 struct CycleSignals;
@@ -109,7 +109,7 @@ private:
     void ReturnRequest();
     // For a source other than the server: the request's database in the
     // working files, or a failure text.
-    std::string PrepareRequested(const std::string& base);
+    PrepareOutcome PrepareRequested(const std::string& base);
     // Asks before a database with fewer than half the Orvo's records is
     // written; false when the user said No.
     bool ConfirmSize(const std::string& base);
@@ -157,16 +157,18 @@ private:
     DatabaseHoldings holdingsAfter_;
 
     // RequestCycle's request until a cycle takes it; `requestTaken_` from
-    // then until its cycle ends.
+    // then until its cycle ends. The lock also keeps the start of the wait
+    // for an unplug and a request's release of it apart.
     std::mutex requestMutex_;
     std::optional<CycleRequest> pendingRequest_;
     bool requestTaken_ = false;
     // A request came that no cycle has taken yet: the wait for an unplug
     // ends, so that the Orvo still attached gets the requested cycle.
-    std::atomic<bool> requestArrived_{false};
+    bool requestArrived_ = false;
     // While the worker waits for an ended cycle's Orvo to go, that Orvo
-    // still attached: a request starts its cycle at once.
-    std::atomic<bool> waitingOnAttachedOrvo_{false};
+    // still attached, with the removal timer running: a request stops the
+    // timer and starts its cycle at once.
+    bool waitingOnAttachedOrvo_ = false;
 
     std::thread thread_;
     std::atomic<bool> started_{false};

@@ -20,12 +20,13 @@ void ViewTimerRules::OnTimer(int timerId) {
 }
 
 // The timer stops in the tick that releases the worker, so each wait is
-// released exactly once.
+// released exactly once; it stops before the worker is woken, which may
+// start the same timer again for its next wait at once.
 void ViewTimerRules::ReleaseWorkerIf(bool condition, int timerId) {
     if (!condition)
         return;
-    targets_.signals.StepEvent.Set();
     targets_.view.StopTimer(timerId);
+    targets_.signals.StepEvent.Set();
 }
 
 void ViewTimerRules::AdvanceAnimation() {

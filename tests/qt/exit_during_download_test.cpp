@@ -62,6 +62,8 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     UpdaterServices services = ProductionServices(settings, resources);
     NoSleepInhibitor noInhibitor;
     services.sleepInhibitor = &noInhibitor;
+    ScratchFolder logs("exit_download_log");
+    services.logFolder = logs.File("");
     device.AttachSignals(&signals);
     CycleDisplay display(device.Events, bar, box, signals);
 
@@ -69,6 +71,7 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     signals.ShowProgress = 1;
     std::unique_ptr<RunningWorker> worker = services.startWorker(services, device, view, signals);
     ASSERT_TRUE(worker);
+    worker->Start();
 
     // The UI thread's loop: every armed timer ticks, in real time, until the
     // worker has asked the server for the database.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "qt_test_app.h"
+
 #include <array>
 #include <set>
 
@@ -96,7 +98,7 @@ class FirstStart : public ::testing::Test, protected DialogFixture {
 protected:
     FirstStart() : DialogFixture("language_first_start") { WireSettingsAndLanguages(services, settings, resources); }
 
-    UpdaterServices services;
+    UpdaterServices services = WindowServicesWithNothingWired();
 };
 
 TEST_F(FirstStart, LanguageDialogComesBeforeTheMainWindowAndItsChoiceIsInForce) {

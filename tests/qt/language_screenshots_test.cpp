@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "qt_test_app.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -74,7 +76,7 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
         ApplyLanguage(fixture.settings, fixture.resources, fixture.device, language.languageIndex);
         const QString name = QString::fromLatin1(language.name).toLower();
 
-        UpdaterServices services;
+        UpdaterServices services = WindowServicesWithNothingWired();
         CSkinProgressCtrl bar;
         CMainFrame frame(fixture.device, bar, services, fixture.resources);
         frame.View().OnInitialUpdate();

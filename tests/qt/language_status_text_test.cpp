@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "qt_test_app.h"
+
 #include <QImage>
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -31,7 +33,7 @@ TEST(LanguageStatusText, NoLineLosesItsEndsInAnyLanguage) {
     DialogFixture fixture("language_status");
     for (const auto& language : Languages) {
         ApplyLanguage(fixture.settings, fixture.resources, fixture.device, language.languageIndex);
-        UpdaterServices services;
+        UpdaterServices services = WindowServicesWithNothingWired();
         CSkinProgressCtrl bar;
         CMainFrame frame(fixture.device, bar, services, fixture.resources);
         frame.View().OnInitialUpdate();

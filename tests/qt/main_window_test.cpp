@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +50,8 @@ public:
         : stopped_(stopped), writing_(writing), idleOrvo_(idleOrvo), requests_(requests) {}
     void StopAndJoin() override { stopped_ = true; }
     bool IsWritingDevice() const override { return writing_.load(); }
+    void Answer(std::uint64_t requestId, bool yes) override { answers.emplace_back(requestId, yes); }
+    std::vector<std::pair<std::uint64_t, bool>> answers;  // UI thread only
     // Refused while writing, as the worker refuses a cycle past its identification.
     CycleRequestAnswer RequestCycle(const CycleRequest& request) override {
         requests_.push_back(request);
@@ -81,7 +85,9 @@ protected:
         device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
         services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
-            return std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_);
+            auto worker = std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_);
+            worker_ = worker.get();
+            return worker;
         };
         services_.timerTick = [this](int id, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {
             if (id != MonitorTimer)
@@ -125,7 +131,7 @@ protected:
     QTemporaryDir folder_;
     std::unique_ptr<CDfuDevice> device_;
     CSkinProgressCtrl bar_;
-    UpdaterServices services_;
+    UpdaterServices services_ = WindowServicesWithNothingWired();
     Resources resources_;
     std::unique_ptr<CMainFrame> frame_;
     std::atomic<bool> workerStopped_{false};
@@ -135,6 +141,7 @@ protected:
     std::vector<int> ticks_;
     int selectionDialogs_ = 0;
     std::vector<CycleRequest> requests_;
+    RecordingWorker* worker_ = nullptr;  // the view's, once started
     std::vector<std::string> told_;
 };
 
@@ -155,6 +162,20 @@ std::vector<std::string> Column(const QTableWidget& table, int column) {
 bool IsBlack(const QColor& c) { return c.red() == 0 && c.green() == 0 && c.blue() == 0; }
 
 }  // namespace
+
+// Wiring left out is one clear error when the window is made, never a
+// default that does nothing.
+TEST_F(MainWindow, AWindowSetUpWithoutItsWiringIsRefusedWithOneError) {
+    EXPECT_EQ(MissingWiring(UpdaterServices{}), "the window was set up without a way to load the settings");
+    EXPECT_EQ(MissingWiring(services_), "");
+    services_.releaseDevice = nullptr;
+    try {
+        CMainFrame frame(*device_, bar_, services_, resources_);
+        ADD_FAILURE() << "made without a way to release the device";
+    } catch (const std::invalid_argument& refused) {
+        EXPECT_STREQ(refused.what(), "the window was set up without a way to release the device");
+    }
+}
 
 TEST_F(MainWindow, InitialUpdateLaysOutTheViewAndStartsTheCycle) {
     CDFUpdate_tesselView& view = Frame().View();
@@ -269,6 +290,29 @@ TEST_F(MainWindow, QuestionFromTheWorkerDefaultsToNo) {
     EXPECT_TRUE(view.AskYesNo("?", ""));
 }
 
+// The worker's boxes and questions come as requests: published without
+// waiting for the UI thread, shown there, answered by id.
+TEST_F(MainWindow, TheWorkersRequestsAreShownOnTheUiThreadAndAnsweredById) {
+    Frame();
+    ASSERT_NE(worker_, nullptr);
+    std::atomic<bool> published{false};
+    std::vector<std::pair<std::string, bool>> shown;  // text, published before
+    services_.askYesNo = [&](const std::string& text) {
+        shown.emplace_back(text, published.load());
+        return true;
+    };
+    services_.messageBox = [&](const std::string& text) { shown.emplace_back(text, published.load()); };
+    std::thread publisher([&] {
+        device_->Events.Publish(CycleEvents::Request{7, CycleRequestKind::YesNo, "Write it?", ""});
+        device_->Events.Publish(CycleEvents::Request{8, CycleRequestKind::ErrorBox, "It failed.", "Error"});
+        published = true;
+    });
+    publisher.join();
+    ASSERT_TRUE(SpinUntil([&] { return worker_->answers.size() == 2; }));
+    EXPECT_EQ(worker_->answers, (std::vector<std::pair<std::uint64_t, bool>>{{7, true}, {8, false}}));
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{"Write it?", true}, {"It failed.", true}}));
+}
+
 TEST_F(MainWindow, HistoryShowsEveryCycleNewestFirst) {
     HistoryStore store(folder_.path().toStdString() + "/history.sqlite", nullptr);
     HistoryRecord older;
@@ -361,7 +405,7 @@ TEST_F(MainWindow, UpdateFromAFileAsksTheWorkerForThatFile) {
     EXPECT_EQ(told_.size(), toldBefore);
 }
 
-TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsListeners) {
+TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsItsKeeping) {
     FileLocations locations = ProgramFolderLocations(folder_.path().toStdString() + "/");
     std::ofstream(locations.historyFile) << "not a database, but long enough to be read as one's header....";
     std::vector<QString> boxes;
@@ -381,14 +425,8 @@ TEST_F(MainWindow, AnUnusableHistoryIsToldOnceWithItsPathAndTheWindowStillGetsIt
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].contains(QString::fromStdString(locations.historyFile)));
     EXPECT_EQ(services_.history, &keeping.History());
-    EXPECT_EQ(services_.cycleListeners.size(), 2u) << "the history and the log";
+    EXPECT_EQ(services_.logFolder, locations.logFolder) << "for the engine's log";
     EXPECT_NE(services_.sleepInhibitor, nullptr) << "for the engine's sleep guard";
-    // The log names the worker's states.
-    for (CycleEventListener* listener : services_.cycleListeners)
-        listener->OnCycleEvent(CycleEvents::StateEntered{static_cast<std::int32_t>(UpdateState::WaitForDevice)});
-    std::ifstream log(locations.logFolder + CycleLog::FileName);
-    const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-    EXPECT_NE(logged.find("state wait for device\n"), std::string::npos) << logged;
 }
 
 TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {

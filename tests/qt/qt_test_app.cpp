@@ -31,3 +31,15 @@ QApplication& TestApp() {
         application = new QApplication(argc, argv);
     return *application;
 }
+
+UpdaterServices WindowServicesWithNothingWired() {
+    UpdaterServices services;
+    services.loadSettings = [](CDfuDevice&) {};
+    services.loadLanguageLibrary = [](CDfuDevice&) {};
+    services.loadRegionSelection = [](CDfuDevice&) {};
+    services.timerTick = [](int, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {};
+    services.runLanguageDialog = [](QWidget*, CDfuDevice&) {};
+    services.runDownloadSelectionDialog = [](QWidget*, CDfuDevice&) {};
+    services.releaseDevice = [](CDfuDevice&) {};
+    return services;
+}

@@ -39,7 +39,7 @@ public:
     int downloadMs = 400;
     int prepareMs = 200;
     int upgradeMs = 300;
-    std::optional<std::string> prepareResult;  // unset: success (the base path)
+    std::optional<PrepareOutcome> prepareResult;  // unset: Ready
     DownloadResult downloadResult = StoredDownload();
     DatabaseWriteResult upgradeResult = DatabaseWriteResult::Written;
     bool dateStampSucceeds = true;
@@ -112,9 +112,9 @@ public:
         const auto found = backupSerials.find(backupId);
         return found == backupSerials.end() ? std::string() : found->second;
     }
-    std::string PrepareRequest(const CycleRequest& request, const std::string& base) override {
+    PrepareOutcome PrepareRequest(const CycleRequest& request, const std::string&) override {
         Log("request", SourceName(request.source));
-        return prepareResult.value_or(base);
+        return prepareResult.value_or(PrepareOutcome::Ready);
     }
     std::uint32_t PreparedRecords(const std::string&) override { return preparedRecords; }
     void SaveSettings() override { Log("save"); }
@@ -123,10 +123,10 @@ public:
         view_.SleepFor(downloadMs);
         return downloadResult;
     }
-    std::string PrepareDatabase(const std::string& base) override {
+    PrepareOutcome PrepareDatabase(const std::string& base) override {
         Log("prepare", base);
         view_.SleepFor(prepareMs);
-        return prepareResult.value_or(base);
+        return prepareResult.value_or(PrepareOutcome::Ready);
     }
     DatabaseWriteResult UpgradeDevice(const std::string& base) override {
         const auto orvo = Attached();

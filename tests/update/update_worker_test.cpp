@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <iterator>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -9,6 +13,9 @@
 
 #include "device/dfu_device.h"
 #include "fake_cycle_operations.h"
+#include "history/cycle_log.h"
+#include "support/scratch_files.h"
+#include "support/virtual_bus_engine.h"
 #include "support/recording_events.h"
 #include "support/recording_ports.h"
 #include "simulated_view.h"
@@ -390,7 +397,7 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
 }
 
 struct ConversionFailure {
-    const char* result;
+    PrepareOutcome result;
     int boxTextId;
     CycleErrorKind kind;
     const char* name;
@@ -448,11 +455,12 @@ TEST_P(FailedConversion, ShowsItsBoxAndStartsAfreshOnceTheOrvoIsReconnected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
-                         ::testing::Values(ConversionFailure{"DB FILE OPEN ERROR", ResourceId::DownloadErrorText,
+                         ::testing::Values(ConversionFailure{PrepareOutcome::TextUnreadable, ResourceId::DownloadErrorText,
                                                              CycleErrorKind::Download, "Unreadable"},
-                                           ConversionFailure{"", ResourceId::DownloadErrorText,
+                                           ConversionFailure{PrepareOutcome::NoValidRecord, ResourceId::DownloadErrorText,
                                                              CycleErrorKind::Conversion, "NoValidRecord"},
-                                           ConversionFailure{"BIN FILE OPEN ERROR", ResourceId::WorkingFilesErrorText,
+                                           ConversionFailure{PrepareOutcome::WorkingFilesFailed,
+                                                             ResourceId::WorkingFilesErrorText,
                                                              CycleErrorKind::WorkingFiles, "WorkingFilesNotWritable"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
@@ -461,7 +469,7 @@ INSTANTIATE_TEST_SUITE_P(Results, FailedConversion,
 TEST_F(UpdateCycle, AFailedDownloadsBoxAddsItsCause) {
     ops.downloadResult.outcome = DownloadOutcome::HttpError;
     ops.downloadResult.httpStatus = 503;
-    ops.prepareResult = "DB FILE OPEN ERROR";
+    ops.prepareResult = PrepareOutcome::TextUnreadable;
     ops.Plug({});
     StartWorker();
     ASSERT_TRUE(RunUntilFailed());
@@ -567,7 +575,10 @@ TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOr
 
     ops.Unplug();
     ASSERT_TRUE(view.RunUntil([this] { return WaitingForArrival(); }));
+    const int identified = ops.Count("identify");
     EXPECT_EQ(worker.RequestCycle({CycleSource::File, "/home/user/db.txt", 0}), CycleRequestAnswer::AtConnection);
+    view.RunFor(1000);
+    EXPECT_EQ(ops.Count("identify"), identified) << "a request is no arrival";
     ops.Plug({});
     ASSERT_TRUE(RunUntilSucceeded());
     EXPECT_EQ(ops.Details("request"), std::vector<std::string>{"file"});
@@ -630,6 +641,10 @@ TEST_F(UpdateCycle, AnEngineSetUpWithoutItsWiringIsRefusedWithOneError) {
     setup.saveSettings = [](CDfuDevice&) {};
     EXPECT_NE(UpdateEngine::Check(setup).find("look for the device"), std::string::npos);
     setup.findDevice = [] { return false; };
+    EXPECT_NE(UpdateEngine::Check(setup).find("folder for its log"), std::string::npos);
+    setup.logFolder = "/nonexistent/log/";
+    EXPECT_NE(UpdateEngine::Check(setup).find("log cannot be written"), std::string::npos);
+    setup.logNotWritable = [](const std::string&) {};
     EXPECT_NE(UpdateEngine::Check(setup).find("sleep inhibitor"), std::string::npos);
     NoSleepInhibitor noInhibitor;
     setup.sleepInhibitor = &noInhibitor;
@@ -708,3 +723,51 @@ TEST_F(StopRequest, BeforeTheThreadRunsEndsItAtOnce) {
 }
 
 }  // namespace
+
+// The engine writes the log for support itself, each event before any front
+// end's listener hears it: every front end's log says the same, and a box a
+// display holds up keeps nothing from it.
+TEST(UpdateEngineKeeping, WritesTheLogBeforeTheFrontEndsListenersHearAnEvent) {
+    VirtualBusEngine rig;
+    ScratchFolder folder("engine_log");
+    CDfuDevice device(folder.File("orvo-updater"), rig.library, rig.bus);
+    const std::string logFile = folder.File("log/") + CycleLog::FileName;
+    struct LogReader final : CycleEventListener {
+        explicit LogReader(std::string file) : path(std::move(file)) {}
+        void OnCycleEvent(const CycleEvent& event) override {
+            if (!std::holds_alternative<CycleEvents::StateEntered>(event))
+                return;
+            std::lock_guard lock(mutex);
+            if (firstLogged)
+                return;
+            std::ifstream in(path);
+            firstLogged = std::string(std::istreambuf_iterator<char>(in), {});
+            heard.notify_all();
+        }
+        std::string path;
+        std::mutex mutex;
+        std::condition_variable heard;
+        std::optional<std::string> firstLogged;
+    } reader(logFile);
+    CycleSignals signals;
+    Resources resources;
+    SimulatedView view;
+    NoSleepInhibitor noInhibitor;
+    EngineSetup setup(device, view, signals, resources);
+    setup.saveSettings = [](CDfuDevice&) {};
+    setup.findDevice = [&device] { return device.FindDeviceNow(); };
+    setup.logFolder = folder.File("log/");
+    setup.logNotWritable = [](const std::string& problem) { ADD_FAILURE() << problem; };
+    setup.sleepInhibitor = &noInhibitor;
+    setup.listeners = {&reader};
+    std::string error;
+    auto engine = UpdateEngine::Make(std::move(setup), error);
+    ASSERT_TRUE(engine) << error;
+    engine->Start();
+    {
+        std::unique_lock lock(reader.mutex);
+        ASSERT_TRUE(reader.heard.wait_for(lock, std::chrono::seconds(10), [&] { return reader.firstLogged.has_value(); }));
+    }
+    engine->StopAndJoin();
+    EXPECT_NE(reader.firstLogged->find("state restart"), std::string::npos) << *reader.firstLogged;
+}

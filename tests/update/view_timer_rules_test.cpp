@@ -4,12 +4,16 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <future>
+#include <thread>
 #include <mutex>
 #include <vector>
 
 #include "support/recording_ports.h"
 #include "simulated_view.h"
 #include "common/cycle_signals.h"
+#include "update/cycle_requests.h"
 #include "update/engine_clock.h"
 #include "update/view_timer_rules.h"
 
@@ -51,6 +55,32 @@ TEST_F(ViewTimers, RemovalReleasesTheWorkerOnceTheAwaitedDeviceIsGone) {
     rules.OnTimer(RemovalTimer);
     EXPECT_TRUE(signals.StepEvent.IsSet());
     EXPECT_FALSE(view.TimerArmed(RemovalTimer));
+}
+
+// The worker may start the same timer again as soon as it is woken: the
+// release stops it first, or it would stop the next wait's timer.
+TEST(ViewTimerRelease, StopsTheTimerBeforeWakingTheWorker) {
+    struct StopRecordingView : ViewPort {
+        explicit StopRecordingView(CycleSignals& s) : signals(s) {}
+        void StartTimer(int, int) override {}
+        void StopTimer(int) override { wokenAtStop.push_back(signals.StepEvent.IsSet()); }
+        void RepaintAll() override {}
+        void ShowMessageBox(const std::string&) override {}
+        void ShowErrorBox(const std::string&, const std::string&) override {}
+        bool AskYesNo(const std::string&, const std::string&) override { return false; }
+        CycleSignals& signals;
+        std::vector<bool> wokenAtStop;
+    };
+    CycleSignals signals;
+    StopRecordingView view(signals);
+    RecordingProgressBar bar;
+    std::atomic<std::int32_t> counter{0};
+    ViewTimerRules rules{{view, bar, signals, counter, [] { return true; }, {}, [](const std::string&) { return false; }}};
+    rules.OnTimer(ArrivalTimer);
+    signals.StepEvent.Reset();
+    rules.OnTimer(RemovalTimer);
+    EXPECT_EQ(view.wokenAtStop, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(signals.StepEvent.IsSet());
 }
 
 TEST_F(ViewTimers, AnimationWrapsAfter99) {
@@ -167,6 +197,58 @@ TEST(EngineClock, APresenceTimerTicksUntilItsTickStopsIt) {
     clock.Stop();
     EXPECT_EQ(ticks.Count(ArrivalTimer), 3);
     EXPECT_FALSE(view.TimerArmed(ArrivalTimer)) << "the view never ran it";
+}
+
+}  // namespace
+
+namespace {
+
+// The worker's boxes and questions, asked on the engine's clock, go out as
+// requests and hold the asking thread until a front end answers by id,
+// whenever and from wherever it likes; a stop ends every wait.
+TEST(EngineRequests, HoldTheAskerUntilAnsweredByIdAndAStopEndsEveryWait) {
+    CycleEventChannel channel;
+    CycleRequests requests(channel);
+    SimulatedView view;
+    EngineClock clock(view, [](int) {});
+    clock.AskThrough(&requests);
+    struct Answerer final : CycleEventListener {
+        void OnCycleEvent(const CycleEvent& event) override {
+            if (const auto* request = std::get_if<CycleEvents::Request>(&event))
+                on(*request);
+        }
+        std::function<void(const CycleEvents::Request&)> on;
+    } answerer;
+    channel.Subscribe(answerer);
+    std::vector<CycleEvents::Request> seen;
+    answerer.on = [&](const CycleEvents::Request& request) {
+        seen.push_back(request);
+        requests.Answer(request.id + 1, false);  // no such request: ignored
+        requests.Answer(request.id, true);
+    };
+    EXPECT_TRUE(clock.AskYesNo("Write it?", "Orvo"));
+    clock.ShowErrorBox("It failed.", "Error");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].kind, CycleRequestKind::YesNo);
+    EXPECT_EQ(seen[0].text, "Write it?");
+    EXPECT_EQ(seen[0].caption, "Orvo");
+    EXPECT_EQ(seen[1].kind, CycleRequestKind::ErrorBox);
+    EXPECT_NE(seen[0].id, seen[1].id);
+    EXPECT_TRUE(view.Questions().empty() && view.Boxes().empty()) << "nothing is called on the front end's view";
+
+    std::promise<void> asked;
+    answerer.on = [&](const CycleEvents::Request& request) {
+        seen.push_back(request);
+        asked.set_value();
+    };
+    std::thread stopper([&] {
+        asked.get_future().wait();
+        requests.Cancel();
+    });
+    EXPECT_FALSE(clock.AskYesNo("Nobody answers this.", {}));
+    stopper.join();
+    EXPECT_FALSE(clock.AskYesNo("Asked after the stop.", {}));
+    EXPECT_EQ(seen.size(), 3u) << "a stopped engine asks nothing more";
 }
 
 }  // namespace

@@ -13,9 +13,8 @@
 #include "cycle_json.h"
 #include "device_session.h"
 #include "interrupt_signal.h"
-#include "history/cycle_log.h"
-#include "history/history_recorder.h"
 #include "history/history_store.h"
+#include "system_sleep_inhibitor.h"
 #include "update/holdings_text.h"
 #include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"
@@ -106,16 +105,15 @@ void TakeUpdaterSettings(CDfuDevice& device) {
 
 void SayProblem(const std::string& text) { std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str()); }
 
-// What the updater keeps of a cycle: the history (with the backups) and the log.
+// What the updater keeps of a cycle: the history (with the backups); the
+// engine records each cycle in it and writes the updater's log.
 struct Keeping {
     // The first run on an account where the window never ran makes the data
     // folder, so that the history and its backups are kept from the start.
     explicit Keeping(const std::string& historyFile)
-        : locations(UpdaterLocations(true)), store(historyFile, SayProblem), log(locations.logFolder, SayProblem) {}
+        : locations(UpdaterLocations(true)), store(historyFile, SayProblem) {}
     FileLocations locations;
     HistoryStore store;
-    HistoryRecorder recorder{store};
-    CycleLog log;
 };
 
 std::int64_t NowMs() {
@@ -146,11 +144,12 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         return found;
     };
     setup.history = &keeping.store;
-    setup.listeners = {&keeping.recorder, &keeping.log, &flash, &outcome};
+    setup.logFolder = keeping.locations.logFolder;
+    setup.logNotWritable = SayProblem;
+    setup.listeners = {&flash, &outcome, &session.Answers()};
     setup.clock = &session.Clock();
-    // No system-bus client here: the window alone holds logind's lock.
-    NoSleepInhibitor noInhibitor;
-    setup.sleepInhibitor = &noInhibitor;
+    const std::unique_ptr<SleepInhibitorPort> inhibitor = SystemSleepInhibitor();
+    setup.sleepInhibitor = inhibitor.get();
     std::string error;
     std::unique_ptr<UpdateEngine> engine = UpdateEngine::Make(std::move(setup), error);
     if (!engine) {
@@ -159,6 +158,7 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
     }
     FirstResult result;
     result.startedMs = NowMs();
+    session.Answers().AnswerThrough([&engine](std::uint64_t id, bool yes) { engine->Answer(id, yes); });
     engine->RequestCycle(request);
     {
         // A stop request ends the cycle as interrupted, as closing the window
@@ -175,6 +175,7 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
         engine->StopAndJoin();
         result.signal = interrupts.Signal();
     }
+    session.Answers().AnswerThrough(nullptr);
     engine.reset();
     result.endedMs = NowMs();
     // The stop ended nothing that ran; the device serves the checks below.

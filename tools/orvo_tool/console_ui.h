@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
 #include <set>
@@ -75,3 +77,25 @@ public:
 private:
     std::atomic<bool> answerYes_{false};
 };
+
+// Answers the update engine's requests from a terminal, as they come: a box
+// is dismissed at once (what it says arrives as an error event too); a
+// question is said on stderr with its answer, No unless AnswerQuestions said
+// Yes.
+class ConsoleAnswers final : public CycleEventListener {
+public:
+    using Answer = std::function<void(std::uint64_t requestId, bool yes)>;
+
+    // How an answer reaches the engine; null while none runs.
+    void AnswerThrough(Answer answer);
+    void AnswerQuestions(bool yes) { answerYes_ = yes; }
+    void OnCycleEvent(const CycleEvent& event) override;
+
+private:
+    std::mutex mutex_;
+    Answer answer_;
+    std::atomic<bool> answerYes_{false};
+};
+
+// A question as a terminal shows it, with the answer given.
+void SayQuestion(const std::string& text, bool yes);

@@ -51,8 +51,14 @@ public:
     ViewPort& View() { return *clock_; }
     // The session's clock, for the update engine to run on.
     EngineClock& Clock() { return *clock_; }
-    // How the view answers the cycle's questions (No by default).
-    void AnswerQuestions(bool yes) { view_.AnswerQuestions(yes); }
+    // How the cycle's questions are answered (No by default), asked by the
+    // view or as the update engine's requests.
+    void AnswerQuestions(bool yes) {
+        view_.AnswerQuestions(yes);
+        answers_.AnswerQuestions(yes);
+    }
+    // Answers an update engine's requests on the console.
+    ConsoleAnswers& Answers() { return answers_; }
     ConsoleEvents& Console() { return console_; }
     const std::string& Folder() const { return folder_.Path(); }
 
@@ -69,6 +75,7 @@ private:
     std::unique_ptr<CDfuDevice> device_;
     std::string requestedPath_;  // --device PATH, upper case
     ConsoleView view_;
+    ConsoleAnswers answers_;
     std::unique_ptr<ViewTimerRules> rules_;
     std::unique_ptr<EngineClock> clock_;
 };
