@@ -4,17 +4,14 @@
 #include <cstring>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <system_error>
 #include <utility>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
+#include "common/file_io.h"
+#include "common/process_liveness.h"
 #include "database/database_holdings.h"
 #include "database/md5.h"
 
@@ -168,18 +165,9 @@ static_assert(std::size(MigrationSteps) == HistoryStore::SchemaVersion);
 // history is given up for this run rather than holding the cycle back.
 constexpr int BusyTimeoutMs = 1000;
 
-std::string BootId() {
-    std::ifstream file("/proc/sys/kernel/random/boot_id");
-    std::string id;
-    std::getline(file, id);
-    return id;
-}
-
 // Whether the process that started a running cycle may still be at it.
 bool OwnerRuns(std::int64_t pid, const std::string& boot) {
-    if (pid <= 0 || boot != BootId())
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return pid > 0 && boot == CurrentBootId() && ProcessExists(pid);
 }
 
 template <typename Enum, std::size_t Count>
@@ -276,34 +264,17 @@ bool HistoryStore::Usable() const {
     return db_ != nullptr;
 }
 
-namespace {
-
-// A journal file (-wal, -shm) that SQLite made while the history was
-// read-only has the file's mode then, without write permission, and would
-// keep the history unusable once the file is writable again.
-bool MakeOwnJournalWritable(const std::string& journal) {
-    const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno == ENOENT;
-    struct stat info {};
-    bool writable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (writable && (info.st_mode & S_IWUSR) == 0)
-        writable = info.st_uid == ::geteuid() && ::fchmod(fd, 0600) == 0;
-    ::close(fd);
-    return writable;
-}
-
-}  // namespace
-
 void HistoryStore::RepairJournalModes() const {
-    if (::access(path_.c_str(), W_OK) != 0) {
-        if (errno == EACCES || errno == EROFS || errno == EPERM)
-            throw SqlError{std::string("the file is read-only for this user: ") + std::strerror(errno)};
+    if (const int error = CheckUserMayWrite(path_); error != 0) {
+        if (error == EACCES || error == EROFS || error == EPERM)
+            throw SqlError{std::string("the file is read-only for this user: ") + std::strerror(error)};
         return;  // SQLite says what else is wrong
     }
     for (const char* suffix : {"-wal", "-shm"}) {
         const std::string journal = path_ + suffix;
-        if (!MakeOwnJournalWritable(journal))
+        // SQLite gives a journal the history file's mode: one left by a run
+        // while the history was read-only keeps it unusable.
+        if (!MakeOwnFileWritable(journal))
             throw SqlError{"its journal file " + journal +
                            " is read-only for this user or not a regular file; remove it while no updater runs"};
     }
@@ -316,9 +287,7 @@ void HistoryStore::OpenFile(Open open) {
             return;
         // The history names the user's devices: theirs alone to read. SQLite
         // gives its journal files the same mode.
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::close(fd);
+        CreatePrivateFile(path_);
     }
     if (!readOnly_)
         RepairJournalModes();
@@ -421,7 +390,7 @@ std::int64_t HistoryStore::Save(const HistoryRecord& record) {
         BindHoldings(row, 10, record.after);
         row.Bind(13, static_cast<std::int64_t>(record.bytesDownloaded));
         if (running)
-            row.Bind(14, std::int64_t{::getpid()}).Bind(15, BootId());
+            row.Bind(14, CurrentProcessId()).Bind(15, CurrentBootId());
         else
             row.BindNull(14).BindNull(15);
         if (record.id != 0)
