@@ -1,6 +1,11 @@
 #include "database/http_download.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include "common/file_io.h"
+#include "database/http_transfer.h"
 
 // The rules every transport shares: names of the outcomes, where the body
 // waits, and the time limits of a transfer.
@@ -63,4 +68,114 @@ TransferPace::Verdict TransferPace::Judge(std::chrono::milliseconds sinceStart, 
     const bool tooSlow = arrived * 1000u < static_cast<std::uint64_t>(minimumBytesPerSecond_) *
                                                static_cast<std::uint64_t>(span.count());
     return tooSlow ? Verdict::TooSlow : Verdict::Going;
+}
+
+AnswerBody::Append AnswerBody::Add(const void* data, std::size_t size) {
+    if (size > cap_ - written_) {
+        overCap_ = true;
+        return Append::OverCap;
+    }
+    errno = 0;
+    if (std::fwrite(data, 1, size, file_) != size) {
+        writeError_ = LastSystemError();
+        return Append::WriteFailed;
+    }
+    written_ += size;
+    return Append::Ok;
+}
+
+DownloadResult DownloadFailure(DownloadOutcome outcome, std::string detail) {
+    DownloadResult result;
+    result.outcome = outcome;
+    result.detail = std::move(detail);
+    return result;
+}
+
+DownloadResult DownloadFileFailure(int error, const std::string& path) {
+    DownloadResult result = DownloadFailure(DownloadOutcome::FileError, WriteErrorText(path, error));
+    result.fileError = error;
+    return result;
+}
+
+DownloadResult PaceFailure(TransferPace::Verdict verdict, const HttpDownload& limits) {
+    if (verdict == TransferPace::Verdict::TooLong)
+        return DownloadFailure(DownloadOutcome::TimedOut,
+                               "not finished within " + std::to_string(limits.totalTimeout.count()) + " ms");
+    return DownloadFailure(DownloadOutcome::Stalled, "fewer than " + std::to_string(limits.lowSpeedBytesPerSecond) +
+                                                         " bytes/s over " +
+                                                         std::to_string(limits.lowSpeedTime.count()) + " ms");
+}
+
+DownloadResult BodyFailure(const AnswerBody& body) {
+    DownloadResult result;
+    result.bytes = body.written();
+    if (body.writeFailed()) {
+        result.outcome = DownloadOutcome::FileError;
+        result.fileError = body.writeError();
+        result.detail = std::strerror(body.writeError());
+    } else if (body.overCap()) {
+        result.outcome = DownloadOutcome::TooLarge;
+        result.detail = "answer larger than the size cap";
+    } else {
+        result.outcome = DownloadOutcome::TransferFailed;
+    }
+    return result;
+}
+
+bool AnnouncedOverCap(std::uint64_t length, const HttpDownload& limits) { return length > limits.maxBytes; }
+
+DownloadResult JudgeFinishedAnswer(const FinishedAnswer& answer) {
+    DownloadResult result;
+    result.httpStatus = answer.status;
+    result.bytes = answer.received;
+    if (answer.status < 200 || answer.status > 299) {
+        result.outcome = DownloadOutcome::HttpError;
+        result.detail = "HTTP status " + std::to_string(answer.status);
+        return result;
+    }
+    if (answer.announcedLength && *answer.announcedLength != answer.received) {
+        result.outcome = DownloadOutcome::Truncated;
+        result.detail = "received " + std::to_string(answer.received) + " of " +
+                        std::to_string(*answer.announcedLength) + " bytes";
+        return result;
+    }
+    if (!answer.announcedLength && !answer.chunked) {
+        result.outcome = DownloadOutcome::Unframed;
+        result.detail = "received " + std::to_string(answer.received) +
+                        " bytes with neither a length nor chunked framing; the answer may have been cut off";
+        return result;
+    }
+    result.outcome = DownloadOutcome::Stored;
+    result.detail = "stored " + std::to_string(answer.received) + " bytes";
+    return result;
+}
+
+OwnedFile PrepareDestination(const std::string& destination, DownloadResult& failure) {
+    // An earlier file can never pass for this answer; a link or anything but
+    // a regular file in its place is left alone and refused.
+    if (const int error = RemoveRegularFile(destination); error != 0) {
+        failure = DownloadFileFailure(error, destination);
+        return nullptr;
+    }
+    const std::string temporary = HttpDownload::TemporaryPathFor(destination);
+    int error = 0;
+    OwnedFile file(CreateFreshFile(temporary, error));
+    if (!file)
+        failure = DownloadFileFailure(error, temporary);
+    return file;
+}
+
+DownloadResult PlaceWhenWhole(DownloadResult result, OwnedFile file, const std::string& destination) {
+    const std::string temporary = HttpDownload::TemporaryPathFor(destination);
+    errno = 0;
+    if (std::fclose(file.release()) != 0 && result.Stored())
+        result = DownloadFileFailure(LastSystemError(), temporary);
+    if (result.Stored()) {
+        if (const int error = ReplaceFileEntry(temporary, destination); error == 0)
+            return result;
+        else
+            result = DownloadFileFailure(error, destination);
+    }
+    RemoveRegularFile(temporary);
+    return result;
 }

@@ -1,10 +1,10 @@
 #include "device/usb/default_usb_backend.h"
 
-#include "device/usb/null_usb_backend.h"
+#include "device/usb/winusb_backend.h"
+#include "device/usb/winusb_calls_windows.h"
 
-// No USB backend on Windows yet: the bus is empty, and every program still
-// works against the virtual bus.
+// Real devices through WinUSB, bound to the Orvo's DFU interface by the INF.
 UsbBackend& DefaultUsbBackend() {
-    static NullUsbBackend backend;
+    static WinUsbBackend backend(SystemWinUsbCalls());
     return backend;
 }

@@ -1,17 +1,15 @@
 #include "database/http_download.h"
+#include "database/http_transfer.h"
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <memory>
-#include <cstring>
-#include <system_error>
+#include <string>
 
-#include "common/file_io.h"
-
+// The transport on Linux: libcurl's easy interface, blocking.
 
 namespace {
 
@@ -27,21 +25,7 @@ struct CurlHandleDeleter {
 };
 using CurlHandle = std::unique_ptr<CURL, CurlHandleDeleter>;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 using Clock = std::chrono::steady_clock;
-
-// Where the body goes while it arrives.
-struct BodySink {
-    std::FILE* file = nullptr;
-    std::uint64_t written = 0;
-    std::uint64_t cap = 0;
-    bool overCap = false;
-    bool writeFailed = false;
-    int writeError = 0;
-};
 
 // What the headers of the last answer (after any redirect) said about where
 // its body ends.
@@ -54,8 +38,6 @@ struct AnswerFraming {
 struct TransferWatch {
     CURL* curl = nullptr;
     const std::atomic<bool>* abort = nullptr;
-    long minimumBytesPerSecond = 0;
-    std::chrono::milliseconds speedWindow{0};
     std::chrono::milliseconds totalLimit{0};
     TransferPace pace{0, std::chrono::milliseconds(0), std::chrono::milliseconds(0)};
     Clock::time_point start = Clock::now();
@@ -95,36 +77,13 @@ std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* co
 }
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
-    auto& sink = *static_cast<BodySink*>(context);
+    auto& body = *static_cast<AnswerBody*>(context);
     const std::size_t length = size * count;
-    if (length > sink.cap - sink.written) {
-        sink.overCap = true;
-        return 0;  // any short count makes curl stop with CURLE_WRITE_ERROR
-    }
-    errno = 0;
-    if (std::fwrite(data, 1, length, sink.file) != length) {
-        sink.writeFailed = true;
-        sink.writeError = LastSystemError();
-        return 0;
-    }
-    sink.written += length;
-    return length;
+    // Any short count makes curl stop with CURLE_WRITE_ERROR.
+    return body.Add(data, length) == AnswerBody::Append::Ok ? length : 0;
 }
 
-DownloadResult Failure(DownloadOutcome outcome, std::string detail) {
-    DownloadResult result;
-    result.outcome = outcome;
-    result.detail = std::move(detail);
-    return result;
-}
-
-DownloadResult FileFailure(int error, const std::string& what) {
-    DownloadResult result = Failure(DownloadOutcome::FileError, WriteErrorText(what, error));
-    result.fileError = error;
-    return result;
-}
-
-void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, BodySink& sink,
+void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string& url, AnswerBody& body,
                        TransferWatch& watch, AnswerFraming& framing, char* errorBuffer) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -150,7 +109,7 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     // A body that comes with an error status is never a database.
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &ReadHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &framing);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
@@ -158,137 +117,89 @@ void ConfigureTransfer(CURL* curl, const HttpDownload& limits, const std::string
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
 }
 
-DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink, const TransferWatch& watch,
-                                 const AnswerFraming& framing, const char* errorBuffer) {
+DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const AnswerBody& body, const HttpDownload& limits,
+                                 const TransferWatch& watch, const AnswerFraming& framing, const char* errorBuffer) {
     DownloadResult result;
-    result.bytes = sink.written;
+    switch (code) {
+    case CURLE_OK: {
+        FinishedAnswer answer;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+        curl_off_t announced = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced >= 0)
+            answer.announcedLength = static_cast<std::uint64_t>(announced);
+        // curl itself refuses a chunked answer that ends before its last chunk.
+        answer.chunked = framing.chunked;
+        answer.received = body.written();
+        result = JudgeFinishedAnswer(answer);
+        break;
+    }
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+        result.outcome = DownloadOutcome::NotConnected;
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        // The same code for a connect time-out and the total limit.
+        result.outcome = Clock::now() - watch.start >= watch.totalLimit ? DownloadOutcome::TimedOut
+                         : HasConnected(curl)                           ? DownloadOutcome::Stalled
+                                                                        : DownloadOutcome::NotConnected;
+        break;
+    case CURLE_ABORTED_BY_CALLBACK:
+        result.outcome = DownloadOutcome::TransferFailed;
+        if (watch.verdict != TransferPace::Verdict::Going)
+            result = PaceFailure(watch.verdict, limits);
+        break;
+    case CURLE_HTTP_RETURNED_ERROR:
+        result.outcome = DownloadOutcome::HttpError;
+        break;
+    case CURLE_FILESIZE_EXCEEDED:
+        result.outcome = DownloadOutcome::TooLarge;
+        break;
+    case CURLE_WRITE_ERROR:
+        result = BodyFailure(body);
+        break;
+    case CURLE_PARTIAL_FILE:
+        result.outcome = DownloadOutcome::Truncated;
+        break;
+    default:
+        result.outcome = DownloadOutcome::TransferFailed;
+        break;
+    }
+    result.bytes = body.written();
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     const char* lastUrl = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &lastUrl) == CURLE_OK && lastUrl != nullptr) {
         result.host = HttpHostOf(lastUrl);
         result.lastUrl = lastUrl;
     }
-    result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
-
-    switch (code) {
-    case CURLE_OK:
-        break;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-        result.outcome = DownloadOutcome::NotConnected;
-        return result;
-    case CURLE_OPERATION_TIMEDOUT:
-        // The same code for a connect time-out and the total limit.
-        result.outcome = Clock::now() - watch.start >= watch.totalLimit ? DownloadOutcome::TimedOut
-                         : HasConnected(curl)                           ? DownloadOutcome::Stalled
-                                                                        : DownloadOutcome::NotConnected;
-        return result;
-    case CURLE_ABORTED_BY_CALLBACK:
-        result.outcome = DownloadOutcome::TransferFailed;
-        if (watch.verdict == TransferPace::Verdict::TooLong) {
-            result.outcome = DownloadOutcome::TimedOut;
-            result.detail = "not finished within " + std::to_string(watch.totalLimit.count()) + " ms";
-        } else if (watch.verdict == TransferPace::Verdict::TooSlow) {
-            result.outcome = DownloadOutcome::Stalled;
-            result.detail = "fewer than " + std::to_string(watch.minimumBytesPerSecond) + " bytes/s over " +
-                            std::to_string(watch.speedWindow.count()) + " ms";
-        }
-        return result;
-    case CURLE_HTTP_RETURNED_ERROR:
-        result.outcome = DownloadOutcome::HttpError;
-        return result;
-    case CURLE_FILESIZE_EXCEEDED:
-        result.outcome = DownloadOutcome::TooLarge;
-        return result;
-    case CURLE_WRITE_ERROR:
-        result.outcome = sink.overCap ? DownloadOutcome::TooLarge
-                         : sink.writeFailed ? DownloadOutcome::FileError
-                                            : DownloadOutcome::TransferFailed;
-        if (sink.overCap)
-            result.detail = "answer larger than the size cap";
-        if (sink.writeFailed) {
-            result.fileError = sink.writeError;
-            result.detail = std::strerror(sink.writeError);
-        }
-        return result;
-    case CURLE_PARTIAL_FILE:
-        result.outcome = DownloadOutcome::Truncated;
-        return result;
-    default:
-        result.outcome = DownloadOutcome::TransferFailed;
-        return result;
-    }
-
-    if (result.httpStatus < 200 || result.httpStatus > 299) {
-        result.outcome = DownloadOutcome::HttpError;
-        result.detail = "HTTP status " + std::to_string(result.httpStatus);
-        return result;
-    }
-    curl_off_t announced = -1;
-    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced >= 0 && static_cast<std::uint64_t>(announced) != sink.written) {
-        result.outcome = DownloadOutcome::Truncated;
-        result.detail = "received " + std::to_string(sink.written) + " of " + std::to_string(announced) + " bytes";
-        return result;
-    }
-    // curl itself refuses a chunked answer that ends before its last chunk.
-    if (announced < 0 && !framing.chunked) {
-        result.outcome = DownloadOutcome::Unframed;
-        result.detail = "received " + std::to_string(sink.written) +
-                        " bytes with neither a length nor chunked framing; the answer may have been cut off";
-        return result;
-    }
-    result.outcome = DownloadOutcome::Stored;
-    result.detail = "stored " + std::to_string(sink.written) + " bytes";
+    if (result.detail.empty())
+        result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
     return result;
 }
 
 }  // namespace
 
 DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string& destination) const {
-    // An earlier file can never pass for this answer; a link or anything but
-    // a regular file in its place is left alone and refused.
-    if (const int error = RemoveRegularFile(destination); error != 0)
-        return FileFailure(error, destination);
-
-    const std::string temporary = TemporaryPathFor(destination);
-    if (!CurlReady())
-        return Failure(DownloadOutcome::TransferFailed, "HTTP client initialisation failed");
-    CurlHandle curl(curl_easy_init());
-    if (!curl)
-        return Failure(DownloadOutcome::TransferFailed, "HTTP client initialisation failed");
-
-    int createError = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(CreateFreshFile(temporary, createError));
+    DownloadResult failure;
+    OwnedFile file = PrepareDestination(destination, failure);
     if (!file)
-        return FileFailure(createError, temporary);
+        return failure;
+    CurlHandle curl(CurlReady() ? curl_easy_init() : nullptr);
+    if (!curl)
+        return PlaceWhenWhole(DownloadFailure(DownloadOutcome::TransferFailed, "HTTP client initialisation failed"),
+                              std::move(file), destination);
 
-    BodySink sink;
-    sink.file = file.get();
-    sink.cap = maxBytes;
+    AnswerBody body(file.get(), maxBytes);
     TransferWatch watch;
     watch.curl = curl.get();
-    watch.minimumBytesPerSecond = lowSpeedBytesPerSecond;
-    watch.speedWindow = lowSpeedTime;
     watch.totalLimit = totalTimeout;
     watch.pace = TransferPace(lowSpeedBytesPerSecond, lowSpeedTime, totalTimeout);
     watch.abort = abort;
     AnswerFraming framing;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    ConfigureTransfer(curl.get(), *this, url, sink, watch, framing, errorBuffer);
+    ConfigureTransfer(curl.get(), *this, url, body, watch, framing, errorBuffer);
     const CURLcode code = curl_easy_perform(curl.get());
-    DownloadResult result = OutcomeOfTransfer(curl.get(), code, sink, watch, framing, errorBuffer);
-
-    errno = 0;
-    if (std::fclose(file.release()) != 0 && result.Stored())
-        result = FileFailure(LastSystemError(), temporary);
-    if (result.Stored()) {
-        errno = 0;
-        if (std::rename(temporary.c_str(), destination.c_str()) == 0)
-            return result;
-        result = FileFailure(LastSystemError(), destination);
-    }
-    RemoveRegularFile(temporary);
-    return result;
+    return PlaceWhenWhole(OutcomeOfTransfer(curl.get(), code, body, *this, watch, framing, errorBuffer),
+                          std::move(file), destination);
 }
