@@ -1,0 +1,140 @@
+// Runs under wine on a virtual display (or on Windows): builds the main
+// frame with its view and bar, shows a cycle's states as the engine's
+// listeners would, saves each picture beside the given folder and checks
+// what was drawn. Exit 0 when every check holds.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/version.h"
+#include "ui/bar_colours.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "win32/gdi_objects.h"
+#include "win32/main_frame.h"
+#include "win32/skin_progress_bar.h"
+#include "win32/wide_text.h"
+#include "win32/window_picture.h"
+
+namespace {
+
+int failures = 0;
+
+void Check(bool condition, const std::string& what) {
+    if (!condition) {
+        std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+        ++failures;
+    }
+}
+
+void DrawNow(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+int CountPixels(const WindowPicture& picture, const RECT& area, Colour colour) {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            count += picture.Pixel(x, y) == colour ? 1 : 0;
+    return count;
+}
+
+RECT BarRect(const MainViewLayout& layout) {
+    return RECT{layout.progressBar.left, layout.progressBar.top, layout.progressBar.right, layout.progressBar.bottom};
+}
+
+std::string Hex(Colour colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(colour));
+    return text;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    const std::string folder = argc > 1 ? Narrow(argv[1]) + "\\" : std::string();
+    const std::string picture = argc > 2 ? Narrow(argv[2]) : std::string();
+
+    Resources resources;
+    SkinProgressBar bar;
+    MainFrame frame(resources, bar, picture, FrameCommands{});
+    if (!frame.Create(SW_SHOWNORMAL)) {
+        std::fprintf(stderr, "FAILED: the main frame could not be created\n");
+        return 1;
+    }
+    const HWND window = frame.Window();
+    const UINT dpi = DpiOf(window);
+    std::printf("dpi %u\n", dpi);
+
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    Check(Narrow(title) == std::string("Orvo software configuration(v") + OrvoVersion + ")",
+          "title is \"" + Narrow(title) + "\"");
+    RECT client{};
+    GetClientRect(frame.View().Window(), &client);
+    Check(client.right == Scaled(MainView::Width, dpi) && client.bottom == Scaled(MainView::Height, dpi),
+          "view is " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
+    RECT frameClient{};
+    GetClientRect(window, &frameClient);
+    Check(frameClient.right == client.right && frameClient.bottom == client.bottom, "the view fills the frame");
+
+    const MainViewLayout layout = frame.View().Layout();
+    const RECT barRect = BarRect(layout);
+    const int barWidth = barRect.right - barRect.left;
+    const RECT statusRect{layout.statusRect.left, layout.statusRect.top, layout.statusRect.right,
+                          layout.statusRect.bottom};
+    const Colour white = Rgb(255, 255, 255);
+
+    // Waiting for an Orvo.
+    frame.View().SetStatusText(resources.String(ResourceId::ConnectDeviceText));
+    DrawNow(window);
+    WindowPicture shot = WindowPicture::Capture(frame.View().Window(), false);
+    Check(CountPixels(shot, statusRect, white) > 50, "the waiting text is drawn in white");
+    if (!picture.empty()) {
+        const RECT pictureRect{layout.pictureRect.left, layout.pictureRect.top, layout.pictureRect.right,
+                               layout.pictureRect.bottom};
+        const int area = (pictureRect.right - pictureRect.left) * (pictureRect.bottom - pictureRect.top);
+        Check(CountPixels(shot, pictureRect, Rgb(0, 0, 0)) < area / 2, "the picture fills its area");
+    }
+    WindowPicture::Capture(window, true).SaveBmp(folder + "waiting.bmp");
+
+    // Writing, 43 % in green.
+    frame.View().SetStatusText(resources.String(ResourceId::SerialPrefixText) + "0012345\n" +
+                               resources.String(ResourceId::WritingText));
+    BarColours::Apply(bar, BarColours::Write);
+    bar.SetShowText(true);
+    bar.SetText("43%");
+    bar.SetPos(43);
+    DrawNow(window);
+    shot = WindowPicture::Capture(frame.View().Window(), false);
+    const int split = barRect.left + barWidth * 43 / 100;
+    Check(shot.Pixel(barRect.left + 2, barRect.top + 1) == BarColours::Write,
+          "the filled part is green, not " + Hex(shot.Pixel(barRect.left + 2, barRect.top + 1)));
+    Check(shot.Pixel(split - 1, barRect.top + 1) == BarColours::Write, "green up to 43 %");
+    Check(shot.Pixel(split + 1, barRect.top + 1) == white, "white beyond 43 %");
+    Check(CountPixels(shot, RECT{split, barRect.top, barRect.right, barRect.bottom}, BarColours::Write) > 10,
+          "the text over the empty part is green");
+    WindowPicture::Capture(window, true).SaveBmp(folder + "during-write.bmp");
+
+    // Done: the success text on the full green bar.
+    frame.View().SetStatusText(resources.String(ResourceId::CompleteText));
+    bar.SetText(resources.String(ResourceId::UpgradeSuccessfulText));
+    bar.SetPos(100);
+    DrawNow(window);
+    shot = WindowPicture::Capture(frame.View().Window(), false);
+    Check(shot.Pixel(barRect.right - 2, barRect.top + 1) == BarColours::Write, "the bar is full and green");
+    Check(CountPixels(shot, barRect, white) > 20, "the success text is white over the full bar");
+    Check(CountPixels(shot, statusRect, white) > 50, "the completion text is drawn");
+    WindowPicture::Capture(window, true).SaveBmp(folder + "upgrade-successful.bmp");
+
+    DestroyWindow(window);
+    std::printf("%s\n", failures == 0 ? "all checks passed" : "some checks failed");
+    return failures == 0 ? 0 : 1;
+}
