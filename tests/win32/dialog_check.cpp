@@ -10,6 +10,7 @@
 
 #include "ui/dialog_templates.h"
 #include "ui/resources.h"
+#include "win32/message_boxes.h"
 #include "win32/template_dialog_runner.h"
 #include "win32/wide_text.h"
 #include "win32/window_picture.h"
@@ -126,6 +127,16 @@ int wmain(int argc, wchar_t** argv) {
     Check(RunDownloadSettingDialog(nullptr, resources, rules), "OK closes the download selection with OK");
     Check(clicks == 1 && clicked[1] == RegionSelected, "the click reached the rules with UK Schools ticked");
     Check(accepted[1] == RegionSelected && accepted[0] == RegionLocked, "OK hands the boxes' states over");
+
+    // A question's buttons speak the language in force, not the system's.
+    Schedule([](HWND box) {
+        Check(ItemText(box, IDYES) == "Ja" && ItemText(box, IDNO) == "Nein",
+              "the question's buttons are \"" + ItemText(box, IDYES) + "\" and \"" + ItemText(box, IDNO) + "\"");
+        Save(box, "question.bmp");
+        Key(box, VK_RETURN);  // No is the default
+    });
+    Check(!AskYesNo(nullptr, "Das Programm trotzdem schlie\xC3\x9F" "en?", "DFUpdate_tessel", "Ja", "Nein"),
+          "Enter answers the question with No");
 
     std::printf("%s\n", failures == 0 ? "all checks passed" : "some checks failed");
     return failures == 0 ? 0 : 1;

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "common/version.h"
@@ -16,6 +18,7 @@
 #include "win32/skin_progress_bar.h"
 #include "win32/wide_text.h"
 #include "win32/window_picture.h"
+#include "ui/language_module_abi.h"
 
 namespace {
 
@@ -55,12 +58,42 @@ std::string Hex(Colour colour) {
     return text;
 }
 
+// A language library as the program loads it, by its full path.
+class LibrarySource : public ResourceSource {
+public:
+    explicit LibrarySource(const std::string& path) {
+        const HMODULE module = LoadLibraryW(Wide(path).c_str());
+        if (module != nullptr)
+            find_ = reinterpret_cast<OrvoFindResourceFunction>(
+                reinterpret_cast<void*>(GetProcAddress(module, ORVO_LANGUAGE_ENTRY_POINT)));
+    }
+    bool Loaded() const { return find_ != nullptr; }
+    std::optional<std::string> Find(ResourceKind kind, int id, int item) const override {
+        const char* data = nullptr;
+        size_t size = 0;
+        if (find_ == nullptr || find_(static_cast<int>(kind), id, item, &data, &size) != 1 || data == nullptr)
+            return std::nullopt;
+        return std::string(data, size);
+    }
+
+private:
+    OrvoFindResourceFunction find_ = nullptr;
+};
+
+std::string MenuTitle(HWND window) {
+    wchar_t text[128] = {};
+    GetMenuStringW(GetMenu(window), 0, text, 128, MF_BYPOSITION);
+    return Narrow(text);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     const std::string folder = argc > 1 ? Narrow(argv[1]) + "\\" : std::string();
     const std::string picture = argc > 2 ? Narrow(argv[2]) : std::string();
+    // A language library to switch to once the window is up, as the Language command does.
+    const std::string language = argc > 3 ? Narrow(argv[3]) : std::string();
 
     Resources resources;
     SkinProgressBar bar;
@@ -84,6 +117,20 @@ int wmain(int argc, wchar_t** argv) {
     RECT frameClient{};
     GetClientRect(window, &frameClient);
     Check(frameClient.right == client.right && frameClient.bottom == client.bottom, "the view fills the frame");
+
+    Check(MenuTitle(window) == "&Menu", "the menu is \"" + MenuTitle(window) + "\"");
+    if (!language.empty()) {
+        auto library = std::make_shared<LibrarySource>(language);
+        Check(library->Loaded(), "the language library " + language + " loads");
+        resources.Switch(library);
+        frame.ShowInLanguageInForce();
+        const std::string expected = resources.String(ResourceId::FrameTitle) + "(v" + OrvoVersion + ")";
+        GetWindowTextW(window, title, 256);
+        Check(Narrow(title) == expected && expected.rfind("Orvo software configuration", 0) != 0,
+              "the title follows the language at once: \"" + Narrow(title) + "\"");
+        Check(MenuTitle(window) == resources.Text(ResourceKind::MenuItem, ResourceId::MainMenu, ResourceId::MenuPopup),
+              "the menu follows the language at once: \"" + MenuTitle(window) + "\"");
+    }
 
     const MainViewLayout layout = frame.View().Layout();
     const RECT barRect = BarRect(layout);
