@@ -6,6 +6,7 @@
 #include "ui/status_painting.h"
 #include "win32/gdi_objects.h"
 #include "win32/skin_progress_bar.h"
+#include "win32/ui_thread_calls.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -13,6 +14,9 @@ namespace {
 constexpr const wchar_t* ClassName = L"OrvoMainView";
 // Below this height (at 100 %) a long line is clipped rather than shrunk further.
 constexpr int SmallestStatusHeight = 8;
+// Window timer ids are the logical ids past this base (id 0 stays free).
+constexpr UINT_PTR TimerBase = 0x100;
+constexpr int ShortestTimerPeriod = 10;
 
 RECT ToRect(const PixelRect& rect) { return RECT{rect.left, rect.top, rect.right, rect.bottom}; }
 
@@ -91,9 +95,38 @@ void MainView::SetStatusText(const std::string& text) {
 }
 
 std::string MainView::StatusText() const {
-    const std::lock_guard lock(mutex_);
-    return statusText_;
+    std::function<std::string()> source;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!statusSource_)
+            return statusText_;
+        source = statusSource_;
+    }
+    return source();
 }
+
+void MainView::ReadStatusFrom(std::function<std::string()> source) {
+    {
+        const std::lock_guard lock(mutex_);
+        statusSource_ = std::move(source);
+    }
+    RepaintAll();
+}
+
+void MainView::SetTimerHandler(std::function<void(int)> tick) { timerTick_ = std::move(tick); }
+
+void MainView::StartTimer(int id, int periodMs) {
+    if (window_ != nullptr)
+        SetTimer(window_, TimerBase + static_cast<UINT_PTR>(id), static_cast<UINT>(std::max(periodMs, ShortestTimerPeriod)),
+                 nullptr);
+}
+
+void MainView::StopTimer(int id) {
+    if (window_ != nullptr)
+        KillTimer(window_, TimerBase + static_cast<UINT_PTR>(id));
+}
+
+void MainView::ServeCalls(UiThreadCalls* calls) { calls_ = calls; }
 
 void MainView::RepaintAll() const {
     if (window_ != nullptr)
@@ -106,7 +139,16 @@ LRESULT CALLBACK MainView::WindowProcedure(HWND window, UINT message, WPARAM wPa
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* view = reinterpret_cast<MainView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (view != nullptr && view->calls_ != nullptr && view->calls_->Handle(message))
+        return 0;
     switch (message) {
+    case WM_TIMER:
+        if (view != nullptr && wParam >= TimerBase) {
+            if (view->timerTick_)
+                view->timerTick_(static_cast<int>(wParam - TimerBase));
+            return 0;
+        }
+        break;
     case WM_ERASEBKGND:
         if (view != nullptr)
             return 1;  // the paint below covers the whole view, black first

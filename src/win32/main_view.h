@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 
 #include "ui/view_layout.h"
 
 class SkinProgressBar;
+class UiThreadCalls;
 
 // The main window's only view: a black surface with the picture in its upper
 // part, the status text in white bold Tahoma below it and the progress bar
@@ -38,6 +40,17 @@ public:
     std::string StatusText() const;
     // The whole view again, background erased.
     void RepaintAll() const;
+    // Where the status text comes from at each paint (the engine's status
+    // text) in place of SetStatusText's.
+    void ReadStatusFrom(std::function<std::string()> source);
+
+    // The view's timers by logical id, on the UI thread; `tick` gets the id.
+    // No timer runs faster than every 10 ms, whatever period is asked.
+    void SetTimerHandler(std::function<void(int timerId)> tick);
+    void StartTimer(int id, int periodMs);
+    void StopTimer(int id);
+    // Calls from other threads arrive as messages to the view's window.
+    void ServeCalls(UiThreadCalls* calls);
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -51,5 +64,8 @@ private:
     HWND window_ = nullptr;
     mutable std::mutex mutex_;  // the status text and the layout
     std::string statusText_;
+    std::function<std::string()> statusSource_;
     MainViewLayout layout_;
+    std::function<void(int)> timerTick_;
+    UiThreadCalls* calls_ = nullptr;
 };

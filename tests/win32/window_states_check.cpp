@@ -4,21 +4,26 @@
 // what was drawn. Exit 0 when every check holds.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "common/version.h"
 #include "ui/bar_colours.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "win32/gdi_objects.h"
+#include "ui/language_module_abi.h"
 #include "win32/main_frame.h"
 #include "win32/skin_progress_bar.h"
+#include "win32/ui_thread_calls.h"
 #include "win32/wide_text.h"
 #include "win32/window_picture.h"
-#include "ui/language_module_abi.h"
+#include "win32/window_view_port.h"
 
 namespace {
 
@@ -79,6 +84,18 @@ public:
 private:
     OrvoFindResourceFunction find_ = nullptr;
 };
+
+std::function<void()> actWhenBoxUp;
+
+void CALLBACK ActOnBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND box = GetActiveWindow();
+    if (!actWhenBoxUp || box == nullptr || (GetDlgItem(box, IDOK) == nullptr && GetDlgItem(box, IDYES) == nullptr))
+        return;
+    KillTimer(nullptr, timer);
+    auto act = std::move(actWhenBoxUp);
+    actWhenBoxUp = nullptr;
+    act();
+}
 
 std::string MenuTitle(HWND window) {
     wchar_t text[128] = {};
@@ -180,6 +197,62 @@ int wmain(int argc, wchar_t** argv) {
     Check(CountPixels(shot, barRect, white) > 20, "the success text is white over the full bar");
     Check(CountPixels(shot, statusRect, white) > 50, "the completion text is drawn");
     WindowPicture::Capture(window, true).SaveBmp(folder + "upgrade-successful.bmp");
+
+    // The engine's side, from a thread of its own: a timer, a question the
+    // user answers Yes, a box that holds its caller until the window shuts down.
+    UiThreadCalls calls(frame.View().Window());
+    frame.View().ServeCalls(&calls);
+    WindowViewPort port(frame.View(), window, resources, calls);
+    const DWORD uiThread = GetCurrentThreadId();
+    std::atomic<int> ticks{0};
+    std::atomic<bool> ticksOnUiThread{true};
+    frame.View().SetTimerHandler([&](int id) {
+        if (id != ProgressTimer)
+            return;
+        ++ticks;
+        if (GetCurrentThreadId() != uiThread)
+            ticksOnUiThread = false;
+    });
+    std::atomic<int> answer{-1};
+    std::atomic<bool> released{false};
+    std::thread worker([&] {
+        port.StartTimer(ProgressTimer, 20);
+        Sleep(200);
+        answer = port.AskYesNo("Weiter?", "DFUpdate_tessel") ? 1 : 0;
+        port.StopTimer(ProgressTimer);
+        port.ShowMessageBox("Held until the window shuts down");
+        released = true;
+    });
+    actWhenBoxUp = [&] {
+        SendDlgItemMessageW(GetActiveWindow(), IDYES, BM_CLICK, 0, 0);
+        actWhenBoxUp = [&] {
+            const HWND box = GetActiveWindow();
+            calls.Shutdown();
+            for (int i = 0; i < 100 && !released; ++i)
+                Sleep(20);
+            Check(released, "the shut-down releases a caller held by a box");
+            SendDlgItemMessageW(box, IDOK, BM_CLICK, 0, 0);
+        };
+        SetTimer(nullptr, 0, 100, ActOnBox);
+    };
+    SetTimer(nullptr, 0, 100, ActOnBox);
+    const DWORD deadline = GetTickCount() + 30000;
+    while (!released && GetTickCount() < deadline) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(10);
+    }
+    Check(released, "the worker's calls all returned");
+    if (released)
+        worker.join();
+    else
+        worker.detach();
+    Check(answer == 1, "the worker got the user's Yes");
+    Check(ticks > 0 && ticksOnUiThread, "the worker's timer ticked on the UI thread");
+    Check(!calls.RunAndWait([] {}), "after the shut-down nothing more runs");
 
     DestroyWindow(window);
     std::printf("%s\n", failures == 0 ? "all checks passed" : "some checks failed");
