@@ -19,3 +19,12 @@ elseif(ORVO_SANITIZE STREQUAL "thread")
 elseif(NOT ORVO_SANITIZE STREQUAL "")
   message(FATAL_ERROR "ORVO_SANITIZE must be empty, 'address' or 'thread'")
 endif()
+
+if(WIN32)
+  # Windows 10 and later; wide (UTF-16) Windows calls throughout; no min/max
+  # macros from <windows.h>. The C runtime's printf family follows the C
+  # standard (%zu, %lld).
+  target_compile_definitions(orvo_options INTERFACE
+    _WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
+    __USE_MINGW_ANSI_STDIO=1)
+endif()

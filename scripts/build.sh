@@ -5,6 +5,8 @@
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     ThreadSanitizer
 #   fuzz     clang + libFuzzer targets (with ASan + UBSan), only those
+#   windows  cross-built for 64-bit Windows (mingw-w64): the command-line
+#            programs, language libraries and tests, run under wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,6 +35,8 @@ case $flavour in
                  "-DCMAKE_CXX_FLAGS=-O1 -fsanitize=fuzzer-no-link" -DORVO_SANITIZE=address
                  -DORVO_FUZZ=ON -DORVO_BUILD_GUI=OFF -DORVO_BUILD_BENCH=OFF -DORVO_BUILD_TESTS=OFF)
            targets=(--target orvo_fuzzers) ;;
+  windows) args=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+                 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw64.cmake") ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

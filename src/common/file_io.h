@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Whole-file reads and writes for every layer: each checks every step, and a
@@ -66,3 +67,31 @@ bool ReplaceWholeFile(const std::string& path, const void* data, std::size_t siz
 // ever handed on.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::uint64_t maxBytes,
                    int& errorCode);
+
+// The system calls behind the rules above, one implementation per platform.
+
+// The line end of a text file on this platform: "\n", or "\r\n" on Windows.
+const char* TextLineEnd();
+
+// `text` with each "\n" that does not already follow a "\r" written as this
+// platform's line end.
+std::string WithPlatformLineEnds(std::string_view text);
+
+// Flushes an open file's data to the disk (after fflush). 0 or the error.
+int SyncOpenFile(std::FILE* file);
+
+// Puts the file `from` in place of `to`, replacing a regular file there in
+// one step. 0 or the system's error code.
+int ReplaceFileEntry(const std::string& from, const std::string& to);
+
+// fopen with a UTF-8 path, in binary mode whatever `mode` says: no platform
+// changes the bytes read or written.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+
+// Whether `error` means the disk (or the user's share of it) is full.
+bool IsDiskFullError(int error);
+
+// Creates the file `path` exclusively, readable and writable by this user
+// only, and never through a link. 0 or the system's error code (EEXIST when
+// something is there already).
+int CreatePrivateFile(const std::string& path);

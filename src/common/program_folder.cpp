@@ -5,12 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace {
-
-bool IsAbsoluteFolder(const std::string& folder) { return !folder.empty() && folder.front() == '/'; }
 
 std::string WithSeparator(std::string folder) {
     if (!folder.empty() && folder.back() != '/')
@@ -18,45 +13,17 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-std::string HomeOfAccount() {
-    const passwd* account = ::getpwuid(::getuid());
-    return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
-}
-
-std::string Variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 }  // namespace
 
 std::string ProgramFolderOf(const std::string& programPath) {
-    const auto cut = programPath.find_last_of('/');
+    const auto cut = programPath.find_last_of(PathSeparators());
     if (cut == std::string::npos)
         return {};
     return programPath.substr(0, cut + 1);
 }
 
-std::string ResolveProgramPath(const std::string& fallback) {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || self.empty())
-        return fallback;
-    return self.string();
-}
-
 FileLocations ProgramFolderLocations(const std::string& programFolder) {
     return FileLocations{programFolder, {programFolder}, programFolder + HistoryFileName, programFolder};
-}
-
-UserEnvironment UserEnvironment::Current() {
-    UserEnvironment environment;
-    environment.xdgDataHome = Variable("XDG_DATA_HOME");
-    environment.xdgStateHome = Variable("XDG_STATE_HOME");
-    environment.home = Variable("HOME");
-    if (environment.home.empty())
-        environment.home = HomeOfAccount();
-    return environment;
 }
 
 namespace {
@@ -65,29 +32,39 @@ namespace {
 // rules say.
 std::string XdgFolder(const std::string& variable, const std::string& home, const char* homeRelative) {
     std::string base;
-    if (IsAbsoluteFolder(variable))
+    if (IsAbsolutePath(variable))
         base = WithSeparator(variable);
-    else if (IsAbsoluteFolder(home))
+    else if (IsAbsolutePath(home))
         base = WithSeparator(home) + homeRelative;
     else
         return {};
     return base + UserDataFolderName + "/";
 }
 
+// Windows keeps everything of a user's own under the local application data
+// folder, the log in a folder of its own there.
+std::string LocalAppDataFolder(const std::string& localAppData) {
+    if (!IsAbsolutePath(localAppData))
+        return {};
+    return WithSeparator(localAppData) + WindowsDataFolderName + "/";
+}
+
 }  // namespace
 
 std::string UserDataFolder(const UserEnvironment& environment) {
+    if (!environment.localAppData.empty())
+        return LocalAppDataFolder(environment.localAppData);
     return XdgFolder(environment.xdgDataHome, environment.home, ".local/share/");
 }
 
 std::string UserStateFolder(const UserEnvironment& environment) {
+    if (!environment.localAppData.empty()) {
+        const std::string data = LocalAppDataFolder(environment.localAppData);
+        return data.empty() ? data : data + WindowsLogFolderName + "/";
+    }
     return XdgFolder(environment.xdgStateHome, environment.home, ".local/state/");
 }
 
-bool FolderIsWritable(const std::string& folder) {
-    const std::string path = folder.empty() ? "." : folder;
-    return ::access(path.c_str(), W_OK | X_OK) == 0;
-}
 
 FileLocations ChooseFileLocations(const std::string& programFolder, bool programFolderWritable,
                                   const std::string& userDataFolder,
@@ -102,7 +79,7 @@ FileLocations ChooseFileLocations(const std::string& programFolder, bool program
     for (const std::string& folder : installedResourceFolders) {
         const std::string withSeparator = WithSeparator(folder);
         const auto& known = locations.resourceFolders;
-        if (!IsAbsoluteFolder(withSeparator) || std::find(known.begin(), known.end(), withSeparator) != known.end())
+        if (!IsAbsolutePath(withSeparator) || std::find(known.begin(), known.end(), withSeparator) != known.end())
             continue;
         locations.resourceFolders.push_back(withSeparator);
     }
@@ -112,7 +89,7 @@ FileLocations ChooseFileLocations(const std::string& programFolder, bool program
 FileLocations ResolveFileLocations(const std::string& programFolder,
                                    const std::vector<std::string>& installedResourceFolders,
                                    const std::string& installedProgramFolder, bool createDataFolder) {
-    const bool takesFiles = FolderIsWritable(programFolder) &&
+    const bool takesFiles = FolderIsWritable(programFolder) && FolderIsUsersOwn(programFolder) &&
                             (installedProgramFolder.empty() || WithSeparator(installedProgramFolder) != programFolder);
     const UserEnvironment environment = UserEnvironment::Current();
     FileLocations locations = ChooseFileLocations(programFolder, takesFiles, UserDataFolder(environment),

@@ -37,22 +37,40 @@ struct UserEnvironment {
     std::string xdgDataHome;   // $XDG_DATA_HOME
     std::string home;          // $HOME, or the account's home folder
     std::string xdgStateHome{};  // $XDG_STATE_HOME
+    std::string localAppData{};  // %LOCALAPPDATA% (Windows; empty elsewhere)
     static UserEnvironment Current();
 };
 
 inline constexpr const char* UserDataFolderName = "orvo-updater";
+// On Windows: %LOCALAPPDATA%\Orvo Updater, the log in its "logs" folder.
+inline constexpr const char* WindowsDataFolderName = "Orvo Updater";
+inline constexpr const char* WindowsLogFolderName = "logs";
 
 // The XDG data home ($XDG_DATA_HOME when absolute, else $HOME/.local/share)
 // followed by the program's own folder name and the separator; empty when
-// neither gives an absolute folder.
+// neither gives an absolute folder. With `localAppData` set (Windows), that
+// folder followed by WindowsDataFolderName instead.
 std::string UserDataFolder(const UserEnvironment& environment);
 
 // The same for the XDG state home ($XDG_STATE_HOME when absolute, else
-// $HOME/.local/state), where the log goes.
+// $HOME/.local/state), where the log goes; on Windows the data folder's
+// WindowsLogFolderName folder.
 std::string UserStateFolder(const UserEnvironment& environment);
 
 // Whether a file can be created in `folder` by this process.
 bool FolderIsWritable(const std::string& folder);
+
+// Whether `folder` is this user's alone: owned by the user, and no one else
+// may write or plant files there (not group- or world-writable, not sticky).
+// Only such a program folder keeps the data of a portable copy.
+bool FolderIsUsersOwn(const std::string& folder);
+
+// The characters that separate a path's parts: "/", on Windows "/\\" too.
+const char* PathSeparators();
+
+// Whether `path` is absolute: "/..." or, on Windows, "C:/...", "C:\\..." or
+// a "\\\\server\\share" path.
+bool IsAbsolutePath(const std::string& path);
 
 // The decision, without touching the disk: the program folder when writable
 // or when there is no user data folder to go to, else the user data folder.

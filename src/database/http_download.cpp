@@ -6,14 +6,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <cstring>
 #include <system_error>
 
 #include "common/file_io.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -96,15 +94,6 @@ std::size_t ReadHeader(char* data, std::size_t size, std::size_t count, void* co
     return length;
 }
 
-// "host[:port]" of an http URL, without any user part.
-std::string HostOf(const std::string& url) {
-    const auto scheme = url.find("://");
-    const std::size_t begin = scheme == std::string::npos ? 0 : scheme + 3;
-    std::string authority = url.substr(begin, url.find_first_of("/?#", begin) - begin);
-    const auto user = authority.rfind('@');
-    return user == std::string::npos ? authority : authority.substr(user + 1);
-}
-
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
     auto& sink = *static_cast<BodySink*>(context);
     const std::size_t length = size * count;
@@ -176,7 +165,7 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     const char* lastUrl = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &lastUrl) == CURLE_OK && lastUrl != nullptr)
-        result.host = HostOf(lastUrl);
+        result.host = HttpHostOf(lastUrl);
     result.detail = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
 
     switch (code) {
@@ -255,32 +244,6 @@ DownloadResult OutcomeOfTransfer(CURL* curl, CURLcode code, const BodySink& sink
 
 }  // namespace
 
-const char* DownloadOutcomeName(DownloadOutcome outcome) {
-    switch (outcome) {
-    case DownloadOutcome::Stored: return "stored";
-    case DownloadOutcome::NotConnected: return "not connected";
-    case DownloadOutcome::HttpError: return "HTTP error";
-    case DownloadOutcome::Stalled: return "stalled";
-    case DownloadOutcome::TimedOut: return "timed out";
-    case DownloadOutcome::TooLarge: return "too large";
-    case DownloadOutcome::Truncated: return "truncated";
-    case DownloadOutcome::Unframed: return "no length";
-    case DownloadOutcome::TransferFailed: return "transfer failed";
-    case DownloadOutcome::FileError: return "file error";
-    }
-    return "unknown";
-}
-
-std::string HttpDownload::TemporaryPathFor(const std::string& destination) { return destination + ".part"; }
-
-DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& destination) const {
-    DownloadResult result = FetchInto(url, destination);
-    if (result.host.empty())
-        result.host = HostOf(url);
-    result.folder = fs::path(destination).parent_path().string();
-    return result;
-}
-
 DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string& destination) const {
     // An earlier file can never pass for this answer; a link or anything but
     // a regular file in its place is left alone and refused.
@@ -326,30 +289,4 @@ DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string
     }
     RemoveRegularFile(temporary);
     return result;
-}
-
-TransferPace::TransferPace(long minimumBytesPerSecond, std::chrono::milliseconds window,
-                           std::chrono::milliseconds totalLimit)
-    : minimumBytesPerSecond_(minimumBytesPerSecond), window_(window), totalLimit_(totalLimit) {}
-
-TransferPace::Verdict TransferPace::Judge(std::chrono::milliseconds sinceStart, bool connected,
-                                          std::uint64_t received) {
-    if (sinceStart >= totalLimit_)
-        return Verdict::TooLong;
-    if (!connected || minimumBytesPerSecond_ <= 0 || window_.count() <= 0)
-        return Verdict::Going;
-    if (!samples_.empty() && received < samples_.back().bytes)
-        samples_.clear();  // a redirect: curl counts the new answer from 0
-    if (samples_.empty() || sinceStart - samples_.back().time >= window_ / 16)
-        samples_.push_back({sinceStart, received});
-    while (samples_.size() >= 2 && samples_[1].time <= sinceStart - window_)
-        samples_.erase(samples_.begin());
-    const Sample& oldest = samples_.front();
-    const auto span = sinceStart - oldest.time;
-    if (span < window_)
-        return Verdict::Going;  // not watched for a whole window yet
-    const std::uint64_t arrived = received - oldest.bytes;
-    const bool tooSlow = arrived * 1000u < static_cast<std::uint64_t>(minimumBytesPerSecond_) *
-                                               static_cast<std::uint64_t>(span.count());
-    return tooSlow ? Verdict::TooSlow : Verdict::Going;
 }

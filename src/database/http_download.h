@@ -104,3 +104,6 @@ public:
 private:
     DownloadResult FetchInto(const std::string& url, const std::string& destination) const;
 };
+
+// "host[:port]" of an http URL, without any user part.
+std::string HttpHostOf(const std::string& url);

@@ -3,16 +3,14 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <system_error>
 #include <utility>
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
+#include "common/file_io.h"
+#include "common/process_liveness.h"
 #include "database/database_holdings.h"
 
 namespace {
@@ -155,18 +153,9 @@ static_assert(std::size(MigrationSteps) == HistoryStore::SchemaVersion);
 // history is given up for this run rather than holding the cycle back.
 constexpr int BusyTimeoutMs = 1000;
 
-std::string BootId() {
-    std::ifstream file("/proc/sys/kernel/random/boot_id");
-    std::string id;
-    std::getline(file, id);
-    return id;
-}
-
 // Whether the process that started a running cycle may still be at it.
 bool OwnerRuns(std::int64_t pid, const std::string& boot) {
-    if (pid <= 0 || boot != BootId())
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return pid > 0 && boot == CurrentBootId() && ProcessExists(pid);
 }
 
 template <typename Enum, std::size_t Count>
@@ -240,9 +229,7 @@ void HistoryStore::OpenFile(Open open) {
             return;
         // The history names the user's devices: theirs alone to read. SQLite
         // gives its journal files the same mode.
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::close(fd);
+        CreatePrivateFile(path_);
     }
     // Never through a link someone else planted.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW;
@@ -323,7 +310,7 @@ std::int64_t HistoryStore::Save(const HistoryRecord& record) {
         BindHoldings(row, 10, record.after);
         row.Bind(13, static_cast<std::int64_t>(record.bytesDownloaded));
         if (running)
-            row.Bind(14, std::int64_t{::getpid()}).Bind(15, BootId());
+            row.Bind(14, CurrentProcessId()).Bind(15, CurrentBootId());
         else
             row.BindNull(14).BindNull(15);
         if (record.id != 0)

@@ -1,24 +1,22 @@
 #include "ui/language_library.h"
 
-#include <dlfcn.h>
-
+#include "common/program_folder.h"
 #include "device/dfu_device.h"
+#include "ui/language_module_loader.h"
 #include "ui/language_table.h"
 #include "ui/shared_settings.h"
 
 std::shared_ptr<const LanguageLibrary> LanguageLibrary::Load(const std::string& programFolder,
                                                              const std::string& fileName) {
     // A relative folder would be resolved against the current directory.
-    if (programFolder.empty() || programFolder.front() != '/' || programFolder.back() != '/')
+    const std::string separators = PathSeparators();
+    if (!IsAbsolutePath(programFolder) || separators.find(programFolder.back()) == std::string::npos)
         return nullptr;
-    if (fileName.empty() || fileName.find('/') != std::string::npos)
+    if (fileName.empty() || fileName.find_first_of(separators) != std::string::npos)
         return nullptr;
     const std::string path = programFolder + fileName;
     // Never closed: texts and pictures handed out point into the module.
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr)
-        return nullptr;
-    auto find = reinterpret_cast<OrvoFindResourceFunction>(::dlsym(handle, ORVO_LANGUAGE_ENTRY_POINT));
+    auto find = reinterpret_cast<OrvoFindResourceFunction>(LoadModuleFunction(path, ORVO_LANGUAGE_ENTRY_POINT));
     if (find == nullptr)
         return nullptr;
     return std::shared_ptr<const LanguageLibrary>(new LanguageLibrary(path, find));

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "common/file_io.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 
@@ -19,9 +20,9 @@ std::string WithValue(const Resources& resources, int stringId, const std::strin
 // A full disk or a folder that may not be written is named as such; the
 // general "could not write" covers the rest.
 int FileCause(int error) {
+    if (IsDiskFullError(error))
+        return ResourceId::DownloadCauseDiskFull;
     switch (error) {
-    case ENOSPC:
-    case EDQUOT: return ResourceId::DownloadCauseDiskFull;
     case EACCES:
     case EPERM:
     case EROFS: return ResourceId::DownloadCauseNotWritable;

@@ -9,6 +9,7 @@
 #include "tool_support/input_file.h"
 #include "database/database_conversion.h"
 #include "device/dfu_device.h"
+#include "common/file_io.h"
 #include "common/message_box_port.h"
 
 namespace {
@@ -66,7 +67,7 @@ std::string WhyNotWritten(const std::string& base, int error) {
     if (folder.empty())
         folder = ".";
     const std::string files = "the buffer files, " + base + ".bin or " + base + ".dfu";
-    if (error == ENOSPC || error == EDQUOT)
+    if (IsDiskFullError(error))
         return "the disk holding " + folder + " is full: could not write " + files;
     if (error == EACCES || error == EPERM || error == EROFS)
         return folder + " may not be written: could not write " + files;

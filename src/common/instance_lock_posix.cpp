@@ -11,12 +11,12 @@
 std::string InstanceLockPath(const std::string& dataFolder) { return dataFolder + InstanceLockFileName; }
 
 InstanceLock::~InstanceLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (Held())
+        ::close(static_cast<int>(handle_));
 }
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& path, std::string& error) {
-    if (fd_ >= 0)
+    if (Held())
         return Result::Acquired;
     // Non-blocking open: a FIFO planted there must not hold the start.
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
@@ -38,6 +38,6 @@ InstanceLock::Result InstanceLock::Acquire(const std::string& path, std::string&
         error = path + ": " + std::strerror(cause);
         return Result::Failed;
     }
-    fd_ = fd;
+    handle_ = fd;
     return Result::Acquired;
 }
