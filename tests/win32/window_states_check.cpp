@@ -18,6 +18,7 @@
 #include "ui/resources.h"
 #include "win32/gdi_objects.h"
 #include "ui/language_module_abi.h"
+#include "win32/execution_state_inhibitor.h"
 #include "win32/main_frame.h"
 #include "win32/skin_progress_bar.h"
 #include "win32/ui_thread_calls.h"
@@ -213,9 +214,11 @@ int wmain(int argc, wchar_t** argv) {
         if (GetCurrentThreadId() != uiThread)
             ticksOnUiThread = false;
     });
+    ExecutionStateInhibitor inhibitor(calls);
     std::atomic<int> answer{-1};
     std::atomic<bool> released{false};
     std::thread worker([&] {
+        inhibitor.Hold();  // the write begins on the worker's thread
         port.StartTimer(ProgressTimer, 20);
         Sleep(200);
         answer = port.AskYesNo("Weiter?", "DFUpdate_tessel") ? 1 : 0;
@@ -224,6 +227,9 @@ int wmain(int argc, wchar_t** argv) {
         released = true;
     });
     actWhenBoxUp = [&] {
+        // The hold is the UI thread's, where it outlives the worker's calls.
+        const EXECUTION_STATE held = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+        Check((held & ES_SYSTEM_REQUIRED) != 0 && (held & ES_CONTINUOUS) != 0, "sleep is held off during the write");
         SendDlgItemMessageW(GetActiveWindow(), IDYES, BM_CLICK, 0, 0);
         actWhenBoxUp = [&] {
             const HWND box = GetActiveWindow();
