@@ -46,11 +46,22 @@ HMENU MainFrame::BuildMenu() const {
         return Wide(resources_.Text(ResourceKind::MenuItem, ResourceId::MainMenu, item));
     };
     const HMENU popup = CreatePopupMenu();
+    // A command nothing answers is left out rather than shown doing nothing;
+    // a separator shows only between items.
+    bool separatorDue = false;
+    bool anyItem = false;
     for (const int command : MenuCommands) {
-        if (command == 0)
+        if (command == 0) {
+            separatorDue = anyItem;
+            continue;
+        }
+        if (!Answers(command))
+            continue;
+        if (separatorDue)
             AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-        else
-            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(command), text(command).c_str());
+        separatorDue = false;
+        anyItem = true;
+        AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(command), text(command).c_str());
     }
     const HMENU bar = CreateMenu();
     AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), text(ResourceId::MenuPopup).c_str());
@@ -117,6 +128,19 @@ void MainFrame::ShowInLanguageInForce() {
         DestroyMenu(previous);
     DrawMenuBar(window_);
     view_.RepaintAll();
+}
+
+bool MainFrame::Answers(int commandId) const {
+    switch (commandId) {
+    case ResourceId::LanguageCommand: return static_cast<bool>(commands_.language);
+    case ResourceId::DownloadSettingsCommand: return static_cast<bool>(commands_.downloadSelection);
+    case ResourceId::UpdateFromFileCommand: return static_cast<bool>(commands_.updateFromFile);
+    case ResourceId::RestoreCommand: return static_cast<bool>(commands_.restore);
+    case ResourceId::HistoryCommand: return static_cast<bool>(commands_.history);
+    case ResourceId::OpenLogFolderCommand: return static_cast<bool>(commands_.openLogFolder);
+    case ResourceId::ExitCommand: return true;
+    default: return false;
+    }
 }
 
 bool MainFrame::OnCommand(int commandId) {

@@ -55,6 +55,7 @@ private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HMENU BuildMenu() const;
+    bool Answers(int commandId) const;
     void FitToDpi(UINT dpi, const RECT* suggested);
     void Close();
 
