@@ -23,8 +23,8 @@ endif()
 if(WIN32)
   # Windows 10 and later; wide (UTF-16) Windows calls throughout; no min/max
   # macros from <windows.h>. The C runtime's printf family follows the C
-  # standard (%zu, %lld).
+  # standard (%zu, %lld); localtime_r and gmtime_r are there.
   target_compile_definitions(orvo_options INTERFACE
     _WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
-    __USE_MINGW_ANSI_STDIO=1)
+    __USE_MINGW_ANSI_STDIO=1 _POSIX_THREAD_SAFE_FUNCTIONS)
 endif()
