@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows installer under wine: a silent install puts the program into
-# Program Files with its Start-menu entry, the installed orvo-tool.exe tells
-# its version, and a silent uninstall removes the program and keeps the
-# user's settings in %LOCALAPPDATA%\Orvo Updater.
+# The Windows installer under wine: a silent install puts the programs into
+# Program Files with the Start-menu entry, the installed updater tells its
+# version and orvo-tool.exe starts, and a silent uninstall removes the
+# program and keeps the user's settings in %LOCALAPPDATA%\Orvo Updater.
 #   windows_installer_test.sh SETUP.exe VERSION WORK_FOLDER
 set -euo pipefail
 for tool in wine xvfb-run winepath; do
@@ -32,14 +32,15 @@ installed=$program_files/Orvo\ Updater
 
 wine "$setup" /S
 wineserver -w
-for file in orvo-tool.exe Lang_FRA.Dll Lang_DUT.Dll Lang_FIN.Dll Lang_SWD.Dll Lang_SPN.Dll Lang_GER.Dll \
+for file in orvo-updater.exe orvo-tool.exe Lang_FRA.Dll Lang_DUT.Dll Lang_FIN.Dll Lang_SWD.Dll Lang_SPN.Dll Lang_GER.Dll \
             Tessel.bmp uninstall.exe; do
   [ -f "$installed/$file" ] || fail "$file is not in $installed"
 done
 [ -f "$start_menu/Orvo Updater.lnk" ] || fail "no Start-menu entry in $start_menu"
 
-said=$(wine "$installed/orvo-tool.exe" --version 2>&1 | tr -d '\r') || fail "orvo-tool.exe --version failed: $said"
-case $said in *"$version"*) ;; *) fail "orvo-tool.exe --version said '$said', not $version" ;; esac
+said=$(wine "$installed/orvo-updater.exe" --version 2>&1 | tr -d '\r') || fail "orvo-updater.exe --version failed: $said"
+case $said in *"$version"*) ;; *) fail "orvo-updater.exe --version said '$said', not $version" ;; esac
+wine "$installed/orvo-tool.exe" --help >/dev/null 2>&1 || fail "the installed orvo-tool.exe does not start"
 
 # The user's settings, as the updater keeps them in the user's data folder.
 mkdir -p "$local_data/Orvo Updater"
