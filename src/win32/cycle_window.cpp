@@ -1,6 +1,10 @@
 #include "win32/cycle_window.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
+
+#include <filesystem>
+#include <system_error>
 
 #include "device/dfu_device.h"
 #include "ui/cycle_display.h"
@@ -67,6 +71,8 @@ FrameCommands CycleWindow::Commands() {
         RunDownloadSettingDialog(owner, parts_.resources, SettingsDownloadSelection(parts_.settings, parts_.device));
     };
     commands.updateFromFile = [this](HWND owner) { ChooseFileToWrite(owner); };
+    if (!parts_.logFolder.empty())
+        commands.openLogFolder = [this](HWND owner) { OpenLogFolder(owner); };
     commands.isWritingDevice = [this] { return engine_ != nullptr && engine_->IsWritingDevice(); };
     commands.closing = [this] { Shutdown(); };
     return commands;
@@ -173,5 +179,19 @@ void CycleWindow::ChooseFileToWrite(HWND owner) {
         Tell(owner, parts_.resources.String(ResourceId::WrittenOnConnectionText));
         break;
     case CycleRequestAnswer::StartsNow: break;
+    }
+}
+
+void CycleWindow::OpenLogFolder(HWND owner) {
+    // The log may not have written anything yet: the folder is made first.
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(Wide(parts_.logFolder)), error);
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(owner, L"open", Wide(parts_.logFolder).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32) {
+        std::string text = parts_.resources.String(ResourceId::LogFolderNotOpenedText);
+        if (const auto at = text.find("%1"); at != std::string::npos)
+            text.replace(at, 2, parts_.logFolder);
+        Tell(owner, text);
     }
 }

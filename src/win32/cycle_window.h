@@ -36,6 +36,8 @@ struct CycleWindowParts {
     std::vector<CycleEventListener*> listeners;
     // Where the picture is; empty: none.
     std::string picturePath;
+    // The log's folder, which the menu opens; empty: no such command.
+    std::string logFolder;
 };
 
 // The main window wired to an update engine: it listens to the engine's
@@ -62,6 +64,7 @@ public:
 private:
     FrameCommands Commands();
     void ChooseFileToWrite(HWND owner);
+    void OpenLogFolder(HWND owner);
     void Tell(HWND owner, const std::string& text);
     void SubscribeListeners(bool subscribe);
 

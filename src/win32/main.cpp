@@ -111,6 +111,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     parts.history = &history;
     parts.listeners = {&recorder, &log};
     parts.picturePath = FindResourceFile(device.ResourceFolders, WorkingFile::Picture);
+    parts.logFolder = locations.logFolder.empty() ? device.ProgramFolder : locations.logFolder;
     CycleWindow window(std::move(parts));
     std::string error;
     if (!window.Start(showCommand, error)) {
