@@ -152,8 +152,12 @@ std::vector<std::uint8_t> Write(const Dialog& dialog) {
         out.Short(control.width);
         out.Short(control.height);
         out.DoubleWord(control.id);
-        out.Word(0xFFFF);  // the class follows as an atom
-        out.Word(static_cast<std::uint16_t>(control.kind));
+        if (control.className.empty()) {
+            out.Word(0xFFFF);  // the class follows as an atom
+            out.Word(static_cast<std::uint16_t>(control.kind));
+        } else {
+            out.Text(control.className);
+        }
         out.Text(control.text);
         out.Word(0);  // no creation data
     }

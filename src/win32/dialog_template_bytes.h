@@ -41,6 +41,8 @@ struct Control {
     std::uint32_t style = 0;
     std::int16_t x = 0, y = 0, width = 0, height = 0;  // dialog units
     std::string text;                                  // UTF-8
+    // A class by name (a common control such as "SysListView32") in place of `kind`.
+    std::string className{};
 };
 
 struct Dialog {

@@ -21,6 +21,7 @@ struct ParsedControl {
     std::uint32_t id;
     std::uint32_t style;
     std::uint16_t classAtom;
+    std::u16string className;
     std::u16string text;
     std::size_t offset;
 };
@@ -76,8 +77,13 @@ std::vector<ParsedControl> ReadControls(const std::vector<std::uint8_t>& bytes, 
         control.style = in.DoubleWord();
         in.Skip(8);
         control.id = in.DoubleWord();
-        EXPECT_EQ(in.Word(), 0xFFFF);
-        control.classAtom = in.Word();
+        const std::uint16_t first = in.Word();
+        if (first == 0xFFFF) {
+            control.classAtom = in.Word();
+        } else {
+            control.className.push_back(static_cast<char16_t>(first));
+            control.className += in.Text();
+        }
         control.text = in.Text();
         EXPECT_EQ(in.Word(), 0);  // creation data
         controls.push_back(control);
@@ -118,6 +124,17 @@ TEST(DialogTemplateBytes, HeaderFontAndControlAreLaidOutAsTheDialogManagerReadsT
         0xFF, 0xFF, 0x80, 0x00, 'O', 0, 'K', 0, 0, 0, 0x00, 0x00,                // button atom, text, no data
     };
     EXPECT_EQ(Write(dialog), expected);
+
+    // A common control is named by its class; the next control still starts on a double word.
+    dialog.controls.insert(dialog.controls.begin(),
+                           {9, ControlClass::Static, Child, 0, 0, 1, 1, "", "SysListView32"});
+    std::u16string caption;
+    const auto controls = ReadControls(Write(dialog), caption);
+    ASSERT_EQ(controls.size(), 2u);
+    EXPECT_EQ(controls[0].className, u"SysListView32");
+    EXPECT_EQ(controls[1].classAtom, 0x0080);
+    EXPECT_EQ(controls[1].text, u"OK");
+    EXPECT_EQ(controls[1].offset % 4, 0u);
 }
 
 TEST(DialogTemplateBytes, TextsBecomeUtf16AndMalformedInputNeverReadsPastItsEnd) {
