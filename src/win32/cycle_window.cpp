@@ -15,6 +15,7 @@
 #include "update/update_engine.h"
 #include "win32/dialog_rules.h"
 #include "win32/execution_state_inhibitor.h"
+#include "win32/history_dialog_runner.h"
 #include "win32/message_boxes.h"
 #include "win32/template_dialog_runner.h"
 #include "win32/ui_thread_calls.h"
@@ -71,6 +72,10 @@ FrameCommands CycleWindow::Commands() {
         RunDownloadSettingDialog(owner, parts_.resources, SettingsDownloadSelection(parts_.settings, parts_.device));
     };
     commands.updateFromFile = [this](HWND owner) { ChooseFileToWrite(owner); };
+    if (parts_.history != nullptr) {
+        commands.history = [this](HWND owner) { RunHistoryDialog(owner, parts_.history->Records(), parts_.resources); };
+        commands.restore = [this](HWND owner) { ChooseBackupToRestore(owner); };
+    }
     if (!parts_.logFolder.empty())
         commands.openLogFolder = [this](HWND owner) { OpenLogFolder(owner); };
     commands.isWritingDevice = [this] { return engine_ != nullptr && engine_->IsWritingDevice(); };
@@ -170,16 +175,8 @@ void CycleWindow::ChooseFileToWrite(HWND owner) {
     chooser.nMaxFile = static_cast<DWORD>(std::size(path));
     chooser.lpstrTitle = caption.c_str();
     chooser.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&chooser) || engine_ == nullptr)
-        return;
-    // A cycle that starts now shows itself in the window: a box over it would only hide the write.
-    switch (engine_->RequestCycle(CycleRequest{CycleSource::File, Narrow(path), 0})) {
-    case CycleRequestAnswer::Refused: Tell(owner, parts_.resources.String(ResourceId::CycleRequestRefusedText)); break;
-    case CycleRequestAnswer::AtConnection:
-        Tell(owner, parts_.resources.String(ResourceId::WrittenOnConnectionText));
-        break;
-    case CycleRequestAnswer::StartsNow: break;
-    }
+    if (GetOpenFileNameW(&chooser))
+        RequestCycle(owner, CycleRequest{CycleSource::File, Narrow(path), 0});
 }
 
 void CycleWindow::OpenLogFolder(HWND owner) {
@@ -193,5 +190,38 @@ void CycleWindow::OpenLogFolder(HWND owner) {
         if (const auto at = text.find("%1"); at != std::string::npos)
             text.replace(at, 2, parts_.logFolder);
         Tell(owner, text);
+    }
+}
+
+void CycleWindow::ChooseBackupToRestore(HWND owner) {
+    // The serial of the Orvo the worker identified; empty while none is.
+    const std::string serial = parts_.device.DeviceSerial.Get();
+    if (serial.empty()) {
+        Tell(owner, parts_.resources.String(ResourceId::NoOrvoIdentifiedText));
+        return;
+    }
+    const std::vector<BackupInfo> backups = parts_.history->ListBackups(serial);
+    if (backups.empty()) {
+        std::string text = parts_.resources.String(ResourceId::NoBackupsText);
+        if (const auto at = text.find("%1"); at != std::string::npos)
+            text.replace(at, 2, serial);
+        Tell(owner, text);
+        return;
+    }
+    const std::int64_t chosen = RunRestoreDialog(owner, serial, backups, parts_.resources);
+    if (chosen != 0)
+        RequestCycle(owner, CycleRequest{CycleSource::Restore, {}, chosen});
+}
+
+void CycleWindow::RequestCycle(HWND owner, const CycleRequest& request) {
+    if (engine_ == nullptr)
+        return;
+    // A cycle that starts now shows itself in the window: a box over it would only hide the write.
+    switch (engine_->RequestCycle(request)) {
+    case CycleRequestAnswer::Refused: Tell(owner, parts_.resources.String(ResourceId::CycleRequestRefusedText)); break;
+    case CycleRequestAnswer::AtConnection:
+        Tell(owner, parts_.resources.String(ResourceId::WrittenOnConnectionText));
+        break;
+    case CycleRequestAnswer::StartsNow: break;
     }
 }

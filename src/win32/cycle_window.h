@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/cycle_signals.h"
+#include "update/cycle_request.h"
 #include "win32/main_frame.h"
 #include "win32/skin_progress_bar.h"
 
@@ -65,6 +66,8 @@ private:
     FrameCommands Commands();
     void ChooseFileToWrite(HWND owner);
     void OpenLogFolder(HWND owner);
+    void ChooseBackupToRestore(HWND owner);
+    void RequestCycle(HWND owner, const CycleRequest& request);
     void Tell(HWND owner, const std::string& text);
     void SubscribeListeners(bool subscribe);
 

@@ -10,6 +10,9 @@
 
 #include "ui/dialog_templates.h"
 #include "ui/resources.h"
+#include <commctrl.h>
+
+#include "win32/history_dialog_runner.h"
 #include "win32/message_boxes.h"
 #include "win32/template_dialog_runner.h"
 #include "win32/wide_text.h"
@@ -127,6 +130,40 @@ int wmain(int argc, wchar_t** argv) {
     Check(RunDownloadSettingDialog(nullptr, resources, rules), "OK closes the download selection with OK");
     Check(clicks == 1 && clicked[1] == RegionSelected, "the click reached the rules with UK Schools ticked");
     Check(accepted[1] == RegionSelected && accepted[0] == RegionLocked, "OK hands the boxes' states over");
+
+    // History: one row per cycle; Esc closes it.
+    HistoryRecord done;
+    done.startedMs = 1765180800000;
+    done.serial = "0012345";
+    done.outcome = CycleOutcome::Succeeded;
+    done.before = DatabaseHoldings{true, true, "01.12.26", 12000};
+    done.after = DatabaseHoldings{true, true, "08.12.26", 12345};
+    HistoryRecord failed = done;
+    failed.outcome = CycleOutcome::Failed;
+    failed.cause = "the Orvo was unplugged";
+    Schedule([](HWND dialog) {
+        const HWND table = GetDlgItem(dialog, 1100);
+        Check(ListView_GetItemCount(table) == 2, "the history shows both cycles");
+        Check(GetFocus() == table, "the history's table has the focus");
+        Save(dialog, "history.bmp");
+        Key(dialog, VK_ESCAPE);
+    });
+    RunHistoryDialog(nullptr, {done, failed}, resources);
+
+    // Restore: the newest is chosen at first and Enter takes it; Esc takes none.
+    const std::vector<BackupInfo> backups{{7, "0012345", 1765180800000, "08.12.26", 12345},
+                                          {5, "0012345", 1764576000000, "01.12.26", 12000}};
+    Schedule([](HWND dialog) {
+        Check(ListView_GetNextItem(GetDlgItem(dialog, 1100), -1, LVNI_SELECTED) == 0, "the newest is chosen at first");
+        Save(dialog, "restore.bmp");
+        Key(dialog, VK_RETURN);
+    });
+    Check(RunRestoreDialog(nullptr, "0012345", backups, resources) == 7, "Enter restores the newest");
+    Schedule([](HWND dialog) {
+        ListView_SetItemState(GetDlgItem(dialog, 1100), 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        Key(dialog, VK_ESCAPE);
+    });
+    Check(RunRestoreDialog(nullptr, "0012345", backups, resources) == 0, "Esc restores nothing");
 
     // A question's buttons speak the language in force, not the system's.
     Schedule([](HWND box) {
