@@ -44,7 +44,9 @@ VIAddVersionKey "LegalCopyright" "Orvo Updater developers"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\${MAIN_PROGRAM}"
+; No "run now" on the finish page: started from the elevated installer, the
+; updater could write Program Files and keep its settings there, apart from
+; the user's own.
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
