@@ -103,7 +103,12 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
     SubscribeListeners(true);
     display_ = std::make_unique<CycleDisplay>(
         parts_.device.Events, bar_, *port_, signals_,
-        [this] { return parts_.resources.String(ResourceId::ErrorCaption); }, parts_.resources.StringLookup());
+        [this] { return parts_.resources.String(ResourceId::ErrorCaption); },
+        [this](int stringId) {
+            // What is missing here is the driver, not a permission.
+            return parts_.resources.String(stringId == ResourceId::NoUsbPermissionText ? ResourceId::NoUsbDriverText
+                                                                                        : stringId);
+        });
     statusDisplay_ = std::make_unique<StatusTextDisplay>(parts_.device.Events, parts_.device.StatusText,
                                                          parts_.resources, *port_);
 
