@@ -199,6 +199,26 @@ int wmain(int argc, wchar_t** argv) {
     Check(CountPixels(shot, statusRect, white) > 50, "the completion text is drawn");
     WindowPicture::Capture(window, true).SaveBmp(folder + "upgrade-successful.bmp");
 
+    // Alt+M opens the menu by its mnemonic.
+    static bool menuOpened = false;
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        const HWND popup = FindWindowW(L"#32768", nullptr);
+        menuOpened = popup != nullptr && IsWindowVisible(popup);
+        EndMenu();
+    });
+    PostMessageW(window, WM_SYSCHAR, 'm', 1 << 29);
+    const DWORD menuDeadline = GetTickCount() + 5000;
+    while (!menuOpened && GetTickCount() < menuDeadline) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(10);
+    }
+    Check(menuOpened, "Alt+M opens the menu");
+
     // The engine's side, from a thread of its own: a timer, a question the
     // user answers Yes, a box that holds its caller until the window shuts down.
     UiThreadCalls calls(frame.View().Window());
