@@ -98,6 +98,7 @@ const ModuleText ModuleTexts[] = {
     {String, 201, 0, "De database wordt geschreven zodra de Orvo wordt aangesloten."},
     {String, 202, 0, "Herstellen geslaagd !"},
     {String, 203, 0, "Behouden"},
+    {String, 204, 0, "Geen USB-stuurprogramma voor de Orvo: installeer orvo-dfu.inf"},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Taal\tCtrl+L"},
     {Menu, Menu128, 32772, "Orvo-flitspaal&downloads instellen"},

@@ -97,6 +97,7 @@ const ModuleText ModuleTexts[] = {
     {String, 201, 0, "Tietokanta kirjoitetaan, kun Orvo yhdistetään."},
     {String, 202, 0, "Palautus onnistui !"},
     {String, 203, 0, "Säilytetty"},
+    {String, 204, 0, "Orvolle ei ole USB-ajuria: asenna orvo-dfu.inf"},
     {Menu, Menu128, 0, "&Valikko"},
     {Menu, Menu128, 32771, "&Kieli\tCtrl+L"},
     {Menu, Menu128, 32772, "Kameratietojen la&taukset"},

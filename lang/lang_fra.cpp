@@ -98,6 +98,7 @@ const ModuleText ModuleTexts[] = {
     {String, 201, 0, "La base de données sera écrite dès que l'Orvo sera connecté."},
     {String, 202, 0, "Restauration réussie !"},
     {String, 203, 0, "Conservée"},
+    {String, 204, 0, "Pas de pilote USB pour l'Orvo : installez orvo-dfu.inf"},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Langue\tCtrl+L"},
     {Menu, Menu128, 32772, "&Téléchargements de radars Orvo"},

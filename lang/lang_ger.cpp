@@ -98,6 +98,7 @@ const ModuleText ModuleTexts[] = {
     {String, 201, 0, "Die Datenbank wird geschrieben, sobald der Orvo verbunden wird."},
     {String, 202, 0, "Wiederherstellung erfolgreich !"},
     {String, 203, 0, "Beibehalten"},
+    {String, 204, 0, "Kein USB-Treiber für den Orvo: orvo-dfu.inf installieren"},
     {Menu, Menu128, 0, "&Menü"},
     {Menu, Menu128, 32771, "&Sprache\tStrg+L"},
     {Menu, Menu128, 32772, "Blitzer-&Downloads einstellen"},

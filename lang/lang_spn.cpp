@@ -98,6 +98,7 @@ const ModuleText ModuleTexts[] = {
     {String, 201, 0, "La base de datos se escribirá cuando se conecte el Orvo."},
     {String, 202, 0, "¡Restauración correcta!"},
     {String, 203, 0, "Conservada"},
+    {String, 204, 0, "Sin controlador USB para el Orvo: instale orvo-dfu.inf"},
     {Menu, Menu128, 0, "&Menú"},
     {Menu, Menu128, 32771, "&Idioma\tCtrl+L"},
     {Menu, Menu128, 32772, "&Descargas de radares Orvo"},

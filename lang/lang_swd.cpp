@@ -98,6 +98,7 @@ const ModuleText ModuleTexts[] = {
     {String, 201, 0, "Databasen skrivs när Orvo ansluts."},
     {String, 202, 0, "Återställningen lyckades !"},
     {String, 203, 0, "Behållen"},
+    {String, 204, 0, "Ingen USB-drivrutin för Orvo: installera orvo-dfu.inf"},
     {Menu, Menu128, 0, "&Meny"},
     {Menu, Menu128, 32771, "&Språk\tCtrl+L"},
     {Menu, Menu128, 32772, "&Hämtning av kameradata"},

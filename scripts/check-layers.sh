@@ -61,6 +61,7 @@ function fail(text) {
 
     if (text ~ /<Q[A-Za-z]/) {
         if (own < qt) fail(where " includes a Qt header below the Qt front end")
+        else if (area == "win32") fail(where " includes a Qt header in the Win32 front end")
         next
     }
     if (text !~ /"/) next

@@ -14,6 +14,7 @@ packages=(
   tshark gzip
   fonts-liberation2
   dpkg-dev file lintian desktop-file-utils appstream
+  nsis xvfb xauth imagemagick
 )
 
 missing=()

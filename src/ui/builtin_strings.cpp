@@ -105,6 +105,7 @@ const ResourceTable& BuiltInStringTable() {
         {String(WrittenOnConnectionText), "The database will be written when the Orvo is connected."},
         {String(RestoreSuccessfulText), "Restore successful !"},
         {String(OutcomeKeptText), "Kept"},
+        {String(NoUsbDriverText), "No USB driver for the Orvo: install orvo-dfu.inf"},
         {MenuItem(MenuPopup), "&Menu"},
         {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
         {MenuItem(DownloadSettingsCommand), "Orvo Safety Camera &Download Setting"},

@@ -107,6 +107,9 @@ inline constexpr int WrittenOnConnectionText = 201;
 inline constexpr int RestoreSuccessfulText = 202;
 // The history's outcome of a cycle that kept the Orvo's database.
 inline constexpr int OutcomeKeptText = 203;
+// On Windows, where a USB driver rather than a permission is missing: the
+// bar's text while a DFU device is there that the updater cannot open.
+inline constexpr int NoUsbDriverText = 204;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

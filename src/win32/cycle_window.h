@@ -1,0 +1,86 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/cycle_signals.h"
+#include "update/cycle_request.h"
+#include "win32/main_frame.h"
+#include "win32/skin_progress_bar.h"
+
+class CDfuDevice;
+class CycleDisplay;
+class CycleEventListener;
+class ExecutionStateInhibitor;
+class HistoryStore;
+class Resources;
+class SharedSettings;
+class StatusTextDisplay;
+class UiThreadCalls;
+class UpdateEngine;
+class WindowViewPort;
+
+// What the window is wired to; everything outlives the window.
+struct CycleWindowParts {
+    CycleWindowParts(CDfuDevice& onDevice, SharedSettings& sharedSettings, Resources& texts)
+        : device(onDevice), settings(sharedSettings), resources(texts) {}
+    CDfuDevice& device;
+    SharedSettings& settings;
+    Resources& resources;
+    // Where a replaced database is kept; null: nothing is kept.
+    HistoryStore* history = nullptr;
+    // The program's own listeners (history, log): they hear every event
+    // before the window's bar and boxes, so a box never keeps one from them.
+    std::vector<CycleEventListener*> listeners;
+    // Where the picture is; empty: none.
+    std::string picturePath;
+    // The log's folder, which the menu opens; empty: no such command.
+    std::string logFolder;
+};
+
+// The main window wired to an update engine: it listens to the engine's
+// events (the bar, the status text, the boxes) and answers its calls
+// (timers, boxes, questions) on the UI thread, and runs the menu's commands.
+class CycleWindow {
+public:
+    explicit CycleWindow(CycleWindowParts parts);
+    ~CycleWindow();
+    CycleWindow(const CycleWindow&) = delete;
+    CycleWindow& operator=(const CycleWindow&) = delete;
+
+    // Makes the window and starts the engine; false with `error` set when
+    // either cannot be.
+    bool Start(int showCommand, std::string& error);
+    // Ends the engine and everything that listens; idempotent. Runs when the
+    // window closes.
+    void Shutdown();
+
+    MainFrame& Frame() { return frame_; }
+    SkinProgressBar& Bar() { return bar_; }
+    bool Finished() const;
+
+private:
+    FrameCommands Commands();
+    void ChooseFileToWrite(HWND owner);
+    void OpenLogFolder(HWND owner);
+    void ChooseBackupToRestore(HWND owner);
+    void RequestCycle(HWND owner, const CycleRequest& request);
+    void Tell(HWND owner, const std::string& text);
+    void SubscribeListeners(bool subscribe);
+
+    CycleWindowParts parts_;
+    CycleSignals signals_;
+    SkinProgressBar bar_;
+    MainFrame frame_;
+    std::unique_ptr<UiThreadCalls> calls_;
+    std::unique_ptr<WindowViewPort> port_;
+    std::unique_ptr<ExecutionStateInhibitor> inhibitor_;
+    std::unique_ptr<CycleDisplay> display_;
+    std::unique_ptr<StatusTextDisplay> statusDisplay_;
+    std::unique_ptr<UpdateEngine> engine_;
+    bool listening_ = false;
+    bool shutDown_ = false;
+};

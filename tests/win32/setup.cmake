@@ -1,0 +1,1 @@
+target_link_libraries(${target} PRIVATE orvo_win32_templates)
