@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -209,9 +210,9 @@ private:
 
     std::vector<std::uint8_t> flash_;
     std::vector<std::uint8_t> firmware_;
-    // The file the flash is kept in (KeepFlashIn), -1 when none; written
+    // The file the flash is kept in (KeepFlashIn), none when null; written
     // under mutex_.
-    int flashFile_ = -1;
+    std::FILE* flashFile_ = nullptr;
     void FlashChanged(std::uint32_t address, std::size_t length);
     void SaveFlashRange(std::uint32_t address, std::size_t length);
     std::uint8_t alternate_ = 0;

@@ -2,10 +2,6 @@
 
 #include "common/file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -49,8 +45,8 @@ void VirtualOrvo::WriteFlash(std::uint32_t address, const std::vector<std::uint8
 }
 
 VirtualOrvo::~VirtualOrvo() {
-    if (flashFile_ >= 0)
-        ::close(flashFile_);
+    if (flashFile_ != nullptr)
+        std::fclose(flashFile_);
 }
 
 // Only the data flash is kept; the firmware is made afresh each run.
@@ -59,44 +55,36 @@ void VirtualOrvo::FlashChanged(std::uint32_t address, std::size_t length) {
         SaveFlashRange(address - kOrvoDataFlashStart, length);
 }
 
-// One pwrite per change: a block is 2 KiB, an erase 64 KiB, into the page
-// cache. A file that can no longer be written stops being kept.
+// One write per change, into the stream's buffer and then the page cache:
+// a block is 2 KiB, an erase 64 KiB. A file that can no longer be written
+// stops being kept.
 void VirtualOrvo::SaveFlashRange(std::uint32_t offset, std::size_t length) {
-    if (flashFile_ < 0 || offset >= flash_.size())
+    if (flashFile_ == nullptr || offset >= flash_.size())
         return;
     length = std::min(length, flash_.size() - offset);
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t wrote = ::pwrite(flashFile_, flash_.data() + offset + done, length - done,
-                                       static_cast<off_t>(offset + done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0) {
-            ::close(flashFile_);
-            flashFile_ = -1;
-            return;
-        }
-        done += static_cast<std::size_t>(wrote);
+    const bool saved = std::fseek(flashFile_, static_cast<long>(offset), SEEK_SET) == 0 &&
+                       std::fwrite(flash_.data() + offset, 1, length, flashFile_) == length &&
+                       std::fflush(flashFile_) == 0;
+    if (!saved) {
+        std::fclose(flashFile_);
+        flashFile_ = nullptr;
     }
 }
 
 bool VirtualOrvo::KeepFlashIn(const std::string& path, std::string& error) {
+    // SaveFlash refuses a link or special file and leaves a regular file of
+    // the flash's size; this opens the file it made.
     if (!SaveFlash(path, error))
         return false;
-    // SaveFlash refused a link or special file; this opens the file it made.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) != kOrvoDataFlashSize) {
-        error = "cannot keep the flash in " + path + (fd < 0 ? std::string(": ") + std::strerror(errno) : "");
-        if (fd >= 0)
-            ::close(fd);
+    std::FILE* file = OpenFile(path, "r+b");
+    if (file == nullptr) {
+        error = "cannot keep the flash in " + path + ": " + std::strerror(errno);
         return false;
     }
     std::lock_guard lock(mutex_);
-    if (flashFile_ >= 0)
-        ::close(flashFile_);
-    flashFile_ = fd;
+    if (flashFile_ != nullptr)
+        std::fclose(flashFile_);
+    flashFile_ = file;
     return true;
 }
 
@@ -132,6 +120,10 @@ bool VirtualOrvo::LoadFlash(const std::string& path, std::string& error) {
 
 bool VirtualOrvo::SaveFlash(const std::string& path, std::string& error) const {
     std::lock_guard lock(mutex_);
+    // A kept flash file holds every change already; replacing it while it
+    // is open is not possible everywhere (Windows refuses it).
+    if (flashFile_ != nullptr)
+        return std::fflush(flashFile_) == 0;
     // Through a temporary file: a failed save keeps the earlier image, and a
     // link or device in the flash file's place is refused.
     if (const int written = WriteWholeFile(path, flash_.data(), flash_.size()); written != 0) {

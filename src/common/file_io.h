@@ -96,6 +96,11 @@ bool IsDiskFullError(int error);
 // something is there already).
 int CreatePrivateFile(const std::string& path);
 
+// An open file that an earlier run or another program made readable by
+// others is made this user's alone again (on Windows the user's data folder
+// already grants no one else access).
+void KeepOpenFilePrivate(std::FILE* file);
+
 // 0 when this user may write the file `path`, else the system's error code
 // (EACCES, EROFS …).
 int CheckUserMayWrite(const std::string& path);

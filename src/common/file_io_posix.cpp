@@ -110,3 +110,5 @@ bool MakeOwnFileWritable(const std::string& path) {
     ::close(fd);
     return writable;
 }
+
+void KeepOpenFilePrivate(std::FILE* file) { ::fchmod(::fileno(file), 0600); }

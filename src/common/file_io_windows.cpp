@@ -141,3 +141,5 @@ bool MakeOwnFileWritable(const std::string& path) {
     // refused by its access list.
     return ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != 0;
 }
+
+void KeepOpenFilePrivate(std::FILE*) {}

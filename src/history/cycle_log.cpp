@@ -6,12 +6,11 @@
 #include <type_traits>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <spdlog/logger.h>
 #include <spdlog/sinks/rotating_file_sink.h>
+
+#include "common/file_io.h"
 
 namespace {
 
@@ -174,12 +173,9 @@ spdlog::logger* CycleLog::Logger() {
         // The log names the user's devices and requests: theirs alone to
         // read, from the first byte, also after each rotation.
         spdlog::file_event_handlers handlers;
-        handlers.before_open = [](const spdlog::filename_t& name) {
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-            if (fd >= 0)
-                ::close(fd);
-        };
-        handlers.after_open = [](const spdlog::filename_t&, std::FILE* file) { ::fchmod(::fileno(file), 0600); };
+        // A file already there is kept (EEXIST), never opened through a link.
+        handlers.before_open = [](const spdlog::filename_t& name) { CreatePrivateFile(name); };
+        handlers.after_open = [](const spdlog::filename_t&, std::FILE* file) { KeepOpenFilePrivate(file); };
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, maxFileBytes_, OlderFiles, false,
                                                                            handlers);
         logger_ = std::make_shared<spdlog::logger>("cycle", std::move(sink));

@@ -6,41 +6,12 @@
 #include <vector>
 
 #include "tool_support/command_registry.h"
+#include "tool_support/private_folder.h"
 #include "database/download_request.h"
 #include "device/dfu_device.h"
 #include "common/working_files.h"
 
 namespace {
-
-// A folder of its own beside the target, where the download lands before it
-// replaces the target by a rename: a failed download leaves the file that
-// was there as it was. Removed with what it holds.
-class LandingFolder {
-public:
-    explicit LandingFolder(const std::filesystem::path& beside) {
-        std::string pattern = (beside / ".tesselDB-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) != nullptr)
-            path_ = name.data();
-        else
-            error_ = std::strerror(errno);
-    }
-    ~LandingFolder() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    LandingFolder(const LandingFolder&) = delete;
-    LandingFolder& operator=(const LandingFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-    const std::string& Error() const { return error_; }
-
-private:
-    std::string path_;
-    std::string error_;
-};
 
 int RunDownload(const std::vector<std::string>& arguments) {
     std::vector<std::string> args = arguments;
@@ -59,10 +30,14 @@ int RunDownload(const std::vector<std::string>& arguments) {
         return ExitFailure;
     }
 
-    const LandingFolder landing(folder);
-    if (landing.Path().empty()) {
+    // The download lands in a folder of its own beside the target and
+    // replaces the target by a rename: a failed download leaves the file that
+    // was there as it was.
+    PrivateTempFolder landing;
+    std::string landingError;
+    if (!landing.Create(".tesselDB", landingError, folder)) {
         std::fprintf(stderr, "%scannot write in %s: %s\n", CommandPrefix().c_str(), folder.c_str(),
-                     landing.Error().c_str());
+                     landingError.c_str());
         return ExitFailure;
     }
     // The device object takes its working folder from a program path, as the

@@ -16,9 +16,9 @@ public:
     PrivateTempFolder(const PrivateTempFolder&) = delete;
     PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
 
-    // Makes "<temporary folder>/PREFIX-XXXXXX". False with the reason when it
-    // cannot be made.
-    bool Create(const std::string& prefix, std::string& error);
+    // Makes "<temporary folder>/PREFIX-XXXXXX", or the same in `inFolder`
+    // when one is given. False with the reason when it cannot be made.
+    bool Create(const std::string& prefix, std::string& error, const std::string& inFolder = {});
     // Empty until Create succeeded.
     const std::string& Path() const { return path_; }
 

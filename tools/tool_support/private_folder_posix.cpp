@@ -97,9 +97,10 @@ void InstallHandlers() {
 
 }  // namespace
 
-bool PrivateTempFolder::Create(const std::string& prefix, std::string& error) {
+bool PrivateTempFolder::Create(const std::string& prefix, std::string& error, const std::string& inFolder) {
     std::error_code ec;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    const std::filesystem::path base =
+        inFolder.empty() ? std::filesystem::temp_directory_path(ec) : std::filesystem::path(inFolder);
     if (ec) {
         error = "no temporary folder: " + ec.message();
         return false;

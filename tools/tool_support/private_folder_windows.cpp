@@ -44,9 +44,9 @@ std::string RandomName() {
 
 }  // namespace
 
-bool PrivateTempFolder::Create(const std::string& prefix, std::string& error) {
+bool PrivateTempFolder::Create(const std::string& prefix, std::string& error, const std::string& inFolder) {
     std::error_code ec;
-    const std::string base = std::filesystem::temp_directory_path(ec).generic_string();
+    const std::string base = inFolder.empty() ? std::filesystem::temp_directory_path(ec).generic_string() : inFolder;
     if (ec) {
         error = "no temporary folder: " + ec.message();
         return false;
