@@ -15,6 +15,7 @@ packages=(
   fonts-liberation2
   dpkg-dev file lintian desktop-file-utils appstream
   nsis xvfb xauth imagemagick
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
@@ -23,6 +24,9 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+# The Windows build fetches SQLite's source release with npm; any npm will do
+# (a machine may have it from a Node.js package of its own).
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, the ThreadSanitizer build
-# (every test label), and a short run of each fuzzer.
+# (every test label), a short run of each fuzzer, and the Windows build
+# (mingw-w64) with its programs, window and installer run under wine.
 #   --quick   only the normal build
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,3 +43,17 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/
 echo "== fuzzers (short runs)"
 scripts/build.sh fuzz
 scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-20}"
+
+echo "== Windows build (mingw-w64), run under wine"
+scripts/build.sh windows
+scripts/build.sh windows --target installer
+# Each check keeps its own wine prefix under build/windows; a wine server left
+# running would hold the pipes of whoever started it.
+stop_wine_servers() {
+  for prefix in build/windows/*/wineprefix* build/windows/*/*/wineprefix*; do
+    [ -d "$prefix" ] && WINEPREFIX=$PWD/$prefix wineserver -k 2>/dev/null || true
+  done
+}
+trap stop_wine_servers EXIT
+bash tests/windows/orvo_tool_under_wine.sh build/windows/bin build/release/bin/orvo-sim build/windows/tool-check
+run_ctest build/windows -L 'win32|packaging'

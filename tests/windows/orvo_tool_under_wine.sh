@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# orvo-tool.exe under wine against the simulated update server of the Linux
+# build: whole updates into a virtual Orvo through WinHTTP, SQLite and the
+# file seams of the Windows build; the size question's refusal and -y; the
+# history; a restore of the backup the second update kept.
+#   orvo_tool_under_wine.sh WINDOWS_BIN_FOLDER LINUX_ORVO_SIM WORK_FOLDER
+set -euo pipefail
+bin=$1 sim=$2 work=$3
+for tool in wine winepath cmp; do
+  command -v "$tool" >/dev/null || { echo "orvo_tool_under_wine: $tool is needed and missing" >&2; exit 1; }
+done
+rm -rf "$work"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all
+
+servers=()
+trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
+start_server() {  # records -> prints host:port
+  local log=$work/server-$1.log
+  "$sim" server --port 0 --seconds 600 --records "$1" >"$log" 2>&1 &
+  servers+=($!)
+  for _ in $(seq 200); do grep -q '^listening on' "$log" && break; sleep 0.05; done
+  sed -n 's/^listening on \([0-9.]*:[0-9]*\).*/\1/p' "$log"
+}
+fail() { echo "FAILED: $*" >&2; exit 1; }
+tool() { wine "$bin/orvo-tool.exe" "$@"; }
+
+flash=$(winepath -w "$work/flash.bin")
+history=$(winepath -w "$work/history.sqlite")
+common=(--virtual="$flash" --history "$history")
+more=$(start_server 3000)
+fewer=$(start_server 1000)
+[ -n "$more" ] && [ -n "$fewer" ] || fail "the simulated servers did not start"
+
+tool update --host "$more" "${common[@]}" >"$work/first.txt" 2>&1 || fail "first update: $(cat "$work/first.txt")"
+grep -q 'Upgrade successful !' "$work/first.txt" || fail "first update's end: $(cat "$work/first.txt")"
+cp "$work/flash.bin" "$work/after-first.bin"
+
+# Fewer than half the cameras: refused without -y, and nothing is written.
+if tool update --host "$fewer" "${common[@]}" >"$work/refused.txt" 2>&1; then
+  fail "a smaller database was written without -y"
+fi
+grep -q -- '-y' "$work/refused.txt" || fail "the refusal does not name -y: $(cat "$work/refused.txt")"
+cmp -s "$work/flash.bin" "$work/after-first.bin" || fail "the refused update changed the flash"
+
+tool update -y --host "$fewer" "${common[@]}" >"$work/second.txt" 2>&1 || fail "update -y: $(cat "$work/second.txt")"
+cmp -s "$work/flash.bin" "$work/after-first.bin" && fail "update -y left the flash as it was"
+
+tool history --json --file "$history" >"$work/history.json" 2>&1 || fail "history: $(cat "$work/history.json")"
+[ "$(grep -o '"succeeded"' "$work/history.json" | wc -l)" -eq 2 ] || fail "history: $(cat "$work/history.json")"
+
+# The second update kept the first database: restoring it brings the flash
+# back to what the first update wrote (same database, same day's stamp).
+tool restore -y --pick 1 "${common[@]}" >"$work/restore.txt" 2>&1 || fail "restore: $(cat "$work/restore.txt")"
+grep -q 'Restore successful !' "$work/restore.txt" || fail "restore's end: $(cat "$work/restore.txt")"
+cmp -s "$work/flash.bin" "$work/after-first.bin" || fail "the restore did not bring back the first database"
+echo "orvo-tool.exe under wine: update, refusal, update -y, history, restore: all as on Linux"
