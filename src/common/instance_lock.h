@@ -19,6 +19,10 @@ public:
         Acquired,
         HeldElsewhere,  // another process holds it
         Failed,         // the file cannot be opened or locked; see the error
+        // Something else is in the file's place (a folder, a link, a FIFO):
+        // planted there or left by mistake, it would let two updaters run on
+        // one data folder.
+        NotAFile,
     };
 
     InstanceLock() = default;

@@ -21,14 +21,19 @@ InstanceLock::Result InstanceLock::Acquire(const std::string& path, std::string&
     // Non-blocking open: a FIFO planted there must not hold the start.
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return Result::Failed;
+        const int cause = errno;
+        // O_NOFOLLOW refuses a link with ELOOP; a folder cannot be opened for
+        // writing.
+        const bool notAFile = cause == ELOOP || cause == EISDIR;
+        error = path + (notAFile ? ": not a regular file (" + std::string(std::strerror(cause)) + ")"
+                                 : ": " + std::string(std::strerror(cause)));
+        return notAFile ? Result::NotAFile : Result::Failed;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         error = path + ": not a regular file";
         ::close(fd);
-        return Result::Failed;
+        return Result::NotAFile;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int cause = errno;

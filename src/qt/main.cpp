@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <QGuiApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <QtGlobal>
 
@@ -138,6 +140,17 @@ int ClaimDataFolder(SingleInstance& instance, const std::string& programName) {
         std::fprintf(stderr, "%s: already running (it holds %s), but it did not answer the request to show its window\n",
                      programName.c_str(), instance.LockPath().c_str());
         return SingleInstance::ExitNotReachable;
+    case SingleInstance::Claim::Blocked: {
+        // Running anyway would let a second updater share this data folder.
+        const std::string text = "The Orvo Updater cannot start: " + instance.Error() +
+                                 ". Remove it, then start the updater again.";
+        std::fprintf(stderr, "%s: %s\n", programName.c_str(), text.c_str());
+        // Said in a box too: started from a menu, nobody reads stderr (not on
+        // the offscreen platform, where no one could close the box).
+        if (QGuiApplication::platformName() != QStringLiteral("offscreen"))
+            QMessageBox::critical(nullptr, QStringLiteral("Orvo Updater"), QString::fromStdString(text));
+        return SingleInstance::ExitBlocked;
+    }
     case SingleInstance::Claim::First:
     case SingleInstance::Claim::Unchecked: break;
     }

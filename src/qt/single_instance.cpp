@@ -60,6 +60,7 @@ SingleInstance::Claim SingleInstance::ClaimFolder() {
     switch (lock_.Acquire(lockPath_, error_)) {
     case InstanceLock::Result::Acquired: Listen(); return Claim::First;
     case InstanceLock::Result::HeldElsewhere: return AskFirstToRaise() ? Claim::Raised : Claim::NotReachable;
+    case InstanceLock::Result::NotAFile: return Claim::Blocked;
     case InstanceLock::Result::Failed: break;
     }
     return Claim::Unchecked;

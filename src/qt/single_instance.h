@@ -20,11 +20,13 @@ public:
         Raised,        // another one runs and has brought its window to the front
         NotReachable,  // another one holds the lock but did not answer
         Unchecked,     // the lock could not be used (see Error()); runs anyway
+        Blocked,       // something that is no file holds the lock's place (see Error())
     };
 
     // The exit codes of a second start.
     static constexpr int ExitRaised = 0;
     static constexpr int ExitNotReachable = 1;
+    static constexpr int ExitBlocked = 1;
 
     explicit SingleInstance(std::string dataFolder, QObject* parent = nullptr);
     ~SingleInstance() override;

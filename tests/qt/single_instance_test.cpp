@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -84,6 +85,27 @@ TEST_F(OneUpdaterPerFolder, ASecondStartEndsTheFirstRunsOnAndACrashedOnesLockIsT
     const ToolRun afterCrash = Start("--quit-after-start");
     EXPECT_EQ(afterCrash.exitCode, 0) << afterCrash.output;
     EXPECT_EQ(afterCrash.output.find("already running"), std::string::npos) << afterCrash.output;
+}
+
+// Whatever is in the lock file's place that is no file would let a second
+// updater run on the same folder: the start is refused, and said.
+TEST_F(OneUpdaterPerFolder, AFolderALinkOrAFifoInTheLocksPlaceRefusesTheStart) {
+    const fs::path lock = folder_.Path() / "orvo-updater.lock";
+    const auto refused = [&](const char* what) {
+        const ToolRun start = Start("--quit-after-start");
+        EXPECT_EQ(start.exitCode, 1) << what << ": " << start.output;
+        EXPECT_NE(start.output.find("cannot start: " + lock.string() + ": not a regular file"), std::string::npos)
+            << what << ": " << start.output;
+        fs::remove(lock);
+    };
+    fs::create_directory(lock);
+    refused("a folder");
+    fs::create_symlink(folder_.Path() / "elsewhere.lock", lock);
+    refused("a link");
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    refused("a FIFO");
+    const ToolRun start = Start("--language=English --quit-after-start");
+    EXPECT_EQ(start.exitCode, 0) << "a plain start after: " << start.output;
 }
 
 }  // namespace
