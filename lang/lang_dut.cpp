@@ -99,6 +99,7 @@ const ModuleText ModuleTexts[] = {
     {String, 202, 0, "Herstellen geslaagd !"},
     {String, 203, 0, "Behouden"},
     {String, 204, 0, "Geen USB-stuurprogramma voor de Orvo: installeer orvo-dfu.inf"},
+    {String, 205, 0, "Het bestand %1 bevat geen flitser: het is geen databasetekst."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Taal\tCtrl+L"},
     {Menu, Menu128, 32772, "Orvo-flitspaal&downloads instellen"},

@@ -98,6 +98,7 @@ const ModuleText ModuleTexts[] = {
     {String, 202, 0, "Palautus onnistui !"},
     {String, 203, 0, "Säilytetty"},
     {String, 204, 0, "Orvolle ei ole USB-ajuria: asenna orvo-dfu.inf"},
+    {String, 205, 0, "Tiedostossa %1 ei ole yhtään kameratietuetta: se ei ole tietokantateksti."},
     {Menu, Menu128, 0, "&Valikko"},
     {Menu, Menu128, 32771, "&Kieli\tCtrl+L"},
     {Menu, Menu128, 32772, "Kameratietojen la&taukset"},

@@ -99,6 +99,7 @@ const ModuleText ModuleTexts[] = {
     {String, 202, 0, "Restauration réussie !"},
     {String, 203, 0, "Conservée"},
     {String, 204, 0, "Pas de pilote USB pour l'Orvo : installez orvo-dfu.inf"},
+    {String, 205, 0, "Le fichier %1 ne contient aucun radar : ce n'est pas un texte de base de données."},
     {Menu, Menu128, 0, "&Menu"},
     {Menu, Menu128, 32771, "&Langue\tCtrl+L"},
     {Menu, Menu128, 32772, "&Téléchargements de radars Orvo"},

@@ -99,6 +99,7 @@ const ModuleText ModuleTexts[] = {
     {String, 202, 0, "Wiederherstellung erfolgreich !"},
     {String, 203, 0, "Beibehalten"},
     {String, 204, 0, "Kein USB-Treiber für den Orvo: orvo-dfu.inf installieren"},
+    {String, 205, 0, "Die Datei %1 enthält keinen Blitzer-Eintrag: Sie ist kein Datenbanktext."},
     {Menu, Menu128, 0, "&Menü"},
     {Menu, Menu128, 32771, "&Sprache\tStrg+L"},
     {Menu, Menu128, 32772, "Blitzer-&Downloads einstellen"},

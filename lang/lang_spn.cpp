@@ -99,6 +99,7 @@ const ModuleText ModuleTexts[] = {
     {String, 202, 0, "¡Restauración correcta!"},
     {String, 203, 0, "Conservada"},
     {String, 204, 0, "Sin controlador USB para el Orvo: instale orvo-dfu.inf"},
+    {String, 205, 0, "El archivo %1 no contiene ningún radar: no es un texto de base de datos."},
     {Menu, Menu128, 0, "&Menú"},
     {Menu, Menu128, 32771, "&Idioma\tCtrl+L"},
     {Menu, Menu128, 32772, "&Descargas de radares Orvo"},

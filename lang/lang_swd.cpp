@@ -99,6 +99,7 @@ const ModuleText ModuleTexts[] = {
     {String, 202, 0, "Återställningen lyckades !"},
     {String, 203, 0, "Behållen"},
     {String, 204, 0, "Ingen USB-drivrutin för Orvo: installera orvo-dfu.inf"},
+    {String, 205, 0, "Filen %1 innehåller ingen fartkamera: den är ingen databastext."},
     {Menu, Menu128, 0, "&Meny"},
     {Menu, Menu128, 32771, "&Språk\tCtrl+L"},
     {Menu, Menu128, 32772, "&Hämtning av kameradata"},

@@ -11,4 +11,5 @@ inline constexpr std::uint16_t BackupUnreadable = 173;
 inline constexpr std::uint16_t NoMemoryMap = 174;
 inline constexpr std::uint16_t NoUsbPermission = 175;
 inline constexpr std::uint16_t OtherDeviceAttached = 176;
+inline constexpr std::uint16_t NotADatabaseFile = 205;  // %1: the file
 }  // namespace TextId

@@ -106,6 +106,7 @@ const ResourceTable& BuiltInStringTable() {
         {String(RestoreSuccessfulText), "Restore successful !"},
         {String(OutcomeKeptText), "Kept"},
         {String(NoUsbDriverText), "No USB driver for the Orvo: install orvo-dfu.inf"},
+        {String(NotADatabaseFileText), "The file %1 holds no camera record: it is not a database text."},
         {MenuItem(MenuPopup), "&Menu"},
         {MenuItem(LanguageCommand), "&Language\tCtrl+L"},
         {MenuItem(DownloadSettingsCommand), "Orvo Safety Camera &Download Setting"},

@@ -110,6 +110,8 @@ inline constexpr int OutcomeKeptText = 203;
 // On Windows, where a USB driver rather than a permission is missing: the
 // bar's text while a DFU device is there that the updater cannot open.
 inline constexpr int NoUsbDriverText = 204;
+// A user's file to write that holds no camera record. %1: the file.
+inline constexpr int NotADatabaseFileText = TextId::NotADatabaseFile;
 
 // Menu 128: item 0 is the pop-up's title, the others are keyed by command id.
 inline constexpr int MainMenu = 128;

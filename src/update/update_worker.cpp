@@ -271,7 +271,7 @@ PrepareOutcome UpdateWorker::PrepareRequested(const std::string& base) {
     } else if (cycleRequest_.source == CycleSource::File && result == PrepareOutcome::NoValidRecord) {
         // The user's own file: neither the connection nor the server is to blame.
         failedCause_ = "the file " + cycleRequest_.file + " holds no camera record: it is not a database text";
-        PublishError(CycleErrorKind::Conversion, failedCause_);
+        PublishError(CycleErrorKind::Conversion, failedCause_, TextId::NotADatabaseFile, {cycleRequest_.file});
     }
     return result;
 }
@@ -382,8 +382,9 @@ bool UpdateWorker::Identify() {
 
 void UpdateWorker::Publish(const CycleEvent& event) const { device_.Events.Publish(event); }
 
-void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId) const {
-    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::NotShown, textId});
+void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId,
+                                std::vector<std::string> args) const {
+    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::NotShown, textId, std::move(args)});
 }
 
 void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCause) {

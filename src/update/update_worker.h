@@ -116,7 +116,8 @@ private:
     // The line under the serial that says what the Orvo held at the start.
     void ShowSerialWithHoldings();
     void Publish(const CycleEvent& event) const;
-    void PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId = 0) const;
+    void PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId = 0,
+                      std::vector<std::string> args = {}) const;
     // Publishes CycleEnded for the open cycle, if there is one, and closes it.
     // `fallbackCause` stands in when no error said what went wrong.
     void EndCycle(CycleOutcome outcome, const std::string& fallbackCause = {});

@@ -19,6 +19,7 @@
 #include "support/recording_events.h"
 #include "support/recording_ports.h"
 #include "simulated_view.h"
+#include "common/text_ids.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "common/cycle_signals.h"
@@ -596,6 +597,18 @@ TEST_F(UpdateCycle, RequestedCyclesWriteTheirOwnDatabaseAndARestoreOnlyIntoItsOr
     EXPECT_EQ(Outcomes().back(), CycleOutcome::Succeeded);
     EXPECT_EQ(events.Of<CycleEvents::CycleEnded>().back().source, CycleSource::Restore);
     EXPECT_EQ(bar.Text(), Text(ResourceId::RestoreSuccessfulText));
+
+    // A file of the user's without a camera record is the file's fault, not
+    // the connection's: no download box, the cause with its own id.
+    const auto boxesBefore = view.Boxes().size();
+    ops.prepareResult = PrepareOutcome::NoValidRecord;
+    EXPECT_EQ(worker.RequestCycle({CycleSource::File, "/home/user/notes.txt", 0}), CycleRequestAnswer::StartsNow);
+    ASSERT_TRUE(view.RunUntil([&] { return Outcomes().size() > cyclesBefore + 1; }));
+    const auto ended = events.Of<CycleEvents::CycleEnded>().back();
+    EXPECT_EQ(ended.outcome, CycleOutcome::Failed);
+    EXPECT_EQ(ended.causeId, TextId::NotADatabaseFile);
+    EXPECT_EQ(ended.causeArgs, std::vector<std::string>{"/home/user/notes.txt"});
+    EXPECT_EQ(view.Boxes().size(), boxesBefore);
 }
 
 TEST_F(UpdateCycle, AFailedWriteIsRetriedOnlyForTheSameOrvoAfterItWasReconnected) {
