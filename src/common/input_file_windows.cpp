@@ -1,80 +1,75 @@
 #include "common/input_file.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 
 #include "common/windows_support.h"
 
 namespace {
 
-InputFileRead Refused(std::string reason) { return {false, std::move(reason)}; }
-
-std::string SystemReason(const char* what) { return std::string(what) + ": " + std::strerror(LastWindowsErrno()); }
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            ::CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-// The kind is taken from the open handle, so nothing can be swapped in
-// between; opening a pipe or a device does not wait for a writer.
-const char* KindOf(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info) {
-    switch (::GetFileType(handle)) {
-    case FILE_TYPE_PIPE: return "a FIFO";
-    case FILE_TYPE_CHAR: return "a device";
-    case FILE_TYPE_DISK:
-        return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "a folder" : nullptr;
-    default: return "a special file";
-    }
-}
+HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 }  // namespace
 
-InputFileRead ReadInputFile(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
-    const Handle handle(::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (handle.Get() == INVALID_HANDLE_VALUE)
-        return Refused(SystemReason("cannot be opened"));
+InputFile::InputFile(const std::string& path) {
+    // Opening a pipe or a device does not wait for a writer; a folder opens
+    // only with backup semantics, so that it is named rather than not found.
+    const HANDLE handle = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        cause_ = LastWindowsErrno();
+        return;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    switch (::GetFileType(handle)) {
+    case FILE_TYPE_DISK: break;
+    case FILE_TYPE_PIPE: kind_ = InputFileKind::Fifo; break;
+    case FILE_TYPE_CHAR: kind_ = InputFileKind::Device; break;
+    default: kind_ = InputFileKind::Special; break;
+    }
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        state_ = State::NotRegular;
+        Close();
+        return;
+    }
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = ::GetFileType(handle.Get()) != FILE_TYPE_DISK ||
-                       ::GetFileInformationByHandle(handle.Get(), &info) != 0;
-    if (!known)
-        return Refused(SystemReason("cannot be examined"));
-    if (const char* kind = KindOf(handle.Get(), info))
-        return Refused(std::string("is ") + kind + ", not a regular file");
-    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    if (size > maxBytes)
-        return Refused("is too large (" + std::to_string(size) + " bytes; at most " + std::to_string(maxBytes) +
-                       ")");
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        cause_ = LastWindowsErrno();
+        state_ = State::CannotExamine;
+        Close();
+        return;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        kind_ = InputFileKind::Folder;
+        state_ = State::NotRegular;
+        Close();
+        return;
+    }
+    kind_ = InputFileKind::Regular;
+    size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    state_ = State::Regular;
+}
 
-    bytes.reserve(static_cast<std::size_t>(size));
-    std::array<std::uint8_t, 64 * 1024> chunk{};
-    for (;;) {
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() {
+    if (handle_ != -1)
+        ::CloseHandle(AsHandle(handle_));
+    handle_ = -1;
+}
+
+long long InputFile::Read(std::uint8_t* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size && handle_ != -1) {
         DWORD got = 0;
-        if (!::ReadFile(handle.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
-            const InputFileRead failed = Refused(SystemReason("cannot be read"));
-            bytes.clear();
-            return failed;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 20));
+        if (!::ReadFile(AsHandle(handle_), data + done, want, &got, nullptr)) {
+            cause_ = LastWindowsErrno();
+            return -1;
         }
         if (got == 0)
-            return {true, {}};
-        if (bytes.size() + got > maxBytes) {
-            bytes.clear();
-            return Refused("grew past " + std::to_string(maxBytes) + " bytes while it was read");
-        }
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+            break;
+        done += got;
     }
+    return static_cast<long long>(done);
 }

@@ -2,7 +2,8 @@
 # orvo-tool.exe under wine against the simulated update server of the Linux
 # build: whole updates into a virtual Orvo through WinHTTP, SQLite and the
 # file seams of the Windows build; the size question's refusal and -y; the
-# history; a restore of the backup the second update kept.
+# history; a restore of the backup the second update kept; a conversion in a
+# folder with an accented name.
 #   orvo_tool_under_wine.sh WINDOWS_BIN_FOLDER LINUX_ORVO_SIM WORK_FOLDER
 set -euo pipefail
 bin=$1 sim=$2 work=$3
@@ -55,4 +56,15 @@ tool history --json --file "$history" >"$work/history.json" 2>&1 || fail "histor
 tool restore -y --pick 1 "${common[@]}" >"$work/restore.txt" 2>&1 || fail "restore: $(cat "$work/restore.txt")"
 grep -q 'Restore successful !' "$work/restore.txt" || fail "restore's end: $(cat "$work/restore.txt")"
 cmp -s "$work/flash.bin" "$work/after-first.bin" || fail "the restore did not bring back the first database"
-echo "orvo-tool.exe under wine: update, refusal, update -y, history, restore: all as on Linux"
+# A folder named in the user's language: the command line's path arrives
+# whole (the programs' manifest makes it UTF-8), and the packed database is
+# the Linux tool's to the byte (written in binary, never with added line ends).
+accented="$work/Käyttäjä"
+mkdir -p "$accented" "$work/linux"
+"$sim" gen-db --records 2000 --seed 3 --crlf -o "$accented/tesselDB.txt" >/dev/null
+cp "$accented/tesselDB.txt" "$work/linux/tesselDB.txt"
+"$(dirname "$sim")/orvo-tool" convert "$work/linux/tesselDB" >/dev/null 2>&1 || fail "the Linux convert failed"
+tool convert "$(winepath -w "$accented/tesselDB")" >"$work/convert.txt" 2>&1 || fail "convert: $(cat "$work/convert.txt")"
+cmp -s "$accented/tesselDB.bin" "$work/linux/tesselDB.bin" || fail "convert under an accented folder made other bytes"
+
+echo "orvo-tool.exe under wine: update, refusal, update -y, history, restore, an accented path: all as on Linux"

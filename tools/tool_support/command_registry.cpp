@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tool_support/console_text.h"
+
 namespace {
 
 struct Running {
@@ -83,6 +85,7 @@ CommandRegistration::CommandRegistration(std::string name, std::string usage, st
 }
 
 int RunCommandLine(const std::string& program, int argc, char** argv) {
+    UseUtf8Console();
     if (argc < 2) {
         PrintProgramHelp(program, stderr);
         return ExitUsage;
