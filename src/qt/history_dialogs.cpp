@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "ui/dialog_templates.h"
+#include "ui/history_tables.h"
 #include "ui/localised_text.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
@@ -25,9 +26,6 @@ namespace {
 // the columns at the designed font in every language.
 constexpr DialogTemplate::UnitRect HistorySize{0, 0, 520, 220};
 constexpr DialogTemplate::UnitRect RestoreSize{0, 0, 260, 150};
-constexpr const char* Nothing = "\u2013";
-constexpr const char* Arrow = " \u2192 ";
-
 QString Text(const Resources& resources, int id) { return QString::fromStdString(resources.String(id)); }
 
 QString WithValue(const Resources& resources, int id, const std::string& value) {
@@ -36,48 +34,22 @@ QString WithValue(const Resources& resources, int id, const std::string& value) 
 
 // The date written as the Orvo's date stamp writes it ("08.12.26"), so that
 // a row holds one date format.
-QString WhenText(std::int64_t ms) {
-    if (ms <= 0)
-        return QString::fromUtf8(Nothing);
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yy HH:mm"));
-}
-
-QString DateText(const DatabaseHoldings& holdings) {
-    return QString::fromStdString(holdings.known && holdings.hasDatabase && !holdings.date.empty() ? holdings.date
-                                                                                                    : Nothing);
-}
-
-QString BeforeAfter(const QString& before, const QString& after) { return before + QString::fromUtf8(Arrow) + after; }
-
-int SourceTextId(CycleSource source) {
-    switch (source) {
-    case CycleSource::File: return ResourceId::SourceFileText;
-    case CycleSource::Restore: return ResourceId::SourceRestoreText;
-    case CycleSource::Server: break;
-    }
-    return ResourceId::SourceServerText;
-}
-
-int OutcomeTextId(const std::optional<CycleOutcome>& outcome) {
-    if (!outcome)
-        return ResourceId::OutcomeRunningText;
-    switch (*outcome) {
-    case CycleOutcome::Succeeded: return ResourceId::OutcomeSucceededText;
-    case CycleOutcome::AlreadyCurrent: return ResourceId::OutcomeAlreadyCurrentText;
-    case CycleOutcome::Interrupted: return ResourceId::OutcomeInterruptedText;
-    case CycleOutcome::Kept: return ResourceId::OutcomeKeptText;
-    case CycleOutcome::Failed: break;
-    }
-    return ResourceId::OutcomeFailedText;
+std::string WhenText(std::int64_t ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("dd.MM.yy HH:mm")).toStdString();
 }
 
 // A read-only table that is walked row by row with the keyboard.
-QTableWidget* MakeTable(QWidget* parent, const Resources& resources, const std::vector<int>& columnIds, int rows) {
-    auto* table = new QTableWidget(rows, static_cast<int>(columnIds.size()), parent);
+QTableWidget* MakeTable(QWidget* parent, const Resources& resources, const TableText& text) {
+    auto* table = new QTableWidget(static_cast<int>(text.rows.size()), static_cast<int>(text.headingIds.size()), parent);
     QStringList headings;
-    for (const int id : columnIds)
+    for (const int id : text.headingIds)
         headings << Text(resources, id);
     table->setHorizontalHeaderLabels(headings);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const std::vector<std::string>& cells = text.rows[static_cast<std::size_t>(row)];
+        for (int column = 0; column < table->columnCount() && column < static_cast<int>(cells.size()); ++column)
+            table->setItem(row, column, new QTableWidgetItem(QString::fromStdString(cells[static_cast<std::size_t>(column)])));
+    }
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -86,10 +58,6 @@ QTableWidget* MakeTable(QWidget* parent, const Resources& resources, const std::
     table->setWordWrap(true);
     table->setAlternatingRowColors(true);
     return table;
-}
-
-void SetCell(QTableWidget* table, int row, int column, const QString& text) {
-    table->setItem(row, column, new QTableWidgetItem(text));
 }
 
 // Columns as wide as their contents, the last one taking the rest and
@@ -116,22 +84,7 @@ void SetUpDialog(QDialog* dialog, const Resources& resources, int captionId, con
     dialog->setWindowTitle(Text(resources, captionId));
 }
 
-// The cause as kept: a code with values in the language in force; the
-// store's own English note of a cut-off cycle in that language too; else the
-// stored text (rows kept before causes had codes).
-std::string CauseText(const HistoryRecord& record, const Resources& resources) {
-    if (record.causeId == 0 && record.cause == HistoryStore::InterruptedCause)
-        return resources.String(ResourceId::InterruptedCauseText);
-    return TextInForce(resources, record.causeId, record.causeArgs, record.cause);
-}
-
 }  // namespace
-
-std::string CamerasText(const DatabaseHoldings& holdings, const Resources& resources) {
-    if (!holdings.known || !holdings.hasDatabase)
-        return Nothing;
-    return GroupedNumber(resources, holdings.records);
-}
 
 DialogFit FitDialogToScreen(DialogFit designed, DialogFit available) {
     // A frame and a title bar still have to fit around the dialog.
@@ -148,26 +101,12 @@ CHistoryDlg::CHistoryDlg(const std::vector<HistoryRecord>& records, const Resour
     setObjectName(QStringLiteral("historyDialog"));
     SetUpDialog(this, resources, HistoryCaption, HistorySize);
 
-    table_ = MakeTable(this, resources,
-                       {HistoryStartedColumn, HistorySerialColumn, HistorySourceColumn, HistoryOutcomeColumn,
-                        CamerasColumn, DatabaseDateColumn, HistoryCauseColumn},
-                       static_cast<int>(records.size()));
+    table_ = MakeTable(this, resources, HistoryTable(records, resources, WhenText));
     table_->setAccessibleName(Text(resources, HistoryCaption));
-    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
-        const HistoryRecord& record = records[static_cast<std::size_t>(row)];
-        SetCell(table_, row, 0, WhenText(record.startedMs));
-        SetCell(table_, row, 1, QString::fromStdString(record.serial));
-        SetCell(table_, row, 2, Text(resources, SourceTextId(record.source)));
-        SetCell(table_, row, 3, Text(resources, OutcomeTextId(record.outcome)));
-        SetCell(table_, row, 4,
-                BeforeAfter(QString::fromStdString(CamerasText(record.before, resources)),
-                            QString::fromStdString(CamerasText(record.after, resources))));
-        SetCell(table_, row, 5, BeforeAfter(DateText(record.before), DateText(record.after)));
-        const QString cause = QString::fromStdString(CauseText(record, resources));
-        SetCell(table_, row, 6, cause);
-        // A long cause is read in full where the column cuts it.
-        table_->item(row, 6)->setToolTip(cause);
-    }
+    // A long cause is read in full where the column cuts it.
+    constexpr int kCauseColumn = 6;
+    for (int row = 0; row < table_->rowCount(); ++row)
+        table_->item(row, kCauseColumn)->setToolTip(table_->item(row, kCauseColumn)->text());
     FitColumns(table_);
 
     empty_ = new QLabel(Text(resources, HistoryEmptyText), this);
@@ -196,18 +135,9 @@ CRestoreDlg::CRestoreDlg(const std::string& serial, const std::vector<BackupInfo
     auto* intro = new QLabel(WithValue(resources, RestoreIntroText, serial), this);
     intro->setWordWrap(true);
 
-    table_ = MakeTable(this, resources, {DatabaseDateColumn, CamerasColumn, KeptColumn},
-                       static_cast<int>(backups_.size()));
+    table_ = MakeTable(this, resources, RestoreTable(backups_, resources, WhenText));
     table_->setAccessibleName(Text(resources, RestoreCaption));
     intro->setBuddy(table_);
-    for (int row = 0; row < static_cast<int>(backups_.size()); ++row) {
-        const BackupInfo& backup = backups_[static_cast<std::size_t>(row)];
-        SetCell(table_, row, 0, QString::fromStdString(backup.date.empty() ? Nothing : backup.date));
-        SetCell(table_, row, 1,
-                QString::fromStdString(
-                    CamerasText(DatabaseHoldings{true, true, backup.date, backup.records}, resources)));
-        SetCell(table_, row, 2, WhenText(backup.keptMs));
-    }
     FitColumns(table_);
     connect(table_, &QTableWidget::cellDoubleClicked, this, &QDialog::accept);
 

@@ -49,10 +49,6 @@ private:
     QPushButton* ok_;
 };
 
-// How the history shows a count of cameras: digits grouped as the language
-// of `resources` groups them, "–" for a database that is not known or not there.
-std::string CamerasText(const DatabaseHoldings& holdings, const Resources& resources);
-
 // A dialog's size in pixels, bounded by the screen's available area so that
 // its buttons stay on the screen; an unknown area (0) bounds nothing.
 struct DialogFit {

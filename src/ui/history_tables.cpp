@@ -1,4 +1,4 @@
-#include "win32/history_tables.h"
+#include "ui/history_tables.h"
 
 #include "ui/localised_text.h"
 #include "ui/resource_ids.h"

@@ -8,7 +8,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "win32/dialog_template_bytes.h"
-#include "win32/history_tables.h"
+#include "ui/history_tables.h"
 #include "win32/wide_text.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "win32/history_tables.h"
+#include "ui/history_tables.h"
 
 namespace {
 
