@@ -222,8 +222,9 @@ struct CycleEnded {
 }  // namespace CycleEvents
 
 // What a request asks of the front end: a box to dismiss, an error box to
-// dismiss, or a question answered Yes or No.
-enum class CycleRequestKind : std::uint8_t { Box, ErrorBox, YesNo };
+// dismiss, a question answered Yes or No, or whether the window may close
+// while the Orvo is being written (Yes closes it).
+enum class CycleRequestKind : std::uint8_t { Box, ErrorBox, YesNo, CloseQuestion };
 
 namespace CycleEvents {
 // The cycle waits until a front end answers this request by its id (through

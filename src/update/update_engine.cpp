@@ -2,6 +2,8 @@
 
 #include "common/cycle_events.h"
 #include "device/dfu_device.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 
 std::string UpdateEngine::Check(const EngineSetup& setup) {
     if (!setup.saveSettings)
@@ -106,6 +108,11 @@ void UpdateEngine::StopAndJoin() {
         setup_.device.Events.Unsubscribe(*recorder_);
     setup_.device.Events.Unsubscribe(log_);
     setup_.device.Events.Unsubscribe(*sleepGuard_);
+}
+
+bool UpdateEngine::MayClose(std::function<void()> approved) {
+    return requests_.MayClose(worker_.IsWritingDevice(), setup_.resources.String(ResourceId::ConfirmCloseWhileWriting),
+                              setup_.resources.String(ResourceId::AppTitle), std::move(approved));
 }
 
 void UpdateEngine::RequestStop() {

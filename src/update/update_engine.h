@@ -84,6 +84,11 @@ public:
     CycleRequestAnswer RequestCycle(const CycleRequest& request) { return worker_.RequestCycle(request); }
     // A stop ends a wait for an answer too (No).
     void RequestStop();
+    // Whether the front end may close now: at once unless the Orvo is being
+    // written; then the user is asked first (a CloseQuestion request) and
+    // false comes back, and `approved` runs once the answer is Yes (on the
+    // answering thread). A stop ends the question unanswered.
+    bool MayClose(std::function<void()> approved);
     // Any thread: the answer to the CycleEvents::Request `id` (Yes or No to
     // a question; a box's answer is only that it was dismissed).
     void Answer(std::uint64_t requestId, bool yes) { requests_.Answer(requestId, yes); }
