@@ -9,7 +9,6 @@
 
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
-#include "device/device_watcher.h"
 #include "device/usb/default_usb_backend.h"
 #include "common/cycle_events.h"
 #include "common/cycle_signals.h"
@@ -17,6 +16,7 @@
 #include "common/program_folder.h"
 
 struct DfuInterfaceInfo;
+class DeviceWatcher;
 class UsbBackend;
 
 // How identification ended for its caller.
@@ -90,21 +90,24 @@ public:
     void AttachSignals(CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
-    // Reads the device watcher's latest list: no USB access, so the presence
-    // timers call it on the clock's thread, which must not block; the first
-    // call starts the watcher. Also keeps DeviceAccessProblem and publishes
-    // its changes.
+    // Where the searches look: the list a watcher keeps of the backend's bus
+    // (the update engine's, which it starts and stops), or with none
+    // (null) the bus itself, on the caller's thread. Not owned; the caller
+    // detaches it before it goes.
+    void WatchThrough(DeviceWatcher* watcher) { watcher_ = watcher; }
+    // What discovery enumerates, for the watcher that keeps its list.
+    UsbBackend& Backend() const { return backend_; }
+    // Reads the watcher's latest list: no USB access, so the presence
+    // timers call it on the clock's thread, which must not block. Also keeps
+    // DeviceAccessProblem and publishes its changes.
     bool FindDevice();
     // Whether a DFU-mode interface with this path (as DevicePath holds it) is
-    // in the device watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.
+    // in the watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.
     bool IsAttached(const std::string& path);
     // The same after a fresh look at the bus (DeviceWatcher::Rescan): waits
     // for a scan, so for the worker thread, the tools and tests, never the UI
     // thread.
     bool FindDeviceNow();
-    // What FindDevice reads. Started by the first search, stopped when the
-    // device ends (the backend it scans outlives the device).
-    DeviceWatcher& Watcher() { return watcher_; }
 
     // --- DFU operations and monitor (device/dfu_operations.cpp and the files
     // its header names: launching, region operations, the monitor)
@@ -260,7 +263,10 @@ private:
     DfuLibrary& library_;
     // device/discovery.cpp: where FindDevice looks.
     UsbBackend& backend_;
-    DeviceWatcher watcher_{backend_};
+    std::atomic<DeviceWatcher*> watcher_{nullptr};
+    // What the searches look at: the watcher's list, or the bus itself.
+    std::vector<DfuInterfaceInfo> LatestInterfaces() const;
+    std::vector<DfuInterfaceInfo> FreshInterfaces() const;
     bool ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces);
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.

@@ -46,6 +46,7 @@ DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) 
 UpdateEngine::UpdateEngine(EngineSetup setup)
     : setup_(std::move(setup)),
       requests_(setup_.device.Events),
+      watcher_(setup_.device.Backend()),
       ownClock_(setup_.clock == nullptr
                     ? std::make_unique<EngineClock>(setup_.view, [this](int timerId) { rules_.OnTimer(timerId); })
                     : nullptr),
@@ -76,6 +77,8 @@ void UpdateEngine::Start() {
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Subscribe(*listener);
     clock_.AskThrough(&requests_);
+    setup_.device.WatchThrough(&watcher_);
+    watcher_.Start();
     if (ownClock_) {
         setup_.device.ListenForOperationEnds([this] { clock_.Wake(); });
         ownClock_->Start();
@@ -102,6 +105,8 @@ void UpdateEngine::StopAndJoin() {
     clock_.AskThrough(nullptr);
     if (!started_)
         return;
+    setup_.device.WatchThrough(nullptr);
+    watcher_.Stop();
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Unsubscribe(*listener);
     if (recorder_)

@@ -7,6 +7,7 @@
 
 #include "common/progress_bar_port.h"
 #include "common/silent_ports.h"
+#include "device/device_watcher.h"
 #include "history/cycle_log.h"
 #include "history/history_recorder.h"
 #include "update/cycle_requests.h"
@@ -104,6 +105,9 @@ private:
     CycleRequests requests_;
     // The clock's ticks never reach the animation: nothing is drawn here.
     SilentProgressBar noBar_;
+    // The list of attached interfaces that the presence checks read: kept
+    // from the start to the end of the engine, on a thread of its own.
+    DeviceWatcher watcher_;
     std::unique_ptr<EngineClock> ownClock_;
     EngineClock& clock_;
     ViewTimerRules rules_;
