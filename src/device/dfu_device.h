@@ -122,12 +122,12 @@ public:
     // Called from another thread as each launched operation ends (null:
     // nobody), so that the monitor can run at once instead of at its next tick.
     void ListenForOperationEnds(std::function<void()> listener);
-    // Publishes `text` as an error of `kind`, shown as `shown` says (on the
-    // bar in the error colours, unless told otherwise).
-    // `textId` (a TextId, 0: none) and `values` let a window show it in the
-    // user's language; `text` stays the stable English one.
+    // Publishes `text` as an error of `kind` that one step on the device met,
+    // for `cause` (the window shows it on the bar, unless the cause says
+    // otherwise). `textId` (a TextId, 0: none) and `values` let a window show
+    // it in the user's language; `text` stays the stable English one.
     void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device,
-                   ErrorShown shown = ErrorShown::OnBar, std::uint16_t textId = 0,
+                   ErrorCause cause = ErrorCause::DeviceStep, std::uint16_t textId = 0,
                    std::vector<std::string> values = {});
 
     // One DFU operation each on the data flash, monitored like UpgradeDevice;
