@@ -1,9 +1,12 @@
 #include <algorithm>
 #include <cctype>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 #include "device/device_watcher.h"
 #include "device/dfu_device.h"
+#include "device/watcher_searches.h"
 #include "device/usb/usb_backend.h"
 
 namespace {
@@ -35,14 +38,30 @@ bool CDfuDevice::FindDevice() { return ChooseFrom(LatestInterfaces()); }
 
 bool CDfuDevice::FindDeviceNow() { return ChooseFrom(FreshInterfaces()); }
 
+namespace {
+// Shared by the searches that read a watcher, taken alone by whoever waits
+// for them to end: searches never wait for each other.
+std::shared_mutex watcherReads;
+}  // namespace
+
+void AwaitSearchesOfDetachedWatchers() { std::unique_lock lock(watcherReads); }
+
 std::vector<DfuInterfaceInfo> CDfuDevice::LatestInterfaces() const {
-    DeviceWatcher* watcher = watcher_.load();
-    return watcher != nullptr ? watcher->Latest().interfaces : backend_.EnumerateDfuInterfaces();
+    {
+        std::shared_lock lock(watcherReads);
+        if (DeviceWatcher* watcher = watcher_.load())
+            return watcher->Latest().interfaces;
+    }
+    return backend_.EnumerateDfuInterfaces();
 }
 
 std::vector<DfuInterfaceInfo> CDfuDevice::FreshInterfaces() const {
-    DeviceWatcher* watcher = watcher_.load();
-    return watcher != nullptr ? watcher->Rescan().interfaces : backend_.EnumerateDfuInterfaces();
+    {
+        std::shared_lock lock(watcherReads);
+        if (DeviceWatcher* watcher = watcher_.load())
+            return watcher->Rescan().interfaces;
+    }
+    return backend_.EnumerateDfuInterfaces();
 }
 
 // A search that enumerates nothing keeps the previous path.

@@ -2,6 +2,7 @@
 
 #include "common/cycle_events.h"
 #include "device/dfu_device.h"
+#include "device/watcher_searches.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 
@@ -106,6 +107,8 @@ void UpdateEngine::StopAndJoin() {
     if (!started_)
         return;
     setup_.device.WatchThrough(nullptr);
+    // A clock of the front end's may be in the middle of a search.
+    AwaitSearchesOfDetachedWatchers();
     watcher_.Stop();
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Unsubscribe(*listener);
