@@ -89,15 +89,24 @@ using PhaseDurations = std::array<std::chrono::milliseconds, CyclePhaseCount>;
 // region, and the read of the identity block.
 enum class DeviceOperation : std::uint8_t { Write, Erase, Read, IdentityRead };
 
-// How the window shows an error; the console, the history and the log take
-// only its kind and text.
-enum class ErrorShown : std::uint8_t {
-    OnBar,        // the bar in the error colours, with the text
-    OnBarAndBox,  // the same, and the status report (else the text) in a plain box
-    InBox,        // a plain box with the text
-    InErrorBox,   // the bar emptied, then a box with the error icon
-    NotShown,     // the cycle's outcome says it
+// What exactly went wrong; with the severity it decides where a window shows
+// the error (src/ui/error_placement.h). The console, the history and the log
+// take only the kind and the text.
+enum class ErrorCause : std::uint8_t {
+    DeviceStep,          // a step on the device could not be done: no memory map, no image, an unreadable read
+    OperationFailed,     // a DFU operation failed; the status report says how
+    ReadBackDiffers,     // the device read back differently from what was written
+    UnsupportedFeature,  // the device's firmware does not support what was asked
+    WorkingFile,         // a working file could not be written or read
+    DownloadUnusable,    // the update server's answer could not be used
+    RequestUnusable,     // the user's file or kept backup cannot be written into this Orvo
+    OtherDevice,         // another device is attached than the one the cycle is for
 };
+inline constexpr std::size_t ErrorCauseCount = 8;
+
+// How far an error reaches: one step of the work on the device, which goes
+// on to report its own end, or the whole cycle, which ends in Failed for it.
+enum class ErrorSeverity : std::uint8_t { Step, Cycle };
 
 // What the status text says about the cycle.
 enum class CycleStatus : std::uint8_t {
@@ -165,7 +174,8 @@ struct Error {
     CycleErrorKind kind{};
     std::string text;          // the fixed text shown to the user
     std::string statusReport;  // device errors: the operation's status report
-    ErrorShown shown = ErrorShown::OnBar;
+    ErrorCause cause = ErrorCause::DeviceStep;
+    ErrorSeverity severity = ErrorSeverity::Step;
     // The string id of `text` (0: none) and the values it is formatted
     // with, so that a window renders it in the language in force.
     std::uint16_t textId = 0;
@@ -222,8 +232,9 @@ struct CycleEnded {
 }  // namespace CycleEvents
 
 // What a request asks of the front end: a box to dismiss, an error box to
-// dismiss, or a question answered Yes or No.
-enum class CycleRequestKind : std::uint8_t { Box, ErrorBox, YesNo };
+// dismiss, a question answered Yes or No, or whether the window may close
+// while the Orvo is being written (Yes closes it).
+enum class CycleRequestKind : std::uint8_t { Box, ErrorBox, YesNo, CloseQuestion };
 
 namespace CycleEvents {
 // The cycle waits until a front end answers this request by its id (through

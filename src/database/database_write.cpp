@@ -85,7 +85,7 @@ DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath, const std::fu
     const std::uint64_t end = std::uint64_t{address} + database.size();
     if (end > 0x100000000ull || !device_.DataFlashLayout(address, blockSize, firstSector) ||
         !device_.DataFlashLayout(static_cast<std::uint32_t>(end - 1), blockSize, lastSector)) {
-        device_.ShowError(kNoLayout, CycleErrorKind::Device, ErrorShown::OnBar, TextId::NoMemoryMap);
+        device_.ShowError(kNoLayout, CycleErrorKind::Device, ErrorCause::DeviceStep, TextId::NoMemoryMap);
         return DatabaseWriteResult::Failed;
     }
 
@@ -155,7 +155,7 @@ bool DatabaseWrite::Verify(std::uint32_t address, std::span<const std::uint8_t> 
 
 void DatabaseWrite::ReportMismatch(std::uint32_t address) {
     const std::string text = MismatchText(address);
-    device_.ShowError(text, CycleErrorKind::Verify, ErrorShown::OnBarAndBox, TextId::VerifyFailed,
+    device_.ShowError(text, CycleErrorKind::Verify, ErrorCause::ReadBackDiffers, TextId::VerifyFailed,
                       {AddressText(address)});
 }
 

@@ -19,10 +19,7 @@ CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library, UsbB
 // Releases what the object itself holds. The DFU operations' map and kept
 // image go with it unless an operation still runs (the program ending while
 // the worker waits): the transfer may still be using them.
-CDfuDevice::~CDfuDevice() {
-    watcher_.Stop();
-    ReleaseOperationResources();
-}
+CDfuDevice::~CDfuDevice() { ReleaseOperationResources(); }
 
 void CDfuDevice::AttachSignals(CycleSignals* signals) {
     signals_ = signals != nullptr ? signals : &unmonitoredSignals_;

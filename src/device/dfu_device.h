@@ -9,7 +9,6 @@
 
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_types.h"
-#include "device/device_watcher.h"
 #include "device/usb/default_usb_backend.h"
 #include "common/cycle_events.h"
 #include "common/cycle_signals.h"
@@ -17,6 +16,7 @@
 #include "common/program_folder.h"
 
 struct DfuInterfaceInfo;
+class DeviceWatcher;
 class UsbBackend;
 
 // How identification ended for its caller.
@@ -90,21 +90,24 @@ public:
     void AttachSignals(CycleSignals* signals);
 
     // --- discovery (device/discovery.cpp)
-    // Reads the device watcher's latest list: no USB access, so the presence
-    // timers call it on the clock's thread, which must not block; the first
-    // call starts the watcher. Also keeps DeviceAccessProblem and publishes
-    // its changes.
+    // Where the searches look: the list a watcher keeps of the backend's bus
+    // (the update engine's, which it starts and stops), or with none
+    // (null) the bus itself, on the caller's thread. Not owned; the caller
+    // detaches it before it goes.
+    void WatchThrough(DeviceWatcher* watcher) { watcher_ = watcher; }
+    // What discovery enumerates, for the watcher that keeps its list.
+    UsbBackend& Backend() const { return backend_; }
+    // Reads the watcher's latest list: no USB access, so the presence
+    // timers call it on the clock's thread, which must not block. Also keeps
+    // DeviceAccessProblem and publishes its changes.
     bool FindDevice();
     // Whether a DFU-mode interface with this path (as DevicePath holds it) is
-    // in the device watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.
+    // in the watcher's latest list (no USB access). Changes neither DevicePath nor the access problem.
     bool IsAttached(const std::string& path);
     // The same after a fresh look at the bus (DeviceWatcher::Rescan): waits
     // for a scan, so for the worker thread, the tools and tests, never the UI
     // thread.
     bool FindDeviceNow();
-    // What FindDevice reads. Started by the first search, stopped when the
-    // device ends (the backend it scans outlives the device).
-    DeviceWatcher& Watcher() { return watcher_; }
 
     // --- DFU operations and monitor (device/dfu_operations.cpp and the files
     // its header names: launching, region operations, the monitor)
@@ -119,12 +122,12 @@ public:
     // Called from another thread as each launched operation ends (null:
     // nobody), so that the monitor can run at once instead of at its next tick.
     void ListenForOperationEnds(std::function<void()> listener);
-    // Publishes `text` as an error of `kind`, shown as `shown` says (on the
-    // bar in the error colours, unless told otherwise).
-    // `textId` (a TextId, 0: none) and `values` let a window show it in the
-    // user's language; `text` stays the stable English one.
+    // Publishes `text` as an error of `kind` that one step on the device met,
+    // for `cause` (the window shows it on the bar, unless the cause says
+    // otherwise). `textId` (a TextId, 0: none) and `values` let a window show
+    // it in the user's language; `text` stays the stable English one.
     void ShowError(const std::string& text, CycleErrorKind kind = CycleErrorKind::Device,
-                   ErrorShown shown = ErrorShown::OnBar, std::uint16_t textId = 0,
+                   ErrorCause cause = ErrorCause::DeviceStep, std::uint16_t textId = 0,
                    std::vector<std::string> values = {});
 
     // One DFU operation each on the data flash, monitored like UpgradeDevice;
@@ -260,7 +263,10 @@ private:
     DfuLibrary& library_;
     // device/discovery.cpp: where FindDevice looks.
     UsbBackend& backend_;
-    DeviceWatcher watcher_{backend_};
+    std::atomic<DeviceWatcher*> watcher_{nullptr};
+    // What the searches look at: the watcher's list, or the bus itself.
+    std::vector<DfuInterfaceInfo> LatestInterfaces() const;
+    std::vector<DfuInterfaceInfo> FreshInterfaces() const;
     bool ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces);
     // The outcome of the last operation, written by whoever releases the
     // waiting caller just before it does.

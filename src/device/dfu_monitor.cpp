@@ -31,7 +31,7 @@ void DfuOperations::OnOperationFailed(DfuOperationContext& context) {
     device_.OperationHandle.store(0);
 
     if (context.ErrorCode == STDFU_UNSUPPORTED_FEATURE) {
-        device_.ShowError(kUnsupportedFeature, CycleErrorKind::Device, ErrorShown::InBox);
+        device_.ShowError(kUnsupportedFeature, CycleErrorKind::Device, ErrorCause::UnsupportedFeature);
     } else {
         device_.ReportStatus(context);
     }

@@ -52,7 +52,7 @@ DfuHandle DfuOperations::SelectImage(const std::string& dfuPath, const char* not
                                      std::int32_t operation) {
     device_.Target = 1;
     if (!RebuildMap()) {
-        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorShown::OnBar, TextId::NoMemoryMap);
+        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorCause::DeviceStep, TextId::NoMemoryMap);
         return 0;
     }
     return ImageOfFile(dfuPath, notFoundText, operation);

@@ -69,7 +69,7 @@ bool CDfuDevice::DataFlashLayout(std::uint32_t address, std::uint32_t& transferS
     return DfuOperations(*this).Layout(address, transferSize, sector);
 }
 
-void CDfuDevice::ShowError(const std::string& text, CycleErrorKind kind, ErrorShown shown, std::uint16_t textId,
+void CDfuDevice::ShowError(const std::string& text, CycleErrorKind kind, ErrorCause cause, std::uint16_t textId,
                            std::vector<std::string> values) {
-    Events.Publish(CycleEvents::Error{kind, text, {}, shown, textId, std::move(values)});
+    Events.Publish(CycleEvents::Error{kind, text, {}, cause, ErrorSeverity::Step, textId, std::move(values)});
 }

@@ -19,7 +19,7 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
     errno = 0;
     std::FILE* f = std::fopen(fileName.c_str(), "rb");
     if (f == nullptr) {
-        ShowError(DfuPreparation::IoErrorText(LastSystemError()), CycleErrorKind::WorkingFiles, ErrorShown::InBox);
+        ShowError(DfuPreparation::IoErrorText(LastSystemError()), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
         return;
     }
     std::error_code error;
@@ -34,7 +34,7 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
     else if (size > std::numeric_limits<std::uint32_t>::max())
         errorCode = EFBIG;  // an element's length is a 32-bit value
     if (errorCode != 0) {
-        ShowError(DfuPreparation::IoErrorText(errorCode), CycleErrorKind::WorkingFiles, ErrorShown::InBox);
+        ShowError(DfuPreparation::IoErrorText(errorCode), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
         return;
     }
     ElementEntries.push_back(DfuElementEntry{address, static_cast<std::uint32_t>(size), fileName});
@@ -44,7 +44,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
     DfuHandle image = 0;
     if (alternateSetting < 0 || alternateSetting > 255 ||
         STDFUFILES_CreateImage(&image, static_cast<std::uint8_t>(alternateSetting)) != STDFU_NOERROR) {
-        ShowError(DfuPreparation::CreateImageFailedText, CycleErrorKind::WorkingFiles, ErrorShown::InBox);
+        ShowError(DfuPreparation::CreateImageFailedText, CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
         return false;
     }
     bool complete = STDFUFILES_SetImageName(image, "") == STDFU_NOERROR;
@@ -54,7 +54,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         std::vector<std::uint8_t> data;
         int errorCode = 0;
         if (!ReadWholeFile(entry.fileName, data, std::numeric_limits<std::uint32_t>::max(), errorCode)) {
-            ShowError(DfuPreparation::IoErrorText(errorCode), CycleErrorKind::WorkingFiles, ErrorShown::InBox);
+            ShowError(DfuPreparation::IoErrorText(errorCode), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
             // The image is dropped: release it rather than leave it behind.
             STDFUFILES_DestroyImage(&image);
             return false;
@@ -64,7 +64,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         element.dwDataLength = static_cast<std::uint32_t>(data.size());
         element.Data = data.empty() ? nullptr : data.data();
         if (STDFUFILES_SetImageElement(image, static_cast<std::uint32_t>(i), 1, element) != STDFU_NOERROR) {
-            ShowError(DfuPreparation::InsertElementFailedText, CycleErrorKind::WorkingFiles, ErrorShown::InBox);
+            ShowError(DfuPreparation::InsertElementFailedText, CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
             complete = false;
             break;
         }

@@ -35,7 +35,7 @@ bool DfuOperations::EraseAndProgram(FlashRange erase, std::uint32_t address, std
     const std::int32_t first = erase.length != 0 ? OPERATION_ERASE : OPERATION_UPGRADE;
     DfuOperationContext context{};
     if (!RebuildMap()) {
-        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorShown::OnBar, TextId::NoMemoryMap);
+        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorCause::DeviceStep, TextId::NoMemoryMap);
         return false;
     }
     if (!FillContext(context, first))
@@ -75,7 +75,7 @@ bool DfuOperations::Read(FlashRange range, std::vector<std::uint8_t>& data, Devi
     device_.Target = 1;
     DfuOperationContext context{};
     if (!RebuildMap()) {
-        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorShown::OnBar, TextId::NoMemoryMap);
+        device_.ShowError(kNoMemoryMap, CycleErrorKind::Device, ErrorCause::DeviceStep, TextId::NoMemoryMap);
         return false;
     }
     if (!FillContext(context, OPERATION_UPLOAD))

@@ -1,8 +1,12 @@
 #include <algorithm>
 #include <cctype>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
+#include "device/device_watcher.h"
 #include "device/dfu_device.h"
+#include "device/watcher_searches.h"
 #include "device/usb/usb_backend.h"
 
 namespace {
@@ -28,14 +32,37 @@ DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces)
 
 // The presence timers ask every 500 ms: enumerating in their tick, opening
 // each device and reading its product string, would hold up the clock (and
-// with it the operation monitor) whenever a device answers slowly. The watcher does that on its own
-// thread.
-bool CDfuDevice::FindDevice() {
-    watcher_.Start();
-    return ChooseFrom(watcher_.Latest().interfaces);
+// with it the operation monitor) whenever a device answers slowly. The
+// watcher does that on its own thread.
+bool CDfuDevice::FindDevice() { return ChooseFrom(LatestInterfaces()); }
+
+bool CDfuDevice::FindDeviceNow() { return ChooseFrom(FreshInterfaces()); }
+
+namespace {
+// Shared by the searches that read a watcher, taken alone by whoever waits
+// for them to end: searches never wait for each other.
+std::shared_mutex watcherReads;
+}  // namespace
+
+void AwaitSearchesOfDetachedWatchers() { std::unique_lock lock(watcherReads); }
+
+std::vector<DfuInterfaceInfo> CDfuDevice::LatestInterfaces() const {
+    {
+        std::shared_lock lock(watcherReads);
+        if (DeviceWatcher* watcher = watcher_.load())
+            return watcher->Latest().interfaces;
+    }
+    return backend_.EnumerateDfuInterfaces();
 }
 
-bool CDfuDevice::FindDeviceNow() { return ChooseFrom(watcher_.Rescan().interfaces); }
+std::vector<DfuInterfaceInfo> CDfuDevice::FreshInterfaces() const {
+    {
+        std::shared_lock lock(watcherReads);
+        if (DeviceWatcher* watcher = watcher_.load())
+            return watcher->Rescan().interfaces;
+    }
+    return backend_.EnumerateDfuInterfaces();
+}
 
 // A search that enumerates nothing keeps the previous path.
 bool CDfuDevice::ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces) {
@@ -51,8 +78,7 @@ bool CDfuDevice::ChooseFrom(const std::vector<DfuInterfaceInfo>& interfaces) {
 // the clock's thread, so this reads the watcher's list as FindDevice does.
 bool CDfuDevice::IsAttached(const std::string& path) {
     const std::string wanted = UpperCase(path);
-    watcher_.Start();
-    const std::vector<DfuInterfaceInfo> interfaces = watcher_.Latest().interfaces;
+    const std::vector<DfuInterfaceInfo> interfaces = LatestInterfaces();
     return !wanted.empty() && std::any_of(interfaces.begin(), interfaces.end(), [&](const DfuInterfaceInfo& info) {
                return UpperCase(info.path) == wanted;
            });

@@ -40,7 +40,7 @@ int CDfuDevice::ConnectTest() {
     const std::string dfuPath = base + WorkingFile::DfuExt;
 
     if (const int error = WriteRequestTemplate(binPath); error != 0) {
-        ShowError(IoErrorText(error), CycleErrorKind::WorkingFiles, ErrorShown::InBox);
+        ShowError(IoErrorText(error), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
         return -1;
     }
 

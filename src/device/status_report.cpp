@@ -129,5 +129,5 @@ void CDfuDevice::ReportStatus(const DfuOperationContext& context) {
     const std::int32_t target = Target.load();
     const StatusReport report = FormatStatusReport(context, target);
     Events.Publish(CycleEvents::Error{CycleErrorKind::Device, report.BarCaption(target), report.MessageText(),
-                                      ErrorShown::OnBarAndBox});
+                                      ErrorCause::OperationFailed});
 }

@@ -180,19 +180,14 @@ void CMainFrame::OpenLogFolder() {
         Tell(TextWithValue(resources_, ResourceId::LogFolderNotOpenedText, folder));
 }
 
-bool CMainFrame::ConfirmCloseDuringWrite() {
-    if (services_.confirmCloseDuringWrite)
-        return services_.confirmCloseDuringWrite(this);
-    const QString caption = QString::fromStdString(resources_.String(ResourceId::AppTitle));
-    const QString question = QString::fromStdString(resources_.String(ResourceId::ConfirmCloseWhileWriting));
-    QMessageBox box(QMessageBox::Warning, caption, question, QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    NameYesNoButtons(box, resources_);
-    return box.exec() == QMessageBox::Yes;
-}
-
+// While the Orvo is written the worker asks first; its Yes closes again,
+// once the question's box has gone.
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (view_->IsWritingDevice() && !ConfirmCloseDuringWrite()) {
+    const auto approved = [this] {
+        closeApproved_ = true;
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    };
+    if (!closeApproved_ && !view_->MayClose(approved)) {
         event->ignore();
         return;
     }

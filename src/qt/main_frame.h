@@ -46,7 +46,6 @@ private:
     // Title, menu and status text again from the resources in force: a
     // language change shows at once, not only at the next start.
     void ShowInLanguageInForce();
-    bool ConfirmCloseDuringWrite();
     void ShowHistory();
     void ChooseBackupToRestore();
     void ChooseFileToWrite();
@@ -61,4 +60,6 @@ private:
     const Resources& resources_;
     CDFUpdate_tesselView* view_;
     QMenu* menu_ = nullptr;
+    // The user said Yes to closing during the write.
+    bool closeApproved_ = false;
 };

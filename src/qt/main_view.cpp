@@ -191,6 +191,10 @@ void CDFUpdate_tesselView::AnswerRequest(const CycleEvents::Request& request) {
     case CycleRequestKind::YesNo:
         yes = services_.askYesNo ? services_.askYesNo(request.text) : RunQuestionBox(request.text, request.caption);
         break;
+    case CycleRequestKind::CloseQuestion:
+        yes = services_.confirmCloseDuringWrite ? services_.confirmCloseDuringWrite(window())
+                                                : RunCloseQuestionBox(request.text, request.caption);
+        break;
     case CycleRequestKind::ErrorBox:
     case CycleRequestKind::Box:
         // A plain box carries the application's title and, as such boxes
@@ -258,7 +262,9 @@ void CDFUpdate_tesselView::OnDestroy() {
     progressBar_.Destroy();
 }
 
-bool CDFUpdate_tesselView::IsWritingDevice() const { return worker_ && worker_->IsWritingDevice(); }
+bool CDFUpdate_tesselView::MayClose(std::function<void()> approved) {
+    return !worker_ || destroyed_ || worker_->MayClose(std::move(approved));
+}
 
 CycleRequestAnswer CDFUpdate_tesselView::RequestCycle(const CycleRequest& request) {
     if (worker_ == nullptr || destroyed_)
@@ -338,6 +344,20 @@ bool CDFUpdate_tesselView::RunQuestionBox(const std::string& text, const std::st
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    NameYesNoButtons(box, resources_);
+    openMessageBox_ = &box;
+    const int answer = box.exec();
+    openMessageBox_ = nullptr;
+    return answer == QMessageBox::Yes;
+}
+
+// A warning rather than a question: Yes leaves the Orvo half written.
+bool CDFUpdate_tesselView::RunCloseQuestionBox(const std::string& text, const std::string& caption) {
+    if (destroyed_)
+        return false;
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, window());
+    box.setDefaultButton(QMessageBox::No);
     NameYesNoButtons(box, resources_);
     openMessageBox_ = &box;
     const int answer = box.exec();

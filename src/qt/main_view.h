@@ -49,9 +49,9 @@ public:
     // an open message box, the worker. Safe to call more than once.
     void OnDestroy();
 
-    // True while the Orvo is being written (the write has begun and is not
-    // waiting for the device to come back).
-    bool IsWritingDevice() const;
+    // Whether the window may close now (RunningWorker::MayClose): true
+    // without a worker.
+    bool MayClose(std::function<void()> approved);
     // Hands a request for the next cycle to the running worker; refused when
     // no worker runs.
     CycleRequestAnswer RequestCycle(const CycleRequest& request);
@@ -94,6 +94,7 @@ private:
     void ShowBox(int icon, const std::string& text, const std::string& caption);
     void RunMessageBox(int icon, const std::string& text, const std::string& caption);
     bool RunQuestionBox(const std::string& text, const std::string& caption);
+    bool RunCloseQuestionBox(const std::string& text, const std::string& caption);
     void SubscribeCycleListeners();
     void UnsubscribeCycleListeners();
     // UI thread: shows what the worker's request asks, then answers it.

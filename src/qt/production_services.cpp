@@ -16,7 +16,7 @@ public:
     explicit CycleWorker(std::unique_ptr<UpdateEngine> engine) : engine_(std::move(engine)) {}
     void Start() override { engine_->Start(); }
     void StopAndJoin() override { engine_->StopAndJoin(); }
-    bool IsWritingDevice() const override { return engine_->IsWritingDevice(); }
+    bool MayClose(std::function<void()> approved) override { return engine_->MayClose(std::move(approved)); }
     CycleRequestAnswer RequestCycle(const CycleRequest& request) override { return engine_->RequestCycle(request); }
     MessageBoxPort* Boxes() override { return &engine_->Boxes(); }
     void Answer(std::uint64_t requestId, bool yes) override { engine_->Answer(requestId, yes); }

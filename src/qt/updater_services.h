@@ -25,9 +25,11 @@ public:
     virtual ~RunningWorker() = default;
     // Ends the worker at its next wait and returns once its thread has ended.
     virtual void StopAndJoin() = 0;
-    // True while the Orvo is being written: closing now would leave it
-    // without a complete database.
-    virtual bool IsWritingDevice() const = 0;
+    // Whether the window may close now. While the Orvo is being written
+    // closing would leave it without a complete database: the worker asks
+    // the user first (a CloseQuestion request) and `approved` runs once the
+    // answer is Yes.
+    virtual bool MayClose(std::function<void()> approved) = 0;
     // The next cycle writes `request` instead of the server's database
     // (UpdateWorker::RequestCycle).
     virtual CycleRequestAnswer RequestCycle(const CycleRequest& request) {
@@ -84,9 +86,9 @@ struct UpdaterServices {
     // Null opens a real modal message box; the headless demo and tests
     // answer it themselves.
     std::function<void(const std::string& text)> messageBox;
-    // Whether closing the window while the Orvo is being written may go on.
-    // Null asks the user; an unattended run, with nobody to answer, decides
-    // itself.
+    // The answer to the worker's question whether closing the window while
+    // the Orvo is being written may go on. Null asks the user; an unattended
+    // run, with nobody to answer, decides itself.
     std::function<bool(QWidget* parent)> confirmCloseDuringWrite;
     // The worker's Yes/No questions (ViewPort::AskYesNo). Null asks the user
     // in a modal box; the headless demo and tests answer themselves.

@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "ui/bar_colours.h"
+#include "ui/error_placement.h"
 #include "common/cycle_signals.h"
 #include "common/message_box_port.h"
 #include "common/progress_bar_port.h"
@@ -43,17 +44,22 @@ void CycleDisplay::OnCycleEvent(const CycleEvent& event) {
             } else if constexpr (std::is_same_v<Event, CycleEvents::StatusChanged>) {
                 cycleWriting_ = e.status == CycleStatus::Writing;
             } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseStarted>) {
+                if (e.phase == CyclePhase::Download || e.phase == CyclePhase::Convert)
+                    animating_ = true;
                 // The download's animation starts from an empty bar.
                 if (e.phase == CyclePhase::Download) {
-                    bar_.SetText("0%");
+                    SetBarText("0%");
                     bar_.SetPos(0);
                 }
             } else if constexpr (std::is_same_v<Event, CycleEvents::PhaseEnded>) {
                 // The conversion ends the animation full, whatever it came to.
                 if (e.phase == CyclePhase::Convert) {
-                    bar_.SetText("100%");
+                    animating_ = false;
+                    SetBarText("100%");
                     bar_.SetPos(100);
                 }
+            } else if constexpr (std::is_same_v<Event, CycleEvents::CycleEnded>) {
+                animating_ = false;
             }
         },
         event);
@@ -68,7 +74,7 @@ void CycleDisplay::Started(DeviceOperation operation) {
     if (operation != DeviceOperation::IdentityRead && !ShowingProgress())
         return;
     bar_.SetPos(0);
-    bar_.SetText("");
+    SetBarText("");
     bar_.SetShowText(true);
     const bool read = operation == DeviceOperation::Read || operation == DeviceOperation::IdentityRead;
     BarColours::Apply(bar_, read && !cycleWriting_.load() ? BarColours::Upload : BarColours::Write);
@@ -77,7 +83,7 @@ void CycleDisplay::Started(DeviceOperation operation) {
 void CycleDisplay::Progress(int percent) {
     if (!ShowingProgress())
         return;
-    bar_.SetText(std::to_string(percent) + "%");
+    SetBarText(std::to_string(percent) + "%");
     bar_.SetPos(percent);
 }
 
@@ -96,7 +102,7 @@ void CycleDisplay::Finished(const CycleEvents::OperationFinished& finished) {
 // force (its id names only the cause); texts from the device's layers come in
 // English with an id.
 std::string CycleDisplay::TextOf(const CycleEvents::Error& error) const {
-    if (!lookup_ || error.textId == 0 || error.shown == ErrorShown::InErrorBox)
+    if (!lookup_ || error.textId == 0 || WhereShown(error) == ErrorShown::InErrorBox)
         return error.text;
     const std::string text = lookup_(error.textId);
     return text.empty() ? error.text : WithValues(text, error.args);
@@ -104,12 +110,13 @@ std::string CycleDisplay::TextOf(const CycleEvents::Error& error) const {
 
 void CycleDisplay::Error(const CycleEvents::Error& error) {
     const std::string text = TextOf(error);
-    switch (error.shown) {
+    const ErrorShown shown = WhereShown(error);
+    switch (shown) {
     case ErrorShown::OnBar:
     case ErrorShown::OnBarAndBox:
         BarColours::Apply(bar_, BarColours::Error);
         ShowOnBar(text);
-        if (error.shown == ErrorShown::OnBarAndBox)
+        if (shown == ErrorShown::OnBarAndBox)
             ShowBox(error.statusReport.empty() ? text : error.statusReport);
         break;
     case ErrorShown::InBox: ShowBox(text); break;
@@ -123,18 +130,21 @@ void CycleDisplay::Error(const CycleEvents::Error& error) {
 
 // A device that is there but may not be opened would otherwise look like no
 // device at all: the bar says why while it lasts, and gets its text back
-// afterwards, unless something else has written over it meanwhile.
+// afterwards, unless something else has written over it meanwhile (this
+// display, or the animation while it runs).
 void CycleDisplay::Access(const std::string& hint) {
-    std::lock_guard lock(accessMutex_);
+    std::lock_guard lock(textMutex_);
     if (!hint.empty()) {
-        if (!accessProblemShown_)
-            textBeforeAccessProblem_ = bar_.Text();
+        if (!accessProblemShown_) {
+            textBeforeAccessProblem_ = barText_;
+            accessProblemCovered_ = false;
+        }
         accessProblemShown_ = true;
         bar_.SetText(AccessBarText());
     } else if (accessProblemShown_) {
         accessProblemShown_ = false;
-        if (bar_.Text() == AccessBarText())
-            bar_.SetText(textBeforeAccessProblem_);
+        if (!accessProblemCovered_ && !animating_.load())
+            bar_.SetText(barText_ = textBeforeAccessProblem_);
     }
 }
 
@@ -144,8 +154,18 @@ std::string CycleDisplay::AccessBarText() const {
 }
 
 void CycleDisplay::ShowOnBar(const std::string& text) {
-    bar_.SetText(text);
+    SetBarText(text);
     bar_.SetShowText(true);
+}
+
+void CycleDisplay::SetBarText(const std::string& text) {
+    {
+        std::lock_guard lock(textMutex_);
+        barText_ = text;
+        if (accessProblemShown_)
+            accessProblemCovered_ = true;
+    }
+    bar_.SetText(text);
 }
 
 void CycleDisplay::ShowBox(const std::string& text) { boxes_.ShowMessageBox(text); }

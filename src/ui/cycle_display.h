@@ -52,6 +52,9 @@ private:
     void Access(const std::string& hint);
     std::string AccessBarText() const;
     void ShowOnBar(const std::string& text);
+    // Every text the display puts on the bar goes through here, so that it
+    // knows what it shows without reading the bar back.
+    void SetBarText(const std::string& text);
     void ShowBox(const std::string& text);
 
     CycleEventChannel& channel_;
@@ -64,9 +67,15 @@ private:
     // verify, what the Orvo holds afterwards), so that it ends green.
     std::atomic<bool> cycleWriting_{false};
     std::function<std::string(int)> lookup_;
-    // The bar's text from before an access problem covered it; the problem's
-    // own state, since discovery publishes from the UI thread only.
-    std::mutex accessMutex_;
+    // From the start of the download or the conversion to the conversion's
+    // end: the animation writes the bar's text meanwhile.
+    std::atomic<bool> animating_{false};
+    // What this display last put on the bar, and what an access problem
+    // covered: the problem's text goes once the problem has, and the covered
+    // text comes back unless something was written over it meanwhile.
+    std::mutex textMutex_;
+    std::string barText_;
     bool accessProblemShown_ = false;
+    bool accessProblemCovered_ = false;
     std::string textBeforeAccessProblem_;
 };

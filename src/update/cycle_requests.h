@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,15 @@ public:
         return Ask(CycleRequestKind::YesNo, text, caption);
     }
 
+    // Whether a front end may close now: at once unless `writing`. While the
+    // Orvo is written the user is asked first, without holding anybody: the
+    // CloseQuestion goes out and false comes back; `approved` runs on the
+    // answering thread once the answer is Yes, never on No or after Cancel.
+    // While that question is out a further call asks nothing more. After
+    // Cancel nothing is asked: the write ends with the engine anyway.
+    bool MayClose(bool writing, const std::string& text, const std::string& caption,
+                  std::function<void()> approved);
+
     // An id that is not waiting (answered, cancelled, never asked) is ignored.
     void Answer(std::uint64_t id, bool yes);
     void Cancel();
@@ -44,5 +54,8 @@ private:
     std::condition_variable answered_;
     std::map<std::uint64_t, std::optional<bool>> waiting_;
     std::uint64_t lastId_ = 0;
+    // The close question out now (0: none), and what its Yes runs.
+    std::uint64_t closeQuestion_ = 0;
+    std::function<void()> closeApproved_;
     bool cancelled_ = false;
 };

@@ -140,7 +140,7 @@ bool DfuDeviceCycleOperations::KeepReplacedDatabase() {
     std::vector<std::uint8_t> dateStamp;
     std::vector<std::uint8_t> database;
     if (!device_.ReadHeldDatabase(holdings, dateStamp, database)) {
-        device_.ShowError(kBackupUnreadable, CycleErrorKind::Device, ErrorShown::OnBar, TextId::BackupUnreadable);
+        device_.ShowError(kBackupUnreadable, CycleErrorKind::Device, ErrorCause::DeviceStep, TextId::BackupUnreadable);
         return phase.End(false);
     }
     // An erased or half-written device holds nothing worth keeping; a store

@@ -2,6 +2,9 @@
 
 #include "common/cycle_events.h"
 #include "device/dfu_device.h"
+#include "device/watcher_searches.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 
 std::string UpdateEngine::Check(const EngineSetup& setup) {
     if (!setup.saveSettings)
@@ -44,6 +47,7 @@ DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) 
 UpdateEngine::UpdateEngine(EngineSetup setup)
     : setup_(std::move(setup)),
       requests_(setup_.device.Events),
+      watcher_(setup_.device.Backend()),
       ownClock_(setup_.clock == nullptr
                     ? std::make_unique<EngineClock>(setup_.view, [this](int timerId) { rules_.OnTimer(timerId); })
                     : nullptr),
@@ -74,6 +78,8 @@ void UpdateEngine::Start() {
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Subscribe(*listener);
     clock_.AskThrough(&requests_);
+    setup_.device.WatchThrough(&watcher_);
+    watcher_.Start();
     if (ownClock_) {
         setup_.device.ListenForOperationEnds([this] { clock_.Wake(); });
         ownClock_->Start();
@@ -100,12 +106,21 @@ void UpdateEngine::StopAndJoin() {
     clock_.AskThrough(nullptr);
     if (!started_)
         return;
+    setup_.device.WatchThrough(nullptr);
+    // A clock of the front end's may be in the middle of a search.
+    AwaitSearchesOfDetachedWatchers();
+    watcher_.Stop();
     for (CycleEventListener* listener : setup_.listeners)
         setup_.device.Events.Unsubscribe(*listener);
     if (recorder_)
         setup_.device.Events.Unsubscribe(*recorder_);
     setup_.device.Events.Unsubscribe(log_);
     setup_.device.Events.Unsubscribe(*sleepGuard_);
+}
+
+bool UpdateEngine::MayClose(std::function<void()> approved) {
+    return requests_.MayClose(worker_.IsWritingDevice(), setup_.resources.String(ResourceId::ConfirmCloseWhileWriting),
+                              setup_.resources.String(ResourceId::AppTitle), std::move(approved));
 }
 
 void UpdateEngine::RequestStop() {

@@ -7,6 +7,7 @@
 
 #include "common/progress_bar_port.h"
 #include "common/silent_ports.h"
+#include "device/device_watcher.h"
 #include "history/cycle_log.h"
 #include "history/history_recorder.h"
 #include "update/cycle_requests.h"
@@ -84,6 +85,11 @@ public:
     CycleRequestAnswer RequestCycle(const CycleRequest& request) { return worker_.RequestCycle(request); }
     // A stop ends a wait for an answer too (No).
     void RequestStop();
+    // Whether the front end may close now: at once unless the Orvo is being
+    // written; then the user is asked first (a CloseQuestion request) and
+    // false comes back, and `approved` runs once the answer is Yes (on the
+    // answering thread). A stop ends the question unanswered.
+    bool MayClose(std::function<void()> approved);
     // Any thread: the answer to the CycleEvents::Request `id` (Yes or No to
     // a question; a box's answer is only that it was dismissed).
     void Answer(std::uint64_t requestId, bool yes) { requests_.Answer(requestId, yes); }
@@ -99,6 +105,9 @@ private:
     CycleRequests requests_;
     // The clock's ticks never reach the animation: nothing is drawn here.
     SilentProgressBar noBar_;
+    // The list of attached interfaces that the presence checks read: kept
+    // from the start to the end of the engine, on a thread of its own.
+    DeviceWatcher watcher_;
     std::unique_ptr<EngineClock> ownClock_;
     EngineClock& clock_;
     ViewTimerRules rules_;

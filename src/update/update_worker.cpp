@@ -199,11 +199,11 @@ UpdateState UpdateWorker::Convert() {
     // No valid record from the server is, like a download that could not be
     // read, the network text's case.
     if (result == PrepareOutcome::TextUnreadable)
-        ShowDownloadErrorBox(CycleErrorKind::Download);
+        PublishDownloadError(CycleErrorKind::Download);
     else if (result == PrepareOutcome::NoValidRecord)
-        ShowDownloadErrorBox(CycleErrorKind::Conversion);
+        PublishDownloadError(CycleErrorKind::Conversion);
     else
-        ShowErrorBox(CycleErrorKind::WorkingFiles, ResourceId::WorkingFilesErrorText);
+        PublishWorkingFilesError();
     return UpdateState::Failed;
 }
 
@@ -255,7 +255,8 @@ PrepareOutcome UpdateWorker::PrepareRequested(const std::string& base) {
             failedCause_ = !serial.empty() ? kOtherSerialCause
                            : problem.empty() ? kBackupGoneCause
                                              : problem + "; nothing was written";
-            PublishError(serial.empty() ? CycleErrorKind::WorkingFiles : CycleErrorKind::Identity, failedCause_);
+            PublishError(serial.empty() ? CycleErrorKind::WorkingFiles : CycleErrorKind::Identity,
+                         ErrorCause::RequestUnusable, failedCause_);
             return PrepareOutcome::Refused;
         }
     }
@@ -263,15 +264,16 @@ PrepareOutcome UpdateWorker::PrepareRequested(const std::string& base) {
     const std::string problem = operations_.RequestProblem();
     if (result == PrepareOutcome::BackupUnavailable) {
         failedCause_ = problem.empty() ? kBackupGoneCause : problem + "; nothing was written";
-        PublishError(CycleErrorKind::WorkingFiles, failedCause_);
+        PublishError(CycleErrorKind::WorkingFiles, ErrorCause::RequestUnusable, failedCause_);
     } else if (cycleRequest_.source == CycleSource::File && result == PrepareOutcome::TextUnreadable) {
         failedCause_ = problem.empty() ? kFileUnreadableCause + (": " + cycleRequest_.file)
                                        : "the database file " + cycleRequest_.file + " " + problem;
-        PublishError(CycleErrorKind::WorkingFiles, failedCause_);
+        PublishError(CycleErrorKind::WorkingFiles, ErrorCause::RequestUnusable, failedCause_);
     } else if (cycleRequest_.source == CycleSource::File && result == PrepareOutcome::NoValidRecord) {
         // The user's own file: neither the connection nor the server is to blame.
         failedCause_ = "the file " + cycleRequest_.file + " holds no camera record: it is not a database text";
-        PublishError(CycleErrorKind::Conversion, failedCause_, TextId::NotADatabaseFile, {cycleRequest_.file});
+        PublishError(CycleErrorKind::Conversion, ErrorCause::RequestUnusable, failedCause_, TextId::NotADatabaseFile,
+                     {cycleRequest_.file});
     }
     return result;
 }
@@ -300,7 +302,7 @@ void UpdateWorker::ShowSerialWithHoldings() {
 // The database was for the Orvo that has gone: its cycle ends here.
 UpdateState UpdateWorker::StartFreshCycle() {
     if (cycleOpen_)
-        PublishError(CycleErrorKind::Identity, kOtherDeviceCause, TextId::OtherDeviceAttached);
+        PublishError(CycleErrorKind::Identity, ErrorCause::OtherDevice, kOtherDeviceCause, TextId::OtherDeviceAttached);
     EndCycle(CycleOutcome::Failed);
     operations_.DeleteWorkingFiles();
     return UpdateState::Restart;
@@ -382,9 +384,9 @@ bool UpdateWorker::Identify() {
 
 void UpdateWorker::Publish(const CycleEvent& event) const { device_.Events.Publish(event); }
 
-void UpdateWorker::PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId,
-                                std::vector<std::string> args) const {
-    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::NotShown, textId, std::move(args)});
+void UpdateWorker::PublishError(CycleErrorKind kind, ErrorCause cause, const std::string& text,
+                                std::uint16_t textId, std::vector<std::string> args) const {
+    Publish(CycleEvents::Error{kind, text, {}, cause, ErrorSeverity::Cycle, textId, std::move(args)});
 }
 
 void UpdateWorker::EndCycle(CycleOutcome outcome, const std::string& fallbackCause) {
@@ -466,13 +468,14 @@ bool UpdateWorker::WaitForView(int timerId, int periodMs) {
 
 void UpdateWorker::ShowStatus(CycleStatus status) { Publish(CycleEvents::StatusChanged{status, {}, {}}); }
 
-void UpdateWorker::ShowErrorBox(CycleErrorKind kind, int stringId) {
-    Publish(CycleEvents::Error{kind, resources_.String(stringId), {}, ErrorShown::InErrorBox,
-                               static_cast<std::uint16_t>(stringId)});
+void UpdateWorker::PublishWorkingFilesError() {
+    PublishError(CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile,
+                 resources_.String(ResourceId::WorkingFilesErrorText),
+                 static_cast<std::uint16_t>(ResourceId::WorkingFilesErrorText));
 }
 
 // Text 113, then a line with what the download failed on, when it failed.
-void UpdateWorker::ShowDownloadErrorBox(CycleErrorKind kind) {
+void UpdateWorker::PublishDownloadError(CycleErrorKind kind) {
     std::string text = resources_.String(ResourceId::DownloadErrorText);
     const std::string cause = DownloadFailureLine(resources_, lastDownload_);
     if (!cause.empty())
@@ -482,8 +485,8 @@ void UpdateWorker::ShowDownloadErrorBox(CycleErrorKind kind) {
     DownloadCause code = DownloadFailureCause(lastDownload_);
     if (code.textId == 0)
         code.textId = ResourceId::DownloadErrorText;
-    Publish(CycleEvents::Error{kind, text, {}, ErrorShown::InErrorBox, static_cast<std::uint16_t>(code.textId),
-                               std::move(code.values)});
+    PublishError(kind, ErrorCause::DownloadUnusable, text, static_cast<std::uint16_t>(code.textId),
+                 std::move(code.values));
 }
 
 std::string UpdateWorker::DatabaseBase() const { return device_.ProgramFolder + WorkingFile::DatabaseBase; }

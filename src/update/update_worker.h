@@ -116,7 +116,8 @@ private:
     // The line under the serial that says what the Orvo held at the start.
     void ShowSerialWithHoldings();
     void Publish(const CycleEvent& event) const;
-    void PublishError(CycleErrorKind kind, const std::string& text, std::uint16_t textId = 0,
+    // An error that ends the cycle, of `kind`, for `cause`.
+    void PublishError(CycleErrorKind kind, ErrorCause cause, const std::string& text, std::uint16_t textId = 0,
                       std::vector<std::string> args = {}) const;
     // Publishes CycleEnded for the open cycle, if there is one, and closes it.
     // `fallbackCause` stands in when no error said what went wrong.
@@ -124,9 +125,10 @@ private:
 
     bool WaitForView(int timerId, int periodMs);
     void ShowStatus(CycleStatus status);
-    // Each publishes an error of `kind` for the window's error box.
-    void ShowErrorBox(CycleErrorKind kind, int stringId);
-    void ShowDownloadErrorBox(CycleErrorKind kind);
+    // The cycle ends for its working files (text 112), or for the server's
+    // answer (text 113 with what the download failed on).
+    void PublishWorkingFilesError();
+    void PublishDownloadError(CycleErrorKind kind);
     bool Stopping() const { return stopRequested_.load(); }
     std::string DatabaseBase() const;
 

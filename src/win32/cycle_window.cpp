@@ -4,7 +4,10 @@
 #include <shellapi.h>
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
+#include <utility>
+#include <variant>
 
 #include "device/dfu_device.h"
 #include "ui/cycle_display.h"
@@ -53,6 +56,18 @@ std::wstring ChooserFilter(const std::string& filter) {
     return pairs;
 }
 
+class RequestRelay final : public CycleEventListener {
+public:
+    explicit RequestRelay(std::function<void(const CycleEvents::Request&)> relay) : relay_(std::move(relay)) {}
+    void OnCycleEvent(const CycleEvent& event) override {
+        if (const auto* request = std::get_if<CycleEvents::Request>(&event))
+            relay_(*request);
+    }
+
+private:
+    std::function<void(const CycleEvents::Request&)> relay_;
+};
+
 }  // namespace
 
 CycleWindow::CycleWindow(CycleWindowParts parts)
@@ -78,7 +93,9 @@ FrameCommands CycleWindow::Commands() {
     }
     if (!parts_.logFolder.empty())
         commands.openLogFolder = [this](HWND owner) { OpenLogFolder(owner); };
-    commands.isWritingDevice = [this] { return engine_ != nullptr && engine_->IsWritingDevice(); };
+    commands.mayClose = [this](std::function<void()> approved) {
+        return engine_ == nullptr || engine_->MayClose(std::move(approved));
+    };
     commands.closing = [this] { Shutdown(); };
     return commands;
 }
@@ -117,6 +134,10 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
     setup.findDevice = [this] { return parts_.device.FindDeviceNow(); };
     setup.history = parts_.history;
     setup.sleepInhibitor = inhibitor_.get();
+    requestRelay_ = std::make_unique<RequestRelay>([this](const CycleEvents::Request& request) {
+        calls_->Post([this, request] { AnswerRequest(request); });
+    });
+    setup.listeners.push_back(requestRelay_.get());
     engine_ = UpdateEngine::Make(std::move(setup), error);
     if (!engine_)
         return false;
@@ -160,6 +181,27 @@ void CycleWindow::Shutdown() {
     display_.reset();
     parts_.device.AttachSignals(nullptr);
     parts_.device.ReleaseOperationResources();
+}
+
+void CycleWindow::AnswerRequest(const CycleEvents::Request& request) {
+    if (shutDown_ || engine_ == nullptr)
+        return;
+    const HWND owner = frame_.Window();
+    const std::string caption =
+        request.caption.empty() ? parts_.resources.String(ResourceId::AppTitle) : request.caption;
+    bool yes = false;
+    switch (request.kind) {
+    case CycleRequestKind::Box: ShowNotice(owner, request.text, caption); break;
+    case CycleRequestKind::ErrorBox: ShowNotice(owner, request.text, caption, true); break;
+    case CycleRequestKind::YesNo:
+    case CycleRequestKind::CloseQuestion:
+        yes = AskYesNo(owner, request.text, caption, parts_.resources.String(ResourceId::YesButtonText),
+                       parts_.resources.String(ResourceId::NoButtonText));
+        break;
+    }
+    // The window may have ended while the box was open: the stop answered.
+    if (!shutDown_ && engine_ != nullptr)
+        engine_->Answer(request.id, yes);
 }
 
 bool CycleWindow::Finished() const { return engine_ == nullptr || engine_->Finished(); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cycle_events.h"
 #include "common/cycle_signals.h"
 #include "update/cycle_request.h"
 #include "win32/main_frame.h"
@@ -13,7 +14,6 @@
 
 class CDfuDevice;
 class CycleDisplay;
-class CycleEventListener;
 class ExecutionStateInhibitor;
 class HistoryStore;
 class Resources;
@@ -42,8 +42,9 @@ struct CycleWindowParts {
 };
 
 // The main window wired to an update engine: it listens to the engine's
-// events (the bar, the status text, the boxes) and answers its calls
-// (timers, boxes, questions) on the UI thread, and runs the menu's commands.
+// events (the bar, the status text, the boxes), answers its calls (timers)
+// and its requests (boxes, questions) on the UI thread, and runs the menu's
+// commands.
 class CycleWindow {
 public:
     explicit CycleWindow(CycleWindowParts parts);
@@ -70,6 +71,8 @@ private:
     void RequestCycle(HWND owner, const CycleRequest& request);
     void Tell(HWND owner, const std::string& text);
     void SubscribeListeners(bool subscribe);
+    // UI thread: shows what the engine's request asks, then answers it.
+    void AnswerRequest(const CycleEvents::Request& request);
 
     CycleWindowParts parts_;
     CycleSignals signals_;
@@ -80,6 +83,8 @@ private:
     std::unique_ptr<ExecutionStateInhibitor> inhibitor_;
     std::unique_ptr<CycleDisplay> display_;
     std::unique_ptr<StatusTextDisplay> statusDisplay_;
+    // Hands each of the engine's requests to the UI thread, without waiting.
+    std::unique_ptr<CycleEventListener> requestRelay_;
     std::unique_ptr<UpdateEngine> engine_;
     bool listening_ = false;
     bool shutDown_ = false;

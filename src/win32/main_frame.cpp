@@ -3,7 +3,6 @@
 #include "common/version.h"
 #include "ui/resources.h"
 #include "win32/gdi_objects.h"
-#include "win32/message_boxes.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -164,11 +163,13 @@ bool MainFrame::OnCommand(int commandId) {
     }
 }
 
+// While the Orvo is written the engine asks first; its Yes closes again.
 void MainFrame::Close() {
-    if (commands_.isWritingDevice && commands_.isWritingDevice() &&
-        !AskYesNo(window_, resources_.String(ResourceId::ConfirmCloseWhileWriting),
-                  resources_.String(ResourceId::AppTitle), resources_.String(ResourceId::YesButtonText),
-                  resources_.String(ResourceId::NoButtonText)))
+    const auto approved = [this] {
+        closeApproved_ = true;
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+    };
+    if (!closeApproved_ && commands_.mayClose && !commands_.mayClose(approved))
         return;
     if (commands_.closing)
         commands_.closing();

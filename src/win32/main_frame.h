@@ -21,8 +21,10 @@ struct FrameCommands {
     std::function<void(HWND owner)> restore;
     std::function<void(HWND owner)> history;
     std::function<void(HWND owner)> openLogFolder;
-    // Whether the Orvo is being written now: closing then asks first.
-    std::function<bool()> isWritingDevice;
+    // Whether the window may close now; false while the user is asked first
+    // (the Orvo is being written), and then `approved` runs on the UI thread
+    // once the answer is Yes. Empty: it always may.
+    std::function<bool(std::function<void()> approved)> mayClose;
     // The view is about to go: stop whatever still paints into it.
     std::function<void()> closing;
 };
@@ -64,4 +66,6 @@ private:
     FrameCommands commands_;
     MainView view_;
     HWND window_ = nullptr;
+    // The user said Yes to closing during the write.
+    bool closeApproved_ = false;
 };

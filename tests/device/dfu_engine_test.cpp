@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "device/dfu/dfu_config_descriptor.h"
+#include "device/device_watcher.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_mapping.h"
 #include "device/dfu/dfu_protocol.h"
@@ -584,7 +585,6 @@ TEST(Discovery, KeepsNoDeviceOpenAndUpperCasesThePath) {
     CDfuDevice device("/nowhere/orvo-updater", library, bus);
     EXPECT_TRUE(device.FindDeviceNow());
     EXPECT_EQ(device.DevicePath.Get(), path);
-    device.Watcher().Stop();
     EXPECT_EQ(bus.OpenHandles(), 0u);
 }
 
@@ -639,10 +639,13 @@ TEST(Discovery, FindDeviceReadsTheWatchersListWithoutTouchingOrWaitingForTheBus)
     CDfuDevice device("/nowhere/orvo-updater", library, bus);
     const std::string path = bus.Plug(std::make_shared<VirtualOrvo>());
 
-    device.FindDevice();  // starts the watcher
+    // As the update engine keeps it from its start to its end.
+    DeviceWatcher watcher(bus);
+    device.WatchThrough(&watcher);
+    watcher.Start();
     // Its periodic scans find the Orvo without being asked.
-    const std::uint64_t started = device.Watcher().Latest().number;
-    ASSERT_TRUE(device.Watcher().WaitForScan(started + 2, std::chrono::seconds(30)));
+    const std::uint64_t started = watcher.Latest().number;
+    ASSERT_TRUE(watcher.WaitForScan(started + 2, std::chrono::seconds(30)));
     EXPECT_TRUE(device.FindDevice());
     EXPECT_EQ(device.DevicePath.Get(), path);
 
@@ -654,9 +657,17 @@ TEST(Discovery, FindDeviceReadsTheWatchersListWithoutTouchingOrWaitingForTheBus)
     bus.Hold(false);
     EXPECT_TRUE(answered) << "FindDevice waited for the bus";
     found.get();
-    device.Watcher().Rescan();
+    watcher.Rescan();
     EXPECT_FALSE(device.FindDevice());
     EXPECT_FALSE(bus.CalledOn(std::this_thread::get_id()));
+
+    // Without a watcher (no engine runs: a tool, a test) the search looks at
+    // the bus itself.
+    watcher.Stop();
+    device.WatchThrough(nullptr);
+    bus.Plug(std::make_shared<VirtualOrvo>());
+    EXPECT_TRUE(device.FindDevice());
+    EXPECT_TRUE(bus.CalledOn(std::this_thread::get_id()));
 }
 
 // The rule the updater and the tools share: the last interface enumerated is

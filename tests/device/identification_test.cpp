@@ -124,7 +124,7 @@ TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
     const auto errors = events.Of<CycleEvents::Error>();
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0].kind, CycleErrorKind::WorkingFiles);
-    EXPECT_EQ(errors[0].shown, ErrorShown::InBox);
+    EXPECT_EQ(errors[0].cause, ErrorCause::WorkingFile);
     EXPECT_TRUE(library.Launched().empty());
     EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 }

@@ -37,6 +37,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/status_painting.h"
+#include "update/cycle_requests.h"
 #include "update/update_state.h"
 #include "qt/history_dialogs.h"
 #include "qt/skin_progress_ctrl.h"
@@ -46,11 +47,22 @@ namespace {
 class RecordingWorker : public RunningWorker {
 public:
     RecordingWorker(std::atomic<bool>& stopped, std::atomic<bool>& writing, std::atomic<bool>& idleOrvo,
-                    std::vector<CycleRequest>& requests)
-        : stopped_(stopped), writing_(writing), idleOrvo_(idleOrvo), requests_(requests) {}
-    void StopAndJoin() override { stopped_ = true; }
-    bool IsWritingDevice() const override { return writing_.load(); }
-    void Answer(std::uint64_t requestId, bool yes) override { answers.emplace_back(requestId, yes); }
+                    std::vector<CycleRequest>& requests, CDfuDevice& device, const Resources& resources)
+        : stopped_(stopped), writing_(writing), idleOrvo_(idleOrvo), requests_(requests),
+          closeQuestions_(device.Events), resources_(resources) {}
+    void StopAndJoin() override {
+        stopped_ = true;
+        closeQuestions_.Cancel();
+    }
+    // The engine's own rule, on the engine's own requests.
+    bool MayClose(std::function<void()> approved) override {
+        return closeQuestions_.MayClose(writing_.load(), resources_.String(ResourceId::ConfirmCloseWhileWriting),
+                                        resources_.String(ResourceId::AppTitle), std::move(approved));
+    }
+    void Answer(std::uint64_t requestId, bool yes) override {
+        answers.emplace_back(requestId, yes);
+        closeQuestions_.Answer(requestId, yes);
+    }
     std::vector<std::pair<std::uint64_t, bool>> answers;  // UI thread only
     // Refused while writing, as the worker refuses a cycle past its identification.
     CycleRequestAnswer RequestCycle(const CycleRequest& request) override {
@@ -65,6 +77,8 @@ private:
     std::atomic<bool>& writing_;
     std::atomic<bool>& idleOrvo_;
     std::vector<CycleRequest>& requests_;
+    CycleRequests closeQuestions_;
+    const Resources& resources_;
 };
 
 // Runs the UI loop until `done` holds or about two seconds have passed.
@@ -85,7 +99,8 @@ protected:
         device_ = std::make_unique<CDfuDevice>(folder_.path().toStdString() + "/orvo-updater");
         services_.startWorker = [this](const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals& signals) {
             showProgressAtWorkerStart_ = signals.ShowProgress.load();
-            auto worker = std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_);
+            auto worker = std::make_unique<RecordingWorker>(workerStopped_, writing_, idleOrvo_, requests_, *device_,
+                                                            resources_);
             worker_ = worker.get();
             return worker;
         };
@@ -447,22 +462,36 @@ TEST_F(MainWindow, ShutDownReleasesAWorkerWaitingForTheUiThread) {
     EXPECT_EQ(bar_.SetPos(10), -1);  // the bar's window went with the view
 }
 
-TEST_F(MainWindow, ClosingDuringTheWriteAsksFirst) {
+// The worker asks, as it asks its other questions; the window shows the
+// question modally and closes only on its Yes.
+TEST_F(MainWindow, ClosingDuringTheWriteAsksFirstAndClosesOnlyOnYes) {
     CMainFrame& frame = Frame();
     writing_ = true;
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->button(QMessageBox::No)->click();
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    std::vector<QString> asked;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        asked.push_back(box->text());
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        box->button(answer)->click();
     });
-    EXPECT_FALSE(frame.close());
-    EXPECT_FALSE(workerStopped_.load());
+    answerer.start(10);
 
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->button(QMessageBox::Yes)->click();
-    });
-    EXPECT_TRUE(frame.close());
-    EXPECT_TRUE(workerStopped_.load());
+    EXPECT_FALSE(frame.close()) << "not before the answer";
+    ASSERT_TRUE(SpinUntil([&] { return worker_->answers.size() == 1; }));
+    QApplication::processEvents();
+    EXPECT_FALSE(workerStopped_.load());
+    EXPECT_TRUE(frame.isVisible());
+
+    answer = QMessageBox::Yes;
+    EXPECT_FALSE(frame.close()) << "the Yes closes it afterwards";
+    ASSERT_TRUE(SpinUntil([&] { return workerStopped_.load(); }));
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(asked, (std::vector<QString>(2, QString::fromStdString(
+                                                  resources_.String(ResourceId::ConfirmCloseWhileWriting)))));
 }
 
 TEST_F(MainWindow, ClosingWhileWaitingForTheDeviceDoesNotAsk) {

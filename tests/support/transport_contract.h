@@ -295,7 +295,7 @@ TEST_P(TransportContract, DiscoveryNamesTheUdevRuleWhileADeviceMayNotBeOpened) {
     RecordingMessageBox box;
     CycleSignals signals;
     CycleDisplay display(device.Events, bar, box, signals);
-    bar.SetText("Upgrade successful !");
+    device.Events.Publish(CycleEvents::Notice{"Upgrade successful !"});
     const std::string denied = rig_->Plug(NewOrvo("OR00001"));
     if (!rig_->DenyAccess(denied))
         GTEST_SKIP() << "this rig cannot deny access";

@@ -110,33 +110,40 @@ TEST(PhaseTimer, BracketsItsPhaseOnceAndNamesItWhileItRuns) {
     EXPECT_GE(ended[1].duration, ended[0].duration);
 }
 
-// How each error reaches the window: the bar, a plain box with the report,
-// the error box with its caption, or nothing but the outcome.
-TEST(CycleDisplay, ShowsEachErrorWhereItSaysAndNowhereElse) {
+// How each error reaches the window, by what went wrong and how far it
+// reaches: the bar, a plain box with the report, the error box with its
+// caption, or nothing but the outcome.
+TEST(CycleDisplay, ShowsEachErrorWhereTheTableSaysAndNowhereElse) {
     struct Case {
-        ErrorShown shown;
+        ErrorCause cause;
+        ErrorSeverity severity;
         bool onBar;
         std::string box;      // the box's text, empty for none
         std::string caption;  // the error box's caption, empty for a plain box
     };
     const Case cases[] = {
-        {ErrorShown::OnBar, true, "", ""},
-        {ErrorShown::OnBarAndBox, true, "the report", ""},
-        {ErrorShown::InBox, false, "the text", ""},
-        {ErrorShown::InErrorBox, false, "the text", "Error caption"},
-        {ErrorShown::NotShown, false, "", ""},
+        {ErrorCause::DeviceStep, ErrorSeverity::Step, true, "", ""},
+        {ErrorCause::OperationFailed, ErrorSeverity::Step, true, "the report", ""},
+        {ErrorCause::ReadBackDiffers, ErrorSeverity::Step, true, "the report", ""},
+        {ErrorCause::UnsupportedFeature, ErrorSeverity::Step, false, "the text", ""},
+        {ErrorCause::WorkingFile, ErrorSeverity::Step, false, "the text", ""},
+        {ErrorCause::WorkingFile, ErrorSeverity::Cycle, false, "the text", "Error caption"},
+        {ErrorCause::DownloadUnusable, ErrorSeverity::Cycle, false, "the text", "Error caption"},
+        {ErrorCause::RequestUnusable, ErrorSeverity::Cycle, false, "", ""},
+        {ErrorCause::OtherDevice, ErrorSeverity::Cycle, false, "", ""},
     };
     for (const Case& expected : cases) {
-        SCOPED_TRACE(static_cast<int>(expected.shown));
+        SCOPED_TRACE(static_cast<int>(expected.cause) * 10 + static_cast<int>(expected.severity));
         CycleEventChannel channel;
         RecordingProgressBar bar;
         SimulatedView view;
         CycleSignals signals;
         CycleDisplay display(channel, bar, view, signals, [] { return std::string("Error caption"); });
-        bar.SetText("before");
+        channel.Publish(CycleEvents::Notice{"before"});
         bar.SetPos(60);
 
-        channel.Publish(CycleEvents::Error{CycleErrorKind::Device, "the text", "the report", expected.shown});
+        channel.Publish(
+            CycleEvents::Error{CycleErrorKind::Device, "the text", "the report", expected.cause, expected.severity});
 
         EXPECT_EQ(bar.Text(), expected.onBar ? "the text" : "before");
         EXPECT_EQ(bar.BarColour(), expected.onBar ? Rgb(255, 0, 0) : Colour{0});
@@ -164,17 +171,18 @@ TEST(CycleDisplay, ShowsErrorsWithAnIdInTheLanguageInForce) {
     CycleDisplay display(channel, bar, view, signals, {}, resources.StringLookup());
 
     channel.Publish(CycleEvents::Error{CycleErrorKind::Verify, "Verify failed: … 0x00010000.", {},
-                                       ErrorShown::OnBarAndBox, TextId::VerifyFailed, {"0x00010000"}});
+                                       ErrorCause::ReadBackDiffers, ErrorSeverity::Step, TextId::VerifyFailed,
+                                       {"0x00010000"}});
     EXPECT_EQ(bar.Text(), "Überprüfung fehlgeschlagen: Der Orvo weicht an Adresse 0x00010000 von der Datenbank ab.");
     ASSERT_EQ(view.Boxes().size(), 1u);
     EXPECT_EQ(view.Boxes()[0].text, bar.Text());
 
-    channel.Publish(CycleEvents::Error{CycleErrorKind::Download, "Der ganze Text", {}, ErrorShown::InErrorBox,
-                                       ResourceId::DownloadCauseTimedOut});
+    channel.Publish(CycleEvents::Error{CycleErrorKind::Download, "Der ganze Text", {}, ErrorCause::DownloadUnusable,
+                                       ErrorSeverity::Cycle, ResourceId::DownloadCauseTimedOut});
     ASSERT_EQ(view.Boxes().size(), 2u);
     EXPECT_EQ(view.Boxes()[1].text, "Der ganze Text");
 
-    bar.SetText("vorher");
+    channel.Publish(CycleEvents::Notice{"vorher"});
     channel.Publish(CycleEvents::DeviceAccess{"no permission"});
     EXPECT_EQ(bar.Text(), resources.String(ResourceId::NoUsbPermissionText));
     EXPECT_NE(bar.Text(), DeviceAccessBarText);
@@ -183,14 +191,17 @@ TEST(CycleDisplay, ShowsErrorsWithAnIdInTheLanguageInForce) {
 }
 
 // The bar gets its text back when the access problem goes, unless something
-// else was shown over it meanwhile.
+// else was shown over it meanwhile: by the display itself, or by the
+// download's animation, which writes the bar directly. The display never
+// reads the bar to know.
 TEST(CycleDisplay, AccessProblemGivesBackOnlyTheTextItCovered) {
     CycleEventChannel channel;
     RecordingProgressBar bar;
     RecordingMessageBox box;
     CycleSignals signals;
     CycleDisplay display(channel, bar, box, signals);
-    bar.SetText("Upgrade successful !");
+    channel.Publish(CycleEvents::Notice{"Upgrade successful !"});
+    bar.SetText("what the display never wrote");
     channel.Publish(CycleEvents::DeviceAccess{"no permission"});
     channel.Publish(CycleEvents::DeviceAccess{"no permission, another device"});
     EXPECT_EQ(bar.Text(), DeviceAccessBarText);
@@ -201,6 +212,16 @@ TEST(CycleDisplay, AccessProblemGivesBackOnlyTheTextItCovered) {
     channel.Publish(CycleEvents::OperationFinished{DeviceOperation::Write, true});
     channel.Publish(CycleEvents::DeviceAccess{});
     EXPECT_EQ(bar.Text(), "100%");
+
+    channel.Publish(CycleEvents::PhaseStarted{CyclePhase::Convert});
+    channel.Publish(CycleEvents::DeviceAccess{"no permission"});
+    bar.SetText("42%");  // the animation's tick
+    channel.Publish(CycleEvents::DeviceAccess{});
+    EXPECT_EQ(bar.Text(), "42%");
+    channel.Publish(CycleEvents::PhaseEnded{CyclePhase::Convert, true, {}});
+    channel.Publish(CycleEvents::DeviceAccess{"no permission"});
+    channel.Publish(CycleEvents::DeviceAccess{});
+    EXPECT_EQ(bar.Text(), "100%") << "the animation has ended";
 }
 
 // A read inside the write (compare, backup, verify, the holdings after the

@@ -777,6 +777,8 @@ TEST(UpdateEngineKeeping, WritesTheLogBeforeTheFrontEndsListenersHearAnEvent) {
     auto engine = UpdateEngine::Make(std::move(setup), error);
     ASSERT_TRUE(engine) << error;
     engine->Start();
+    EXPECT_TRUE(engine->MayClose([] { ADD_FAILURE() << "nothing to approve"; }))
+        << "nothing is being written: the window closes without a question";
     {
         std::unique_lock lock(reader.mutex);
         ASSERT_TRUE(reader.heard.wait_for(lock, std::chrono::seconds(10), [&] { return reader.firstLogged.has_value(); }));

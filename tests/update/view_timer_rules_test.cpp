@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "support/recording_events.h"
 #include "support/recording_ports.h"
 #include "simulated_view.h"
 #include "common/cycle_signals.h"
@@ -249,6 +250,48 @@ TEST(EngineRequests, HoldTheAskerUntilAnsweredByIdAndAStopEndsEveryWait) {
     stopper.join();
     EXPECT_FALSE(clock.AskYesNo("Asked after the stop.", {}));
     EXPECT_EQ(seen.size(), 3u) << "a stopped engine asks nothing more";
+}
+
+// Closing during the write is a request too, but one that holds nobody: the
+// front end learns "not yet", and only a Yes to the one question out runs
+// what closes it; a stop ends the question unanswered.
+TEST(EngineRequests, TheCloseQuestionHoldsNobodyAndOnlyItsYesCloses) {
+    CycleEventChannel channel;
+    RecordingEvents events(channel);
+    CycleRequests requests(channel);
+    int closes = 0;
+    const auto mayClose = [&](bool writing) {
+        return requests.MayClose(writing, "Close now?", "Orvo", [&] { ++closes; });
+    };
+    const auto questions = [&] { return events.Of<CycleEvents::Request>(); };
+
+    EXPECT_TRUE(mayClose(false));
+    EXPECT_TRUE(questions().empty()) << "nothing written, nothing asked";
+
+    EXPECT_FALSE(mayClose(true));
+    EXPECT_FALSE(mayClose(true));
+    ASSERT_EQ(questions().size(), 1u) << "one question at a time";
+    const CycleEvents::Request first = questions()[0];
+    EXPECT_EQ(first.kind, CycleRequestKind::CloseQuestion);
+    EXPECT_EQ(first.text, "Close now?");
+    EXPECT_EQ(first.caption, "Orvo");
+    requests.Answer(first.id, false);
+    EXPECT_EQ(closes, 0);
+
+    EXPECT_FALSE(mayClose(true));
+    ASSERT_EQ(questions().size(), 2u) << "asked again after a No";
+    requests.Answer(first.id, true);
+    EXPECT_EQ(closes, 0) << "the answered question's id is spent";
+    requests.Answer(questions()[1].id, true);
+    requests.Answer(questions()[1].id, true);
+    EXPECT_EQ(closes, 1);
+
+    EXPECT_FALSE(mayClose(true));
+    requests.Cancel();
+    requests.Answer(questions()[2].id, true);
+    EXPECT_EQ(closes, 1) << "a stop ended the question";
+    EXPECT_TRUE(mayClose(true)) << "a stopped engine's write ends with it: nothing to ask";
+    EXPECT_EQ(questions().size(), 3u);
 }
 
 }  // namespace

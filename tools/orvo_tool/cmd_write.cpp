@@ -120,7 +120,7 @@ bool ReadsBackAs(CDfuDevice& device, const DfuImageElementData& element) {
     char text[96];
     std::snprintf(text, sizeof text, "Verify failed: the device differs from the file in the element at 0x%08X.",
                   static_cast<unsigned>(element.address));
-    device.ShowError(text, CycleErrorKind::Verify);
+    device.ShowError(text, CycleErrorKind::Verify, ErrorCause::ReadBackDiffers);
     return false;
 }
 
