@@ -91,7 +91,9 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
     MainView& view = frame_.View();
     calls_ = std::make_unique<UiThreadCalls>(view.Window());
     view.ServeCalls(calls_.get());
-    port_ = std::make_unique<WindowViewPort>(view, frame_.Window(), parts_.resources, *calls_);
+    std::unique_ptr<ViewPort> windowPort =
+        std::make_unique<WindowViewPort>(view, frame_.Window(), parts_.resources, *calls_);
+    port_ = parts_.viewPort ? parts_.viewPort(std::move(windowPort)) : std::move(windowPort);
     inhibitor_ = std::make_unique<ExecutionStateInhibitor>(*calls_);
     view.ReadStatusFrom([this] { return parts_.device.StatusText.Get(); });
     view.SetTimerHandler([this](int timerId) {
@@ -113,7 +115,7 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
                                                          parts_.resources, *port_);
 
     EngineSetup setup(parts_.device, *port_, signals_, parts_.resources);
-    setup.saveSettings = SaveSettingsHook(parts_.settings);
+    setup.saveSettings = parts_.saveSettings ? parts_.saveSettings : SaveSettingsHook(parts_.settings);
     setup.findDevice = [this] { return parts_.device.FindDeviceNow(); };
     setup.history = parts_.history;
     setup.sleepInhibitor = inhibitor_.get();

@@ -70,6 +70,9 @@ TEST(SimUpdateServer, RejectsBadSignaturesAndMalformedQueries) {
     EXPECT_EQ(Fetch(server, path + "?z=" + z)->status, 400);                     // no serial
     EXPECT_EQ(Fetch(server, path)->status, 400);
     EXPECT_EQ(Fetch(server, "/other.aspx?z=" + z + "&s=1234567")->status, 404);
+    // Only GET is answered.
+    httplib::Client client("127.0.0.1", server.Port());
+    EXPECT_EQ(client.Post(SignedTarget("1234567"), "", "text/plain")->status, 405);
 
     // The serial as the server decodes it is what it checks.
     EXPECT_EQ(Fetch(server, SignedTarget("a&b c"))->status, 200);
@@ -129,6 +132,19 @@ TEST(SimUpdateServer, FaultsAnswerAsAsked) {
         ASSERT_TRUE(result);
         EXPECT_EQ(result->body.size(), 300000u);
         EXPECT_FALSE(result->has_header("Content-Length"));
+        EXPECT_EQ(result->get_header_value("Transfer-Encoding"), "chunked");
+    }
+    {
+        UpdateServerOptions options;
+        options.fault = ServerFault::NoLength;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        const auto result = Fetch(server, SignedTarget("1234567"));
+        ASSERT_TRUE(result);  // the end of the connection is the end of the body
+        const std::string whole = server.DatabaseTextFor("1234567");
+        EXPECT_EQ(result->body, whole.substr(0, whole.size() / 2));
+        EXPECT_FALSE(result->has_header("Content-Length"));
+        EXPECT_FALSE(result->has_header("Transfer-Encoding"));
     }
     {
         UpdateServerOptions options;
