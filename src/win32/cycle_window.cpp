@@ -118,6 +118,14 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
     setup.saveSettings = parts_.saveSettings ? parts_.saveSettings : SaveSettingsHook(parts_.settings);
     setup.findDevice = [this] { return parts_.device.FindDeviceNow(); };
     setup.history = parts_.history;
+    // The engine keeps the log (and, with a history, the record of each cycle) itself.
+    setup.logFolder = parts_.logFolder;
+    setup.logNotWritable = [this](const std::string& problem) {
+        std::string text = parts_.resources.String(ResourceId::LogNotWritableText);
+        if (const auto at = text.find("%1"); at != std::string::npos)
+            text.replace(at, 2, problem);
+        calls_->Post([this, text] { Tell(frame_.Window(), text); });
+    };
     setup.sleepInhibitor = inhibitor_.get();
     engine_ = UpdateEngine::Make(std::move(setup), error);
     if (!engine_)

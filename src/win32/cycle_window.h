@@ -31,14 +31,15 @@ struct CycleWindowParts {
     CDfuDevice& device;
     SharedSettings& settings;
     Resources& resources;
-    // Where a replaced database is kept; null: nothing is kept.
+    // Where a replaced database is kept and each cycle recorded (by the
+    // engine); null: nothing is kept.
     HistoryStore* history = nullptr;
-    // The program's own listeners (history, log): they hear every event
-    // before the window's bar and boxes, so a box never keeps one from them.
+    // The program's own listeners: they hear every event before the
+    // window's bar and boxes, so a box never keeps one from them.
     std::vector<CycleEventListener*> listeners;
     // Where the picture is; empty: none.
     std::string picturePath;
-    // The log's folder, which the menu opens; empty: no such command.
+    // Where the engine writes its log, which the menu opens.
     std::string logFolder;
     // The worker's settings save; empty: the settings' own.
     std::function<void(CDfuDevice&)> saveSettings;

@@ -13,8 +13,6 @@
 #include "common/version.h"
 #include "common/working_files.h"
 #include "device/dfu_device.h"
-#include "history/cycle_log.h"
-#include "history/history_recorder.h"
 #include "history/history_store.h"
 #include "ui/language_library.h"
 #include "ui/resource_ids.h"
@@ -101,15 +99,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     });
     LoadLanguageLibrary(settings, resources, device);
 
-    // A history or log that cannot be used never stops an update.
+    // A history that cannot be used never stops an update.
     const auto report = [](const std::string& text) { std::fprintf(stderr, "%s: %s\n", ProgramName, text.c_str()); };
     HistoryStore history(locations.historyFile, report);
-    HistoryRecorder recorder(history);
-    CycleLog log(locations.logFolder, report);
 
     CycleWindowParts parts(device, settings, resources);
     parts.history = &history;
-    parts.listeners = {&recorder, &log};
     parts.picturePath = FindResourceFile(device.ResourceFolders, WorkingFile::Picture);
     parts.logFolder = locations.logFolder.empty() ? device.ProgramFolder : locations.logFolder;
     CycleWindow window(std::move(parts));

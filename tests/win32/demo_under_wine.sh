@@ -32,8 +32,10 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 
 picture=$out/run/end.png
 status=0
-wine "$demo" --headless --timeout 200 --screenshot "$(winepath -w "$picture")" >"$out/run/output.txt" 2>&1 ||
+wine "$demo" --headless --timeout 200 --screenshot "$(winepath -w "$picture")" >"$out/run/console.txt" 2>&1 ||
   status=$?
+# The console's line ends are Windows' (CR LF).
+tr -d '\r' <"$out/run/console.txt" >"$out/run/output.txt"
 cat "$out/run/output.txt"
 [ "$status" -eq 0 ] || fail "orvo-demo.exe exited $status"
 
@@ -41,7 +43,7 @@ output=$out/run/output.txt
 grep -qxF "window: Orvo software configuration(v$version)" "$output" || fail "the window is not titled as the updater's"
 grep -qx 'plugged in virtual Orvo 0012345' "$output" || fail "no virtual Orvo was plugged in"
 grep -q '^status: Orvo s/n : 0012345' "$output" || fail "the Orvo's serial was not shown"
-grep -q '^bar: Writing database' "$output" || grep -q '^bar: [0-9]*%$' "$output" || fail "no bar text of the write"
+grep -q '^status: Downloading data$' "$output" && grep -q '^bar: [0-9]*%$' "$output" || fail "no write with its percentages"
 success=$(grep -n '^bar: Upgrade successful !$' "$output" | head -1 | cut -d: -f1)
 [ -n "$success" ] || fail "the bar never showed the success text"
 tail -n +"$success" "$output" | grep -q '^unplugged virtual Orvo 0012345$' || fail "the Orvo was not unplugged after the success"

@@ -21,8 +21,6 @@
 #include "demo_support/headless_cycle_run.h"
 #include "demo_support/png_picture.h"
 #include "device/dfu_device.h"
-#include "history/cycle_log.h"
-#include "history/history_recorder.h"
 #include "history/history_store.h"
 #include "orvo_demo_win32/ui_queue.h"
 #include "orvo_demo_win32/unattended_view_port.h"
@@ -133,8 +131,6 @@ int main() {
     const FileLocations locations = ProgramFolderLocations(ProgramFolderOf(programPath));
     const auto report = [](const std::string& text) { std::fprintf(stderr, "orvo-demo: %s\n", text.c_str()); };
     HistoryStore history(locations.historyFile, report);
-    HistoryRecorder recorder(history);
-    CycleLog log(locations.logFolder, report);
 
     UiQueue queue;
     queue.OnTick([&bench] { bench->Poll(); });
@@ -143,7 +139,6 @@ int main() {
 
     CycleWindowParts parts(*device, settings, resources);
     parts.history = &history;
-    parts.listeners = {&recorder, &log};
     parts.picturePath = FindResourceFile(device->ResourceFolders, WorkingFile::Picture);
     parts.logFolder = locations.logFolder.empty() ? device->ProgramFolder : locations.logFolder;
     parts.saveSettings = bench->ArmingFaults(SaveSettingsHook(settings));
