@@ -1,7 +1,7 @@
-// orvo-demo.exe: the updater's Win32 window wired to a virtual Orvo and the
-// simulated update server in one process. With --headless one unattended
-// cycle with the window up; otherwise the window with the Orvo of --serial
-// plugged in, until it is closed.
+// orvo-demo.exe: the updater's Win32 window wired to virtual Orvos and the
+// simulated update server in one process, with a bench window to plug them
+// in and pick faults; or, with --headless, one unattended cycle with the
+// window up.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -22,6 +22,7 @@
 #include "demo_support/png_picture.h"
 #include "device/dfu_device.h"
 #include "history/history_store.h"
+#include "orvo_demo_win32/bench_window.h"
 #include "orvo_demo_win32/ui_queue.h"
 #include "orvo_demo_win32/unattended_view_port.h"
 #include "tool_support/private_folder.h"
@@ -80,9 +81,9 @@ void SaveScreenshot(HWND window, const std::string& path) {
 }
 
 constexpr DemoHelpTexts HelpTexts{
-    "On Windows: the updater's window with\n"
-    "the virtual Orvo of --serial plugged in (no bench window to plug, unplug or pick faults yet); it runs in\n"
-    "a temporary program folder (the language dialog comes at every start and no settings persist). With\n"
+    "On Windows: the updater's window and\n"
+    "a bench window that plugs and unplugs virtual Orvos and picks the next cycle's fault; it runs in a\n"
+    "temporary program folder (the language dialog comes at every start and no settings persist). With\n"
     "--headless: one unattended cycle.",
     "with the window up, nobody answering"};
 
@@ -133,7 +134,15 @@ int main() {
     HistoryStore history(locations.historyFile, report);
 
     UiQueue queue;
-    queue.OnTick([&bench] { bench->Poll(); });
+    BenchWindow benchWindow(*bench, options.serial);
+    // Every few ticks: takes Orvos that pulled themselves out off the bus.
+    int ticks = 0;
+    queue.OnTick([&] {
+        if (++ticks % 5 != 0)
+            return;
+        bench->Poll();
+        benchWindow.Refresh();
+    });
     // Declared before the window: it outlives the worker that publishes to it.
     CycleOutcomeRelay outcomes;
 
@@ -203,16 +212,15 @@ int main() {
             queue.StartStallMeter();
             run.Start(device->StatusText.Get());
         });
-    } else if (!options.screenshot.empty()) {
-        std::fprintf(stderr, "orvo-demo: --screenshot is for --headless runs here; the window is not saved\n");
-    }
-    if (!options.headless && !bench->Plug(options.serial)) {
-        std::fprintf(stderr, "orvo-demo: could not plug in the virtual Orvo %s\n", options.serial.c_str());
+    } else {
+        if (!options.screenshot.empty())
+            std::fprintf(stderr, "orvo-demo: --screenshot is for --headless runs here; the window is not saved\n");
+        benchWindow.Create(window->Frame().Window());
     }
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (queue.Handle(message))
+        if (queue.Handle(message) || benchWindow.TakesMessage(message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
