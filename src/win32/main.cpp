@@ -21,6 +21,7 @@
 #include "win32/cycle_window.h"
 #include "win32/dialog_rules.h"
 #include "win32/message_boxes.h"
+#include "win32/program_arguments.h"
 #include "win32/template_dialog_runner.h"
 #include "win32/wide_text.h"
 
@@ -35,16 +36,6 @@ void UseStartingConsole() {
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
-}
-
-std::vector<std::string> Arguments() {
-    int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(Narrow(words[i]));
-    LocalFree(words);
-    return arguments;
 }
 
 // A second updater on the same data folder would share the settings file,
@@ -64,7 +55,7 @@ bool RaiseRunningWindow() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    const std::vector<std::string> arguments = Arguments();
+    const std::vector<std::string> arguments = ProgramArguments();
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         UseStartingConsole();
         if (arguments[i] == "--version") {

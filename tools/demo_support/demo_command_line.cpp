@@ -159,7 +159,7 @@ bool UsableFlashFile(const std::string& path, std::string& error) {
     return true;
 }
 
-std::unique_ptr<DemoBench> MakeDemoBenchFor(const DemoOptions& options, const DemoBenchOptions& benchOptions) {
+std::unique_ptr<DemoBench> MakeDemoBenchFor(const DemoOptions& options) {
     std::string flashError;
     const std::string secondFlash =
         options.flash.empty() || options.then.empty() ? std::string() : SecondFlashPath(options.flash, options.then);
@@ -168,6 +168,10 @@ std::unique_ptr<DemoBench> MakeDemoBenchFor(const DemoOptions& options, const De
         std::fprintf(stderr, "orvo-demo: %s\n", flashError.c_str());
         return nullptr;
     }
+    DemoBenchOptions benchOptions;
+    // At the real part's speed the window shows each stage; unattended runs
+    // go five times faster.
+    benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
     auto bench = MakeDemoBench(benchOptions);
     if (!options.flash.empty())
         bench->KeepFlashIn({}, options.flash);

@@ -43,4 +43,4 @@ bool UsableFlashFile(const std::string& path, std::string& error);
 
 // The bench for `options`, the flash files checked and kept; null after
 // saying on stderr what is wrong with them.
-std::unique_ptr<DemoBench> MakeDemoBenchFor(const DemoOptions& options, const DemoBenchOptions& benchOptions);
+std::unique_ptr<DemoBench> MakeDemoBenchFor(const DemoOptions& options);

@@ -1,8 +1,10 @@
 #include "demo_support/demo_folder.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "common/program_folder.h"
 #include "common/working_files.h"
 #include "device/dfu_device.h"
 #include "ui/shared_settings.h"
@@ -27,4 +29,16 @@ void SeedDemoEnglishSettings(const std::string& programPath) {
     settings.SetLanguage(device, 0);
     device.DownloadSizeKb = settings.ComputeDownloadSize(device);
     settings.SaveSettings(device);
+}
+
+std::string MakeDemoProgramFolder(PrivateTempFolder& folder, const std::string& firstWord, bool headless) {
+    std::string error;
+    if (!folder.Create("orvo-demo", error)) {
+        std::fprintf(stderr, "orvo-demo: %s\n", error.c_str());
+        return {};
+    }
+    const std::string programPath = PrepareDemoProgramFolder(folder, ProgramFolderOf(ResolveProgramPath(firstWord)));
+    if (headless)
+        SeedDemoEnglishSettings(programPath);
+    return programPath;
 }

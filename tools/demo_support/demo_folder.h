@@ -13,3 +13,8 @@ std::string PrepareDemoProgramFolder(const PrivateTempFolder& folder, const std:
 // An unattended run has nobody to answer the first start's language dialog:
 // it starts with English settings already saved beside `programPath`.
 void SeedDemoEnglishSettings(const std::string& programPath);
+
+// Makes `folder`, prepares it as above and, for an unattended run, seeds the
+// English settings. The program path inside it, or empty after saying on
+// stderr why not. `firstWord`: the program's first command-line word.
+std::string MakeDemoProgramFolder(PrivateTempFolder& folder, const std::string& firstWord, bool headless);

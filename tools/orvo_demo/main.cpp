@@ -67,24 +67,13 @@ int main(int argc, char** argv) {
     if (options.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    DemoBenchOptions benchOptions;
-    // At the real part's speed the window shows each stage; unattended runs
-    // go five times faster.
-    benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
-    auto bench = MakeDemoBenchFor(options, benchOptions);
+    auto bench = MakeDemoBenchFor(options);
     if (!bench)
         return 1;
-
     PrivateTempFolder folder;
-    std::string folderError;
-    if (!folder.Create("orvo-demo", folderError)) {
-        std::fprintf(stderr, "orvo-demo: %s\n", folderError.c_str());
+    const std::string programPath = MakeDemoProgramFolder(folder, argc > 0 ? argv[0] : "", options.headless);
+    if (programPath.empty())
         return 1;
-    }
-    const std::string realFolder = ProgramFolderOf(ResolveProgramPath(argc > 0 ? argv[0] : ""));
-    const std::string programPath = PrepareDemoProgramFolder(folder, realFolder);
-    if (options.headless)
-        SeedDemoEnglishSettings(programPath);
 
     SharedSettings settings;
     Resources resources;

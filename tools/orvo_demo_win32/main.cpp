@@ -31,21 +31,12 @@
 #include "ui/shared_settings.h"
 #include "win32/cycle_window.h"
 #include "win32/dialog_rules.h"
+#include "win32/program_arguments.h"
 #include "win32/template_dialog_runner.h"
 #include "win32/wide_text.h"
 #include "win32/window_picture.h"
 
 namespace {
-
-std::vector<std::string> Arguments() {
-    int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(Narrow(words[i]));
-    LocalFree(words);
-    return arguments;
-}
 
 void PrintLine(const std::string& line) {
     std::printf("%s\n", line.c_str());
@@ -90,7 +81,7 @@ constexpr DemoHelpTexts HelpTexts{
 }  // namespace
 
 int main() {
-    const std::vector<std::string> arguments = Arguments();
+    const std::vector<std::string> arguments = ProgramArguments();
     DemoOptions options;
     if (!ParseDemoOptions(std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()),
                           options))
@@ -100,24 +91,13 @@ int main() {
         return 0;
     }
 
-    DemoBenchOptions benchOptions;
-    // At the real part's speed the window shows each stage; unattended runs
-    // go five times faster.
-    benchOptions.timing = options.headless ? OrvoTiming::Scaled(0.2) : OrvoTiming::Real();
-    const std::unique_ptr<DemoBench> bench = MakeDemoBenchFor(options, benchOptions);
+    const std::unique_ptr<DemoBench> bench = MakeDemoBenchFor(options);
     if (!bench)
         return 1;
-
     PrivateTempFolder folder;
-    std::string folderError;
-    if (!folder.Create("orvo-demo", folderError)) {
-        std::fprintf(stderr, "orvo-demo: %s\n", folderError.c_str());
+    const std::string programPath = MakeDemoProgramFolder(folder, arguments.empty() ? "" : arguments.front(), options.headless);
+    if (programPath.empty())
         return 1;
-    }
-    const std::string realFolder = ProgramFolderOf(ResolveProgramPath(arguments.empty() ? "" : arguments.front()));
-    const std::string programPath = PrepareDemoProgramFolder(folder, realFolder);
-    if (options.headless)
-        SeedDemoEnglishSettings(programPath);
 
     const std::unique_ptr<CDfuDevice> device = bench->MakeDevice(programPath);
     SharedSettings settings;
