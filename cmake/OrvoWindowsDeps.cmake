@@ -1,12 +1,12 @@
 # What the Windows build takes instead of Debian's Linux libraries: SQLite
 # compiled from its own source release (from a registry package, pinned and
-# checked), spdlog and fmt header-only, cpp-httplib's header, googletest
+# checked), spdlog and fmt header-only, googletest
 # built with the cross compiler. Only a few of Debian's header-only folders
 # are made visible, never /usr/include itself.
 
 set(ORVO_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
 file(MAKE_DIRECTORY ${ORVO_HOST_HEADERS})
-foreach(entry spdlog fmt httplib.h)
+foreach(entry spdlog fmt)
   if(NOT EXISTS /usr/include/${entry})
     message(FATAL_ERROR "/usr/include/${entry} is missing: run scripts/install-deps.sh")
   endif()
@@ -17,11 +17,6 @@ add_library(orvo_spdlog INTERFACE)
 target_include_directories(orvo_spdlog SYSTEM INTERFACE ${ORVO_HOST_HEADERS})
 target_compile_definitions(orvo_spdlog INTERFACE SPDLOG_HEADER_ONLY FMT_HEADER_ONLY)
 add_library(spdlog::spdlog ALIAS orvo_spdlog)
-
-add_library(orvo_httplib INTERFACE)
-target_include_directories(orvo_httplib SYSTEM INTERFACE ${ORVO_HOST_HEADERS})
-target_link_libraries(orvo_httplib INTERFACE ws2_32 crypt32)
-set(HTTPLIB_INCLUDE_DIR ${ORVO_HOST_HEADERS})
 
 include(${CMAKE_CURRENT_LIST_DIR}/OrvoSqliteSource.cmake)
 

@@ -39,7 +39,7 @@ case $flavour in
                  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw64.cmake")
            # The programs, the language libraries and the window checks; the
            # unit-test programs do not build for Windows yet.
-           targets=(--target orvo-tool --target orvo-sim --target orvo-updater --target orvo_languages
+           targets=(--target orvo-tool --target orvo-sim --target orvo-updater --target orvo-demo --target orvo_languages
                     --target orvo_window_states_check --target orvo_dialog_check) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac

@@ -108,7 +108,9 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
     MainView& view = frame_.View();
     calls_ = std::make_unique<UiThreadCalls>(view.Window());
     view.ServeCalls(calls_.get());
-    port_ = std::make_unique<WindowViewPort>(view, frame_.Window(), parts_.resources, *calls_);
+    std::unique_ptr<ViewPort> windowPort =
+        std::make_unique<WindowViewPort>(view, frame_.Window(), parts_.resources, *calls_);
+    port_ = parts_.viewPort ? parts_.viewPort(std::move(windowPort)) : std::move(windowPort);
     inhibitor_ = std::make_unique<ExecutionStateInhibitor>(*calls_);
     view.ReadStatusFrom([this] { return parts_.device.StatusText.Get(); });
     view.SetTimerHandler([this](int timerId) {
@@ -130,9 +132,17 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
                                                          parts_.resources, *port_);
 
     EngineSetup setup(parts_.device, *port_, signals_, parts_.resources);
-    setup.saveSettings = SaveSettingsHook(parts_.settings);
+    setup.saveSettings = parts_.saveSettings ? parts_.saveSettings : SaveSettingsHook(parts_.settings);
     setup.findDevice = [this] { return parts_.device.FindDeviceNow(); };
     setup.history = parts_.history;
+    // The engine keeps the log (and, with a history, the record of each cycle) itself.
+    setup.logFolder = parts_.logFolder;
+    setup.logNotWritable = [this](const std::string& problem) {
+        std::string text = parts_.resources.String(ResourceId::LogNotWritableText);
+        if (const auto at = text.find("%1"); at != std::string::npos)
+            text.replace(at, 2, problem);
+        calls_->Post([this, text] { Tell(frame_.Window(), text); });
+    };
     setup.sleepInhibitor = inhibitor_.get();
     requestRelay_ = std::make_unique<RequestRelay>([this](const CycleEvents::Request& request) {
         calls_->Post([this, request] { AnswerRequest(request); });

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ class SharedSettings;
 class StatusTextDisplay;
 class UiThreadCalls;
 class UpdateEngine;
-class WindowViewPort;
+class ViewPort;
 
 // What the window is wired to; everything outlives the window.
 struct CycleWindowParts {
@@ -30,15 +31,21 @@ struct CycleWindowParts {
     CDfuDevice& device;
     SharedSettings& settings;
     Resources& resources;
-    // Where a replaced database is kept; null: nothing is kept.
+    // Where a replaced database is kept and each cycle recorded (by the
+    // engine); null: nothing is kept.
     HistoryStore* history = nullptr;
-    // The program's own listeners (history, log): they hear every event
-    // before the window's bar and boxes, so a box never keeps one from them.
+    // The program's own listeners: they hear every event before the
+    // window's bar and boxes, so a box never keeps one from them.
     std::vector<CycleEventListener*> listeners;
     // Where the picture is; empty: none.
     std::string picturePath;
-    // The log's folder, which the menu opens; empty: no such command.
+    // Where the engine writes its log, which the menu opens.
     std::string logFolder;
+    // The worker's settings save; empty: the settings' own.
+    std::function<void(CDfuDevice&)> saveSettings;
+    // What the engine's requests reach, given the window's own; empty: the
+    // window's. An unattended run answers boxes and questions itself.
+    std::function<std::unique_ptr<ViewPort>(std::unique_ptr<ViewPort> window)> viewPort;
 };
 
 // The main window wired to an update engine: it listens to the engine's
@@ -79,7 +86,7 @@ private:
     SkinProgressBar bar_;
     MainFrame frame_;
     std::unique_ptr<UiThreadCalls> calls_;
-    std::unique_ptr<WindowViewPort> port_;
+    std::unique_ptr<ViewPort> port_;
     std::unique_ptr<ExecutionStateInhibitor> inhibitor_;
     std::unique_ptr<CycleDisplay> display_;
     std::unique_ptr<StatusTextDisplay> statusDisplay_;

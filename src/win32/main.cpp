@@ -13,8 +13,6 @@
 #include "common/version.h"
 #include "common/working_files.h"
 #include "device/dfu_device.h"
-#include "history/cycle_log.h"
-#include "history/history_recorder.h"
 #include "history/history_store.h"
 #include "ui/language_library.h"
 #include "ui/resource_ids.h"
@@ -23,6 +21,7 @@
 #include "win32/cycle_window.h"
 #include "win32/dialog_rules.h"
 #include "win32/message_boxes.h"
+#include "win32/program_arguments.h"
 #include "win32/template_dialog_runner.h"
 #include "win32/wide_text.h"
 
@@ -37,16 +36,6 @@ void UseStartingConsole() {
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
-}
-
-std::vector<std::string> Arguments() {
-    int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(Narrow(words[i]));
-    LocalFree(words);
-    return arguments;
 }
 
 // A second updater on the same data folder would share the settings file,
@@ -66,7 +55,7 @@ bool RaiseRunningWindow() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    const std::vector<std::string> arguments = Arguments();
+    const std::vector<std::string> arguments = ProgramArguments();
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         UseStartingConsole();
         if (arguments[i] == "--version") {
@@ -101,15 +90,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     });
     LoadLanguageLibrary(settings, resources, device);
 
-    // A history or log that cannot be used never stops an update.
+    // A history that cannot be used never stops an update.
     const auto report = [](const std::string& text) { std::fprintf(stderr, "%s: %s\n", ProgramName, text.c_str()); };
     HistoryStore history(locations.historyFile, report);
-    HistoryRecorder recorder(history);
-    CycleLog log(locations.logFolder, report);
 
     CycleWindowParts parts(device, settings, resources);
     parts.history = &history;
-    parts.listeners = {&recorder, &log};
     parts.picturePath = FindResourceFile(device.ResourceFolders, WorkingFile::Picture);
     parts.logFolder = locations.logFolder.empty() ? device.ProgramFolder : locations.logFolder;
     CycleWindow window(std::move(parts));

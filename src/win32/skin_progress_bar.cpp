@@ -95,8 +95,11 @@ void SkinProgressBar::SetText(const std::string& text) {
         const std::lock_guard lock(mutex_);
         repaint = model_.SetText(text);
     }
-    if (repaint)
-        Invalidate();
+    if (!repaint)
+        return;
+    Invalidate();
+    if (textWatcher_)
+        textWatcher_(text);
 }
 
 std::string SkinProgressBar::Text() const {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -40,6 +41,9 @@ public:
     void SetTextBkColour(Colour colour) override;
 
     int Position() const;
+    // Told of each new text, on the thread that set it; set before the bar
+    // is driven (an unattended run prints them).
+    void WatchText(std::function<void(const std::string&)> watcher) { textWatcher_ = std::move(watcher); }
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,4 +54,5 @@ private:
     mutable std::mutex mutex_;
     ProgressBarModel model_;
     std::atomic<HWND> window_{nullptr};
+    std::function<void(const std::string&)> textWatcher_;
 };

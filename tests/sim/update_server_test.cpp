@@ -2,6 +2,12 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -27,6 +33,26 @@ httplib::Result Fetch(const SimUpdateServer& server, const std::string& target) 
     httplib::Client client("127.0.0.1", server.Port());
     client.set_read_timeout(5s);
     return client.Get(target);
+}
+
+// Sends `request` as it is and reads the answer to the connection's end.
+std::string RawExchange(int port, const std::string& request) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        char buffer[4096];
+        for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return answer;
 }
 
 }  // namespace
@@ -70,6 +96,9 @@ TEST(SimUpdateServer, RejectsBadSignaturesAndMalformedQueries) {
     EXPECT_EQ(Fetch(server, path + "?z=" + z)->status, 400);                     // no serial
     EXPECT_EQ(Fetch(server, path)->status, 400);
     EXPECT_EQ(Fetch(server, "/other.aspx?z=" + z + "&s=1234567")->status, 404);
+    // Only GET is answered.
+    httplib::Client client("127.0.0.1", server.Port());
+    EXPECT_EQ(client.Post(SignedTarget("1234567"), "", "text/plain")->status, 405);
 
     // The serial as the server decodes it is what it checks.
     EXPECT_EQ(Fetch(server, SignedTarget("a&b c"))->status, 200);
@@ -129,6 +158,19 @@ TEST(SimUpdateServer, FaultsAnswerAsAsked) {
         ASSERT_TRUE(result);
         EXPECT_EQ(result->body.size(), 300000u);
         EXPECT_FALSE(result->has_header("Content-Length"));
+        EXPECT_EQ(result->get_header_value("Transfer-Encoding"), "chunked");
+    }
+    {
+        UpdateServerOptions options;
+        options.fault = ServerFault::NoLength;
+        SimUpdateServer server(options);
+        ASSERT_TRUE(server.Start());
+        const auto result = Fetch(server, SignedTarget("1234567"));
+        ASSERT_TRUE(result);  // the end of the connection is the end of the body
+        const std::string whole = server.DatabaseTextFor("1234567");
+        EXPECT_EQ(result->body, whole.substr(0, whole.size() / 2));
+        EXPECT_FALSE(result->has_header("Content-Length"));
+        EXPECT_FALSE(result->has_header("Transfer-Encoding"));
     }
     {
         UpdateServerOptions options;
@@ -137,6 +179,28 @@ TEST(SimUpdateServer, FaultsAnswerAsAsked) {
         ASSERT_TRUE(server.Start());
         EXPECT_FALSE(Fetch(server, SignedTarget("1234567")));  // the client sees a broken answer
     }
+}
+
+// Requests no client of ours sends are refused before they reach the
+// database, and the server goes on serving.
+TEST(SimUpdateServer, RefusesMalformedAndOversizedRequests) {
+    SimUpdateServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string cases[] = {
+        "NONSENSE\r\n\r\n",
+        "GET OrvoDownload.aspx HTTP/1.1\r\n\r\n",
+        "GET / HTTP/9.9\r\n\r\n",
+        // A head that never ends: cut off at the limit, not read for ever.
+        "GET / HTTP/1.1\r\nX-Long: " + std::string(64 * 1024, 'a'),
+    };
+    for (const std::string& request : cases) {
+        const std::string answer = RawExchange(server.Port(), request);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 400 ", 0), 0u) << request.substr(0, 40) << "\n" << answer;
+    }
+    EXPECT_EQ(server.RequestCount(), 0u);
+    const std::string good = RawExchange(server.Port(), "GET " + SignedTarget("1234567") + " HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(good.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << good.substr(0, 200);
+    EXPECT_EQ(good.substr(good.find("\r\n\r\n") + 4), server.DatabaseTextFor("1234567"));
 }
 
 // A stalled answer must not keep the server's threads once it stops.

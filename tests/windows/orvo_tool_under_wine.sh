@@ -3,7 +3,9 @@
 # build: whole updates into a virtual Orvo through WinHTTP, SQLite and the
 # file seams of the Windows build; the size question's refusal and -y; the
 # history; a restore of the backup the second update kept; a conversion in a
-# folder with an accented name.
+# folder with an accented name. Then the same against orvo-sim.exe's own
+# server under wine: the same bytes in the flash, and an HTML answer refused
+# with the flash left as it was.
 #   orvo_tool_under_wine.sh WINDOWS_BIN_FOLDER LINUX_ORVO_SIM WORK_FOLDER
 set -euo pipefail
 bin=$1 sim=$2 work=$3
@@ -17,11 +19,15 @@ export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all
 
 servers=()
 trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
-start_server() {  # records -> prints host:port
-  local log=$work/server-$1.log
-  "$sim" server --port 0 --seconds 600 --records "$1" >"$log" 2>&1 &
+start_server() {  # records [program [options]] -> prints host:port
+  local records=$1 program=${2:-$sim}
+  shift $(( $# < 2 ? $# : 2 ))
+  local log=$work/server-$records-$(basename "$program")$*.log
+  log=${log// /}
+  $program server --port 0 --seconds 600 --records "$records" "$@" >"$log" 2>&1 &
   servers+=($!)
-  for _ in $(seq 200); do grep -q '^listening on' "$log" && break; sleep 0.05; done
+  # A server under wine may take a few seconds to come up.
+  for _ in $(seq 600); do grep -q '^listening on' "$log" && break; sleep 0.05; done
   sed -n 's/^listening on \([0-9.]*:[0-9]*\).*/\1/p' "$log"
 }
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -68,3 +74,25 @@ tool convert "$(winepath -w "$accented/tesselDB")" >"$work/convert.txt" 2>&1 || 
 cmp -s "$accented/tesselDB.bin" "$work/linux/tesselDB.bin" || fail "convert under an accented folder made other bytes"
 
 echo "orvo-tool.exe under wine: update, refusal, update -y, history, restore, an accented path: all as on Linux"
+
+# The simulated server of the Windows build, under wine: it serves what the
+# Linux one serves, so the same update writes the same flash.
+wine_sim="wine $bin/orvo-sim.exe"
+windows_server=$(start_server 3000 "$wine_sim")
+[ -n "$windows_server" ] || fail "orvo-sim.exe server did not start: $(cat "$work"/server-3000-orvo-sim.exe*.log)"
+same=(--virtual="$(winepath -w "$work/flash-linux.bin")")
+tool update --host "$more" "${same[@]}" >"$work/linux-server.txt" 2>&1 || fail "update: $(cat "$work/linux-server.txt")"
+same=(--virtual="$(winepath -w "$work/flash-windows.bin")")
+tool update --host "$windows_server" "${same[@]}" >"$work/windows-server.txt" 2>&1 ||
+  fail "update from orvo-sim.exe: $(cat "$work/windows-server.txt")"
+grep -q 'Upgrade successful !' "$work/windows-server.txt" || fail "update's end: $(cat "$work/windows-server.txt")"
+cmp -s "$work/flash-linux.bin" "$work/flash-windows.bin" || fail "the two servers' databases wrote different flashes"
+
+html_server=$(start_server 3000 "$wine_sim" --fault html)
+[ -n "$html_server" ] || fail "orvo-sim.exe server --fault html did not start"
+cp "$work/flash-windows.bin" "$work/before-html.bin"
+if tool update --host "$html_server" "${same[@]}" >"$work/html.txt" 2>&1; then
+  fail "an HTML answer was written: $(cat "$work/html.txt")"
+fi
+cmp -s "$work/flash-windows.bin" "$work/before-html.bin" || fail "the HTML answer changed the flash"
+echo "orvo-sim.exe server under wine: the same database as on Linux; an HTML answer refused"

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "orvo_demo/demo_bench.h"
+#include "demo_support/demo_bench.h"
 #include "qt/window_placement.h"
 
 DemoControlWindow::DemoControlWindow(DemoBench& bench, const QString& serial, QWidget* parent)

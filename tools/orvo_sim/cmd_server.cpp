@@ -45,13 +45,16 @@ int RunServer(const std::vector<std::string>& arguments) {
     if (!ParseServerFault(fault, options))
         return Usage("unknown --fault " + fault);
 
-    // Line by line, so a script reading our output sees the port at once.
+    // Line by line, so a script reading our output sees the port at once
+    // (each line is flushed too: Windows' C library buffers "line by line"
+    // output fully).
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     SimUpdateServer server(options);
     // A request may carry anything; the terminal shows it escaped.
     server.SetRequestObserver([](const ServedRequest& request) {
         std::printf("GET %s -> %d, %zu bytes (%s)\n", PrintableText(request.target).c_str(), request.status,
                     request.bytes, PrintableText(request.note).c_str());
+        std::fflush(stdout);
     });
     if (!server.Start(static_cast<int>(portNumber))) {
         std::fprintf(stderr, "%scannot listen on 127.0.0.1:%llu\n", CommandPrefix().c_str(), portNumber);
@@ -59,6 +62,7 @@ int RunServer(const std::vector<std::string>& arguments) {
     }
     std::printf("listening on %s (%zu records, fault: %s)\n", server.HostAndPort().c_str(), options.records,
                 ServerFaultName(options.fault));
+    std::fflush(stdout);
 
     std::signal(SIGINT, &RequestStop);
     std::signal(SIGTERM, &RequestStop);

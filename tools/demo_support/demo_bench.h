@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -8,7 +9,6 @@
 #include "virtual_orvo.h"
 
 class CDfuDevice;
-struct UpdaterServices;
 
 // What can go wrong in the next update cycle of the demo.
 enum class DemoFault {
@@ -61,9 +61,10 @@ public:
     // unplugged. An empty serial: every Orvo without a file of its own.
     virtual void KeepFlashIn(const std::string& serial, const std::string& path) = 0;
 
-    // Fills the services the updater runs with, wired to the simulated bus
-    // and server. Called once, before the updater starts.
-    virtual void Wire(UpdaterServices& services) = 0;
+    // The worker's settings save, which it makes right before each download,
+    // extended to put the next cycle's fault in place. Called once, before
+    // the updater starts.
+    virtual std::function<void(CDfuDevice&)> ArmingFaults(std::function<void(CDfuDevice&)> saveSettings) = 0;
     // The device object, on the simulated bus's engine and the server; it
     // must not outlive the bench.
     virtual std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) = 0;

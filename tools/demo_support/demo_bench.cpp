@@ -1,11 +1,11 @@
-#include "orvo_demo/demo_bench.h"
+#include "demo_support/demo_bench.h"
 
 #include <algorithm>
-#include <utility>
+#include <atomic>
 #include <map>
 #include <mutex>
+#include <utility>
 
-#include "qt/production_services.h"
 #include "database_generator.h"
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_library.h"
@@ -128,12 +128,11 @@ public:
         flashPaths_[serial] = path;
     }
 
-    void Wire(UpdaterServices& services) override {
+    std::function<void(CDfuDevice&)> ArmingFaults(std::function<void(CDfuDevice&)> saveSettings) override {
         // The worker saves the settings right before each download, on its own
         // thread: the one moment where the next cycle's fault can be put in
         // place without racing the cycle itself.
-        auto saveSettings = services.saveSettings;
-        services.saveSettings = [this, saveSettings](CDfuDevice& device) {
+        return [this, saveSettings = std::move(saveSettings)](CDfuDevice& device) {
             saveSettings(device);
             ArmFaultForThisCycle(device);
         };
