@@ -1,8 +1,10 @@
 // How much of a database write is spent waiting on the device itself: a 2.1 MB
 // image goes into a virtual Orvo whose realistic timing is scaled down, and
 // the efficiency is the device model's busy and transfer time divided by the
-// wall time of the whole write (ERASE then UPGRADE, polled like the monitor
-// polls, only faster). Goal: 0.95 or better.
+// wall time of the whole write. Every operation goes the updater's one way to
+// device memory: the device object's region operations, monitored on the
+// engine's clock (every 100 ms, and at once when a transfer has ended).
+// Goal: 0.95 or better.
 //
 // The device model's timing is that of a NOR flash behind a full-speed USB
 // control pipe: 400 ms per 64 KiB sector erase, 4 ms per KiB programmed,
@@ -13,28 +15,23 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
 #include "common/cycle_events.h"
 #include "common/cycle_signals.h"
+#include "common/silent_ports.h"
 #include "database/dfu_preparation.h"
-#include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_files_format.h"
 #include "device/dfu/dfu_library.h"
-#include "device/dfu_device.h"
-#include "device/dfu/dfu_files.h"
-#include "device/dfu/dfu_image_store.h"
-#include "device/dfu/dfu_mapping.h"
 #include "device/dfu/dfu_protocol_engine.h"
-#include "common/silent_ports.h"
+#include "device/dfu_device.h"
 #include "update/engine_clock.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
@@ -44,14 +41,86 @@ namespace {
 constexpr std::uint32_t kDatabaseAddress = 0x00510000;
 constexpr std::size_t kDatabaseSize = 2'100'000;
 
-// Polled faster than the monitor polls, so that the wall time is the device's.
-DfuRunOptions Polled() {
-    DfuRunOptions options;
-    options.pollInterval = std::chrono::milliseconds(5);
-    return options;
-}
+// The cycle's clock as the updater runs it: the monitor every 100 ms, and at
+// once when a transfer says its operation has ended.
+class UpdaterClock {
+public:
+    explicit UpdaterClock(CDfuDevice& device)
+        : device_(device), clock_(view_, [&device](int id) {
+              if (id == MonitorTimer)
+                  device.MonitorOperation();
+          }) {
+        device_.ListenForOperationEnds([this] { clock_.Wake(); });
+        clock_.Start();
+    }
+    ~UpdaterClock() {
+        device_.ListenForOperationEnds(nullptr);
+        clock_.Stop();
+    }
+    UpdaterClock(const UpdaterClock&) = delete;
+    UpdaterClock& operator=(const UpdaterClock&) = delete;
 
-bool Succeeded(const DfuRunResult& run) { return run.error == STDFU_NOERROR && run.finished; }
+private:
+    CDfuDevice& device_;
+    SilentView view_;
+    EngineClock clock_;
+};
+
+// A virtual Orvo on its own bus and the updater's device object on it, its
+// operations monitored on the updater's clock. The device's program folder
+// is a private temporary one.
+class MonitoredOrvo {
+public:
+    // With `flashFile`, each erase and block also goes to that file
+    // (orvo-tool --virtual=FILE); `error` says why that could not be.
+    explicit MonitoredOrvo(const std::filesystem::path& flashFile = {}) {
+        if (!flashFile.empty() && !orvo_->KeepFlashIn(flashFile.string(), error))
+            return;
+        std::filesystem::create_directories(folder_);
+        path_ = bus_.Plug(orvo_);
+        device_.emplace((folder_ / "orvo-updater").string(), library_, bus_);
+        device_->AttachSignals(&signals_);
+        device_->DevicePath.Set(path_);
+        clock_.emplace(*device_);
+    }
+    ~MonitoredOrvo() {
+        clock_.reset();
+        if (device_) {
+            device_->AttachSignals(nullptr);
+            device_->ReleaseOperationResources();
+        }
+        device_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    MonitoredOrvo(const MonitoredOrvo&) = delete;
+    MonitoredOrvo& operator=(const MonitoredOrvo&) = delete;
+
+    bool Ready() const { return device_.has_value(); }
+    VirtualOrvo& Orvo() { return *orvo_; }
+    CDfuDevice& Device() { return *device_; }
+    const std::filesystem::path& Folder() const { return folder_; }
+    std::string error;
+
+private:
+    VirtualUsbBus bus_;
+    std::shared_ptr<VirtualOrvo> orvo_ = std::make_shared<VirtualOrvo>();
+    DfuProtocolEngine engine_{bus_};
+    EngineDfuLibrary library_{engine_};
+    const std::filesystem::path folder_ =
+        std::filesystem::temp_directory_path() / ("orvo_transport_bench_" + std::to_string(::getpid()));
+    std::string path_;
+    CycleSignals signals_;
+    std::optional<CDfuDevice> device_;
+    std::optional<UpdaterClock> clock_;
+};
+
+// The engine's own write of the database region: its sectors erased, then
+// its bytes programmed, in one chained operation.
+bool WriteRegion(CDfuDevice& device, const std::vector<std::uint8_t>& data) {
+    const FlashRange range{kDatabaseAddress, static_cast<std::uint32_t>(data.size())};
+    return device.ProgramRegion(kDatabaseAddress, data, range);
+}
 
 std::vector<std::uint8_t> DatabaseBytes() {
     std::vector<std::uint8_t> data(kDatabaseSize);
@@ -87,29 +156,25 @@ struct WriteTimes {
 
 void BM_WriteDatabase(benchmark::State& state) {
     const double scale = static_cast<double>(state.range(0)) / 100.0;
-    VirtualUsbBus bus;
-    auto orvo = std::make_shared<VirtualOrvo>();
-    // With a flash file kept current (orvo-tool --virtual=FILE): each erase
-    // and block also goes to the file.
+    // With a flash file kept current (the second argument).
     const std::filesystem::path flashFile =
-        std::filesystem::temp_directory_path() / ("orvo_bench_flash_" + std::to_string(::getpid()) + ".bin");
-    std::string error;
-    if (state.range(1) != 0 && !orvo->KeepFlashIn(flashFile.string(), error)) {
-        state.SkipWithError(error.c_str());
+        state.range(1) != 0
+            ? std::filesystem::temp_directory_path() / ("orvo_bench_flash_" + std::to_string(::getpid()) + ".bin")
+            : std::filesystem::path();
+    MonitoredOrvo rig(flashFile);
+    if (!rig.Ready()) {
+        state.SkipWithError(rig.error.c_str());
         return;
     }
-    const std::string path = bus.Plug(orvo);
-    DfuProtocolEngine engine(bus);
     const std::vector<std::uint8_t> data = DatabaseBytes();
 
     WriteTimes times;
     for (auto _ : state) {
-        if (!times.Add(*orvo, scale,
-                       [&] { return Succeeded(WriteDfuRegion(engine, path, kDatabaseAddress, data, Polled())); })) {
+        if (!times.Add(rig.Orvo(), scale, [&] { return WriteRegion(rig.Device(), data); })) {
             state.SkipWithError("write failed");
             break;
         }
-        if (orvo->ProtocolViolations() != 0)
+        if (rig.Orvo().ProtocolViolations() != 0)
             state.SkipWithError("protocol violations");
     }
     state.counters["efficiency"] = times.Efficiency();
@@ -117,7 +182,8 @@ void BM_WriteDatabase(benchmark::State& state) {
     state.counters["wall_s"] = times.wallSeconds;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kDatabaseSize));
     std::error_code ignored;
-    std::filesystem::remove(flashFile, ignored);
+    if (!flashFile.empty())
+        std::filesystem::remove(flashFile, ignored);
 }
 
 // Timing scaled to 10 % and 25 % of the real part; without and with a kept
@@ -138,37 +204,33 @@ BENCHMARK(BM_WriteDatabase)
 // database (goal: at most 15 % of the write's time too).
 void BM_ReadBackCost(benchmark::State& state) {
     const double scale = static_cast<double>(state.range(0)) / 100.0;
-    VirtualUsbBus bus;
-    auto orvo = std::make_shared<VirtualOrvo>();
-    const std::string path = bus.Plug(orvo);
-    DfuProtocolEngine engine(bus);
+    MonitoredOrvo rig;
+    CDfuDevice& device = rig.Device();
     const std::vector<std::uint8_t> data = DatabaseBytes();
 
     // Seconds the run took, or -1 when it failed.
     const auto timed = [](const auto& run) {
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = Succeeded(run());
+        const bool ok = run();
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return ok ? seconds : -1.0;
     };
     std::vector<std::uint8_t> back;
-    const auto read = [&](std::uint32_t length) {
-        return timed([&] { return ReadDfuRegion(engine, path, kDatabaseAddress, length, back, Polled()); });
+    const auto read = [&](std::uint32_t address, std::uint32_t length) {
+        return timed([&] { return device.ReadRegion({address, length}, back); });
     };
 
     double write = 0, verify = 0, check = 0, backup = 0;
     for (auto _ : state) {
-        orvo->SetTiming(OrvoTiming::Scaled(scale));
-        const double written = timed([&] { return WriteDfuRegion(engine, path, kDatabaseAddress, data, Polled()); });
-        const double whole = read(kDatabaseSize);
-        const double block = read(kVirtualOrvoTransferSize);
-        const double stamp = timed([&] {
-            return ReadDfuRegion(engine, path, DfuPreparation::DateStampAddress, 10, back, Polled());
-        });
-        const double header = read(5);
-        const double database = read(kDatabaseSize);
+        rig.Orvo().SetTiming(OrvoTiming::Scaled(scale));
+        const double written = timed([&] { return WriteRegion(device, data); });
+        const double whole = read(kDatabaseAddress, kDatabaseSize);
+        const double block = read(kDatabaseAddress, kVirtualOrvoTransferSize);
+        const double stamp = read(DfuPreparation::DateStampAddress, DfuPreparation::DateStampLength);
+        const double header = read(kDatabaseAddress, 5);
+        const double database = read(kDatabaseAddress, kDatabaseSize);
         const double kept = stamp < 0 || header < 0 || database < 0 ? -1.0 : stamp + header + database;
-        orvo->SetTiming(OrvoTiming::Instant());
+        rig.Orvo().SetTiming(OrvoTiming::Instant());
         if (written < 0 || whole < 0 || block < 0 || kept < 0) {
             state.SkipWithError("transfer failed");
             break;
@@ -219,72 +281,33 @@ private:
     std::chrono::milliseconds verify_{0};
 };
 
-// The cycle's clock as the updater runs it: the monitor every 100 ms, and at
-// once when a transfer says its operation has ended.
-class UpdaterClock {
-public:
-    explicit UpdaterClock(CDfuDevice& device)
-        : device_(device), clock_(view_, [&device](int id) {
-              if (id == MonitorTimer)
-                  device.MonitorOperation();
-          }) {
-        device_.ListenForOperationEnds([this] { clock_.Wake(); });
-        clock_.Start();
-    }
-    ~UpdaterClock() {
-        device_.ListenForOperationEnds(nullptr);
-        clock_.Stop();
-    }
-
-private:
-    CDfuDevice& device_;
-    SilentView view_;
-    EngineClock clock_;
-};
-
 void BM_UpdaterWritePath(benchmark::State& state) {
     const double scale = static_cast<double>(state.range(0)) / 100.0;
-    VirtualUsbBus bus;
-    auto orvo = std::make_shared<VirtualOrvo>();
-    const std::string path = bus.Plug(orvo);
-    DfuProtocolEngine engine(bus);
-    EngineDfuLibrary library(engine);
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("orvo_transport_bench_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    CDfuDevice device((folder / "orvo-updater").string(), library, bus);
-    CycleSignals signals;
-    device.AttachSignals(&signals);
-    device.DevicePath.Set(path);
+    MonitoredOrvo rig;
+    CDfuDevice& device = rig.Device();
     PhaseClock phases;
     device.Events.Subscribe(phases);
 
     DfuFileContents contents;
     contents.images.push_back({DfuPreparation::AlternateSetting, "", {{kDatabaseAddress, DatabaseBytes()}}});
     std::vector<std::uint8_t> file;
-    const std::string base = (folder / "tesselDB").string();
+    const std::string base = (rig.Folder() / "tesselDB").string();
     DfuFileFormat::Serialize(contents, file);
     std::ofstream(base + ".dfu", std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
                                                           static_cast<std::streamsize>(file.size()));
 
     WriteTimes times;
-    {
-        UpdaterClock clock(device);
-        for (auto _ : state) {
-            // A device whose first block differs: the whole database is written.
-            orvo->WriteFlash(kDatabaseAddress, std::vector<std::uint8_t>(16, 0x00));
-            if (!times.Add(*orvo, scale, [&] {
-                    return device.WriteDatabase(base) == DatabaseWriteResult::Written && device.WriteDateStamp();
-                })) {
-                state.SkipWithError("write failed");
-                break;
-            }
+    for (auto _ : state) {
+        // A device whose first block differs: the whole database is written.
+        rig.Orvo().WriteFlash(kDatabaseAddress, std::vector<std::uint8_t>(16, 0x00));
+        if (!times.Add(rig.Orvo(), scale, [&] {
+                return device.WriteDatabase(base) == DatabaseWriteResult::Written && device.WriteDateStamp();
+            })) {
+            state.SkipWithError("write failed");
+            break;
         }
     }
     device.Events.Unsubscribe(phases);
-    device.AttachSignals(nullptr);
-    device.ReleaseOperationResources();
-    std::filesystem::remove_all(folder);
     state.counters["efficiency"] = times.Efficiency();
     state.counters["wall_s"] = times.wallSeconds;
     state.counters["verify_of_write"] = phases.WriteSeconds() > 0 ? phases.VerifySeconds() / phases.WriteSeconds() : 0;

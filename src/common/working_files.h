@@ -8,8 +8,6 @@ inline constexpr const char* DatabaseBase = "tesselDB";
 inline constexpr const char* TextExt = ".txt";
 inline constexpr const char* BinExt = ".bin";
 inline constexpr const char* DfuExt = ".dfu";
-inline constexpr const char* DateBase = "Date";
-inline constexpr const char* ConnectTestBase = "connectTest";
 inline constexpr const char* Picture = "Tessel.bmp";
 }  // namespace WorkingFile
 

@@ -26,8 +26,6 @@
 
 namespace {
 
-// The date stamp's bytes ("dd.mm.yy" CR LF); its whole sector is erased.
-constexpr std::uint32_t kDateStampLength = 10;
 // The comparison before the write reads one block first and grows its reads
 // from there: a database that differs costs a block or two, one that does
 // not costs a few reads of the whole region.
@@ -109,7 +107,8 @@ DatabaseWriteResult DatabaseWrite::Run(const std::string& dfuPath, const std::fu
 
     // Each phase starts before its operation runs: the object is made
     // before End's argument is evaluated.
-    if (!Phase(CyclePhase::Erase).End(device_.EraseRegion({DfuPreparation::DateStampAddress, kDateStampLength})))
+    const FlashRange dateStamp{DfuPreparation::DateStampAddress, DfuPreparation::DateStampLength};
+    if (!Phase(CyclePhase::Erase).End(device_.EraseRegion(dateStamp)))
         return DatabaseWriteResult::Failed;
     const bool bodyWritten = Phase(CyclePhase::Write).End(
         body.empty() ? device_.EraseRegion(databaseRange) : device_.ProgramRegion(bodyAddress, body, databaseRange));

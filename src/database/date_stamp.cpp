@@ -1,14 +1,12 @@
-#include <cstdio>
 #include <ctime>
 
-#include "common/file_io.h"
 #include "common/phase_timer.h"
 #include "database/dfu_preparation.h"
 #include "device/dfu_device.h"
-#include "common/working_files.h"
 
 // Kept apart from dfu_preparation.cpp so that programs which only make DFU
-// files do not need the device write.
+// files do not need the device write. The stamp goes straight into the
+// device's memory, as every write of the database does; no file is made.
 
 namespace DfuPreparation {
 
@@ -17,7 +15,7 @@ std::string DateStampBytes(const std::tm& localDate) {
     if (std::strftime(text, sizeof text, "%d.%m.%y", &localDate) != 8)
         return {};
     // The line end is written as bytes, never through a text-mode
-    // translation: the file is 10 bytes on every platform.
+    // translation: the stamp is 10 bytes on every platform.
     return std::string(text) + "\r\n";
 }
 
@@ -34,11 +32,6 @@ bool LocalToday(std::tm& today) {
 #endif
 }
 
-// Writes the date file completely or not at all.
-bool WriteDateFile(const std::string& path, const std::string& bytes) {
-    return WriteWholeFile(path, bytes.data(), bytes.size()) == 0;
-}
-
 }  // namespace
 
 bool CDfuDevice::WriteDateStamp() {
@@ -48,21 +41,12 @@ bool CDfuDevice::WriteDateStamp() {
 
 bool CDfuDevice::WriteDateStamp(const std::string& bytes) {
     PhaseTimer phase(Events, RunningPhase, CyclePhase::DateStamp);
-    const std::string base = ProgramFolder + WorkingFile::DateBase;
-    const std::string binPath = base + WorkingFile::BinExt;
-    const std::string dfuPath = base + WorkingFile::DfuExt;
-
-    if (bytes.size() != 10 || !WriteDateFile(binPath, bytes))
+    if (bytes.size() != DfuPreparation::DateStampLength)
         return phase.End(false);
-
-    AddElementFile(binPath, DfuPreparation::DateStampAddress);
-    const bool built = BuildImage(DfuPreparation::AlternateSetting);
-    const bool made = WriteDfuFile(dfuPath) && built;
-    // A date file that was not made completely is never written into the
-    // device: a stale "Date.dfu" of an earlier run might otherwise go in.
-    const bool written = made && UpgradeDevice(base);
-
-    RemoveRegularFile(binPath);
-    RemoveRegularFile(dfuPath);
-    return phase.End(written);
+    // One operation: the stamp's sector erased, then the bytes programmed.
+    // Both ranges are checked against the device's map before the erase
+    // starts, so a stamp that cannot go in leaves the device as it was.
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return phase.End(ProgramRegion(DfuPreparation::DateStampAddress, {data, bytes.size()},
+                                   FlashRange{DfuPreparation::DateStampAddress, DfuPreparation::DateStampLength}));
 }

@@ -14,8 +14,9 @@ namespace DfuPreparation {
 // Device addresses of the plain files the updater wraps.
 inline constexpr std::uint32_t DatabaseAddress = 0x00510000;
 inline constexpr std::uint32_t DateStampAddress = 0x004E0000;
+inline constexpr std::uint32_t DateStampLength = 10;
 
-// The bytes of the "Date" file for a local date: "%d.%m.%y", carriage return,
+// The date stamp's bytes for a local date: "%d.%m.%y", carriage return,
 // line feed; always 10 bytes.
 std::string DateStampBytes(const std::tm& localDate);
 

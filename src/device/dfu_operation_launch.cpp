@@ -184,17 +184,19 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
     return LaunchAndWait(context, kept, device_.signals_->StepEvent, DeviceOperation::Write);
 }
 
-// The identity read: the region that the DFU file's image of alternate
-// setting 1 names, read like every region of device memory; its bytes become
-// the identity fields.
+// The identity read of the region that the DFU file's image of alternate
+// setting 1 names.
 bool DfuOperations::Upload(const std::string& dfuPath) {
     if (!device_.MonitorAttached())
         return false;
     FlashRange named;
-    if (!RegionNamedBy(dfuPath, named))
-        return false;
+    return RegionNamedBy(dfuPath, named) && ReadIdentity(named);
+}
+
+// The identity read of `range`: its bytes become the identity fields.
+bool DfuOperations::ReadIdentity(FlashRange range) {
     std::vector<std::uint8_t> bytes;
-    if (!Read(named, bytes, DeviceOperation::IdentityRead))
+    if (!Read(range, bytes, DeviceOperation::IdentityRead))
         return false;
     if (!StoreIdentity(bytes)) {
         device_.ShowError(kNoElementData);

@@ -47,6 +47,7 @@ public:
 
     bool Upgrade(const std::string& dfuPath);
     bool Upload(const std::string& dfuPath);
+    bool ReadIdentity(FlashRange range);
     void Monitor();
 
     bool EraseAndProgram(FlashRange erase, std::uint32_t address, std::span<const std::uint8_t> data);

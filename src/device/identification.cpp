@@ -1,29 +1,10 @@
 // Reading the device's identity block and deciding whether it is an Orvo.
 
-#include <cstdio>
 #include <string>
 
 #include "device/dfu_device.h"
-#include "device/dfu_preparation.h"
+#include "device/dfu_operations.h"
 #include "device/identity_block.h"
-#include "common/file_io.h"
-#include "common/result_texts.h"
-#include "common/working_files.h"
-
-namespace {
-
-// What the request template holds: the block's size in placeholder
-// characters. Only its length matters; the device's bytes replace it.
-constexpr char kRequestTemplate[] = "00000000                                                ";
-static_assert(sizeof kRequestTemplate - 1 == kIdentityBlockSize);
-
-// Writes the template, or removes whatever was made of it. Returns the
-// system's error code, 0 on success.
-int WriteRequestTemplate(const std::string& path) {
-    return WriteWholeFile(path, kRequestTemplate, sizeof kRequestTemplate - 1);
-}
-
-}  // namespace
 
 // Returns 0 when the identity block was read back into DeviceSerial,
 // DeviceIdText and DeviceProductName; -1 when it could not be, in which case
@@ -35,26 +16,9 @@ int CDfuDevice::ConnectTest() {
     DeviceIdText.Clear();
     DeviceProductName.Clear();
 
-    const std::string base = ProgramFolder + WorkingFile::ConnectTestBase;
-    const std::string binPath = base + WorkingFile::BinExt;
-    const std::string dfuPath = base + WorkingFile::DfuExt;
-
-    if (const int error = WriteRequestTemplate(binPath); error != 0) {
-        ShowError(IoErrorText(error), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
-        return -1;
-    }
-
-    AddElementFile(binPath, kIdentityBlockAddress);
-    // WriteDfuFile runs even after a failed build: it empties the element and
-    // image lists, which the next DFU file would otherwise be built from.
-    const bool built = BuildImage(DfuPreparation::AlternateSetting);
-    bool read = WriteDfuFile(dfuPath) && built;
-    if (read)
-        read = UploadFromDevice(dfuPath);
-
-    RemoveRegularFile(binPath);
-    RemoveRegularFile(dfuPath);
-    if (!read) {
+    // The block is read like every region of device memory; no request file
+    // is needed for it.
+    if (!DfuOperations(*this).ReadIdentity(FlashRange{kIdentityBlockAddress, kIdentityBlockSize})) {
         DeviceSerial.Clear();
         DeviceIdText.Clear();
         DeviceProductName.Clear();

@@ -529,34 +529,30 @@ TEST(EngineApi, TheMapEntryOfAnAlternateSettingNeverLiesPastTheTable) {
     STDFUPRT_DestroyMapping(&single);
 }
 
-TEST_F(EngineTest, ARunRefusesADevicePathTooLongForTheRecordInsteadOfCuttingIt) {
+TEST_F(EngineTest, ALaunchRecordRefusesADevicePathTooLongInsteadOfCuttingIt) {
     DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(65536, 0xFF)}});
     const std::string tooLong = path_ + std::string(300, 'X');
     DfuOperationContext context{};
     EXPECT_FALSE(MakeDfuOperationContext(tooLong, OPERATION_ERASE, image, context));
     EXPECT_EQ(context.DevicePath[0], '\0');
-    EXPECT_EQ(RunDfuOperation(*engine_, tooLong, OPERATION_ERASE, image).error, STDFU_BAD_PARAMETER);
-    EXPECT_EQ(orvo_->Stats().erases, 0u);
     STDFUFILES_DestroyImage(&image);
 }
 
-TEST_F(EngineTest, ARunStopsWhereItsCallerAsksAndLeavesTheDeviceFree) {
+TEST_F(EngineTest, AnOperationStoppedHalfWayLeavesTheDeviceFree) {
     orvo_->SetTiming(OrvoTiming::Scaled(1.0));  // seconds for the whole erase: the stop comes first
     DfuDeviceMap map;
     ASSERT_EQ(map.Read(*engine_, path_), STDFU_NOERROR);
     DfuHandle image = MakeImage({{0x00600000, std::vector<std::uint8_t>(16 * 65536, 0xFF)}});
     ASSERT_EQ(STDFUFILES_FilterImageForOperation(image, map.EntryOf(1), OPERATION_ERASE, 0), STDFU_NOERROR);
 
-    int asked = 0;
-    std::vector<int> percents;
-    DfuRunOptions options;
-    options.stop = [&asked] { return ++asked == 1; };
-    options.progress = [&percents](int percent) { percents.push_back(percent); };
-    const DfuRunResult run = RunDfuOperation(*engine_, path_, OPERATION_ERASE, image, options);
-    EXPECT_EQ(run.error, STDFU_NOERROR);
-    EXPECT_FALSE(run.finished);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(percents.size(), 1u);
+    DfuOperationContext first{};
+    ASSERT_TRUE(MakeDfuOperationContext(path_, OPERATION_ERASE, image, first));
+    DfuHandle stopped = 0;
+    ASSERT_EQ(engine_->LaunchOperation(&first, &stopped), STDFU_NOERROR);
+    engine_->GetOperationStatus(stopped, &first);
+    EXPECT_EQ(first.ErrorCode, STDFU_NOERROR);
+    EXPECT_LT(+first.Percent, 100);
+    engine_->StopOperation(stopped, &first);
 
     // Stopped means ended: the device takes the next operation at once.
     DfuOperationContext next{};

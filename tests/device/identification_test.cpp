@@ -1,5 +1,6 @@
-// The connect test and the date stamp through the product's own DFU files,
-// over a library whose device memory the test sets and reads.
+// The connect test and the date stamp, each a region of device memory read or
+// written by one monitored operation, over a library whose device memory the
+// test sets and reads.
 
 #include <gtest/gtest.h>
 
@@ -53,23 +54,17 @@ protected:
     }
 };
 
-TEST_F(DeviceIdentification, ReadsTheBlockThroughTheConnectTestFile) {
+TEST_F(DeviceIdentification, ReadsTheBlockInOneRead) {
+    RecordingEvents events(device.Events);
     EXPECT_EQ(Identify(Block("plain text", Text("Orvo"))), IdentifyResult::Accepted);
     EXPECT_EQ(device.DeviceSerial.Get(), "B7K2Q9Z");
     EXPECT_EQ(device.DeviceIdText.Get(), "plain text");
     EXPECT_EQ(device.DeviceProductName.Get(), "Orvo");
 
-    // The request: one image for alternate setting 1, one element of eight
-    // zeros and 48 spaces at the identity block.
-    const auto images = library.FileImages(folder.File("connectTest.dfu"));
-    ASSERT_EQ(images.size(), 1u);
-    EXPECT_EQ(images[0].alternate, 1);
-    ASSERT_EQ(images[0].elements.size(), 1u);
-    EXPECT_EQ(images[0].elements[0].address, kIdentityBlockAddress);
-    const std::string request(images[0].elements[0].data.begin(), images[0].elements[0].data.end());
-    EXPECT_EQ(request, "00000000" + std::string(48, ' '));
-
     EXPECT_EQ(library.Launched(), std::vector<std::int32_t>{OPERATION_UPLOAD});
+    const auto started = events.Of<CycleEvents::OperationStarted>();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].operation, DeviceOperation::IdentityRead);
     EXPECT_NE(bar.Text(), "Verify successful !");  // quiet while identifying
 }
 
@@ -110,22 +105,23 @@ TEST_F(DeviceIdentification, FailedReadNeverPassesOnTheLastIdentity) {
     EXPECT_TRUE(device.DeviceProductName.Empty());
 }
 
-TEST_F(DeviceIdentification, ConnectTestFileThatCannotBeCreated) {
+// Nothing is written to disk for the read: a program folder that cannot take
+// a file changes nothing.
+TEST_F(DeviceIdentification, NeedsNoWritableFolder) {
     CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
     elsewhere.AttachSignals(&signals);
+    elsewhere.DevicePath.Set(device.DevicePath.Get());
     CycleDisplay elsewhereDisplay(elsewhere.Events, bar, box, signals);
-    RecordingEvents events(elsewhere.Events);
-    elsewhere.DeviceProductName.Set("Orvo");
-    EXPECT_EQ(elsewhere.IdentifyDevice("Orvo"), IdentifyResult::Unreadable);
-    EXPECT_EQ(elsewhere.ConnectTest(), -1);
-    EXPECT_TRUE(elsewhere.DeviceProductName.Empty());
-    EXPECT_EQ(box.Messages(), (std::vector<std::string>(2, "IoError 00000002h")));
-    // The box is the window's view of an error every listener hears of.
-    const auto errors = events.Of<CycleEvents::Error>();
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0].kind, CycleErrorKind::WorkingFiles);
-    EXPECT_EQ(errors[0].cause, ErrorCause::WorkingFile);
-    EXPECT_TRUE(library.Launched().empty());
+    library.WriteFlash(kIdentityBlockAddress, Block("x", Text("Orvo")));
+    IdentifyResult result = IdentifyResult::Unreadable;
+    RunMonitored(elsewhere, [&] {
+        result = elsewhere.IdentifyDevice("Orvo");
+        return true;
+    });
+    elsewhere.ReleaseOperationResources();
+    EXPECT_EQ(result, IdentifyResult::Accepted);
+    EXPECT_EQ(elsewhere.DeviceSerial.Get(), "B7K2Q9Z");
+    EXPECT_TRUE(box.Messages().empty());
     EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 }
 
@@ -154,35 +150,33 @@ TEST_F(DateStamp, TodayGoesIntoTheDevice) {
     EXPECT_EQ(library.Launched(), (std::vector<std::int32_t>{OPERATION_ERASE, OPERATION_UPGRADE}));
 }
 
-TEST_F(DateStamp, FailedDeviceWriteIsReported) {
+// A stamp that cannot go in never leaves a date behind that looks current:
+// one the device's map refuses leaves the old stamp untouched (nothing was
+// erased), and one whose programming fails leaves none at all.
+TEST_F(DateStamp, FailedDeviceWriteLeavesNoNewLookingDate) {
+    const std::vector<std::uint8_t> old{'0', '1', '.', '0', '2', '.', '2', '6', '\r', '\n'};
+    library.WriteFlash(DfuPreparation::DateStampAddress, old);
+    library.filterResult[OPERATION_UPGRADE] = STDFU_BAD_PARAMETER;
+    EXPECT_FALSE(RunMonitored([this] { return device.WriteDateStamp(); }));
+    EXPECT_TRUE(library.Launched().empty());
+    EXPECT_EQ(library.ReadFlash(DfuPreparation::DateStampAddress, 10), old);
+
+    library.filterResult.clear();
     library.failure[OPERATION_UPGRADE] = {50, STDFU_DFU_ERROR};
     EXPECT_FALSE(RunMonitored([this] { return device.WriteDateStamp(); }));
+    EXPECT_EQ(library.Launched(), (std::vector<std::int32_t>{OPERATION_ERASE, OPERATION_UPGRADE}));
+    EXPECT_EQ(library.ReadFlash(DfuPreparation::DateStampAddress, 10), std::vector<std::uint8_t>(10, 0xFF));
 }
 
-TEST_F(DateStamp, DateFileThatCannotBeCreated) {
+// The stamp goes straight into the device: a program folder that cannot take
+// a file does not keep it out.
+TEST_F(DateStamp, NeedsNoWorkingFile) {
     CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
     elsewhere.AttachSignals(&signals);
-    CycleDisplay elsewhereDisplay(elsewhere.Events, bar, box, signals);
-    EXPECT_FALSE(elsewhere.WriteDateStamp());
-    EXPECT_TRUE(library.Launched().empty());
-
-    // A stale DFU file of an earlier run is not written when the new one
-    // cannot be completed.
-    WriteBytes(folder.File("Date.dfu"), {0xAA});
-    {
-        FileSizeLimit fullDisk(40);
-        EXPECT_FALSE(device.WriteDateStamp());
-    }
-    EXPECT_TRUE(library.Launched().empty());
-}
-
-// A request file that cannot be made into an image must not leave its
-// element list behind: every later DFU file (the next request, the database)
-// would be built from it too.
-TEST_F(DeviceIdentification, FailedRequestLeavesNothingForTheNextFile) {
-    device.ElementEntries.push_back({0x004F0000, 56, folder.File("gone.bin")});
-    EXPECT_EQ(Identify(Block("plain text", Text("Orvo"))), IdentifyResult::Unreadable);
-    EXPECT_TRUE(device.ElementEntries.empty());
-    EXPECT_TRUE(device.Images.empty());
-    EXPECT_EQ(Identify(Block("plain text", Text("Orvo"))), IdentifyResult::Accepted);
+    elsewhere.DevicePath.Set(device.DevicePath.Get());
+    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return elsewhere.WriteDateStamp("24.12.26\r\n"); }));
+    elsewhere.ReleaseOperationResources();
+    const auto written = library.ReadFlash(DfuPreparation::DateStampAddress, 10);
+    EXPECT_EQ(std::string(written.begin(), written.end()), "24.12.26\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 }

@@ -15,6 +15,7 @@
 #include "device/dfu/dfu_engine_settings.h"
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
+#include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_mapping.h"
 #include "device/dfu/dfu_protocol_engine.h"
 #include "device/usb/usb_backend.h"
@@ -59,35 +60,56 @@ inline DfuOperationContext MakeContext(const std::string& path, std::int32_t ope
     return c;
 }
 
-// Polls like the operation monitor does, only every millisecond, records the
-// percentages, and stops an operation that runs past the limit.
-inline DfuRunOptions RigRunOptions(OperationOutcome& out, std::chrono::milliseconds limit) {
-    DfuRunOptions options;
-    options.progress = [&out](int percent) { out.percents.push_back(percent); };
-    options.stop = [start = std::chrono::steady_clock::now(), limit] {
-        return std::chrono::steady_clock::now() - start > limit;
-    };
-    options.pollInterval = std::chrono::milliseconds(1);
-    return options;
-}
-
-// Runs `run` (one of the engine's runs, given the options) and tells how it went.
-template <typename Run>
-OperationOutcome RunTimed(Run&& run, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+// Launches one operation straight on the engine (no device object: these
+// helpers test the engine and the backends beneath the updater), polls its
+// record every millisecond, records the percentages, and stops it at 100 %,
+// at the first error, or once it runs past the limit.
+inline OperationOutcome RunOperation(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
+                                     DfuHandle image, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     OperationOutcome out;
     const auto start = std::chrono::steady_clock::now();
-    const DfuRunResult result = run(RigRunOptions(out, limit));
-    out.context = result.context;
-    out.error = result.error;
-    out.finished = result.finished;
-    out.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    const auto took = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    };
+    DfuOperationContext context{};
+    if (!MakeDfuOperationContext(path, operation, image, context)) {
+        out.error = STDFU_BAD_PARAMETER;
+        return out;
+    }
+    EngineDfuLibrary library(engine);
+    DfuHandle handle = 0;
+    if (out.error = LaunchDfuOperation(library, context, handle); out.error != STDFU_NOERROR) {
+        out.took = took();
+        return out;
+    }
+    for (;;) {
+        const DfuPollState state = PollDfuOperation(library, handle, context);
+        out.percents.push_back(static_cast<int>(context.Percent));
+        if (state != DfuPollState::Running)
+            break;
+        if (took() > limit) {
+            library.StopOperation(handle, &context);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    out.context = context;
+    out.error = context.ErrorCode;
+    out.finished = context.Percent == 100;
+    out.took = took();
     return out;
 }
 
-inline OperationOutcome RunOperation(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
-                                     DfuHandle image, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    return RunTimed([&](const DfuRunOptions& options) { return RunDfuOperation(engine, path, operation, image, options); },
-                    limit);
+// Runs a region image (MakeDfuRegionImage) and releases it; a finished
+// read's bytes go to `readInto` when given.
+inline OperationOutcome RunRegionImage(DfuProtocolEngine& engine, const std::string& path, std::int32_t operation,
+                                       DfuHandle image, std::vector<std::uint8_t>* readInto = nullptr) {
+    EngineDfuLibrary library(engine);
+    OperationOutcome out = RunOperation(engine, path, operation, image);
+    if (readInto != nullptr && out.error == STDFU_NOERROR && out.finished && !DfuRegionBytes(library, image, *readInto))
+        out.error = STDFU_UNEXPECTED_ERROR;
+    library.DestroyImage(&image);
+    return out;
 }
 
 inline DfuHandle MakeImage(std::vector<DfuImageElementData> elements, std::uint8_t alternate = 1) {
@@ -102,14 +124,33 @@ inline DfuMapping* EntryOfAlternate1(DfuMapping* table) { return DfuMapEntryOf(t
 
 // A whole write as the updater does it, through the engine's one way to
 // device memory: ERASE of the touched sectors, then UPGRADE in wTransferSize
-// blocks, element by element. Returns the first failure.
+// blocks, element by element; both passes are checked against the map before
+// anything is erased. Returns the first failure.
 inline OperationOutcome WriteElements(DfuProtocolEngine& engine, const std::string& path,
                                       const std::vector<DfuImageElementData>& elements) {
     OperationOutcome out;
+    EngineDfuLibrary library(engine);
     for (const DfuImageElementData& element : elements) {
-        out = RunTimed([&](const DfuRunOptions& options) {
-            return WriteDfuRegion(engine, path, element.address, element.data, options);
-        });
+        DfuDeviceMap map;
+        if (out.error = map.Read(engine, path); out.error != STDFU_NOERROR)
+            return out;
+        const DfuHandle erase =
+            MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_ERASE, element.address, element.data, out.error);
+        if (erase == 0)
+            return out;
+        DfuHandle program =
+            MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_UPGRADE, element.address, element.data, out.error);
+        if (program == 0) {
+            DfuHandle unused = erase;
+            library.DestroyImage(&unused);
+            return out;
+        }
+        out = RunRegionImage(engine, path, OPERATION_ERASE, erase);
+        if (out.error != STDFU_NOERROR || !out.finished) {
+            library.DestroyImage(&program);
+            break;
+        }
+        out = RunRegionImage(engine, path, OPERATION_UPGRADE, program);
         if (out.error != STDFU_NOERROR || !out.finished)
             break;
     }
@@ -118,9 +159,22 @@ inline OperationOutcome WriteElements(DfuProtocolEngine& engine, const std::stri
 
 inline OperationOutcome ReadRange(DfuProtocolEngine& engine, const std::string& path, std::uint32_t address,
                                   std::uint32_t length, std::vector<std::uint8_t>& data) {
-    return RunTimed([&](const DfuRunOptions& options) {
-        return ReadDfuRegion(engine, path, address, length, data, options);
-    });
+    data.clear();
+    OperationOutcome out;
+    DfuDeviceMap map;
+    if (out.error = map.Read(engine, path); out.error != STDFU_NOERROR)
+        return out;
+    if (length > kDfuLargestRegion) {
+        out.error = STDFU_BAD_PARAMETER;
+        return out;
+    }
+    // Only the range counts: the read replaces the bytes.
+    const std::vector<std::uint8_t> range(length, 0);
+    EngineDfuLibrary library(engine);
+    const DfuHandle image = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_UPLOAD, address, range, out.error);
+    if (image == 0)
+        return out;
+    return RunRegionImage(engine, path, OPERATION_UPLOAD, image, &data);
 }
 
 inline std::vector<std::uint8_t> PatternBytes(std::size_t n, unsigned seed) {

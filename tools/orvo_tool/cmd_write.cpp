@@ -4,9 +4,7 @@
 #include "common/file_io.h"
 #include "common/phase_timer.h"
 #include "database/dfu_preparation.h"
-#include "device/dfu/dfu_engine.h"
 #include "device/dfu/dfu_files_format.h"
-#include "device/dfu/dfu_mapping.h"
 #include "device_session.h"
 #include "tool_support/command_registry.h"
 #include "tool_support/dfu_file_limit.h"
@@ -53,21 +51,15 @@ bool StageDfuFile(const std::string& file, const std::string& folder, StagedFile
 // tells an address outside the map, before anything is erased.
 bool FitsTheMemoryMap(DeviceSession& session, const std::string& file, const DfuFileContents& contents,
                       std::string& error) {
-    DfuDeviceMap map;
-    if (map.Read(session.Engine(), session.Device().DevicePath.Get()) != STDFU_NOERROR)
-        return true;  // the operation itself will say what is wrong with the device
-    const DfuMapping* entry = map.EntryOf(1);
     for (const DfuImageData& image : contents.images) {
-        if (image.alternateSetting != 1 || entry == nullptr)
+        if (image.alternateSetting != 1)
             continue;
         for (const DfuImageElementData& element : image.elements) {
             const auto length = static_cast<std::uint32_t>(element.data.size());
-            if (length == 0 || RangeHasProperties(*entry, element.address, length, 0))
+            if (length == 0 || LiesInDataFlash(session, element.address, length, 0))
                 continue;
-            char range[64];
-            std::snprintf(range, sizeof range, "0x%08X-0x%08X", element.address,
-                          static_cast<unsigned>(element.address + length - 1));
-            error = file + ": the element at " + range + " lies outside the device's memory map";
+            error = file + ": the element at " + RangeText(element.address, length) +
+                    " lies outside the device's memory map";
             return false;
         }
     }

@@ -9,6 +9,8 @@
 #include <filesystem>
 
 #include "database/dfu_preparation.h"
+#include "device/dfu/dfu_engine.h"
+#include "device/dfu/dfu_mapping.h"
 #include "device/usb/usb_backend.h"
 #include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"
@@ -93,6 +95,21 @@ int RunInDeviceSession(const std::vector<std::string>& arguments,
             result = ExitFailure;
     }
     return result;
+}
+
+std::string RangeText(std::uint32_t address, std::uint32_t length) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%08X-0x%08X", static_cast<unsigned>(address),
+                  static_cast<unsigned>(address + length - 1));
+    return text;
+}
+
+bool LiesInDataFlash(DeviceSession& session, std::uint32_t address, std::uint32_t length, std::uint8_t properties) {
+    DfuDeviceMap map;
+    if (map.Read(session.Engine(), session.Device().DevicePath.Get()) != STDFU_NOERROR)
+        return true;
+    const DfuMapping* entry = map.EntryOf(1);
+    return entry == nullptr || RangeHasProperties(*entry, address, length, properties);
 }
 
 bool DeviceHoldsTodaysDate(CDfuDevice& device, std::string& read) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -85,6 +86,14 @@ private:
 // inspected; a flash that could not be saved turns success into failure.
 int RunInDeviceSession(const std::vector<std::string>& arguments,
                        const std::function<int(DeviceSession&, std::vector<std::string>&)>& command);
+
+// Whether [address, address + length) lies in sectors of the device's data
+// flash that have all of `properties` (kSector* bits); true when the map
+// cannot be read, since the operation itself then says what is wrong.
+bool LiesInDataFlash(DeviceSession& session, std::uint32_t address, std::uint32_t length, std::uint8_t properties);
+
+// "0x00510000-0x0051003F" for `length` bytes at `address` (length not 0).
+std::string RangeText(std::uint32_t address, std::uint32_t length);
 
 // Reads the device's date stamp back and says whether it is today's, as the
 // updater writes it; `read` gets what the device holds, printable.

@@ -1,6 +1,5 @@
 #include "device/dfu/dfu_engine.h"
 
-#include <thread>
 #include <utility>
 
 #include "device/dfu/dfu_library.h"
@@ -127,99 +126,4 @@ bool DfuRegionBytes(DfuLibrary& library, DfuHandle image, std::vector<std::uint8
         }
     }
     return true;
-}
-
-DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
-                             DfuHandle image, const DfuRunOptions& options) {
-    DfuRunResult out;
-    DfuOperationContext context{};
-    if (!MakeDfuOperationContext(devicePath, operation, image, context)) {
-        out.error = STDFU_BAD_PARAMETER;
-        return out;
-    }
-    EngineDfuLibrary library(engine);
-    DfuHandle handle = 0;
-    out.error = LaunchDfuOperation(library, context, handle);
-    if (out.error != STDFU_NOERROR)
-        return out;
-    for (;;) {
-        const DfuPollState state = PollDfuOperation(library, handle, context);
-        if (options.progress)
-            options.progress(context.Percent);
-        if (state != DfuPollState::Running)
-            break;
-        if (options.stop && options.stop()) {
-            library.StopOperation(handle, &context);
-            break;
-        }
-        std::this_thread::sleep_for(options.pollInterval);
-    }
-    out.context = context;
-    out.error = context.ErrorCode;
-    out.finished = context.Percent == 100;
-    return out;
-}
-
-namespace {
-
-// Runs one region image, its bytes copied into `readInto` when given and the
-// read finished, and releases it.
-DfuRunResult RunRegionImage(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
-                            DfuHandle image, const DfuRunOptions& options, std::vector<std::uint8_t>* readInto) {
-    EngineDfuLibrary library(engine);
-    DfuRunResult out = RunDfuOperation(engine, devicePath, operation, image, options);
-    if (readInto != nullptr && out.error == STDFU_NOERROR && out.finished && !DfuRegionBytes(library, image, *readInto))
-        out.error = STDFU_UNEXPECTED_ERROR;
-    library.DestroyImage(&image);
-    return out;
-}
-
-}  // namespace
-
-DfuRunResult ReadDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
-                           std::uint32_t length, std::vector<std::uint8_t>& data, const DfuRunOptions& options) {
-    data.clear();
-    DfuRunResult out;
-    DfuDeviceMap map;
-    if (out.error = map.Read(engine, devicePath); out.error != STDFU_NOERROR)
-        return out;
-    if (length > kDfuLargestRegion) {
-        out.error = STDFU_BAD_PARAMETER;
-        return out;
-    }
-    // Only the range counts: the read replaces the bytes.
-    const std::vector<std::uint8_t> range(length, 0);
-    EngineDfuLibrary library(engine);
-    const DfuHandle image = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_UPLOAD, address, range, out.error);
-    if (image == 0)
-        return out;
-    std::vector<std::uint8_t> read;
-    out = RunRegionImage(engine, devicePath, OPERATION_UPLOAD, image, options, &read);
-    if (out.error == STDFU_NOERROR && out.finished)
-        data = std::move(read);
-    return out;
-}
-
-DfuRunResult WriteDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
-                            std::span<const std::uint8_t> data, const DfuRunOptions& options) {
-    DfuRunResult out;
-    DfuDeviceMap map;
-    if (out.error = map.Read(engine, devicePath); out.error != STDFU_NOERROR)
-        return out;
-    // Both passes are checked against the map before anything is erased.
-    EngineDfuLibrary library(engine);
-    const DfuHandle erase = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_ERASE, address, data, out.error);
-    if (erase == 0)
-        return out;
-    DfuHandle program = MakeDfuRegionImage(library, map.EntryOf(1), OPERATION_UPGRADE, address, data, out.error);
-    if (program == 0) {
-        DfuHandle unused = erase;
-        library.DestroyImage(&unused);
-        return out;
-    }
-    out = RunRegionImage(engine, devicePath, OPERATION_ERASE, erase, options, nullptr);
-    if (out.error == STDFU_NOERROR && out.finished)
-        return RunRegionImage(engine, devicePath, OPERATION_UPGRADE, program, options, nullptr);
-    library.DestroyImage(&program);
-    return out;
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,8 +15,8 @@ class DfuProtocolEngine;
 // map owned by an object, the map entry of an alternate setting looked up
 // safely, the launch, poll and stop of an operation, and the one way to reach
 // a region of device memory. The device's operations and their monitor use
-// the launch, the poll and the region images through their DfuLibrary; the
-// tools, tests and benchmarks the whole runs below.
+// the launch, the poll and the region images through their DfuLibrary, and
+// every program reaches device memory through those operations.
 
 // A device's memory map, freed with the object.
 class DfuDeviceMap {
@@ -52,8 +50,8 @@ DfuMapping* DfuMapEntryOf(DfuMapping* table, std::uint8_t alternateSetting);
 bool MakeDfuOperationContext(const std::string& devicePath, std::int32_t operation, DfuHandle image,
                              DfuOperationContext& context);
 
-// --- One launch, poll and stop. The device's monitor polls once per tick of
-// the view's timer, RunDfuOperation in a loop on the caller's thread.
+// --- One launch, poll and stop; the device's monitor polls once per tick of
+// the engine's clock.
 
 // Launches the operation the record describes. A launch that reports success
 // without a handle is an unexpected error: there would be nothing to poll.
@@ -81,32 +79,3 @@ DfuHandle MakeDfuRegionImage(DfuLibrary& library, DfuMapping* entry, std::int32_
 // What a finished read left in its image: the elements' bytes in order. False
 // when they cannot be had or would be longer than kDfuLargestRegion.
 bool DfuRegionBytes(DfuLibrary& library, DfuHandle image, std::vector<std::uint8_t>& bytes);
-
-struct DfuRunOptions {
-    // Called after every status query with the record's percentage.
-    std::function<void(int percent)> progress;
-    // Asked after every status query; true stops the operation where it is.
-    std::function<bool()> stop;
-    std::chrono::milliseconds pollInterval{20};
-};
-
-struct DfuRunResult {
-    DfuResult error = STDFU_NOERROR;  // the launch's result, or the record's ErrorCode
-    DfuOperationContext context{};    // the record as the operation ended
-    bool finished = false;            // the record reached 100 %
-};
-
-// Launches one operation on `engine`, polls its record like the updater's
-// monitor, and stops it (its transfer thread joined) at 100 %, at the first
-// error, or when `options.stop` says so.
-DfuRunResult RunDfuOperation(DfuProtocolEngine& engine, const std::string& devicePath, std::int32_t operation,
-                             DfuHandle image, const DfuRunOptions& options = {});
-
-// The region operations for callers that wait (the tools, the tests, the
-// benchmarks), each run through RunDfuOperation. A read fills `data` only
-// when it finished; a write erases the sectors `data` touches, then programs
-// it, and reports the first pass that did not finish.
-DfuRunResult ReadDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
-                           std::uint32_t length, std::vector<std::uint8_t>& data, const DfuRunOptions& options = {});
-DfuRunResult WriteDfuRegion(DfuProtocolEngine& engine, const std::string& devicePath, std::uint32_t address,
-                            std::span<const std::uint8_t> data, const DfuRunOptions& options = {});
