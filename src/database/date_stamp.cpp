@@ -55,9 +55,10 @@ bool CDfuDevice::WriteDateStamp(const std::string& bytes) {
     if (bytes.size() != 10 || !WriteDateFile(binPath, bytes))
         return phase.End(false);
 
-    AddElementFile(binPath, DfuPreparation::DateStampAddress);
-    const bool built = BuildImage(DfuPreparation::AlternateSetting);
-    const bool made = WriteDfuFile(dfuPath) && built;
+    DfuFileBuilder builder(Events);
+    builder.AddElementFile(binPath, DfuPreparation::DateStampAddress);
+    const bool built = builder.BuildImage(DfuPreparation::AlternateSetting);
+    const bool made = builder.WriteDfuFile(dfuPath) && built;
     // A date file that was not made completely is never written into the
     // device: a stale "Date.dfu" of an earlier run might otherwise go in.
     const bool written = made && UpgradeDevice(base);

@@ -44,11 +44,10 @@ int CDfuDevice::ConnectTest() {
         return -1;
     }
 
-    AddElementFile(binPath, kIdentityBlockAddress);
-    // WriteDfuFile runs even after a failed build: it empties the element and
-    // image lists, which the next DFU file would otherwise be built from.
-    const bool built = BuildImage(DfuPreparation::AlternateSetting);
-    bool read = WriteDfuFile(dfuPath) && built;
+    DfuFileBuilder builder(Events);
+    builder.AddElementFile(binPath, kIdentityBlockAddress);
+    const bool built = builder.BuildImage(DfuPreparation::AlternateSetting);
+    bool read = builder.WriteDfuFile(dfuPath) && built;
     if (read)
         read = UploadFromDevice(dfuPath);
 

@@ -176,13 +176,4 @@ TEST_F(DateStamp, DateFileThatCannotBeCreated) {
     EXPECT_TRUE(library.Launched().empty());
 }
 
-// A request file that cannot be made into an image must not leave its
-// element list behind: every later DFU file (the next request, the database)
-// would be built from it too.
-TEST_F(DeviceIdentification, FailedRequestLeavesNothingForTheNextFile) {
-    device.ElementEntries.push_back({0x004F0000, 56, folder.File("gone.bin")});
-    EXPECT_EQ(Identify(Block("plain text", Text("Orvo"))), IdentifyResult::Unreadable);
-    EXPECT_TRUE(device.ElementEntries.empty());
-    EXPECT_TRUE(device.Images.empty());
-    EXPECT_EQ(Identify(Block("plain text", Text("Orvo"))), IdentifyResult::Accepted);
-}
+

@@ -133,15 +133,16 @@ public:
         // thread: the one moment where the next cycle's fault can be put in
         // place without racing the cycle itself.
         auto saveSettings = services.saveSettings;
-        services.saveSettings = [this, saveSettings](CDfuDevice& device) {
-            saveSettings(device);
-            ArmFaultForThisCycle(device);
+        services.saveSettings = [this, saveSettings] {
+            saveSettings();
+            ArmFaultForThisCycle(*device_);
         };
     }
 
     std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) override {
         auto device = std::make_unique<CDfuDevice>(programPath, library_, bus_);
         device->ServerHost = server_.HostAndPort();
+        device_ = device.get();
         return device;
     }
 
@@ -223,6 +224,8 @@ private:
     DfuProtocolEngine engine_{bus_};
     EngineDfuLibrary library_{engine_};
     SimUpdateServer server_;
+    // The device the last MakeDevice made: the window's, which outlives its worker.
+    CDfuDevice* device_ = nullptr;
     bool started_ = false;
     std::atomic<bool> htmlAnswer_{false};
     std::atomic<bool> junkAnswer_{false};

@@ -222,11 +222,10 @@ std::string PrepareProgramFolder(const PrivateTempFolder& folder, const std::str
 // An unattended run has nobody to answer the first start's language dialog:
 // it starts with English settings already saved.
 void SeedEnglishSettings(const std::string& programPath) {
-    CDfuDevice device(programPath);
-    SharedSettings settings;
-    settings.SetLanguage(device, 0);
-    device.DownloadSizeKb = settings.ComputeDownloadSize(device);
-    settings.SaveSettings(device);
+    SharedSettings settings(ProgramFolderLocations(ProgramFolderOf(programPath)));
+    settings.SetLanguage(0);
+    settings.DownloadSizeKb = settings.ComputeDownloadSize();
+    settings.SaveSettings();
 }
 
 void SaveScreenshot(CMainFrame* frame, const std::string& path) {
@@ -281,12 +280,13 @@ int main(int argc, char** argv) {
     if (options.headless)
         SeedEnglishSettings(programPath);
 
-    SharedSettings settings;
+    const FileLocations locations = ProgramFolderLocations(ProgramFolderOf(programPath));
+    SharedSettings settings(locations);
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
     bench->Wire(services);
     // The history and the log of the run stay in its temporary folder.
-    CycleKeeping keeping(ProgramFolderLocations(ProgramFolderOf(programPath)), resources);
+    CycleKeeping keeping(locations, resources);
     keeping.Wire(services);
     if (options.headless) {
         // Nobody is there to press OK: print the box and go on.
