@@ -223,4 +223,15 @@ TEST_F(Conversion, BufferFileLostBetweenThePassesIsAnErrorNotFewerRecords) {
     EXPECT_FALSE(FileExists(folder.Base() + ".bin"));
 }
 
+// The results' texts are what orvo-tool convert prints and scripts read.
+TEST(ConversionResults, EachResultKeepsItsText) {
+    for (const auto& [result, text] : std::vector<std::pair<ConversionResult, std::string>>{
+             {ConversionResult::Success, "SUCCESS"},
+             {ConversionResult::NoRecords, ""},
+             {ConversionResult::DbFileOpenError, "DB FILE OPEN ERROR"},
+             {ConversionResult::BinFileOpenError, "BIN FILE OPEN ERROR"},
+             {ConversionResult::DfuFileError, "DFU FILE ERROR"}})
+        EXPECT_EQ(ConversionResultText(result), text);
+}
+
 }  // namespace
