@@ -24,7 +24,7 @@
 
 #include "database/database_conversion.h"
 #include "database_generator.h"
-#include "device/dfu_device.h"
+#include "common/program_folder.h"
 
 extern char** environ;
 
@@ -156,7 +156,7 @@ double MaxRssMiB() {
 void BM_PrepareDatabase(benchmark::State& state) {
     const int order = static_cast<int>(state.range(0));
     const std::string base = PrepareInput(order);
-    CDfuDevice device(base);
+    CycleEventChannel events;
     state.SetLabel(OrderName(order));
     double total = 0;
     std::size_t peakHeap = 0;
@@ -164,11 +164,11 @@ void BM_PrepareDatabase(benchmark::State& state) {
         const std::size_t heapBefore = g_heapNow.load();
         g_heapPeak.store(heapBefore);
         const auto start = std::chrono::steady_clock::now();
-        const std::string result = device.PrepareDatabase(base);
+        const PreparedDatabase prepared = PrepareDatabase(base, ProgramFolderOf(base), events);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         peakHeap = std::max(peakHeap, g_heapPeak.load() - heapBefore);
-        if (result != base) {
-            state.SkipWithError(("conversion failed: " + result).c_str());
+        if (!prepared.Ready()) {
+            state.SkipWithError((std::string("conversion failed: ") + ConversionResultText(prepared.result)).c_str());
             break;
         }
     }

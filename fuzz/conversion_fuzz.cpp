@@ -15,7 +15,8 @@
 #include <iterator>
 #include <string>
 
-#include "device/dfu_device.h"
+#include "common/program_folder.h"
+#include "database/database_conversion.h"
 // The reference is compiled into the target itself: it is test code, not part
 // of any library.
 #include "../tests/database/reference_conversion.cpp"
@@ -49,7 +50,7 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string folder = MakeFolder();
-    static CDfuDevice device(folder + "orvo-updater");
+    static CycleEventChannel events;
     const std::string base = folder + "tesselDB";
     const std::string text(reinterpret_cast<const char*>(data), size);
     {
@@ -57,16 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
 
-    const std::string result = device.PrepareDatabase(base);
+    const PreparedDatabase prepared = PrepareDatabase(base, folder, events);
     const ReferenceResult expected = ReferenceConvert(text);
     const bool junk = 2ull * expected.validRecords < expected.textRecords;
     namespace fs = std::filesystem;
-    if (result == base) {
+    if (prepared.Ready()) {
         Check(expected.result == "SUCCESS" && !junk);
         Check(ReadAll(base + ".bin") == expected.packed);
         Check(fs::exists(base + ".dfu"));
     } else {
-        Check(result == (junk ? std::string() : expected.result));
+        Check(ConversionResultText(prepared.result) == (junk ? std::string() : expected.result));
         Check(!fs::exists(base + ".bin") && !fs::exists(base + ".dfu"));
     }
     for (const auto& entry : fs::directory_iterator(folder))

@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-#include "device/dfu_device.h"
 #include "ui/settings_file.h"
 #include "ui/shared_settings.h"
 
@@ -79,24 +78,23 @@ void CheckStartUp(const std::string& folder, std::string_view text) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
-    CDfuDevice device(folder + "orvo-updater");
-    SharedSettings settings;
-    settings.LoadSettings(device, nullptr);
-    const int language = settings.TakeLanguageIndexFromFragment(device);
+    SharedSettings settings(ProgramFolderLocations(folder));
+    settings.LoadSettings(nullptr);
+    const int language = settings.TakeLanguageIndexFromFragment();
     Check(language >= 0 && language <= 9);
-    settings.LoadRegionSelection(device);
-    device.DownloadSizeKb = settings.ComputeDownloadSize(device);
-    settings.SaveSettings(device);
+    settings.LoadRegionSelection();
+    settings.DownloadSizeKb = settings.ComputeDownloadSize();
+    settings.SaveSettings();
 
     // What was saved reads back as the values in force.
     const auto saved = ReadSettingsFile(path);
     Check(saved.has_value());
     const auto values = ParseSettingsText(*saved);
-    Check(values && values->languageFragment == device.LanguageFragment);
+    Check(values && values->languageFragment == settings.LanguageFragment());
     // A hand-edited fragment can name slots without a region, and their
     // list can outgrow a token: it is read back cut, as any long token.
-    Check(values->regionFragment == device.RegionFragment.substr(0, MaxSettingsTokenLength));
-    Check(values->downloadSizeKb == device.DownloadSizeKb.load());
+    Check(values->regionFragment == settings.RegionFragment().substr(0, MaxSettingsTokenLength));
+    Check(values->downloadSizeKb == settings.DownloadSizeKb.load());
     const RegionSlots sizes = settings.RegionSizes();
     for (int region = 0; region < RegionCount; ++region)
         Check(values->regionSizes[region] == sizes[region]);

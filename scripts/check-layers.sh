@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+status=0
 # "file:line:text" of every include in the product, sim/, lang/ and tools/.
 grep -rn --include='*.h' --include='*.cpp' -E '^[[:space:]]*#[[:space:]]*include' src sim lang tools |
 awk '
@@ -85,4 +86,20 @@ END {
         exit 1
     }
     print "layer check: every include follows the direction of use"
-}'
+}' || status=1
+
+# The settings, the conversion and the download request need no device
+# session, nor do their fuzzers, the conversion's benchmark and the tool
+# commands made of them: none of them includes the device object. Only the
+# database layer's write, date stamp and holdings read drive the device.
+device_free=(src/ui src/database fuzz bench/conversion_bench.cpp
+             tools/orvo_tool/cmd_convert.cpp tools/orvo_tool/cmd_query.cpp tools/orvo_tool/cmd_download.cpp)
+drives_device='^src/database/(database_write|date_stamp|device_holdings)\.cpp:'
+if found=$(grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"device/dfu_device\.h"' \
+               "${device_free[@]}" | grep -vE "$drives_device"); then
+    sed 's/^/layer check: needs no device object but includes it: /' <<<"$found" >&2
+    status=1
+else
+    echo "layer check: the settings, the conversion and the download request build no device object"
+fi
+exit $status

@@ -106,7 +106,7 @@ bool DatabaseConversion::ReadBufferFile(int index) {
     return buffer.Close() && !readFailed;
 }
 
-std::string DatabaseConversion::SortDatabaseRecords(const std::string& base) {
+ConversionResult DatabaseConversion::SortDatabaseRecords(const std::string& base) {
     recordCount_ = 0;
     // Only the files this conversion made: a buffer file left by an earlier,
     // interrupted run must never be read as part of this database. A file we
@@ -153,4 +153,15 @@ void DatabaseConversion::DeleteBufferFiles() {
     for (int index = 1; index <= BufferFileLimit; ++index)
         RemoveRegularFile(BufferPath(index));
     buffersCreated_ = 0;
+}
+
+const char* ConversionResultText(ConversionResult result) {
+    switch (result) {
+    case ConversionResult::Success: return "SUCCESS";
+    case ConversionResult::NoRecords: return "";
+    case ConversionResult::DbFileOpenError: return "DB FILE OPEN ERROR";
+    case ConversionResult::BinFileOpenError: return "BIN FILE OPEN ERROR";
+    case ConversionResult::DfuFileError: return "DFU FILE ERROR";
+    }
+    return "";
 }

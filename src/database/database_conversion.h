@@ -4,19 +4,39 @@
 #include <cstdio>
 #include <string>
 
-#include "common/result_texts.h"
+#include "common/cycle_events.h"
 #include "database/sorted_record_lists.h"
 
-// Result texts of the conversion, compared by the update worker.
-namespace ConversionResult {
-inline constexpr const char* DbFileOpenError = PrepareResult::DatabaseFileOpenError;
-inline constexpr const char* BinFileOpenError = PrepareResult::BinaryFileOpenError;
-inline constexpr const char* Success = "SUCCESS";
-inline constexpr const char* NoRecords = "";
-// The packed database was written but its DFU file could not be made: the
-// update must not go on with a missing or stale DFU file.
-inline constexpr const char* DfuFileError = "DFU FILE ERROR";
-}  // namespace ConversionResult
+// What a conversion came to.
+enum class ConversionResult : std::uint8_t {
+    Success,
+    NoRecords,         // no valid record, or too few for a database
+    DbFileOpenError,   // the database text could not be opened or read
+    BinFileOpenError,  // a buffer file or the packed database could not be written
+    // The packed database was written but its DFU file could not be made: the
+    // update must not go on with a missing or stale DFU file.
+    DfuFileError,
+};
+
+// The conversion's result as its callers print it: "SUCCESS", "" (no valid
+// record), "DB FILE OPEN ERROR", "BIN FILE OPEN ERROR", "DFU FILE ERROR".
+const char* ConversionResultText(ConversionResult result);
+
+// What PrepareDatabase came to, with the system's error code (ENOSPC,
+// EACCES, ...) of the first file it could not write, 0 when it wrote all it
+// had to.
+struct PreparedDatabase {
+    ConversionResult result = ConversionResult::Success;
+    int PrepareFileError = 0;
+    bool Ready() const { return result == ConversionResult::Success; }
+};
+
+// Converts base + ".txt" into the packed database base + ".bin" and wraps it
+// into base + ".dfu" (one element at the database's address), with the
+// buffer files in `bufferFolder`. Files of an earlier run are removed first;
+// on failure neither file is left. What the DFU file's making cannot do is
+// published on `events`.
+PreparedDatabase PrepareDatabase(const std::string& base, const std::string& bufferFolder, CycleEventChannel& events);
 
 // The two passes that turn the database text into the packed database, with
 // the buffer files "FileBuffer01" to "FileBuffer30" in the program folder in
@@ -46,11 +66,11 @@ public:
     SplitOutcome SplitDatabaseText(std::FILE* text);
 
     // Second pass: reads back the buffer files this object created, decodes
-    // and sorts their records and writes base + ".bin". Returns "SUCCESS", ""
-    // (no valid record) or "BIN FILE OPEN ERROR" (the packed database or a
-    // buffer file could not be created, read or written; no partial packed
-    // database is left). The buffer files are deleted on every path.
-    std::string SortDatabaseRecords(const std::string& base);
+    // and sorts their records and writes base + ".bin". Returns Success,
+    // NoRecords or BinFileOpenError (the packed database or a buffer file
+    // could not be created, read or written; no partial packed database is
+    // left). The buffer files are deleted on every path.
+    ConversionResult SortDatabaseRecords(const std::string& base);
 
     // Frees the sorted lists and deletes every buffer file name in the folder.
     void DeleteBufferFiles();

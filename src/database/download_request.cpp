@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "database/md5.h"
-#include "device/dfu_device.h"
 #include "common/working_files.h"
 
 std::string DownloadSignedText(const std::string& serial) {
@@ -43,11 +42,8 @@ std::string DownloadUrl(const std::string& host, const std::string& query) {
     return "http://" + host + DownloadRequest::Path + "?" + query;
 }
 
-std::string CDfuDevice::BuildDownloadQuery() {
-    const std::string serial = DeviceSerial.Get();
-    QueryHash = DownloadRequest::HashKey + DownloadSignature(serial);
-    QuerySerial = DownloadRequest::SerialKey + EncodeQueryValue(serial);
-    return QueryHash + QuerySerial;
+DownloadQuery BuildDownloadQuery(const std::string& serial) {
+    return {DownloadRequest::HashKey + DownloadSignature(serial), DownloadRequest::SerialKey + EncodeQueryValue(serial)};
 }
 
 namespace {
@@ -63,26 +59,19 @@ std::string WithoutSignature(std::string address, const std::string& signature) 
 
 }  // namespace
 
-DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& client) {
-    const std::string localFile =
-        device.ProgramFolder + WorkingFile::DatabaseBase + WorkingFile::TextExt;
-    const std::string url = DownloadUrl(device.ServerHost, device.BuildDownloadQuery());
+DownloadResult DownloadDatabaseWith(const DatabaseRequest& request, const HttpDownload& client,
+                                    CycleEventChannel& events) {
+    const std::string localFile = request.folder + WorkingFile::DatabaseBase + WorkingFile::TextExt;
+    const DownloadQuery query = BuildDownloadQuery(request.serial);
+    const std::string url = DownloadUrl(request.serverHost, query.Text());
     DownloadResult result = client.Fetch(url, localFile);
     // The signature is left out: whoever keeps the request (a log, the
     // history) needs the serial and the server, not the key to ask again.
-    CycleEvents::DownloadAnswered answered{DownloadUrl(device.ServerHost, device.QuerySerial.substr(1)),
+    CycleEvents::DownloadAnswered answered{DownloadUrl(request.serverHost, query.QuerySerial.substr(1)),
                                            result.httpStatus, result.bytes};
-    const std::string signature = device.QueryHash.substr(std::strlen(DownloadRequest::HashKey));
+    const std::string signature = query.QueryHash.substr(std::strlen(DownloadRequest::HashKey));
     if (!result.lastUrl.empty() && result.lastUrl != url)
         answered.redirectedTo = WithoutSignature(result.lastUrl, signature);
-    device.Events.Publish(answered);
+    events.Publish(answered);
     return result;
 }
-
-DownloadResult DownloadDatabaseWithDefaults(CDfuDevice& device) {
-    HttpDownload client;
-    client.abort = &device.ShuttingDown;
-    return DownloadDatabaseWith(device, client);
-}
-
-bool CDfuDevice::DownloadDatabase() { return DownloadDatabaseWithDefaults(*this).Stored(); }

@@ -2,9 +2,8 @@
 
 #include <string>
 
+#include "common/cycle_events.h"
 #include "database/http_download.h"
-
-class CDfuDevice;
 
 namespace DownloadRequest {
 // Enters the signature only; never sent.
@@ -29,12 +28,23 @@ std::string EncodeQueryValue(const std::string& value);
 // "http://" + host + "/OrvoDownload.aspx?" + query, nothing in between.
 std::string DownloadUrl(const std::string& host, const std::string& query);
 
-// What DownloadDatabase does, with the limits of `client` instead of the
-// defaults: the query, the URL, and the transfer into ProgramFolder +
-// "tesselDB.txt".
-DownloadResult DownloadDatabaseWith(CDfuDevice& device, const HttpDownload& client);
+// The two parts of the download request's query.
+struct DownloadQuery {
+    std::string QueryHash;    // "z=" and the signature
+    std::string QuerySerial;  // "&s=" and the serial, encoded
+    std::string Text() const { return QueryHash + QuerySerial; }
+};
+DownloadQuery BuildDownloadQuery(const std::string& serial);
 
-// The program's download: the default limits, ended early by
-// device.ShuttingDown. CDfuDevice::DownloadDatabase is this without the
-// result's details.
-DownloadResult DownloadDatabaseWithDefaults(CDfuDevice& device);
+// What one download of a device's database is for and where it lands.
+struct DatabaseRequest {
+    std::string serverHost;  // "host" or "host:port"
+    std::string serial;      // the device's serial
+    std::string folder;      // "tesselDB.txt" goes here (the working files' folder)
+};
+
+// The download of `request` with the limits of `client`: the query, the URL,
+// and the transfer into its folder's "tesselDB.txt". What the server
+// answered goes out on `events` (DownloadAnswered, without the signature).
+DownloadResult DownloadDatabaseWith(const DatabaseRequest& request, const HttpDownload& client,
+                                    CycleEventChannel& events);

@@ -1,12 +1,11 @@
 #include <cstdio>
 
 #include "common/file_io.h"
+#include "common/working_files.h"
 #include "database/database_conversion.h"
 #include "database/dfu_preparation.h"
-#include "device/dfu_device.h"
-#include "common/working_files.h"
 
-std::string CDfuDevice::PrepareDatabase(const std::string& base) {
+PreparedDatabase PrepareDatabase(const std::string& base, const std::string& bufferFolder, CycleEventChannel& events) {
     const std::string binPath = base + WorkingFile::BinExt;
     const std::string dfuPath = base + WorkingFile::DfuExt;
     // Files of an earlier run must never be taken for this run's results.
@@ -15,37 +14,34 @@ std::string CDfuDevice::PrepareDatabase(const std::string& base) {
 
     std::FILE* text = std::fopen((base + WorkingFile::TextExt).c_str(), "rb");
     if (text == nullptr)
-        return ConversionResult::DbFileOpenError;
+        return {ConversionResult::DbFileOpenError};
 
-    PrepareFileError = 0;
-    DatabaseConversion conversion(ProgramFolder);
+    DatabaseConversion conversion(bufferFolder);
     const auto split = conversion.SplitDatabaseText(text);
     std::fclose(text);  // only read from: its close cannot lose data
-    PrepareFileError = conversion.FileError();
     if (split == DatabaseConversion::SplitOutcome::TextUnreadable)
-        return ConversionResult::DbFileOpenError;
+        return {ConversionResult::DbFileOpenError, conversion.FileError()};
     if (split == DatabaseConversion::SplitOutcome::BufferFileUnavailable)
-        return ConversionResult::BinFileOpenError;
+        return {ConversionResult::BinFileOpenError, conversion.FileError()};
 
-    const std::string sorted = conversion.SortDatabaseRecords(base);
-    PrepareFileError = conversion.FileError();
+    const ConversionResult sorted = conversion.SortDatabaseRecords(base);
     if (sorted != ConversionResult::Success)
-        return sorted;
+        return {sorted, conversion.FileError()};
     // Junk that happens to hold a few 13-character records must never
     // replace the database on the device.
     if (!conversion.LooksLikeDatabase()) {
         RemoveRegularFile(binPath);
-        return ConversionResult::NoRecords;
+        return {ConversionResult::NoRecords};
     }
 
-    const std::size_t entriesBefore = ElementEntries.size();
-    AddElementFile(binPath, DfuPreparation::DatabaseAddress);
-    const bool registered = ElementEntries.size() == entriesBefore + 1;
-    const bool built = BuildImage(DfuPreparation::AlternateSetting);
-    const bool written = WriteDfuFile(dfuPath);
+    DfuFileBuilder builder(events);
+    builder.AddElementFile(binPath, DfuPreparation::DatabaseAddress);
+    const bool registered = builder.ElementEntries.size() == 1;
+    const bool built = builder.BuildImage(DfuPreparation::AlternateSetting);
+    const bool written = builder.WriteDfuFile(dfuPath);
     if (!registered || !built || !written) {
         RemoveRegularFile(dfuPath);
-        return ConversionResult::DfuFileError;
+        return {ConversionResult::DfuFileError, conversion.FileError()};
     }
-    return base;
+    return {ConversionResult::Success};
 }

@@ -46,24 +46,17 @@ enum class DatabaseWriteResult {
     Failed,           // the error has been shown; the device holds no date stamp and no header
 };
 
-// A plain file registered for the next DFU image (AddElementFile): the
-// address its bytes go to, its size when it was registered, and its path.
-struct DfuElementEntry {
-    std::uint32_t address = 0;
-    std::uint32_t size = 0;
-    std::string fileName;
-    bool operator==(const DfuElementEntry&) const = default;
-};
-
 // A range of the data flash.
 struct FlashRange {
     std::uint32_t address = 0;
     std::uint32_t length = 0;
 };
 
-// The single device-access object: finds the Orvo, runs DFU operations on it,
-// and carries the values the update cycle shares. Operations are defined in
-// the source files of the folder that owns them (device/, database/).
+// The device session: finds the Orvo, knows its path and identity, runs DFU
+// operations on it and publishes what they do. The settings, the download
+// request and the conversion live with their owners and need none of it.
+// Operations are defined in the source files of the folder that owns them
+// (device/, database/).
 class CDfuDevice {
 public:
     // `programPath` is the program's own executable path; its folder becomes
@@ -172,22 +165,6 @@ public:
     int ConnectTest();
     IdentifyResult IdentifyDevice(const std::string& productName);
 
-    // --- download request (database/download_request.cpp)
-    std::string BuildDownloadQuery();
-    // Returns whether the database text was stored; the update cycle ignores it.
-    bool DownloadDatabase();
-
-    // --- conversion (database/database_conversion.cpp)
-    std::string PrepareDatabase(const std::string& base);
-    // Why the last PrepareDatabase could not write a file: the system's error
-    // code (ENOSPC, EACCES, ...), 0 when it wrote all it had to.
-    int PrepareFileError = 0;
-
-    // --- DFU file preparation (device/dfu_preparation.cpp)
-    void AddElementFile(const std::string& fileName, std::uint32_t address);
-    bool BuildImage(int alternateSetting);
-    bool WriteDfuFile(const std::string& path);
-
     // --- the date stamp (database/date_stamp.cpp)
     bool WriteDateStamp();
     // Writes these 10 bytes as the date stamp (a restored database's own).
@@ -197,22 +174,14 @@ public:
     std::atomic<DfuHandle> OperationHandle{0};
     std::atomic<DfuHandle> KeptImage{0};
     std::atomic<std::int32_t> Target{0};
-    std::atomic<std::int32_t> LanguageIndex{0};
     StatusTextHolder StatusText;
-    std::string QueryHash;
-    std::string QuerySerial;
-    std::string LanguageFragment;
-    std::string RegionFragment;
-    std::atomic<std::int32_t> DownloadSizeKb{0};
     GuardedText DeviceSerial;
     GuardedText DeviceIdText;
     GuardedText DeviceProductName;
     std::atomic<std::int32_t> ProgressCounter{0};
     const std::string ProgramFolder;
-    std::vector<DfuElementEntry> ElementEntries;
     GuardedText DevicePath;
     DfuMapping* Mapping = nullptr;
-    std::vector<DfuHandle> Images;
 
     // Folders of the read-only resources (picture, language libraries), each
     // absolute or the program folder, searched in order.

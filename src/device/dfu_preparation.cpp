@@ -6,20 +6,28 @@
 #include <limits>
 #include <vector>
 
-#include "device/dfu_device.h"
 #include "device/dfu/dfu_files.h"
 #include "common/file_io.h"
+
+DfuFileBuilder::~DfuFileBuilder() {
+    for (DfuHandle& image : Images)
+        STDFUFILES_DestroyImage(&image);
+}
+
+void DfuFileBuilder::ShowError(const std::string& text) {
+    events_.Publish(CycleEvents::Error{CycleErrorKind::WorkingFiles, text, {}, ErrorCause::WorkingFile});
+}
 
 // Each DFU file the updater makes holds one image with the whole content of
 // one plain file as its element. Unlike a bare "did the calls succeed" the
 // operations here return whether the DFU file holds what was asked for, so
 // that a caller never hands an empty or incomplete file on to the device.
 
-void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t address) {
+void DfuFileBuilder::AddElementFile(const std::string& fileName, std::uint32_t address) {
     errno = 0;
     std::FILE* f = std::fopen(fileName.c_str(), "rb");
     if (f == nullptr) {
-        ShowError(DfuPreparation::IoErrorText(LastSystemError()), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
+        ShowError(DfuPreparation::IoErrorText(LastSystemError()));
         return;
     }
     std::error_code error;
@@ -34,17 +42,17 @@ void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t addre
     else if (size > std::numeric_limits<std::uint32_t>::max())
         errorCode = EFBIG;  // an element's length is a 32-bit value
     if (errorCode != 0) {
-        ShowError(DfuPreparation::IoErrorText(errorCode), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
+        ShowError(DfuPreparation::IoErrorText(errorCode));
         return;
     }
     ElementEntries.push_back(DfuElementEntry{address, static_cast<std::uint32_t>(size), fileName});
 }
 
-bool CDfuDevice::BuildImage(int alternateSetting) {
+bool DfuFileBuilder::BuildImage(int alternateSetting) {
     DfuHandle image = 0;
     if (alternateSetting < 0 || alternateSetting > 255 ||
         STDFUFILES_CreateImage(&image, static_cast<std::uint8_t>(alternateSetting)) != STDFU_NOERROR) {
-        ShowError(DfuPreparation::CreateImageFailedText, CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
+        ShowError(DfuPreparation::CreateImageFailedText);
         return false;
     }
     bool complete = STDFUFILES_SetImageName(image, "") == STDFU_NOERROR;
@@ -54,7 +62,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         std::vector<std::uint8_t> data;
         int errorCode = 0;
         if (!ReadWholeFile(entry.fileName, data, std::numeric_limits<std::uint32_t>::max(), errorCode)) {
-            ShowError(DfuPreparation::IoErrorText(errorCode), CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
+            ShowError(DfuPreparation::IoErrorText(errorCode));
             // The image is dropped: release it rather than leave it behind.
             STDFUFILES_DestroyImage(&image);
             return false;
@@ -64,7 +72,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
         element.dwDataLength = static_cast<std::uint32_t>(data.size());
         element.Data = data.empty() ? nullptr : data.data();
         if (STDFUFILES_SetImageElement(image, static_cast<std::uint32_t>(i), 1, element) != STDFU_NOERROR) {
-            ShowError(DfuPreparation::InsertElementFailedText, CycleErrorKind::WorkingFiles, ErrorCause::WorkingFile);
+            ShowError(DfuPreparation::InsertElementFailedText);
             complete = false;
             break;
         }
@@ -75,7 +83,7 @@ bool CDfuDevice::BuildImage(int alternateSetting) {
     return complete && !ElementEntries.empty();
 }
 
-bool CDfuDevice::WriteDfuFile(const std::string& path) {
+bool DfuFileBuilder::WriteDfuFile(const std::string& path) {
     bool written = false;
     DfuHandle file = 0;
     if (STDFUFILES_CreateNewDFUFile(path.c_str(), &file, 0x0000, 0x0000, 0x0000) == STDFU_NOERROR) {

@@ -42,8 +42,8 @@ bool CDFUpdate_tesselApp::InitInstance() {
         std::fprintf(stderr, "%s\n", missing.c_str());
         return false;
     }
-    services_.loadSettings(*device_);
-    services_.loadLanguageLibrary(*device_);
+    services_.loadSettings();
+    services_.loadLanguageLibrary();
     FollowLanguageInToolkit(resources_);
 
     document_ = std::make_unique<CDFUpdate_tesselDoc>();

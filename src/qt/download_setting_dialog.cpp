@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "device/dfu_device.h"
 #include "ui/dialog_templates.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
@@ -45,12 +44,8 @@ void RegionCheckBox::nextCheckState() {
     }
 }
 
-CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, CDfuDevice& device,
-                                         QWidget* parent)
-    : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)),
-      settings_(settings),
-      resources_(resources),
-      device_(device) {
+CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, QWidget* parent)
+    : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)), settings_(settings), resources_(resources) {
     using namespace DialogTemplate;
     settings_.ClearRegionSelection();
     setObjectName(QStringLiteral("dialog131"));
@@ -108,23 +103,23 @@ CDownloadSettingDlg::CDownloadSettingDlg(SharedSettings& settings, const Resourc
 }
 
 void CDownloadSettingDlg::OnInitDialog() {
-    settings_.LoadRegionSelection(device_);
-    const std::int32_t sizeKb = settings_.ComputeDownloadSize(device_);
-    device_.DownloadSizeKb = sizeKb;
+    settings_.LoadRegionSelection();
+    const std::int32_t sizeKb = settings_.ComputeDownloadSize();
+    settings_.DownloadSizeKb = sizeKb;
     ShowSize(sizeKb);
     ShowSlots(settings_.RegionSelection());
 }
 
 void CDownloadSettingDlg::OnRegionClicked() {
     // The box has already moved on; the rules decide what all seven show.
-    const RegionSlots slots = settings_.ApplyRegionStates(device_, ReadBoxes());
-    ShowSize(device_.DownloadSizeKb);
+    const RegionSlots slots = settings_.ApplyRegionStates(ReadBoxes());
+    ShowSize(settings_.DownloadSizeKb);
     ShowSlots(slots);
 }
 
 void CDownloadSettingDlg::OnOK() {
     settings_.StoreRegionStates(ReadBoxes());
-    settings_.SaveSettings(device_);
+    settings_.SaveSettings();
     accept();
 }
 
@@ -145,8 +140,7 @@ void CDownloadSettingDlg::ShowSize(std::int32_t sizeKb) {
     sizeEdit_->setText(sizeText_);
 }
 
-void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, const Resources& resources,
-                                CDfuDevice& device) {
-    CDownloadSettingDlg dialog(settings, resources, device, parent);
+void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, const Resources& resources) {
+    CDownloadSettingDlg dialog(settings, resources, parent);
     dialog.exec();
 }

@@ -7,7 +7,6 @@
 
 #include "ui/region_table.h"
 
-class CDfuDevice;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,8 +32,7 @@ protected:
 class CDownloadSettingDlg : public QDialog {
     Q_OBJECT
 public:
-    CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, CDfuDevice& device,
-                        QWidget* parent = nullptr);
+    CDownloadSettingDlg(SharedSettings& settings, const Resources& resources, QWidget* parent = nullptr);
 
     // The box of region `region` (0 to 6).
     RegionCheckBox* RegionBox(int region) const { return boxes_[static_cast<std::size_t>(region)]; }
@@ -55,7 +53,6 @@ private:
 
     SharedSettings& settings_;
     const Resources& resources_;
-    CDfuDevice& device_;
     std::array<RegionCheckBox*, RegionCount> boxes_{};
     QLineEdit* sizeEdit_ = nullptr;
     QPushButton* ok_ = nullptr;
@@ -64,5 +61,4 @@ private:
 };
 
 // The download selection dialog as command 32772 runs it, modally.
-void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, const Resources& resources,
-                                CDfuDevice& device);
+void RunDownloadSelectionDialog(QWidget* parent, SharedSettings& settings, const Resources& resources);

@@ -5,11 +5,11 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "device/dfu_device.h"
 #include "ui/dialog_templates.h"
 #include "ui/language_library.h"
 #include "ui/language_table.h"
 #include "ui/resources.h"
+#include "ui/shared_settings.h"
 #include "qt/dialog_colours.h"
 #include "qt/dialog_units.h"
 #include "qt/window_placement.h"
@@ -73,11 +73,10 @@ void MarkCurrent(QPushButton* button) {
 
 }  // namespace
 
-CLanguageDlg::CLanguageDlg(SharedSettings& settings, Resources& resources, CDfuDevice& device, QWidget* parent)
+CLanguageDlg::CLanguageDlg(SharedSettings& settings, Resources& resources, QWidget* parent)
     : QDialog(parent, FixedSizeWindowFlags(Qt::Dialog)),
       settings_(settings),
-      resources_(resources),
-      device_(device) {
+      resources_(resources) {
     using namespace DialogTemplate;
     setObjectName(QStringLiteral("dialog130"));
     setFont(DialogTemplateFont());
@@ -93,7 +92,7 @@ CLanguageDlg::CLanguageDlg(SharedSettings& settings, Resources& resources, CDfuD
     HiddenButton(this, resources_, CancelButton, units.ToPixels(LanguageCancel));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    const std::size_t current = CurrentLanguagePosition(device_.LanguageIndex);
+    const std::size_t current = CurrentLanguagePosition(settings_.LanguageIndex);
     for (std::size_t i = 0; i < Languages.size(); ++i) {
         auto* button = new QPushButton(this);
         button->setObjectName(QStringLiteral("control%1").arg(Languages[i].buttonId));
@@ -150,11 +149,11 @@ void CLanguageDlg::OnInitDialog() {
 }
 
 void CLanguageDlg::OnFlagClicked(int languageIndex) {
-    ApplyLanguage(settings_, resources_, device_, languageIndex);
+    ApplyLanguage(settings_, resources_, languageIndex);
     accept();
 }
 
-void RunLanguageDialog(QWidget* parent, SharedSettings& settings, Resources& resources, CDfuDevice& device) {
-    CLanguageDlg dialog(settings, resources, device, parent);
+void RunLanguageDialog(QWidget* parent, SharedSettings& settings, Resources& resources) {
+    CLanguageDlg dialog(settings, resources, parent);
     dialog.exec();
 }

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QPixmap>
 
-class CDfuDevice;
 class QPushButton;
 class Resources;
 class SharedSettings;
@@ -18,7 +17,7 @@ class SharedSettings;
 class CLanguageDlg : public QDialog {
     Q_OBJECT
 public:
-    CLanguageDlg(SharedSettings& settings, Resources& resources, CDfuDevice& device, QWidget* parent = nullptr);
+    CLanguageDlg(SharedSettings& settings, Resources& resources, QWidget* parent = nullptr);
 
     // The button of language-table entry `position` (0 English ... 6 Swedish).
     QPushButton* FlagButton(int position) const { return buttons_[static_cast<std::size_t>(position)]; }
@@ -32,10 +31,9 @@ private:
 
     SharedSettings& settings_;
     Resources& resources_;
-    CDfuDevice& device_;
     std::array<QPixmap, 7> flags_;
     std::array<QPushButton*, 7> buttons_{};
 };
 
 // The language dialog as start-up and the Language command run it, modally.
-void RunLanguageDialog(QWidget* parent, SharedSettings& settings, Resources& resources, CDfuDevice& device);
+void RunLanguageDialog(QWidget* parent, SharedSettings& settings, Resources& resources);

@@ -76,13 +76,13 @@ std::string FoundOrMissing(const std::string& path) { return path.empty() ? "(no
 int PrintLocations(const std::string& programPath) {
     const FileLocations locations = InstalledLocations(programPath, false);
     const auto device = std::make_unique<CDfuDevice>(locations);
-    SharedSettings settings;
+    SharedSettings settings(locations);
     Resources resources;
-    settings.LoadSettings(*device, [] {});
-    LoadLanguageLibrary(settings, resources, *device);
+    settings.LoadSettings([] {});
+    LoadLanguageLibrary(settings, resources);
 
     std::vector<std::pair<std::string, std::string>> rows = {
-        {"settings file", settings.SettingsPath(*device)},
+        {"settings file", settings.SettingsPath()},
         {"working files", device->ProgramFolder.empty() ? "./" : device->ProgramFolder},
         {"lock file", InstanceLockPath(device->ProgramFolder)},
         {"history file", locations.historyFile},
@@ -95,7 +95,7 @@ int PrintLocations(const std::string& programPath) {
                               FoundOrMissing(FindResourceFile(device->ResourceFolders, language.libraryFile)));
     }
     const auto* library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
-    rows.emplace_back("language", LanguageNameOfIndex(device->LanguageIndex.load()) + ", " +
+    rows.emplace_back("language", LanguageNameOfIndex(settings.LanguageIndex.load()) + ", " +
                                       (library != nullptr ? library->Path() : std::string("built in")));
     std::fputs(LocationLines(rows).c_str(), stdout);
     return 0;
@@ -190,17 +190,18 @@ int main(int argc, char** argv) {
 
     // The program's settings and resources in force, alive until after the
     // application object (and with it the worker) has ended.
-    SharedSettings settings;
+    const FileLocations locations = InstalledLocations(programPath, true);
+    SharedSettings settings(locations);
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
     // The history and the log outlive the window, and with it the worker.
-    CycleKeeping keeping(InstalledLocations(programPath, true), resources);
+    CycleKeeping keeping(locations, resources);
     keeping.Wire(services);
     if (options.firstStartLanguage) {
         // The option answers the first-start question in place of the dialog.
         const int languageIndex = *options.firstStartLanguage;
-        services.loadSettings = [languageIndex, &settings, &resources](CDfuDevice& device) {
-            settings.LoadSettings(device, [&] { ApplyLanguage(settings, resources, device, languageIndex); });
+        services.loadSettings = [languageIndex, &settings, &resources] {
+            settings.LoadSettings([&] { ApplyLanguage(settings, resources, languageIndex); });
         };
     }
 

@@ -83,14 +83,14 @@ void CMainFrame::ShowInLanguageInForce() {
 bool CMainFrame::OnCommand(int commandId) {
     switch (commandId) {
     case LanguageCommand:
-        services_.runLanguageDialog(this, device_);
+        services_.runLanguageDialog(this);
         FollowLanguageInToolkit(resources_);
         ShowInLanguageInForce();
         update();
         view_->RepaintAll();
         return true;
     case DownloadSelectionCommand:
-        services_.runDownloadSelectionDialog(this, device_);
+        services_.runDownloadSelectionDialog(this);
         return true;
     case ExitCommand:
         close();

@@ -145,9 +145,9 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     layout_ = ComputeMainViewLayout(width_, height_);
     progressBar_.Create(this, ToQRect(layout_.progressBar));
 
-    services_.loadRegionSelection(device_);
+    services_.loadRegionSelection();
     if (services_.computeDownloadSize)
-        device_.DownloadSizeKb = services_.computeDownloadSize(device_);
+        services_.computeDownloadSize();
 
     // The bar, the boxes and the status text show the device's events, the
     // worker's and the operations' alike; they listen after the program's

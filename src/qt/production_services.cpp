@@ -47,6 +47,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
                                         CycleSignals& signals) -> std::unique_ptr<RunningWorker> {
         EngineSetup setup(device, view, signals, resources);
         setup.saveSettings = wired.saveSettings;
+        setup.downloadSizeKb = wired.downloadSizeKb;
         setup.findDevice = [&device] { return device.FindDeviceNow(); };
         setup.history = wired.history;
         setup.logFolder = wired.logFolder;

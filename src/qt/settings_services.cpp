@@ -9,20 +9,16 @@
 void WireSettingsAndLanguages(UpdaterServices& services, SharedSettings& settings, Resources& resources) {
     SharedSettings* shared = &settings;
     Resources* texts = &resources;
-    services.loadSettings = [shared, texts](CDfuDevice& device) {
+    services.loadSettings = [shared, texts] {
         // On a first start this dialog comes before any main window exists.
-        shared->LoadSettings(device,
-                             [shared, texts, &device] { RunLanguageDialog(nullptr, *shared, *texts, device); });
+        shared->LoadSettings([shared, texts] { RunLanguageDialog(nullptr, *shared, *texts); });
     };
-    services.loadLanguageLibrary = [shared, texts](CDfuDevice& device) {
-        LoadLanguageLibrary(*shared, *texts, device);
-    };
-    services.loadRegionSelection = [shared](CDfuDevice& device) { shared->LoadRegionSelection(device); };
-    services.computeDownloadSize = [shared](CDfuDevice& device) { return shared->ComputeDownloadSize(device); };
-    services.runLanguageDialog = [shared, texts](QWidget* parent, CDfuDevice& device) {
-        RunLanguageDialog(parent, *shared, *texts, device);
-    };
-    services.runDownloadSelectionDialog = [shared, texts](QWidget* parent, CDfuDevice& device) {
-        RunDownloadSelectionDialog(parent, *shared, *texts, device);
+    services.loadLanguageLibrary = [shared, texts] { LoadLanguageLibrary(*shared, *texts); };
+    services.downloadSizeKb = [shared] { return shared->DownloadSizeKb.load(); };
+    services.loadRegionSelection = [shared] { shared->LoadRegionSelection(); };
+    services.computeDownloadSize = [shared] { shared->DownloadSizeKb = shared->ComputeDownloadSize(); };
+    services.runLanguageDialog = [shared, texts](QWidget* parent) { RunLanguageDialog(parent, *shared, *texts); };
+    services.runDownloadSelectionDialog = [shared, texts](QWidget* parent) {
+        RunDownloadSelectionDialog(parent, *shared, *texts);
     };
 }

@@ -57,16 +57,19 @@ public:
 // that may be null say what null means.
 struct UpdaterServices {
     // Start-up, before the main window exists.
-    std::function<void(CDfuDevice&)> loadSettings;
-    std::function<void(CDfuDevice&)> loadLanguageLibrary;
+    std::function<void()> loadSettings;
+    std::function<void()> loadLanguageLibrary;
     // The worker's step after identification: region fragment and settings
     // file. No default: an engine started without it refuses to start.
-    std::function<void(CDfuDevice&)> saveSettings;
+    std::function<void()> saveSettings;
+    // The settings' DownloadSizeKb, which paces the download's animation.
+    std::function<std::int32_t()> downloadSizeKb;
 
     // The view's initial update.
-    std::function<void(CDfuDevice&)> loadRegionSelection;
-    // Null keeps the DownloadSizeKb that the settings gave.
-    std::function<int(CDfuDevice&)> computeDownloadSize;
+    std::function<void()> loadRegionSelection;
+    // Recomputes the settings' DownloadSizeKb from the selection; null keeps
+    // the one that the settings file gave.
+    std::function<void()> computeDownloadSize;
     // Null makes no worker. Gets these services for the worker's own hooks;
     // the view starts the worker once it listens to its requests.
     std::function<std::unique_ptr<RunningWorker>(const UpdaterServices&, CDfuDevice&, ViewPort&, CycleSignals&)>
@@ -76,8 +79,8 @@ struct UpdaterServices {
     std::function<void(int timerId, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&)> timerTick;
 
     // Commands of the main frame, run modally on the UI thread.
-    std::function<void(QWidget* parent, CDfuDevice&)> runLanguageDialog;
-    std::function<void(QWidget* parent, CDfuDevice&)> runDownloadSelectionDialog;
+    std::function<void(QWidget* parent)> runLanguageDialog;
+    std::function<void(QWidget* parent)> runDownloadSelectionDialog;
 
     // After the worker has ended: what the device operations left with the
     // device (its memory map) goes before the device object does.

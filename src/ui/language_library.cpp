@@ -1,7 +1,6 @@
 #include "ui/language_library.h"
 
 #include "common/program_folder.h"
-#include "device/dfu_device.h"
 #include "ui/language_module_loader.h"
 #include "ui/language_table.h"
 #include "ui/shared_settings.h"
@@ -35,10 +34,10 @@ namespace {
 // Switches `resources` to the library of `languageIndex`, or to the built-in
 // set when it has none or it cannot be loaded. The program's own folder comes
 // first, then the installed ones.
-void SwitchResourcesTo(Resources& resources, const CDfuDevice& device, int languageIndex) {
+void SwitchResourcesTo(Resources& resources, const std::vector<std::string>& folders, int languageIndex) {
     std::shared_ptr<const LanguageLibrary> library;
     if (const char* file = LanguageLibraryFileFor(languageIndex)) {
-        for (const std::string& folder : device.ResourceFolders) {
+        for (const std::string& folder : folders) {
             library = LanguageLibrary::Load(folder, file);
             if (library)
                 break;
@@ -49,12 +48,12 @@ void SwitchResourcesTo(Resources& resources, const CDfuDevice& device, int langu
 
 }  // namespace
 
-void LoadLanguageLibrary(SharedSettings& settings, Resources& resources, CDfuDevice& device) {
-    SwitchResourcesTo(resources, device, settings.TakeLanguageIndexFromFragment(device));
+void LoadLanguageLibrary(SharedSettings& settings, Resources& resources) {
+    SwitchResourcesTo(resources, settings.ResourceFolders(), settings.TakeLanguageIndexFromFragment());
 }
 
-void ApplyLanguage(SharedSettings& settings, Resources& resources, CDfuDevice& device, int languageIndex) {
-    settings.SetLanguage(device, languageIndex);
-    SwitchResourcesTo(resources, device, languageIndex);
-    settings.SaveSettings(device);
+void ApplyLanguage(SharedSettings& settings, Resources& resources, int languageIndex) {
+    settings.SetLanguage(languageIndex);
+    SwitchResourcesTo(resources, settings.ResourceFolders(), languageIndex);
+    settings.SaveSettings();
 }

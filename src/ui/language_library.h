@@ -6,7 +6,6 @@
 #include "ui/language_module_abi.h"
 #include "ui/resources.h"
 
-class CDfuDevice;
 class SharedSettings;
 
 // A language library in force: a shared module that answers resource
@@ -33,8 +32,8 @@ private:
 // Start-up, after LoadSettings: LanguageIndex from the last character of
 // LanguageFragment, then that language's library switched into `resources`.
 // A missing or unloadable library leaves the built-in English set, silently.
-void LoadLanguageLibrary(SharedSettings& settings, Resources& resources, CDfuDevice& device);
+void LoadLanguageLibrary(SharedSettings& settings, Resources& resources);
 
 // A language chosen in the language dialog: resets the selection to the
 // language's region, switches `resources` and saves the settings.
-void ApplyLanguage(SharedSettings& settings, Resources& resources, CDfuDevice& device, int languageIndex);
+void ApplyLanguage(SharedSettings& settings, Resources& resources, int languageIndex);

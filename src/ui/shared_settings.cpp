@@ -4,20 +4,22 @@
 #include <filesystem>
 #include <limits>
 
-#include "device/dfu_device.h"
 #include "ui/settings_file.h"
 
-SharedSettings::SharedSettings() : regionSizes_(DefaultRegionSizes()) {}
+SharedSettings::SharedSettings(const FileLocations& locations)
+    : dataFolder_(locations.dataFolder),
+      resourceFolders_(locations.resourceFolders),
+      regionSizes_(DefaultRegionSizes()) {}
 
-std::int32_t SharedSettings::ComputeDownloadSize(CDfuDevice& device) {
+std::int32_t SharedSettings::ComputeDownloadSize() {
     std::lock_guard lock(mutex_);
-    return ComputeDownloadSizeLocked(device);
+    return ComputeDownloadSizeLocked();
 }
 
-std::int32_t SharedSettings::ComputeDownloadSizeLocked(CDfuDevice& device) {
+std::int32_t SharedSettings::ComputeDownloadSizeLocked() {
     for (auto& slot : regionSelection_)
         slot %= 2;
-    regionSelection_[LockedRegionFor(device.LanguageIndex)] = RegionLocked;
+    regionSelection_[LockedRegionFor(LanguageIndex)] = RegionLocked;
     // Sizes come from an editable file: sum wide and hold the total within
     // range rather than let absurd lines wrap around.
     std::int64_t total = 0;
@@ -30,10 +32,10 @@ std::int32_t SharedSettings::ComputeDownloadSizeLocked(CDfuDevice& device) {
     return static_cast<std::int32_t>(total);
 }
 
-void SharedSettings::LoadRegionSelection(CDfuDevice& device) {
+void SharedSettings::LoadRegionSelection() {
     std::lock_guard lock(mutex_);
     for (int slot = 0; slot < RegionSlotCount; ++slot) {
-        if (device.RegionFragment.find(std::to_string(slot)) != std::string::npos)
+        if (regionFragment_.find(std::to_string(slot)) != std::string::npos)
             regionSelection_[slot] = RegionSelected;
     }
 }
@@ -43,13 +45,13 @@ void SharedSettings::SetSaveFailureListener(std::function<void(const std::string
     saveFailureListener_ = std::move(listener);
 }
 
-bool SharedSettings::SaveSettings(CDfuDevice& device) {
+bool SharedSettings::SaveSettings() {
     std::function<void(const std::string&)> tell;
     std::string path;
     {
         std::lock_guard lock(mutex_);
-        path = SettingsPath(device);
-        if (SaveSettingsLocked(device, path))
+        path = SettingsPath();
+        if (SaveSettingsLocked(path))
             return true;
         if (saveFailureTold_ || !saveFailureListener_)
             return false;
@@ -62,50 +64,50 @@ bool SharedSettings::SaveSettings(CDfuDevice& device) {
     return false;
 }
 
-bool SharedSettings::SaveSettingsLocked(CDfuDevice& device, const std::string& path) {
-    ComputeDownloadSizeLocked(device);
+bool SharedSettings::SaveSettingsLocked(const std::string& path) {
+    ComputeDownloadSizeLocked();
     std::string fragment = "&c=";
     for (int slot = 0; slot < RegionSlotCount; ++slot) {
         if (regionSelection_[slot] != RegionNotSelected)
             fragment += std::to_string(slot) + ",";
     }
     fragment.pop_back();  // the trailing comma; one region is always locked
-    device.RegionFragment = fragment;
+    regionFragment_ = fragment;
     // An empty first line would make the reader take the region line for the
     // language and shift every value after it; before any language choice
     // the language in force is the start value's.
-    if (device.LanguageFragment.empty())
-        device.LanguageFragment = "&o=" + std::to_string(device.LanguageIndex.load());
-    return ReplaceSettingsFile(path, FormatSettingsText(device.LanguageFragment, device.RegionFragment,
-                                                       device.DownloadSizeKb, regionSizes_));
+    if (languageFragment_.empty())
+        languageFragment_ = "&o=" + std::to_string(LanguageIndex.load());
+    return ReplaceSettingsFile(path, FormatSettingsText(languageFragment_, regionFragment_,
+                                                       DownloadSizeKb, regionSizes_));
 }
 
-void SharedSettings::LoadSettings(CDfuDevice& device, const std::function<void()>& runLanguageDialog) {
+void SharedSettings::LoadSettings(const std::function<void()>& runLanguageDialog) {
     {
         std::lock_guard lock(mutex_);
-        if (ReadSettingsLocked(device))
+        if (ReadSettingsLocked())
             return;
     }
     // No lock while the dialog runs: a language choice saves the settings.
     if (runLanguageDialog)
         runLanguageDialog();
     std::lock_guard lock(mutex_);
-    ReadSettingsLocked(device);
+    ReadSettingsLocked();
 }
 
 // Settings live in the data folder. A program folder that may not be
 // written (a copy on read-only media, an installation) can still carry a
 // settings file prepared for its users: it is read while the user has none
 // of their own, and the first save writes the user's own file.
-std::optional<std::string> SharedSettings::ReadSettingsOrPreset(const CDfuDevice& device) const {
-    const std::string own = SettingsPath(device);
+std::optional<std::string> SharedSettings::ReadSettingsOrPreset() const {
+    const std::string own = SettingsPath();
     if (auto text = ReadSettingsFile(own))
         return text;
     std::error_code error;
     if (std::filesystem::exists(own, error) || error)
         return std::nullopt;  // there but unreadable: the user's own file, not a preset, is what counts
-    for (const std::string& folder : device.ResourceFolders) {
-        if (folder == device.ProgramFolder)
+    for (const std::string& folder : resourceFolders_) {
+        if (folder == dataFolder_)
             continue;
         if (auto text = ReadSettingsFile(folder + SettingsFileName))
             return text;
@@ -113,18 +115,18 @@ std::optional<std::string> SharedSettings::ReadSettingsOrPreset(const CDfuDevice
     return std::nullopt;
 }
 
-bool SharedSettings::ReadSettingsLocked(CDfuDevice& device) {
-    const auto text = ReadSettingsOrPreset(device);
+bool SharedSettings::ReadSettingsLocked() {
+    const auto text = ReadSettingsOrPreset();
     if (!text)
         return false;
     const auto values = ParseSettingsText(*text);
     if (!values)
         return false;
-    device.LanguageFragment = values->languageFragment;
+    languageFragment_ = values->languageFragment;
     if (values->regionFragment)
-        device.RegionFragment = *values->regionFragment;
+        regionFragment_ = *values->regionFragment;
     if (values->downloadSizeKb)
-        device.DownloadSizeKb = *values->downloadSizeKb;
+        DownloadSizeKb = *values->downloadSizeKb;
     for (int region = 0; region < RegionCount; ++region) {
         const auto& size = values->regionSizes[region];
         if (size && *size > 0)
@@ -133,19 +135,19 @@ bool SharedSettings::ReadSettingsLocked(CDfuDevice& device) {
     return true;
 }
 
-void SharedSettings::SetLanguage(CDfuDevice& device, int languageIndex) {
+void SharedSettings::SetLanguage(int languageIndex) {
     std::lock_guard lock(mutex_);
     regionSelection_.fill(RegionNotSelected);
-    device.LanguageFragment = "&o=" + std::to_string(languageIndex);
-    device.LanguageIndex = languageIndex;
+    languageFragment_ = "&o=" + std::to_string(languageIndex);
+    LanguageIndex = languageIndex;
 }
 
-int SharedSettings::TakeLanguageIndexFromFragment(CDfuDevice& device) {
+int SharedSettings::TakeLanguageIndexFromFragment() {
     std::lock_guard lock(mutex_);
-    const std::string& fragment = device.LanguageFragment;
+    const std::string& fragment = languageFragment_;
     const char last = fragment.empty() ? '\0' : fragment.back();
     const int index = last >= '0' && last <= '9' ? last - '0' : 0;
-    device.LanguageIndex = index;
+    LanguageIndex = index;
     return index;
 }
 
@@ -154,11 +156,10 @@ void SharedSettings::ClearRegionSelection() {
     regionSelection_.fill(RegionNotSelected);
 }
 
-RegionSlots SharedSettings::ApplyRegionStates(CDfuDevice& device,
-                                              const std::array<std::int32_t, RegionCount>& states) {
+RegionSlots SharedSettings::ApplyRegionStates(const std::array<std::int32_t, RegionCount>& states) {
     std::lock_guard lock(mutex_);
     std::copy(states.begin(), states.end(), regionSelection_.begin());
-    device.DownloadSizeKb = ComputeDownloadSizeLocked(device);
+    DownloadSizeKb = ComputeDownloadSizeLocked();
     return regionSelection_;
 }
 
@@ -177,16 +178,16 @@ RegionSlots SharedSettings::RegionSizes() const {
     return regionSizes_;
 }
 
-std::string SharedSettings::LanguageFragment(const CDfuDevice& device) const {
+std::string SharedSettings::LanguageFragment() const {
     std::lock_guard lock(mutex_);
-    return device.LanguageFragment;
+    return languageFragment_;
 }
 
-std::string SharedSettings::RegionFragment(const CDfuDevice& device) const {
+std::string SharedSettings::RegionFragment() const {
     std::lock_guard lock(mutex_);
-    return device.RegionFragment;
+    return regionFragment_;
 }
 
-std::string SharedSettings::SettingsPath(const CDfuDevice& device) const {
-    return device.ProgramFolder + SettingsFileName;
+std::string SharedSettings::SettingsPath() const {
+    return dataFolder_ + SettingsFileName;
 }

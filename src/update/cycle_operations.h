@@ -44,6 +44,9 @@ public:
     virtual DatabaseHoldings ReadHoldings() = 0;
     // Rebuilds the region fragment and writes the settings file.
     virtual void SaveSettings() = 0;
+    // The size in Kb of the regions the settings select; paces the
+    // download's animation.
+    virtual std::int32_t DownloadSizeKb() = 0;
     // Leaves the server's answer (if any) in the working ".txt" file. Whether
     // the cycle goes on is judged by PrepareDatabase, which must read that
     // file; the result only says what a failed download failed on.

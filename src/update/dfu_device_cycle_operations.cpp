@@ -4,7 +4,6 @@
 #include "common/file_io.h"
 #include "common/input_file.h"
 #include "common/phase_timer.h"
-#include "common/result_texts.h"
 #include "common/working_files.h"
 #include "database/database_conversion.h"
 #include "database/database_holdings.h"
@@ -32,24 +31,29 @@ IdentifyResult DfuDeviceCycleOperations::IdentifyDevice() { return device_.Ident
 
 void DfuDeviceCycleOperations::SaveSettings() {
     if (hooks_.saveSettings)
-        hooks_.saveSettings(device_);
+        hooks_.saveSettings();
 }
 
-DownloadResult DfuDeviceCycleOperations::DownloadDatabase() { return DownloadDatabaseWithDefaults(device_); }
+std::int32_t DfuDeviceCycleOperations::DownloadSizeKb() { return hooks_.downloadSizeKb ? hooks_.downloadSizeKb() : 0; }
+
+// The default limits; the program's end stops a download in flight.
+DownloadResult DfuDeviceCycleOperations::DownloadDatabase() {
+    HttpDownload client;
+    client.abort = &device_.ShuttingDown;
+    return DownloadDatabaseWith({device_.ServerHost, device_.DeviceSerial.Get(), device_.ProgramFolder}, client,
+                                device_.Events);
+}
 
 namespace {
 
-// The device's preparation answers with `base` or a failure text: the one
-// place those texts are read.
-PrepareOutcome OutcomeOf(const std::string& result, const std::string& base) {
-    if (result == base)
-        return PrepareOutcome::Ready;
-    if (result.empty())
-        return PrepareOutcome::NoValidRecord;
-    if (result == PrepareResult::DatabaseFileOpenError)
-        return PrepareOutcome::TextUnreadable;
-    if (result == PrepareResult::BackupUnavailable)
-        return PrepareOutcome::BackupUnavailable;
+PrepareOutcome OutcomeOf(ConversionResult result) {
+    switch (result) {
+    case ConversionResult::Success: return PrepareOutcome::Ready;
+    case ConversionResult::NoRecords: return PrepareOutcome::NoValidRecord;
+    case ConversionResult::DbFileOpenError: return PrepareOutcome::TextUnreadable;
+    case ConversionResult::BinFileOpenError:
+    case ConversionResult::DfuFileError: break;
+    }
     return PrepareOutcome::WorkingFilesFailed;
 }
 
@@ -57,7 +61,12 @@ PrepareOutcome OutcomeOf(const std::string& result, const std::string& base) {
 
 PrepareOutcome DfuDeviceCycleOperations::PrepareDatabase(const std::string& base) {
     restoredDateStamp_.clear();
-    return OutcomeOf(device_.PrepareDatabase(base), base);
+    return Convert(base);
+}
+
+// The buffer files go beside the working files.
+PrepareOutcome DfuDeviceCycleOperations::Convert(const std::string& base) {
+    return OutcomeOf(::PrepareDatabase(base, device_.ProgramFolder, device_.Events).result);
 }
 DatabaseHoldings DfuDeviceCycleOperations::ReadHoldings() {
     DatabaseHoldings holdings;
@@ -78,8 +87,8 @@ PrepareOutcome DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& requ
     restoredDateStamp_.clear();
     requestProblem_.clear();
     switch (request.source) {
-    case CycleSource::File: return OutcomeOf(PrepareFile(request.file, base), base);
-    case CycleSource::Restore: return OutcomeOf(PrepareRestore(request.backupId, base), base);
+    case CycleSource::File: return PrepareFile(request.file, base);
+    case CycleSource::Restore: return PrepareRestore(request.backupId, base);
     case CycleSource::Server: break;
     }
     return PrepareDatabase(base);
@@ -87,20 +96,20 @@ PrepareOutcome DfuDeviceCycleOperations::PrepareRequest(const CycleRequest& requ
 
 // The user's file is only read: its copy is the working text the conversion
 // reads and the cycle deletes.
-std::string DfuDeviceCycleOperations::PrepareFile(const std::string& file, const std::string& base) {
+PrepareOutcome DfuDeviceCycleOperations::PrepareFile(const std::string& file, const std::string& base) {
     std::vector<std::uint8_t> text;
     const std::string textPath = base + WorkingFile::TextExt;
     RemoveRegularFile(textPath);
     if (const InputFileRead read = ReadInputFile(file, MaxDatabaseTextBytes, text); !read.ok) {
         requestProblem_ = read.reason;
-        return PrepareResult::DatabaseFileOpenError;
+        return PrepareOutcome::TextUnreadable;
     }
     if (WriteWholeFile(textPath, text.data(), text.size()) != 0)
-        return PrepareResult::BinaryFileOpenError;
-    return device_.PrepareDatabase(base);
+        return PrepareOutcome::WorkingFilesFailed;
+    return Convert(base);
 }
 
-std::string DfuDeviceCycleOperations::PrepareRestore(std::int64_t backupId, const std::string& base) {
+PrepareOutcome DfuDeviceCycleOperations::PrepareRestore(std::int64_t backupId, const std::string& base) {
     const std::string binPath = base + WorkingFile::BinExt;
     const std::string dfuPath = base + WorkingFile::DfuExt;
     RemoveRegularFile(binPath);
@@ -108,19 +117,19 @@ std::string DfuDeviceCycleOperations::PrepareRestore(std::int64_t backupId, cons
     const auto backup =
         hooks_.history != nullptr ? hooks_.history->LoadBackup(backupId, &requestProblem_) : std::nullopt;
     if (!backup || backup->database.empty())
-        return PrepareResult::BackupUnavailable;
+        return PrepareOutcome::BackupUnavailable;
     if (WriteWholeFile(binPath, backup->database.data(), backup->database.size()) != 0)
-        return PrepareResult::BinaryFileOpenError;
-    const std::size_t entriesBefore = device_.ElementEntries.size();
-    device_.AddElementFile(binPath, DfuPreparation::DatabaseAddress);
-    const bool registered = device_.ElementEntries.size() == entriesBefore + 1;
-    const bool built = device_.BuildImage(DfuPreparation::AlternateSetting);
-    if (!device_.WriteDfuFile(dfuPath) || !registered || !built) {
+        return PrepareOutcome::WorkingFilesFailed;
+    DfuFileBuilder builder(device_.Events);
+    builder.AddElementFile(binPath, DfuPreparation::DatabaseAddress);
+    const bool registered = builder.ElementEntries.size() == 1;
+    const bool built = builder.BuildImage(DfuPreparation::AlternateSetting);
+    if (!builder.WriteDfuFile(dfuPath) || !registered || !built) {
         RemoveRegularFile(dfuPath);
-        return ConversionResult::DfuFileError;
+        return PrepareOutcome::WorkingFilesFailed;
     }
     restoredDateStamp_.assign(backup->dateStamp.begin(), backup->dateStamp.end());
-    return base;
+    return PrepareOutcome::Ready;
 }
 
 std::uint32_t DfuDeviceCycleOperations::PreparedRecords(const std::string& base) {

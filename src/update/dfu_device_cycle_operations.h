@@ -12,7 +12,8 @@ class HistoryStore;
 class DfuDeviceCycleOperations final : public CycleOperations {
 public:
     struct Hooks {
-        std::function<void(CDfuDevice&)> saveSettings;  // rebuilds the region fragment, writes the file
+        std::function<void()> saveSettings;            // rebuilds the region fragment, writes the file
+        std::function<std::int32_t()> downloadSizeKb;  // the settings' DownloadSizeKb
         std::function<void()> interrupt;               // aborts a download / running DFU operation
         std::function<bool()> findDevice;              // a fresh look for the device; null: FindDeviceNow
         // Keeps the database a write replaces and gives back kept ones for a
@@ -26,6 +27,7 @@ public:
     bool IsAttached(const std::string& path) override;
     IdentifyResult IdentifyDevice() override;
     void SaveSettings() override;
+    std::int32_t DownloadSizeKb() override;
     DownloadResult DownloadDatabase() override;
     DatabaseHoldings ReadHoldings() override;
     PrepareOutcome PrepareDatabase(const std::string& base) override;
@@ -39,8 +41,10 @@ public:
     std::string RequestProblem() const override { return requestProblem_; }
 
 private:
-    std::string PrepareFile(const std::string& file, const std::string& base);
-    std::string PrepareRestore(std::int64_t backupId, const std::string& base);
+    // The conversion of base + ".txt" and its DFU file.
+    PrepareOutcome Convert(const std::string& base);
+    PrepareOutcome PrepareFile(const std::string& file, const std::string& base);
+    PrepareOutcome PrepareRestore(std::int64_t backupId, const std::string& base);
     // Reads the database about to be replaced and keeps it; false when it
     // cannot be read.
     bool KeepReplacedDatabase();

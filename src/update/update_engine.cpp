@@ -9,6 +9,8 @@
 std::string UpdateEngine::Check(const EngineSetup& setup) {
     if (!setup.saveSettings)
         return "the update engine was set up without a way to save the settings";
+    if (!setup.downloadSizeKb)
+        return "the update engine was set up without the download's size";
     if (!setup.findDevice)
         return "the update engine was set up without a way to look for the device";
     if (setup.logFolder.empty())
@@ -33,6 +35,7 @@ std::unique_ptr<UpdateEngine> UpdateEngine::Make(EngineSetup setup, std::string&
 DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) {
     DfuDeviceCycleOperations::Hooks hooks;
     hooks.saveSettings = setup.saveSettings;
+    hooks.downloadSizeKb = setup.downloadSizeKb;
     hooks.findDevice = setup.findDevice;
     hooks.history = setup.history;
     // A stop ends a running DFU operation (its transfer thread joined) and a

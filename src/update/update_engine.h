@@ -37,7 +37,9 @@ struct EngineSetup {
     // After an Orvo is accepted: rebuilds the region fragment and writes the
     // settings (a front end that keeps none says so with a function that
     // writes nothing).
-    std::function<void(CDfuDevice&)> saveSettings;
+    std::function<void()> saveSettings;
+    // The settings' DownloadSizeKb, read at each download's start.
+    std::function<std::int32_t()> downloadSizeKb;
     // How the cycle looks afresh for its device (CDfuDevice::FindDeviceNow,
     // or a tool's --device pick).
     std::function<bool()> findDevice;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "common/result_texts.h"
 
 // The worker's state; the values are what the shared UpdateState holds.
 enum class UpdateState : std::int32_t {

@@ -171,7 +171,7 @@ UpdateState UpdateWorker::Download() {
     device_.ProgressCounter = 0;
     // Started before the animation: the phase's start empties the bar.
     PhaseTimer phase(device_.Events, device_.RunningPhase, CyclePhase::Download);
-    view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, device_.DownloadSizeKb.load()));
+    view_.StartTimer(ProgressTimer, std::max(CycleTiming::MinAnimationMs, operations_.DownloadSizeKb()));
     lastDownload_ = operations_.DownloadDatabase();
     phase.End(lastDownload_.Stored());
     return UpdateState::Convert;

@@ -78,13 +78,13 @@ CycleWindow::~CycleWindow() { Shutdown(); }
 FrameCommands CycleWindow::Commands() {
     FrameCommands commands;
     commands.language = [this](HWND owner) {
-        RunLanguageDialog(owner, parts_.resources, parts_.device.LanguageIndex,
-                          SettingsLanguageChoice(parts_.settings, parts_.resources, parts_.device));
+        RunLanguageDialog(owner, parts_.resources, parts_.settings.LanguageIndex,
+                          SettingsLanguageChoice(parts_.settings, parts_.resources));
         // The status on show in the language now in force; the frame does its title and menu.
         parts_.device.StatusText.Reresolve(parts_.resources.StringLookup());
     };
     commands.downloadSelection = [this](HWND owner) {
-        RunDownloadSettingDialog(owner, parts_.resources, SettingsDownloadSelection(parts_.settings, parts_.device));
+        RunDownloadSettingDialog(owner, parts_.resources, SettingsDownloadSelection(parts_.settings));
     };
     commands.updateFromFile = [this](HWND owner) { ChooseFileToWrite(owner); };
     if (parts_.history != nullptr) {
@@ -133,6 +133,7 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
 
     EngineSetup setup(parts_.device, *port_, signals_, parts_.resources);
     setup.saveSettings = parts_.saveSettings ? parts_.saveSettings : SaveSettingsHook(parts_.settings);
+    setup.downloadSizeKb = [this] { return parts_.settings.DownloadSizeKb.load(); };
     setup.findDevice = [this] { return parts_.device.FindDeviceNow(); };
     setup.history = parts_.history;
     // The engine keeps the log (and, with a history, the record of each cycle) itself.

@@ -42,7 +42,7 @@ struct CycleWindowParts {
     // Where the engine writes its log, which the menu opens.
     std::string logFolder;
     // The worker's settings save; empty: the settings' own.
-    std::function<void(CDfuDevice&)> saveSettings;
+    std::function<void()> saveSettings;
     // What the engine's requests reach, given the window's own; empty: the
     // window's. An unattended run answers boxes and questions itself.
     std::function<std::unique_ptr<ViewPort>(std::unique_ptr<ViewPort> window)> viewPort;

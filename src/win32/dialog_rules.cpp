@@ -1,30 +1,25 @@
 #include "win32/dialog_rules.h"
 
-#include "device/dfu_device.h"
 #include "ui/language_library.h"
 #include "ui/shared_settings.h"
 
-DownloadSelectionRules SettingsDownloadSelection(SharedSettings& settings, CDfuDevice& device) {
+DownloadSelectionRules SettingsDownloadSelection(SharedSettings& settings) {
     DownloadSelectionRules rules;
-    rules.open = [&settings, &device] {
+    rules.open = [&settings] {
         settings.ClearRegionSelection();
-        settings.LoadRegionSelection(device);
-        device.DownloadSizeKb = settings.ComputeDownloadSize(device);
+        settings.LoadRegionSelection();
+        settings.DownloadSizeKb = settings.ComputeDownloadSize();
         return settings.RegionSelection();
     };
-    rules.click = [&settings, &device](const RegionStates& states) {
-        return settings.ApplyRegionStates(device, states);
-    };
-    rules.accept = [&settings, &device](const RegionStates& states) {
+    rules.click = [&settings](const RegionStates& states) { return settings.ApplyRegionStates(states); };
+    rules.accept = [&settings](const RegionStates& states) {
         settings.StoreRegionStates(states);
-        settings.SaveSettings(device);
+        settings.SaveSettings();
     };
-    rules.sizeKb = [&device] { return device.DownloadSizeKb.load(); };
+    rules.sizeKb = [&settings] { return settings.DownloadSizeKb.load(); };
     return rules;
 }
 
-std::function<void(int)> SettingsLanguageChoice(SharedSettings& settings, Resources& resources, CDfuDevice& device) {
-    return [&settings, &resources, &device](int languageIndex) {
-        ApplyLanguage(settings, resources, device, languageIndex);
-    };
+std::function<void(int)> SettingsLanguageChoice(SharedSettings& settings, Resources& resources) {
+    return [&settings, &resources](int languageIndex) { ApplyLanguage(settings, resources, languageIndex); };
 }

@@ -6,7 +6,6 @@
 
 #include "ui/region_table.h"
 
-class CDfuDevice;
 class Resources;
 class SharedSettings;
 
@@ -29,8 +28,7 @@ struct DownloadSelectionRules {
 // The same rules the Qt dialog follows, on the shared settings: clicks
 // change the selection at once (Cancel keeps them in memory), OK also
 // saves the settings file.
-DownloadSelectionRules SettingsDownloadSelection(SharedSettings& settings, CDfuDevice& device);
+DownloadSelectionRules SettingsDownloadSelection(SharedSettings& settings);
 
 // A flag chosen in the language dialog: the language applied and saved.
-std::function<void(int languageIndex)> SettingsLanguageChoice(SharedSettings& settings, Resources& resources,
-                                                               CDfuDevice& device);
+std::function<void(int languageIndex)> SettingsLanguageChoice(SharedSettings& settings, Resources& resources);

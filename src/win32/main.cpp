@@ -73,7 +73,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     const std::string programPath = ResolveProgramPath(arguments.empty() ? std::string() : arguments.front());
     const FileLocations locations = ResolveFileLocations(ProgramFolderOf(programPath), {});
     CDfuDevice device(locations);
-    SharedSettings settings;
+    SharedSettings settings(locations);
     Resources resources;
 
     InstanceLock lock;
@@ -84,11 +84,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     }
 
     // On a first start the language comes before any main window.
-    settings.LoadSettings(device, [&] {
-        RunLanguageDialog(nullptr, resources, device.LanguageIndex,
-                          SettingsLanguageChoice(settings, resources, device));
+    settings.LoadSettings([&] {
+        RunLanguageDialog(nullptr, resources, settings.LanguageIndex, SettingsLanguageChoice(settings, resources));
     });
-    LoadLanguageLibrary(settings, resources, device);
+    LoadLanguageLibrary(settings, resources);
 
     // A history that cannot be used never stops an update.
     const auto report = [](const std::string& text) { std::fprintf(stderr, "%s: %s\n", ProgramName, text.c_str()); };

@@ -76,7 +76,7 @@ ProductRun ConvertText(const TempFolder& folder, const std::string& text) {
         run.result = "split failed";
         return run;
     }
-    run.result = conversion.SortDatabaseRecords(folder.Base());
+    run.result = ConversionResultText(conversion.SortDatabaseRecords(folder.Base()));
     run.lists = conversion.ListCount();
     run.packedExists = FileExists(folder.Base() + ".bin");
     std::error_code ignored;

@@ -194,7 +194,7 @@ TEST_F(Conversion, PackedFileThatCannotBeCreatedGivesBinError) {
     DatabaseConversion conversion(folder.Path());
     ASSERT_EQ(conversion.SplitDatabaseText(text), DatabaseConversion::SplitOutcome::Done);
     std::fclose(text);
-    EXPECT_EQ(conversion.SortDatabaseRecords(folder.Path() + "missing/tesselDB"), "BIN FILE OPEN ERROR");
+    EXPECT_EQ(conversion.SortDatabaseRecords(folder.Path() + "missing/tesselDB"), ConversionResult::BinFileOpenError);
 }
 
 TEST_F(Conversion, FullDiskWhileWritingThePackedFileLeavesNoPartialFile) {
@@ -219,8 +219,19 @@ TEST_F(Conversion, BufferFileLostBetweenThePassesIsAnErrorNotFewerRecords) {
     std::fclose(text);
     EXPECT_EQ(conversion.BufferFilesCreated(), 3);
     std::remove((folder.Path() + "FileBuffer02").c_str());
-    EXPECT_EQ(conversion.SortDatabaseRecords(folder.Base()), "BIN FILE OPEN ERROR");
+    EXPECT_EQ(conversion.SortDatabaseRecords(folder.Base()), ConversionResult::BinFileOpenError);
     EXPECT_FALSE(FileExists(folder.Base() + ".bin"));
+}
+
+// The results' texts are what orvo-tool convert prints and scripts read.
+TEST(ConversionResults, EachResultKeepsItsText) {
+    for (const auto& [result, text] : std::vector<std::pair<ConversionResult, std::string>>{
+             {ConversionResult::Success, "SUCCESS"},
+             {ConversionResult::NoRecords, ""},
+             {ConversionResult::DbFileOpenError, "DB FILE OPEN ERROR"},
+             {ConversionResult::BinFileOpenError, "BIN FILE OPEN ERROR"},
+             {ConversionResult::DfuFileError, "DFU FILE ERROR"}})
+        EXPECT_EQ(ConversionResultText(result), text);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 
 #include "database/download_request.h"
 #include "database/http_download.h"
-#include "device/dfu_device.h"
+#include "database/database_conversion.h"
 #include "support/recording_ports.h"
 #include "update_server.h"
 
@@ -37,7 +37,7 @@ std::vector<std::string> FilesIn(const fs::path& dir) {
     return names;
 }
 
-// A device whose working folder is a fresh directory of its own, holding a
+// A request whose working folder is a fresh directory of its own, holding a
 // stale database text from an "earlier run".
 class DatabaseDownload : public ::testing::Test {
 protected:
@@ -47,15 +47,16 @@ protected:
                   ("orvo_download_" + std::to_string(::getpid()) + "_" + info->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
-        device_ = std::make_unique<CDfuDevice>((folder_ / "orvo-updater").string());
-        device_->DeviceSerial.Set(kSerial);
+        request_.folder = folder_.string() + "/";
+        request_.serial = kSerial;
         std::ofstream(DatabaseFile(), std::ios::binary) << "stale database from an earlier run";
     }
     void TearDown() override { fs::remove_all(folder_); }
 
     fs::path DatabaseFile() const { return folder_ / "tesselDB.txt"; }
 
-    void PointAt(const SimUpdateServer& server) { device_->ServerHost = server.HostAndPort(); }
+    void PointAt(const SimUpdateServer& server) { request_.serverHost = server.HostAndPort(); }
+    DownloadResult Download(const HttpDownload& client) { return DownloadDatabaseWith(request_, client, events_); }
 
     // Short limits so a misbehaving server costs the test a second or two.
     static HttpDownload ShortLimits() {
@@ -71,7 +72,8 @@ protected:
     }
 
     fs::path folder_;
-    std::unique_ptr<CDfuDevice> device_;
+    DatabaseRequest request_;
+    CycleEventChannel events_;
 };
 
 }  // namespace
@@ -83,7 +85,7 @@ TEST_F(DatabaseDownload, StoresExactlyTheBytesServedInPlaceOfTheStaleFile) {
     ASSERT_TRUE(server.Start());
     PointAt(server);
 
-    EXPECT_TRUE(device_->DownloadDatabase());
+    EXPECT_TRUE(Download(HttpDownload{}).Stored());
 
     const std::string served = server.DatabaseTextFor(kSerial);
     ASSERT_GT(served.size(), 30000u);
@@ -99,9 +101,9 @@ TEST_F(DatabaseDownload, SerialWithReservedCharactersRoundTrips) {
     ASSERT_TRUE(server.Start());
     PointAt(server);
     const std::string serial = "12&s=9 x+";
-    device_->DeviceSerial.Set(serial);
+    request_.serial = serial;
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    const DownloadResult result = Download(ShortLimits());
 
     EXPECT_TRUE(result.Stored()) << result.detail;
     EXPECT_EQ(ReadFile(DatabaseFile()), server.DatabaseTextFor(serial));
@@ -118,7 +120,7 @@ TEST_F(DatabaseDownload, ErrorStatusStoresNothing) {
         ASSERT_TRUE(server.Start());
         PointAt(server);
 
-        const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+        const DownloadResult result = Download(ShortLimits());
 
         EXPECT_EQ(result.outcome, DownloadOutcome::HttpError) << result.detail;
         EXPECT_EQ(result.httpStatus, status);
@@ -133,16 +135,16 @@ TEST_F(DatabaseDownload, NoServerListeningFailsPromptly) {
         ASSERT_TRUE(server.Start());
         host = server.HostAndPort();
     }  // stopped: the port now refuses connections
-    device_->ServerHost = host;
+    request_.serverHost = host;
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, HttpDownload{});
+    const DownloadResult result = Download(HttpDownload{});
     EXPECT_EQ(result.outcome, DownloadOutcome::NotConnected) << result.detail;
     ExpectNothingStored();
 }
 
 TEST_F(DatabaseDownload, UnresolvableHostStoresNothing) {
-    device_->ServerHost = "update-server.orvo.invalid";
-    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    request_.serverHost = "update-server.orvo.invalid";
+    const DownloadResult result = Download(ShortLimits());
     EXPECT_EQ(result.outcome, DownloadOutcome::NotConnected) << result.detail;
     ExpectNothingStored();
 }
@@ -155,7 +157,7 @@ TEST_F(DatabaseDownload, StalledTransferEndsAtTheSpeedFloor) {
     PointAt(server);
 
     // The server holds the answer for two minutes: only the speed floor ends it.
-    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    const DownloadResult result = Download(ShortLimits());
 
     EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
     EXPECT_GT(result.bytes, 0u);  // part of the answer had arrived
@@ -174,9 +176,9 @@ TEST_F(DatabaseDownload, ServerThatNeverAnswersEndsAtTheSpeedFloor) {
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(listener, 4), 0);
     ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    device_->ServerHost = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    request_.serverHost = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    const DownloadResult result = Download(ShortLimits());
     ::close(listener);
 
     EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
@@ -239,7 +241,7 @@ TEST_F(DatabaseDownload, TrickleBelowTheSpeedFloorEndsAsAFailure) {
     client.lowSpeedBytesPerSecond = 1024;
     client.lowSpeedTime = 1500ms;
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+    const DownloadResult result = Download(client);
 
     EXPECT_EQ(result.outcome, DownloadOutcome::Stalled) << result.detail;
     EXPECT_GT(result.bytes, 0u);
@@ -261,7 +263,7 @@ TEST_F(DatabaseDownload, TrickleAboveTheFloorEndsAtTheTotalLimit) {
     client.lowSpeedTime = 1000ms;
     client.totalTimeout = 2500ms;
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+    const DownloadResult result = Download(client);
 
     EXPECT_EQ(result.outcome, DownloadOutcome::TimedOut) << result.detail;
     EXPECT_GT(result.bytes, 0u);
@@ -283,7 +285,7 @@ TEST_F(DatabaseDownload, TrickleAboveTheFloorThatFinishesInTimeIsStored) {
     client.lowSpeedBytesPerSecond = 50;
     client.lowSpeedTime = 300ms;
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+    const DownloadResult result = Download(client);
 
     EXPECT_TRUE(result.Stored()) << result.detail;
     EXPECT_EQ(ReadFile(DatabaseFile()), server.DatabaseTextFor(kSerial));
@@ -300,7 +302,7 @@ TEST_F(DatabaseDownload, AnswerThatMayBeCutOffStoresNothing) {
         ASSERT_TRUE(server.Start());
         PointAt(server);
 
-        const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+        const DownloadResult result = Download(ShortLimits());
 
         EXPECT_EQ(result.outcome, outcome) << result.detail;
         EXPECT_GT(result.bytes, 0u);
@@ -316,7 +318,7 @@ TEST_F(DatabaseDownload, OversizedAnswerWithoutLengthStoresNothing) {
     ASSERT_TRUE(server.Start());
     PointAt(server);
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, ShortLimits());
+    const DownloadResult result = Download(ShortLimits());
 
     EXPECT_EQ(result.outcome, DownloadOutcome::TooLarge) << result.detail;
     EXPECT_LE(result.bytes, ShortLimits().maxBytes);
@@ -332,7 +334,7 @@ TEST_F(DatabaseDownload, AnnouncedLengthOverTheCapStoresNothing) {
     HttpDownload client = ShortLimits();
     client.maxBytes = server.DatabaseTextFor(kSerial).size() - 1;
 
-    const DownloadResult result = DownloadDatabaseWith(*device_, client);
+    const DownloadResult result = Download(client);
 
     EXPECT_EQ(result.outcome, DownloadOutcome::TooLarge) << result.detail;
     ExpectNothingStored();
@@ -347,7 +349,7 @@ TEST_F(DatabaseDownload, AnswerOfExactlyTheCapIsStored) {
     HttpDownload client = ShortLimits();
     client.maxBytes = server.DatabaseTextFor(kSerial).size();
 
-    EXPECT_TRUE(DownloadDatabaseWith(*device_, client).Stored());
+    EXPECT_TRUE(Download(client).Stored());
     EXPECT_EQ(ReadFile(DatabaseFile()), server.DatabaseTextFor(kSerial));
 }
 
@@ -360,18 +362,17 @@ TEST_F(DatabaseDownload, HtmlPageWithStatus200IsStoredAsServed) {
     ASSERT_TRUE(server.Start());
     PointAt(server);
 
-    EXPECT_TRUE(device_->DownloadDatabase());
+    EXPECT_TRUE(Download(HttpDownload{}).Stored());
     EXPECT_NE(ReadFile(DatabaseFile()).find("<html>"), std::string::npos);
 }
 
 TEST_F(DatabaseDownload, MissingFolderIsAFileErrorNotACrash) {
     SimUpdateServer server;
     ASSERT_TRUE(server.Start());
-    CDfuDevice device((folder_ / "no-such-folder" / "orvo-updater").string());
-    device.ServerHost = server.HostAndPort();
-    device.DeviceSerial.Set(kSerial);
+    PointAt(server);
+    request_.folder = (folder_ / "no-such-folder").string() + "/";
 
-    const DownloadResult result = DownloadDatabaseWith(device, ShortLimits());
+    const DownloadResult result = Download(ShortLimits());
 
     EXPECT_EQ(result.outcome, DownloadOutcome::FileError) << result.detail;
     EXPECT_FALSE(fs::exists(folder_ / "no-such-folder"));
@@ -385,19 +386,20 @@ TEST_F(DatabaseDownload, DownloadThenConversionGivesThePackedDatabaseOfTheSameTe
     SimUpdateServer server(options);
     ASSERT_TRUE(server.Start());
     PointAt(server);
-    RecordedBoxes messages{device_->Events};
+    RecordedBoxes messages{events_};
 
-    ASSERT_TRUE(device_->DownloadDatabase());
-    const std::string base = device_->ProgramFolder + "tesselDB";
-    ASSERT_EQ(device_->PrepareDatabase(base), base);
+    ASSERT_TRUE(Download(HttpDownload{}).Stored());
+    const std::string base = request_.folder + "tesselDB";
+    ASSERT_TRUE(PrepareDatabase(base, request_.folder, events_).Ready());
 
     const fs::path otherFolder = folder_ / "from-disk";
     fs::create_directories(otherFolder);
-    CDfuDevice fromDisk((otherFolder / "orvo-updater").string());
-    RecordedBoxes fromDiskMessages{fromDisk.Events};
-    const std::string otherBase = fromDisk.ProgramFolder + "tesselDB";
+    const std::string otherFolderPath = otherFolder.string() + "/";
+    CycleEventChannel fromDiskEvents;
+    RecordedBoxes fromDiskMessages{fromDiskEvents};
+    const std::string otherBase = otherFolderPath + "tesselDB";
     std::ofstream(otherBase + ".txt", std::ios::binary) << server.DatabaseTextFor(kSerial);
-    ASSERT_EQ(fromDisk.PrepareDatabase(otherBase), otherBase);
+    ASSERT_TRUE(PrepareDatabase(otherBase, otherFolderPath, fromDiskEvents).Ready());
 
     const std::string packed = ReadFile(base + ".bin");
     EXPECT_EQ(packed.size(), 5u + 14u * 12000u);

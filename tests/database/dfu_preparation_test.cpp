@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "database/dfu_preparation.h"
-#include "device/dfu_device.h"
 #include "device/dfu/dfu_files_format.h"
 #include "device/dfu/dfu_image_store.h"
 #include "support/recording_ports.h"
@@ -9,11 +8,10 @@
 
 namespace {
 
-// A device whose program folder is a scratch folder, with its message boxes
-// recorded.
+// A builder in a scratch folder, with its message boxes recorded.
 class DfuPreparationTest : public ::testing::Test {
 protected:
-    DfuPreparationTest() : folder_("dfu_preparation"), device_(folder_.File("orvo-updater")) {
+    DfuPreparationTest() : folder_("dfu_preparation") {
         liveImages_ = DfuImageStore::LiveCount();
     }
     ~DfuPreparationTest() override {
@@ -30,8 +28,9 @@ protected:
     DfuFileParse ParseFile(const std::string& path) { return DfuFileFormat::Parse(ReadBytes(path)); }
 
     ScratchFolder folder_;
-    CDfuDevice device_;
-    RecordedBoxes messages_{device_.Events};
+    CycleEventChannel events_;
+    RecordedBoxes messages_{events_};
+    DfuFileBuilder builder_{events_};
     std::size_t liveImages_ = 0;
 };
 
@@ -44,15 +43,15 @@ TEST_F(DfuPreparationTest, DatabaseFileBecomesOneImageWithOneElement) {
     const std::string bin = MakePlainFile("tesselDB.bin", packed);
     const std::string dfu = folder_.File("tesselDB.dfu");
 
-    device_.AddElementFile(bin, DfuPreparation::DatabaseAddress);
-    ASSERT_EQ(device_.ElementEntries.size(), 1u);
-    EXPECT_EQ(device_.ElementEntries[0], (DfuElementEntry{0x00510000, 70001, bin}));
-    EXPECT_TRUE(device_.BuildImage(1));
-    EXPECT_EQ(device_.Images.size(), 1u);
-    EXPECT_TRUE(device_.WriteDfuFile(dfu));
+    builder_.AddElementFile(bin, DfuPreparation::DatabaseAddress);
+    ASSERT_EQ(builder_.ElementEntries.size(), 1u);
+    EXPECT_EQ(builder_.ElementEntries[0], (DfuElementEntry{0x00510000, 70001, bin}));
+    EXPECT_TRUE(builder_.BuildImage(1));
+    EXPECT_EQ(builder_.Images.size(), 1u);
+    EXPECT_TRUE(builder_.WriteDfuFile(dfu));
 
-    EXPECT_TRUE(device_.ElementEntries.empty());
-    EXPECT_TRUE(device_.Images.empty());
+    EXPECT_TRUE(builder_.ElementEntries.empty());
+    EXPECT_TRUE(builder_.Images.empty());
     EXPECT_TRUE(messages_.Messages().empty());
     const DfuFileParse parsed = ParseFile(dfu);
     ASSERT_TRUE(parsed.ok) << parsed.error;
@@ -63,11 +62,11 @@ TEST_F(DfuPreparationTest, DatabaseFileBecomesOneImageWithOneElement) {
 
 TEST_F(DfuPreparationTest, EmptyPlainFileGivesAnEmptyElement) {
     const std::string bin = MakePlainFile("empty.bin", {});
-    device_.AddElementFile(bin, 0x00510000);
-    ASSERT_EQ(device_.ElementEntries.size(), 1u);
-    EXPECT_EQ(device_.ElementEntries[0], (DfuElementEntry{0x00510000, 0, bin}));
-    EXPECT_TRUE(device_.BuildImage(1));
-    EXPECT_TRUE(device_.WriteDfuFile(folder_.File("empty.dfu")));
+    builder_.AddElementFile(bin, 0x00510000);
+    ASSERT_EQ(builder_.ElementEntries.size(), 1u);
+    EXPECT_EQ(builder_.ElementEntries[0], (DfuElementEntry{0x00510000, 0, bin}));
+    EXPECT_TRUE(builder_.BuildImage(1));
+    EXPECT_TRUE(builder_.WriteDfuFile(folder_.File("empty.dfu")));
     const DfuFileParse parsed = ParseFile(folder_.File("empty.dfu"));
     ASSERT_TRUE(parsed.ok);
     ASSERT_EQ(parsed.contents.images.at(0).elements.size(), 1u);
@@ -75,14 +74,14 @@ TEST_F(DfuPreparationTest, EmptyPlainFileGivesAnEmptyElement) {
 }
 
 TEST_F(DfuPreparationTest, MissingPlainFileIsReportedAndRegistersNothing) {
-    device_.AddElementFile(folder_.File("missing.bin"), 0x00510000);
+    builder_.AddElementFile(folder_.File("missing.bin"), 0x00510000);
     EXPECT_EQ(messages_.Messages(), std::vector<std::string>{"IoError 00000002h"});
-    EXPECT_TRUE(device_.ElementEntries.empty());
+    EXPECT_TRUE(builder_.ElementEntries.empty());
 
     // Nothing registered: the image has no element, and building it says so;
     // the file itself is written with that image.
-    EXPECT_FALSE(device_.BuildImage(1));
-    EXPECT_TRUE(device_.WriteDfuFile(folder_.File("none.dfu")));
+    EXPECT_FALSE(builder_.BuildImage(1));
+    EXPECT_TRUE(builder_.WriteDfuFile(folder_.File("none.dfu")));
     const DfuFileParse parsed = ParseFile(folder_.File("none.dfu"));
     ASSERT_TRUE(parsed.ok);
     ASSERT_EQ(parsed.contents.images.size(), 1u);
@@ -91,15 +90,15 @@ TEST_F(DfuPreparationTest, MissingPlainFileIsReportedAndRegistersNothing) {
 
 TEST_F(DfuPreparationTest, PlainFileGoneBeforeTheImageIsBuiltDropsTheImage) {
     const std::string bin = MakePlainFile("gone.bin", {1, 2, 3});
-    device_.AddElementFile(bin, 0x004E0000);
+    builder_.AddElementFile(bin, 0x004E0000);
     std::filesystem::remove(bin);
 
-    EXPECT_FALSE(device_.BuildImage(1));
+    EXPECT_FALSE(builder_.BuildImage(1));
     EXPECT_EQ(messages_.Messages(), std::vector<std::string>{"IoError 00000002h"});
-    EXPECT_TRUE(device_.Images.empty());
+    EXPECT_TRUE(builder_.Images.empty());
     // The DFU file is still made, without images, and the lists are emptied.
-    EXPECT_FALSE(device_.WriteDfuFile(folder_.File("gone.dfu")));
-    EXPECT_TRUE(device_.ElementEntries.empty());
+    EXPECT_FALSE(builder_.WriteDfuFile(folder_.File("gone.dfu")));
+    EXPECT_TRUE(builder_.ElementEntries.empty());
     const DfuFileParse parsed = ParseFile(folder_.File("gone.dfu"));
     ASSERT_TRUE(parsed.ok);
     EXPECT_TRUE(parsed.contents.images.empty());
@@ -107,12 +106,12 @@ TEST_F(DfuPreparationTest, PlainFileGoneBeforeTheImageIsBuiltDropsTheImage) {
 
 TEST_F(DfuPreparationTest, UnreadablePlainFileNeverGivesAnElement) {
     // A folder opens but cannot be read: a short read must not become data.
-    device_.ElementEntries.push_back({0x00510000, 1, folder_.Path().string()});
-    EXPECT_FALSE(device_.BuildImage(1));
+    builder_.ElementEntries.push_back({0x00510000, 1, folder_.Path().string()});
+    EXPECT_FALSE(builder_.BuildImage(1));
     ASSERT_EQ(messages_.Messages().size(), 1u);
     EXPECT_EQ(messages_.Messages()[0].rfind("IoError ", 0), 0u);
-    EXPECT_TRUE(device_.Images.empty());
-    device_.ElementEntries.clear();
+    EXPECT_TRUE(builder_.Images.empty());
+    builder_.ElementEntries.clear();
 }
 
 TEST_F(DfuPreparationTest, LongFileNameIsTakenWhole) {
@@ -126,9 +125,9 @@ TEST_F(DfuPreparationTest, LongFileNameIsTakenWhole) {
     path += "/" + std::string(100, 'f');
     WriteBytes(path, {42});
 
-    device_.AddElementFile(path, 0x004F0000);
-    EXPECT_TRUE(device_.BuildImage(1));
-    EXPECT_TRUE(device_.WriteDfuFile(folder_.File("long.dfu")));
+    builder_.AddElementFile(path, 0x004F0000);
+    EXPECT_TRUE(builder_.BuildImage(1));
+    EXPECT_TRUE(builder_.WriteDfuFile(folder_.File("long.dfu")));
     EXPECT_TRUE(messages_.Messages().empty());
     const DfuFileParse parsed = ParseFile(folder_.File("long.dfu"));
     ASSERT_TRUE(parsed.ok);
@@ -137,25 +136,25 @@ TEST_F(DfuPreparationTest, LongFileNameIsTakenWhole) {
 
 TEST_F(DfuPreparationTest, FailedDfuFileCreationEmptiesTheListsAndReleasesImages) {
     const std::string bin = MakePlainFile("db.bin", {1, 2, 3});
-    device_.AddElementFile(bin, 0x00510000);
-    ASSERT_TRUE(device_.BuildImage(1));
-    EXPECT_FALSE(device_.WriteDfuFile(folder_.File("no/such/folder.dfu")));
-    EXPECT_TRUE(device_.ElementEntries.empty());
-    EXPECT_TRUE(device_.Images.empty());
+    builder_.AddElementFile(bin, 0x00510000);
+    ASSERT_TRUE(builder_.BuildImage(1));
+    EXPECT_FALSE(builder_.WriteDfuFile(folder_.File("no/such/folder.dfu")));
+    EXPECT_TRUE(builder_.ElementEntries.empty());
+    EXPECT_TRUE(builder_.Images.empty());
     EXPECT_TRUE(messages_.Messages().empty());
 }
 
 TEST_F(DfuPreparationTest, FullDiskLeavesNoDfuFile) {
     const std::string bin = MakePlainFile("db.bin", std::vector<std::uint8_t>(100000, 0x11));
     const std::string dfu = folder_.File("db.dfu");
-    device_.AddElementFile(bin, 0x00510000);
-    ASSERT_TRUE(device_.BuildImage(1));
+    builder_.AddElementFile(bin, 0x00510000);
+    ASSERT_TRUE(builder_.BuildImage(1));
     {
         FileSizeLimit fullDisk(8192);
-        EXPECT_FALSE(device_.WriteDfuFile(dfu));
+        EXPECT_FALSE(builder_.WriteDfuFile(dfu));
     }
     EXPECT_FALSE(std::filesystem::exists(dfu));
-    EXPECT_TRUE(device_.Images.empty());
+    EXPECT_TRUE(builder_.Images.empty());
 }
 
 TEST(DateStamp, IsTheDateThenCarriageReturnAndLineFeed) {

@@ -7,11 +7,7 @@
 #include "device/dfu_device.h"
 
 namespace {
-std::string QueryFor(const std::string& serial) {
-    CDfuDevice device("orvo-updater");
-    device.DeviceSerial.Set(serial);
-    return device.BuildDownloadQuery();
-}
+std::string QueryFor(const std::string& serial) { return BuildDownloadQuery(serial).Text(); }
 }  // namespace
 
 TEST(DownloadQuery, SignsSerialReversedSerialAndSalt) {
@@ -31,17 +27,14 @@ TEST(DownloadQuery, EmptySerialStillMakesARequest) {
 }
 
 TEST(DownloadQuery, SetsBothPiecesAndIsTheSameOnEveryCall) {
-    CDfuDevice device("/opt/orvo/orvo-updater");
-    device.DeviceSerial.Set("1234567");
-    const std::string first = device.BuildDownloadQuery();
-    EXPECT_EQ(device.QueryHash, "z=E8D4068713DE76FA85BD06F6AAB33CC5");
-    EXPECT_EQ(device.QuerySerial, "&s=1234567");
-    EXPECT_EQ(device.BuildDownloadQuery(), first);
+    const DownloadQuery first = BuildDownloadQuery("1234567");
+    EXPECT_EQ(first.QueryHash, "z=E8D4068713DE76FA85BD06F6AAB33CC5");
+    EXPECT_EQ(first.QuerySerial, "&s=1234567");
+    EXPECT_EQ(BuildDownloadQuery("1234567").Text(), first.Text());
 
-    device.DeviceSerial.Set("7654321");
-    const std::string second = device.BuildDownloadQuery();
-    EXPECT_NE(second, first);
-    EXPECT_EQ(device.QuerySerial, "&s=7654321");
+    const DownloadQuery second = BuildDownloadQuery("7654321");
+    EXPECT_NE(second.Text(), first.Text());
+    EXPECT_EQ(second.QuerySerial, "&s=7654321");
 }
 
 // A serial comes from the device: a byte that would change the URL's meaning

@@ -6,7 +6,8 @@
 
 #include "conversion_fixture.h"
 #include "database/database_conversion.h"
-#include "device/dfu_device.h"
+#include "common/program_folder.h"
+#include "device/dfu/dfu_image_store.h"
 #include "device/dfu/dfu_files_format.h"
 #include "database_generator.h"
 #include "reference_conversion.h"
@@ -16,8 +17,15 @@ namespace {
 
 class PrepareDatabase : public ::testing::Test {
 protected:
-    PrepareDatabase() : device(folder.Path() + "orvo-updater") {}
-    void TearDown() override { EXPECT_TRUE(BufferFilesIn(folder.Path()).empty()); }
+    PrepareDatabase() : liveImages(DfuImageStore::LiveCount()) {}
+    void TearDown() override {
+        EXPECT_TRUE(BufferFilesIn(folder.Path()).empty());
+        // Every path releases the images it built.
+        EXPECT_EQ(DfuImageStore::LiveCount(), liveImages);
+    }
+
+    // With the buffer files beside the working files, as the updater has them.
+    ConversionResult Prepare() { return ::PrepareDatabase(base, folder.Path(), events).result; }
 
     void WriteText(std::size_t records) {
         DatabaseGeneratorOptions options;
@@ -31,15 +39,16 @@ protected:
     }
 
     TempFolder folder;
-    CDfuDevice device;
-    RecordedBoxes messages{device.Events};
+    CycleEventChannel events;
+    RecordedBoxes messages{events};
+    const std::size_t liveImages;
     const std::string base = folder.Base();
 };
 
 TEST_F(PrepareDatabase, WrapsThePackedDatabaseIntoOneElementAtItsAddress) {
     LeaveFilesOfAnEarlierRun();
     WriteText(1000);
-    ASSERT_EQ(device.PrepareDatabase(base), base);
+    ASSERT_EQ(Prepare(), ConversionResult::Success);
 
     const std::string packed = ReadFileBytes(base + ".bin");
     EXPECT_EQ(packed.size(), 5u + 14u * 1000u);
@@ -57,35 +66,32 @@ TEST_F(PrepareDatabase, WrapsThePackedDatabaseIntoOneElementAtItsAddress) {
     ASSERT_EQ(image.elements.size(), 1u);
     EXPECT_EQ(image.elements[0].address, 0x00510000u);
     EXPECT_TRUE(std::string(image.elements[0].data.begin(), image.elements[0].data.end()) == packed);
-    EXPECT_TRUE(device.ElementEntries.empty());
-    EXPECT_TRUE(device.Images.empty());
     EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST_F(PrepareDatabase, MissingTextGivesDbErrorAndNoOtherFile) {
     LeaveFilesOfAnEarlierRun();
-    EXPECT_EQ(device.PrepareDatabase(base), "DB FILE OPEN ERROR");
+    EXPECT_EQ(Prepare(), ConversionResult::DbFileOpenError);
     EXPECT_FALSE(FileExists(base + ".bin"));
     EXPECT_FALSE(FileExists(base + ".dfu"));
 }
 
 TEST_F(PrepareDatabase, UnreadableTextGivesDbError) {
     std::filesystem::create_directory(base + ".txt");
-    EXPECT_EQ(device.PrepareDatabase(base), "DB FILE OPEN ERROR");
+    EXPECT_EQ(Prepare(), ConversionResult::DbFileOpenError);
 }
 
 TEST_F(PrepareDatabase, TextWithoutRecordsLeavesNoStaleDatabaseBehind) {
     LeaveFilesOfAnEarlierRun();
     WriteFileBytes(base + ".txt", "<html>Service unavailable</html>");
-    EXPECT_EQ(device.PrepareDatabase(base), "");
+    EXPECT_EQ(Prepare(), ConversionResult::NoRecords);
     EXPECT_FALSE(FileExists(base + ".bin"));
     EXPECT_FALSE(FileExists(base + ".dfu"));
 }
 
 TEST_F(PrepareDatabase, BufferFolderThatCannotBeWrittenGivesBinError) {
-    CDfuDevice elsewhere(folder.Path() + "missing/orvo-updater");
     WriteText(10);
-    EXPECT_EQ(elsewhere.PrepareDatabase(base), "BIN FILE OPEN ERROR");
+    EXPECT_EQ(::PrepareDatabase(base, folder.Path() + "missing/", events).result, ConversionResult::BinFileOpenError);
     EXPECT_FALSE(FileExists(base + ".bin"));
 }
 
@@ -93,21 +99,19 @@ TEST_F(PrepareDatabase, DfuFileThatCannotBeMadeIsAFailureNotTheBase) {
     // A folder in the DFU file's place cannot be removed or written.
     std::filesystem::create_directories(base + ".dfu/occupied");
     WriteText(10);
-    EXPECT_EQ(device.PrepareDatabase(base), ConversionResult::DfuFileError);
-    EXPECT_TRUE(device.ElementEntries.empty());
-    EXPECT_TRUE(device.Images.empty());
+    EXPECT_EQ(Prepare(), ConversionResult::DfuFileError);
 }
 
 // What PrepareDatabase leaves for an answer that is not a database: the
 // empty result, as for an answer without any record, and no packed database
 // or DFU file, not even one of an earlier run.
-void ExpectRefusedAsNoDatabase(CDfuDevice& device, const std::string& base, const std::string& junk) {
+void ExpectRefusedAsNoDatabase(CycleEventChannel& events, const std::string& base, const std::string& junk) {
     // Without the rule the junk would convert: some of its records are valid.
     ASSERT_GT(ReferenceConvert(junk).validRecords, 0u) << "the sample holds no valid record by chance";
     WriteFileBytes(base + ".bin", "stale");
     WriteFileBytes(base + ".dfu", "stale");
     WriteFileBytes(base + ".txt", junk);
-    EXPECT_EQ(device.PrepareDatabase(base), ConversionResult::NoRecords);
+    EXPECT_EQ(::PrepareDatabase(base, ProgramFolderOf(base), events).result, ConversionResult::NoRecords);
     EXPECT_FALSE(FileExists(base + ".bin"));
     EXPECT_FALSE(FileExists(base + ".dfu"));
 }
@@ -147,17 +151,17 @@ TEST_F(PrepareDatabase, AnswersThatAreNotADatabaseAreRefused) {
     }
     {
         SCOPED_TRACE("gzip");
-        ExpectRefusedAsNoDatabase(device, base, gzip);
+        ExpectRefusedAsNoDatabase(events, base, gzip);
     }
     {
         SCOPED_TRACE("png");
         const std::string png = ReadFileBytes(ORVO_SOURCE_DIR "/docs/screenshots/language-english.png");
         ASSERT_EQ(png.substr(1, 3), "PNG");
-        ExpectRefusedAsNoDatabase(device, base, png);
+        ExpectRefusedAsNoDatabase(events, base, png);
     }
     {
         SCOPED_TRACE("random bytes");
-        ExpectRefusedAsNoDatabase(device, base, RandomBytes(1 << 20, 11));
+        ExpectRefusedAsNoDatabase(events, base, RandomBytes(1 << 20, 11));
     }
 }
 
@@ -168,7 +172,7 @@ TEST_F(PrepareDatabase, RealDatabaseWithSomeBadRecordsStillConverts) {
     const ReferenceResult expected = ReferenceConvert(rough);
     ASSERT_LT(expected.validRecords, expected.textRecords) << "the sample has no bad record";
     WriteFileBytes(base + ".txt", rough);
-    ASSERT_EQ(device.PrepareDatabase(base), base);
+    ASSERT_EQ(Prepare(), ConversionResult::Success);
     EXPECT_TRUE(ReadFileBytes(base + ".bin") == expected.packed);
     EXPECT_TRUE(FileExists(base + ".dfu"));
 }
@@ -182,11 +186,11 @@ TEST_F(PrepareDatabase, HalfTheRecordsValidIsADatabaseFewerIsNot) {
     const std::string twoBad = std::string(14, 'L') + nul + nul;
 
     WriteFileBytes(base + ".txt", valid + twoBad + "unterminated");
-    EXPECT_EQ(device.PrepareDatabase(base), base);
+    EXPECT_EQ(Prepare(), ConversionResult::Success);
     EXPECT_EQ(ReadFileBytes(base + ".bin").size(), 5u + 2u * 14u);
 
     WriteFileBytes(base + ".txt", valid + threeBad);
-    EXPECT_EQ(device.PrepareDatabase(base), ConversionResult::NoRecords);
+    EXPECT_EQ(::PrepareDatabase(base, ProgramFolderOf(base), events).result, ConversionResult::NoRecords);
     EXPECT_FALSE(FileExists(base + ".bin"));
     EXPECT_FALSE(FileExists(base + ".dfu"));
 }

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "database/database_conversion.h"
 #include "database/dfu_preparation.h"
 #include "database_generator.h"
 #include "operation_fixture.h"
@@ -51,7 +52,7 @@ protected:
         options.records = records;
         options.seed = seed;
         std::ofstream(Base() + ".txt", std::ios::binary) << GenerateDatabaseText(options);
-        EXPECT_EQ(device.PrepareDatabase(Base()), Base());
+        EXPECT_TRUE(PrepareDatabase(Base(), device.ProgramFolder, device.Events).Ready());
         return ReadBytes(Base() + ".bin");
     }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "database/database_conversion.h"
 #include "database/dfu_preparation.h"
 #include "device/identity_block.h"
 #include "operation_fixture.h"
@@ -45,7 +46,7 @@ protected:
         DatabaseGeneratorOptions options;
         options.records = records;
         std::ofstream(Base() + ".txt", std::ios::binary) << GenerateDatabaseText(options);
-        ASSERT_EQ(device.PrepareDatabase(Base()), Base());
+        ASSERT_TRUE(::PrepareDatabase(Base(), device.ProgramFolder, device.Events).Ready());
     }
 
     IdentifyResult Identify() {

@@ -11,6 +11,7 @@
 
 #include <sys/wait.h>
 
+#include "database/database_conversion.h"
 #include "database_generator.h"
 #include "device/dfu_device.h"
 #include "support/today.h"
@@ -66,7 +67,7 @@ std::vector<std::uint8_t> ExpectedPackedDatabase(const fs::path& folder, const s
     std::ofstream(folder / "tesselDB.txt", std::ios::binary) << GenerateDatabaseTextForSerial(serial, DemoRecords);
     CDfuDevice device((folder / "orvo").string());
     const std::string base = device.ProgramFolder + "tesselDB";
-    if (device.PrepareDatabase(base) != base)
+    if (!PrepareDatabase(base, device.ProgramFolder, device.Events).Ready())
         return {};
     return ReadFile(folder / "tesselDB.bin");
 }

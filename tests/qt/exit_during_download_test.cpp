@@ -57,7 +57,7 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     RecordingProgressBar bar;
     RecordingMessageBox box;
     CycleSignals signals;
-    SharedSettings settings;
+    SharedSettings settings(ProgramFolderLocations(folder.File("")));
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
     NoSleepInhibitor noInhibitor;

@@ -39,10 +39,10 @@ protected:
 TEST_F(LanguageDialog, EachFlagSelectsItsLanguage) {
     for (std::size_t position = 0; position < Languages.size(); ++position) {
         const LanguageInfo& language = Languages[position];
-        CLanguageDlg dialog(settings, resources, device);
+        CLanguageDlg dialog(settings, resources);
         QTest::mouseClick(dialog.FlagButton(static_cast<int>(position)), Qt::LeftButton);
         EXPECT_EQ(dialog.result(), QDialog::Accepted) << language.name;
-        EXPECT_EQ(device.LanguageIndex, language.languageIndex) << language.name;
+        EXPECT_EQ(settings.LanguageIndex, language.languageIndex) << language.name;
         EXPECT_EQ(SettingsLines().at(0), "&o=" + std::to_string(language.languageIndex));
         const auto library = std::dynamic_pointer_cast<const LanguageLibrary>(resources.InForce());
         if (language.libraryFile == nullptr) {
@@ -55,7 +55,7 @@ TEST_F(LanguageDialog, EachFlagSelectsItsLanguage) {
 }
 
 TEST_F(LanguageDialog, ShowsTheSevenFlagsAtTheTemplatesPositions) {
-    CLanguageDlg dialog(settings, resources, device);
+    CLanguageDlg dialog(settings, resources);
     const DialogUnits units(dialog.font());
     EXPECT_EQ(dialog.size(), units.SizeToPixels(DialogTemplate::LanguageSize));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -84,12 +84,12 @@ TEST_F(LanguageDialog, ShowsTheSevenFlagsAtTheTemplatesPositions) {
 }
 
 TEST_F(LanguageDialog, LeavingWithoutAFlagChangesNothing) {
-    ApplyLanguage(settings, resources, device, 8);
-    CLanguageDlg dialog(settings, resources, device);
+    ApplyLanguage(settings, resources, 8);
+    CLanguageDlg dialog(settings, resources);
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(device.LanguageIndex, 8);
+    EXPECT_EQ(settings.LanguageIndex, 8);
     EXPECT_EQ(SettingsLines().at(0), "&o=8");
     EXPECT_EQ(resources.String(104), "Orvo-Softwarekonfiguration");
 }
@@ -109,8 +109,8 @@ TEST_F(FirstStart, LanguageDialogComesBeforeTheMainWindowAndItsChoiceIsInForce) 
             frameExisted |= qobject_cast<CMainFrame*>(widget) != nullptr;
         QTest::mouseClick(dialog.FlagButton(4), Qt::LeftButton);  // German
     });
-    services.loadSettings(device);
-    services.loadLanguageLibrary(device);
+    services.loadSettings();
+    services.loadLanguageLibrary();
     EXPECT_FALSE(frameExisted);
     EXPECT_EQ(SettingsLines(),
               (std::vector<std::string>{"&o=8", "&c=4", "0", "320", "1400", "100", "170", "50", "20", "0"}));
@@ -122,10 +122,10 @@ TEST_F(FirstStart, LanguageDialogComesBeforeTheMainWindowAndItsChoiceIsInForce) 
 
 TEST_F(FirstStart, LeavingTheDialogWritesNothingAndStartsInEnglish) {
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.reject(); });
-    services.loadSettings(device);
-    services.loadLanguageLibrary(device);
+    services.loadSettings();
+    services.loadLanguageLibrary();
     EXPECT_FALSE(SettingsFileExists());
-    EXPECT_EQ(device.LanguageIndex, 0);
+    EXPECT_EQ(settings.LanguageIndex, 0);
     EXPECT_EQ(resources.InForce(), nullptr);
 }
 
@@ -141,7 +141,7 @@ TEST_F(FirstStart, FrameCommandsOpenBothDialogs) {
     EXPECT_TRUE(sawSelection);
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(1)->click(); });
     EXPECT_TRUE(frame.OnCommand(32771));
-    EXPECT_EQ(device.LanguageIndex, 1);
+    EXPECT_EQ(settings.LanguageIndex, 1);
     EXPECT_EQ(frame.windowTitle(), Titled("Configuration du logiciel Orvo")) << "the title changes at once";
 }
 
@@ -186,7 +186,7 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
 
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(4)->click(); });  // German
     frame.OnCommand(32771);
-    ASSERT_EQ(device.LanguageIndex, 8);
+    ASSERT_EQ(settings.LanguageIndex, 8);
 
     EXPECT_EQ(frame.windowTitle(), Titled("Orvo-Softwarekonfiguration"));
     EXPECT_EQ(menu->title(), QString::fromUtf8("&Menü"));
@@ -213,8 +213,8 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
 // keyboard alone: the language in force is marked and has the focus, the
 // arrows move over the two columns, Enter or Space chooses.
 TEST_F(LanguageDialog, FlagsAreNamedAndTheLanguageInForceIsMarked) {
-    ApplyLanguage(settings, resources, device, 3);  // Finnish
-    CLanguageDlg dialog(settings, resources, device);
+    ApplyLanguage(settings, resources, 3);  // Finnish
+    CLanguageDlg dialog(settings, resources);
     std::set<QString> names;
     for (int position = 0; position < 7; ++position) {
         QPushButton* flag = dialog.FlagButton(position);
@@ -236,7 +236,7 @@ TEST_F(LanguageDialog, FlagsAreNamedAndTheLanguageInForceIsMarked) {
 }
 
 TEST_F(LanguageDialog, ArrowsMoveBetweenFlagsAndEnterChooses) {
-    CLanguageDlg dialog(settings, resources, device);
+    CLanguageDlg dialog(settings, resources);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     ASSERT_TRUE(dialog.FlagButton(0)->hasFocus()) << "English is in force";
@@ -258,18 +258,18 @@ TEST_F(LanguageDialog, ArrowsMoveBetweenFlagsAndEnterChooses) {
     EXPECT_EQ(dialog.result(), 0);
     press(Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(device.LanguageIndex, 8);
+    EXPECT_EQ(settings.LanguageIndex, 8);
     EXPECT_EQ(SettingsLines().at(0), "&o=8");
 }
 
 TEST_F(LanguageDialog, SpaceChoosesTheFocusedFlag) {
-    CLanguageDlg dialog(settings, resources, device);
+    CLanguageDlg dialog(settings, resources);
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(device.LanguageIndex, 2) << "Dutch, below English";
+    EXPECT_EQ(settings.LanguageIndex, 2) << "Dutch, below English";
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
     std::filesystem::copy_file(ORVO_SOURCE_DIR "/res/Tessel.bmp", fixture.folder.File("Tessel.bmp"));
     QDir().mkpath(target);
     for (const auto& language : Languages) {
-        ApplyLanguage(fixture.settings, fixture.resources, fixture.device, language.languageIndex);
+        ApplyLanguage(fixture.settings, fixture.resources, language.languageIndex);
         const QString name = QString::fromLatin1(language.name).toLower();
 
         UpdaterServices services = WindowServicesWithNothingWired();
@@ -86,12 +86,12 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
         frame.show();
         ASSERT_TRUE(frame.grab().save(QStringLiteral("%1/main-%2.png").arg(target, name)));
 
-        CDownloadSettingDlg selection(fixture.settings, fixture.resources, fixture.device);
+        CDownloadSettingDlg selection(fixture.settings, fixture.resources);
         selection.RegionBox(1)->click();
         ASSERT_TRUE(selection.grab().save(QStringLiteral("%1/download-selection-%2.png").arg(target, name)));
         selection.reject();
 
-        CLanguageDlg dialog(fixture.settings, fixture.resources, fixture.device);
+        CLanguageDlg dialog(fixture.settings, fixture.resources);
         ASSERT_TRUE(dialog.grab().save(QStringLiteral("%1/language-%2.png").arg(target, name)));
 
         CHistoryDlg history(SampleHistory(), fixture.resources);
@@ -118,7 +118,7 @@ TEST(LanguageScreenshots, DialogsOfTheNewSurfacesInGermanAndFinnish) {
     QDir().mkpath(target);
     for (const char* name : {"german", "finnish"}) {
         const int index = std::string(name) == "german" ? 8 : 3;
-        ApplyLanguage(fixture.settings, fixture.resources, fixture.device, index);
+        ApplyLanguage(fixture.settings, fixture.resources, index);
         FollowLanguageInToolkit(fixture.resources);
         const auto file = [&](const char* what) {
             return QStringLiteral("%1/%2-%3%4.png").arg(target, what, name, suffix);
@@ -148,7 +148,7 @@ TEST(LanguageScreenshots, DialogsOfTheNewSurfacesInGermanAndFinnish) {
         restore.show();
         ASSERT_TRUE(restore.grab().save(file("restore")));
     }
-    ApplyLanguage(fixture.settings, fixture.resources, fixture.device, 0);
+    ApplyLanguage(fixture.settings, fixture.resources, 0);
     FollowLanguageInToolkit(fixture.resources);
 }
 

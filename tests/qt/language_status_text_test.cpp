@@ -32,7 +32,7 @@ bool ColumnLit(const QImage& image, int x, int top, int bottom) {
 TEST(LanguageStatusText, NoLineLosesItsEndsInAnyLanguage) {
     DialogFixture fixture("language_status");
     for (const auto& language : Languages) {
-        ApplyLanguage(fixture.settings, fixture.resources, fixture.device, language.languageIndex);
+        ApplyLanguage(fixture.settings, fixture.resources, language.languageIndex);
         UpdaterServices services = WindowServicesWithNothingWired();
         CSkinProgressCtrl bar;
         CMainFrame frame(fixture.device, bar, services, fixture.resources);
@@ -53,7 +53,7 @@ TEST(LanguageStatusText, NoLineLosesItsEndsInAnyLanguage) {
 // id (older rows) shows its stored text.
 TEST(LanguageHistory, ShowsCausesAndCountsInTheLanguageInForce) {
     DialogFixture fixture("language_history");
-    ApplyLanguage(fixture.settings, fixture.resources, fixture.device, 8);  // German
+    ApplyLanguage(fixture.settings, fixture.resources, 8);  // German
     HistoryRecord failed;
     failed.startedMs = 1'796'630'400'000;
     failed.serial = "A123456";
@@ -81,7 +81,7 @@ TEST(LanguageHistory, ShowsCausesAndCountsInTheLanguageInForce) {
 
 TEST(LanguageHistory, QuestionsAnswerYesAndNoInTheLanguageInForce) {
     DialogFixture fixture("language_question");
-    ApplyLanguage(fixture.settings, fixture.resources, fixture.device, 8);  // German
+    ApplyLanguage(fixture.settings, fixture.resources, 8);  // German
     QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
     NameYesNoButtons(box, fixture.resources);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "&Ja");

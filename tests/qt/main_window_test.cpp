@@ -108,7 +108,7 @@ protected:
             if (id != MonitorTimer)
                 ticks_.push_back(id);
         };
-        services_.runDownloadSelectionDialog = [this](QWidget*, CDfuDevice&) { ++selectionDialogs_; };
+        services_.runDownloadSelectionDialog = [this](QWidget*) { ++selectionDialogs_; };
     }
 
     // Runs `command` and, inside its modal dialog, `inside` on the dialog.

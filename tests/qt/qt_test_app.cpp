@@ -34,12 +34,12 @@ QApplication& TestApp() {
 
 UpdaterServices WindowServicesWithNothingWired() {
     UpdaterServices services;
-    services.loadSettings = [](CDfuDevice&) {};
-    services.loadLanguageLibrary = [](CDfuDevice&) {};
-    services.loadRegionSelection = [](CDfuDevice&) {};
+    services.loadSettings = [] {};
+    services.loadLanguageLibrary = [] {};
+    services.loadRegionSelection = [] {};
     services.timerTick = [](int, CDfuDevice&, ViewPort&, ProgressBarPort&, CycleSignals&) {};
-    services.runLanguageDialog = [](QWidget*, CDfuDevice&) {};
-    services.runDownloadSelectionDialog = [](QWidget*, CDfuDevice&) {};
+    services.runLanguageDialog = [](QWidget*) {};
+    services.runDownloadSelectionDialog = [](QWidget*) {};
     services.releaseDevice = [](CDfuDevice&) {};
     return services;
 }

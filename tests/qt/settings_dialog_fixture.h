@@ -21,7 +21,8 @@
 // shared settings and resources of its own (the built-in set in force).
 class DialogFixture : public TestAppFirst {
 public:
-    explicit DialogFixture(const std::string& name) : folder(name), device(folder.File("orvo-updater")) {
+    explicit DialogFixture(const std::string& name)
+        : folder(name), device(folder.File("orvo-updater")), settings(ProgramFolderLocations(folder.File(""))) {
         for (const char* file :
              {"Lang_FRA.Dll", "Lang_DUT.Dll", "Lang_FIN.Dll", "Lang_SWD.Dll", "Lang_SPN.Dll", "Lang_GER.Dll"})
             std::filesystem::copy_file(std::string(ORVO_TEST_BIN_DIR) + "/" + file, folder.File(file));

@@ -19,7 +19,7 @@ protected:
     DownloadSettingDialog() : DialogFixture("settings_dialog") {}
 
     std::unique_ptr<CDownloadSettingDlg> Open() {
-        return std::make_unique<CDownloadSettingDlg>(settings, resources, device);
+        return std::make_unique<CDownloadSettingDlg>(settings, resources);
     }
     static void Click(CDownloadSettingDlg& dialog, int region) {
         QTest::mouseClick(dialog.RegionBox(region), Qt::LeftButton);
@@ -47,7 +47,7 @@ TEST_F(DownloadSettingDialog, EnglishUserTicksUkSchools) {
     EXPECT_EQ(dialog->RegionBox(1)->checkState(), Qt::Checked);
     EXPECT_EQ(dialog->RegionBox(0)->checkState(), Qt::PartiallyChecked);
     EXPECT_EQ(dialog->SizeEdit()->text(), "1720 Kb");
-    EXPECT_EQ(device.DownloadSizeKb, 1720);
+    EXPECT_EQ(settings.DownloadSizeKb, 1720);
     QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(SettingsLines().at(1), "&c=0,1");
@@ -72,7 +72,7 @@ TEST_F(DownloadSettingDialog, UnlockedBoxesToggleAndTheLockedOneStaysInTheThirdS
 }
 
 TEST_F(DownloadSettingDialog, GermanTickingUkCamerasShowsItTickedWhenOpenedAgain) {
-    ApplyLanguage(settings, resources, device, 8);
+    ApplyLanguage(settings, resources, 8);
     {
         auto dialog = Open();
         EXPECT_EQ(dialog->RegionBox(4)->checkState(), Qt::PartiallyChecked);
@@ -89,14 +89,14 @@ TEST_F(DownloadSettingDialog, GermanTickingUkCamerasShowsItTickedWhenOpenedAgain
 }
 
 TEST_F(DownloadSettingDialog, CancelKeepsTheClicksInMemoryOnly) {
-    ApplyLanguage(settings, resources, device, 1);  // French: region 2 locked; writes &c=2
+    ApplyLanguage(settings, resources, 1);  // French: region 2 locked; writes &c=2
     auto dialog = Open();
     Click(*dialog, 1);
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(SettingsLines().at(1), "&c=2") << "the file is unchanged";
-    EXPECT_EQ(device.DownloadSizeKb, 1500);
-    settings.SaveSettings(device);  // the worker, before the next download
+    EXPECT_EQ(settings.DownloadSizeKb, 1500);
+    settings.SaveSettings();  // the worker, before the next download
     EXPECT_EQ(SettingsLines().at(1), "&c=1,2");
 }
 
@@ -143,7 +143,7 @@ TEST_F(DownloadSettingDialog, ControlsSitAtTheTemplatesPositionsInWhiteOnBlack) 
 // Every language's texts show whole inside the template's fixed controls.
 TEST_F(DownloadSettingDialog, NoTextIsClippedInAnyLanguage) {
     for (int index : {0, 1, 2, 3, 4, 5, 8}) {
-        ApplyLanguage(settings, resources, device, index);
+        ApplyLanguage(settings, resources, index);
         auto dialog = Open();
         for (int region = 0; region < RegionCount; ++region) {
             EXPECT_TRUE(ButtonTextFits(dialog->RegionBox(region)))

@@ -34,7 +34,7 @@ public:
     void SetNextFault(DemoFault) override {}
     DemoFault NextFault() const override { return DemoFault::None; }
     void KeepFlashIn(const std::string&, const std::string&) override {}
-    std::function<void(CDfuDevice&)> ArmingFaults(std::function<void(CDfuDevice&)> save) override { return save; }
+    std::function<void()> ArmingFaults(std::function<void()> save) override { return save; }
     std::unique_ptr<CDfuDevice> MakeDevice(const std::string&) override { return nullptr; }
     void Poll() override {}
 };

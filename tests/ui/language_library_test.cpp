@@ -157,11 +157,10 @@ TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
     // program folder, nor through the library search path.
     const std::string cwd = std::filesystem::current_path().string();
     ASSERT_EQ(::chdir(ORVO_TEST_BIN_DIR), 0);
-    CDfuDevice bare("orvo-updater");
-    SharedSettings settings;
+    SharedSettings settings(ProgramFolderLocations(ProgramFolderOf("orvo-updater")));
     Resources resources;
-    bare.LanguageFragment = "&o=8";
-    LoadLanguageLibrary(settings, resources, bare);
+    settings.SetLanguage(8);
+    LoadLanguageLibrary(settings, resources);
     EXPECT_EQ(resources.InForce(), nullptr);
     ASSERT_EQ(::chdir(cwd.c_str()), 0);
     SettingsFixture planted("language_planted");
@@ -175,11 +174,11 @@ TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
 TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDataFolder) {
     ScratchFolder program("language_installed_program");
     ScratchFolder data("language_installed_data");
-    CDfuDevice device(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
-    SharedSettings settings;
+    const FileLocations locations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}};
+    SharedSettings settings(locations);
     Resources resources;
 
-    ApplyLanguage(settings, resources, device, 8);
+    ApplyLanguage(settings, resources, 8);
     const auto* library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(library->Path(), BinDir + "Lang_GER.Dll");
@@ -188,9 +187,8 @@ TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDat
 
     // A copy beside the program comes first.
     std::filesystem::copy_file(BinDir + "Lang_GER.Dll", program.File("Lang_GER.Dll"));
-    CDfuDevice restarted(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
-    settings.LoadSettings(restarted, [] { FAIL() << "the saved choice must be found"; });
-    LoadLanguageLibrary(settings, resources, restarted);
+    settings.LoadSettings([] { FAIL() << "the saved choice must be found"; });
+    LoadLanguageLibrary(settings, resources);
     library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(library->Path(), program.File("Lang_GER.Dll"));
@@ -204,17 +202,17 @@ protected:
 TEST_F(Languages_, StartUpLoadsTheStoredLanguagesLibrary) {
     InstallLibrary("Lang_FIN.Dll");
     WriteSettings("&o=3\n&c=5\n20\n");
-    settings.LoadSettings(device, nullptr);
-    LoadLanguageLibrary(settings, resources, device);
-    EXPECT_EQ(device.LanguageIndex, 3);
+    settings.LoadSettings(nullptr);
+    LoadLanguageLibrary(settings, resources);
+    EXPECT_EQ(settings.LanguageIndex, 3);
     EXPECT_EQ(resources.String(104), "Orvo-ohjelmiston asetukset");
     EXPECT_EQ(resources.Text(ResourceKind::MenuItem, 128, 57665), "&Lopeta\tCtrl+X");
-    settings.ComputeDownloadSize(device);
+    settings.ComputeDownloadSize();
     EXPECT_EQ(settings.RegionSelection()[5], RegionLocked);
 }
 
 TEST_F(Languages_, AMissingLibraryGivesEnglishButStoresTheChoice) {
-    ApplyLanguage(settings, resources, device, 4);  // Swedish, not installed
+    ApplyLanguage(settings, resources, 4);  // Swedish, not installed
     EXPECT_EQ(resources.InForce(), nullptr);
     EXPECT_EQ(resources.String(104), "Orvo software configuration");
     EXPECT_EQ(SettingsLines().at(0), "&o=4");
@@ -223,10 +221,10 @@ TEST_F(Languages_, AMissingLibraryGivesEnglishButStoresTheChoice) {
 
 TEST_F(Languages_, ChoosingEnglishWhileGermanIsInForceReturnsToTheBuiltInSet) {
     InstallLibrary("Lang_GER.Dll");
-    ApplyLanguage(settings, resources, device, 8);
+    ApplyLanguage(settings, resources, 8);
     EXPECT_EQ(resources.String(115), "Aktualisierung erfolgreich !");
-    settings.ApplyRegionStates(device, {1, 1, 0, 1, 2, 0, 1});
-    ApplyLanguage(settings, resources, device, 0);
+    settings.ApplyRegionStates({1, 1, 0, 1, 2, 0, 1});
+    ApplyLanguage(settings, resources, 0);
     EXPECT_EQ(resources.String(115), "Upgrade successful !");
     EXPECT_EQ(SettingsLines().at(0), "&o=0");
     EXPECT_EQ(SettingsLines().at(1), "&c=0") << "the selection resets to the language's region";
@@ -234,7 +232,7 @@ TEST_F(Languages_, ChoosingEnglishWhileGermanIsInForceReturnsToTheBuiltInSet) {
 
 TEST_F(Languages_, AnIdTheLibraryLacksFallsBackToEnglish) {
     InstallLibrary("Lang_SPN.Dll");
-    ApplyLanguage(settings, resources, device, 5);
+    ApplyLanguage(settings, resources, 5);
     EXPECT_EQ(resources.String(104), "Configuración del software Orvo");
     EXPECT_EQ(resources.String(108), "");
     EXPECT_EQ(resources.Text(ResourceKind::DialogItem, 131, 9999), "");

@@ -24,87 +24,87 @@ protected:
 
 TEST_F(Settings, FirstRunChoosingGermanWritesTheTenLines) {
     int dialogs = 0;
-    settings.LoadSettings(device, [&] {
+    settings.LoadSettings([&] {
         ++dialogs;
-        ApplyLanguage(settings, resources, device, 8);
+        ApplyLanguage(settings, resources, 8);
     });
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(SettingsLines(), (Lines{"&o=8", "&c=4", "0", "320", "1400", "100", "170", "50", "20", "0"}));
     // Read back after the dialog: the same values are in force.
-    EXPECT_EQ(settings.LanguageFragment(device), "&o=8");
-    EXPECT_EQ(settings.RegionFragment(device), "&c=4");
-    EXPECT_EQ(device.LanguageIndex, 8);
+    EXPECT_EQ(settings.LanguageFragment(), "&o=8");
+    EXPECT_EQ(settings.RegionFragment(), "&c=4");
+    EXPECT_EQ(settings.LanguageIndex, 8);
 }
 
 TEST_F(Settings, EnglishTickingUkSchoolsGivesRegionsZeroAndOne) {
-    const RegionSlots shown = settings.ApplyRegionStates(device, Boxes({0, 1, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(device.DownloadSizeKb, 1720);
+    const RegionSlots shown = settings.ApplyRegionStates(Boxes({0, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(settings.DownloadSizeKb, 1720);
     EXPECT_EQ(shown[0], RegionLocked) << "the language's region shows in the third state";
     EXPECT_EQ(shown[1], RegionSelected);
-    settings.SaveSettings(device);
-    EXPECT_EQ(settings.RegionFragment(device), "&c=0,1");
+    settings.SaveSettings();
+    EXPECT_EQ(settings.RegionFragment(), "&c=0,1");
     EXPECT_EQ(SettingsLines().at(2), "1720");
 }
 
 TEST_F(Settings, GermanTickingUkCamerasStoresBothAndFindsRegionZeroAgain) {
-    ApplyLanguage(settings, resources, device, 8);
+    ApplyLanguage(settings, resources, 8);
     settings.ClearRegionSelection();  // the dialog opens
-    settings.LoadRegionSelection(device);
-    settings.ApplyRegionStates(device, Boxes({1, 0, 0, 0, 2, 0, 0}));
+    settings.LoadRegionSelection();
+    settings.ApplyRegionStates(Boxes({1, 0, 0, 0, 2, 0, 0}));
     settings.StoreRegionStates(Boxes({1, 0, 0, 0, 2, 0, 0}));  // OK
-    settings.SaveSettings(device);
+    settings.SaveSettings();
     EXPECT_EQ(SettingsLines(), (Lines{"&o=8", "&c=0,4", "370", "320", "1400", "100", "170", "50", "20", "0"}));
 
     settings.ClearRegionSelection();  // opened again in the same run
-    settings.LoadRegionSelection(device);
-    EXPECT_EQ(settings.ComputeDownloadSize(device), 370);
+    settings.LoadRegionSelection();
+    EXPECT_EQ(settings.ComputeDownloadSize(), 370);
     EXPECT_EQ(settings.RegionSelection()[0], RegionSelected);
     EXPECT_EQ(settings.RegionSelection()[4], RegionLocked);
 }
 
 TEST_F(Settings, ThirdStateOnAnUnlockedRegionDropsOutAndLockedRegionStays) {
-    device.LanguageIndex = 3;  // Finnish: region 5 locked
-    const RegionSlots shown = settings.ApplyRegionStates(device, Boxes({2, 1, 0, 0, 0, 0, 1}));
+    settings.LanguageIndex = 3;  // Finnish: region 5 locked
+    const RegionSlots shown = settings.ApplyRegionStates(Boxes({2, 1, 0, 0, 0, 0, 1}));
     EXPECT_EQ(shown[0], RegionNotSelected);
     EXPECT_EQ(shown[5], RegionLocked);
     EXPECT_EQ(shown[6], RegionSelected);
-    EXPECT_EQ(device.DownloadSizeKb, 1400 + 20 + 0) << "South Africa adds nothing";
+    EXPECT_EQ(settings.DownloadSizeKb, 1400 + 20 + 0) << "South Africa adds nothing";
 }
 
 TEST_F(Settings, CancelledClicksStayInMemoryUntilTheNextSave) {
-    settings.ApplyRegionStates(device, Boxes({2, 1, 0, 1, 0, 0, 0}));
+    settings.ApplyRegionStates(Boxes({2, 1, 0, 1, 0, 0, 0}));
     EXPECT_FALSE(SettingsFileExists()) << "clicks alone write nothing";
-    settings.SaveSettings(device);  // the worker, before the next download
+    settings.SaveSettings();  // the worker, before the next download
     EXPECT_EQ(SettingsLines().at(1), "&c=0,1,3");
 }
 
 TEST_F(Settings, SizeLinesThatEndEarlyOrAreNotPositiveKeepTheDefaults) {
     WriteSettings("&o=0\n&c=0\n320\n500\n0\n-3\n");
-    settings.LoadSettings(device, [] { FAIL() << "the file is there"; });
+    settings.LoadSettings([] { FAIL() << "the file is there"; });
     const RegionSlots sizes = settings.RegionSizes();
     EXPECT_EQ(sizes[0], 500);
     EXPECT_EQ(sizes[1], 1400);
     EXPECT_EQ(sizes[2], 100);
     EXPECT_EQ(sizes[3], 170);
     EXPECT_EQ(sizes[6], 0);
-    EXPECT_EQ(device.DownloadSizeKb, 320);
+    EXPECT_EQ(settings.DownloadSizeKb, 320);
 }
 
 TEST_F(Settings, ReadsLinesEndedByCarriageReturnAndLineFeed) {
     WriteSettings("&o=2\r\n&c=1,3\r\n1570\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n");
-    settings.LoadSettings(device, nullptr);
-    EXPECT_EQ(settings.LanguageFragment(device), "&o=2");
-    EXPECT_EQ(settings.RegionFragment(device), "&c=1,3");
+    settings.LoadSettings(nullptr);
+    EXPECT_EQ(settings.LanguageFragment(), "&o=2");
+    EXPECT_EQ(settings.RegionFragment(), "&c=1,3");
     EXPECT_EQ(settings.RegionSizes()[6], 7);
-    EXPECT_EQ(settings.TakeLanguageIndexFromFragment(device), 2);
+    EXPECT_EQ(settings.TakeLanguageIndexFromFragment(), 2);
 }
 
 TEST_F(Settings, ALongTokenIsCutAndTheRestOfItsLineDropped) {
     WriteSettings("&o=0123456789abcdefghijklmnop8 tail\n&c=0,1\n0\n900\n");
-    settings.LoadSettings(device, nullptr);
-    EXPECT_EQ(settings.LanguageFragment(device), "&o=0123456789abcdef");
-    EXPECT_EQ(settings.LanguageFragment(device).size(), MaxSettingsTokenLength);
-    EXPECT_EQ(settings.RegionFragment(device), "&c=0,1") << "the cut-off tail must not become the next value";
+    settings.LoadSettings(nullptr);
+    EXPECT_EQ(settings.LanguageFragment(), "&o=0123456789abcdef");
+    EXPECT_EQ(settings.LanguageFragment().size(), MaxSettingsTokenLength);
+    EXPECT_EQ(settings.RegionFragment(), "&c=0,1") << "the cut-off tail must not become the next value";
     EXPECT_EQ(settings.RegionSizes()[0], 900);
 }
 
@@ -114,12 +114,11 @@ TEST_F(Settings, LanguageIndexComesFromTheFragmentsLastCharacter) {
                                                          {"&o=x", 0, 0}, {"", 0, 0}, {"&o=3", 3, 5},
                                                          {"&o=5", 5, 2}, {"&o=2", 2, 3}}) {
         WriteSettings(fragment.empty() ? "\n" : fragment + "\n&c=0\n");
-        SharedSettings fresh;
-        CDfuDevice started(folder.File("orvo-updater"));
-        fresh.LoadSettings(started, [] {});
-        LoadLanguageLibrary(fresh, resources, started);
-        EXPECT_EQ(started.LanguageIndex, index) << fragment;
-        fresh.ComputeDownloadSize(started);
+        SharedSettings fresh(Locations());
+        fresh.LoadSettings([] {});
+        LoadLanguageLibrary(fresh, resources);
+        EXPECT_EQ(fresh.LanguageIndex, index) << fragment;
+        fresh.ComputeDownloadSize();
         EXPECT_EQ(fresh.RegionSelection()[locked], RegionLocked) << fragment;
         EXPECT_EQ(resources.InForce(), nullptr) << "no library in this folder: English";
     }
@@ -128,49 +127,48 @@ TEST_F(Settings, LanguageIndexComesFromTheFragmentsLastCharacter) {
 TEST_F(Settings, LeavingTheFirstRunDialogWithoutAChoiceKeepsTheStartValues) {
     WriteSettings("  \n\n");
     int dialogs = 0;
-    settings.LoadSettings(device, [&] { ++dialogs; });
+    settings.LoadSettings([&] { ++dialogs; });
     EXPECT_EQ(dialogs, 1);
-    EXPECT_EQ(settings.LanguageFragment(device), "");
-    EXPECT_EQ(settings.RegionFragment(device), "");
-    EXPECT_EQ(device.DownloadSizeKb, 0);
+    EXPECT_EQ(settings.LanguageFragment(), "");
+    EXPECT_EQ(settings.RegionFragment(), "");
+    EXPECT_EQ(settings.DownloadSizeKb, 0);
     EXPECT_EQ(settings.RegionSizes(), DefaultRegionSizes());
     EXPECT_EQ(SettingsLines(), (Lines{"  ", ""})) << "nothing written";
 }
 
 TEST_F(Settings, AbsurdSizesAreHeldWithinRange) {
     WriteSettings("&o=0\n&c=0,1,2,3,4,5,6\n99999999999\n2000000000\n2000000000\n2000000000\n1\n1\n1\n1\n");
-    settings.LoadSettings(device, nullptr);
-    EXPECT_EQ(device.DownloadSizeKb, std::numeric_limits<std::int32_t>::max());
-    settings.LoadRegionSelection(device);
-    EXPECT_EQ(settings.ComputeDownloadSize(device), std::numeric_limits<std::int32_t>::max());
+    settings.LoadSettings(nullptr);
+    EXPECT_EQ(settings.DownloadSizeKb, std::numeric_limits<std::int32_t>::max());
+    settings.LoadRegionSelection();
+    EXPECT_EQ(settings.ComputeDownloadSize(), std::numeric_limits<std::int32_t>::max());
 }
 
 TEST_F(Settings, SavingBeforeAnyLanguageChoiceWritesTheStartLanguage) {
-    settings.SaveSettings(device);  // the worker, after a first start left without a choice
+    settings.SaveSettings();  // the worker, after a first start left without a choice
     EXPECT_EQ(SettingsLines(), (Lines{"&o=0", "&c=0", "0", "320", "1400", "100", "170", "50", "20", "0"}));
-    SharedSettings next;
-    CDfuDevice restarted(folder.File("orvo-updater"));
-    next.LoadSettings(restarted, [] { FAIL() << "the file is there"; });
-    EXPECT_EQ(next.RegionFragment(restarted), "&c=0");
+    SharedSettings next(Locations());
+    next.LoadSettings([] { FAIL() << "the file is there"; });
+    EXPECT_EQ(next.RegionFragment(), "&c=0");
 }
 
 TEST_F(Settings, AnUnwritableFolderWritesNothingAndKeepsTheFragment) {
-    CDfuDevice nowhere("/nonexistent-orvo-folder/orvo-updater");
-    settings.ApplyRegionStates(nowhere, Boxes({0, 0, 0, 0, 0, 0, 1}));
+    SharedSettings nowhere(ProgramFolderLocations("/nonexistent-orvo-folder/"));
+    nowhere.ApplyRegionStates(Boxes({0, 0, 0, 0, 0, 0, 1}));
     std::vector<std::string> told;
-    settings.SetSaveFailureListener([&told](const std::string& path) { told.push_back(path); });
-    EXPECT_FALSE(settings.SaveSettings(nowhere));
-    EXPECT_FALSE(settings.SaveSettings(nowhere));
-    EXPECT_EQ(nowhere.RegionFragment, "&c=0,6");
+    nowhere.SetSaveFailureListener([&told](const std::string& path) { told.push_back(path); });
+    EXPECT_FALSE(nowhere.SaveSettings());
+    EXPECT_FALSE(nowhere.SaveSettings());
+    EXPECT_EQ(nowhere.RegionFragment(), "&c=0,6");
     // Told once per run, with the file that could not be written.
-    EXPECT_EQ(told, std::vector<std::string>{settings.SettingsPath(nowhere)});
+    EXPECT_EQ(told, std::vector<std::string>{nowhere.SettingsPath()});
     EXPECT_EQ(told[0].rfind("/nonexistent-orvo-folder/", 0), 0u) << told[0];
-    EXPECT_TRUE(settings.SaveSettings(device));
+    EXPECT_TRUE(settings.SaveSettings());
 }
 
 TEST_F(Settings, SavingReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     WriteSettings(std::string(5000, 'x'));
-    settings.SaveSettings(device);
+    settings.SaveSettings();
     EXPECT_EQ(SettingsLines().size(), 10u);
     EXPECT_FALSE(std::filesystem::exists(SettingsPath() + ".new"));
 }
@@ -196,34 +194,33 @@ TEST(SettingsPreset, AProgramFoldersSettingsAreReadUntilTheUserHasTheirOwn) {
     const ScratchFolder data("preset_data"), program("preset_program");
     const std::string prepared = "&o=8\n&c=4\n0\n320\n1400\n100\n170\n50\n20\n0\n";
     std::ofstream(program.File("tessell"), std::ios::binary) << prepared;
-    CDfuDevice device(FileLocations{data.File(""), {program.File("")}});
+    const FileLocations locations{data.File(""), {program.File("")}};
 
-    SharedSettings settings;
+    SharedSettings settings(locations);
     int dialogs = 0;
-    settings.LoadSettings(device, [&] { ++dialogs; });
+    settings.LoadSettings([&] { ++dialogs; });
     EXPECT_EQ(dialogs, 0) << "the prepared settings answer the first-start question";
-    EXPECT_EQ(settings.LanguageFragment(device), "&o=8");
-    EXPECT_EQ(settings.RegionFragment(device), "&c=4");
+    EXPECT_EQ(settings.LanguageFragment(), "&o=8");
+    EXPECT_EQ(settings.RegionFragment(), "&c=4");
 
-    settings.SaveSettings(device);
+    settings.SaveSettings();
     EXPECT_TRUE(std::filesystem::exists(data.File("tessell")));
     EXPECT_EQ(ReadBytes(program.File("tessell")), std::vector<std::uint8_t>(prepared.begin(), prepared.end()));
 
     // From now on the user's own file counts, whatever the prepared one says.
     std::ofstream(data.File("tessell"), std::ios::binary | std::ios::trunc)
         << "&o=2\n&c=1\n0\n320\n1400\n100\n170\n50\n20\n0\n";
-    SharedSettings again;
-    again.LoadSettings(device, [&] { ++dialogs; });
+    SharedSettings again(locations);
+    again.LoadSettings([&] { ++dialogs; });
     EXPECT_EQ(dialogs, 0);
-    EXPECT_EQ(again.LanguageFragment(device), "&o=2");
+    EXPECT_EQ(again.LanguageFragment(), "&o=2");
 }
 
 // With neither file, the first start asks for the language as before.
 TEST(SettingsPreset, WithoutAnyFileTheFirstStartQuestionIsAsked) {
     const ScratchFolder data("preset_none_data"), program("preset_none_program");
-    CDfuDevice device(FileLocations{data.File(""), {program.File("")}});
-    SharedSettings settings;
+    SharedSettings settings(FileLocations{data.File(""), {program.File("")}});
     int dialogs = 0;
-    settings.LoadSettings(device, [&] { ++dialogs; });
+    settings.LoadSettings([&] { ++dialogs; });
     EXPECT_EQ(dialogs, 1);
 }

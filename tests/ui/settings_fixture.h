@@ -6,17 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "device/dfu_device.h"
 #include "support/scratch_files.h"
 #include "ui/resources.h"
 #include "ui/shared_settings.h"
 
-// A program folder of its own, a device whose ProgramFolder it is, fresh
-// shared settings and resources of its own (the built-in set in force).
+// A program folder of its own, fresh shared settings whose data folder it is
+// and resources of its own (the built-in set in force).
 class SettingsFixture {
 public:
-    explicit SettingsFixture(const std::string& name)
-        : folder(name), device(folder.File("orvo-updater")) {}
+    explicit SettingsFixture(const std::string& name) : folder(name), settings(Locations()) {}
+
+    // Everything in the program folder, as in a portable copy.
+    FileLocations Locations() const { return ProgramFolderLocations(folder.File("")); }
 
     std::string SettingsPath() const { return folder.File("tessell"); }
     bool SettingsFileExists() const { return std::filesystem::exists(SettingsPath()); }
@@ -39,7 +40,6 @@ public:
     }
 
     ScratchFolder folder;
-    CDfuDevice device;
     SharedSettings settings;
     Resources resources;
 };

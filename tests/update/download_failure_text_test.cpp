@@ -42,13 +42,11 @@ protected:
 
     // A real download of serial 1234567 into `programFolder` from `host`.
     static DownloadResult Download(const std::string& host, const fs::path& programFolder) {
-        CDfuDevice device((programFolder / "orvo-updater").string());
-        device.DeviceSerial.Set("1234567");
-        device.ServerHost = host;
         HttpDownload client;
         client.connectTimeout = 2000ms;
         client.lowSpeedTime = 2s;
-        return DownloadDatabaseWith(device, client);
+        CycleEventChannel events;
+        return DownloadDatabaseWith({host, "1234567", programFolder.string() + "/"}, client, events);
     }
     DownloadResult DownloadFrom(const UpdateServerOptions& options) const {
         SimUpdateServer server(options);
@@ -133,13 +131,11 @@ TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
     trickle.records = 5000;
     SimUpdateServer server(trickle);
     ASSERT_TRUE(server.Start());
-    CDfuDevice device((folder_ / "orvo-updater").string());
-    device.DeviceSerial.Set("1234567");
-    device.ServerHost = server.HostAndPort();
     HttpDownload client;
     client.lowSpeedBytesPerSecond = 1;
     client.totalTimeout = 1000ms;
-    const DownloadResult late = DownloadDatabaseWith(device, client);
+    CycleEventChannel events;
+    const DownloadResult late = DownloadDatabaseWith({server.HostAndPort(), "1234567", folder_.string() + "/"}, client, events);
     ASSERT_EQ(late.outcome, DownloadOutcome::TimedOut) << late.detail;
     EXPECT_EQ(DownloadFailureLine(resources_, late), Text(ResourceId::DownloadCauseTimedOut));
     EXPECT_NE(Text(ResourceId::DownloadCauseTimedOut).find("timed out"), std::string::npos);

@@ -37,6 +37,7 @@ public:
 
     // --- script (set before the worker starts, or from an OnCall hook)
     int downloadMs = 400;
+    std::int32_t downloadSizeKb = 0;  // the settings' size, which paces the animation
     int prepareMs = 200;
     int upgradeMs = 300;
     std::optional<PrepareOutcome> prepareResult;  // unset: Ready
@@ -118,6 +119,7 @@ public:
     }
     std::uint32_t PreparedRecords(const std::string&) override { return preparedRecords; }
     void SaveSettings() override { Log("save"); }
+    std::int32_t DownloadSizeKb() override { return downloadSizeKb; }
     DownloadResult DownloadDatabase() override {
         Log("download", device_.DeviceSerial.Get());
         view_.SleepFor(downloadMs);

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "database/database_conversion.h"
 #include "common/cycle_signals.h"
 #include "common/view_port.h"
 #include "database/dfu_preparation.h"
@@ -145,13 +146,13 @@ protected:
     std::vector<std::uint8_t> Pack(const std::string& name, const std::string& text) {
         const std::string base = folder_.File(name);
         std::ofstream(base + ".txt", std::ios::binary) << text;
-        EXPECT_EQ(device_.PrepareDatabase(base), base);
+        EXPECT_TRUE(PrepareDatabase(base, device_.ProgramFolder, device_.Events).Ready());
         return ReadBytes(base + ".bin");
     }
 
     void StartWorker(bool keepBackups = false) {
         DfuDeviceCycleOperations::Hooks hooks;
-        hooks.saveSettings = [](CDfuDevice&) {};
+        hooks.saveSettings = [] {};
         hooks.interrupt = [this] {
             device_.StopOperation();
             device_.ShuttingDown = true;

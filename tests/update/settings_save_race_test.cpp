@@ -16,15 +16,14 @@ namespace {
 TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
     SettingsFixture fixture("settings_threads");
     SharedSettings& settings = fixture.settings;
-    CDfuDevice& device = fixture.device;
     Resources& resources = fixture.resources;
     fixture.InstallLibrary("Lang_GER.Dll");
-    settings.SaveSettings(device);
+    settings.SaveSettings();
 
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (int i = 0; i < 300; ++i) {
-            settings.SaveSettings(device);
+            settings.SaveSettings();
             // The worker's next status text, while the UI thread switches languages.
             EXPECT_FALSE(resources.String(105).empty());
         }
@@ -41,16 +40,16 @@ TEST(SettingsConcurrency, WorkerAndDialogSavesNeverTearTheFile) {
     });
     for (int i = 0; !done; ++i) {
         const std::int32_t tick = i % 2;
-        settings.ApplyRegionStates(device, {tick, 1 - tick, tick, 0, 0, 1, 0});
-        settings.SaveSettings(device);
+        settings.ApplyRegionStates({tick, 1 - tick, tick, 0, 0, 1, 0});
+        settings.SaveSettings();
         if (i % 50 == 0)
-            ApplyLanguage(settings, resources, device, i % 100 == 0 ? 8 : 0);
+            ApplyLanguage(settings, resources, i % 100 == 0 ? 8 : 0);
     }
     worker.join();
     reader.join();
     const auto values = ParseSettingsText(*ReadSettingsFile(fixture.SettingsPath()));
     ASSERT_TRUE(values.has_value());
-    EXPECT_EQ(values->regionFragment, settings.RegionFragment(device));
+    EXPECT_EQ(values->regionFragment, settings.RegionFragment());
 }
 
 }  // namespace

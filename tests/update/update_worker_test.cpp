@@ -33,7 +33,7 @@ namespace {
 class UpdateCycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        device.DownloadSizeKb = 20;
+        ops.downloadSizeKb = 20;
         view.SetTickHandler([this](int id) { rules.OnTimer(id); });
         view.SetWorkerFinished([this] { return worker.Finished(); });
     }
@@ -353,7 +353,7 @@ TEST_F(UpdateCycle, AForeignDeviceBeforeTheWriteIsWaitedOutInAFreshCycle) {
 }
 
 TEST_F(UpdateCycle, TheDownloadAnimationWrapsFrom99To0AndTheConversionGoesOnAt80Ms) {
-    device.DownloadSizeKb = 10;
+    ops.downloadSizeKb = 10;
     ops.downloadMs = 1500;
     ops.Plug({});
     StartWorker();
@@ -385,7 +385,7 @@ TEST_F(UpdateCycle, TheDownloadAnimationNeverRunsFasterThanEvery10Ms) {
         CycleSignals otherSignals;
         SimulatedView otherView;
         FakeCycleOperations otherOps{otherDevice, otherView, otherSignals};
-        otherDevice.DownloadSizeKb = sizeKb;
+        otherOps.downloadSizeKb = sizeKb;
         otherOps.Plug({});
         UpdateWorker otherWorker{otherDevice, otherOps, otherView, otherSignals, resources};
         otherView.SetWorkerFinished([&] { return otherWorker.Finished(); });
@@ -651,7 +651,9 @@ TEST_F(UpdateCycle, AnEngineSetUpWithoutItsWiringIsRefusedWithOneError) {
     std::string error;
     EXPECT_EQ(UpdateEngine::Make(setup, error), nullptr);
     EXPECT_NE(error.find("save the settings"), std::string::npos) << error;
-    setup.saveSettings = [](CDfuDevice&) {};
+    setup.saveSettings = [] {};
+    EXPECT_NE(UpdateEngine::Check(setup).find("download's size"), std::string::npos);
+    setup.downloadSizeKb = [] { return 0; };
     EXPECT_NE(UpdateEngine::Check(setup).find("look for the device"), std::string::npos);
     setup.findDevice = [] { return false; };
     EXPECT_NE(UpdateEngine::Check(setup).find("folder for its log"), std::string::npos);
@@ -767,7 +769,8 @@ TEST(UpdateEngineKeeping, WritesTheLogBeforeTheFrontEndsListenersHearAnEvent) {
     SimulatedView view;
     NoSleepInhibitor noInhibitor;
     EngineSetup setup(device, view, signals, resources);
-    setup.saveSettings = [](CDfuDevice&) {};
+    setup.saveSettings = [] {};
+    setup.downloadSizeKb = [] { return 0; };
     setup.findDevice = [&device] { return device.FindDeviceNow(); };
     setup.logFolder = folder.File("log/");
     setup.logNotWritable = [](const std::string& problem) { ADD_FAILURE() << problem; };

@@ -9,7 +9,7 @@ namespace {
 class Win32DownloadSelection : public ::testing::Test, protected SettingsFixture {
 protected:
     Win32DownloadSelection() : SettingsFixture("win32_download_selection") {}
-    DownloadSelectionRules rules = SettingsDownloadSelection(settings, device);
+    DownloadSelectionRules rules = SettingsDownloadSelection(settings);
 
     static RegionStates Boxes(const RegionSlots& slots) {
         RegionStates states{};
@@ -46,13 +46,13 @@ TEST_F(Win32DownloadSelection, TheThirdStateDropsOutAndTheLockedRegionStays) {
 }
 
 TEST_F(Win32DownloadSelection, WithoutOkNothingIsWrittenAndAChosenLanguageIsSaved) {
-    SettingsLanguageChoice(settings, resources, device)(1);  // French: region 2 locked
+    SettingsLanguageChoice(settings, resources)(1);  // French: region 2 locked
     EXPECT_EQ(SettingsLines().at(1), "&c=2");
     RegionStates boxes = Boxes(rules.open());
     boxes[1] = RegionSelected;
     rules.click(boxes);
     EXPECT_EQ(SettingsLines().at(1), "&c=2") << "a click alone leaves the file as it was";
     EXPECT_EQ(rules.sizeKb(), 1500);
-    settings.SaveSettings(device);  // the worker, before the next download
+    settings.SaveSettings();  // the worker, before the next download
     EXPECT_EQ(SettingsLines().at(1), "&c=1,2");
 }

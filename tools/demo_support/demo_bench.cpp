@@ -128,19 +128,20 @@ public:
         flashPaths_[serial] = path;
     }
 
-    std::function<void(CDfuDevice&)> ArmingFaults(std::function<void(CDfuDevice&)> saveSettings) override {
+    std::function<void()> ArmingFaults(std::function<void()> saveSettings) override {
         // The worker saves the settings right before each download, on its own
         // thread: the one moment where the next cycle's fault can be put in
         // place without racing the cycle itself.
-        return [this, saveSettings = std::move(saveSettings)](CDfuDevice& device) {
-            saveSettings(device);
-            ArmFaultForThisCycle(device);
+        return [this, saveSettings = std::move(saveSettings)] {
+            saveSettings();
+            ArmFaultForThisCycle(*device_);
         };
     }
 
     std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) override {
         auto device = std::make_unique<CDfuDevice>(programPath, library_, bus_);
         device->ServerHost = server_.HostAndPort();
+        device_ = device.get();
         return device;
     }
 
@@ -222,6 +223,8 @@ private:
     DfuProtocolEngine engine_{bus_};
     EngineDfuLibrary library_{engine_};
     SimUpdateServer server_;
+    // The device the last MakeDevice made: the window's, which outlives its worker.
+    CDfuDevice* device_ = nullptr;
     bool started_ = false;
     std::atomic<bool> htmlAnswer_{false};
     std::atomic<bool> junkAnswer_{false};

@@ -64,7 +64,7 @@ public:
     // The worker's settings save, which it makes right before each download,
     // extended to put the next cycle's fault in place. Called once, before
     // the updater starts.
-    virtual std::function<void(CDfuDevice&)> ArmingFaults(std::function<void(CDfuDevice&)> saveSettings) = 0;
+    virtual std::function<void()> ArmingFaults(std::function<void()> saveSettings) = 0;
     // The device object, on the simulated bus's engine and the server; it
     // must not outlive the bench.
     virtual std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) = 0;

@@ -24,11 +24,10 @@ std::string PrepareDemoProgramFolder(const PrivateTempFolder& folder, const std:
 }
 
 void SeedDemoEnglishSettings(const std::string& programPath) {
-    CDfuDevice device(programPath);
-    SharedSettings settings;
-    settings.SetLanguage(device, 0);
-    device.DownloadSizeKb = settings.ComputeDownloadSize(device);
-    settings.SaveSettings(device);
+    SharedSettings settings(ProgramFolderLocations(ProgramFolderOf(programPath)));
+    settings.SetLanguage(0);
+    settings.DownloadSizeKb = settings.ComputeDownloadSize();
+    settings.SaveSettings();
 }
 
 std::string MakeDemoProgramFolder(PrivateTempFolder& folder, const std::string& firstWord, bool headless) {

@@ -75,12 +75,13 @@ int main(int argc, char** argv) {
     if (programPath.empty())
         return 1;
 
-    SharedSettings settings;
+    const FileLocations locations = ProgramFolderLocations(ProgramFolderOf(programPath));
+    SharedSettings settings(locations);
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
     services.saveSettings = bench->ArmingFaults(std::move(services.saveSettings));
     // The history and the log of the run stay in its temporary folder.
-    CycleKeeping keeping(ProgramFolderLocations(ProgramFolderOf(programPath)), resources);
+    CycleKeeping keeping(locations, resources);
     keeping.Wire(services);
     if (options.headless) {
         // Nobody is there to press OK: print the box and go on.

@@ -8,9 +8,9 @@
 #include "tool_support/command_registry.h"
 #include "tool_support/input_file.h"
 #include "database/database_conversion.h"
-#include "device/dfu_device.h"
 #include "common/file_io.h"
 #include "common/message_box_port.h"
+#include "common/program_folder.h"
 
 namespace {
 
@@ -85,24 +85,24 @@ int RunConvert(const std::vector<std::string>& args) {
     if (!CheckRegularFile(textPath, false, error)) {
         std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), error.c_str());
         // What the updater's conversion answers for a text it cannot open.
-        std::printf("%s\n", ConversionResult::DbFileOpenError);
+        std::printf("%s\n", ConversionResultText(ConversionResult::DbFileOpenError));
         return ExitFailure;
     }
     // The buffer files go where the updater would put them: beside the working
-    // files. Built from BASE, the device object's program folder is BASE's
-    // folder (the current directory for a bare name).
-    StderrErrors errors;  // outlives the device that it listens to
-    CDfuDevice device(base);
-    device.Events.Subscribe(errors);
+    // files, in BASE's folder (the current directory for a bare name).
+    StderrErrors errors;  // outlives the channel that it listens to
+    CycleEventChannel events;
+    events.Subscribe(errors);
 
-    const std::string result = device.PrepareDatabase(base);
-    std::printf("%s\n", result.c_str());
+    const PreparedDatabase prepared = PrepareDatabase(base, ProgramFolderOf(base), events);
+    const ConversionResult result = prepared.result;
+    std::printf("%s\n", prepared.Ready() ? base.c_str() : ConversionResultText(result));
     if (result == ConversionResult::BinFileOpenError || result == ConversionResult::DfuFileError) {
-        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), WhyNotWritten(base, device.PrepareFileError).c_str());
+        std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), WhyNotWritten(base, prepared.PrepareFileError).c_str());
         return ExitFailure;
     }
-    if (result != base) {
-        if (result.empty()) {
+    if (!prepared.Ready()) {
+        if (result == ConversionResult::NoRecords) {
             std::fprintf(stderr, "%sno valid record in %s\n", CommandPrefix().c_str(), textPath.c_str());
             ReportRecords(textPath, 0);
         }

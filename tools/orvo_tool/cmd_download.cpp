@@ -8,7 +8,7 @@
 #include "tool_support/command_registry.h"
 #include "tool_support/private_folder.h"
 #include "database/download_request.h"
-#include "device/dfu_device.h"
+#include "common/program_folder.h"
 #include "common/working_files.h"
 
 namespace {
@@ -40,17 +40,14 @@ int RunDownload(const std::vector<std::string>& arguments) {
                      landingError.c_str());
         return ExitFailure;
     }
-    // The device object takes its working folder from a program path, as the
-    // updater does at start-up.
-    CDfuDevice device((std::filesystem::path(landing.Path()) / "orvo-tool").string());
-    device.ServerHost = host;
-    device.DeviceSerial.Set(args.front());
+    const DatabaseRequest request{host, args.front(), ProgramFolderOf((std::filesystem::path(landing.Path()) / "orvo-tool").string())};
     const std::string fileName = std::string(WorkingFile::DatabaseBase) + WorkingFile::TextExt;
-    const std::string landed = device.ProgramFolder + fileName;
+    const std::string landed = request.folder + fileName;
     const std::string target = (std::filesystem::path(folder) / fileName).string();
 
-    std::printf("GET %s\n", DownloadUrl(device.ServerHost, device.BuildDownloadQuery()).c_str());
-    const DownloadResult result = DownloadDatabaseWith(device, HttpDownload{});
+    std::printf("GET %s\n", DownloadUrl(request.serverHost, BuildDownloadQuery(request.serial).Text()).c_str());
+    CycleEventChannel events;  // nobody listens: the outcome is printed below
+    const DownloadResult result = DownloadDatabaseWith(request, HttpDownload{}, events);
     std::error_code ec;
     if (!result.Stored() || !std::filesystem::is_regular_file(landed, ec)) {
         std::fprintf(stderr, "%s%s: %s\n", CommandPrefix().c_str(), DownloadOutcomeName(result.outcome),

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "tool_support/command_registry.h"
-#include "device/dfu_device.h"
+#include "database/download_request.h"
 
 namespace {
 
@@ -10,9 +10,7 @@ int RunQuery(const std::vector<std::string>& args) {
         return UsageError("a SERIAL is needed");
     if (args.size() != 1)
         return RejectLeftovers({args.begin() + 1, args.end()});
-    CDfuDevice device("orvo-tool");
-    device.DeviceSerial.Set(args.front());
-    std::printf("%s\n", device.BuildDownloadQuery().c_str());
+    std::printf("%s\n", BuildDownloadQuery(args.front()).Text().c_str());
     return ExitSuccess;
 }
 

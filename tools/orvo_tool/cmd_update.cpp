@@ -89,18 +89,14 @@ int Fail(const std::string& text) {
 
 // The updater's settings file, from where the updater beside this program
 // keeps it (its data folder, or a file prepared beside the program), read
-// and never written; the defaults when there is none. The regions chosen
-// there pace the download's progress as in the window.
-void TakeUpdaterSettings(CDfuDevice& device) {
-    CDfuDevice updater(UpdaterLocations(false));
-    SharedSettings settings;
-    settings.LoadSettings(updater, {});
-    settings.TakeLanguageIndexFromFragment(updater);
-    settings.LoadRegionSelection(updater);
-    device.LanguageIndex = updater.LanguageIndex.load();
-    device.LanguageFragment = updater.LanguageFragment;
-    device.RegionFragment = updater.RegionFragment;
-    device.DownloadSizeKb = settings.ComputeDownloadSize(updater);
+// and never written; the defaults when there is none. The size of the
+// regions chosen there paces the download's progress as in the window.
+std::int32_t UpdaterDownloadSizeKb() {
+    SharedSettings settings(UpdaterLocations(false));
+    settings.LoadSettings({});
+    settings.TakeLanguageIndexFromFragment();
+    settings.LoadRegionSelection();
+    return settings.ComputeDownloadSize();
 }
 
 void SayProblem(const std::string& text) { std::fprintf(stderr, "%s%s\n", CommandPrefix().c_str(), text.c_str()); }
@@ -122,15 +118,17 @@ std::int64_t NowMs() {
 }
 
 // Runs the update engine until the first outcome and stops it.
-FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleRequest& request) {
+FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleRequest& request,
+                        std::int32_t downloadSizeKb) {
     CDfuDevice& device = session.Device();
     Resources resources;
     FirstOutcome outcome;
     FlashWitness flash;
     std::atomic<bool> saidGone{false};
     EngineSetup setup(device, session.View(), session.Signals(), resources);
-    // The updater's settings are read (TakeUpdaterSettings), never written.
-    setup.saveSettings = [](CDfuDevice&) {};
+    // The updater's settings are read (UpdaterDownloadSizeKb), never written.
+    setup.saveSettings = [] {};
+    setup.downloadSizeKb = [downloadSizeKb] { return downloadSizeKb; };
     // The device is the session's pick: with --device PATH that path. Before
     // the write the worker waits for an Orvo that went away, as the window
     // does; here the console says so once rather than hang silently.
@@ -299,10 +297,10 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
     CDfuDevice& device = session.Device();
     if (hostGiven)
         device.ServerHost = host;
-    TakeUpdaterSettings(device);
 
+    const std::int32_t downloadSizeKb = UpdaterDownloadSizeKb();
     Keeping keeping(historyFile);
-    const FirstResult outcome = RunOneCycle(session, keeping, request);
+    const FirstResult outcome = RunOneCycle(session, keeping, request, downloadSizeKb);
     if (json && outcome.ended)
         std::printf("%s\n", CycleRecordJson(keeping, outcome).c_str());
     if (CutShort(outcome))
@@ -401,10 +399,11 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
         return Fail("no backup " + std::to_string(pick) + " of " + PrintableText(serial) + ": " +
                     std::to_string(backups.size()) + " kept");
 
-    TakeUpdaterSettings(device);
+    const std::int32_t downloadSizeKb = UpdaterDownloadSizeKb();
     session.AnswerQuestions(assumeYes);
     session.Console().PlanSteps(CycleSource::Restore);
-    const FirstResult outcome = RunOneCycle(session, keeping, {CycleSource::Restore, {}, backups[pick - 1].id});
+    const FirstResult outcome =
+        RunOneCycle(session, keeping, {CycleSource::Restore, {}, backups[pick - 1].id}, downloadSizeKb);
     if (CutShort(outcome))
         return Interrupted(outcome);
     if (outcome.refused)
