@@ -175,7 +175,7 @@ TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
 TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDataFolder) {
     ScratchFolder program("language_installed_program");
     ScratchFolder data("language_installed_data");
-    CDfuDevice device(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
+    CDfuDevice device(FileLocations{data.File(""), {program.File(""), BinDir}});
     SharedSettings settings;
     Resources resources;
 
@@ -188,7 +188,7 @@ TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDat
 
     // A copy beside the program comes first.
     std::filesystem::copy_file(BinDir + "Lang_GER.Dll", program.File("Lang_GER.Dll"));
-    CDfuDevice restarted(FileLocations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}});
+    CDfuDevice restarted(FileLocations{data.File(""), {program.File(""), BinDir}});
     settings.LoadSettings(restarted, [] { FAIL() << "the saved choice must be found"; });
     LoadLanguageLibrary(settings, resources, restarted);
     library = dynamic_cast<const LanguageLibrary*>(resources.InForce().get());
