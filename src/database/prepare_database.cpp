@@ -13,7 +13,7 @@ std::string CDfuDevice::PrepareDatabase(const std::string& base) {
     RemoveRegularFile(binPath);
     RemoveRegularFile(dfuPath);
 
-    std::FILE* text = std::fopen((base + WorkingFile::TextExt).c_str(), "rb");
+    std::FILE* text = OpenFile(base + WorkingFile::TextExt, "rb");
     if (text == nullptr)
         return ConversionResult::DbFileOpenError;
 

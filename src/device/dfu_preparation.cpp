@@ -9,6 +9,7 @@
 #include "device/dfu_device.h"
 #include "device/dfu/dfu_files.h"
 #include "common/file_io.h"
+#include "common/utf8_path.h"
 
 // Each DFU file the updater makes holds one image with the whole content of
 // one plain file as its element. Unlike a bare "did the calls succeed" the
@@ -17,13 +18,13 @@
 
 void CDfuDevice::AddElementFile(const std::string& fileName, std::uint32_t address) {
     errno = 0;
-    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    std::FILE* f = OpenFile(fileName, "rb");
     if (f == nullptr) {
         ShowError(DfuPreparation::IoErrorText(LastSystemError()), CycleErrorKind::WorkingFiles, ErrorShown::InBox);
         return;
     }
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+    const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(fileName), error);
     errno = 0;
     const bool closed = std::fclose(f) == 0;
     int errorCode = 0;

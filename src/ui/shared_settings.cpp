@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "common/utf8_path.h"
 #include "device/dfu_device.h"
 #include "ui/settings_file.h"
 
@@ -102,7 +103,7 @@ std::optional<std::string> SharedSettings::ReadSettingsOrPreset(const CDfuDevice
     if (auto text = ReadSettingsFile(own))
         return text;
     std::error_code error;
-    if (std::filesystem::exists(own, error) || error)
+    if (std::filesystem::exists(PathFromUtf8(own), error) || error)
         return std::nullopt;  // there but unreadable: the user's own file, not a preset, is what counts
     for (const std::string& folder : device.ResourceFolders) {
         if (folder == device.ProgramFolder)
