@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "common/windows_support.h"
 
@@ -102,6 +103,22 @@ int ReplaceFileEntry(const std::string& from, const std::string& to) {
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
+    // A file opened only to be read may be replaced or removed meanwhile, as
+    // on Linux: a reader must never make a save (MoveFileExW) fail.
+    if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr) {
+        const HANDLE handle = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            errno = LastWindowsErrno();
+            return nullptr;
+        }
+        int error = 0;
+        std::FILE* file = StreamOf(handle, _O_RDONLY, "rb", error);
+        if (file == nullptr)
+            errno = error;
+        return file;
+    }
     std::wstring wideMode = Widen(mode);
     if (wideMode.find(L'b') == std::wstring::npos)
         wideMode += L'b';

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/utf8_path.h"
+
 namespace {
 
 std::string WithSeparator(std::string folder) {
@@ -98,8 +100,9 @@ FileLocations ResolveFileLocations(const std::string& programFolder,
         // Settings and working files are the user's own; a failure shows
         // later as a settings file that cannot be written, as before.
         std::error_code error;
-        if (std::filesystem::create_directories(locations.dataFolder, error))
-            std::filesystem::permissions(locations.dataFolder, std::filesystem::perms::owner_all,
+        const std::filesystem::path dataFolder = PathFromUtf8(locations.dataFolder);
+        if (std::filesystem::create_directories(dataFolder, error))
+            std::filesystem::permissions(dataFolder, std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::replace, error);
     }
     return locations;
@@ -109,7 +112,7 @@ std::string FindResourceFile(const std::vector<std::string>& folders, const std:
     for (const std::string& folder : folders) {
         std::error_code error;
         const std::string path = folder + fileName;
-        if (std::filesystem::is_regular_file(path, error))
+        if (std::filesystem::is_regular_file(PathFromUtf8(path), error))
             return path;
     }
     return {};

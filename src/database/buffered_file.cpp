@@ -16,7 +16,7 @@ BufferedFileReader::~BufferedFileReader() { Close(); }
 
 bool BufferedFileReader::Open(const std::string& path) {
     Close();
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = OpenFile(path, "rb");
     // Our own block buffer does the buffering; a second copy in stdio is waste.
     if (file_ != nullptr)
         std::setvbuf(file_, nullptr, _IONBF, 0);

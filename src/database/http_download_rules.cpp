@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/file_io.h"
+#include "common/utf8_path.h"
 #include "database/http_transfer.h"
 
 // The rules every transport shares: names of the outcomes, where the body
@@ -40,7 +41,7 @@ DownloadResult HttpDownload::Fetch(const std::string& url, const std::string& de
     DownloadResult result = FetchInto(url, destination);
     if (result.host.empty())
         result.host = HttpHostOf(url);
-    result.folder = std::filesystem::path(destination).parent_path().string();
+    result.folder = Utf8FromPath(PathFromUtf8(destination).parent_path());
     return result;
 }
 

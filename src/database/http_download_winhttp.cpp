@@ -287,7 +287,8 @@ private:
 
         FinishedAnswer answer;
         answer.status = QueryStatus(request);
-        host_ = HttpHostOf(AnswerUrl(request));
+        url_ = AnswerUrl(request);
+        host_ = HttpHostOf(url_);
         if (answer.status < 200 || answer.status > 299)
             return JudgeFinishedAnswer(answer);  // a body with an error status is never a database
         if (!AnswerUrlIsHttp(request))
@@ -332,6 +333,8 @@ private:
     }
 
 public:
+    // The URL that answered (after redirects) and its host; empty when none did.
+    std::string url_;
     std::string host_;
 
 private:
@@ -354,5 +357,7 @@ DownloadResult HttpDownload::FetchInto(const std::string& url, const std::string
     DownloadResult result = transfer.Run(target);
     if (!transfer.host_.empty())
         result.host = transfer.host_;
+    // As curl's effective URL: the one that answered, else the one tried.
+    result.lastUrl = transfer.url_.empty() ? url : transfer.url_;
     return PlaceWhenWhole(std::move(result), std::move(file), destination);
 }

@@ -12,7 +12,7 @@ PreparedDatabase PrepareDatabase(const std::string& base, const std::string& buf
     RemoveRegularFile(binPath);
     RemoveRegularFile(dfuPath);
 
-    std::FILE* text = std::fopen((base + WorkingFile::TextExt).c_str(), "rb");
+    std::FILE* text = OpenFile(base + WorkingFile::TextExt, "rb");
     if (text == nullptr)
         return {ConversionResult::DbFileOpenError};
 

@@ -8,6 +8,7 @@
 
 #include "device/dfu/dfu_files.h"
 #include "common/file_io.h"
+#include "common/utf8_path.h"
 
 DfuFileBuilder::~DfuFileBuilder() {
     for (DfuHandle& image : Images)
@@ -25,13 +26,13 @@ void DfuFileBuilder::ShowError(const std::string& text) {
 
 void DfuFileBuilder::AddElementFile(const std::string& fileName, std::uint32_t address) {
     errno = 0;
-    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    std::FILE* f = OpenFile(fileName, "rb");
     if (f == nullptr) {
         ShowError(DfuPreparation::IoErrorText(LastSystemError()));
         return;
     }
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(fileName, error);
+    const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(fileName), error);
     errno = 0;
     const bool closed = std::fclose(f) == 0;
     int errorCode = 0;

@@ -11,6 +11,7 @@
 #include <spdlog/sinks/rotating_file_sink.h>
 
 #include "common/file_io.h"
+#include "common/utf8_path.h"
 
 namespace {
 
@@ -103,14 +104,14 @@ std::string Durations(const PhaseDurations& durations) {
 
 bool IsLink(const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, error));
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(PathFromUtf8(path), error));
 }
 
 // A FIFO or device in a log file's place would hold the writer or take the
 // lines elsewhere.
 bool IsSpecial(const std::string& path) {
     std::error_code error;
-    const auto status = std::filesystem::symlink_status(path, error);
+    const auto status = std::filesystem::symlink_status(PathFromUtf8(path), error);
     return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
            !std::filesystem::is_symlink(status);
 }
@@ -153,7 +154,7 @@ spdlog::logger* CycleLog::Logger() {
     if (logger_ || failed_)
         return logger_.get();
     std::error_code error;
-    const std::filesystem::path folder = folder_.empty() ? std::filesystem::path(".") : std::filesystem::path(folder_);
+    const std::filesystem::path folder = folder_.empty() ? std::filesystem::path(".") : PathFromUtf8(folder_);
     if (std::filesystem::create_directories(folder, error))
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::replace, error);

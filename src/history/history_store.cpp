@@ -12,6 +12,7 @@
 
 #include "common/file_io.h"
 #include "common/process_liveness.h"
+#include "common/utf8_path.h"
 #include "database/database_holdings.h"
 #include "database/md5.h"
 
@@ -282,7 +283,7 @@ void HistoryStore::RepairJournalModes() const {
 
 void HistoryStore::OpenFile(Open open) {
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(path_, error))) {
+    if (!std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(path_), error))) {
         if (open != Open::CreateIfMissing)
             return;
         // The history names the user's devices: theirs alone to read. SQLite

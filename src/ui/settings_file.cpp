@@ -109,7 +109,9 @@ std::string FormatSettingsText(const std::string& languageFragment, const std::s
 }
 
 std::optional<std::string> ReadSettingsFile(const std::string& path) {
-    const FilePtr file(std::fopen(path.c_str(), "r"));
+    // As bytes: the parser takes either line end, and a text-mode read would
+    // end at a stray Ctrl+Z on Windows.
+    const FilePtr file(OpenFile(path, "rb"));
     if (!file)
         return std::nullopt;
     std::string text(MaxSettingsFileBytes, '\0');

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "common/utf8_path.h"
 #include "ui/settings_file.h"
 
 SharedSettings::SharedSettings(const FileLocations& locations)
@@ -104,7 +105,7 @@ std::optional<std::string> SharedSettings::ReadSettingsOrPreset() const {
     if (auto text = ReadSettingsFile(own))
         return text;
     std::error_code error;
-    if (std::filesystem::exists(own, error) || error)
+    if (std::filesystem::exists(PathFromUtf8(own), error) || error)
         return std::nullopt;  // there but unreadable: the user's own file, not a preset, is what counts
     for (const std::string& folder : resourceFolders_) {
         if (folder == dataFolder_)

@@ -1,7 +1,5 @@
 #include "conversion_fixture.h"
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,16 +7,17 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/file_io.h"
 #include "database/database_conversion.h"
 #include "database_generator.h"
+#include "support/scratch_files.h"
 
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "orvo-conv-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern + "/";
+    // A folder name that is not ASCII, as a user's data folder may have.
+    const std::string prefix = std::string("orvo-conv-") + kNonAsciiName + "-";
+    path_ = MakeUniqueFolder(Utf8String(fs::temp_directory_path()), prefix) + "/";
 }
 
 TempFolder::~TempFolder() {
@@ -31,11 +30,11 @@ TempFolder::~TempFolder() {
 std::string ReadFileBytes(const std::string& path) {
     constexpr std::uintmax_t kMaxBytes = 64u << 20;
     std::error_code error;
-    if (!fs::is_regular_file(fs::symlink_status(path, error)))
+    if (!fs::is_regular_file(fs::symlink_status(Utf8Path(path), error)))
         throw std::runtime_error(path + " is not a regular file");
-    if (fs::file_size(path, error) > kMaxBytes || error)
+    if (fs::file_size(Utf8Path(path), error) > kMaxBytes || error)
         throw std::runtime_error(path + " is larger than any database");
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::string bytes(kMaxBytes + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -45,18 +44,18 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool FileExists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(fs::symlink_status(path, ignored));
+    return fs::exists(fs::symlink_status(Utf8Path(path), ignored));
 }
 
 std::vector<std::string> BufferFilesIn(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
+    for (const auto& entry : fs::directory_iterator(Utf8Path(folder)))
         if (entry.path().filename().string().rfind("FileBuffer", 0) == 0)
             names.push_back(entry.path().filename().string());
     return names;
@@ -66,7 +65,7 @@ ProductRun ConvertText(const TempFolder& folder, const std::string& text) {
     const std::string textPath = folder.Base() + ".txt";
     WriteFileBytes(textPath, text);
     ProductRun run;
-    std::FILE* file = std::fopen(textPath.c_str(), "rb");
+    std::FILE* file = OpenFile(textPath, "rb");
     if (file == nullptr)
         throw std::runtime_error("cannot open the test text");
     DatabaseConversion conversion(folder.Path());
@@ -80,7 +79,7 @@ ProductRun ConvertText(const TempFolder& folder, const std::string& text) {
     run.lists = conversion.ListCount();
     run.packedExists = FileExists(folder.Base() + ".bin");
     std::error_code ignored;
-    if (run.packedExists && fs::is_regular_file(fs::symlink_status(folder.Base() + ".bin", ignored)))
+    if (run.packedExists && fs::is_regular_file(fs::symlink_status(Utf8Path(folder.Base() + ".bin"), ignored)))
         run.packed = ReadFileBytes(folder.Base() + ".bin");
     return run;
 }

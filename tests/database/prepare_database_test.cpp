@@ -12,6 +12,7 @@
 #include "database_generator.h"
 #include "reference_conversion.h"
 #include "support/recording_ports.h"
+#include "support/scratch_files.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(PrepareDatabase, MissingTextGivesDbErrorAndNoOtherFile) {
 }
 
 TEST_F(PrepareDatabase, UnreadableTextGivesDbError) {
-    std::filesystem::create_directory(base + ".txt");
+    std::filesystem::create_directory(Utf8Path(base + ".txt"));
     EXPECT_EQ(Prepare(), ConversionResult::DbFileOpenError);
 }
 
@@ -97,7 +98,7 @@ TEST_F(PrepareDatabase, BufferFolderThatCannotBeWrittenGivesBinError) {
 
 TEST_F(PrepareDatabase, DfuFileThatCannotBeMadeIsAFailureNotTheBase) {
     // A folder in the DFU file's place cannot be removed or written.
-    std::filesystem::create_directories(base + ".dfu/occupied");
+    std::filesystem::create_directories(Utf8Path(base + ".dfu/occupied"));
     WriteText(10);
     EXPECT_EQ(Prepare(), ConversionResult::DfuFileError);
 }
@@ -120,14 +121,10 @@ std::string GzipOf(const TempFolder& folder, const std::string& bytes) {
     const std::string path = folder.Path() + "plain";
     WriteFileBytes(path, bytes);
     std::string packed;
-    if (std::FILE* pipe = popen(("gzip -c -9 '" + path + "'").c_str(), "r")) {
-        char chunk[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            packed.append(chunk, got);
-        pclose(pipe);
-    }
-    std::filesystem::remove(path);
+    const ShellRun run = RunShell("gzip -c -9 '" + path + "'", 0);
+    if (run.exitCode == 0)
+        packed = run.output;
+    std::filesystem::remove(Utf8Path(path));
     return packed;
 }
 
@@ -140,19 +137,6 @@ std::string RandomBytes(std::size_t size, std::uint64_t seed) {
 }
 
 TEST_F(PrepareDatabase, AnswersThatAreNotADatabaseAreRefused) {
-    // A compressed database whose NUL bytes happen to cut out at least one
-    // 13-character record: about one in two of these sizes does.
-    std::string gzip;
-    DatabaseGeneratorOptions options;
-    options.records = 20000;
-    for (options.seed = 1; options.seed <= 40 && ReferenceConvert(gzip).validRecords == 0; ++options.seed) {
-        gzip = GzipOf(folder, GenerateDatabaseText(options));
-        ASSERT_GT(gzip.size(), 1000u) << "gzip is not available";
-    }
-    {
-        SCOPED_TRACE("gzip");
-        ExpectRefusedAsNoDatabase(events, base, gzip);
-    }
     {
         SCOPED_TRACE("png");
         const std::string png = ReadFileBytes(ORVO_SOURCE_DIR "/docs/screenshots/language-english.png");
@@ -163,6 +147,19 @@ TEST_F(PrepareDatabase, AnswersThatAreNotADatabaseAreRefused) {
         SCOPED_TRACE("random bytes");
         ExpectRefusedAsNoDatabase(events, base, RandomBytes(1 << 20, 11));
     }
+
+    // A compressed database whose NUL bytes happen to cut out at least one
+    // 13-character record: about one in two of these sizes does.
+    ORVO_SKIP_WITHOUT(GzipCommand);
+    std::string gzip;
+    DatabaseGeneratorOptions options;
+    options.records = 20000;
+    for (options.seed = 1; options.seed <= 40 && ReferenceConvert(gzip).validRecords == 0; ++options.seed) {
+        gzip = GzipOf(folder, GenerateDatabaseText(options));
+        ASSERT_GT(gzip.size(), 1000u) << "gzip is not available";
+    }
+    SCOPED_TRACE("gzip");
+    ExpectRefusedAsNoDatabase(events, base, gzip);
 }
 
 TEST_F(PrepareDatabase, RealDatabaseWithSomeBadRecordsStillConverts) {

@@ -4,11 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include <sys/wait.h>
-
 #include "device/dfu/dfu_files.h"
 #include "device/dfu/dfu_image_store.h"
 #include "support/scratch_files.h"
+#include "support/tool_run.h"
 #include "support/transport_rig.h"
 
 // orvo-tool's device commands against a virtual Orvo whose flash lives in a
@@ -16,23 +15,7 @@
 
 namespace {
 
-struct ToolRun {
-    int code = -1;
-    std::string output;
-};
-
-ToolRun RunTool(const std::string& arguments) {
-    const std::string command = std::string(ORVO_TEST_BIN_DIR) + "/orvo-tool " + arguments + " 2>&1";
-    ToolRun run;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            run.output += buffer;
-        const int status = ::pclose(pipe);
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return run;
-}
+ToolRun RunTool(const std::string& arguments) { return RunProgram("orvo-tool", arguments); }
 
 class OrvoToolTransport : public ::testing::Test {
 protected:
@@ -51,14 +34,14 @@ TEST_F(OrvoToolTransport, WriteThenReadBackThroughAFlashFile) {
 
     const std::string flash = folder_.File("flash.bin");
     const auto write = RunTool("write " + dfu + " --virtual=" + flash);
-    ASSERT_EQ(write.code, 0) << write.output;
+    ASSERT_EQ(write.exitCode, 0) << write.output;
     const auto read = RunTool("read 0x00510000 70000 --out " + folder_.File("back.bin") + " --virtual=" + flash);
-    ASSERT_EQ(read.code, 0) << read.output;
+    ASSERT_EQ(read.exitCode, 0) << read.output;
     EXPECT_EQ(ReadBytes(folder_.File("back.bin")), payload);
 
     // A fresh device (no file) has its identity block.
     const auto id = RunTool("read 0x004F0000 56 --out " + folder_.File("id.bin") + " --virtual");
-    ASSERT_EQ(id.code, 0) << id.output;
+    ASSERT_EQ(id.exitCode, 0) << id.output;
     const auto block = ReadBytes(folder_.File("id.bin"));
     ASSERT_EQ(block.size(), 56u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[40])), "Orvo");
@@ -66,12 +49,12 @@ TEST_F(OrvoToolTransport, WriteThenReadBackThroughAFlashFile) {
 
 TEST_F(OrvoToolTransport, DevicesListsTheVirtualOrvoAndReadOutsideTheMapFails) {
     const auto devices = RunTool("devices --virtual");
-    EXPECT_EQ(devices.code, 0);
+    EXPECT_EQ(devices.exitCode, 0);
     EXPECT_NE(devices.output.find("USB\\VID_1209&PID_D0F0\\BUS_001&PORT_1\tOrvo in DFU mode"), std::string::npos)
         << devices.output;
 
     const auto outside = RunTool("read 0x00800000 16 --out " + folder_.File("x.bin") + " --virtual");
-    EXPECT_EQ(outside.code, 1);
+    EXPECT_EQ(outside.exitCode, 1);
     EXPECT_NE(outside.output.find("outside the device's memory map"), std::string::npos) << outside.output;
     // Writing there is told the same way, in one line, before anything is erased.
     DfuHandle image = MakeImage({{0x00800000, PatternBytes(64, 3)}});
@@ -82,11 +65,11 @@ TEST_F(OrvoToolTransport, DevicesListsTheVirtualOrvoAndReadOutsideTheMapFails) {
     ASSERT_EQ(STDFUFILES_CloseDFUFile(file), STDFU_NOERROR);
     STDFUFILES_DestroyImage(&image);
     const auto write = RunTool("write " + dfu + " --virtual");
-    EXPECT_EQ(write.code, 1);
+    EXPECT_EQ(write.exitCode, 1);
     EXPECT_EQ(write.output, "orvo-tool write: " + dfu + ": the element at 0x00800000-0x0080003F lies outside the "
                             "device's memory map\n");
-    EXPECT_EQ(RunTool("read 0x0 --out x --virtual").code, 2);
-    EXPECT_EQ(RunTool("write --virtual").code, 2);
+    EXPECT_EQ(RunTool("read 0x0 --out x --virtual").exitCode, 2);
+    EXPECT_EQ(RunTool("write --virtual").exitCode, 2);
 }
 
 }  // namespace

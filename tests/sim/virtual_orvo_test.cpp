@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <thread>
 
-#include <unistd.h>
-
+#include "common/file_io.h"
+#include "support/test_platform.h"
 #include "virtual_usb_bus.h"
 
 namespace {
@@ -294,7 +294,8 @@ TEST(VirtualOrvoStrict, EarlyGetStatusStalls) {
 }
 
 TEST(VirtualOrvoFlash, PersistsToAFileAndRefusesAWrongSize) {
-    const auto path = std::filesystem::temp_directory_path() / ("orvo_flash_test_" + std::to_string(::getpid()) + ".bin");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("orvo_flash_test_" + std::to_string(CurrentProcessId()) + ".bin");
     VirtualOrvo a;
     a.WriteFlash(0x00510000, {1, 2, 3});
     std::string error;
@@ -316,13 +317,13 @@ TEST(VirtualOrvoFlash, PersistsToAFileAndRefusesAWrongSize) {
 // flash held at that moment: each erase and block reaches it as it is made.
 TEST_F(VirtualOrvoTest, KeptFlashFileFollowsEveryEraseAndBlock) {
     const auto path =
-        std::filesystem::temp_directory_path() / ("orvo_kept_flash_" + std::to_string(::getpid()) + ".bin");
+        std::filesystem::temp_directory_path() / ("orvo_kept_flash_" + std::to_string(CurrentProcessId()) + ".bin");
     std::string error;
     orvo.WriteFlash(0x00600000, {0x11, 0x22});
     ASSERT_TRUE(orvo.KeepFlashIn(path.string(), error)) << error;
     const auto fileAt = [&path](std::uint32_t address, std::size_t length) {
         std::vector<std::uint8_t> bytes(length);
-        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::FILE* file = OpenFile(path.string(), "rb");
         if (file == nullptr)
             return std::vector<std::uint8_t>{};
         std::fseek(file, static_cast<long>(address), SEEK_SET);
@@ -339,7 +340,10 @@ TEST_F(VirtualOrvoTest, KeptFlashFileFollowsEveryEraseAndBlock) {
     host.Download(3, {1, 2, 3, 4});
     EXPECT_EQ(fileAt(0x00600800, 4), (std::vector<std::uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(fileAt(0x00600000, 2), (std::vector<std::uint8_t>{0xFF, 0xFF}));
-    std::filesystem::remove(path);
+    // While the Orvo holds it open, Windows keeps the file: the test
+    // program's temporary folder takes it away at the end.
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
 }
 
 // --- the bus

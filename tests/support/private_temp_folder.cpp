@@ -7,52 +7,39 @@
 
 #include "support/private_folders.h"
 
-#ifndef _WIN32  // the Windows test run keeps wine's own temporary folder
-
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+
+#include "support/test_platform.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder in `root` (when it exists) or in the temporary folder given.
-// Short names: a Unix socket's path in it must stay under 108 bytes.
+// A fresh folder in `root` (when it exists) or in the system's temporary
+// folder. Short names: a Unix socket's path in it must stay under 108 bytes.
 std::string MakePrivateFolder(const char* root, const char* prefix) {
     std::error_code error;
-    std::string base;
-    if (root != nullptr && fs::is_directory(root, error)) {
-        base = root;
-    } else {
-        const char* given = std::getenv("TMPDIR");
-        base = given != nullptr && given[0] == '/' ? given : "/tmp";
-    }
-    std::string pattern = base + "/" + prefix + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror(("cannot make a private folder in " + base).c_str());
-        std::_Exit(1);
-    }
-    return pattern;
+    if (root != nullptr && fs::is_directory(root, error))
+        return MakeUniqueFolder(NativePath(root), "");
+    return MakeUniqueFolder(SystemTemporaryFolder(), prefix);
 }
 
 class PrivateFolders {
 public:
-    PrivateFolders() : owner_(::getpid()) {
+    PrivateFolders() : owner_(CurrentProcessId()) {
 #ifdef ORVO_TEST_TEMPORARY_ROOT
         temporary_ = MakePrivateFolder(ORVO_TEST_TEMPORARY_ROOT, "");
 #else
         temporary_ = MakePrivateFolder(nullptr, "orvo-test-");
 #endif
-        ::setenv("TMPDIR", temporary_.c_str(), 1);
+        UseTemporaryFolder(temporary_);
     }
     ~PrivateFolders() {
         // A forked child that exits normally leaves its parent's folders alone.
-        if (::getpid() != owner_)
+        if (CurrentProcessId() != owner_)
             return;
         std::error_code ignored;
         fs::remove_all(temporary_, ignored);
@@ -79,8 +66,7 @@ private:
         for (const auto& entry : fs::directory_iterator(ORVO_TEST_BIN_DIR)) {
             const std::string name = entry.path().filename().string();
             const bool resource = name.ends_with(".Dll") || name.ends_with(".bmp");
-            const bool program = name.rfind("orvo-", 0) == 0 && name.find('.') == std::string::npos;
-            if (!entry.is_regular_file() || !(resource || program))
+            if (!entry.is_regular_file() || !(resource || IsProgramFileName(name)))
                 continue;
             std::error_code linked;
             fs::create_hard_link(entry.path(), made / name, linked);
@@ -90,7 +76,7 @@ private:
         return made.string();
     }
 
-    pid_t owner_;
+    std::int64_t owner_;
     std::string temporary_;
     std::mutex mutex_;
     std::string programs_;
@@ -101,9 +87,3 @@ PrivateFolders privateFolders;
 }  // namespace
 
 std::string TestProgramFolder() { return privateFolders.Programs(); }
-
-#else
-
-std::string TestProgramFolder() { return ORVO_TEST_BIN_DIR; }
-
-#endif

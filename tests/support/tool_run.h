@@ -1,11 +1,10 @@
 #pragma once
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <string>
 
 #include "support/private_folders.h"
+#include "support/test_platform.h"
 
 // Runs one of the project's command-line programs through the shell and
 // collects what it printed and how it exited.
@@ -27,21 +26,12 @@ inline bool ProgramInThisBuild(const std::string& program) {
 }
 
 // A program of the build, run from the test's own program folder.
-inline std::string TestProgram(const std::string& program) { return TestProgramFolder() + "/" + program; }
+inline std::string TestProgram(const std::string& program) { return NativePath(TestProgramFolder() + "/" + program); }
 
 // Runs a shell command line and collects its standard output.
 inline ToolRun RunShellCommand(const std::string& command) {
-    ToolRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[512];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    const ShellRun run = RunShell(command, 0);
+    return {run.exitCode, run.output};
 }
 
 // `redirection` decides which streams land in `output`, e.g. "2>&1" or
@@ -54,6 +44,6 @@ inline ToolRun RunProgram(const std::string& program, const std::string& argumen
 // As RunProgram, but a program still running after `seconds` is ended
 // (exit code 124): a hang fails its test instead of the whole run.
 inline ToolRun RunProgramBounded(const std::string& program, const std::string& arguments, int seconds = 60) {
-    return RunShellCommand("timeout " + std::to_string(seconds) + " " + TestProgram(program) + " " + arguments +
-                           " 2>&1");
+    const ShellRun run = RunShell(TestProgram(program) + " " + arguments + " 2>&1", seconds);
+    return {run.exitCode, run.output};
 }

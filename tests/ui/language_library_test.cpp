@@ -174,7 +174,7 @@ TEST(LanguageLibraries, LoadOnlyFromAnAbsoluteProgramFolder) {
 TEST(LanguageLibraries, InstalledCopyLoadsFromTheInstalledFolderAndSavesInTheDataFolder) {
     ScratchFolder program("language_installed_program");
     ScratchFolder data("language_installed_data");
-    const FileLocations locations{data.Path().string() + "/", {program.Path().string() + "/", BinDir}};
+    const FileLocations locations{data.File(""), {program.File(""), BinDir}};
     SharedSettings settings(locations);
     Resources resources;
 

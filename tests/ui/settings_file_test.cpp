@@ -4,6 +4,7 @@
 #include <fstream>
 #include <limits>
 
+#include "common/file_io.h"
 #include "ui/language_library.h"
 #include "ui/settings_file.h"
 #include "ui/settings_fixture.h"
@@ -14,7 +15,8 @@ using Lines = std::vector<std::string>;
 
 class Settings : public ::testing::Test, protected SettingsFixture {
 protected:
-    Settings() : SettingsFixture("settings") {}
+    // In a folder whose name is not ASCII, as a user's data folder may be.
+    Settings() : SettingsFixture(std::string("settings_") + kNonAsciiName) {}
 
     // The seven boxes as the download selection dialog reads them.
     static std::array<std::int32_t, RegionCount> Boxes(std::array<std::int32_t, RegionCount> states) {
@@ -30,6 +32,12 @@ TEST_F(Settings, FirstRunChoosingGermanWritesTheTenLines) {
     });
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(SettingsLines(), (Lines{"&o=8", "&c=4", "0", "320", "1400", "100", "170", "50", "20", "0"}));
+    // Byte for byte, with this platform's line end ("\r\n" on Windows).
+    std::string expected;
+    for (const char* line : {"&o=8", "&c=4", "0", "320", "1400", "100", "170", "50", "20", "0"})
+        expected += std::string(line) + TextLineEnd();
+    const std::vector<std::uint8_t> written = ReadBytes(SettingsPath());
+    EXPECT_EQ(std::string(written.begin(), written.end()), expected);
     // Read back after the dialog: the same values are in force.
     EXPECT_EQ(settings.LanguageFragment(), "&o=8");
     EXPECT_EQ(settings.RegionFragment(), "&c=4");

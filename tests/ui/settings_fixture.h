@@ -20,22 +20,22 @@ public:
     FileLocations Locations() const { return ProgramFolderLocations(folder.File("")); }
 
     std::string SettingsPath() const { return folder.File("tessell"); }
-    bool SettingsFileExists() const { return std::filesystem::exists(SettingsPath()); }
+    bool SettingsFileExists() const { return std::filesystem::exists(Utf8Path(SettingsPath())); }
 
     std::vector<std::string> SettingsLines() const {
-        std::ifstream in(SettingsPath());
+        std::ifstream in(Utf8Path(SettingsPath()));
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);)
             lines.push_back(line);
         return lines;
     }
     void WriteSettings(const std::string& text) const {
-        std::ofstream out(SettingsPath(), std::ios::binary | std::ios::trunc);
+        std::ofstream out(Utf8Path(SettingsPath()), std::ios::binary | std::ios::trunc);
         out << text;
     }
     // Copies a built language library into the program folder.
     void InstallLibrary(const std::string& fileName) const {
-        std::filesystem::copy_file(std::string(ORVO_TEST_BIN_DIR) + "/" + fileName, folder.File(fileName),
+        std::filesystem::copy_file(std::string(ORVO_TEST_BIN_DIR) + "/" + fileName, Utf8Path(folder.File(fileName)),
                                    std::filesystem::copy_options::overwrite_existing);
     }
 

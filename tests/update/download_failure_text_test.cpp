@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cerrno>
 
 #include <chrono>
@@ -17,6 +15,8 @@
 #include "database/download_request.h"
 #include "database/http_download.h"
 #include "device/dfu_device.h"
+#include "support/loopback_server.h"
+#include "support/test_platform.h"
 #include "ui/language_library.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
@@ -32,7 +32,8 @@ class DownloadFailureLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / ("orvo_cause_" + std::to_string(::getpid()) + "_" + info->name());
+        folder_ =
+            fs::temp_directory_path() / ("orvo_cause_" + std::to_string(CurrentProcessId()) + "_" + info->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -66,6 +67,7 @@ protected:
 };
 
 TEST_F(DownloadFailureLineTest, NamesTheServersStatus) {
+    ORVO_SKIP_WITHOUT(SimulatedServer);
     for (int status : {404, 500}) {
         const DownloadResult result = DownloadFrom(Fault(ServerFault::ErrorStatus, status));
         ASSERT_EQ(result.outcome, DownloadOutcome::HttpError) << result.detail;
@@ -80,8 +82,8 @@ TEST_F(DownloadFailureLineTest, NamesTheServersStatus) {
 TEST_F(DownloadFailureLineTest, NamesTheHostThatRefusedTheConnection) {
     std::string host;
     {
-        SimUpdateServer server;
-        ASSERT_TRUE(server.Start());
+        const LoopbackServer server;
+        ASSERT_TRUE(server.Listening());
         host = server.HostAndPort();
     }  // stopped: the port now refuses connections
     const DownloadResult result = Download(host, folder_);
@@ -97,8 +99,9 @@ TEST_F(DownloadFailureLineTest, NamesTheFolderThatCannotBeWritten) {
     // A file where the folder should be: not writable even for root.
     const fs::path blocked = folder_ / "blocked";
     std::ofstream(blocked) << "a file, not a folder";
-    SimUpdateServer server;
-    ASSERT_TRUE(server.Start());
+    const LoopbackServer server([](const std::string&, int) {
+        return std::string("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
+    });
     const DownloadResult result = Download(server.HostAndPort(), blocked);
     ASSERT_EQ(result.outcome, DownloadOutcome::FileError) << result.detail;
     EXPECT_EQ(DownloadFailureLine(resources_, result), "Could not write " + blocked.string() + ".");
@@ -123,6 +126,7 @@ TEST_F(DownloadFailureLineTest, NamesAFullDiskAndAFolderThatMayNotBeWritten) {
 }
 
 TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
+    ORVO_SKIP_WITHOUT(SimulatedServer);
     const DownloadResult stalled = DownloadFrom(Fault(ServerFault::Stall));
     ASSERT_EQ(stalled.outcome, DownloadOutcome::Stalled) << stalled.detail;
     EXPECT_EQ(DownloadFailureLine(resources_, stalled), Text(ResourceId::DownloadCauseTimedOut));
@@ -130,7 +134,7 @@ TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
     UpdateServerOptions trickle = Fault(ServerFault::Trickle);
     trickle.records = 5000;
     SimUpdateServer server(trickle);
-    ASSERT_TRUE(server.Start());
+    ORVO_START_SIMULATED_SERVER(server);
     HttpDownload client;
     client.lowSpeedBytesPerSecond = 1;
     client.totalTimeout = 1000ms;
@@ -142,6 +146,7 @@ TEST_F(DownloadFailureLineTest, SaysTimedOutForAStallAndForTheTotalLimit) {
 }
 
 TEST_F(DownloadFailureLineTest, EachCauseHasALineOfItsOwn) {
+    ORVO_SKIP_WITHOUT(SimulatedServer);
     std::set<std::string> lines;
     for (const auto& options : {Fault(ServerFault::ErrorStatus, 404), Fault(ServerFault::Truncated),
                                 Fault(ServerFault::Stall), Fault(ServerFault::NoLength)}) {
@@ -159,6 +164,7 @@ TEST_F(DownloadFailureLineTest, EachCauseHasALineOfItsOwn) {
 }
 
 TEST_F(DownloadFailureLineTest, IsInTheLanguageInForceWithTheValueKept) {
+    ORVO_SKIP_WITHOUT(SimulatedServer);
     const DownloadResult result = DownloadFrom(Fault(ServerFault::ErrorStatus, 404));
     ASSERT_EQ(result.outcome, DownloadOutcome::HttpError);
     const std::string english = DownloadFailureLine(resources_, result);

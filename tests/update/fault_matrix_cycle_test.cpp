@@ -123,7 +123,7 @@ protected:
             UpdateServerOptions{}, [this](const std::string&, std::size_t) {
                 return junk_.load() ? JunkAnswer() : newText_;
             });
-        ASSERT_TRUE(server_->Start());
+        ORVO_START_SIMULATED_SERVER(*server_);
         device_.ServerHost = server_->HostAndPort();
         device_.AttachSignals(&signals_);
     }

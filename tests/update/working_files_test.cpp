@@ -4,36 +4,26 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 #include "device/dfu_device.h"
 #include "common/program_folder.h"
 #include "common/working_files.h"
+#include "support/scratch_files.h"
 
 namespace fs = std::filesystem;
 
 // Where the user data folder goes, for as long as the object lives.
-class ScopedDataHome {
+class ScopedDataHome : public ScopedEnvironment {
 public:
-    explicit ScopedDataHome(const std::string& folder) {
-        const char* saved = std::getenv("XDG_DATA_HOME");
-        hadValue_ = saved != nullptr;
-        saved_ = hadValue_ ? saved : "";
-        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
-    }
-    ~ScopedDataHome() {
-        if (hadValue_)
-            ::setenv("XDG_DATA_HOME", saved_.c_str(), 1);
-        else
-            ::unsetenv("XDG_DATA_HOME");
-    }
-    ScopedDataHome(const ScopedDataHome&) = delete;
-    ScopedDataHome& operator=(const ScopedDataHome&) = delete;
-
-private:
-    bool hadValue_ = false;
-    std::string saved_;
+    explicit ScopedDataHome(const std::string& folder)
+        : ScopedEnvironment(UserDataHomeOfThisPlatform().variable, folder) {}
 };
+
+// The program's data folder in the data home `home`, as the program spells
+// it (forward slashes, a separator at the end).
+std::string DataFolderIn(const fs::path& home) {
+    const std::u8string generic = (home / UserDataHomeOfThisPlatform().folderName).generic_u8string();
+    return std::string(generic.begin(), generic.end()) + "/";
+}
 
 TEST(ProgramFolder, KeepsTheDirectoryWithItsSeparator) {
     EXPECT_EQ(ProgramFolderOf("/opt/orvo/bin/orvo-updater"), "/opt/orvo/bin/");
@@ -125,27 +115,32 @@ TEST(FileLocations, ReadOnlyProgramFolderSendsDataToTheUserFolder) {
 }
 
 TEST(FileLocations, UserDataFolderIsCreatedForTheUserAlone) {
-    const fs::path base = fs::temp_directory_path() / ("orvo_locations_" + std::to_string(::getpid()));
+    // A user whose name is not ASCII, as "C:\\Users\\Zoë".
+    const std::string user = std::string("orvo_locations_") + kNonAsciiName + "_" + std::to_string(CurrentProcessId());
+    const fs::path base = fs::temp_directory_path() / Utf8Path(user);
     fs::remove_all(base);
-    const ScopedDataHome dataHome((base / "share").string());
+    const ScopedDataHome dataHome(Utf8String(base / "share"));
+    const std::string expected = DataFolderIn(base / "share");
 
     // A program folder that does not exist cannot take files either.
     EXPECT_FALSE(FolderIsWritable("/nonexistent-orvo-folder/"));
     // Only saying where the files are creates nothing.
     const FileLocations told = ResolveFileLocations("/nonexistent-orvo-folder/", {}, {}, false);
-    EXPECT_EQ(told.dataFolder, (base / "share" / "orvo-updater").string() + "/");
+    EXPECT_EQ(told.dataFolder, expected);
     EXPECT_FALSE(fs::exists(base));
     const FileLocations locations = ResolveFileLocations("/nonexistent-orvo-folder/", {});
-    EXPECT_EQ(locations.dataFolder, (base / "share" / "orvo-updater").string() + "/");
-    EXPECT_TRUE(fs::is_directory(locations.dataFolder));
-    EXPECT_EQ(fs::status(locations.dataFolder).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(locations.dataFolder, expected);
+    EXPECT_TRUE(fs::is_directory(Utf8Path(locations.dataFolder)));
     EXPECT_TRUE(FolderIsWritable(locations.dataFolder));
+    const unsigned mode = ModeBits(locations.dataFolder);
 
     fs::remove_all(base);
+    ORVO_SKIP_WITHOUT(FilePermissions);
+    EXPECT_EQ(mode, 0700u);
 }
 
 TEST(FileLocations, ResourceIsTakenFromTheFirstFolderThatHasIt) {
-    const fs::path base = fs::temp_directory_path() / ("orvo_resources_" + std::to_string(::getpid()));
+    const fs::path base = fs::temp_directory_path() / ("orvo_resources_" + std::to_string(CurrentProcessId()));
     fs::remove_all(base);
     fs::create_directories(base / "program");
     fs::create_directories(base / "installed");
@@ -163,7 +158,7 @@ TEST(FileLocations, ResourceIsTakenFromTheFirstFolderThatHasIt) {
 }
 
 TEST(FileLocations, InstalledProgramFolderNeverTakesFilesEvenWhenWritable) {
-    const fs::path base = fs::temp_directory_path() / ("orvo_installed_" + std::to_string(::getpid()));
+    const fs::path base = fs::temp_directory_path() / ("orvo_installed_" + std::to_string(CurrentProcessId()));
     fs::remove_all(base);
     fs::create_directories(base / "bin");
     const std::string bin = (base / "bin").string() + "/";
@@ -172,7 +167,7 @@ TEST(FileLocations, InstalledProgramFolderNeverTakesFilesEvenWhenWritable) {
     ASSERT_TRUE(FolderIsWritable(bin));
     EXPECT_EQ(ResolveFileLocations(bin, {}).dataFolder, bin);  // a portable copy
     EXPECT_EQ(ResolveFileLocations(bin, {}, (base / "bin").string()).dataFolder,
-              (base / "share" / "orvo-updater").string() + "/");
+              DataFolderIn(base / "share"));
 
     fs::remove_all(base);
 }
