@@ -100,16 +100,15 @@ int main() {
         return 1;
 
     const std::unique_ptr<CDfuDevice> device = bench->MakeDevice(programPath);
-    SharedSettings settings;
-    Resources resources;
-    settings.LoadSettings(*device, [&] {
-        RunLanguageDialog(nullptr, resources, device->LanguageIndex,
-                          SettingsLanguageChoice(settings, resources, *device));
-    });
-    LoadLanguageLibrary(settings, resources, *device);
-
     // The history and the log of the run stay in its temporary folder.
     const FileLocations locations = ProgramFolderLocations(ProgramFolderOf(programPath));
+    SharedSettings settings(locations);
+    Resources resources;
+    settings.LoadSettings([&] {
+        RunLanguageDialog(nullptr, resources, settings.LanguageIndex, SettingsLanguageChoice(settings, resources));
+    });
+    LoadLanguageLibrary(settings, resources);
+
     const auto report = [](const std::string& text) { std::fprintf(stderr, "orvo-demo: %s\n", text.c_str()); };
     HistoryStore history(locations.historyFile, report);
 
