@@ -1,11 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 
-#include "support/loopback_socket.h"
+#include "loopback_socket.h"
 
 // A bare HTTP server on 127.0.0.1 for the download's tests, on every
 // platform: each connection's request head goes to `answer`, whose bytes are
@@ -18,21 +19,21 @@ public:
     using Answer = std::function<std::string(const std::string& requestHead, int port)>;
 
     explicit LoopbackServer(Answer answer = {}) : answer_(std::move(answer)) {
-        listener_ = loopback::Listen(port_);
-        if (listener_ != loopback::kNoSocket && answer_)
+        std::string error;
+        listener_ = LoopbackSocket::Listen(0, error);
+        port_ = listener_.Valid() ? listener_.LocalPort() : 0;
+        if (listener_.Valid() && answer_)
             thread_ = std::thread([this] { Serve(); });
     }
     ~LoopbackServer() {
         stopping_ = true;
         if (thread_.joinable())
             thread_.join();
-        if (listener_ != loopback::kNoSocket)
-            loopback::Close(listener_);
     }
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    bool Listening() const { return listener_ != loopback::kNoSocket; }
+    bool Listening() const { return listener_.Valid(); }
     int Port() const { return port_; }
     std::string HostAndPort() const { return "127.0.0.1:" + std::to_string(port_); }
 
@@ -47,32 +48,35 @@ private:
     void Serve() {
         // Short waits so that the destructor is never held for long.
         while (!stopping_) {
-            const loopback::Socket connection = loopback::Accept(listener_, 50);
-            if (connection == loopback::kNoSocket)
+            const LoopbackSocket connection = listener_.Accept(kWait);
+            if (!connection.Valid())
                 continue;
             const std::string head = ReadHead(connection);
-            if (!head.empty())
-                loopback::SendAll(connection, answer_(head, port_));
-            loopback::Close(connection);
+            if (head.empty())
+                continue;
+            const std::string answer = answer_(head, port_);
+            connection.SendAll(answer.data(), answer.size());
         }
     }
 
-    std::string ReadHead(loopback::Socket connection) const {
+    std::string ReadHead(const LoopbackSocket& connection) const {
         std::string head;
         char buffer[1024];
         while (!stopping_ && head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-            const long got = loopback::Receive(connection, buffer, sizeof buffer, 50);
-            if (got == 0)
+            const LoopbackSocket::Received got = connection.Receive(buffer, sizeof buffer, kWait);
+            if (got.kind == LoopbackSocket::Received::Kind::Closed || got.kind == LoopbackSocket::Received::Kind::Failed)
                 return {};
-            if (got > 0)
-                head.append(buffer, static_cast<std::size_t>(got));
+            if (got.kind == LoopbackSocket::Received::Kind::Data)
+                head.append(buffer, got.bytes);
         }
         return head;
     }
 
+    static constexpr std::chrono::milliseconds kWait{50};
+
     Answer answer_;
     int port_ = 0;
-    loopback::Socket listener_ = loopback::kNoSocket;
+    LoopbackSocket listener_;
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
