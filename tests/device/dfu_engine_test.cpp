@@ -550,7 +550,7 @@ TEST_F(EngineTest, AnOperationStoppedHalfWayLeavesTheDeviceFree) {
     DfuHandle stopped = 0;
     ASSERT_EQ(engine_->LaunchOperation(&first, &stopped), STDFU_NOERROR);
     engine_->GetOperationStatus(stopped, &first);
-    EXPECT_EQ(first.ErrorCode, STDFU_NOERROR);
+    EXPECT_EQ(+first.ErrorCode, STDFU_NOERROR);  // a packed field: compared as a value
     EXPECT_LT(+first.Percent, 100);
     engine_->StopOperation(stopped, &first);
 
