@@ -5,6 +5,12 @@
 #include "database/md5.h"
 #include "common/working_files.h"
 
+#ifndef ORVO_SERVER_HOST
+#define ORVO_SERVER_HOST "update-server.orvo.invalid"
+#endif
+
+std::string DefaultServerHost() { return ORVO_SERVER_HOST; }
+
 std::string DownloadSignedText(const std::string& serial) {
     return serial + std::string(serial.rbegin(), serial.rend()) + DownloadRequest::Salt;
 }

@@ -2,17 +2,12 @@
 
 #include "common/program_folder.h"
 
-#ifndef ORVO_SERVER_HOST
-#define ORVO_SERVER_HOST "update-server.orvo.invalid"
-#endif
-
 CDfuDevice::CDfuDevice(const std::string& programPath, DfuLibrary& library, UsbBackend& backend)
     : CDfuDevice(ProgramFolderLocations(ProgramFolderOf(programPath)), library, backend) {}
 
 CDfuDevice::CDfuDevice(const FileLocations& locations, DfuLibrary& library, UsbBackend& backend)
     : ProgramFolder(locations.dataFolder),
       ResourceFolders(locations.resourceFolders),
-      ServerHost(ORVO_SERVER_HOST),
       library_(library),
       backend_(backend) {}
 

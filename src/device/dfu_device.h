@@ -174,7 +174,6 @@ public:
     std::atomic<DfuHandle> OperationHandle{0};
     std::atomic<DfuHandle> KeptImage{0};
     std::atomic<std::int32_t> Target{0};
-    StatusTextHolder StatusText;
     GuardedText DeviceSerial;
     GuardedText DeviceIdText;
     GuardedText DeviceProductName;
@@ -191,9 +190,6 @@ public:
     // a usable device was found.
     GuardedText DeviceAccessProblem;
 
-    // Host of the update server ("host" or "host:port"); the build's default
-    // unless a test, tool or the demo points it elsewhere.
-    std::string ServerHost;
     // Raised at program end: a download in flight ends at once, and a DFU
     // operation is stopped instead of waited for.
     std::atomic<bool> ShuttingDown{false};

@@ -77,7 +77,7 @@ void CMainFrame::ShowInLanguageInForce() {
             continue;
         item->setText(MenuText(resources_, item->data().toInt()));
     }
-    device_.StatusText.Reresolve(resources_.StringLookup());
+    view_->StatusText().Reresolve(resources_.StringLookup());
 }
 
 bool CMainFrame::OnCommand(int commandId) {

@@ -160,7 +160,7 @@ void CDFUpdate_tesselView::OnInitialUpdate() {
     display_ = std::make_unique<CycleDisplay>(device_.Events, progressBar_, *this, signals_,
                                               [this] { return resources_.String(ResourceId::ErrorCaption); },
                                               resources_.StringLookup());
-    statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, device_.StatusText, resources_, *this);
+    statusDisplay_ = std::make_unique<StatusTextDisplay>(device_.Events, statusText_, resources_, *this);
 
     signals_.StepEvent.Reset();
     signals_.UploadEvent.Reset();
@@ -281,7 +281,7 @@ void CDFUpdate_tesselView::StopTimer(int id) {
 }
 
 void CDFUpdate_tesselView::RepaintAll() {
-    Q_EMIT statusShown(QString::fromStdString(device_.StatusText.Get()));
+    Q_EMIT statusShown(QString::fromStdString(statusText_.Get()));
     invoker_.Post([this] { update(); });
 }
 
@@ -423,7 +423,7 @@ void CDFUpdate_tesselView::OnDraw(QPainter& painter) {
         painter.drawImage(target.topLeft(), stretched);
     }
 
-    const std::string status = device_.StatusText.Get();
+    const std::string status = statusText_.Get();
     const QRect statusRect = ToQRect(layout_.statusRect);
     const int lineHeight = StatusLineHeight(status);
     painter.save();

@@ -16,6 +16,7 @@
 #include "ui/cycle_display.h"
 #include "common/cycle_signals.h"
 #include "update/status_text_display.h"
+#include "common/guarded_text.h"
 
 class CDfuDevice;
 class CSkinProgressCtrl;
@@ -68,6 +69,9 @@ public:
 
     const MainViewLayout& Layout() const { return layout_; }
     CycleSignals& Signals() { return signals_; }
+    // The text under the picture: the cycle's events set it, a language
+    // change looks it up again.
+    StatusTextHolder& StatusText() { return statusText_; }
     bool IsTimerActive(int id) const;
     int TimerInterval(int id) const;
 
@@ -123,6 +127,7 @@ private:
     QPointer<QMessageBox> openMessageBox_;
     // Listeners of the device's events from OnInitialUpdate to OnDestroy.
     std::unique_ptr<CycleDisplay> display_;
+    StatusTextHolder statusText_;
     std::unique_ptr<StatusTextDisplay> statusDisplay_;
     std::unique_ptr<RunningWorker> worker_;
     RequestListener requestListener_{*this};

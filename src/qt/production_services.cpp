@@ -1,4 +1,5 @@
 #include "qt/production_services.h"
+#include "database/download_request.h"
 
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
@@ -39,6 +40,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
     settings.SetSaveFailureListener([&resources](const std::string& path) {
         TellUserLater(resources, TextWithValue(resources, ResourceId::SettingsNotSavedText, path));
     });
+    services.serverHost = DefaultServerHost;
     services.timerTick = &OnViewTimerTick;
     services.releaseDevice = &ReleaseDevice;
     // The window subscribes the program's listeners itself, before its own
@@ -48,6 +50,7 @@ UpdaterServices ProductionServices(SharedSettings& settings, Resources& resource
         EngineSetup setup(device, view, signals, resources);
         setup.saveSettings = wired.saveSettings;
         setup.downloadSizeKb = wired.downloadSizeKb;
+        setup.serverHost = wired.serverHost;
         setup.findDevice = [&device] { return device.FindDeviceNow(); };
         setup.history = wired.history;
         setup.logFolder = wired.logFolder;

@@ -64,6 +64,9 @@ struct UpdaterServices {
     std::function<void()> saveSettings;
     // The settings' DownloadSizeKb, which paces the download's animation.
     std::function<std::int32_t()> downloadSizeKb;
+    // The update server the worker downloads from (DefaultServerHost()
+    // unless a test or the demo points it elsewhere).
+    std::function<std::string()> serverHost;
 
     // The view's initial update.
     std::function<void()> loadRegionSelection;

@@ -40,7 +40,7 @@ std::int32_t DfuDeviceCycleOperations::DownloadSizeKb() { return hooks_.download
 DownloadResult DfuDeviceCycleOperations::DownloadDatabase() {
     HttpDownload client;
     client.abort = &device_.ShuttingDown;
-    return DownloadDatabaseWith({device_.ServerHost, device_.DeviceSerial.Get(), device_.ProgramFolder}, client,
+    return DownloadDatabaseWith({hooks_.serverHost(), device_.DeviceSerial.Get(), device_.ProgramFolder}, client,
                                 device_.Events);
 }
 

@@ -16,6 +16,7 @@ public:
         std::function<std::int32_t()> downloadSizeKb;  // the settings' DownloadSizeKb
         std::function<void()> interrupt;               // aborts a download / running DFU operation
         std::function<bool()> findDevice;              // a fresh look for the device; null: FindDeviceNow
+        std::function<std::string()> serverHost;       // "host" or "host:port", at each download's start
         // Keeps the database a write replaces and gives back kept ones for a
         // restore; null: nothing is kept. Outlives the worker.
         HistoryStore* history = nullptr;

@@ -11,6 +11,8 @@ std::string UpdateEngine::Check(const EngineSetup& setup) {
         return "the update engine was set up without a way to save the settings";
     if (!setup.downloadSizeKb)
         return "the update engine was set up without the download's size";
+    if (!setup.serverHost)
+        return "the update engine was set up without the update server's address";
     if (!setup.findDevice)
         return "the update engine was set up without a way to look for the device";
     if (setup.logFolder.empty())
@@ -37,6 +39,7 @@ DfuDeviceCycleOperations::Hooks UpdateEngine::HooksOf(const EngineSetup& setup) 
     hooks.saveSettings = setup.saveSettings;
     hooks.downloadSizeKb = setup.downloadSizeKb;
     hooks.findDevice = setup.findDevice;
+    hooks.serverHost = setup.serverHost;
     hooks.history = setup.history;
     // A stop ends a running DFU operation (its transfer thread joined) and a
     // download in flight.

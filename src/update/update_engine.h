@@ -40,6 +40,9 @@ struct EngineSetup {
     std::function<void()> saveSettings;
     // The settings' DownloadSizeKb, read at each download's start.
     std::function<std::int32_t()> downloadSizeKb;
+    // The update server ("host" or "host:port"), asked at each download's
+    // start: DefaultServerHost(), or a test's, tool's or demo's own.
+    std::function<std::string()> serverHost;
     // How the cycle looks afresh for its device (CDfuDevice::FindDeviceNow,
     // or a tool's --device pick).
     std::function<bool()> findDevice;

@@ -81,7 +81,7 @@ FrameCommands CycleWindow::Commands() {
         RunLanguageDialog(owner, parts_.resources, parts_.settings.LanguageIndex,
                           SettingsLanguageChoice(parts_.settings, parts_.resources));
         // The status on show in the language now in force; the frame does its title and menu.
-        parts_.device.StatusText.Reresolve(parts_.resources.StringLookup());
+        statusText_.Reresolve(parts_.resources.StringLookup());
     };
     commands.downloadSelection = [this](HWND owner) {
         RunDownloadSettingDialog(owner, parts_.resources, SettingsDownloadSelection(parts_.settings));
@@ -112,7 +112,7 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
         std::make_unique<WindowViewPort>(view, frame_.Window(), parts_.resources, *calls_);
     port_ = parts_.viewPort ? parts_.viewPort(std::move(windowPort)) : std::move(windowPort);
     inhibitor_ = std::make_unique<ExecutionStateInhibitor>(*calls_);
-    view.ReadStatusFrom([this] { return parts_.device.StatusText.Get(); });
+    view.ReadStatusFrom([this] { return statusText_.Get(); });
     view.SetTimerHandler([this](int timerId) {
         if (!shutDown_)
             OnViewTimerTick(timerId, parts_.device, *port_, bar_, signals_);
@@ -128,12 +128,13 @@ bool CycleWindow::Start(int showCommand, std::string& error) {
             return parts_.resources.String(stringId == ResourceId::NoUsbPermissionText ? ResourceId::NoUsbDriverText
                                                                                         : stringId);
         });
-    statusDisplay_ = std::make_unique<StatusTextDisplay>(parts_.device.Events, parts_.device.StatusText,
+    statusDisplay_ = std::make_unique<StatusTextDisplay>(parts_.device.Events, statusText_,
                                                          parts_.resources, *port_);
 
     EngineSetup setup(parts_.device, *port_, signals_, parts_.resources);
     setup.saveSettings = parts_.saveSettings ? parts_.saveSettings : SaveSettingsHook(parts_.settings);
     setup.downloadSizeKb = [this] { return parts_.settings.DownloadSizeKb.load(); };
+    setup.serverHost = parts_.serverHost;
     setup.findDevice = [this] { return parts_.device.FindDeviceNow(); };
     setup.history = parts_.history;
     // The engine keeps the log (and, with a history, the record of each cycle) itself.

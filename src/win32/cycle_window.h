@@ -9,6 +9,8 @@
 
 #include "common/cycle_events.h"
 #include "common/cycle_signals.h"
+#include "common/guarded_text.h"
+#include "database/download_request.h"
 #include "update/cycle_request.h"
 #include "win32/main_frame.h"
 #include "win32/skin_progress_bar.h"
@@ -41,6 +43,8 @@ struct CycleWindowParts {
     std::string picturePath;
     // Where the engine writes its log, which the menu opens.
     std::string logFolder;
+    // The update server the engine downloads from.
+    std::function<std::string()> serverHost = DefaultServerHost;
     // The worker's settings save; empty: the settings' own.
     std::function<void()> saveSettings;
     // What the engine's requests reach, given the window's own; empty: the
@@ -68,6 +72,9 @@ public:
 
     MainFrame& Frame() { return frame_; }
     SkinProgressBar& Bar() { return bar_; }
+    // The text under the picture: the cycle's events set it, a language
+    // change looks it up again.
+    const StatusTextHolder& StatusText() const { return statusText_; }
     bool Finished() const;
 
 private:
@@ -89,6 +96,7 @@ private:
     std::unique_ptr<ViewPort> port_;
     std::unique_ptr<ExecutionStateInhibitor> inhibitor_;
     std::unique_ptr<CycleDisplay> display_;
+    StatusTextHolder statusText_;
     std::unique_ptr<StatusTextDisplay> statusDisplay_;
     // Hands each of the engine's requests to the UI thread, without waiting.
     std::unique_ptr<CycleEventListener> requestRelay_;

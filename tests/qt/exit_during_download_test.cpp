@@ -52,7 +52,6 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
 
     ScratchFolder folder("exit_download");
     CDfuDevice device(folder.File("orvo-updater"), library_, bus_);
-    device.ServerHost = server.HostAndPort();
     SimulatedView view;
     RecordingProgressBar bar;
     RecordingMessageBox box;
@@ -60,6 +59,7 @@ TEST_F(ExitDuringDownload, TheDownloadIsAbortedAndTheWorkerJoinedPromptly) {
     SharedSettings settings(ProgramFolderLocations(folder.File("")));
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
+    services.serverHost = [&server] { return server.HostAndPort(); };
     NoSleepInhibitor noInhibitor;
     services.sleepInhibitor = &noInhibitor;
     ScratchFolder logs("exit_download_log");

@@ -176,7 +176,7 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
     CSkinProgressCtrl bar;
     CMainFrame frame(device, bar, services, resources);
     frame.View().OnInitialUpdate();
-    device.StatusText.Show(ResourceId::SerialPrefixText, "0012345", resources.StringLookup());
+    frame.View().StatusText().Show(ResourceId::SerialPrefixText, "0012345", resources.StringLookup());
     auto* menu = frame.findChild<QMenu*>("menu128");
     ASSERT_NE(menu, nullptr);
     auto items = menu->actions();
@@ -197,14 +197,14 @@ TEST_F(FirstStart, ALanguageChosenWhileRunningShowsAtOnce) {
         EXPECT_NE(text, *BuiltInResources().Find(ResourceKind::MenuItem, 128, command)) << command;
     }
     EXPECT_NE(items.at(6)->text(), englishExit);
-    EXPECT_EQ(device.StatusText.Get(), resources.String(ResourceId::SerialPrefixText) + "0012345");
-    EXPECT_NE(device.StatusText.Get().rfind("Orvo s/n", 0), 0u) << "still the English prefix";
+    EXPECT_EQ(frame.View().StatusText().Get(), resources.String(ResourceId::SerialPrefixText) + "0012345");
+    EXPECT_NE(frame.View().StatusText().Get().rfind("Orvo s/n", 0), 0u) << "still the English prefix";
 
     // A text of no string id is left as it is.
-    device.StatusText.Set("Upgrade 42");
+    frame.View().StatusText().Set("Upgrade 42");
     AnswerModal<CLanguageDlg>([](CLanguageDlg& dialog) { dialog.FlagButton(1)->click(); });  // French
     frame.OnCommand(32771);
-    EXPECT_EQ(device.StatusText.Get(), "Upgrade 42");
+    EXPECT_EQ(frame.View().StatusText().Get(), "Upgrade 42");
     EXPECT_EQ(frame.windowTitle(), Titled("Configuration du logiciel Orvo"));
     frame.View().OnDestroy();
 }

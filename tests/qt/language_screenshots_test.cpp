@@ -80,7 +80,7 @@ TEST(LanguageScreenshots, MainWindowAndBothDialogsInEveryLanguage) {
         CSkinProgressCtrl bar;
         CMainFrame frame(fixture.device, bar, services, fixture.resources);
         frame.View().OnInitialUpdate();
-        fixture.device.StatusText.Show(105, {}, fixture.resources.StringLookup());
+        frame.View().StatusText().Show(105, {}, fixture.resources.StringLookup());
         bar.SetText("47%");
         bar.SetPos(47);
         frame.show();

@@ -39,7 +39,7 @@ TEST(LanguageStatusText, NoLineLosesItsEndsInAnyLanguage) {
         frame.View().OnInitialUpdate();
         const PixelRect& status = frame.View().Layout().statusRect;
         for (int id : {105, 106, 109, 110, 111, 112, 115}) {
-            fixture.device.StatusText.Set(fixture.resources.String(id));
+            frame.View().StatusText().Set(fixture.resources.String(id));
             const QImage shot = frame.View().grab().toImage();
             EXPECT_FALSE(ColumnLit(shot, status.left, status.top, status.bottom)) << language.name << " " << id;
             EXPECT_FALSE(ColumnLit(shot, status.right - 1, status.top, status.bottom)) << language.name << " " << id;

@@ -566,7 +566,7 @@ TEST_F(MainWindow, StatusTextIsWhiteAndClippedToItsRectangle) {
     std::string tall;
     for (int i = 0; i < 12; ++i)
         tall += "MMMMMMMMMMMM\n";
-    device_->StatusText.Set(tall);
+    Frame().View().StatusText().Set(tall);
     const QImage shot = ViewShot();
     bool white = false;
     for (int y = 157; y < 235; ++y)

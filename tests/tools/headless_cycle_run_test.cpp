@@ -35,6 +35,7 @@ public:
     DemoFault NextFault() const override { return DemoFault::None; }
     void KeepFlashIn(const std::string&, const std::string&) override {}
     std::function<void()> ArmingFaults(std::function<void()> save) override { return save; }
+    std::function<std::string()> ServerHost() override { return {}; }
     std::unique_ptr<CDfuDevice> MakeDevice(const std::string&) override { return nullptr; }
     void Poll() override {}
 };

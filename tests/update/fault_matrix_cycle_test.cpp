@@ -24,6 +24,7 @@
 #include "common/cycle_signals.h"
 #include "common/view_port.h"
 #include "database/dfu_preparation.h"
+#include "database/download_request.h"
 #include "database_generator.h"
 #include "device/dfu/dfu_engine_settings.h"
 #include "device/dfu/dfu_library.h"
@@ -124,7 +125,6 @@ protected:
                 return junk_.load() ? JunkAnswer() : newText_;
             });
         ORVO_START_SIMULATED_SERVER(*server_);
-        device_.ServerHost = server_->HostAndPort();
         device_.AttachSignals(&signals_);
     }
 
@@ -153,6 +153,7 @@ protected:
     void StartWorker(bool keepBackups = false) {
         DfuDeviceCycleOperations::Hooks hooks;
         hooks.saveSettings = [] {};
+        hooks.serverHost = [this] { return server_ ? server_->HostAndPort() : DefaultServerHost(); };
         hooks.interrupt = [this] {
             device_.StopOperation();
             device_.ShuttingDown = true;

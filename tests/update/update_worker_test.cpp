@@ -11,6 +11,7 @@
 #include <ostream>
 #include <thread>
 
+#include "database/download_request.h"
 #include "device/dfu_device.h"
 #include "fake_cycle_operations.h"
 #include "history/cycle_log.h"
@@ -47,7 +48,7 @@ protected:
     }
 
     std::string Text(int id) const { return resources.String(id); }
-    std::string Status() const { return device.StatusText.Get(); }
+    std::string Status() const { return statusText.Get(); }
     bool RunUntilStatus(int id) {
         return view.RunUntil([this, id] { return Status() == Text(id); });
     }
@@ -98,7 +99,8 @@ protected:
     // The window's listeners: the bar and boxes, and the status text.
     CycleDisplay display{device.Events, bar, view, signals,
                          [this] { return resources.String(ResourceId::ErrorCaption); }};
-    StatusTextDisplay status{device.Events, device.StatusText, resources, view};
+    StatusTextHolder statusText;
+    StatusTextDisplay status{device.Events, statusText, resources, view};
     UpdateWorker worker{device, ops, view, signals, resources};
 };
 
@@ -178,7 +180,7 @@ public:
 TEST_F(UpdateCycle, LooksUpEachTextInTheLanguageInForceWhenItIsShown) {
     ops.Plug({"7654321"});
     std::vector<std::string> statuses;
-    ops.onCall = [&](const std::string&) { statuses.push_back(device.StatusText.Get()); };
+    ops.onCall = [&](const std::string&) { statuses.push_back(statusText.Get()); };
     resources.Switch(std::make_shared<PartialLanguage>());
     StartWorker();
     const bool succeeded = RunUntilSucceeded();
@@ -536,7 +538,7 @@ TEST_F(UpdateCycle, ShowsTheHoldingsAndAsksBeforeWritingFarFewerRecords) {
     StartWorker();
     ASSERT_TRUE(view.RunUntil([this] { return Status().rfind(Text(ResourceId::SerialPrefixText), 0) == 0; }));
     EXPECT_EQ(Status(), Text(ResourceId::SerialPrefixText) + "1234567\nDatabase of 01.12.26, 18,532 cameras");
-    device.StatusText.Reresolve([this](int id) {
+    statusText.Reresolve([this](int id) {
         return id == ResourceId::DigitGroupSeparator ? std::string(".") : Text(id);
     });
     EXPECT_NE(Status().find("18.532 cameras"), std::string::npos) << Status();
@@ -654,6 +656,8 @@ TEST_F(UpdateCycle, AnEngineSetUpWithoutItsWiringIsRefusedWithOneError) {
     setup.saveSettings = [] {};
     EXPECT_NE(UpdateEngine::Check(setup).find("download's size"), std::string::npos);
     setup.downloadSizeKb = [] { return 0; };
+    EXPECT_NE(UpdateEngine::Check(setup).find("update server's address"), std::string::npos);
+    setup.serverHost = DefaultServerHost;
     EXPECT_NE(UpdateEngine::Check(setup).find("look for the device"), std::string::npos);
     setup.findDevice = [] { return false; };
     EXPECT_NE(UpdateEngine::Check(setup).find("folder for its log"), std::string::npos);
@@ -771,6 +775,7 @@ TEST(UpdateEngineKeeping, WritesTheLogBeforeTheFrontEndsListenersHearAnEvent) {
     EngineSetup setup(device, view, signals, resources);
     setup.saveSettings = [] {};
     setup.downloadSizeKb = [] { return 0; };
+    setup.serverHost = DefaultServerHost;
     setup.findDevice = [&device] { return device.FindDeviceNow(); };
     setup.logFolder = folder.File("log/");
     setup.logNotWritable = [](const std::string& problem) { ADD_FAILURE() << problem; };

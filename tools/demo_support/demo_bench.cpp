@@ -140,9 +140,15 @@ public:
 
     std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) override {
         auto device = std::make_unique<CDfuDevice>(programPath, library_, bus_);
-        device->ServerHost = server_.HostAndPort();
         device_ = device.get();
         return device;
+    }
+
+    std::function<std::string()> ServerHost() override {
+        return [this] {
+            std::lock_guard lock(mutex_);
+            return serverHost_.empty() ? server_.HostAndPort() : serverHost_;
+        };
     }
 
     void Poll() override {
@@ -173,7 +179,7 @@ private:
     void ArmFaultForThisCycle(CDfuDevice& device) {
         std::lock_guard lock(mutex_);
         const DemoFault fault = std::exchange(nextFault_, DemoFault::None);
-        device.ServerHost = fault == DemoFault::ServerDown ? DeadServerHost : server_.HostAndPort();
+        serverHost_ = fault == DemoFault::ServerDown ? DeadServerHost : server_.HostAndPort();
         htmlAnswer_ = fault == DemoFault::HtmlAnswer;
         junkAnswer_ = fault == DemoFault::JunkAnswer;
         const std::string serial = device.DeviceSerial.Get();
@@ -231,6 +237,7 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, Plugged_> plugged_;
     DemoFault nextFault_ = DemoFault::None;
+    std::string serverHost_;  // empty: the server's own address
     std::map<std::string, std::string> flashPaths_;  // by serial; "" for any other
 };
 

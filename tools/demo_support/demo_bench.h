@@ -65,6 +65,9 @@ public:
     // extended to put the next cycle's fault in place. Called once, before
     // the updater starts.
     virtual std::function<void()> ArmingFaults(std::function<void()> saveSettings) = 0;
+    // Where the updater downloads from: the bench's server, or for the
+    // server-down fault an address where nothing answers.
+    virtual std::function<std::string()> ServerHost() = 0;
     // The device object, on the simulated bus's engine and the server; it
     // must not outlive the bench.
     virtual std::unique_ptr<CDfuDevice> MakeDevice(const std::string& programPath) = 0;

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     Resources resources;
     UpdaterServices services = ProductionServices(settings, resources);
     services.saveSettings = bench->ArmingFaults(std::move(services.saveSettings));
+    services.serverHost = bench->ServerHost();
     // The history and the log of the run stay in its temporary folder.
     CycleKeeping keeping(locations, resources);
     keeping.Wire(services);
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
     }
     QTimer::singleShot(0, &run, [&] {
         stallMeter.Start();
-        run.Start(QString::fromStdString(app.Device().StatusText.Get()));
+        run.Start(QString::fromStdString(app.MainFrame()->View().StatusText().Get()));
     });
     app.Run();
     std::printf("UI thread longest stall: %lld ms\n", stallMeter.LongestStallMs());

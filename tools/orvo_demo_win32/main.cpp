@@ -130,6 +130,7 @@ int main() {
     parts.picturePath = FindResourceFile(device->ResourceFolders, WorkingFile::Picture);
     parts.logFolder = locations.logFolder.empty() ? device->ProgramFolder : locations.logFolder;
     parts.saveSettings = bench->ArmingFaults(SaveSettingsHook(settings));
+    parts.serverHost = bench->ServerHost();
 
     int exitCode = HeadlessCycleRun::ExitFailed;
     std::unique_ptr<CycleWindow> window;
@@ -167,7 +168,7 @@ int main() {
             return std::make_unique<UnattendedViewPort>(
                 std::move(windowPort), [&queue](std::string line) { queue.Post([line] { PrintLine(line); }); },
                 [&] {
-                    queue.Post([&run, text = device->StatusText.Get()] { run.OnStatus(text); });
+                    queue.Post([&run, text = window->StatusText().Get()] { run.OnStatus(text); });
                 });
         };
     }
@@ -189,7 +190,7 @@ int main() {
         queue.Later(options.timeoutSeconds * 1000, [&run] { run.TimedOut(); });
         queue.Post([&] {
             queue.StartStallMeter();
-            run.Start(device->StatusText.Get());
+            run.Start(window->StatusText().Get());
         });
     } else {
         if (!options.screenshot.empty())

@@ -11,6 +11,7 @@
 
 #include "common/program_folder.h"
 #include "cycle_json.h"
+#include "database/download_request.h"
 #include "device_session.h"
 #include "interrupt_signal.h"
 #include "history/history_store.h"
@@ -119,7 +120,7 @@ std::int64_t NowMs() {
 
 // Runs the update engine until the first outcome and stops it.
 FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleRequest& request,
-                        std::int32_t downloadSizeKb) {
+                        std::int32_t downloadSizeKb, const std::string& serverHost) {
     CDfuDevice& device = session.Device();
     Resources resources;
     FirstOutcome outcome;
@@ -129,6 +130,7 @@ FirstResult RunOneCycle(DeviceSession& session, Keeping& keeping, const CycleReq
     // The updater's settings are read (UpdaterDownloadSizeKb), never written.
     setup.saveSettings = [] {};
     setup.downloadSizeKb = [downloadSizeKb] { return downloadSizeKb; };
+    setup.serverHost = [serverHost] { return serverHost; };
     // The device is the session's pick: with --device PATH that path. Before
     // the write the worker waits for an Orvo that went away, as the window
     // does; here the console says so once rather than hang silently.
@@ -294,13 +296,10 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
     if (!session.FindDevice())
         return Fail(NotAttachedText(session));
 
-    CDfuDevice& device = session.Device();
-    if (hostGiven)
-        device.ServerHost = host;
-
     const std::int32_t downloadSizeKb = UpdaterDownloadSizeKb();
     Keeping keeping(historyFile);
-    const FirstResult outcome = RunOneCycle(session, keeping, request, downloadSizeKb);
+    const FirstResult outcome = RunOneCycle(session, keeping, request, downloadSizeKb,
+                                            hostGiven ? host : DefaultServerHost());
     if (json && outcome.ended)
         std::printf("%s\n", CycleRecordJson(keeping, outcome).c_str());
     if (CutShort(outcome))
@@ -318,7 +317,7 @@ int Update(DeviceSession& session, std::vector<std::string>& args) {
         std::printf("before: %s\nafter: %s\n", HoldingsText(ended.before).c_str(), HoldingsText(ended.after).c_str());
 
     std::string date;
-    if (!DeviceHoldsTodaysDate(device, date))
+    if (!DeviceHoldsTodaysDate(session.Device(), date))
         return Fail("the date stamp of " + serial + " reads back as " + date + ", not today's");
     if (json)
         return ExitSuccess;
@@ -403,7 +402,8 @@ int Restore(DeviceSession& session, std::vector<std::string>& args) {
     session.AnswerQuestions(assumeYes);
     session.Console().PlanSteps(CycleSource::Restore);
     const FirstResult outcome =
-        RunOneCycle(session, keeping, {CycleSource::Restore, {}, backups[pick - 1].id}, downloadSizeKb);
+        RunOneCycle(session, keeping, {CycleSource::Restore, {}, backups[pick - 1].id}, downloadSizeKb,
+                    DefaultServerHost());
     if (CutShort(outcome))
         return Interrupted(outcome);
     if (outcome.refused)
