@@ -303,8 +303,20 @@ private:
 
         std::vector<char> buffer(64 * 1024);
         for (;;) {
+            // Only what has arrived is read: a read of a whole buffer may wait
+            // until it is full, and the watcher would see a slow answer as
+            // one that sends nothing.
+            DWORD available = 0;
+            if (!WinHttpQueryDataAvailable(request, &available)) {
+                DownloadResult failed = Failed(WinHttpPhase::ReadingBody);
+                failed.httpStatus = answer.status;
+                return failed;
+            }
+            if (available == 0)
+                break;
             DWORD read = 0;
-            if (!WinHttpReadData(request, buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
+            const DWORD wanted = std::min<DWORD>(available, static_cast<DWORD>(buffer.size()));
+            if (!WinHttpReadData(request, buffer.data(), wanted, &read)) {
                 DownloadResult failed = Failed(WinHttpPhase::ReadingBody);
                 failed.httpStatus = answer.status;
                 return failed;
