@@ -9,6 +9,7 @@
 #include "ui/resources.h"
 #include "win32/dialog_template_bytes.h"
 #include "ui/history_tables.h"
+#include "win32/template_dialog_runner.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -81,15 +82,6 @@ void FillTable(HWND table, const TableText& text, const Resources& resources) {
     }
 }
 
-INT_PTR WhiteOnBlack(UINT message, WPARAM wParam) {
-    if (message != WM_CTLCOLORDLG && message != WM_CTLCOLORSTATIC)
-        return FALSE;
-    const auto dc = reinterpret_cast<HDC>(wParam);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
-}
-
 struct TableState {
     const Resources& resources;
     const TableText& text;
@@ -125,7 +117,7 @@ INT_PTR CALLBACK TableProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
         }
         return TRUE;
     default:
-        return WhiteOnBlack(message, wParam);
+        return WhiteTextOnBlack(message, wParam);
     }
 }
 
@@ -135,9 +127,7 @@ INT_PTR Run(HWND owner, const Dialog& dialog, TableState& state) {
         return InitCommonControlsEx(&controls) != FALSE;
     }();
     (void)controlsReady;
-    const std::vector<std::uint8_t> bytes = Write(dialog);
-    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
-                                   TableProcedure, reinterpret_cast<LPARAM>(&state));
+    return RunDialogTemplate(owner, dialog, TableProcedure, &state);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "ui/resources.h"
 #include "win32/gdi_objects.h"
 #include "win32/wide_text.h"
+#include "win32/window_class.h"
 
 namespace {
 
@@ -68,17 +69,9 @@ HMENU MainFrame::BuildMenu() const {
 }
 
 bool MainFrame::Create(int showCommand) {
-    static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &MainFrame::WindowProcedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        windowClass.lpszClassName = ClassName;
-        return RegisterClassExW(&windowClass) != 0;
-    }();
+    static const bool registered =
+        RegisterWindowClass(ClassName, &MainFrame::WindowProcedure, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)),
+                            LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
     if (!registered || window_ != nullptr)
         return false;
     window_ = CreateWindowExW(0, ClassName, Wide(TitleText()).c_str(), FrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -8,6 +8,7 @@
 #include "win32/skin_progress_bar.h"
 #include "win32/ui_thread_calls.h"
 #include "win32/wide_text.h"
+#include "win32/window_class.h"
 
 namespace {
 
@@ -46,16 +47,8 @@ MainView::~MainView() {
 }
 
 bool MainView::Create(HWND parent, const RECT& place) {
-    static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &MainView::WindowProcedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        windowClass.lpszClassName = ClassName;
-        return RegisterClassExW(&windowClass) != 0;
-    }();
+    static const bool registered = RegisterWindowClass(ClassName, &MainView::WindowProcedure,
+                                                       static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     if (!registered || window_ != nullptr)
         return false;
     window_ = CreateWindowExW(0, ClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, place.left, place.top,

@@ -2,6 +2,7 @@
 
 #include "win32/gdi_objects.h"
 #include "win32/wide_text.h"
+#include "win32/window_class.h"
 
 namespace {
 
@@ -13,15 +14,7 @@ Colour SystemHighlight() {
 }
 
 bool RegisterBarClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = DefWindowProcW;  // replaced per window below
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.lpszClassName = ClassName;
-        return RegisterClassExW(&windowClass) != 0;
-    }();
+    static const bool registered = RegisterWindowClass(ClassName, DefWindowProcW);  // replaced per window below
     return registered;
 }
 

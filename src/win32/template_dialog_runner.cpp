@@ -14,11 +14,8 @@
 #include "win32/template_dialogs.h"
 #include "win32/wide_text.h"
 
-namespace {
-
-// Both dialogs are white on black, static texts, check boxes and the
-// read-only size alike; push buttons keep the system's look.
-INT_PTR AnswerColour(UINT message, WPARAM wParam) {
+// Static texts, check boxes and the read-only size alike.
+INT_PTR WhiteTextOnBlack(UINT message, WPARAM wParam) {
     if (message != WM_CTLCOLORDLG && message != WM_CTLCOLORSTATIC)
         return FALSE;
     const auto dc = reinterpret_cast<HDC>(wParam);
@@ -28,11 +25,13 @@ INT_PTR AnswerColour(UINT message, WPARAM wParam) {
     return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
 }
 
-INT_PTR RunTemplate(HWND owner, const DialogBytes::Dialog& dialog, DLGPROC procedure, void* state) {
+INT_PTR RunDialogTemplate(HWND owner, const DialogBytes::Dialog& dialog, DLGPROC procedure, void* state) {
     const std::vector<std::uint8_t> bytes = DialogBytes::Write(dialog);
     return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
                                    procedure, reinterpret_cast<LPARAM>(state));
 }
+
+namespace {
 
 template <typename State>
 State* StateOf(HWND dialog, UINT message, LPARAM lParam) {
@@ -147,7 +146,7 @@ INT_PTR CALLBACK LanguageProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
         }
         return FALSE;
     default:
-        return AnswerColour(message, wParam);
+        return WhiteTextOnBlack(message, wParam);
     }
 }
 
@@ -215,7 +214,7 @@ INT_PTR CALLBACK DownloadProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE;
     }
     default:
-        return AnswerColour(message, wParam);
+        return WhiteTextOnBlack(message, wParam);
     }
 }
 
@@ -224,10 +223,10 @@ INT_PTR CALLBACK DownloadProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
 bool RunLanguageDialog(HWND owner, const Resources& resources, int languageInForce,
                        const std::function<void(int)>& choose) {
     LanguageState state{resources, languageInForce, choose};
-    return RunTemplate(owner, LanguageDialogTemplate(resources), LanguageProcedure, &state) == IDOK;
+    return RunDialogTemplate(owner, LanguageDialogTemplate(resources), LanguageProcedure, &state) == IDOK;
 }
 
 bool RunDownloadSettingDialog(HWND owner, const Resources& resources, const DownloadSelectionRules& rules) {
     DownloadState state{resources, rules};
-    return RunTemplate(owner, DownloadSettingDialogTemplate(resources), DownloadProcedure, &state) == IDOK;
+    return RunDialogTemplate(owner, DownloadSettingDialogTemplate(resources), DownloadProcedure, &state) == IDOK;
 }

@@ -6,7 +6,17 @@
 
 #include "win32/dialog_rules.h"
 
+#include "win32/dialog_template_bytes.h"
+
 class Resources;
+
+// The dialogs' look, for WM_CTLCOLORDLG and WM_CTLCOLORSTATIC: white text on
+// black, as the main window; FALSE for any other message. Push buttons keep
+// the system's look.
+INT_PTR WhiteTextOnBlack(UINT message, WPARAM wParam);
+// Shows `dialog` modally over `owner`, made from its template bytes;
+// `state` reaches `procedure` with WM_INITDIALOG.
+INT_PTR RunDialogTemplate(HWND owner, const DialogBytes::Dialog& dialog, DLGPROC procedure, void* state);
 
 // The language dialog (template 130) over `owner`: a flag hands its
 // language index to `choose` and closes the dialog; Esc or the close box

@@ -5,6 +5,7 @@
 
 #include "demo_support/demo_bench.h"
 #include "win32/wide_text.h"
+#include "win32/window_class.h"
 
 namespace {
 
@@ -35,16 +36,8 @@ BenchWindow::~BenchWindow() {
 }
 
 bool BenchWindow::Create(HWND beside) {
-    static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &BenchWindow::WindowProcedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = ClassName;
-        return RegisterClassExW(&windowClass) != 0;
-    }();
+    static const bool registered = RegisterWindowClass(ClassName, &BenchWindow::WindowProcedure,
+                                                       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     if (!registered || window_ != nullptr)
         return false;
     RECT frame{};
