@@ -15,7 +15,8 @@ endforeach()
 
 add_library(orvo_spdlog INTERFACE)
 target_include_directories(orvo_spdlog SYSTEM INTERFACE ${ORVO_HOST_HEADERS})
-target_compile_definitions(orvo_spdlog INTERFACE SPDLOG_HEADER_ONLY FMT_HEADER_ONLY)
+# Wide file names: a narrow one would be read in the ANSI code page.
+target_compile_definitions(orvo_spdlog INTERFACE SPDLOG_HEADER_ONLY FMT_HEADER_ONLY SPDLOG_WCHAR_FILENAMES)
 add_library(spdlog::spdlog ALIAS orvo_spdlog)
 
 include(${CMAKE_CURRENT_LIST_DIR}/OrvoSqliteSource.cmake)

@@ -102,6 +102,11 @@ std::string Durations(const PhaseDurations& durations) {
     return text.empty() ? "none" : text;
 }
 
+// spdlog's spelling of a path: on Windows a wide one (SPDLOG_WCHAR_FILENAMES),
+// since a narrow name would be read in the ANSI code page there.
+spdlog::filename_t LogFileName(const std::string& path) { return PathFromUtf8(path).native(); }
+std::string Utf8Of(const spdlog::filename_t& name) { return Utf8FromPath(std::filesystem::path(name)); }
+
 bool IsLink(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_symlink(std::filesystem::symlink_status(PathFromUtf8(path), error));
@@ -164,7 +169,8 @@ spdlog::logger* CycleLog::Logger() {
     }
     const std::string path = FilePath();
     for (std::size_t i = 0; i <= OlderFiles; ++i) {
-        const std::string name = i == 0 ? path : spdlog::sinks::rotating_file_sink_mt::calc_filename(path, i);
+        const std::string name =
+            i == 0 ? path : Utf8Of(spdlog::sinks::rotating_file_sink_mt::calc_filename(LogFileName(path), i));
         if (IsLink(name) || IsSpecial(name)) {
             Fail(name + (IsLink(name) ? " is a link" : " is not a regular file"));
             return nullptr;
@@ -175,9 +181,9 @@ spdlog::logger* CycleLog::Logger() {
         // read, from the first byte, also after each rotation.
         spdlog::file_event_handlers handlers;
         // A file already there is kept (EEXIST), never opened through a link.
-        handlers.before_open = [](const spdlog::filename_t& name) { CreatePrivateFile(name); };
+        handlers.before_open = [](const spdlog::filename_t& name) { CreatePrivateFile(Utf8Of(name)); };
         handlers.after_open = [](const spdlog::filename_t&, std::FILE* file) { KeepOpenFilePrivate(file); };
-        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, maxFileBytes_, OlderFiles, false,
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(LogFileName(path), maxFileBytes_, OlderFiles, false,
                                                                            handlers);
         logger_ = std::make_shared<spdlog::logger>("cycle", std::move(sink));
         logger_->set_pattern("%Y-%m-%d %H:%M:%S.%e %-7l %v");

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,21 +8,24 @@
 
 namespace {
 
+// The log's lines end as the platform's text files do (CR LF on Windows).
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    for (const std::uint8_t byte : ReadBytes(path))
+        if (byte != '\r')
+            text.push_back(static_cast<char>(byte));
+    return text;
 }
 
+// In a user's folder whose name is not ASCII, as "C:\\Users\\Zoë".
 TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
-    ScratchFolder scratch("cycle_log_steps");
+    ScratchFolder scratch(std::string("cycle_log_steps_") + kNonAsciiName);
     const std::string folder = scratch.File("state/orvo-updater/");
     std::vector<std::string> reports;
     CycleLog log(folder, [&](const std::string& text) { reports.push_back(text); },
                  [](std::int32_t state) { return state == 1 ? std::string("Download") : std::to_string(state); });
     log.OnCycleEvent(CycleEvents::OperationProgress{DeviceOperation::Write, 42});
-    EXPECT_FALSE(std::filesystem::exists(folder)) << "made at the first event logged, not before: no line per percent";
+    EXPECT_FALSE(std::filesystem::exists(Utf8Path(folder))) << "made at the first event logged, not before: no line per percent";
 
     log.OnCycleEvent(CycleEvents::StateEntered{1});
     log.OnCycleEvent(CycleEvents::DownloadAnswered{"/OrvoDownload.aspx?z=0123456789ABCDEF&s=A123456", 200, 1234});
