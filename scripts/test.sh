@@ -46,7 +46,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/
 
 phase "fuzzers (short runs)"
 scripts/build.sh fuzz
-scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-20}"
+scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-10}"
 
 phase "Windows build (mingw-w64), run under wine"
 scripts/build.sh windows

@@ -46,7 +46,7 @@ TEST(DfuInfo, FailsOnMalformedFiles) {
     EXPECT_NE(crc.output.find("BAD"), std::string::npos) << crc.output;
 
     auto cut = DateFile();
-    cut.resize(cut.size() - 1);
+    cut.pop_back();
     WriteBytes(folder.File("cut.dfu"), cut);
     EXPECT_NE(RunDfuInfo(folder.File("cut.dfu")).exitCode, 0);
     EXPECT_NE(RunDfuInfo(folder.File("missing.dfu")).exitCode, 0);
