@@ -210,5 +210,12 @@ TEST_F(DemoEndToEnd, ASlowOrvoIsUpdatedWithoutStallingTheWindow) {
     const auto at = run.output.rfind(stallLine);
     ASSERT_NE(at, std::string::npos) << run.output;
     const long stallMs = std::stol(run.output.substr(at + stallLine.size()));
+#if defined(__SANITIZE_THREAD__)
+    // Under ThreadSanitizer every memory access is checked: on a busy machine
+    // painting alone can take as long as one slow read, so the stall tells
+    // nothing there. The direct check (Discovery, with a bus that records
+    // threads) holds in every build.
+    GTEST_SKIP() << "the UI thread's stall is not judged under ThreadSanitizer (" << stallMs << " ms)";
+#endif
     EXPECT_LT(stallMs, 200) << run.output.substr(at);
 }
