@@ -16,6 +16,10 @@ rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all
+# The prefix is made whole before the first check: a check started while
+# wine still sets a fresh prefix up has ended with no output at all.
+wineboot -i </dev/null >/dev/null 2>&1 || true
+wineserver -w
 
 servers=()
 trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
