@@ -65,7 +65,7 @@ bash tests/windows/orvo_tool_under_wine.sh build/windows/bin build/release/bin/o
 # discovery). Its server and the prefix's own background programs (services,
 # explorer) are started first with no output attached: started by a test,
 # they would keep CTest's output pipe open after the test ended, and the test
-# would end only when they do. The window checks keep prefixes of their own.
+# would end only when they do.
 WINEPREFIX=$PWD/build/windows/wineprefix wineserver -p </dev/null >/dev/null 2>&1
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
 # The window checks and the installer's first, on their own: each makes a

@@ -36,11 +36,11 @@ struct DownloadQuery {
 };
 DownloadQuery BuildDownloadQuery(const std::string& serial);
 
-// What one download of a device's database is for and where it lands.
 // The update server the build was made for ("host" or "host:port"), where
 // the updater downloads unless a test, tool or the demo points it elsewhere.
 std::string DefaultServerHost();
 
+// What one download of a device's database is for and where it lands.
 struct DatabaseRequest {
     std::string serverHost;  // "host" or "host:port"
     std::string serial;      // the device's serial

@@ -183,8 +183,8 @@ spdlog::logger* CycleLog::Logger() {
         // A file already there is kept (EEXIST), never opened through a link.
         handlers.before_open = [](const spdlog::filename_t& name) { CreatePrivateFile(Utf8Of(name)); };
         handlers.after_open = [](const spdlog::filename_t&, std::FILE* file) { KeepOpenFilePrivate(file); };
-        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(LogFileName(path), maxFileBytes_, OlderFiles, false,
-                                                                           handlers);
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(LogFileName(path), maxFileBytes_,
+                                                                           OlderFiles, false, handlers);
         logger_ = std::make_shared<spdlog::logger>("cycle", std::move(sink));
         logger_->set_pattern("%Y-%m-%d %H:%M:%S.%e %-7l %v");
         // Each line reaches the file at once: the last lines before a crash

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int AppTitleStringId = ResourceId::AppTitle;
-
 std::string FirstWord(int argc, char** argv) { return argc > 0 && argv[0] != nullptr ? argv[0] : ""; }
 
 }  // namespace
@@ -37,7 +35,7 @@ CDFUpdate_tesselApp::~CDFUpdate_tesselApp() {
 }
 
 bool CDFUpdate_tesselApp::InitInstance() {
-    QApplication::setApplicationName(QString::fromStdString(resources_.String(AppTitleStringId)));
+    QApplication::setApplicationName(QString::fromStdString(resources_.String(ResourceId::AppTitle)));
     if (const std::string missing = MissingWiring(services_); !missing.empty()) {
         std::fprintf(stderr, "%s\n", missing.c_str());
         return false;

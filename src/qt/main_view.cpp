@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int AppTitleStringId = ResourceId::AppTitle;
-
 QRect ToQRect(const PixelRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 // The largest pixel size of `font` whose line height does not exceed `lineHeight`.
@@ -204,7 +202,7 @@ void CDFUpdate_tesselView::AnswerRequest(const CycleEvents::Request& request) {
         else if (request.kind == CycleRequestKind::ErrorBox)
             RunMessageBox(QMessageBox::Critical, request.text, request.caption);
         else
-            RunMessageBox(QMessageBox::Warning, request.text, resources_.String(AppTitleStringId));
+            RunMessageBox(QMessageBox::Warning, request.text, resources_.String(ResourceId::AppTitle));
         break;
     }
     // The window may have ended while the box was open: the stop answered.
@@ -292,7 +290,7 @@ void CDFUpdate_tesselView::ShowMessageBox(const std::string& text) {
     }
     // A plain box carries the application's title and, as such boxes always
     // have, the exclamation icon.
-    ShowBox(QMessageBox::Warning, text, resources_.String(AppTitleStringId));
+    ShowBox(QMessageBox::Warning, text, resources_.String(ResourceId::AppTitle));
 }
 
 void CDFUpdate_tesselView::ShowErrorBox(const std::string& text, const std::string& caption) {
@@ -339,7 +337,7 @@ bool CDFUpdate_tesselView::AskYesNo(const std::string& text, const std::string& 
 bool CDFUpdate_tesselView::RunQuestionBox(const std::string& text, const std::string& caption) {
     if (destroyed_)
         return false;
-    const std::string title = caption.empty() ? resources_.String(AppTitleStringId) : caption;
+    const std::string title = caption.empty() ? resources_.String(ResourceId::AppTitle) : caption;
     QMessageBox box(QMessageBox::Question, QString::fromStdString(title), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);

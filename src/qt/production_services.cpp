@@ -1,6 +1,6 @@
 #include "qt/production_services.h"
-#include "database/download_request.h"
 
+#include "database/download_request.h"
 #include "device/dfu_device.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr const wchar_t* ClassName = L"OrvoSkinProgress";
+constexpr const wchar_t* BarClassName = L"OrvoSkinProgress";
 
 Colour SystemHighlight() {
     const COLORREF colour = GetSysColor(COLOR_HIGHLIGHT);  // 0x00BBGGRR, as Colour
@@ -14,7 +14,7 @@ Colour SystemHighlight() {
 }
 
 bool RegisterBarClass() {
-    static const bool registered = RegisterWindowClass(ClassName, DefWindowProcW);  // replaced per window below
+    static const bool registered = RegisterWindowClass(BarClassName, DefWindowProcW);  // replaced per window below
     return registered;
 }
 
@@ -31,7 +31,7 @@ SkinProgressBar::~SkinProgressBar() {
 bool SkinProgressBar::Create(HWND parent, const RECT& place) {
     if (window_.load() != nullptr || !RegisterBarClass())
         return false;
-    const HWND window = CreateWindowExW(0, ClassName, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
+    const HWND window = CreateWindowExW(0, BarClassName, L"", WS_CHILD | WS_VISIBLE, place.left, place.top,
                                         place.right - place.left, place.bottom - place.top, parent,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId)),
                                         GetModuleHandleW(nullptr), nullptr);

@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "win32/dialog_rules.h"
-
 #include "win32/dialog_template_bytes.h"
 
 class Resources;

@@ -41,8 +41,6 @@ private:
 
 namespace {
 
-constexpr std::uint16_t kLanguageUsEnglish = 0x0409;
-constexpr unsigned kDescriptorTimeoutMs = 1000;
 // libusb treats 0 as "wait for ever"; a device that never answers must not
 // hang the caller, so 0 gets this bound instead.
 constexpr unsigned kDefaultTransferTimeoutMs = 5000;
@@ -157,7 +155,7 @@ UsbStatus ReadStringDescriptor(libusb_device_handle* handle, std::uint8_t index,
     }
     std::array<std::uint8_t, 255> buffer{};
     // The first language the device offers; US English when it lists none.
-    std::uint16_t language = kLanguageUsEnglish;
+    std::uint16_t language = UsbDescriptor::LanguageUsEnglish;
     int got = GetDescriptor(handle, LIBUSB_DT_STRING, 0, 0, buffer, timeoutMs);
     if (got < 0) {
         return UsbStatusFromLibusb(got);
@@ -226,7 +224,7 @@ public:
         descriptor.clear();
         const std::uint8_t index = ActiveConfigurationIndex();
         std::array<std::uint8_t, LIBUSB_DT_CONFIG_SIZE> header{};
-        int got = GetDescriptor(handle_, LIBUSB_DT_CONFIG, index, 0, header, kDescriptorTimeoutMs);
+        int got = GetDescriptor(handle_, LIBUSB_DT_CONFIG, index, 0, header, UsbDescriptor::TimeoutMs);
         if (got < 0) {
             return UsbStatusFromLibusb(got);
         }
@@ -238,7 +236,7 @@ public:
             return UsbStatus::Error;
         }
         descriptor.resize(total);
-        got = GetDescriptor(handle_, LIBUSB_DT_CONFIG, index, 0, descriptor, kDescriptorTimeoutMs);
+        got = GetDescriptor(handle_, LIBUSB_DT_CONFIG, index, 0, descriptor, UsbDescriptor::TimeoutMs);
         if (got < 0) {
             descriptor.clear();
             return UsbStatusFromLibusb(got);

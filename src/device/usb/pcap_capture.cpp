@@ -30,9 +30,6 @@ constexpr std::int32_t kStatusProtocol = -71;     // -EPROTO
 
 constexpr std::uint8_t kRequestGetDescriptor = 6;
 constexpr std::uint8_t kRequestSetInterface = 11;
-constexpr std::uint8_t kDescriptorConfiguration = 2;
-constexpr std::uint8_t kDescriptorString = 3;
-constexpr std::uint16_t kLanguageUsEnglish = 0x0409;
 constexpr std::uint16_t kStringRequestLength = 255;
 
 std::int32_t UsbmonStatus(UsbStatus status) {
@@ -136,15 +133,15 @@ public:
         std::vector<std::uint8_t> descriptor;
         if (status == UsbStatus::Ok) {
             const std::size_t units = std::min<std::size_t>(text.size(), (kStringRequestLength - 2) / 2);
-            descriptor = {static_cast<std::uint8_t>(2 + 2 * units), kDescriptorString};
+            descriptor = {static_cast<std::uint8_t>(2 + 2 * units), UsbDescriptor::StringType};
             for (std::size_t i = 0; i < units; ++i) {
                 descriptor.push_back(static_cast<std::uint8_t>(text[i]));
                 descriptor.push_back(0);
             }
         }
         const UsbSetupPacket setup{0x80, kRequestGetDescriptor,
-                                   static_cast<std::uint16_t>((kDescriptorString << 8) | index), kLanguageUsEnglish,
-                                   kStringRequestLength};
+                                   static_cast<std::uint16_t>((UsbDescriptor::StringType << 8) | index),
+                                   UsbDescriptor::LanguageUsEnglish, kStringRequestLength};
         file_->RecordControlTransfer(device_, setup, descriptor, descriptor.size(), status, submitted,
                                      UsbCaptureFile::NowUs());
         return status;
@@ -154,7 +151,7 @@ public:
         const std::int64_t submitted = UsbCaptureFile::NowUs();
         const UsbStatus status = inner_->GetConfigDescriptor(descriptor);
         const auto length = static_cast<std::uint16_t>(std::min<std::size_t>(descriptor.size(), 0xFFFF));
-        const UsbSetupPacket setup{0x80, kRequestGetDescriptor, kDescriptorConfiguration << 8, 0,
+        const UsbSetupPacket setup{0x80, kRequestGetDescriptor, UsbDescriptor::ConfigurationType << 8, 0,
                                    status == UsbStatus::Ok ? length : std::uint16_t{9}};
         file_->RecordControlTransfer(device_, setup, std::span<const std::uint8_t>(descriptor).first(length), length,
                                      status, submitted, UsbCaptureFile::NowUs());

@@ -40,6 +40,15 @@ inline constexpr std::uint8_t SubClass = 0x01;
 inline constexpr std::uint8_t Protocol = 0x02;
 }  // namespace DfuModeInterface
 
+// What every backend asks of a device's descriptors (USB 2.0, chapter 9).
+namespace UsbDescriptor {
+inline constexpr std::uint8_t ConfigurationType = 2;
+inline constexpr std::uint8_t StringType = 3;
+inline constexpr std::uint16_t LanguageUsEnglish = 0x0409;
+// A device that does not answer a descriptor request within this is not used.
+inline constexpr unsigned TimeoutMs = 1000;
+}  // namespace UsbDescriptor
+
 // One DFU-mode interface (class 0xFE, subclass 0x01, protocol 0x02) found on
 // the bus.
 struct DfuInterfaceInfo {

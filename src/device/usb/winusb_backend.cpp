@@ -7,11 +7,7 @@
 
 namespace {
 
-constexpr std::uint8_t kStringDescriptor = 3;
-constexpr std::uint8_t kConfigDescriptor = 2;
 constexpr std::size_t kConfigHeaderSize = 9;
-constexpr std::uint16_t kLanguageUsEnglish = 0x0409;
-constexpr unsigned kDescriptorTimeoutMs = 1000;
 
 std::string UpperCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -66,12 +62,12 @@ public:
         std::array<std::uint8_t, 255> buffer{};
         std::size_t got = 0;
         // The first language the device offers; US English when it lists none.
-        std::uint16_t language = kLanguageUsEnglish;
-        if (const UsbStatus status = Descriptor(kStringDescriptor, 0, 0, buffer, got); status != UsbStatus::Ok)
+        std::uint16_t language = UsbDescriptor::LanguageUsEnglish;
+        if (const UsbStatus status = Descriptor(UsbDescriptor::StringType, 0, 0, buffer, got); status != UsbStatus::Ok)
             return status;
-        if (got >= 4 && buffer[1] == kStringDescriptor)
+        if (got >= 4 && buffer[1] == UsbDescriptor::StringType)
             language = static_cast<std::uint16_t>(buffer[2] | (buffer[3] << 8));
-        if (const UsbStatus status = Descriptor(kStringDescriptor, index, language, buffer, got);
+        if (const UsbStatus status = Descriptor(UsbDescriptor::StringType, index, language, buffer, got);
             status != UsbStatus::Ok)
             return status;
         return DecodeStringDescriptor(std::span(buffer).first(got), text) ? UsbStatus::Ok : UsbStatus::Error;
@@ -80,19 +76,21 @@ public:
     // WinUSB answers for the active configuration whatever index it is given.
     UsbStatus GetConfigDescriptor(std::vector<std::uint8_t>& descriptor) override {
         descriptor.clear();
-        if (const UsbStatus status = UseTimeout(kDescriptorTimeoutMs); status != UsbStatus::Ok)
+        if (const UsbStatus status = UseTimeout(UsbDescriptor::TimeoutMs); status != UsbStatus::Ok)
             return status;
         std::array<std::uint8_t, kConfigHeaderSize> header{};
         std::size_t got = 0;
-        if (const UsbStatus status = Descriptor(kConfigDescriptor, 0, 0, header, got); status != UsbStatus::Ok)
+        if (const UsbStatus status = Descriptor(UsbDescriptor::ConfigurationType, 0, 0, header, got);
+            status != UsbStatus::Ok)
             return status;
-        if (got < header.size() || header[1] != kConfigDescriptor)
+        if (got < header.size() || header[1] != UsbDescriptor::ConfigurationType)
             return UsbStatus::Error;
         const std::size_t total = header[2] | (header[3] << 8);
         if (total < header.size())
             return UsbStatus::Error;
         descriptor.resize(total);
-        if (const UsbStatus status = Descriptor(kConfigDescriptor, 0, 0, descriptor, got); status != UsbStatus::Ok) {
+        if (const UsbStatus status = Descriptor(UsbDescriptor::ConfigurationType, 0, 0, descriptor, got);
+            status != UsbStatus::Ok) {
             descriptor.clear();
             return status;
         }
@@ -177,7 +175,7 @@ std::uint8_t InterfaceNumberFromPath(const std::string& path) {
 
 bool DecodeStringDescriptor(std::span<const std::uint8_t> bytes, std::string& text) {
     text.clear();
-    if (bytes.size() < 2 || bytes[1] != kStringDescriptor)
+    if (bytes.size() < 2 || bytes[1] != UsbDescriptor::StringType)
         return false;
     // bLength may claim more than arrived; trust only what both agree on.
     const std::size_t length = std::min<std::size_t>(bytes[0], bytes.size());
