@@ -32,6 +32,7 @@
 #include "device/dfu/dfu_library.h"
 #include "device/dfu/dfu_protocol_engine.h"
 #include "device/dfu_device.h"
+#include "update/device_database.h"
 #include "update/engine_clock.h"
 #include "virtual_orvo.h"
 #include "virtual_usb_bus.h"
@@ -249,7 +250,7 @@ void BM_ReadBackCost(benchmark::State& state) {
 BENCHMARK(BM_ReadBackCost)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The updater's own write, as the window and `orvo-tool update` run it:
-// CDfuDevice::WriteDatabase (compare, date stamp erased, body written and
+// WriteDatabase (compare, date stamp erased, body written and
 // read back, header last) and WriteDateStamp, each operation launched by the
 // device and polled by the monitor on the engine's clock, every 100 ms and at
 // once when its transfer has ended.
@@ -301,7 +302,7 @@ void BM_UpdaterWritePath(benchmark::State& state) {
         // A device whose first block differs: the whole database is written.
         rig.Orvo().WriteFlash(kDatabaseAddress, std::vector<std::uint8_t>(16, 0x00));
         if (!times.Add(rig.Orvo(), scale, [&] {
-                return device.WriteDatabase(base) == DatabaseWriteResult::Written && device.WriteDateStamp();
+                return WriteDatabase(device, base) == DatabaseWriteResult::Written && WriteDateStamp(device);
             })) {
             state.SkipWithError("write failed");
             break;

@@ -39,12 +39,6 @@ struct DfuDeviceChoice {
     std::string deniedPath;  // the last interface this user may not open
 };
 DfuDeviceChoice ChooseDfuDevice(const std::vector<DfuInterfaceInfo>& interfaces);
-// How a database write ended (see WriteDatabase).
-enum class DatabaseWriteResult {
-    Written,          // erased, written and read back identical
-    AlreadyOnDevice,  // the device already held it byte for byte: nothing was erased or written
-    Failed,           // the error has been shown; the device holds no date stamp and no header
-};
 
 // A range of the data flash.
 struct FlashRange {
@@ -54,9 +48,9 @@ struct FlashRange {
 
 // The device session: finds the Orvo, knows its path and identity, runs DFU
 // operations on it and publishes what they do. The settings, the download
-// request and the conversion live with their owners and need none of it.
-// Operations are defined in the source files of the folder that owns them
-// (device/, database/).
+// request and the conversion live with their owners and need none of it;
+// what the database on the device needs of it (update/device_database.h)
+// goes through the region operations.
 class CDfuDevice {
 public:
     // `programPath` is the program's own executable path; its folder becomes
@@ -137,38 +131,12 @@ public:
     // sector that holds `address`. False when the map has neither.
     bool DataFlashLayout(std::uint32_t address, std::uint32_t& transferSize, FlashRange& sector);
 
-    // --- the database write (database/database_write.cpp)
-    // Writes the image of base + ".dfu" so that a write cut off anywhere never
-    // looks complete: the date stamp is erased first, the block that holds the
-    // database's header is written last, and everything is read back and
-    // compared before the caller may stamp the date. A device that already
-    // holds the database is left as it is.
-    // `beforeErase` runs once the compare has found that the device differs,
-    // before anything is erased; false ends the write as Failed, the device
-    // untouched.
-    DatabaseWriteResult WriteDatabase(const std::string& base, const std::function<bool()>& beforeErase = {});
-
-    // --- what the device holds (database/device_holdings.cpp)
-    // Reads the date stamp and the database's header; false when either
-    // cannot be read. The raw bytes go to `dateStamp` and `header` if given.
-    bool ReadHoldings(DatabaseHoldings& holdings, std::vector<std::uint8_t>* dateStamp = nullptr,
-                      std::vector<std::uint8_t>* header = nullptr);
-    // The same, and the whole packed database when there is one (`database`
-    // empty when there is none); false when something could not be read.
-    bool ReadHeldDatabase(DatabaseHoldings& holdings, std::vector<std::uint8_t>& dateStamp,
-                          std::vector<std::uint8_t>& database);
-
     // --- status texts (device/status_report.cpp)
     void ReportStatus(const DfuOperationContext& context);
 
     // --- identification (device/identification.cpp)
     int ConnectTest();
     IdentifyResult IdentifyDevice(const std::string& productName);
-
-    // --- the date stamp (database/date_stamp.cpp)
-    bool WriteDateStamp();
-    // Writes these 10 bytes as the date stamp (a restored database's own).
-    bool WriteDateStamp(const std::string& bytes);
 
     // --- fields, in the order of the shared field table
     std::atomic<DfuHandle> OperationHandle{0};

@@ -6,6 +6,7 @@
 #include "database/http_download.h"
 #include "device/dfu_device.h"
 #include "update/cycle_request.h"
+#include "update/device_database.h"
 
 // What a preparation of the database to write came to; the cycle looks up
 // the texts it shows for each.

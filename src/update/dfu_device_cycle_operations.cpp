@@ -10,6 +10,7 @@
 #include "database/dfu_preparation.h"
 #include "database/download_request.h"
 #include "history/history_store.h"
+#include "update/device_database.h"
 
 namespace {
 constexpr const char* OrvoProductName = "Orvo";
@@ -70,7 +71,7 @@ PrepareOutcome DfuDeviceCycleOperations::Convert(const std::string& base) {
 }
 DatabaseHoldings DfuDeviceCycleOperations::ReadHoldings() {
     DatabaseHoldings holdings;
-    if (!device_.ReadHoldings(holdings))
+    if (!::ReadHoldings(device_, holdings))
         return {};
     return holdings;
 }
@@ -148,7 +149,7 @@ bool DfuDeviceCycleOperations::KeepReplacedDatabase() {
     DatabaseHoldings holdings;
     std::vector<std::uint8_t> dateStamp;
     std::vector<std::uint8_t> database;
-    if (!device_.ReadHeldDatabase(holdings, dateStamp, database)) {
+    if (!ReadHeldDatabase(device_, holdings, dateStamp, database)) {
         device_.ShowError(kBackupUnreadable, CycleErrorKind::Device, ErrorCause::DeviceStep, TextId::BackupUnreadable);
         return phase.End(false);
     }
@@ -164,12 +165,12 @@ bool DfuDeviceCycleOperations::KeepReplacedDatabase() {
 // needs its date stamp renewed, which the cycle does next.
 DatabaseWriteResult DfuDeviceCycleOperations::UpgradeDevice(const std::string& base) {
     if (hooks_.history == nullptr)
-        return device_.WriteDatabase(base);
-    return device_.WriteDatabase(base, [this] { return KeepReplacedDatabase(); });
+        return ::WriteDatabase(device_, base);
+    return ::WriteDatabase(device_, base, [this] { return KeepReplacedDatabase(); });
 }
 
 bool DfuDeviceCycleOperations::WriteDateStamp() {
-    return restoredDateStamp_.empty() ? device_.WriteDateStamp() : device_.WriteDateStamp(restoredDateStamp_);
+    return restoredDateStamp_.empty() ? ::WriteDateStamp(device_) : ::WriteDateStamp(device_, restoredDateStamp_);
 }
 
 

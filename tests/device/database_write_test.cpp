@@ -15,6 +15,7 @@
 #include "operation_fixture.h"
 #include "support/today.h"
 #include "support/virtual_bus_engine.h"
+#include "update/device_database.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ protected:
     DatabaseWriteResult Write() {
         DatabaseWriteResult result = DatabaseWriteResult::Failed;
         RunMonitored([&] {
-            result = device.WriteDatabase(Base());
+            result = WriteDatabase(device, Base());
             return true;
         });
         return result;
@@ -75,7 +76,7 @@ protected:
     // The cycle's write: the database, then the date stamp after a good one.
     bool WriteAndStamp() {
         const DatabaseWriteResult result = Write();
-        return result != DatabaseWriteResult::Failed && RunMonitored([&] { return device.WriteDateStamp(); });
+        return result != DatabaseWriteResult::Failed && RunMonitored([&] { return WriteDateStamp(device); });
     }
 
     std::vector<std::uint8_t> Flash(std::uint32_t address, std::size_t length) const {
@@ -140,7 +141,7 @@ TEST_F(DatabaseWriteTest, ADatabaseAlreadyOnTheDeviceIsNeitherErasedNorWrittenOn
     EXPECT_TRUE(orvo->ErasedSectors().empty());
     EXPECT_EQ(orvo->Stats().programs, 0u);
     EXPECT_EQ(Date(), kOldDate);
-    EXPECT_TRUE(RunMonitored([&] { return device.WriteDateStamp(); }));
+    EXPECT_TRUE(RunMonitored([&] { return WriteDateStamp(device); }));
     EXPECT_TRUE(HoldsDatabase(packed));
     EXPECT_EQ(DateText(), TodayStamp());
 }

@@ -14,6 +14,7 @@
 #include "operation_fixture.h"
 #include "support/recording_events.h"
 #include "support/today.h"
+#include "update/device_database.h"
 
 namespace {
 
@@ -142,7 +143,7 @@ protected:
 
 TEST_F(DateStamp, TodayGoesIntoTheDevice) {
     const std::string before = TodayStamp();
-    EXPECT_TRUE(RunMonitored([this] { return device.WriteDateStamp(); }));
+    EXPECT_TRUE(RunMonitored([this] { return WriteDateStamp(device); }));
     const auto written = library.ReadFlash(DfuPreparation::DateStampAddress, 10);
     const std::string date(written.begin(), written.end());
     EXPECT_TRUE(date == before || date == TodayStamp()) << date;  // midnight may pass
@@ -157,13 +158,13 @@ TEST_F(DateStamp, FailedDeviceWriteLeavesNoNewLookingDate) {
     const std::vector<std::uint8_t> old{'0', '1', '.', '0', '2', '.', '2', '6', '\r', '\n'};
     library.WriteFlash(DfuPreparation::DateStampAddress, old);
     library.filterResult[OPERATION_UPGRADE] = STDFU_BAD_PARAMETER;
-    EXPECT_FALSE(RunMonitored([this] { return device.WriteDateStamp(); }));
+    EXPECT_FALSE(RunMonitored([this] { return WriteDateStamp(device); }));
     EXPECT_TRUE(library.Launched().empty());
     EXPECT_EQ(library.ReadFlash(DfuPreparation::DateStampAddress, 10), old);
 
     library.filterResult.clear();
     library.failure[OPERATION_UPGRADE] = {50, STDFU_DFU_ERROR};
-    EXPECT_FALSE(RunMonitored([this] { return device.WriteDateStamp(); }));
+    EXPECT_FALSE(RunMonitored([this] { return WriteDateStamp(device); }));
     EXPECT_EQ(library.Launched(), (std::vector<std::int32_t>{OPERATION_ERASE, OPERATION_UPGRADE}));
     EXPECT_EQ(library.ReadFlash(DfuPreparation::DateStampAddress, 10), std::vector<std::uint8_t>(10, 0xFF));
 }
@@ -174,7 +175,7 @@ TEST_F(DateStamp, NeedsNoWorkingFile) {
     CDfuDevice elsewhere(folder.File("missing/orvo-updater"), library);
     elsewhere.AttachSignals(&signals);
     elsewhere.DevicePath.Set(device.DevicePath.Get());
-    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return elsewhere.WriteDateStamp("24.12.26\r\n"); }));
+    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return WriteDateStamp(elsewhere, "24.12.26\r\n"); }));
     elsewhere.ReleaseOperationResources();
     const auto written = library.ReadFlash(DfuPreparation::DateStampAddress, 10);
     EXPECT_EQ(std::string(written.begin(), written.end()), "24.12.26\r\n");

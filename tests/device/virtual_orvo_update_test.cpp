@@ -16,6 +16,7 @@
 #include "database_generator.h"
 #include "support/today.h"
 #include "support/virtual_bus_engine.h"
+#include "update/device_database.h"
 
 class VirtualOrvoUpdate : protected VirtualBusEngine, public OperationFixture {
 protected:
@@ -104,7 +105,7 @@ TEST_F(VirtualOrvoUpdate, EachDeviceWorksOnlyOnTheOrvoOfItsOwnBus) {
 
     const std::vector<std::uint8_t> unwritten(10, 0xFF);
     ASSERT_EQ(orvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
-    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return elsewhere.WriteDateStamp(); }));
+    EXPECT_TRUE(RunMonitored(elsewhere, [&] { return WriteDateStamp(elsewhere); }));
     EXPECT_NE(otherOrvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
     EXPECT_EQ(orvo->ReadFlash(DfuPreparation::DateStampAddress, 10), unwritten);
     EXPECT_TRUE(box.Messages().empty());
@@ -136,7 +137,7 @@ TEST_F(VirtualOrvoUpdate, DatabaseAndDateStampAreWrittenAndReadBackUnchanged) {
     const std::string before = TodayStamp();
     EXPECT_TRUE(RunMonitored([&] { return device.UpgradeDevice(Base()); }));
     EXPECT_EQ(bar.Text(), "100%");
-    EXPECT_TRUE(RunMonitored([&] { return device.WriteDateStamp(); }));
+    EXPECT_TRUE(RunMonitored([&] { return WriteDateStamp(device); }));
 
     EXPECT_EQ(ReadBack(DfuPreparation::DatabaseAddress, static_cast<std::uint32_t>(packed.size())), packed);
     const auto date = ReadBack(DfuPreparation::DateStampAddress, 10);

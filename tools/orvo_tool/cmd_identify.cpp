@@ -5,6 +5,7 @@
 #include "tool_support/printable_text.h"
 #include "device_session.h"
 #include "ui/resources.h"
+#include "update/device_database.h"
 #include "update/holdings_text.h"
 
 // Reads the attached device's identity block the way the updater does before
@@ -56,7 +57,7 @@ int RunIdentify(const std::vector<std::string>& arguments) {
     const IdentifyResult result = device.IdentifyDevice("Orvo");
 
     DatabaseHoldings holdings;
-    const bool read = result == IdentifyResult::Accepted && device.ReadHoldings(holdings);
+    const bool read = result == IdentifyResult::Accepted && ReadHoldings(device, holdings);
     if (!read)
         holdings = {};
     if (json) {

@@ -9,6 +9,7 @@
 #include "tool_support/command_registry.h"
 #include "tool_support/dfu_file_limit.h"
 #include "tool_support/input_file.h"
+#include "update/device_database.h"
 
 // write: a DFU file's image goes into the device as the updater writes it. A
 // database (one element at the database's address) takes the updater's own
@@ -85,11 +86,11 @@ int Fail(const std::string& text) {
     return ExitFailure;
 }
 
-int WriteDatabase(CDfuDevice& device, const StagedFile& staged, const std::string& file) {
-    const DatabaseWriteResult written = device.WriteDatabase(staged.base);
+int WriteStagedDatabase(CDfuDevice& device, const StagedFile& staged, const std::string& file) {
+    const DatabaseWriteResult written = WriteDatabase(device, staged.base);
     if (written == DatabaseWriteResult::Failed)
         return Fail("the database was not written; the device holds no date stamp");
-    if (!device.WriteDateStamp())
+    if (!WriteDateStamp(device))
         return Fail("the database was written, but not its date stamp");
     std::string date;
     if (!DeviceHoldsTodaysDate(device, date))
@@ -153,7 +154,7 @@ int Write(DeviceSession& session, std::vector<std::string>& args, bool raw) {
         return ExitSuccess;
     }
     if (IsDatabase(WrittenImage(staged.contents)))
-        return WriteDatabase(device, staged, args[0]);
+        return WriteStagedDatabase(device, staged, args[0]);
     return WriteAndVerify(device, staged, args[0]);
 }
 

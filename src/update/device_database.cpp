@@ -1,5 +1,5 @@
 // Writing the packed database into the Orvo so that the device never looks
-// updated when it is not.
+// updated when it is not; its date stamp; reading back what it holds.
 //
 // The Orvo takes a database as complete when its date stamp is set and the
 // header at the database's start is readable. Hence the order:
@@ -14,15 +14,19 @@
 // off anywhere leaves either the device untouched, or no date stamp and no
 // header (or, between steps 2 and 3, the old database without its date).
 
+#include "update/device_database.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <optional>
+#include <span>
 
-#include "database/dfu_preparation.h"
-#include "common/text_ids.h"
-#include "device/dfu_device.h"
 #include "common/phase_timer.h"
+#include "common/text_ids.h"
 #include "common/working_files.h"
+#include "database/dfu_preparation.h"
+#include "device/dfu_device.h"
 
 namespace {
 
@@ -158,8 +162,63 @@ void DatabaseWrite::ReportMismatch(std::uint32_t address) {
                       {AddressText(address)});
 }
 
+bool LocalToday(std::tm& today) {
+    const std::time_t now = std::time(nullptr);
+#if defined(_WIN32)
+    return localtime_s(&today, &now) == 0;
+#else
+    return localtime_r(&now, &today) != nullptr;
+#endif
+}
+
 }  // namespace
 
-DatabaseWriteResult CDfuDevice::WriteDatabase(const std::string& base, const std::function<bool()>& beforeErase) {
-    return DatabaseWrite(*this).Run(base + WorkingFile::DfuExt, beforeErase);
+DatabaseWriteResult WriteDatabase(CDfuDevice& device, const std::string& base,
+                                  const std::function<bool()>& beforeErase) {
+    return DatabaseWrite(device).Run(base + WorkingFile::DfuExt, beforeErase);
+}
+
+bool WriteDateStamp(CDfuDevice& device) {
+    std::tm today{};
+    return WriteDateStamp(device, LocalToday(today) ? DfuPreparation::DateStampBytes(today) : std::string());
+}
+
+// The stamp goes straight into the device's memory, as every write of the
+// database does; no file is made.
+bool WriteDateStamp(CDfuDevice& device, const std::string& bytes) {
+    PhaseTimer phase(device.Events, device.RunningPhase, CyclePhase::DateStamp);
+    if (bytes.size() != DfuPreparation::DateStampLength)
+        return phase.End(false);
+    // One operation: the stamp's sector erased, then the bytes programmed.
+    // Both ranges are checked against the device's map before the erase
+    // starts, so a stamp that cannot go in leaves the device as it was.
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return phase.End(device.ProgramRegion(DfuPreparation::DateStampAddress, {data, bytes.size()},
+                                          FlashRange{DfuPreparation::DateStampAddress, DfuPreparation::DateStampLength}));
+}
+
+bool ReadHoldings(CDfuDevice& device, DatabaseHoldings& holdings, std::vector<std::uint8_t>* dateStamp,
+                  std::vector<std::uint8_t>* header) {
+    std::vector<std::uint8_t> stamp;
+    std::vector<std::uint8_t> head;
+    if (!device.ReadRegion({DfuPreparation::DateStampAddress, DatabaseRegion::DateStampSize}, stamp) ||
+        !device.ReadRegion({DfuPreparation::DatabaseAddress, DatabaseRegion::HeaderSize}, head))
+        return false;
+    holdings = ReadDatabaseHoldings(stamp, head);
+    if (dateStamp != nullptr)
+        *dateStamp = std::move(stamp);
+    if (header != nullptr)
+        *header = std::move(head);
+    return true;
+}
+
+bool ReadHeldDatabase(CDfuDevice& device, DatabaseHoldings& holdings, std::vector<std::uint8_t>& dateStamp,
+                      std::vector<std::uint8_t>& database) {
+    database.clear();
+    if (!ReadHoldings(device, holdings, &dateStamp))
+        return false;
+    if (!holdings.hasDatabase)
+        return true;
+    const auto length = static_cast<std::uint32_t>(DatabaseRegion::PackedSize(holdings.records));
+    return device.ReadRegion({DfuPreparation::DatabaseAddress, length}, database) && database.size() == length;
 }
