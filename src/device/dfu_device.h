@@ -101,10 +101,6 @@ public:
     // Each returns whether it succeeded; the texts the user sees stay those of
     // the operation itself.
     bool UpgradeDevice(const std::string& base);
-    // Reads the region that the DFU file's image for alternate setting 1
-    // names (as ReadRegion does) into DeviceSerial, DeviceIdText and
-    // DeviceProductName.
-    bool UploadFromDevice(const std::string& dfuPath);
     void MonitorOperation();
     // Called from another thread as each launched operation ends (null:
     // nobody), so that the monitor can run at once instead of at its next tick.

@@ -184,15 +184,6 @@ bool DfuOperations::Upgrade(const std::string& dfuPath) {
     return LaunchAndWait(context, kept, device_.signals_->StepEvent, DeviceOperation::Write);
 }
 
-// The identity read of the region that the DFU file's image of alternate
-// setting 1 names.
-bool DfuOperations::Upload(const std::string& dfuPath) {
-    if (!device_.MonitorAttached())
-        return false;
-    FlashRange named;
-    return RegionNamedBy(dfuPath, named) && ReadIdentity(named);
-}
-
 // The identity read of `range`: its bytes become the identity fields.
 bool DfuOperations::ReadIdentity(FlashRange range) {
     std::vector<std::uint8_t> bytes;
@@ -202,23 +193,6 @@ bool DfuOperations::ReadIdentity(FlashRange range) {
         device_.ShowError(kNoElementData);
         return false;
     }
-    return true;
-}
-
-// The address and length of the file's element for the data flash.
-bool DfuOperations::RegionNamedBy(const std::string& dfuPath, FlashRange& named) {
-    device_.Target = 1;
-    const DfuHandle image = ImageOfFile(dfuPath, kUploadNotFound, OPERATION_UPLOAD);
-    if (image == 0)
-        return false;
-    DfuElement element{};  // no data buffer: the library answers the length
-    const bool found = Succeeded(library_.GetImageElement(image, 0, &element)) && element.dwDataLength != 0;
-    DestroyImage(image);
-    if (!found) {
-        device_.ShowError(kUploadNotFound);
-        return false;
-    }
-    named = FlashRange{element.dwAddress, element.dwDataLength};
     return true;
 }
 

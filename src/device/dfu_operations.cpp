@@ -43,7 +43,6 @@ bool CDfuDevice::UpgradeDevice(const std::string& base) {
     return DfuOperations(*this).Upgrade(base + WorkingFile::DfuExt);
 }
 
-bool CDfuDevice::UploadFromDevice(const std::string& dfuPath) { return DfuOperations(*this).Upload(dfuPath); }
 
 bool CDfuDevice::EraseRegion(FlashRange range) {
     if (range.length == 0)

@@ -28,7 +28,6 @@ namespace DfuOperationsShared {
 inline constexpr std::uint8_t kDataAlternateSetting = 1;
 
 inline constexpr const char* kWriteNotFound = "Unable to find data for that device/target from the file ...";
-inline constexpr const char* kUploadNotFound = "Unable to find data for that target in the dfu file...";
 inline constexpr const char* kNoMemoryMap = "Unable to read the memory map of the device...";
 inline constexpr const char* kUnsupportedFeature = "This feature is not supported by this firmware.";
 inline constexpr const char* kNoElements = "Unable to get elements from read image...";
@@ -46,7 +45,6 @@ public:
         : device_(device), library_(device.library_) {}
 
     bool Upgrade(const std::string& dfuPath);
-    bool Upload(const std::string& dfuPath);
     bool ReadIdentity(FlashRange range);
     void Monitor();
 
@@ -59,7 +57,6 @@ private:
     // --- preparation, on the worker thread
     DfuHandle SelectImage(const std::string& dfuPath, const char* notFoundText, std::int32_t operation);
     DfuHandle ImageOfFile(const std::string& dfuPath, const char* notFoundText, std::int32_t operation);
-    bool RegionNamedBy(const std::string& dfuPath, FlashRange& named);
     bool StoreIdentity(std::span<const std::uint8_t> bytes);
     bool RebuildMap();
     bool HasElements(DfuHandle image);

@@ -19,9 +19,7 @@ namespace {
 
 constexpr const char* kBase = "/work/orvo/tesselDB";
 constexpr const char* kDfu = "/work/orvo/tesselDB.dfu";
-constexpr const char* kIdentityDfu = "/work/orvo/connectTest.dfu";
 constexpr const char* kWriteNotFound = "Unable to find data for that device/target from the file ...";
-constexpr const char* kUploadNotFound = "Unable to find data for that target in the dfu file...";
 
 using Image = FakeDfuLibrary::Image;
 
@@ -59,7 +57,6 @@ class DeviceOperations : protected WithFakeDfuLibrary, public OperationFixture {
 protected:
     DeviceOperations() : OperationFixture(library) {
         library.AddFile(kDfu, {DataImage(0x00510000, Database())});
-        library.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         library.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));
     }
 
@@ -75,8 +72,9 @@ protected:
     bool Write() {
         return RunMonitored([this] { return device.UpgradeDevice(kBase); });
     }
+    // The identity read, the device's one read of a region into its fields.
     bool Upload() {
-        return RunMonitored([this] { return device.UploadFromDevice(kIdentityDfu); });
+        return RunMonitored([this] { return device.ConnectTest() == 0; });
     }
     std::string BoxText(std::size_t index = 0) {
         const auto messages = box.Messages();
@@ -205,7 +203,7 @@ TEST_F(DeviceOperations, MapThatCannotBeCreatedIsShownAsAnError) {
     EXPECT_TRUE(library.Launched().empty());
     EXPECT_TRUE(box.Messages().empty());
 
-    EXPECT_FALSE(device.UploadFromDevice(kIdentityDfu));
+    EXPECT_FALSE(Upload());
     EXPECT_EQ(bar.Text(), "Unable to read the memory map of the device...");
 }
 
@@ -223,10 +221,6 @@ TEST_F(DeviceOperations, FileThatCannotBeOpenedGivesAReportFromAZeroedRecord) {
               "Percent: 0%\n");
     EXPECT_EQ(bar.Text(), kWriteNotFound);
     EXPECT_TRUE(BarIsRed());
-
-    EXPECT_FALSE(device.UploadFromDevice("/work/orvo/missing.dfu"));
-    EXPECT_EQ(BoxText(1).rfind("Target: 01\nError Code: Unknown error 0x12346002. \nOperation: UPLOAD\n", 0), 0u);
-    EXPECT_EQ(bar.Text(), kUploadNotFound);
     EXPECT_TRUE(library.Launched().empty());
 }
 
@@ -238,10 +232,6 @@ TEST_F(DeviceOperations, FileWithoutAlternateSettingOne) {
     EXPECT_TRUE(box.Messages().empty());
     EXPECT_TRUE(library.Launched().empty());
     EXPECT_EQ(library.LiveImages(), 0);
-
-    library.AddFile(kIdentityDfu, {});
-    EXPECT_FALSE(device.UploadFromDevice(kIdentityDfu));
-    EXPECT_EQ(bar.Text(), kUploadNotFound);
 }
 
 TEST_F(DeviceOperations, ImageWithoutElementIsNeverLaunched) {
@@ -261,13 +251,13 @@ TEST_F(DeviceOperations, FailedPreparationIsReportedLikeAFailedLaunch) {
 
     library.filterResult.clear();
     library.filterResult[OPERATION_UPLOAD] = STDFU_BAD_PARAMETER;
-    EXPECT_FALSE(device.UploadFromDevice(kIdentityDfu));
+    EXPECT_FALSE(Upload());
     EXPECT_NE(BoxText(1).find("Operation: UPLOAD\n"), std::string::npos);
 
     library.filterResult.clear();
     library.duplicateResult = STDFUFILES_BAD_HANDLE;
     EXPECT_FALSE(device.UpgradeDevice(kBase));
-    EXPECT_FALSE(device.UploadFromDevice(kIdentityDfu));
+    EXPECT_FALSE(Upload());
     EXPECT_EQ(box.Messages().size(), 4u);
     EXPECT_TRUE(library.Launched().empty());
     EXPECT_EQ(library.LiveImages(), 0);
@@ -283,7 +273,7 @@ TEST_F(DeviceOperations, FailedLaunchIsReportedAndTheCallerReturns) {
     EXPECT_EQ(library.LiveImages(), 0);
 
     library.launchResult[OPERATION_UPLOAD] = STDFU_DFU_ALREADY_RUNNING;
-    EXPECT_FALSE(device.UploadFromDevice(kIdentityDfu));
+    EXPECT_FALSE(Upload());
     EXPECT_EQ(bar.Text(), "Target 01: Error Code: DFU already running\n");
     EXPECT_EQ(library.LiveImages(), 0);
     EXPECT_EQ(device.KeptImage.load(), 0u);
@@ -327,11 +317,11 @@ TEST_F(DeviceOperations, ErrorDuringTheWritePass) {
 
 TEST_F(DeviceOperations, ErrorDuringUpload) {
     library.failure[OPERATION_UPLOAD] = {0, STDFU_UNEXPECTED_ERROR};
-    device.DeviceSerial.Set("before");
+    device.DeviceSerial.Set("the previous device's");
     EXPECT_FALSE(Upload());
     EXPECT_EQ(bar.Text(), "Target 01: Error Code: Unexpected error\n");
     EXPECT_NE(BoxText().find("Operation: UPLOAD\n"), std::string::npos);
-    EXPECT_EQ(device.DeviceSerial.Get(), "before");
+    EXPECT_TRUE(device.DeviceSerial.Empty());
     EXPECT_EQ(device.KeptImage.load(), 0u);
     EXPECT_EQ(library.LiveImages(), 0);
 }
@@ -430,14 +420,12 @@ TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
         onFresh.AttachSignals(&signals);
         CycleDisplay freshDisplay(onFresh.Events, bar, box, signals);
         onFresh.DevicePath.Set(device.DevicePath.Get());
-        fresh.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(56, ' '))});
         fresh.WriteFlash(kIdentityBlockAddress, IdentityBlock("Orvo"));
-        // The file's element is asked for its place once before the read.
-        fresh.failElementCall = 1 + failingCall;
-        onFresh.DeviceProductName.Set("none");
-        EXPECT_FALSE(RunMonitored(onFresh, [&] { return onFresh.UploadFromDevice(kIdentityDfu); }));
+        fresh.failElementCall = failingCall;
+        onFresh.DeviceProductName.Set("Orvo");
+        EXPECT_FALSE(RunMonitored(onFresh, [&] { return onFresh.ConnectTest() == 0; }));
         EXPECT_EQ(bar.Text(), "Unable to get data from read image...");
-        EXPECT_EQ(onFresh.DeviceProductName.Get(), "none");
+        EXPECT_TRUE(onFresh.DeviceProductName.Empty());
         onFresh.ReleaseOperationResources();
         EXPECT_EQ(fresh.LiveImages(), 0);
         EXPECT_EQ(fresh.Misuses(), 0);
@@ -445,7 +433,7 @@ TEST_F(DeviceOperations, ReadBackElementThatCannotBeRead) {
 }
 
 TEST_F(DeviceOperations, ReadBackShorterThanTheIdentityBlockFails) {
-    library.AddFile(kIdentityDfu, {DataImage(kIdentityBlockAddress, std::vector<std::uint8_t>(40, ' '))});
+    library.reportedLength[0] = 40;
     EXPECT_FALSE(Upload());
     EXPECT_EQ(bar.Text(), "Unable to get data from read image...");
     EXPECT_TRUE(device.DeviceProductName.Empty());
