@@ -142,16 +142,6 @@ void ConsoleEvents::Notice(const std::string& text) {
     std::fflush(out_);
 }
 
-void SayQuestion(const std::string& text, bool yes) {
-    std::fprintf(stderr, "%s\n-> %s\n", text.c_str(), yes ? "Yes" : "No (-y answers Yes)");
-}
-
-bool ConsoleView::AskYesNo(const std::string& text, const std::string&) {
-    const bool yes = answerYes_.load();
-    SayQuestion(text, yes);
-    return yes;
-}
-
 void ConsoleAnswers::AnswerThrough(Answer answer) {
     std::lock_guard lock(mutex_);
     answer_ = std::move(answer);
@@ -163,7 +153,7 @@ void ConsoleAnswers::OnCycleEvent(const CycleEvent& event) {
         return;
     const bool yes = request->kind == CycleRequestKind::YesNo && answerYes_.load();
     if (request->kind == CycleRequestKind::YesNo)
-        SayQuestion(request->text, yes);
+        std::fprintf(stderr, "%s\n-> %s\n", request->text.c_str(), yes ? "Yes" : "No (-y answers Yes)");
     std::lock_guard lock(mutex_);
     if (answer_)
         answer_(request->id, yes);

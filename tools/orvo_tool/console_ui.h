@@ -10,7 +10,6 @@
 #include <string>
 
 #include "common/cycle_events.h"
-#include "common/view_port.h"
 #include "console_progress.h"
 
 // How a command-line program shows what a device's cycle does, from its
@@ -59,25 +58,6 @@ private:
 // Whether stdout is a terminal, where a progress line may rewrite itself.
 bool StdoutIsTerminal();
 
-// The view of a program without a window: nothing is drawn, a box shows
-// nothing (what it would say arrives as an error event), a question is said
-// on stderr and answered as AnswerQuestions chose (No unless told
-// otherwise). Its timers belong to the engine's clock (EngineClock), which
-// runs the monitor and the presence checks; the animation it would draw has
-// no place here.
-class ConsoleView final : public ViewPort {
-public:
-    void StartTimer(int, int) override {}
-    void StopTimer(int) override {}
-    void RepaintAll() override {}
-    void ShowMessageBox(const std::string&) override {}
-    bool AskYesNo(const std::string& text, const std::string& caption) override;
-    void AnswerQuestions(bool yes) { answerYes_ = yes; }
-
-private:
-    std::atomic<bool> answerYes_{false};
-};
-
 // Answers the update engine's requests from a terminal, as they come: a box
 // is dismissed at once (what it says arrives as an error event too); a
 // question is said on stderr with its answer, No unless AnswerQuestions said
@@ -96,6 +76,3 @@ private:
     Answer answer_;
     std::atomic<bool> answerYes_{false};
 };
-
-// A question as a terminal shows it, with the answer given.
-void SayQuestion(const std::string& text, bool yes);

@@ -47,17 +47,13 @@ public:
     CDfuDevice& Device() { return *device_; }
     DfuProtocolEngine& Engine() { return usb_.Engine(); }
     CycleSignals& Signals() { return signals_; }
-    // What the worker takes for its view: the clock, which hands questions
-    // on to the console.
+    // What the worker takes for its view: the clock, whose boxes and
+    // questions are the update engine's requests.
     ViewPort& View() { return *clock_; }
     // The session's clock, for the update engine to run on.
     EngineClock& Clock() { return *clock_; }
-    // How the cycle's questions are answered (No by default), asked by the
-    // view or as the update engine's requests.
-    void AnswerQuestions(bool yes) {
-        view_.AnswerQuestions(yes);
-        answers_.AnswerQuestions(yes);
-    }
+    // How the update engine's questions are answered (No by default).
+    void AnswerQuestions(bool yes) { answers_.AnswerQuestions(yes); }
     // Answers an update engine's requests on the console.
     ConsoleAnswers& Answers() { return answers_; }
     ConsoleEvents& Console() { return console_; }
@@ -75,7 +71,9 @@ private:
     UsbSession usb_;
     std::unique_ptr<CDfuDevice> device_;
     std::string requestedPath_;  // --device PATH, upper case
-    ConsoleView view_;
+    // Behind the clock: nothing is drawn, and no question reaches it while
+    // an engine runs.
+    SilentView view_;
     ConsoleAnswers answers_;
     std::unique_ptr<ViewTimerRules> rules_;
     std::unique_ptr<EngineClock> clock_;
