@@ -203,6 +203,13 @@ spdlog::logger* CycleLog::Logger() {
     return logger_.get();
 }
 
+void CycleLog::Note(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    spdlog::logger* log = Logger();
+    if (log != nullptr && !failed_)
+        log->info("{}", OneLine(line));
+}
+
 void CycleLog::OnCycleEvent(const CycleEvent& event) {
     if (std::holds_alternative<CycleEvents::PhaseProgress>(event) ||
         std::holds_alternative<CycleEvents::OperationProgress>(event))

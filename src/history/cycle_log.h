@@ -36,6 +36,8 @@ public:
     std::string FilePath() const { return folder_ + FileName; }
 
     void OnCycleEvent(const CycleEvent& event) override;
+    // A line of the program's own that no event carries (the sleep guard's).
+    void Note(const std::string& line);
 
 private:
     spdlog::logger* Logger();

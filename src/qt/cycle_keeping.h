@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "qt/logind_inhibitor.h"
 #include "update/sleep_guard.h"
 #include "qt/updater_services.h"
 #include "common/program_folder.h"
@@ -32,5 +31,5 @@ public:
 private:
     std::string logFolder_;
     HistoryStore store_;
-    LogindInhibitor inhibitor_;
+    std::unique_ptr<SleepInhibitorPort> inhibitor_;
 };

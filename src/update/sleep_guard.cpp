@@ -1,6 +1,7 @@
 #include "update/sleep_guard.h"
 
 #include <type_traits>
+#include <utility>
 
 SleepGuard::~SleepGuard() {
     std::lock_guard lock(mutex_);
@@ -25,6 +26,7 @@ void SleepGuard::OnCycleEvent(const CycleEvent& event) {
                 open_.reset(static_cast<std::size_t>(happened.phase));
             } else if constexpr (std::is_same_v<Event, CycleEvents::CycleEnded>) {
                 open_.reset();
+                notedThisCycle_ = false;
             }
         },
         event);
@@ -36,10 +38,15 @@ void SleepGuard::Update() {
     if (wanted == holding_)
         return;
     holding_ = wanted;
-    if (wanted)
-        port_.Hold();
-    else
+    if (!wanted) {
         port_.Release();
+        return;
+    }
+    port_.Hold();
+    if (note_ && !notedThisCycle_) {
+        notedThisCycle_ = true;
+        note_(port_.KeepsAwake() ? KeptAwakeNote : NotKeptAwakeNote);
+    }
 }
 
 bool SleepGuard::Holding() const {

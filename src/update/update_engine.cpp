@@ -63,7 +63,8 @@ UpdateEngine::UpdateEngine(EngineSetup setup)
               [&device = setup_.device] { device.MonitorOperation(); },
               [&device = setup_.device](const std::string& path) { return device.IsAttached(path); }}),
       operations_(setup_.device, HooksOf(setup_)),
-      sleepGuard_(std::make_unique<SleepGuard>(*setup_.sleepInhibitor)),
+      sleepGuard_(std::make_unique<SleepGuard>(*setup_.sleepInhibitor,
+                                                [this](const std::string& line) { log_.Note(line); })),
       recorder_(setup_.history != nullptr ? std::make_unique<HistoryRecorder>(*setup_.history) : nullptr),
       log_(setup_.logFolder, setup_.logNotWritable),
       worker_(setup_.device, operations_, clock_, setup_.signals, setup_.resources) {}

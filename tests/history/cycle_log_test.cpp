@@ -31,6 +31,7 @@ TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
     log.OnCycleEvent(CycleEvents::DownloadAnswered{"/OrvoDownload.aspx?z=0123456789ABCDEF&s=A123456", 200, 1234});
     log.OnCycleEvent(CycleEvents::Error{CycleErrorKind::Device, "Write error", "Error during transfer\r\nerrPROG"});
     log.OnCycleEvent(CycleEvents::DeviceAccess{"/dev/bus/usb/001/004: no permission to open the device."});
+    log.Note("the computer is kept awake\x1B[2J");
     CycleEvents::CycleEnded ended;
     ended.outcome = CycleOutcome::Failed;
     ended.cause = "Write error";
@@ -45,6 +46,7 @@ TEST(CycleLog, WritesEachStepOnItsLineWithoutTheSignature) {
     EXPECT_NE(text.find("status report: Error during transfer / errPROG\n"), std::string::npos);
     EXPECT_NE(text.find("cycle failed, Write error: s/n A123456"), std::string::npos);
     EXPECT_NE(text.find("/dev/bus/usb/001/004: no permission to open the device.\n"), std::string::npos);
+    EXPECT_NE(text.find("the computer is kept awake\\x1B[2J\n"), std::string::npos) << "a note is escaped like the rest";
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(RequestWithoutSignature("/a?s=1&z=SIG"), "/a?s=1&z=(signature)");
     ORVO_SKIP_WITHOUT(FilePermissions);

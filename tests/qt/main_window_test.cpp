@@ -27,8 +27,8 @@
 #include "qt/main_frame.h"
 #include "qt/main_view.h"
 #include "qt/cycle_keeping.h"
-#include "qt/logind_inhibitor.h"
 #include "update/sleep_guard.h"
+#include "update/system_sleep_inhibitor.h"
 #include "qt/picture_file.h"
 #include "common/version.h"
 #include "device/dfu_device.h"
@@ -611,9 +611,14 @@ namespace {
 
 class FakeInhibitor : public SleepInhibitorPort {
 public:
+    explicit FakeInhibitor(bool grants = true) : grants_(grants) {}
     void Hold() override { calls += 'H'; }
     void Release() override { calls += 'R'; }
+    bool KeepsAwake() const override { return grants_ && !calls.empty() && calls.back() == 'H'; }
     std::string calls;
+
+private:
+    bool grants_;
 };
 
 CycleEvent Started(CyclePhase phase) { return CycleEvents::PhaseStarted{phase}; }
@@ -621,35 +626,49 @@ CycleEvent Ended(CyclePhase phase) { return CycleEvents::PhaseEnded{phase, true,
 
 }  // namespace
 
-TEST(SleepGuard, HoldsOnlyWhileTheOrvoIsWritten) {
+TEST(SleepGuard, HoldsOnlyWhileTheOrvoIsWrittenAndNotesTheFirstHoldOfEachCycle) {
     using P = CyclePhase;
     CycleEvents::CycleEnded failed;
     failed.outcome = CycleOutcome::Failed;
     CycleEvents::CycleEnded succeeded;
     succeeded.outcome = CycleOutcome::Succeeded;
+    const std::string kept = SleepGuard::KeptAwakeNote;
     struct Case {
         const char* name;
         std::vector<CycleEvent> events;
         std::string calls;
+        std::vector<std::string> notes;
+        bool granted = true;
     };
     const std::vector<Case> cases = {
         {"phases that leave the Orvo alone",
          {Started(P::Identify), Started(P::Download), Ended(P::Download), Started(P::Backup), Ended(P::Backup),
           Started(P::Read), Ended(P::Read)},
-         ""},
-        {"a whole write, each phase held",
+         "",
+         {}},
+        {"a whole write, each phase held, noted once",
          {Started(P::Erase), Ended(P::Erase), Started(P::Write), Started(P::Verify), Ended(P::Write),
-          Ended(P::Verify), Started(P::DateStamp), Ended(P::DateStamp),
-          succeeded},
-         "HRHRHR"},
-        {"a write cut off ends with its cycle", {Started(P::Write), failed}, "HR"},
+          Ended(P::Verify), Started(P::DateStamp), Ended(P::DateStamp), succeeded},
+         "HRHRHR",
+         {kept}},
+        {"a write cut off ends with its cycle; the next cycle is noted again",
+         {Started(P::Write), failed, Started(P::Erase), Ended(P::Erase), succeeded},
+         "HRHR",
+         {kept, kept}},
+        {"a system that refuses the hold is noted as such",
+         {Started(P::Erase), Ended(P::Erase), succeeded},
+         "HR",
+         {SleepGuard::NotKeptAwakeNote},
+         false},
     };
     for (const Case& c : cases) {
-        FakeInhibitor port;
-        SleepGuard guard(port);
+        FakeInhibitor port(c.granted);
+        std::vector<std::string> notes;
+        SleepGuard guard(port, [&notes](const std::string& line) { notes.push_back(line); });
         for (const CycleEvent& event : c.events)
             guard.OnCycleEvent(event);
         EXPECT_EQ(port.calls, c.calls) << c.name;
+        EXPECT_EQ(notes, c.notes) << c.name;
         EXPECT_FALSE(guard.Holding()) << c.name;
     }
     FakeInhibitor port;
@@ -661,14 +680,11 @@ TEST(SleepGuard, HoldsOnlyWhileTheOrvoIsWritten) {
     EXPECT_EQ(port.calls, "HR") << "the end of the program releases a hold";
 }
 
-TEST(SleepGuard, WithoutASystemBusNothingHappens) {
-    TestApp();
+TEST(SleepGuard, WithoutASystemBusNothingIsHeld) {
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/orvo-test-bus");
-    LogindInhibitor inhibitor;
-    inhibitor.Hold();
-    QApplication::processEvents();
-    EXPECT_FALSE(inhibitor.HoldsLock());
-    inhibitor.Release();
-    QApplication::processEvents();
-    EXPECT_FALSE(inhibitor.HoldsLock());
+    const std::unique_ptr<SleepInhibitorPort> inhibitor = SystemSleepInhibitor();
+    inhibitor->Hold();
+    EXPECT_FALSE(inhibitor->KeepsAwake());
+    inhibitor->Release();
+    EXPECT_FALSE(inhibitor->KeepsAwake());
 }

@@ -250,6 +250,7 @@ int wmain(int argc, wchar_t** argv) {
         // The hold is the UI thread's, where it outlives the worker's calls.
         const EXECUTION_STATE held = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
         Check((held & ES_SYSTEM_REQUIRED) != 0 && (held & ES_CONTINUOUS) != 0, "sleep is held off during the write");
+        Check(inhibitor.KeepsAwake(), "the hold says it was granted");
         SendDlgItemMessageW(GetActiveWindow(), IDYES, BM_CLICK, 0, 0);
         actWhenBoxUp = [&] {
             const HWND box = GetActiveWindow();

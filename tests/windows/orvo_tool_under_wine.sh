@@ -44,8 +44,13 @@ more=$(start_server 3000)
 fewer=$(start_server 1000)
 [ -n "$more" ] && [ -n "$fewer" ] || fail "the simulated servers did not start"
 
+rm -f "$bin/orvo-updater.log"
 tool update --host "$more" "${common[@]}" >"$work/first.txt" 2>&1 || fail "first update: $(cat "$work/first.txt")"
 grep -q 'Upgrade successful !' "$work/first.txt" || fail "first update's end: $(cat "$work/first.txt")"
+# The log beside the program says once whether the system kept awake during
+# the write (wine has no power requests: there it could not).
+[ "$(grep -c 'kept from sleeping while the Orvo is written' "$bin/orvo-updater.log")" = 1 ] ||
+  fail "the log does not say once whether sleep was held off: $(cat "$bin/orvo-updater.log")"
 cp "$work/flash.bin" "$work/after-first.bin"
 
 # Fewer than half the cameras: refused without -y, and nothing is written.

@@ -15,7 +15,7 @@
 #include "device_session.h"
 #include "interrupt_signal.h"
 #include "history/history_store.h"
-#include "system_sleep_inhibitor.h"
+#include "update/system_sleep_inhibitor.h"
 #include "update/holdings_text.h"
 #include "tool_support/command_registry.h"
 #include "tool_support/printable_text.h"

@@ -1,16 +1,12 @@
-#include "system_sleep_inhibitor.h"
+#include "update/system_sleep_inhibitor.h"
 
-#include <cstdint>
-
-#if ORVO_HAVE_SD_BUS
 #include <fcntl.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
-#endif
+
+#include <cstdint>
 
 namespace {
-
-#if ORVO_HAVE_SD_BUS
 
 // Hold asks logind for the lock and keeps the descriptor it hands out;
 // Release closes it, which ends the lock. The call waits at most
@@ -29,7 +25,7 @@ public:
             return;
         sd_bus_message* call = nullptr;
         sd_bus_message* reply = nullptr;
-        sd_bus_error error = SD_BUS_ERROR_NULL;
+        sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
         int held = -1;
         if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.login1", "/org/freedesktop/login1",
                                            "org.freedesktop.login1.Manager", "Inhibit") >= 0 &&
@@ -51,18 +47,12 @@ public:
         lock_ = -1;
     }
 
+    bool KeepsAwake() const override { return lock_ >= 0; }
+
 private:
     int lock_ = -1;
 };
 
-#endif
-
 }  // namespace
 
-std::unique_ptr<SleepInhibitorPort> SystemSleepInhibitor() {
-#if ORVO_HAVE_SD_BUS
-    return std::make_unique<LogindBusInhibitor>();
-#else
-    return std::make_unique<NoSleepInhibitor>();
-#endif
-}
+std::unique_ptr<SleepInhibitorPort> SystemSleepInhibitor() { return std::make_unique<LogindBusInhibitor>(); }
