@@ -57,8 +57,16 @@ INSTANTIATE_TEST_SUITE_P(Generated, AgainstReference, ::testing::ValuesIn(Cases(
                          [](const ::testing::TestParamInfo<Case>& tested) { return Name(tested.param); });
 
 // Arbitrary bytes: every key and value range, records of every length.
+// The conversion runs on one thread: under ThreadSanitizer, where each seed
+// takes seven times as long and finds nothing more, a fifth of them run.
+#if defined(__SANITIZE_THREAD__)
+constexpr std::uint64_t ArbitrarySeeds = 8;
+#else
+constexpr std::uint64_t ArbitrarySeeds = 40;
+#endif
+
 TEST(AgainstReferenceArbitrary, RandomBytesConvertIdentically) {
-    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    for (std::uint64_t seed = 1; seed <= ArbitrarySeeds; ++seed) {
         std::uint64_t state = seed * 0x9E3779B97F4A7C15ULL;
         auto next = [&state] {
             state ^= state << 13;
