@@ -1,7 +1,6 @@
 #include "update/sleep_guard.h"
 
 #include <type_traits>
-#include <utility>
 
 SleepGuard::~SleepGuard() {
     std::lock_guard lock(mutex_);

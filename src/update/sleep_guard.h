@@ -9,8 +9,9 @@
 #include "common/cycle_events.h"
 
 // What holds the system awake: the platform's (system_sleep_inhibitor.h), the
-// window's own, or a fake in tests. Neither call may block its caller for
-// long; both are called under the guard's lock, in order.
+// window's own, or a fake in tests. Both calls come from the engine's
+// threads, under the guard's lock, in order; Hold may wait a few seconds at
+// most for the system's answer, Release does not wait.
 class SleepInhibitorPort {
 public:
     virtual ~SleepInhibitorPort() = default;
