@@ -614,6 +614,7 @@ public:
     explicit FakeInhibitor(bool grants = true) : grants_(grants) {}
     void Hold() override { calls += 'H'; }
     void Release() override { calls += 'R'; }
+    // Granted only once held: a guard that asked before holding would read no.
     bool KeepsAwake() const override { return grants_ && !calls.empty() && calls.back() == 'H'; }
     std::string calls;
 
